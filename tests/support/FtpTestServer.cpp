@@ -1,0 +1,600 @@
+#include "FtpTestServer.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QRandomGenerator>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#ifndef MOSSVALE_TEST_SUPPORT_SOURCE_DIR
+#define MOSSVALE_TEST_SUPPORT_SOURCE_DIR ""
+#endif
+
+namespace {
+
+const char* const VSFTPD_BINARY = "/usr/sbin/vsftpd";
+const char* const PYTHON_BINARY = "/usr/bin/python3";
+const char* const SECURE_CHROOT_DIR = "/var/run/vsftpd/empty";
+const char* const ACCOUNT_NAME = "mossvale-ftp";
+const char* const ACCOUNT_DIR = "/var/lib/mossvale-tests";
+const char* const PYFTPDLIB_USER = "mossvale";
+const char* const PYFTPDLIB_PASSWORD = "secret";
+constexpr int START_TIMEOUT_MS = 10000;
+constexpr int STOP_TIMEOUT_MS = 5000;
+constexpr int PORT_ATTEMPTS = 5;
+
+const QStringList& KnownFaults()
+{
+    static const QStringList s_faults = {
+        QStringLiteral("drop-retr"),     QStringLiteral("stall-retr"),
+        QStringLiteral("drop-stor"),     QStringLiteral("stall-stor"),
+        QStringLiteral("refuse-rename"), QStringLiteral("refuse-size"),
+        QStringLiteral("no-mlsd"),       QStringLiteral("crafted-list"),
+        QStringLiteral("slow-login"),
+    };
+    return s_faults;
+}
+
+class CFdGuard
+{
+public:
+    explicit CFdGuard(int nFd) : m_nFd(nFd) {}
+    ~CFdGuard()
+    {
+        if (m_nFd >= 0)
+            ::close(m_nFd);
+    }
+    CFdGuard(const CFdGuard&) = delete;
+    CFdGuard& operator=(const CFdGuard&) = delete;
+    int Get() const { return m_nFd; }
+
+private:
+    int m_nFd;
+};
+
+// A loopback port nobody listens on right now. Another process may take it before the server
+// binds it, so the caller retries when the server cannot bind.
+int FindFreePort()
+{
+    CFdGuard sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (sock.Get() < 0)
+        return 0;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLength = sizeof(addr);
+    if (::bind(sock.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+        ::getsockname(sock.Get(), reinterpret_cast<sockaddr*>(&addr), &nLength) != 0)
+        return 0;
+    return ntohs(addr.sin_port);
+}
+
+enum class Probe { Refused, Greeted, Silent };
+
+// Connects to 127.0.0.1:nPort and reads the first reply line.
+Probe ProbeGreeting(int nPort, int nTimeoutMs)
+{
+    CFdGuard sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (sock.Get() < 0)
+        return Probe::Refused;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(static_cast<quint16>(nPort));
+    const QDeadlineTimer deadline(nTimeoutMs);
+    if (::connect(sock.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) {
+        if (errno != EINPROGRESS)
+            return Probe::Refused;
+        pollfd pfd{sock.Get(), POLLOUT, 0};
+        if (::poll(&pfd, 1, static_cast<int>(deadline.remainingTime())) != 1)
+            return Probe::Refused;
+        int nError = 0;
+        socklen_t nLength = sizeof(nError);
+        if (::getsockopt(sock.Get(), SOL_SOCKET, SO_ERROR, &nError, &nLength) != 0 || nError != 0)
+            return Probe::Refused;
+    }
+    QByteArray reply;
+    while (!reply.contains('\n') && reply.size() < 4096) {
+        pollfd pfd{sock.Get(), POLLIN, 0};
+        if (::poll(&pfd, 1, static_cast<int>(deadline.remainingTime())) != 1)
+            return Probe::Silent;
+        char buffer[512];
+        const ssize_t nRead = ::recv(sock.Get(), buffer, sizeof(buffer), 0);
+        if (nRead <= 0)
+            return Probe::Silent;
+        reply.append(buffer, static_cast<int>(nRead));
+    }
+    // vsftpd forks a session per connection; say goodbye so it ends at once.
+    static const char s_quit[] = "QUIT\r\n";
+    (void)!::send(sock.Get(), s_quit, sizeof(s_quit) - 1, MSG_NOSIGNAL);
+    return reply.startsWith("220") ? Probe::Greeted : Probe::Silent;
+}
+
+bool RunTool(const QString& strProgram, const QStringList& arguments, const QByteArray& input,
+             QString& strError)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(strProgram, arguments);
+    if (!process.waitForStarted(START_TIMEOUT_MS)) {
+        strError = strProgram + QStringLiteral(": ") + process.errorString();
+        return false;
+    }
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        strError =
+            strProgram + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll());
+        return false;
+    }
+    return true;
+}
+
+QString RandomPassword()
+{
+    static const char s_alphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
+    QString strPassword;
+    for (int i = 0; i < 24; ++i)
+        strPassword += QLatin1Char(
+            s_alphabet[QRandomGenerator::system()->bounded(int(sizeof(s_alphabet) - 1))]);
+    return strPassword;
+}
+
+// The local account vsftpd logs in: created once per machine, with a random password that only
+// root can read, so the account is no way into the machine. A lock keeps test processes running
+// side by side from setting two different passwords.
+bool EnsureVsftpdAccount(QString& strPassword, int& nUid, int& nGid, QString& strError)
+{
+    const QString strDir = QString::fromLatin1(ACCOUNT_DIR);
+    if (!QDir().mkpath(strDir) || ::chmod(ACCOUNT_DIR, 0700) != 0) {
+        strError = QStringLiteral("cannot create ") + strDir;
+        return false;
+    }
+    const QByteArray lockPath = QByteArray(ACCOUNT_DIR) + "/account.lock";
+    CFdGuard lock(::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (lock.Get() < 0 || ::flock(lock.Get(), LOCK_EX) != 0) {
+        strError = QStringLiteral("cannot lock ") + QString::fromLatin1(lockPath);
+        return false;
+    }
+
+    auto lookUp = [&]() {
+        passwd pw{};
+        passwd* pFound = nullptr;
+        char buffer[4096];
+        if (::getpwnam_r(ACCOUNT_NAME, &pw, buffer, sizeof(buffer), &pFound) != 0 || !pFound)
+            return false;
+        nUid = static_cast<int>(pw.pw_uid);
+        nGid = static_cast<int>(pw.pw_gid);
+        return true;
+    };
+    if (!lookUp()) {
+        // Home "/": vsftpd changes into the home folder before local_root.
+        if (!RunTool(QStringLiteral("useradd"),
+                     {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
+                      QStringLiteral("--home-dir"), QStringLiteral("/"), QStringLiteral("--shell"),
+                      QStringLiteral("/bin/sh"), QStringLiteral("--comment"),
+                      QStringLiteral("Mossvale FTP tests"), QString::fromLatin1(ACCOUNT_NAME)},
+                     {}, strError) ||
+            !lookUp())
+            return false;
+        QFile::remove(strDir + QStringLiteral("/vsftpd-password")); // belonged to an older account
+    }
+
+    QFile passwordFile(strDir + QStringLiteral("/vsftpd-password"));
+    if (passwordFile.open(QIODevice::ReadOnly))
+        strPassword = QString::fromLatin1(passwordFile.readAll()).trimmed();
+    passwordFile.close();
+    if (!strPassword.isEmpty())
+        return true;
+
+    strPassword = RandomPassword();
+    const QByteArray line = QByteArray(ACCOUNT_NAME) + ':' + strPassword.toLatin1() + '\n';
+    if (!RunTool(QStringLiteral("chpasswd"), {}, line, strError))
+        return false;
+    if (!passwordFile.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        !passwordFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        passwordFile.write(strPassword.toLatin1()) < 0) {
+        strError = QStringLiteral("cannot write ") + passwordFile.fileName();
+        return false;
+    }
+    return true;
+}
+
+// Tests often write into the root as root. A default ACL on the root gives the account write
+// access to whatever appears below it, so vsftpd may overwrite and fill those files and folders
+// too. Best effort: without ACL support only PutFile() and MakeFolder() hand things over.
+void GrantAccountBelow(const QString& strFolder, int nUid)
+{
+    struct Entry {
+        quint16 nTag;
+        quint16 nPerm;
+        quint32 nId;
+    };
+    const quint32 nUndefined = 0xffffffffu;
+    // Linux's xattr form of an ACL (version 2, entries sorted by tag), little-endian like x86.
+    const Entry entries[] = {
+        {0x01, 7, nUndefined},                 // owner rwx
+        {0x02, 7, static_cast<quint32>(nUid)}, // the account rwx
+        {0x04, 5, nUndefined},                 // group r-x
+        {0x10, 7, nUndefined},                 // mask rwx
+        {0x20, 5, nUndefined},                 // others r-x
+    };
+    QByteArray value;
+    auto put16 = [&](quint16 n) { value.append(char(n & 0xff)).append(char(n >> 8)); };
+    auto put32 = [&](quint32 n) {
+        put16(quint16(n & 0xffff));
+        put16(quint16(n >> 16));
+    };
+    put32(2);
+    for (const Entry& entry : entries) {
+        put16(entry.nTag);
+        put16(entry.nPerm);
+        put32(entry.nId);
+    }
+    ::setxattr(QFile::encodeName(strFolder).constData(), "system.posix_acl_default",
+               value.constData(), static_cast<size_t>(value.size()), 0);
+}
+
+} // namespace
+
+CFtpTestServer::CFtpTestServer() = default;
+
+CFtpTestServer::~CFtpTestServer()
+{
+    Stop();
+}
+
+bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
+{
+    Stop();
+    m_strError.clear();
+    m_kind = kind;
+    for (const QString& strFault : faults) {
+        if (!KnownFaults().contains(strFault))
+            return Fail(QStringLiteral("unknown fault: ") + strFault);
+    }
+    if (kind == Vsftpd) {
+        if (!faults.isEmpty())
+            return Fail(QStringLiteral("faults need the pyftpdlib server"));
+        return StartVsftpd();
+    }
+    return StartPyftpdlib(faults, nPort);
+}
+
+bool CFtpTestServer::StartVsftpd()
+{
+    if (!QFileInfo(QString::fromLatin1(VSFTPD_BINARY)).isExecutable())
+        return Fail(QStringLiteral("vsftpd is not installed"));
+    if (::geteuid() != 0)
+        return Fail(QStringLiteral("vsftpd needs root"));
+    if (!QDir().mkpath(QString::fromLatin1(SECURE_CHROOT_DIR)))
+        return Fail(QStringLiteral("cannot create ") + QString::fromLatin1(SECURE_CHROOT_DIR));
+
+    QFile templateFile(SupportDir() + QStringLiteral("/vsftpd.conf.in"));
+    if (!templateFile.open(QIODevice::ReadOnly))
+        return Fail(QStringLiteral("cannot read ") + templateFile.fileName());
+    const QString strTemplate = QString::fromUtf8(templateFile.readAll());
+
+    QString strError;
+    if (!EnsureVsftpdAccount(m_strPassword, m_nAccountUid, m_nAccountGid, strError))
+        return Fail(strError);
+    m_strUser = QString::fromLatin1(ACCOUNT_NAME);
+    if (!MakeRoot() || !ChownToAccount(m_strRoot))
+        return Fail(QStringLiteral("cannot prepare ") + m_strRoot);
+    GrantAccountBelow(m_strRoot, m_nAccountUid);
+
+    const QString strTemp = m_pTempDir->path();
+    const QString strUserList = strTemp + QStringLiteral("/users");
+    QFile userList(strUserList);
+    if (!userList.open(QIODevice::WriteOnly) || userList.write(m_strUser.toLatin1() + '\n') < 0)
+        return Fail(QStringLiteral("cannot write ") + strUserList);
+    userList.close();
+
+    const QString strConfigPath = strTemp + QStringLiteral("/vsftpd.conf");
+    m_strLogPath = strTemp + QStringLiteral("/server.log");
+    for (int nAttempt = 0; nAttempt < PORT_ATTEMPTS; ++nAttempt) {
+        m_nPort = FindFreePort();
+        if (m_nPort == 0)
+            return Fail(QStringLiteral("no free port"));
+        QString strConfig = strTemplate;
+        strConfig.replace(QStringLiteral("@PORT@"), QString::number(m_nPort))
+            .replace(QStringLiteral("@ROOT@"), m_strRoot)
+            .replace(QStringLiteral("@USERLIST@"), strUserList)
+            .replace(QStringLiteral("@LOG@"), strTemp + QStringLiteral("/vsftpd.log"));
+        QFile config(strConfigPath);
+        if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            config.write(strConfig.toUtf8()) < 0)
+            return Fail(QStringLiteral("cannot write ") + strConfigPath);
+        config.close();
+
+        StartProcess(QString::fromLatin1(VSFTPD_BINARY), {strConfigPath});
+        if (WaitForGreeting(START_TIMEOUT_MS))
+            return true;
+        // Someone took the port between our look and vsftpd's bind: try another one.
+        if (IsRunning() || !LogText().contains(QStringLiteral("bind")))
+            return Fail(QStringLiteral("vsftpd did not start: ") + LogText());
+    }
+    return Fail(QStringLiteral("vsftpd found no free port: ") + LogText());
+}
+
+bool CFtpTestServer::StartPyftpdlib(const QStringList& faults, int nPort)
+{
+    const QString strScript = SupportDir() + QStringLiteral("/ftpserver.py");
+    if (!QFileInfo::exists(strScript))
+        return Fail(QStringLiteral("missing ") + strScript);
+    if (!MakeRoot())
+        return Fail(QStringLiteral("cannot create a temporary folder"));
+    m_strUser = QString::fromLatin1(PYFTPDLIB_USER);
+    m_strPassword = QString::fromLatin1(PYFTPDLIB_PASSWORD);
+    m_strLogPath = m_pTempDir->path() + QStringLiteral("/server.log");
+
+    QStringList arguments = {
+        strScript,          QStringLiteral("--root"),     m_strRoot,     QStringLiteral("--user"),
+        m_strUser,          QStringLiteral("--password"), m_strPassword, QStringLiteral("--port"),
+        QString::number(nPort)};
+    for (const QString& strFault : faults)
+        arguments << QStringLiteral("--fault") << strFault;
+    StartProcess(QString::fromLatin1(PYTHON_BINARY), arguments);
+
+    // The script prints its port once the listening socket exists.
+    const QDeadlineTimer deadline(START_TIMEOUT_MS);
+    while (!m_pProcess->canReadLine()) {
+        if (deadline.hasExpired() || m_pProcess->state() != QProcess::Running)
+            return Fail(QStringLiteral("pyftpdlib did not start: ") + LogText());
+        m_pProcess->waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    bool bOk = false;
+    m_nPort = QString::fromLatin1(m_pProcess->readLine()).trimmed().toInt(&bOk);
+    if (!bOk || m_nPort <= 0)
+        return Fail(QStringLiteral("pyftpdlib printed no port: ") + LogText());
+    if (faults.contains(QStringLiteral("slow-login")))
+        return true;
+    return WaitForGreeting(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))) ||
+           Fail(QStringLiteral("pyftpdlib sent no greeting: ") + LogText());
+}
+
+bool CFtpTestServer::MakeRoot()
+{
+    m_pTempDir =
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/mossvale-ftp-XXXXXX"));
+    if (!m_pTempDir->isValid())
+        return false;
+    // The vsftpd account must be able to pass through on its way to the root.
+    QFile::setPermissions(m_pTempDir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                                  QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                  QFileDevice::ExeOther);
+    m_strRoot = m_pTempDir->path() + QStringLiteral("/root");
+    return QDir().mkpath(m_strRoot);
+}
+
+void CFtpTestServer::StartProcess(const QString& strProgram, const QStringList& arguments)
+{
+    m_pProcess = std::make_unique<QProcess>();
+    m_pProcess->setProgram(strProgram);
+    m_pProcess->setArguments(arguments);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // A pyenv or virtualenv setting would point the system interpreter at foreign modules.
+    environment.remove(QStringLiteral("PYTHONHOME"));
+    environment.remove(QStringLiteral("PYTHONPATH"));
+    m_pProcess->setProcessEnvironment(environment);
+    if (m_kind == Pyftpdlib) {
+        m_pProcess->setStandardErrorFile(m_strLogPath);
+    } else {
+        m_pProcess->setProcessChannelMode(QProcess::MergedChannels);
+        m_pProcess->setStandardOutputFile(m_strLogPath);
+    }
+    m_pProcess->setChildProcessModifier([] {
+        // A group of its own for Stop() to signal, and an end together with the test should it
+        // die without stopping us. (vsftpd's sessions set up the same tie to their listener.)
+        ::setsid();
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    });
+    m_pProcess->start();
+    m_pProcess->waitForStarted(START_TIMEOUT_MS);
+}
+
+bool CFtpTestServer::WaitForGreeting(int nTimeoutMs)
+{
+    const QDeadlineTimer deadline(nTimeoutMs);
+    while (!deadline.hasExpired()) {
+        if (!IsRunning())
+            return false;
+        const Probe probe =
+            ProbeGreeting(m_nPort, static_cast<int>(qMin<qint64>(1000, deadline.remainingTime())));
+        if (probe == Probe::Greeted)
+            return true;
+        // Not listening yet: give it a moment, returning early should it exit.
+        if (probe == Probe::Refused)
+            m_pProcess->waitForFinished(
+                static_cast<int>(qMin<qint64>(50, deadline.remainingTime())));
+    }
+    return false;
+}
+
+bool CFtpTestServer::Fail(const QString& strError)
+{
+    m_strError = strError;
+    Stop();
+    return false;
+}
+
+void CFtpTestServer::Stop()
+{
+    if (m_pProcess) {
+        // Only while it runs: once reaped, its number may already belong to someone else.
+        const qint64 nPid = m_pProcess->processId();
+        if (nPid > 0 && m_pProcess->state() != QProcess::NotRunning) {
+            ::kill(static_cast<pid_t>(-nPid), SIGTERM);
+            if (!m_pProcess->waitForFinished(STOP_TIMEOUT_MS))
+                ::kill(static_cast<pid_t>(-nPid), SIGKILL);
+            m_pProcess->waitForFinished(STOP_TIMEOUT_MS);
+        }
+        m_pProcess.reset();
+    }
+    m_pTempDir.reset();
+    m_strRoot.clear();
+    m_strLogPath.clear();
+    m_nPort = 0;
+    m_nAccountUid = -1;
+    m_nAccountGid = -1;
+}
+
+bool CFtpTestServer::IsRunning() const
+{
+    return m_pProcess && m_pProcess->state() == QProcess::Running;
+}
+
+QString CFtpTestServer::LastError() const
+{
+    return m_strError;
+}
+
+QString CFtpTestServer::Host() const
+{
+    return QStringLiteral("127.0.0.1");
+}
+
+int CFtpTestServer::Port() const
+{
+    return m_nPort;
+}
+
+QString CFtpTestServer::ServerText() const
+{
+    return Host() + QLatin1Char(':') + QString::number(m_nPort);
+}
+
+QString CFtpTestServer::User() const
+{
+    return m_strUser;
+}
+
+QString CFtpTestServer::Password() const
+{
+    return m_strPassword;
+}
+
+QString CFtpTestServer::Root() const
+{
+    return m_strRoot;
+}
+
+QString CFtpTestServer::FilePath(const QString& name) const
+{
+    return m_strRoot + QLatin1Char('/') + name;
+}
+
+bool CFtpTestServer::ChownToAccount(const QString& strPath) const
+{
+    if (m_nAccountUid < 0)
+        return true;
+    return ::chown(QFile::encodeName(strPath).constData(), static_cast<uid_t>(m_nAccountUid),
+                   static_cast<gid_t>(m_nAccountGid)) == 0;
+}
+
+bool CFtpTestServer::MakeFolder(const QString& name)
+{
+    if (m_strRoot.isEmpty() || !QDir().mkpath(FilePath(name)))
+        return false;
+    // Hand every level below the root to the account, not just the last one.
+    QString strPath = QDir::cleanPath(FilePath(name));
+    while (strPath.size() > m_strRoot.size() && strPath.startsWith(m_strRoot + QLatin1Char('/'))) {
+        if (!ChownToAccount(strPath))
+            return false;
+        strPath = QFileInfo(strPath).path();
+    }
+    return true;
+}
+
+bool CFtpTestServer::PutFile(const QString& name, const QByteArray& data)
+{
+    const QString strFolder = QFileInfo(name).path();
+    if (strFolder != QStringLiteral(".") && !MakeFolder(strFolder))
+        return false;
+    QFile file(FilePath(name));
+    if (m_strRoot.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(data) != data.size())
+        return false;
+    file.close();
+    return ChownToAccount(file.fileName());
+}
+
+QByteArray CFtpTestServer::ReadFile(const QString& name) const
+{
+    QFile file(FilePath(name));
+    if (m_strRoot.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QString CFtpTestServer::LogText() const
+{
+    QString strText;
+    if (m_pTempDir) {
+        for (const QString& strName :
+             {QStringLiteral("/server.log"), QStringLiteral("/vsftpd.log")}) {
+            QFile file(m_pTempDir->path() + strName);
+            if (file.open(QIODevice::ReadOnly))
+                strText += QString::fromUtf8(file.readAll());
+        }
+    }
+    return strText.trimmed();
+}
+
+bool CFtpTestServer::CanRunVsftpd()
+{
+    return QFileInfo(QString::fromLatin1(VSFTPD_BINARY)).isExecutable() && ::geteuid() == 0;
+}
+
+QString CFtpTestServer::SupportDir()
+{
+    // The variable is only trusted when it names the folder that holds our script.
+    const QString strDir = qEnvironmentVariable("MOSSVALE_TEST_SUPPORT_DIR");
+    if (!strDir.isEmpty() && QFileInfo::exists(strDir + QStringLiteral("/ftpserver.py")))
+        return strDir;
+    return QStringLiteral(MOSSVALE_TEST_SUPPORT_SOURCE_DIR);
+}
+
+std::vector<CFtpTestServer::CraftedEntry> CFtpTestServer::CraftedEntries()
+{
+    // Kept in step with CRAFTED in ftpserver.py.
+    return {
+        {"zero.bin", 0, false},
+        {"one-kib.bin", 1024, false},
+        {"one-kib-plus-one.bin", 1025, false},
+        {"two-kib-minus-one.bin", 2047, false},
+        {"four-gib-plus-2048.bin", 4294969344LL, false},
+        {"folder", 0, true},
+        {".", 0, true},
+        {"..", 0, true},
+        {"a/b.txt", 1024, false},
+        {"../escape.txt", 1024, false},
+        {"cr", 1024, false}, // sent as "cr\rinside.txt"
+        {"lf", 1024, false}, // sent as "lf\nDELE zero.bin"
+        {std::string(251, 'x') + ".txt", 1024, false},
+        {std::string(252, 'y') + ".txt", 1024, false},
+    };
+}
+
+std::time_t CFtpTestServer::CraftedTime()
+{
+    return 1614902400; // 2021-03-05 00:00:00 UTC
+}

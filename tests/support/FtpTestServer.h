@@ -1,0 +1,105 @@
+#pragma once
+// A real FTP server on 127.0.0.1 for tests and benchmarks, over a fresh temporary folder.
+//
+// Vsftpd: Debian's /usr/sbin/vsftpd, LIST only (no MLSD). It needs root. vsftpd will not let an
+// anonymous user write to its chroot root, so it logs in a local account, "mossvale-ftp", that
+// is created on first use with a random password kept in a root-only file under
+// /var/lib/mossvale-tests (see vsftpd.conf.in). The account owns Root(), and a default ACL lets
+// it write whatever a test creates below; where the file system has no ACLs, create files and
+// folders with PutFile() and MakeFolder() so vsftpd may overwrite and fill them.
+//
+// Pyftpdlib: tests/support/ftpserver.py under /usr/bin/python3, MLSD and LIST, user "mossvale",
+// password "secret", and misbehaviours on request (the faults listed in that script).
+//
+// The server runs in a process group of its own that Stop() ends; the kernel ends it too if the
+// thread that called Start() exits first, so start servers from a thread that outlives them.
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CFtpTestServer
+{
+public:
+    enum Kind { Vsftpd, Pyftpdlib };
+
+    // One entry of the crafted-list fault's listing, as a client reading it through libcurl
+    // parses it.
+    struct CraftedEntry {
+        std::string strName;
+        std::int64_t nSize;
+        bool bFolder;
+    };
+
+    CFtpTestServer();
+    ~CFtpTestServer(); // stops the server and removes the temporary folder
+    CFtpTestServer(const CFtpTestServer&) = delete;
+    CFtpTestServer& operator=(const CFtpTestServer&) = delete;
+
+    // Starts the server on 127.0.0.1 on a free port over a fresh temporary root folder and
+    // returns once it accepts connections (and has greeted, unless "slow-login" was asked for).
+    // faults: misbehaviours of the pyftpdlib kind, named as in ftpserver.py. False, with the
+    // reason in LastError(), when it cannot start (vsftpd when not root, unknown fault, ...).
+    // nPort asks the pyftpdlib kind for a given port (0: any free one), to stand in for a
+    // server that went away and came back.
+    bool Start(Kind kind, const QStringList& faults = {}, int nPort = 0);
+    void Stop();
+    bool IsRunning() const;
+    QString LastError() const;
+
+    Kind ServerKind() const { return m_kind; }
+    QString Host() const; // "127.0.0.1"
+    int Port() const;
+    QString ServerText() const; // "127.0.0.1:PORT"
+    QString User() const;
+    QString Password() const;
+    QString Root() const;                        // local folder that is the server's "/"
+    QString FilePath(const QString& name) const; // Root() + "/" + name
+
+    // Writes a file (creating missing folders) that the server's account owns, so an upload
+    // may overwrite it and a delete may remove it.
+    bool PutFile(const QString& name, const QByteArray& data);
+    bool MakeFolder(const QString& name);
+    // What the server wrote; empty when the file is missing.
+    QByteArray ReadFile(const QString& name) const;
+    // The server's own output so far, for a failing test's message.
+    QString LogText() const;
+
+    static bool CanRunVsftpd(); // binary present and running as root
+    // tests/support: $MOSSVALE_TEST_SUPPORT_DIR when it holds ftpserver.py, else the source tree.
+    static QString SupportDir();
+
+    // The crafted-list fault's entries in the order sent. Names holding a CR or an LF arrive cut
+    // at it: libcurl turns a bare CR into an LF in ASCII-mode (listing) transfers, so a client
+    // sees the start of the name as one entry and the rest as a line that is no entry.
+    static std::vector<CraftedEntry> CraftedEntries();
+    static std::time_t CraftedTime(); // the date every crafted entry carries (UTC)
+
+private:
+    bool StartVsftpd();
+    bool StartPyftpdlib(const QStringList& faults, int nPort);
+    bool MakeRoot();
+    bool WaitForGreeting(int nTimeoutMs);
+    bool Fail(const QString& strError);
+    void StartProcess(const QString& strProgram, const QStringList& arguments);
+    bool ChownToAccount(const QString& strPath) const;
+
+    Kind m_kind = Pyftpdlib;
+    std::unique_ptr<QTemporaryDir> m_pTempDir;
+    std::unique_ptr<QProcess> m_pProcess;
+    QString m_strRoot;
+    QString m_strLogPath;
+    QString m_strUser;
+    QString m_strPassword;
+    QString m_strError;
+    int m_nPort = 0;
+    int m_nAccountUid = -1; // owner of the files the server writes, when not root
+    int m_nAccountGid = -1;
+};

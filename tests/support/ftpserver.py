@@ -1,0 +1,253 @@
+#!/usr/bin/python3
+"""A pyftpdlib server on loopback for Mossvale's tests, with misbehaviours to order.
+
+    ftpserver.py --root DIR [--user U] [--password P] [--port N] [--fault NAME]...
+
+Prints the listening port as its first line on stdout, then serves until killed.
+Both MLSD and LIST are served; passive data connections stay on 127.0.0.1.
+
+Faults (repeatable, combinable):
+  drop-retr      a download sends half the file (rounded down), then the server closes the data
+                 connection and answers 426. An empty file is sent whole.
+  stall-retr     a download sends min(half the file, 16 KiB), then sends nothing more while
+                 keeping the data connection open.
+  drop-stor      an upload is read up to 64 KiB or to its end, whichever comes first; the first
+                 half of what arrived is written to the file, then the server closes the data
+                 connection and answers 426. The partial file is left in place.
+  stall-stor     an upload's first chunk is read and written, then the server stops reading and
+                 never answers, so the client stalls (while sending, or waiting for the reply).
+  refuse-rename  RNFR and RNTO answer 550.
+  refuse-size    SIZE answers 550.
+  no-mlsd        MLSD and MLST answer 500 and FEAT does not offer MLST.
+  crafted-list   LIST and MLSD of "/" send the fixed listing below instead of the folder's.
+  slow-login     connections are accepted but the 220 greeting never comes.
+
+The crafted listing (name bytes, size, folder), each dated 2021-03-05 00:00:00 UTC
+(MLSD modify=20210305000000, LIST "Mar 05  2021"):
+  "zero.bin"                      0  file
+  "one-kib.bin"                1024  file
+  "one-kib-plus-one.bin"       1025  file
+  "two-kib-minus-one.bin"      2047  file
+  "four-gib-plus-2048.bin"  4294969344  file
+  "folder"                        0  folder
+  "."                             0  folder   (sent as type=dir, not cdir)
+  ".."                            0  folder   (sent as type=dir, not pdir)
+  "a/b.txt"                    1024  file
+  "../escape.txt"              1024  file
+  "cr\\rinside.txt"             1024  file     (a bare CR inside the name)
+  "lf\\nDELE zero.bin"          1024  file     (an LF inside the name: a line-based client sees
+                                               an entry "lf" followed by the non-entry line
+                                               "DELE zero.bin")
+  "x" * 251 + ".txt"           1024  file     (255 bytes, the longest usual name)
+  "y" * 252 + ".txt"           1024  file     (256 bytes, one too many)
+CFtpTestServer::CraftedEntries() returns the same list as a correct parser reads it.
+"""
+
+import argparse
+import logging
+import os
+import socket
+import sys
+import warnings
+
+# pyftpdlib 1.5 still uses asyncore/asynchat; their deprecation notices are noise here.
+warnings.simplefilter("ignore", DeprecationWarning)
+
+from pyftpdlib.authorizers import DummyAuthorizer  # noqa: E402
+from pyftpdlib.handlers import DTPHandler, FTPHandler  # noqa: E402
+from pyftpdlib.ioloop import RetryError  # noqa: E402
+from pyftpdlib.servers import FTPServer  # noqa: E402
+
+FAULTS = (
+    "drop-retr", "stall-retr", "drop-stor", "stall-stor", "refuse-rename",
+    "refuse-size", "no-mlsd", "crafted-list", "slow-login",
+)
+
+STALL_RETR_BYTES = 16 * 1024
+DROP_STOR_BYTES = 64 * 1024
+
+CRAFTED = [
+    (b"zero.bin", 0, False),
+    (b"one-kib.bin", 1024, False),
+    (b"one-kib-plus-one.bin", 1025, False),
+    (b"two-kib-minus-one.bin", 2047, False),
+    (b"four-gib-plus-2048.bin", 4 * 1024 ** 3 + 2048, False),
+    (b"folder", 0, True),
+    (b".", 0, True),
+    (b"..", 0, True),
+    (b"a/b.txt", 1024, False),
+    (b"../escape.txt", 1024, False),
+    (b"cr\rinside.txt", 1024, False),
+    (b"lf\nDELE zero.bin", 1024, False),
+    (b"x" * 251 + b".txt", 1024, False),
+    (b"y" * 252 + b".txt", 1024, False),
+]
+
+
+def crafted_mlsd():
+    lines = []
+    for name, size, folder in CRAFTED:
+        kind = b"dir" if folder else b"file"
+        lines.append(b"type=%s;size=%d;modify=20210305000000; %s\r\n" % (kind, size, name))
+    return b"".join(lines)
+
+
+def crafted_list():
+    lines = []
+    for name, size, folder in CRAFTED:
+        mode = b"drwxr-xr-x" if folder else b"-rw-r--r--"
+        lines.append(b"%s   1 owner    group    %12d Mar 05  2021 %s\r\n" % (mode, size, name))
+    return b"".join(lines)
+
+
+class FaultyDTPHandler(DTPHandler):
+    """Data channel that can cut or stall transfers."""
+
+    def __init__(self, sock, cmd_channel):
+        self._retr_limit = None
+        self._held = bytearray()
+        super().__init__(sock, cmd_channel)
+
+    def _faults(self):
+        return self.cmd_channel.faults
+
+    def _sending_file(self):
+        return not self.receive and self.file_obj is not None
+
+    def use_sendfile(self):
+        # sendfile would push the whole file past our send() below.
+        if self._faults() & {"drop-retr", "stall-retr"}:
+            return False
+        return super().use_sendfile()
+
+    def send(self, data):
+        faults = self._faults()
+        if self._sending_file() and faults & {"drop-retr", "stall-retr"}:
+            if self._retr_limit is None:
+                half = os.fstat(self.file_obj.fileno()).st_size // 2
+                self._retr_limit = half if "drop-retr" in faults else min(half, STALL_RETR_BYTES)
+            room = self._retr_limit - self.tot_bytes_sent
+            if room <= 0:
+                if "drop-retr" in faults:
+                    self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+                    self.close()
+                else:
+                    self.del_channel()  # never written to again; the socket stays open
+                return 0
+            data = data[:room]
+        return super().send(data)
+
+    def _drop_upload(self):
+        self.file_obj.write(bytes(self._held[: len(self._held) // 2]))
+        self.transfer_finished = False
+        self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+        self.close()
+
+    def handle_read(self):
+        faults = self._faults()
+        if self.receive and "drop-stor" in faults:
+            try:
+                chunk = self.recv(self.ac_in_buffer_size)
+            except RetryError:
+                return
+            except socket.error:
+                self.handle_error()
+                return
+            if self._closed:
+                return  # the end of the upload arrived and handle_close() dropped it
+            self.tot_bytes_received += len(chunk)
+            self._held += chunk
+            if len(self._held) >= DROP_STOR_BYTES:
+                self._drop_upload()
+            return
+        super().handle_read()
+        if self.receive and "stall-stor" in faults and not self._closed:
+            self.del_channel()
+
+    # The base class binds handle_read_event to its own handle_read; the event loop calls that.
+    handle_read_event = handle_read
+
+    def handle_close(self):
+        faults = self._faults()
+        if self.receive and not self._closed:
+            if "drop-stor" in faults:
+                self._drop_upload()
+                return
+            if "stall-stor" in faults:
+                self.del_channel()  # the client finished sending; it will wait for a reply
+                return
+        super().handle_close()
+
+
+class FaultyHandler(FTPHandler):
+    dtp_handler = FaultyDTPHandler
+    faults = frozenset()
+
+    def handle(self):
+        if "slow-login" in self.faults:
+            return
+        super().handle()
+
+    def _is_root(self, path):
+        return os.path.realpath(path) == os.path.realpath(self.fs.root)
+
+    def ftp_LIST(self, path):
+        if "crafted-list" in self.faults and self._is_root(path):
+            self.push_dtp_data(crafted_list(), cmd="LIST")
+            return path
+        return super().ftp_LIST(path)
+
+    def ftp_MLSD(self, path):
+        if "crafted-list" in self.faults and self._is_root(path):
+            self.push_dtp_data(crafted_mlsd(), cmd="MLSD")
+            return path
+        return super().ftp_MLSD(path)
+
+    def ftp_RNFR(self, path):
+        if "refuse-rename" in self.faults:
+            self.respond("550 Rename refused.")
+            return None
+        return super().ftp_RNFR(path)
+
+    def ftp_RNTO(self, path):
+        if "refuse-rename" in self.faults:
+            self.respond("550 Rename refused.")
+            return None
+        return super().ftp_RNTO(path)
+
+    def ftp_SIZE(self, path):
+        if "refuse-size" in self.faults:
+            self.respond("550 SIZE refused.")
+            return None
+        return super().ftp_SIZE(path)
+
+
+def main():
+    parser = argparse.ArgumentParser(description="pyftpdlib test server on 127.0.0.1")
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--user", default="mossvale")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--fault", action="append", default=[], choices=FAULTS)
+    parser.add_argument("--verbose", action="store_true")
+    args = parser.parse_args()
+
+    logging.basicConfig(stream=sys.stderr, level=logging.DEBUG if args.verbose else logging.WARNING)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, os.path.realpath(args.root), perm="elradfmwMT")
+
+    faults = frozenset(args.fault)
+    attributes = {"authorizer": authorizer, "faults": faults, "banner": "Mossvale test server ready."}
+    if "no-mlsd" in faults:
+        attributes["proto_cmds"] = {name: value for name, value in FTPHandler.proto_cmds.items()
+                                    if name not in ("MLSD", "MLST")}
+    handler = type("TestHandler", (FaultyHandler,), attributes)
+
+    server = FTPServer(("127.0.0.1", args.port), handler)
+    print(server.socket.getsockname()[1], flush=True)
+    server.serve_forever(handle_exit=True)
+
+
+if __name__ == "__main__":
+    main()
