@@ -1,0 +1,202 @@
+// Transfer engine figures against curl's command line on the same vsftpd and files, in
+// the same run. Prints "name: value (target)" lines. Not part of the test suite.
+#include "platform/MsgWnd.h"
+#include "platform/WinThread.h"
+#include "FtpTestServer.h"
+#include "transfer/InternetSession.h"
+#include "transfer/Messages.h"
+#include "transfer/MyThread.h"
+#include "transfer/TransferGlobals.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+// Counts what the jobs report, as the windows would receive it.
+class CCounter : public CMsgWnd
+{
+public:
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM) override
+    {
+        if (nMsg == WM_TRANSFER_DONE)
+            ++m_nDone;
+        else if (nMsg == WM_ADD_REMOTE_ITEMS)
+            m_nEntries += reinterpret_cast<const RemoteEntryBatch*>(wParam)->nCount;
+        else if (nMsg == WM_USAGE_UPDATE)
+            ++m_nListings;
+        return 0;
+    }
+    int m_nDone = 0;
+    long m_nEntries = 0;
+    int m_nListings = 0;
+};
+
+void WaitFor(const std::function<bool()>& condition)
+{
+    while (!condition())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+}
+
+double Seconds(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// The best of a few runs: these machines are noisy, and the best run is the least disturbed.
+double Best(int nRuns, const std::function<double()>& run)
+{
+    double best = 1e30;
+    for (int i = 0; i < nRuns; ++i)
+        best = std::min(best, run());
+    return best;
+}
+
+double RunCurl(const QStringList& args)
+{
+    return Seconds([&] {
+        QProcess curl;
+        curl.start("curl", QStringList{"-s", "-S", "-o", "/dev/null"} + args);
+        curl.waitForFinished(-1);
+        if (curl.exitCode() != 0)
+            std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
+    });
+}
+
+void MakeFile(const QString& strPath, qint64 nSize)
+{
+    QFile file(strPath);
+    file.open(QIODevice::WriteOnly);
+    QByteArray block(1 << 20, 'm');
+    for (qint64 nLeft = nSize; nLeft > 0; nLeft -= block.size())
+        file.write(block.constData(), std::min<qint64>(nLeft, block.size()));
+}
+
+// One entry job as the command view launches it: connect on this thread, start, wait.
+void RunJob(AFX_THREADPROC pfnProc, const QString& strLocalDir, const QString& strName,
+            const CFtpTestServer& server, CCounter& counter, int nExpectedDone)
+{
+    auto* pJob = new CMyThread(strLocalDir.toUtf8().constData(), server.ServerText().toStdString(),
+                               server.User().toStdString(), server.Password().toStdString(), 21,
+                               "/", true, 1);
+    auto* pItems = new JobItem[1];
+    std::snprintf(pItems[0].szName, sizeof pItems[0].szName, "%s", strName.toUtf8().constData());
+    pItems[0].bFolder = 0;
+    CWinThread* pThread = AfxBeginThread(pfnProc, new JobRequest{pItems, pJob},
+                                         THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
+    pThread->m_bAutoDelete = false;
+    ++g_nPendingJobs;
+    pThread->ResumeThread();
+    WaitFor([&] { return counter.m_nDone >= nExpectedDone || pThread->HasEnded(); });
+    pThread->WaitForEnd();
+    delete pThread;
+}
+
+void Print(const char* pszName, double value, const char* pszTarget)
+{
+    std::printf("%s: %.2f (%s)\n", pszName, value, pszTarget);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList only = app.arguments().mid(1);
+    auto wanted = [&](const char* pszName) { return only.isEmpty() || only.contains(pszName); };
+
+    CFtpTestServer server;
+    if (!server.Start(CFtpTestServer::Vsftpd)) {
+        std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.LastError()));
+        return 1;
+    }
+    g_hInternet = new CInternetSession;
+    CCounter counter;
+    g_pCommandView = &counter;
+    g_pRemoteView = &counter;
+    const QString strUrl = "ftp://" + server.ServerText() + "/";
+    const QStringList login{"--user", server.User() + ":" + server.Password()};
+    QTemporaryDir work(QDir::tempPath() + "/mossvale-bench-XXXXXX");
+
+    if (wanted("upload_512MiB_vs_curl") || wanted("download_512MiB_vs_curl")) {
+        const QString strBig = work.filePath("big.bin");
+        MakeFile(strBig, 512LL << 20);
+        if (wanted("upload_512MiB_vs_curl")) {
+            const double curl = Best(3, [&] { return RunCurl(login + QStringList{"-T", strBig, strUrl + "curl.bin"}); });
+            const double ours = Best(3, [&] {
+                return Seconds([&] { RunJob(UploadThreadProc, work.path(), "big.bin", server, counter, counter.m_nDone + 1); });
+            });
+            Print("upload_512MiB_vs_curl", curl / ours, "target >= 0.95");
+        }
+        if (wanted("download_512MiB_vs_curl")) {
+            MakeFile(server.FilePath("down.bin"), 512LL << 20);
+            QDir().mkpath(work.filePath("restore"));
+            const double curl = Best(3, [&] { return RunCurl(login + QStringList{strUrl + "down.bin"}); });
+            const double ours = Best(3, [&] {
+                return Seconds([&] { RunJob(DownloadThreadProc, work.filePath("restore"), "down.bin", server, counter, counter.m_nDone + 1); });
+            });
+            Print("download_512MiB_vs_curl", curl / ours, "target >= 0.95");
+        }
+        QFile::remove(strBig);
+        QFile::remove(server.FilePath("down.bin"));
+        QFile::remove(server.FilePath("big.bin"));
+        QFile::remove(server.FilePath("curl.bin"));
+    }
+
+    if (wanted("backup_chain_1000x4KiB_vs_curl")) {
+        const QString strDir = work.filePath("chain");
+        QDir().mkpath(strDir);
+        QStringList curlArgs = login;
+        for (int i = 0; i < 1000; ++i) {
+            const QString strName = QString("f%1.dat").arg(i, 4, 10, QChar('0'));
+            MakeFile(strDir + "/" + strName, 4096);
+            curlArgs << "-T" << strDir + "/" + strName << strUrl + "c" + strName;
+        }
+        const double curl = Best(3, [&] { return RunCurl(curlArgs); });
+        const double ours = Best(3, [&] {
+            return Seconds([&] {
+                for (int i = 0; i < 1000; ++i)
+                    RunJob(UploadThreadProc, strDir + "/", QString("f%1.dat").arg(i, 4, 10, QChar('0')),
+                           server, counter, counter.m_nDone + 1);
+            });
+        });
+        Print("backup_chain_1000x4KiB_vs_curl", ours / curl, "target <= 1.5");
+    }
+
+    if (wanted("list_20000_vs_curl")) {
+        for (int i = 0; i < 20000; ++i)
+            QFile(QString("%1/entry-%2.txt").arg(server.Root()).arg(i)).open(QIODevice::WriteOnly);
+        const double curl = Best(5, [&] { return RunCurl(login + QStringList{strUrl}); });
+        const double ours = Best(5, [&] {
+            return Seconds([&] {
+                const int nBefore = counter.m_nListings;
+                counter.m_nEntries = 0;
+                auto* pJob = new CMyThread(nullptr, server.ServerText().toStdString(),
+                                           server.User().toStdString(), server.Password().toStdString(),
+                                           21, "/", true, 0);
+                CWinThread* pThread = AfxBeginThread(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
+                pThread->ResumeThread();
+                WaitFor([&] { return counter.m_nListings > nBefore; });
+                if (counter.m_nEntries < 20000)
+                    std::fprintf(stderr, "listing delivered only %ld entries\n", counter.m_nEntries);
+            });
+        });
+        Print("list_20000_vs_curl", ours / curl, "target <= 2");
+    }
+
+    g_pCommandView = nullptr;
+    g_pRemoteView = nullptr;
+    return 0;
+}

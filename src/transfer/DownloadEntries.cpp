@@ -1,0 +1,35 @@
+#include "MyThread.h"
+
+#include "FtpConnection.h"
+#include "Messages.h"
+#include "ProgressReporter.h"
+#include "TransferGlobals.h"
+#include "platform/MsgWnd.h"
+
+unsigned CMyThread::DownloadEntries(JobRequest* pRequest)
+{
+    bool bFirstFile = true;
+    const LoopResult result = RunEntryLoop(
+        pRequest, true,
+        [this, &bFirstFile](const JobItem& item, const std::string& strLocal,
+                            const std::string& strRemote) {
+            CProgressReporter progress;
+            if (!IsSafeRemoteName(item.szName) ||
+                !m_hConnect->GetFile(strRemote, strLocal, std::ref(progress)))
+                return false;
+            // The restored file has arrived: the command view may close its wait dialog
+            // now, before this job waits for others at the barrier.
+            if (bFirstFile) {
+                bFirstFile = false;
+                PostMessage(g_pCommandView.load(), WM_TRANSFER_DONE, TRANSFER_SUCCEEDED,
+                            TRANSFER_DOWNLOAD);
+            }
+            return true;
+        });
+    // A restore that failed says so at once, or its wait dialog would spin for ever.
+    if (bFirstFile && (result.bFailed || (!result.bConnected && m_nItemCount > 0)))
+        PostMessage(g_pCommandView.load(), WM_TRANSFER_DONE, TRANSFER_FAILED, TRANSFER_DOWNLOAD);
+    PassEndBarrier();
+    Release(pRequest);
+    return 0;
+}

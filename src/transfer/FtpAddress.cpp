@@ -1,0 +1,115 @@
+#include "FtpAddress.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+bool ParsePort(const std::string& strText, int& nPort)
+{
+    if (strText.empty() || strText.size() > 5)
+        return false;
+    for (char c : strText)
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    nPort = std::atoi(strText.c_str());
+    return nPort >= 1 && nPort <= 65535;
+}
+
+std::string Trimmed(const std::string& strText)
+{
+    const auto first = strText.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    const auto last = strText.find_last_not_of(" \t");
+    return strText.substr(first, last - first + 1);
+}
+
+// RFC 3986 unreserved characters stay; everything else is %XX, so that "#", "?", ";type=a"
+// and spaces in a name cannot change what the URL means.
+std::string EscapeSegment(const std::string& strSegment)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string strOut;
+    strOut.reserve(strSegment.size() * 3);
+    for (unsigned char c : strSegment) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            strOut += static_cast<char>(c);
+        } else {
+            strOut += '%';
+            strOut += kHex[c >> 4];
+            strOut += kHex[c & 15];
+        }
+    }
+    return strOut;
+}
+
+} // namespace
+
+bool CFtpAddress::Parse(const std::string& strServer, int nDefaultPort)
+{
+    std::string strText = Trimmed(strServer);
+    if (strText.compare(0, 6, "ftp://") == 0 || strText.compare(0, 6, "FTP://") == 0)
+        strText = strText.substr(6);
+    const auto slash = strText.find('/');
+    if (slash != std::string::npos)
+        strText.resize(slash);
+    if (!IsSafeText(strText))
+        return false;
+
+    m_nPort = nDefaultPort;
+    if (!strText.empty() && strText[0] == '[') {
+        const auto close = strText.find(']');
+        if (close == std::string::npos)
+            return false;
+        m_strHost = strText.substr(1, close - 1);
+        const std::string strRest = strText.substr(close + 1);
+        if (!strRest.empty() && (strRest[0] != ':' || !ParsePort(strRest.substr(1), m_nPort)))
+            return false;
+    } else if (strText.find(':') != strText.rfind(':')) {
+        m_strHost = strText; // a bare IPv6 address has no room for a port
+    } else {
+        const auto colon = strText.find(':');
+        m_strHost = strText.substr(0, colon);
+        if (colon != std::string::npos && !ParsePort(strText.substr(colon + 1), m_nPort))
+            return false;
+    }
+    if (m_nPort < 1 || m_nPort > 65535)
+        return false;
+    return !m_strHost.empty() && m_strHost.find_first_of(" \t@") == std::string::npos;
+}
+
+std::string CFtpAddress::BaseUrl() const
+{
+    const bool bIpv6 = m_strHost.find(':') != std::string::npos;
+    return "ftp://" + (bIpv6 ? "[" + m_strHost + "]" : m_strHost) + ":" + std::to_string(m_nPort);
+}
+
+std::string CFtpAddress::UrlOf(const std::string& strRemotePath) const
+{
+    // "%2F" first makes the path absolute: without it curl reads it from the login folder.
+    std::string strUrl = BaseUrl() + "/%2F";
+    std::size_t start = strRemotePath.find_first_not_of('/');
+    bool bFirst = true;
+    while (start != std::string::npos && start < strRemotePath.size()) {
+        const auto end = strRemotePath.find('/', start);
+        const std::string strSegment = strRemotePath.substr(start, end - start);
+        if (!strSegment.empty()) {
+            if (!bFirst)
+                strUrl += '/';
+            strUrl += EscapeSegment(strSegment);
+            bFirst = false;
+        }
+        start = end == std::string::npos ? end : end + 1;
+    }
+    if (!strRemotePath.empty() && strRemotePath.back() == '/' && !bFirst)
+        strUrl += '/';
+    else if (bFirst)
+        strUrl += '/';
+    return strUrl;
+}
+
+bool CFtpAddress::IsSafeText(const std::string& strText)
+{
+    return strText.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}

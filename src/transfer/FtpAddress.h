@@ -1,0 +1,29 @@
+#pragma once
+// Where an FTP account lives, from the server text the user typed: "host", "host:port",
+// "[ipv6]", "[ipv6]:port" or a bare IPv6 address, optionally written as an ftp:// URL.
+// A port written in the text wins over the port the caller gives (every launcher gives 21),
+// so an account on another port works.
+#include <string>
+
+class CFtpAddress
+{
+public:
+    // False when the text names no host or its port is not 1..65535.
+    bool Parse(const std::string& strServer, int nDefaultPort);
+
+    const std::string& Host() const { return m_strHost; }
+    int Port() const { return m_nPort; }
+    // "ftp://host:port" with IPv6 hosts in brackets.
+    std::string BaseUrl() const;
+    // The URL of an absolute remote path, each segment percent-encoded. A path ending in
+    // "/" names a folder and its URL ends in "/" too.
+    std::string UrlOf(const std::string& strRemotePath) const;
+
+    // Text that may not reach the server: CR, LF or NUL would end an FTP command early
+    // and let the rest of the text be read as another command.
+    static bool IsSafeText(const std::string& strText);
+
+private:
+    std::string m_strHost;
+    int m_nPort = 21;
+};

@@ -1,0 +1,79 @@
+#pragma once
+// One logged-in FTP connection, used by one thread at a time: passive mode, binary
+// transfers, absolute remote paths. Built on a libcurl easy handle; a connection that the
+// server has dropped in between is opened and logged in again by the next operation.
+#include "FtpAddress.h"
+#include "FtpFileInfo.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+typedef void CURL;
+class CConnectionPool;
+class CInternetSession;
+
+class CFtpConnection
+{
+public:
+    using ProgressFn = std::function<void(std::int64_t nDone, std::int64_t nTotal)>;
+    using EntriesFn = std::function<void(const std::vector<FtpFileInfo>& entries)>;
+    enum class ListResult { Listed, Empty, Failed };
+
+    // Connects and logs in at once, reusing an idle logged-in connection of the same
+    // account when the session has one. Null when the server cannot be reached, refuses
+    // the login, does not answer in time, or a text holds CR, LF or NUL.
+    static CFtpConnection* Connect(CInternetSession* pSession, const std::string& strServer,
+                                   int nPort, const std::string& strUser,
+                                   const std::string& strPassword);
+    // Gives the connection back to the session for the next job of the same account.
+    ~CFtpConnection();
+    CFtpConnection(const CFtpConnection&) = delete;
+    CFtpConnection& operator=(const CFtpConnection&) = delete;
+
+    // The folder that relative paths and List() start from ("/" after connecting).
+    bool SetCurrentDirectory(const std::string& strFolder);
+    const std::string& CurrentDirectory() const { return m_strCurrentDir; }
+
+    // Lists the current folder with MLSD where the server has it, else LIST. Entries are
+    // handed over in batches in server order as they arrive.
+    ListResult List(const EntriesFn& onEntries);
+
+    // Sends a local regular file. The server's copy of the target is replaced only once the
+    // whole file has arrived: it goes to a temporary name in the same folder, its size is
+    // checked, then it is renamed over the target. Servers that refuse SIZE or the rename
+    // get the file stored directly under its name.
+    bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
+                 const ProgressFn& onProgress = nullptr);
+    // Fetches a remote file into a temporary file beside the local path and renames it
+    // over the local path once every byte has arrived; on failure the local file is as it was.
+    bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
+                 const ProgressFn& onProgress = nullptr);
+    bool DeleteFile(const std::string& strRemotePath);
+
+private:
+    CFtpConnection(CURL* pEasy, const CFtpAddress& address, std::string strKey,
+                   std::shared_ptr<CConnectionPool> pPool, std::string strUser,
+                   std::string strPassword);
+
+    struct Reply;
+    void PrepareRequest(const std::string& strUrl, Reply* pReply);
+    bool CheckLogin(bool bPooled);
+    bool ListWith(const char* pszCommand, const EntriesFn& onEntries, bool& bEmpty,
+                  bool& bUnsupported);
+    bool Store(const std::string& strLocalPath, const std::string& strRemotePath,
+               const char* pszSizeCheck, std::int64_t& nServerSize, std::int64_t& nSent,
+               const ProgressFn& onProgress);
+    bool RunCommands(const std::vector<std::string>& commands);
+    std::string AbsolutePath(const std::string& strPath) const;
+
+    CURL* m_pEasy;
+    CFtpAddress m_address;
+    std::string m_strKey;
+    std::shared_ptr<CConnectionPool> m_pPool;
+    std::string m_strUser;
+    std::string m_strPassword;
+    std::string m_strCurrentDir = "/";
+};

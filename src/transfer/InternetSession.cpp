@@ -1,0 +1,41 @@
+#include "InternetSession.h"
+
+#include "ConnectionPool.h"
+
+#include <atomic>
+#include <mutex>
+
+#include <curl/curl.h>
+
+namespace {
+std::atomic<int> g_nConnectSeconds{20};
+std::atomic<int> g_nStallSeconds{60};
+std::once_flag g_curlInit;
+} // namespace
+
+void CInternetSession::SetTimeouts(const Timeouts& timeouts)
+{
+    g_nConnectSeconds = timeouts.nConnectSeconds;
+    g_nStallSeconds = timeouts.nStallSeconds;
+}
+
+CInternetSession::Timeouts CInternetSession::GetTimeouts()
+{
+    Timeouts timeouts;
+    timeouts.nConnectSeconds = g_nConnectSeconds;
+    timeouts.nStallSeconds = g_nStallSeconds;
+    return timeouts;
+}
+
+CInternetSession::CInternetSession(const std::string& strAgent)
+    : m_strAgent(strAgent), m_pPool(std::make_shared<CConnectionPool>())
+{
+    // libcurl's global set-up is not thread-safe; the first session is opened on the
+    // window thread before any job can run. It is never undone: jobs may outlive sessions.
+    std::call_once(g_curlInit, [] { curl_global_init(CURL_GLOBAL_ALL); });
+}
+
+CInternetSession::~CInternetSession()
+{
+    m_pPool->Close();
+}

@@ -1,0 +1,32 @@
+#pragma once
+// The program's FTP session: what every connection of the process shares. Connections
+// hold the session's pool, so closing the session while jobs still run is safe: their
+// connections are freed when the jobs end instead of going back to the pool.
+#include <memory>
+#include <string>
+
+class CConnectionPool;
+
+class CInternetSession
+{
+public:
+    // How long the client waits before it gives up. Process-wide settings; tests shorten them.
+    struct Timeouts {
+        int nConnectSeconds = 20; // connecting and logging in
+        int nStallSeconds = 60; // a transfer, listing or reply that makes no progress
+    };
+    static void SetTimeouts(const Timeouts& timeouts);
+    static Timeouts GetTimeouts();
+
+    explicit CInternetSession(const std::string& strAgent = "Mossvale");
+    ~CInternetSession();
+    CInternetSession(const CInternetSession&) = delete;
+    CInternetSession& operator=(const CInternetSession&) = delete;
+
+    const std::string& Agent() const { return m_strAgent; }
+    const std::shared_ptr<CConnectionPool>& Pool() const { return m_pPool; }
+
+private:
+    std::string m_strAgent;
+    std::shared_ptr<CConnectionPool> m_pPool;
+};

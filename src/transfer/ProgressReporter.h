@@ -1,0 +1,16 @@
+#pragma once
+// Posts WM_TRANSFER_PROGRESS for one file to the command view, at most about ten times a
+// second, plus the first and the last figure, so a fast transfer does not flood the window.
+#include <chrono>
+#include <cstdint>
+
+class CProgressReporter
+{
+public:
+    void operator()(std::int64_t nDone, std::int64_t nTotal);
+
+private:
+    std::chrono::steady_clock::time_point m_lastPost{};
+    bool m_bPosted = false;
+    std::int64_t m_nLastDone = -1;
+};

@@ -1,0 +1,24 @@
+#include "MyThread.h"
+
+#include "FtpConnection.h"
+#include "Messages.h"
+#include "ProgressReporter.h"
+#include "TransferGlobals.h"
+#include "platform/MsgWnd.h"
+
+unsigned CMyThread::UploadEntries(JobRequest* pRequest)
+{
+    const LoopResult result =
+        RunEntryLoop(pRequest, true, [this](const JobItem&, const std::string& strLocal,
+                                            const std::string& strRemote) {
+            CProgressReporter progress;
+            return m_hConnect->PutFile(strLocal, strRemote, std::ref(progress));
+        });
+    // A backup must not look complete when a file did not arrive: the report says which.
+    const bool bSucceeded = !result.bFailed && (result.bConnected || m_nItemCount <= 0);
+    PassEndBarrier();
+    PostMessage(g_pCommandView.load(), WM_TRANSFER_DONE,
+                bSucceeded ? TRANSFER_SUCCEEDED : TRANSFER_FAILED, TRANSFER_UPLOAD);
+    Release(pRequest);
+    return 0;
+}

@@ -1,0 +1,377 @@
+// The FTP client against real servers on loopback: logging in, listing with MLSD and LIST,
+// byte-exact transfers, and that no failure costs the copy on either side.
+#include "TransferTestUtil.h"
+#include "FtpTestServer.h"
+#include "transfer/FtpAddress.h"
+#include "transfer/FtpConnection.h"
+#include "transfer/InternetSession.h"
+
+#include <QtTest>
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <map>
+#include <memory>
+
+// Starts a server or ends the test: skipped where vsftpd cannot run (not root).
+#define START_OR_SKIP(server, kind, ...)                                                    \
+    do {                                                                                   \
+        if ((kind) == CFtpTestServer::Vsftpd && !CFtpTestServer::CanRunVsftpd())           \
+            QSKIP("vsftpd needs root");                                                    \
+        QVERIFY2((server).Start((kind), ##__VA_ARGS__), qPrintable((server).LastError())); \
+    } while (false)
+
+namespace {
+
+struct Listing {
+    CFtpConnection::ListResult result;
+    std::map<std::string, FtpFileInfo> entries;
+};
+
+Listing ListRoot(CFtpConnection* pConnection)
+{
+    Listing listing;
+    listing.result = pConnection->List([&](const std::vector<FtpFileInfo>& batch) {
+        for (const FtpFileInfo& info : batch)
+            listing.entries[info.strName] = info;
+    });
+    return listing;
+}
+
+} // namespace
+
+class TestFtpClient : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<CInternetSession> m_pSession;
+
+    std::unique_ptr<CFtpConnection> Connect(const CFtpTestServer& server)
+    {
+        return std::unique_ptr<CFtpConnection>(CFtpConnection::Connect(
+            m_pSession.get(), Utf8(server.ServerText()), 21, Utf8(server.User()),
+            Utf8(server.Password())));
+    }
+
+
+private slots:
+    void initTestCase()
+    {
+        CInternetSession::SetTimeouts({3, 3});
+        m_pSession = std::make_unique<CInternetSession>();
+    }
+
+    void serverTextForms_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::newRow("host") << "ftp.example.org" << true << "ftp.example.org" << 21;
+        QTest::newRow("host:port") << "ftp.example.org:2121" << true << "ftp.example.org" << 2121;
+        QTest::newRow("ipv6 port") << "[::1]:990" << true << "::1" << 990;
+        QTest::newRow("ipv6 bare") << "fe80::1" << true << "fe80::1" << 21;
+        QTest::newRow("url") << "ftp://h.example:2000/x" << true << "h.example" << 2000;
+        QTest::newRow("blanks") << "  h.example  " << true << "h.example" << 21;
+        QTest::newRow("port 0") << "h:0" << false << "" << 0;
+        QTest::newRow("port too big") << "h:65536" << false << "" << 0;
+        QTest::newRow("port junk") << "h:21x" << false << "" << 0;
+        QTest::newRow("empty") << "" << false << "" << 0;
+        QTest::newRow("newline") << "h\r\nDELE x" << false << "" << 0;
+    }
+
+    void serverTextForms()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        CFtpAddress address;
+        QCOMPARE(address.Parse(Utf8(text), 21), valid);
+        if (!valid)
+            return;
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QCOMPARE(QString::fromStdString(address.Host()), host);
+        QCOMPARE(address.Port(), port);
+    }
+
+    void urlsEscapeEverySegment()
+    {
+        CFtpAddress address;
+        QVERIFY(address.Parse("[::1]:2121", 21));
+        QCOMPARE(address.UrlOf("/"), std::string("ftp://[::1]:2121/%2F/"));
+        QCOMPARE(address.UrlOf("/a b#1?;type=a"),
+                 std::string("ftp://[::1]:2121/%2Fa%20b%231%3F%3Btype%3Da"));
+        QCOMPARE(address.UrlOf("/x/y.txt"), std::string("ftp://[::1]:2121/%2Fx/y.txt"));
+        QCOMPARE(address.UrlOf("/x/"), std::string("ftp://[::1]:2121/%2Fx/"));
+    }
+
+    void loginFailuresGiveNoConnection()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        const std::string strServer = Utf8(server.ServerText());
+        const std::string strUser = Utf8(server.User());
+        QVERIFY(Connect(server));
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, strUser, "wrong"));
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, "nobody", "x"));
+        // A CR/LF in the password would become a second FTP command: refused before sending.
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, strUser,
+                                         Utf8(server.Password()) + "\r\nDELE /x"));
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21,
+                                         strUser + "\n", Utf8(server.Password())));
+        // The port in the server text wins; without it the given port is used.
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), Utf8(server.Host()), 21, strUser,
+                                         Utf8(server.Password())) ||
+                server.Port() == 21);
+        std::unique_ptr<CFtpConnection> pByPort(CFtpConnection::Connect(
+            m_pSession.get(), Utf8(server.Host()), server.Port(), strUser,
+            Utf8(server.Password())));
+        QVERIFY(pByPort);
+    }
+
+    void unreachableServersFailWithinTheBound()
+    {
+        CFtpTestServer closed;
+        START_OR_SKIP(closed, CFtpTestServer::Pyftpdlib);
+        const std::string strServer = Utf8(closed.ServerText());
+        closed.Stop(); // nothing listens there any more
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, "u", "p"));
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), "no-such-host.invalid", 21, "u", "p"));
+
+        CFtpTestServer silent;
+        START_OR_SKIP(silent, CFtpTestServer::Pyftpdlib, {"slow-login"});
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!Connect(silent));
+        // Bounded by the connect time-out (3 s here), not the 300 s libcurl would wait.
+        QVERIFY2(timer.elapsed() < 30000, "the connect time-out did not apply");
+    }
+
+    void bothServersListTheSameEntries()
+    {
+        const QDateTime modified(QDate(2021, 3, 4), QTime(5, 6, 7), Qt::UTC);
+        std::map<std::string, FtpFileInfo> seen[2];
+        const CFtpTestServer::Kind kinds[2] = {CFtpTestServer::Pyftpdlib, CFtpTestServer::Vsftpd};
+        for (int k = 0; k < 2; ++k) {
+            CFtpTestServer server;
+            if (kinds[k] == CFtpTestServer::Vsftpd && !CFtpTestServer::CanRunVsftpd())
+                QSKIP("vsftpd needs root");
+            QVERIFY2(server.Start(kinds[k]), qPrintable(server.LastError()));
+            QVERIFY(WriteFile(server.FilePath("small.txt"), "hello"));
+            QVERIFY(WriteFile(server.FilePath("with space #1.bin"), PatternBytes(5000)));
+            QVERIFY(WriteFile(server.FilePath("empty"), ""));
+            QVERIFY(QDir(server.Root()).mkdir("folder"));
+            QFile touched(server.FilePath("small.txt"));
+            QVERIFY(touched.open(QIODevice::ReadWrite));
+            QVERIFY(touched.setFileTime(modified, QFileDevice::FileModificationTime));
+            touched.close();
+
+            auto pConnection = Connect(server);
+            QVERIFY(pConnection);
+            const Listing listing = ListRoot(pConnection.get());
+            QCOMPARE(int(listing.result), int(CFtpConnection::ListResult::Listed));
+            seen[k] = listing.entries;
+        }
+        for (const auto& entries : seen) {
+            QCOMPARE(entries.size(), size_t(4));
+            QCOMPARE(entries.at("small.txt").nSize, std::int64_t(5));
+            QCOMPARE(entries.at("with space #1.bin").nSize, std::int64_t(5000));
+            QCOMPARE(entries.at("empty").nSize, std::int64_t(0));
+            QCOMPARE(entries.at("folder").dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
+            QCOMPARE(entries.at("small.txt").dwFileAttributes, FILE_ATTRIBUTE_NORMAL);
+        }
+        // MLSD gives the time to the second; LIST of an older file gives only the day.
+        QCOMPARE(seen[0].at("small.txt").tLastWrite, std::time_t(modified.toSecsSinceEpoch()));
+        QCOMPARE(seen[1].at("small.txt").tLastWrite / 86400,
+                 std::time_t(modified.toSecsSinceEpoch() / 86400));
+    }
+
+    void emptyFolderAndServerWithoutMlsd()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"no-mlsd"});
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QCOMPARE(int(ListRoot(pConnection.get()).result), int(CFtpConnection::ListResult::Empty));
+        QVERIFY(WriteFile(server.FilePath("a"), "1"));
+        const Listing listing = ListRoot(pConnection.get());
+        QCOMPARE(int(listing.result), int(CFtpConnection::ListResult::Listed));
+        QCOMPARE(listing.entries.size(), size_t(1));
+    }
+
+    void transfersAreByteExact_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("size");
+        for (int kind : {int(CFtpTestServer::Pyftpdlib), int(CFtpTestServer::Vsftpd)}) {
+            const char* pszServer = kind == CFtpTestServer::Vsftpd ? "vsftpd" : "pyftpdlib";
+            QTest::addRow("%s empty", pszServer) << kind << "empty.dat" << 0;
+            QTest::addRow("%s one byte", pszServer) << kind << "one" << 1;
+            QTest::addRow("%s 1 MiB", pszServer) << kind << "big.bin" << (1 << 20) + 3;
+            QTest::addRow("%s non-ASCII", pszServer) << kind << QString::fromUtf8("备份 ü.txt") << 777;
+            QTest::addRow("%s spaces and #", pszServer) << kind << "a b #c;type=a?.txt" << 100;
+        }
+    }
+
+    void transfersAreByteExact()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, name);
+        QFETCH(int, size);
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Kind(kind));
+        QTemporaryDir local;
+        const QByteArray data = PatternBytes(size);
+        QVERIFY(WriteFile(local.filePath(name), data));
+
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        std::int64_t nLastDone = -1;
+        QVERIFY(pConnection->PutFile(Utf8(local.filePath(name)), "/" + Utf8(name),
+                                     [&](std::int64_t nDone, std::int64_t) { nLastDone = nDone; }));
+        QCOMPARE(ReadFile(server.FilePath(name)), data);
+        QCOMPARE(nLastDone, std::int64_t(size));
+        QCOMPARE(Leftovers(server.Root()), QStringList());
+
+        // Download over an existing, longer local file: replaced, not appended to.
+        QTemporaryDir restore;
+        QVERIFY(WriteFile(restore.filePath(name), PatternBytes(size + 5000, 99)));
+        QVERIFY(pConnection->GetFile("/" + Utf8(name), Utf8(restore.filePath(name))));
+        QCOMPARE(ReadFile(restore.filePath(name)), data);
+        QCOMPARE(Leftovers(restore.path()), QStringList());
+
+        // Uploading again replaces the server's copy.
+        const QByteArray changed = PatternBytes(size / 2, 3);
+        QVERIFY(WriteFile(local.filePath(name), changed));
+        QVERIFY(pConnection->PutFile(Utf8(local.filePath(name)), "/" + Utf8(name)));
+        QCOMPARE(ReadFile(server.FilePath(name)), changed);
+
+        QVERIFY(pConnection->DeleteFile("/" + Utf8(name)));
+        QVERIFY(!QFile::exists(server.FilePath(name)));
+        QVERIFY(!pConnection->DeleteFile("/" + Utf8(name))); // already gone
+        // The connection survives a refused command.
+        QCOMPARE(int(ListRoot(pConnection.get()).result), int(CFtpConnection::ListResult::Empty));
+    }
+
+    void whatCannotBeSentIsRefused()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("f"), "x"));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QVERIFY(!pConnection->PutFile("/nonexistent/file", "/f"));
+        QVERIFY(!pConnection->PutFile("/dev/zero", "/zero")); // would never end
+        QVERIFY(!pConnection->PutFile(Utf8(local.path()), "/folder"));
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("f")), "/f\r\nDELE /g"));
+        QVERIFY(!pConnection->DeleteFile("/f\nRMD /"));
+        QVERIFY(!pConnection->GetFile("/missing", Utf8(local.filePath("missing"))));
+        QVERIFY(!QFile::exists(local.filePath("missing")));
+        QCOMPARE(Leftovers(local.path()), QStringList());
+        QCOMPARE(Leftovers(server.Root()), QStringList());
+    }
+
+    void brokenUploadKeepsTheServersCopy()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"drop-stor"});
+        const QByteArray original = PatternBytes(300000, 1);
+        QVERIFY(WriteFile(server.FilePath("keep.bin"), original));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("keep.bin"), PatternBytes(600000, 2)));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("keep.bin")), "/keep.bin"));
+        QCOMPARE(ReadFile(server.FilePath("keep.bin")), original);
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+    }
+
+    void refusedRenameOrSizeFallsBackToStoringDirectly_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("rename") << "refuse-rename";
+        QTest::newRow("size") << "refuse-size";
+    }
+
+    void refusedRenameOrSizeFallsBackToStoringDirectly()
+    {
+        QFETCH(QString, fault);
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {fault});
+        QTemporaryDir local;
+        const QByteArray data = PatternBytes(70000);
+        QVERIFY(WriteFile(local.filePath("f.bin"), data));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QVERIFY(pConnection->PutFile(Utf8(local.filePath("f.bin")), "/f.bin"));
+        QCOMPARE(ReadFile(server.FilePath("f.bin")), data);
+        QCOMPARE(Leftovers(server.Root()), QStringList());
+    }
+
+    void brokenDownloadKeepsTheLocalFile_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("dropped") << "drop-retr";
+        QTest::newRow("stalled") << "stall-retr";
+    }
+
+    void brokenDownloadKeepsTheLocalFile()
+    {
+        QFETCH(QString, fault);
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {fault});
+        QVERIFY(WriteFile(server.FilePath("doc.bin"), PatternBytes(2000000, 5)));
+        QTemporaryDir local;
+        const QByteArray mine = PatternBytes(1000, 6);
+        QVERIFY(WriteFile(local.filePath("doc.bin"), mine));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!pConnection->GetFile("/doc.bin", Utf8(local.filePath("doc.bin"))));
+        QVERIFY2(timer.elapsed() < 60000, "a stalled transfer was not given up");
+        QCOMPARE(ReadFile(local.filePath("doc.bin")), mine);
+        QCOMPARE(Leftovers(local.path()), QStringList());
+    }
+
+    void stalledUploadFailsAndLeavesNothing()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"stall-stor"});
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("s.bin"), PatternBytes(8 << 20)));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("s.bin")), "/s.bin"));
+        QVERIFY(!QFile::exists(server.FilePath("s.bin")));
+    }
+
+    void pooledConnectionsAreReusedAndReplacedWhenStale()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        for (int i = 0; i < 3; ++i) {
+            auto pConnection = Connect(server);
+            QVERIFY(pConnection);
+            QCOMPARE(int(ListRoot(pConnection.get()).result),
+                     int(CFtpConnection::ListResult::Empty));
+        }
+        // The server goes away and comes back: the pooled connection is dead, and the next
+        // connect must log in anew without the caller noticing.
+        const int nPort = server.Port();
+        server.Stop();
+        CFtpTestServer again;
+        if (!again.Start(CFtpTestServer::Pyftpdlib, {}, nPort))
+            QSKIP("the port could not be taken again");
+        auto pConnection = Connect(again);
+        QVERIFY(pConnection);
+        QVERIFY(WriteFile(again.FilePath("x"), "x"));
+        QCOMPARE(ListRoot(pConnection.get()).entries.size(), size_t(1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFtpClient)
+#include "tst_ftpclient.moc"
