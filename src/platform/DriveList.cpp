@@ -1,0 +1,178 @@
+#include "DriveList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+QString g_strMountTable;
+
+bool IsOneOf(const QString& str, std::initializer_list<const char*> list)
+{
+    for (const char* psz : list) {
+        if (str == QLatin1String(psz))
+            return true;
+    }
+    return false;
+}
+
+bool IsUnder(const QString& strPath, const char* pszFolder)
+{
+    const QLatin1String folder(pszFolder);
+    return strPath == folder || strPath.startsWith(folder + QLatin1Char('/'));
+}
+
+bool IsNetworkFs(const QString& strType)
+{
+    return IsOneOf(strType, {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "afs", "ceph",
+                             "glusterfs", "lustre", "davfs", "9p", "sshfs", "fuse.sshfs",
+                             "fuse.rclone", "fuse.s3fs", "fuse.glusterfs", "fuse.davfs2"});
+}
+
+// File systems that are never drives, whatever their source says.
+bool IsPseudoFs(const QString& strType)
+{
+    return IsOneOf(strType, {"proc",        "sysfs",
+                             "cgroup",      "cgroup2",
+                             "devpts",      "devtmpfs",
+                             "debugfs",     "tracefs",
+                             "securityfs",  "bpf",
+                             "mqueue",      "overlay",
+                             "hugetlbfs",   "pstore",
+                             "configfs",    "fusectl",
+                             "autofs",      "binfmt_misc",
+                             "efivarfs",    "nsfs",
+                             "rpc_pipefs",  "selinuxfs",
+                             "squashfs",    "aufs",
+                             "nfsd",        "fuse.gvfsd-fuse",
+                             "fuse.portal", "fuse.lxcfs"});
+}
+
+// Undoes the octal escapes of /proc/self/mounts (\040 for a space and so on).
+QString Unescape(const QByteArray& field)
+{
+    QByteArray out;
+    out.reserve(field.size());
+    for (int i = 0; i < field.size(); ++i) {
+        const char c = field.at(i);
+        if (c == '\\' && i + 3 < field.size()) {
+            const QByteArray digits = field.mid(i + 1, 3);
+            if (std::all_of(digits.begin(), digits.end(),
+                            [](char d) { return d >= '0' && d <= '7'; })) {
+                out.append(static_cast<char>(digits.toInt(nullptr, 8)));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(c);
+    }
+    return QFile::decodeName(out);
+}
+
+// The sysfs "removable" flag of a block device, looked up on the device itself and then
+// on the disk that holds it (a partition has no flag of its own).
+bool IsRemovableDevice(const QString& strSource, const QString& strSysBlock)
+{
+    if (!strSource.startsWith(QLatin1String("/dev/")))
+        return false;
+    // /dev/disk/by-uuid/... and /dev/mapper/... are links; the kernel name is the target's.
+    QString strDevice = QFileInfo(strSource).canonicalFilePath();
+    if (strDevice.isEmpty())
+        strDevice = strSource;
+    const QString strName = QFileInfo(strDevice).fileName();
+    if (strName.isEmpty())
+        return false;
+    for (const char* pszFlag : {"/removable", "/../removable"}) {
+        QFile file(strSysBlock + QLatin1Char('/') + strName + QLatin1String(pszFlag));
+        if (file.open(QIODevice::ReadOnly))
+            return file.read(1) == "1";
+    }
+    return false;
+}
+
+} // namespace
+
+UINT ClassifyMount(const QString& strSource, const QString& strMountPoint, const QString& strFsType,
+                   const QString& strSysBlock)
+{
+    if (strMountPoint.isEmpty() || !strMountPoint.startsWith(QLatin1Char('/')))
+        return DRIVE_UNKNOWN;
+    const bool bRoot = strMountPoint == QLatin1String("/");
+    // Anything mounted inside the kernel's own trees is plumbing (systemd puts a tmpfs at
+    // /sys/fs/cgroup, for instance).
+    if (!bRoot && (IsUnder(strMountPoint, "/proc") || IsUnder(strMountPoint, "/sys")))
+        return DRIVE_UNKNOWN;
+
+    if (IsOneOf(strFsType, {"iso9660", "udf"}))
+        return DRIVE_CDROM;
+    if (IsOneOf(strFsType, {"tmpfs", "ramfs"}))
+        return DRIVE_RAMDISK;
+    if (IsNetworkFs(strFsType))
+        return DRIVE_REMOTE;
+
+    if (IsPseudoFs(strFsType))
+        return bRoot ? DRIVE_FIXED : DRIVE_UNKNOWN; // "/" is a drive even on an overlay
+
+    // Real disks: a device node as source, or a pooled file system that names its pool.
+    const bool bBlock = strSource.startsWith(QLatin1String("/dev/")) ||
+                        IsOneOf(strFsType, {"zfs", "btrfs", "bcachefs"});
+    if (!bBlock)
+        return bRoot ? DRIVE_FIXED : DRIVE_UNKNOWN;
+    const bool bRemovable = IsUnder(strMountPoint, "/media") ||
+                            IsUnder(strMountPoint, "/run/media") ||
+                            IsRemovableDevice(strSource, strSysBlock);
+    return bRemovable ? DRIVE_REMOVABLE : DRIVE_FIXED;
+}
+
+std::vector<DriveInfo> ReadDrives(const QString& strMountTable, const QString& strSysBlock)
+{
+    // Ordered by mount point; a later mount over the same point replaces the earlier one.
+    std::map<QString, UINT> drives;
+    QFile file(strMountTable);
+    if (file.open(QIODevice::ReadOnly)) {
+        // /proc files report no size, so read line by line to the end.
+        while (!file.atEnd()) {
+            const QByteArray line = file.readLine();
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            if (fields.size() < 3 || fields.at(0).startsWith('#'))
+                continue;
+            const QString strSource = Unescape(fields.at(0));
+            const QString strMountPoint = Unescape(fields.at(1));
+            const QString strType = QString::fromLatin1(fields.at(2));
+            const UINT nType = ClassifyMount(strSource, strMountPoint, strType, strSysBlock);
+            if (nType != DRIVE_UNKNOWN)
+                drives[strMountPoint] = nType;
+            else
+                drives.erase(strMountPoint); // the visible mount is not a drive
+        }
+    }
+
+    std::vector<DriveInfo> result;
+    const QString strRoot = QStringLiteral("/");
+    auto itRoot = drives.find(strRoot);
+    result.push_back({strRoot, itRoot != drives.end() ? itRoot->second : DRIVE_FIXED});
+    for (const auto& [strMountPoint, nType] : drives) {
+        if (strMountPoint != strRoot)
+            result.push_back({strMountPoint, nType});
+    }
+    return result;
+}
+
+std::vector<DriveInfo> GetLogicalDrives()
+{
+    return ReadDrives(GetMountTable());
+}
+
+void SetMountTable(const QString& strPath)
+{
+    g_strMountTable = strPath;
+}
+
+QString GetMountTable()
+{
+    return g_strMountTable.isEmpty() ? QStringLiteral("/proc/self/mounts") : g_strMountTable;
+}

@@ -1,0 +1,95 @@
+#include "BackupList.h"
+
+CBackupList::~CBackupList()
+{
+    RemoveAll();
+}
+
+void CBackupList::AddTail(const QString& strPath)
+{
+    auto* pEntry = new Entry;
+    pEntry->strPath = strPath;
+    pEntry->pPrev = m_pTail;
+    if (m_pTail)
+        m_pTail->pNext = pEntry;
+    else
+        m_pHead = pEntry;
+    m_pTail = pEntry;
+
+    Chain& chain = m_index[strPath];
+    pEntry->pPrevSame = chain.pYoungest;
+    if (chain.pYoungest)
+        chain.pYoungest->pNextSame = pEntry;
+    else
+        chain.pOldest = pEntry;
+    chain.pYoungest = pEntry;
+    ++chain.nCount;
+    ++m_nCount;
+}
+
+void CBackupList::Unlink(Entry* pEntry, Chain& chain)
+{
+    (pEntry->pPrev ? pEntry->pPrev->pNext : m_pHead) = pEntry->pNext;
+    (pEntry->pNext ? pEntry->pNext->pPrev : m_pTail) = pEntry->pPrev;
+    (pEntry->pPrevSame ? pEntry->pPrevSame->pNextSame : chain.pOldest) = pEntry->pNextSame;
+    (pEntry->pNextSame ? pEntry->pNextSame->pPrevSame : chain.pYoungest) = pEntry->pPrevSame;
+    --chain.nCount;
+    --m_nCount;
+    delete pEntry;
+}
+
+bool CBackupList::RemoveFirstEqual(const QString& strPath)
+{
+    auto it = m_index.find(strPath);
+    if (it == m_index.end())
+        return false;
+    Unlink(it->pOldest, *it);
+    if (it->nCount == 0)
+        m_index.erase(it);
+    return true;
+}
+
+QString CBackupList::GetTail() const
+{
+    return m_pTail ? m_pTail->strPath : QString();
+}
+
+QString CBackupList::RemoveTail()
+{
+    if (!m_pTail)
+        return QString();
+    QString strPath = m_pTail->strPath;
+    auto it = m_index.find(strPath);
+    // The tail is the youngest entry of its path, so its chain loses its young end.
+    Unlink(m_pTail, *it);
+    if (it->nCount == 0)
+        m_index.erase(it);
+    return strPath;
+}
+
+int CBackupList::CountOf(const QString& strPath) const
+{
+    auto it = m_index.constFind(strPath);
+    return it == m_index.constEnd() ? 0 : it->nCount;
+}
+
+void CBackupList::RemoveAll()
+{
+    for (Entry* pEntry = m_pHead; pEntry;) {
+        Entry* pNext = pEntry->pNext;
+        delete pEntry;
+        pEntry = pNext;
+    }
+    m_pHead = m_pTail = nullptr;
+    m_nCount = 0;
+    m_index.clear();
+}
+
+QStringList CBackupList::ToStringList() const
+{
+    QStringList list;
+    list.reserve(m_nCount);
+    for (const Entry* pEntry = m_pHead; pEntry; pEntry = pEntry->pNext)
+        list.append(pEntry->strPath);
+    return list;
+}

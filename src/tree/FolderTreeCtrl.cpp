@@ -1,0 +1,354 @@
+#include "FolderTreeCtrl.h"
+
+#include "platform/DriveList.h"
+#include "platform/FileFind.h"
+#include "platform/Path.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+
+namespace {
+
+const QString kMyComputer = QStringLiteral("My Computer");
+constexpr UINT VK_SPACE = 0x20;
+
+// The wait cursor around folder reading; nests.
+class CWaitCursor
+{
+public:
+    CWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~CWaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    CWaitCursor(const CWaitCursor&) = delete;
+    CWaitCursor& operator=(const CWaitCursor&) = delete;
+};
+
+TreeInsertItem MakeItem(const QString& strText, int nImage, int nSelectedImage, int nCheck)
+{
+    TreeInsertItem item;
+    item.strText = strText;
+    item.nImage = nImage;
+    item.nSelectedImage = nSelectedImage;
+    item.nState = INDEXTOSTATEIMAGEMASK(nCheck);
+    return item;
+}
+
+// The empty child that gives an unread item its expand button.
+TreeInsertItem MakePlaceholder()
+{
+    return MakeItem(QString(), CFolderTreeCtrl::IMAGE_CDROM, CFolderTreeCtrl::IMAGE_CDROM, 0);
+}
+
+} // namespace
+
+CFolderTreeCtrl::CFolderTreeCtrl(QWidget* pParent) : CTreeCtrl(pParent)
+{
+    // The view reports expansions after the fact; the first one of an item reads it.
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        OnItemExpanding(ItemFromIndex(index), TVE_EXPAND);
+    });
+}
+
+CFolderTreeCtrl::~CFolderTreeCtrl() = default;
+
+void CFolderTreeCtrl::InsertDrives(HTREEITEM hParent)
+{
+    for (const DriveInfo& drive : GetLogicalDrives())
+        InsertDrive(drive.strRoot, drive.nType, hParent);
+}
+
+bool CFolderTreeCtrl::InsertDrive(const QString& strRoot, UINT nDriveType, HTREEITEM hParent)
+{
+    int nImage;
+    switch (nDriveType) {
+    case DRIVE_REMOVABLE:
+        nImage = IMAGE_FLOPPY;
+        break;
+    case DRIVE_FIXED:
+    case DRIVE_REMOTE:
+        nImage = IMAGE_HARDDISK;
+        break;
+    case DRIVE_CDROM:
+    case DRIVE_RAMDISK:
+        nImage = IMAGE_CDROM;
+        break;
+    default:
+        return false;
+    }
+    // The drive is not read here, whether or not it answers.
+    std::vector<TreeInsertItem> items{MakeItem(strRoot, nImage, nImage, 1)};
+    items[0].children.push_back(MakePlaceholder());
+    return InsertItems(hParent, items) != nullptr;
+}
+
+QString CFolderTreeCtrl::GetFullPath(HTREEITEM hItem) const
+{
+    QString strPath;
+    for (HTREEITEM h = hItem; h; h = GetParentItem(h)) {
+        QString strText = GetItemText(h);
+        if (!strText.endsWith(QLatin1Char('/')) && !strPath.isEmpty())
+            strText += QLatin1Char('/');
+        strPath = strText + strPath;
+    }
+    if (strPath.startsWith(kMyComputer) && strPath.size() > kMyComputer.size())
+        strPath.remove(0, kMyComputer.size() + 1);
+    return strPath;
+}
+
+bool CFolderTreeCtrl::IsFolder(const QString& strPath) const
+{
+    // A drive counts as a folder without asking its file system, so a drive that does not
+    // answer keeps its item, as a drive without a medium did.
+    for (HTREEITEM hTop = GetRootItem(); hTop; hTop = GetNextSiblingItem(hTop)) {
+        for (HTREEITEM hDrive = GetChildItem(hTop); hDrive; hDrive = GetNextSiblingItem(hDrive)) {
+            if (GetItemText(hDrive) == strPath)
+                return true;
+        }
+    }
+    const UINT nAttributes = GetFileAttributes(strPath);
+    return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int CFolderTreeCtrl::GetPathKind(const QString& strPath)
+{
+    const UINT nAttributes = GetFileAttributes(strPath);
+    if (nAttributes == INVALID_FILE_ATTRIBUTES)
+        return PATH_MISSING;
+    if (nAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PATH_FOLDER;
+    // An upload of /dev/zero or of a FIFO would never end: only regular files are files.
+    if (nAttributes & FILE_ATTRIBUTE_DEVICE)
+        return PATH_SPECIAL;
+    return PATH_FILE;
+}
+
+bool CFolderTreeCtrl::HasEntries(const QString& strFolder)
+{
+    return FolderHasEntries(strFolder);
+}
+
+void CFolderTreeCtrl::ListFolder(HTREEITEM hItem, const QString& strPath)
+{
+    std::vector<FindEntry> entries;
+    if (!FindFolderEntries(strPath, entries))
+        return; // no medium, no access: the item stays without children
+    CWaitCursor wait;
+
+    std::vector<TreeInsertItem> items;
+    std::vector<bool> isFile;
+    std::vector<QString> folderNames;
+    std::vector<size_t> folderItems;
+    items.reserve(entries.size());
+    isFile.reserve(entries.size());
+    for (FindEntry& entry : entries) {
+        if (entry.nAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (entry.strName == QLatin1String(".") || entry.strName == QLatin1String(".."))
+                continue;
+            // Exactly directory + hidden + system, not a bit test. Linux has no system
+            // attribute, so this never hides a folder here.
+            if (entry.nAttributes ==
+                (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+                continue;
+            items.push_back(MakeItem(entry.strName, IMAGE_FOLDER, IMAGE_FOLDER_SELECTED, 1));
+            isFile.push_back(false);
+            folderNames.push_back(entry.strName);
+            folderItems.push_back(items.size() - 1);
+        } else {
+            items.push_back(MakeItem(entry.strName, IMAGE_FILE, IMAGE_FILE, 1));
+            isFile.push_back(true);
+        }
+    }
+
+    // HasEntries for every sub-folder, in one batch: a folder of 10,000 sub-folders
+    // would otherwise wait on 10,000 folder reads one after the other.
+    const std::vector<bool> hasEntries = FoldersHaveEntries(strPath, folderNames);
+    for (size_t i = 0; i < folderItems.size(); ++i) {
+        if (hasEntries[i])
+            items[folderItems[i]].children.push_back(MakePlaceholder());
+    }
+
+    // Folders are appended in enumeration order; a file goes before the first child
+    // already there whose text sorts after it. The enumeration comes sorted by that same
+    // comparison, so then every file lands last too and the whole batch goes in as it is,
+    // in one insertion. Otherwise place them one by one, as the rule says.
+    bool bInOrder = !ItemHasChildren(hItem);
+    for (size_t i = 1; bInOrder && i < items.size(); ++i)
+        bInOrder = CompareFileNames(items[i - 1].strText, items[i].strText) <= 0;
+    if (bInOrder) {
+        InsertItems(hItem, items);
+        return;
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+        std::vector<TreeInsertItem> one{std::move(items[i])};
+        HTREEITEM hBefore = nullptr;
+        if (isFile[i]) {
+            hBefore = GetChildItem(hItem);
+            while (hBefore && CompareFileNames(GetItemText(hBefore), one[0].strText) <= 0)
+                hBefore = GetNextSiblingItem(hBefore);
+        }
+        GetTreeModel()->InsertNodes(hItem, hBefore ? hBefore->nRow : GetChildCount(hItem), one);
+    }
+}
+
+void CFolderTreeCtrl::DeleteChildren(HTREEITEM hItem)
+{
+    if (hItem && ItemHasChildren(hItem))
+        GetTreeModel()->RemoveNodes(hItem, 0, GetChildCount(hItem));
+}
+
+int CFolderTreeCtrl::GetCheckIndex(HTREEITEM hItem) const
+{
+    return int(GetItemState(hItem, TVIS_STATEIMAGEMASK) >> 12);
+}
+
+bool CFolderTreeCtrl::SetCheckState(HTREEITEM hItem, UINT nState, UINT nStateMask, bool bRecurse)
+{
+    // Tell the view about the many state changes of one toggle at once.
+    BeginBatch();
+    const bool bResult = SetItemState(hItem, nState, nStateMask);
+    const int nIndex = int((nState & TVIS_STATEIMAGEMASK) >> 12);
+    if (bResult && nIndex != 0) {
+        if (bRecurse)
+            SetChildrenCheck(hItem, nIndex);
+        UpdateParentsCheck(hItem, nIndex);
+    }
+    EndBatch();
+    return bResult;
+}
+
+void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex)
+{
+    SetChildrenCheck(hItem, nIndex, GetFullPath(hItem));
+}
+
+// strPath is GetFullPath(hItem), handed down so that a folder of many files does not
+// walk up to the root once per file.
+void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex, const QString& strPath)
+{
+    HTREEITEM hChild = GetChildItem(hItem);
+    if (!hChild) {
+        if (GetPathKind(strPath) == PATH_FILE) {
+            if (nIndex == 1)
+                m_backupList.RemoveFirstEqual(strPath);
+            else if (nIndex == 3)
+                m_backupList.AddTail(strPath);
+        }
+        return;
+    }
+    const bool bTopLevel = GetParentItem(hItem) == nullptr;
+    for (bool bFirst = true; hChild; hChild = GetNextSiblingItem(hChild), bFirst = false) {
+        if (bFirst || GetCheckIndex(hChild) != 0)
+            SetItemState(hChild, INDEXTOSTATEIMAGEMASK(nIndex), TVIS_STATEIMAGEMASK);
+        const QString strText = GetItemText(hChild);
+        const QString strChildPath = bTopLevel           ? GetFullPath(hChild)
+                                     : strText.isEmpty() ? strPath
+                                                         : JoinPath(strPath, strText);
+        SetChildrenCheck(hChild, nIndex, strChildPath);
+    }
+}
+
+void CFolderTreeCtrl::UpdateParentsCheck(HTREEITEM hItem, int nIndex)
+{
+    for (HTREEITEM hCurrent = hItem;;) {
+        HTREEITEM hParent = GetParentItem(hCurrent);
+        if (!hParent)
+            return;
+        auto differs = [&](HTREEITEM h) {
+            const int n = GetCheckIndex(h);
+            return n != 0 && n != nIndex;
+        };
+        bool bMixed = false;
+        for (HTREEITEM h = GetNextSiblingItem(hCurrent); h && !bMixed; h = GetNextSiblingItem(h))
+            bMixed = differs(h);
+        for (HTREEITEM h = GetPrevSiblingItem(hCurrent); h && !bMixed; h = GetPrevSiblingItem(h))
+            bMixed = differs(h);
+        if (bMixed) {
+            for (HTREEITEM h = hParent; h; h = GetParentItem(h)) {
+                if (GetCheckIndex(h) != 0)
+                    SetItemState(h, INDEXTOSTATEIMAGEMASK(2), TVIS_STATEIMAGEMASK);
+            }
+            return;
+        }
+        if (GetCheckIndex(hParent) != 0)
+            SetItemState(hParent, INDEXTOSTATEIMAGEMASK(nIndex), TVIS_STATEIMAGEMASK);
+        hCurrent = hParent;
+    }
+}
+
+void CFolderTreeCtrl::ToggleCheck(HTREEITEM hItem)
+{
+    const int nNew = GetCheckIndex(hItem) == 3 ? 1 : 3;
+    SetCheckState(hItem, INDEXTOSTATEIMAGEMASK(nNew), TVIS_STATEIMAGEMASK, true);
+}
+
+void CFolderTreeCtrl::OnLButtonDown(UINT nFlags, const QPoint& point)
+{
+    Q_UNUSED(nFlags);
+    HTREEITEM hItem = HitTest(point, &m_uHitFlags);
+    if (hItem && (m_uHitFlags & TVHT_ONITEMSTATEICON))
+        ToggleCheck(hItem);
+}
+
+LRESULT CFolderTreeCtrl::OnClick() const
+{
+    return (m_uHitFlags & TVHT_ONITEMSTATEICON) ? 1 : 0;
+}
+
+bool CFolderTreeCtrl::OnKeyDown(UINT nChar)
+{
+    if (nChar != VK_SPACE)
+        return false;
+    HTREEITEM hItem = GetSelectedItem();
+    if (hItem && GetCheckIndex(hItem) != 0)
+        ToggleCheck(hItem);
+    return true;
+}
+
+LRESULT CFolderTreeCtrl::OnItemExpanding(HTREEITEM hItem, UINT nAction)
+{
+    if (!hItem || GetItemData(hItem) != 0)
+        return 0; // read once only; later changes on disk are not shown
+    SetItemData(hItem, 1);
+    const QString strPath = GetFullPath(hItem);
+    const bool bRoot = strPath == kMyComputer;
+    if (!IsFolder(strPath) && !bRoot && !strPath.isEmpty()) {
+        // Gone or moved since it was listed.
+        DeleteItem(hItem);
+        return 1;
+    }
+    CWaitCursor wait;
+    if (nAction == TVE_EXPAND && !bRoot) {
+        DeleteChildren(hItem);
+        ListFolder(hItem, strPath);
+    }
+    return 0;
+}
+
+void CFolderTreeCtrl::mousePressEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton)
+        OnLButtonDown(0, pEvent->position().toPoint());
+    CTreeCtrl::mousePressEvent(pEvent);
+}
+
+void CFolderTreeCtrl::mouseReleaseEvent(QMouseEvent* pEvent)
+{
+    if (pEvent->button() == Qt::LeftButton && OnClick() != 0) {
+        // A press on a box has done its work; the view still ends the press, but the
+        // release is not reported as a click on the item.
+        const QSignalBlocker blocker(this);
+        CTreeCtrl::mouseReleaseEvent(pEvent);
+        return;
+    }
+    CTreeCtrl::mouseReleaseEvent(pEvent);
+}
+
+void CFolderTreeCtrl::keyPressEvent(QKeyEvent* pEvent)
+{
+    if (OnKeyDown(UINT(pEvent->key()))) {
+        pEvent->accept();
+        return;
+    }
+    CTreeCtrl::keyPressEvent(pEvent);
+}

@@ -1,0 +1,83 @@
+#pragma once
+// The tree of the local machine: "My Computer", one item per drive, and below them the
+// folders and files, each with a three-state check box. Folders are read once, at the
+// first expansion of their item. Ticking or unticking an item spreads the state over the
+// items loaded below it and up through its ancestors, and every file reached that way
+// has its full path appended to, or removed from, m_backupList, the backup selection.
+//
+// Check states are state-image indices: 0 no box, 1 unchecked, 2 partly checked,
+// 3 checked. Item data is 0 until the item's first expansion has been handled, then 1.
+// Image indices refer to the normal image list the left view gives the control.
+#include "BackupList.h"
+#include "TreeCtrl.h"
+
+class QKeyEvent;
+class QMouseEvent;
+
+class CFolderTreeCtrl : public CTreeCtrl
+{
+    Q_OBJECT
+public:
+    // Normal image list indices.
+    enum {
+        IMAGE_CDROM = 0, // also RAM disks and placeholders
+        IMAGE_FOLDER = 1,
+        IMAGE_HARDDISK = 2, // fixed and network drives
+        IMAGE_FLOPPY = 3,   // removable drives
+        IMAGE_COMPUTER = 4,
+        IMAGE_FOLDER_SELECTED = 5,
+        IMAGE_FILE = 6,
+    };
+    // What GetPathKind reports.
+    enum {
+        PATH_MISSING = 0,
+        PATH_FILE = 1, // a regular file, or a link to one
+        PATH_FOLDER = 2,
+        PATH_SPECIAL = 3, // device, FIFO or socket: listed, never queued
+    };
+
+    explicit CFolderTreeCtrl(QWidget* pParent = nullptr);
+    ~CFolderTreeCtrl() override;
+
+    // One item per drive under hParent, each with a placeholder; no drive is read.
+    void InsertDrives(HTREEITEM hParent);
+    // False, and nothing inserted, for a type that is not shown.
+    bool InsertDrive(const QString& strRoot, UINT nDriveType, HTREEITEM hParent);
+
+    // The item's full local path from the item texts up to "My Computer"; the root's
+    // own path is "My Computer", a placeholder's is its parent's.
+    QString GetFullPath(HTREEITEM hItem) const;
+    // True for a drive's mount point and for an existing folder.
+    bool IsFolder(const QString& strPath) const;
+    static int GetPathKind(const QString& strPath);
+    static bool HasEntries(const QString& strFolder);
+    // Fills a folder or drive item from the disk; nothing when the folder can't be read.
+    void ListFolder(HTREEITEM hItem, const QString& strPath);
+    void DeleteChildren(HTREEITEM hItem);
+
+    int GetCheckIndex(HTREEITEM hItem) const;
+    bool SetCheckState(HTREEITEM hItem, UINT nState, UINT nStateMask, bool bRecurse);
+    void SetChildrenCheck(HTREEITEM hItem, int nIndex);
+    void UpdateParentsCheck(HTREEITEM hItem, int nIndex);
+
+    // The handlers: a left-button press (point in viewport coordinates), the click that
+    // follows it, a key press, and the first expansion of an item. OnKeyDown is true
+    // when it consumed the key. OnItemExpanding is 1 when it refused the expansion (the
+    // folder is gone and its item was removed), else 0.
+    void OnLButtonDown(UINT nFlags, const QPoint& point);
+    LRESULT OnClick() const;
+    bool OnKeyDown(UINT nChar);
+    LRESULT OnItemExpanding(HTREEITEM hItem, UINT nAction);
+
+    CBackupList m_backupList;
+    UINT m_uHitFlags = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    void ToggleCheck(HTREEITEM hItem);
+    void SetChildrenCheck(HTREEITEM hItem, int nIndex, const QString& strPath);
+};

@@ -1,0 +1,77 @@
+#include "LeftView.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QStyle>
+
+CLeftView* g_pLeftView = nullptr;
+
+namespace {
+
+// The check-box pictures, 13 pixels each: blank, empty box, grey box with a red tick
+// (partly checked), white box with a red tick (checked). White is the transparent colour.
+QImage MakeCheckBoxStrip()
+{
+    constexpr int kSize = 13;
+    QImage strip(4 * kSize, kSize, QImage::Format_RGB32);
+    strip.fill(Qt::white);
+    QPainter painter(&strip);
+    painter.setRenderHint(QPainter::Antialiasing, false); // keep the mask colour exact
+    for (int i = 1; i < 4; ++i) {
+        const QRect box(i * kSize, 0, kSize - 1, kSize - 1);
+        if (i == 2)
+            painter.fillRect(box, QColor(0xC0, 0xC0, 0xC0));
+        painter.setPen(QColor(0x1C, 0x1C, 0x1C));
+        painter.drawRect(box);
+        if (i == 1)
+            continue;
+        painter.setPen(QColor(0xE0, 0x10, 0x10));
+        const int x = box.left();
+        for (int dy = 0; dy < 3; ++dy) {
+            painter.drawLine(x + 3, 5 + dy, x + 5, 7 + dy);
+            painter.drawLine(x + 5, 7 + dy, x + 9, 3 + dy);
+        }
+    }
+    return strip;
+}
+
+} // namespace
+
+CLeftView::CLeftView(QWidget* pParent) : QWidget(pParent), m_treeCtrl(this)
+{
+    m_treeCtrl.hide(); // until the first initial update creates it
+}
+
+CLeftView::~CLeftView()
+{
+    if (g_pLeftView == this)
+        g_pLeftView = nullptr;
+}
+
+void CLeftView::OnInitialUpdate()
+{
+    g_pLeftView = this;
+    if (m_imageList.IsCreated())
+        return;
+
+    m_treeCtrl.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES |
+                          TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                      QRect(10, 10, 290, 490), this, IDC_FOLDER_TREE);
+
+    // The order fixes the image indices the tree uses.
+    m_imageList.Create(16, 16, 9, 9);
+    for (QStyle::StandardPixmap icon :
+         {QStyle::SP_DriveCDIcon, QStyle::SP_DirClosedIcon, QStyle::SP_DriveHDIcon,
+          QStyle::SP_DriveFDIcon, QStyle::SP_ComputerIcon, QStyle::SP_DirOpenIcon,
+          QStyle::SP_FileIcon})
+        m_imageList.Add(style()->standardIcon(icon));
+    m_stateImageList.Create(MakeCheckBoxStrip(), 13, 1, Qt::white);
+    m_treeCtrl.SetImageList(&m_imageList, TVSIL_NORMAL);
+    m_treeCtrl.SetImageList(&m_stateImageList, TVSIL_STATE);
+
+    HTREEITEM hRoot =
+        m_treeCtrl.InsertItem(QStringLiteral("My Computer"), CFolderTreeCtrl::IMAGE_COMPUTER,
+                              CFolderTreeCtrl::IMAGE_COMPUTER);
+    m_treeCtrl.InsertDrives(hRoot);
+    m_treeCtrl.Expand(hRoot, TVE_EXPAND);
+}

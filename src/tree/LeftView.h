@@ -1,0 +1,33 @@
+#pragma once
+// The lower-left pane of the main window: it holds the folder tree and the tree's two
+// image lists, builds the tree's first level when it is first updated, and publishes
+// itself in g_pLeftView so that the command view can reach the backup selection:
+//     g_pLeftView->m_treeCtrl.m_backupList
+// The tree keeps its own rectangle (10,10, 290 x 490 pixels) whatever the pane's size.
+#include "FolderTreeCtrl.h"
+#include "ImageList.h"
+
+#include <QWidget>
+
+class CLeftView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CLeftView(QWidget* pParent = nullptr);
+    ~CLeftView() override;
+
+    // Builds the tree on the first call; later calls (the framework's New and Open) keep
+    // the one tree and its backup selection.
+    virtual void OnInitialUpdate();
+
+    // Declared in this order so that the tree, which draws from the lists, goes first.
+    CImageList m_stateImageList;
+    CImageList m_imageList;
+    CFolderTreeCtrl m_treeCtrl;
+
+    static constexpr UINT IDC_FOLDER_TREE = 32494;
+};
+
+// The one left view; set by its first initial update, cleared when it is destroyed.
+// Only the window thread uses it.
+extern CLeftView* g_pLeftView;

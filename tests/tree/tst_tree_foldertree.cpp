@@ -1,0 +1,449 @@
+// The folder tree in its left view, on a temporary folder tree behind a fixture mount
+// table, driven with the mouse and the keyboard as a user would.
+#include "platform/DriveList.h"
+#include "tree/LeftView.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool WriteFile(const QString& strPath)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
+}
+
+} // namespace
+
+class TestFolderTree : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void firstLevelAndRepeatedUpdate();
+    void readsEachFolderOnce();
+    void vanishedAndUnreadableFolders();
+    void siblingOrder();
+    void checkSpreadsDownAndUp();
+    void uncheckKeepsOwnCopy();
+    void boxLabelAndSpaceBar();
+    void specialFilesNeverQueued();
+    void listIntoExistingChildren();
+
+private:
+    CFolderTreeCtrl& Tree() { return m_pView->m_treeCtrl; }
+    QString Path(const QString& strName) const { return m_pDir->filePath(strName); }
+    QString Disk() const { return Path("disk"); }
+    HTREEITEM Child(HTREEITEM hParent, const QString& strText);
+    // The item at the end of the texts, from the disk drive down, each level expanded.
+    HTREEITEM Open(const QStringList& texts);
+    QStringList ChildTexts(HTREEITEM hParent);
+    int Check(HTREEITEM hItem) { return Tree().GetCheckIndex(hItem); }
+    void ClickBox(HTREEITEM hItem);
+    void ClickLabel(HTREEITEM hItem);
+
+    std::unique_ptr<QTemporaryDir> m_pDir;
+    std::unique_ptr<CLeftView> m_pView;
+    std::unique_ptr<QAbstractItemModelTester> m_pTester;
+};
+
+void TestFolderTree::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pDir->isValid());
+    QDir d(m_pDir->path());
+    for (const char* pszFolder : {"disk/Docs/Sub", "disk/Two", "disk/Empty", "disk/Hidden",
+                                  "disk/Gone", "disk/Special", "ram/Only"})
+        QVERIFY(d.mkpath(pszFolder));
+    for (const char* pszFile :
+         {"disk/Docs/a.txt", "disk/Docs/b.txt", "disk/Docs/Sub/x.txt", "disk/Two/one.txt",
+          "disk/Two/two.txt", "disk/Hidden/.h", "disk/Gone/y.txt", "ram/Only/one.txt"})
+        QVERIFY(WriteFile(d.filePath(pszFile)));
+
+    const QByteArray table = "overlay / overlay rw 0 0\n"
+                             "proc /proc proc rw 0 0\n"
+                             "/dev/sdz1 " +
+                             QFile::encodeName(Disk()) +
+                             " ext4 rw 0 0\n"
+                             "/dev/sr9 " +
+                             QFile::encodeName(d.filePath("nomedia")) +
+                             " iso9660 ro 0 0\n"
+                             "tmpfs " +
+                             QFile::encodeName(d.filePath("ram")) + " tmpfs rw 0 0\n";
+    QFile file(d.filePath("mounts"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(table) == table.size());
+    file.close();
+    SetMountTable(file.fileName());
+
+    m_pView = std::make_unique<CLeftView>();
+    m_pView->resize(400, 600);
+    m_pTester = std::make_unique<QAbstractItemModelTester>(
+        Tree().model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    m_pView->OnInitialUpdate();
+    m_pView->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pView.get()));
+}
+
+void TestFolderTree::cleanup()
+{
+    m_pTester.reset();
+    m_pView.reset();
+    QVERIFY(g_pLeftView == nullptr);
+    SetMountTable(QString());
+    m_pDir.reset();
+}
+
+HTREEITEM TestFolderTree::Child(HTREEITEM hParent, const QString& strText)
+{
+    for (HTREEITEM h = Tree().GetChildItem(hParent); h; h = Tree().GetNextSiblingItem(h)) {
+        if (Tree().GetItemText(h) == strText)
+            return h;
+    }
+    return nullptr;
+}
+
+HTREEITEM TestFolderTree::Open(const QStringList& texts)
+{
+    HTREEITEM hItem = Child(Tree().GetRootItem(), Disk());
+    for (const QString& strText : texts) {
+        if (!hItem)
+            return nullptr;
+        Tree().Expand(hItem, TVE_EXPAND);
+        hItem = Child(hItem, strText);
+    }
+    return hItem;
+}
+
+QStringList TestFolderTree::ChildTexts(HTREEITEM hParent)
+{
+    QStringList texts;
+    for (HTREEITEM h = Tree().GetChildItem(hParent); h; h = Tree().GetNextSiblingItem(h))
+        texts << Tree().GetItemText(h);
+    return texts;
+}
+
+void TestFolderTree::ClickBox(HTREEITEM hItem)
+{
+    Tree().scrollTo(Tree().IndexFromItem(hItem));
+    const QRect box = Tree().GetStateIconRect(hItem);
+    QVERIFY(!box.isEmpty());
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {}, box.center());
+}
+
+void TestFolderTree::ClickLabel(HTREEITEM hItem)
+{
+    Tree().scrollTo(Tree().IndexFromItem(hItem));
+    QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
+                      Tree().GetItemRect(hItem, true).center());
+}
+
+void TestFolderTree::firstLevelAndRepeatedUpdate()
+{
+    CFolderTreeCtrl& tree = Tree();
+    QCOMPARE(g_pLeftView, m_pView.get());
+    QCOMPARE(tree.geometry(), QRect(10, 10, 290, 490));
+
+    HTREEITEM hRoot = tree.GetRootItem();
+    QCOMPARE(tree.GetItemText(hRoot), QString("My Computer"));
+    QVERIFY(!tree.GetNextSiblingItem(hRoot));
+    QCOMPARE(Check(hRoot), 0);
+    QVERIFY(tree.GetItemState(hRoot, TVIS_EXPANDED));
+    QCOMPARE(tree.GetFullPath(hRoot), QString("My Computer"));
+
+    // One unchecked, unread drive per mount, "/" first; each has an empty placeholder,
+    // also the drive whose mount point holds nothing at all.
+    const QString strNoMedia = Path("nomedia");
+    QCOMPARE(ChildTexts(hRoot), QStringList({"/", Disk(), strNoMedia, Path("ram")}));
+    const QList<int> images{CFolderTreeCtrl::IMAGE_HARDDISK, CFolderTreeCtrl::IMAGE_HARDDISK,
+                            CFolderTreeCtrl::IMAGE_CDROM, CFolderTreeCtrl::IMAGE_CDROM};
+    int i = 0;
+    for (HTREEITEM hDrive = tree.GetChildItem(hRoot); hDrive;
+         hDrive = tree.GetNextSiblingItem(hDrive), ++i) {
+        int nImage = -1, nSelected = -1;
+        tree.GetItemImage(hDrive, nImage, nSelected);
+        QCOMPARE(nImage, images[i]);
+        QCOMPARE(nSelected, images[i]);
+        QCOMPARE(Check(hDrive), 1);
+        QCOMPARE(tree.GetItemData(hDrive), LPARAM(0));
+        QVERIFY(!tree.GetItemState(hDrive, TVIS_EXPANDED));
+        QCOMPARE(ChildTexts(hDrive), QStringList({QString()}));
+        QCOMPARE(Check(tree.GetChildItem(hDrive)), 0);
+        QCOMPARE(tree.GetFullPath(tree.GetChildItem(hDrive)), tree.GetItemText(hDrive));
+    }
+
+    // The tree keeps its rectangle whatever the pane's size.
+    m_pView->resize(150, 200);
+    QCOMPARE(tree.geometry(), QRect(10, 10, 290, 490));
+
+    // A repeated initial update (New, Open) keeps the one tree and its selection.
+    HTREEITEM hTwo = Open({"Two", "one.txt"});
+    ClickBox(hTwo);
+    const int nCount = tree.GetCount();
+    m_pView->OnInitialUpdate();
+    QCOMPARE(tree.GetRootItem(), hRoot);
+    QCOMPARE(tree.GetCount(), nCount);
+    QCOMPARE(tree.m_backupList.ToStringList(), QStringList({Disk() + "/Two/one.txt"}));
+    QCOMPARE(g_pLeftView->m_treeCtrl.m_backupList.GetCount(), 1);
+}
+
+void TestFolderTree::readsEachFolderOnce()
+{
+    CFolderTreeCtrl& tree = Tree();
+    HTREEITEM hDisk = Child(tree.GetRootItem(), Disk());
+    QVERIFY(tree.Expand(hDisk, TVE_EXPAND));
+    QCOMPARE(tree.GetItemData(hDisk), LPARAM(1));
+    QCOMPARE(ChildTexts(hDisk), QStringList({"Docs", "Empty", "Gone", "Hidden", "Special", "Two"}));
+    // Expand buttons only where there is something to show; a hidden file counts.
+    QVERIFY(tree.ItemHasChildren(Child(hDisk, "Docs")));
+    QVERIFY(!tree.ItemHasChildren(Child(hDisk, "Empty")));
+    QVERIFY(tree.ItemHasChildren(Child(hDisk, "Hidden")));
+    QVERIFY(!tree.ItemHasChildren(Child(hDisk, "Special")));
+
+    HTREEITEM hDocs = Open({"Docs"});
+    QVERIFY(tree.Expand(hDocs, TVE_EXPAND));
+    QCOMPARE(tree.GetFullPath(Child(hDocs, "a.txt")), Disk() + "/Docs/a.txt");
+    QCOMPARE(ChildTexts(hDocs), QStringList({"a.txt", "b.txt", "Sub"}));
+    QCOMPARE(ChildTexts(Child(hDocs, "Sub")), QStringList({QString()})); // still unread
+
+    // Collapsing and expanding again shows what the first expansion read.
+    QVERIFY(WriteFile(Disk() + "/Docs/c.txt"));
+    QVERIFY(QDir(Disk()).mkdir("New"));
+    tree.Expand(hDocs, TVE_COLLAPSE);
+    tree.Expand(hDisk, TVE_COLLAPSE);
+    QVERIFY(tree.Expand(hDisk, TVE_EXPAND));
+    QVERIFY(tree.Expand(hDocs, TVE_EXPAND));
+    QCOMPARE(ChildTexts(hDocs), QStringList({"a.txt", "b.txt", "Sub"}));
+    QVERIFY(!Child(hDisk, "New"));
+}
+
+void TestFolderTree::vanishedAndUnreadableFolders()
+{
+    CFolderTreeCtrl& tree = Tree();
+    HTREEITEM hGone = Open({"Gone"});
+    HTREEITEM hDisk = tree.GetParentItem(hGone);
+    QVERIFY(QDir(Disk() + "/Gone").removeRecursively());
+
+    // The Right key expands the folder; it is gone, so its item goes and nothing expands.
+    tree.setFocus();
+    tree.SelectItem(hGone);
+    QTest::keyClick(&tree, Qt::Key_Right);
+    QVERIFY(!Child(hDisk, "Gone"));
+    QCOMPARE(ChildTexts(hDisk), QStringList({"Docs", "Empty", "Hidden", "Special", "Two"}));
+    QTest::keyClick(&tree, Qt::Key_Down); // the view carries on with a sound current item
+    QVERIFY(tree.GetSelectedItem());
+
+    // A drive that can't be read keeps its item but loses its expand button.
+    HTREEITEM hNoMedia = Child(tree.GetRootItem(), Path("nomedia"));
+    tree.Expand(hNoMedia, TVE_EXPAND);
+    QCOMPARE(Child(tree.GetRootItem(), Path("nomedia")), hNoMedia);
+    QVERIFY(!tree.ItemHasChildren(hNoMedia));
+
+    if (geteuid() == 0)
+        QSKIP("root reads every folder; the unreadable folder case needs another user");
+    HTREEITEM hDocs = Open({"Docs"});
+    QVERIFY(chmod(QFile::encodeName(Disk() + "/Docs").constData(), 0) == 0);
+    tree.Expand(hDocs, TVE_EXPAND);
+    chmod(QFile::encodeName(Disk() + "/Docs").constData(), 0755);
+    QVERIFY(Child(hDisk, "Docs"));
+    QVERIFY(!tree.ItemHasChildren(hDocs));
+}
+
+void TestFolderTree::siblingOrder()
+{
+    QDir d(Disk() + "/Two");
+    for (const char* pszFolder : {"beta", "Alpha", "_under"})
+        QVERIFY(d.mkdir(pszFolder));
+    for (const char* pszFile : {"README", "Readme", "apple.txt", "Zoo.txt", ".dot"})
+        QVERIFY(WriteFile(d.filePath(pszFile)));
+    HTREEITEM hTwo = Open({"Two"});
+    Tree().Expand(hTwo, TVE_EXPAND);
+    // Folders and files mixed in one case-insensitive order, hidden entries included.
+    QCOMPARE(ChildTexts(hTwo), QStringList({".dot", "Alpha", "apple.txt", "beta", "one.txt",
+                                            "README", "Readme", "two.txt", "Zoo.txt", "_under"}));
+}
+
+void TestFolderTree::checkSpreadsDownAndUp()
+{
+    CFolderTreeCtrl& tree = Tree();
+    HTREEITEM hDocs = Open({"Docs"});
+    HTREEITEM hDisk = tree.GetParentItem(hDocs);
+    tree.Expand(hDocs, TVE_EXPAND);
+    HTREEITEM hSub = Child(hDocs, "Sub");
+
+    // An expanded folder with files and a never-expanded sub-folder: the files once
+    // each, in tree order; everything loaded below is checked, the sub-folder adds nothing.
+    ClickBox(hDocs);
+    QCOMPARE(tree.m_backupList.ToStringList(),
+             QStringList({Disk() + "/Docs/a.txt", Disk() + "/Docs/b.txt"}));
+    for (HTREEITEM h : {hDocs, Child(hDocs, "a.txt"), Child(hDocs, "b.txt"), hSub})
+        QCOMPARE(Check(h), 3);
+    QCOMPARE(Check(hDisk), 2); // its other folders are unchecked
+    QCOMPARE(Check(tree.GetRootItem()), 0);
+
+    // Expanding a checked folder for the first time shows its children unchecked.
+    tree.Expand(hSub, TVE_EXPAND);
+    QCOMPARE(Check(Child(hSub, "x.txt")), 1);
+    QCOMPARE(tree.m_backupList.GetCount(), 2);
+
+    // One of two files: its folder and the checkable ancestors are partly checked; the
+    // second makes the folder checked and is looked at again upwards.
+    // Siblings are looked at on both sides of the item.
+    HTREEITEM hOne = Open({"Two", "one.txt"});
+    HTREEITEM hTwo = tree.GetParentItem(hOne);
+    HTREEITEM hSecond = Child(hTwo, "two.txt");
+    ClickBox(hSecond);
+    QCOMPARE(Check(hTwo), 2);
+    QCOMPARE(Check(hDisk), 2);
+    ClickBox(hSecond);
+    QCOMPARE(Check(hTwo), 1);
+    ClickBox(hOne);
+    QCOMPARE(Check(hTwo), 2);
+    ClickBox(hSecond);
+    QCOMPARE(Check(hTwo), 3);
+    QCOMPARE(Check(hDisk), 2);
+
+    // Up to the drive, where no sibling differs.
+    HTREEITEM hRam = Child(tree.GetRootItem(), Path("ram"));
+    tree.Expand(hRam, TVE_EXPAND);
+    HTREEITEM hOnly = Child(hRam, "Only");
+    tree.Expand(hOnly, TVE_EXPAND);
+    ClickBox(Child(hOnly, "one.txt"));
+    QCOMPARE(Check(hOnly), 3);
+    QCOMPARE(Check(hRam), 3);
+    QCOMPARE(Check(tree.GetRootItem()), 0);
+    ClickBox(Child(hOnly, "one.txt"));
+    QCOMPARE(Check(hRam), 1);
+
+    // A partly checked folder becomes checked when toggled.
+    QCOMPARE(Check(hDisk), 2);
+    ClickBox(hDisk);
+    QCOMPARE(Check(hDisk), 3);
+    QCOMPARE(Check(hSub), 3);
+    QCOMPARE(Check(Child(hSub, "x.txt")), 3);
+}
+
+void TestFolderTree::uncheckKeepsOwnCopy()
+{
+    CFolderTreeCtrl& tree = Tree();
+    HTREEITEM hA = Open({"Docs", "a.txt"});
+    HTREEITEM hDocs = tree.GetParentItem(hA);
+    const QString strA = Disk() + "/Docs/a.txt";
+    const QString strB = Disk() + "/Docs/b.txt";
+    ClickBox(hA);
+    ClickBox(hDocs);
+    QCOMPARE(tree.m_backupList.ToStringList(), QStringList({strA, strA, strB}));
+    ClickBox(hDocs);
+    QCOMPARE(tree.m_backupList.ToStringList(), QStringList({strA}));
+    QCOMPARE(Check(hA), 1);
+
+    // Once drained by BACKUP, unticking finds nothing to remove and changes nothing else.
+    ClickBox(hA);
+    QCOMPARE(tree.m_backupList.RemoveTail(), strA);
+    QCOMPARE(tree.m_backupList.RemoveTail(), strA);
+    ClickBox(hA);
+    QVERIFY(tree.m_backupList.IsEmpty());
+    // A checked file deleted from the disk is neither appended nor removed.
+    QVERIFY(QFile::remove(strB));
+    ClickBox(Child(hDocs, "b.txt"));
+    QVERIFY(tree.m_backupList.IsEmpty());
+}
+
+void TestFolderTree::boxLabelAndSpaceBar()
+{
+    CFolderTreeCtrl& tree = Tree();
+    HTREEITEM hA = Open({"Docs", "a.txt"});
+    HTREEITEM hB = tree.GetNextSiblingItem(hA);
+    tree.setFocus();
+
+    ClickLabel(hA); // selects only
+    QCOMPARE(tree.GetSelectedItem(), hA);
+    QCOMPARE(tree.m_uHitFlags, TVHT_ONITEMLABEL);
+    QCOMPARE(Check(hA), 1);
+    QVERIFY(tree.m_backupList.IsEmpty());
+
+    ClickBox(hB); // toggles and selects
+    QCOMPARE(tree.m_uHitFlags, TVHT_ONITEMSTATEICON);
+    QCOMPARE(Check(hB), 3);
+    QCOMPARE(tree.GetSelectedItem(), hB);
+    QCOMPARE(tree.m_backupList.ToStringList(), QStringList({Disk() + "/Docs/b.txt"}));
+
+    // The icon is neither box nor label: it selects without toggling.
+    tree.scrollTo(tree.IndexFromItem(hA));
+    const QRect label = tree.GetItemRect(hA, true);
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                      QPoint(label.left() - 8, label.center().y()));
+    QCOMPARE(tree.m_uHitFlags, TVHT_ONITEMICON);
+    QCOMPARE(Check(hA), 1);
+
+    // The space bar toggles the selected item, twice back to where it was.
+    tree.SelectItem(hB);
+    QTest::keyClick(&tree, Qt::Key_Space);
+    QCOMPARE(Check(hB), 1);
+    QVERIFY(tree.m_backupList.IsEmpty());
+    QTest::keyClick(&tree, Qt::Key_Space);
+    QCOMPARE(Check(hB), 3);
+    QCOMPARE(tree.GetSelectedItem(), hB); // the space bar does not move the selection
+
+    // On "My Computer", which has no box, it does nothing.
+    tree.SelectItem(tree.GetRootItem());
+    QTest::keyClick(&tree, Qt::Key_Space);
+    QCOMPARE(Check(tree.GetRootItem()), 0);
+    QCOMPARE(tree.m_backupList.GetCount(), 1);
+
+    // Other keys keep the tree's own handling, type-ahead included.
+    tree.SelectItem(tree.GetParentItem(tree.GetParentItem(hA)));
+    QTest::keyClicks(&tree, "Hid");
+    QCOMPARE(tree.GetItemText(tree.GetSelectedItem()), QString("Hidden"));
+}
+
+void TestFolderTree::specialFilesNeverQueued()
+{
+    const QString strSpecial = Disk() + "/Special";
+    QVERIFY(mkfifo(QFile::encodeName(strSpecial + "/pipe").constData(), 0600) == 0);
+    QVERIFY(QFile::link("/dev/zero", strSpecial + "/zero"));
+    QVERIFY(WriteFile(strSpecial + "/real.txt"));
+    QVERIFY(QFile::link(strSpecial + "/real.txt", strSpecial + "/link.txt"));
+    QVERIFY(QFile::link(strSpecial + "/missing", strSpecial + "/dangling"));
+
+    CFolderTreeCtrl& tree = Tree();
+    HTREEITEM hSpecial = Open({"Special"});
+    tree.Expand(hSpecial, TVE_EXPAND);
+    // Listed, so the user sees them, but only regular files (or links to one) are queued.
+    QCOMPARE(ChildTexts(hSpecial),
+             QStringList({"dangling", "link.txt", "pipe", "real.txt", "zero"}));
+    ClickBox(hSpecial);
+    QCOMPARE(tree.m_backupList.ToStringList(),
+             QStringList({strSpecial + "/link.txt", strSpecial + "/real.txt"}));
+    ClickBox(hSpecial);
+    QVERIFY(tree.m_backupList.IsEmpty());
+    ClickBox(Child(hSpecial, "zero"));
+    ClickBox(Child(hSpecial, "pipe"));
+    QVERIFY(tree.m_backupList.IsEmpty());
+    QCOMPARE(CFolderTreeCtrl::GetPathKind(strSpecial + "/zero"),
+             int(CFolderTreeCtrl::PATH_SPECIAL));
+}
+
+void TestFolderTree::listIntoExistingChildren()
+{
+    // Files go before the first child already there whose text sorts after them; folders
+    // are appended.
+    CFolderTreeCtrl& tree = Tree();
+    HTREEITEM hDocs = Open({"Docs"});
+    tree.InsertItem("m", 1, 5, hDocs);
+    tree.InsertItem("0", 1, 5, hDocs);
+    tree.ListFolder(hDocs, Disk() + "/Docs");
+    QCOMPARE(ChildTexts(hDocs), QStringList({QString(), "a.txt", "b.txt", "m", "0", "Sub"}));
+}
+
+QTEST_MAIN(TestFolderTree)
+#include "tst_tree_foldertree.moc"
