@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QString>
+#include <QtTest>
+
+#include "FtpTestServer.h"
 
 inline QByteArray PatternBytes(qint64 nSize, quint32 nSeed = 7)
 {
@@ -37,3 +40,11 @@ inline std::string Utf8(const QString& strText)
 {
     return strText.toStdString();
 }
+
+// Starts a server or ends the test: skipped where vsftpd cannot run (not root).
+#define START_OR_SKIP(server, kind, ...)                                                    \
+    do {                                                                                   \
+        if ((kind) == CFtpTestServer::Vsftpd && !CFtpTestServer::CanRunVsftpd())           \
+            QSKIP("vsftpd needs root");                                                    \
+        QVERIFY2((server).Start((kind), ##__VA_ARGS__), qPrintable((server).LastError())); \
+    } while (false)

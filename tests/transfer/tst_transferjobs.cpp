@@ -16,14 +16,6 @@
 #include <cstring>
 #include <vector>
 
-// Starts a server or ends the test: skipped where vsftpd cannot run (not root).
-#define START_OR_SKIP(server, kind, ...)                                                    \
-    do {                                                                                   \
-        if ((kind) == CFtpTestServer::Vsftpd && !CFtpTestServer::CanRunVsftpd())           \
-            QSKIP("vsftpd needs root");                                                    \
-        QVERIFY2((server).Start((kind), ##__VA_ARGS__), qPrintable((server).LastError())); \
-    } while (false)
-
 namespace {
 
 struct Report {
