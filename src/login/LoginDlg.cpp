@@ -1,0 +1,288 @@
+#include "LoginDlg.h"
+
+#include "platform/DialogUnits.h"
+#include "transfer/InternetSession.h"
+#include "transfer/Messages.h"
+#include "transfer/MyThread.h"
+#include "transfer/TransferGlobals.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cstdlib>
+#include <iterator>
+#include <new>
+
+namespace {
+
+// The template's client size in dialog units; the controls reach to 240 x 135.
+constexpr int kTemplateWidth = 247;
+constexpr int kTemplateHeight = 143;
+
+constexpr int kFtpPort = 21;
+
+QLabel* NewLabel(QWidget* pParent, const CDialogUnits& units, const QString& strText, int x, int y,
+                 int cx, int cy)
+{
+    auto* pLabel = new QLabel(strText, pParent);
+    pLabel->setTextFormat(Qt::PlainText);
+    units.Place(pLabel, x, y, cx, cy);
+    return pLabel;
+}
+
+QPushButton* NewButton(QWidget* pParent, const CDialogUnits& units, const QString& strText, int nID,
+                       bool bFlat, int x, int y, int cx, int cy)
+{
+    auto* pButton = new QPushButton(strText, pParent);
+    pButton->setObjectName(QString::number(nID));
+    if (bFlat) {
+        // Flat, as the template asks, but still framed: Qt's flat buttons have no frame at
+        // all and read as plain text.
+        pButton->setFlat(true);
+        pButton->setStyleSheet(QStringLiteral(
+            "QPushButton { border: 1px solid palette(dark); background: palette(button); }"
+            "QPushButton:focus { border-color: palette(highlight); }"
+            "QPushButton:pressed { background: palette(mid); }"));
+    }
+    units.Place(pButton, x, y, cx, cy);
+    return pButton;
+}
+
+QLineEdit* NewEdit(QWidget* pParent, const CDialogUnits& units, int nID, int x, int y, int cx,
+                   int cy)
+{
+    auto* pEdit = new QLineEdit(pParent);
+    pEdit->setObjectName(QString::number(nID));
+    units.Place(pEdit, x, y, cx, cy);
+    return pEdit;
+}
+
+std::string Utf8(const QString& strText)
+{
+    return strText.toStdString();
+}
+
+} // namespace
+
+CLoginDlg::CLoginDlg(QWidget* pParent)
+    // A caption bar without a system menu, so there is no close box; Esc and Quit cancel.
+    : QDialog(pParent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    setWindowTitle(QString());
+    setModal(true);
+    CreateControls();
+}
+
+CLoginDlg::~CLoginDlg()
+{
+    ReleaseSlot();
+}
+
+void CLoginDlg::CreateControls()
+{
+    const CDialogUnits units(QStringLiteral("Arial"), 9);
+    setFont(units.Font());
+    setFixedSize(units.ToPixels(QSize(kTemplateWidth, kTemplateHeight)));
+
+    // Template order, which is also the tab order.
+    NewLabel(this, units, QStringLiteral("FTP Server"), 37, 21, 39, 8);
+    m_editServer = NewEdit(this, units, IDC_SERVER, 101, 18, 109, 12);
+    NewLabel(this, units, QStringLiteral("Username"), 37, 40, 39, 11);
+    m_editUserName = NewEdit(this, units, IDC_USERNAME, 101, 39, 70, 13);
+    NewLabel(this, units, QStringLiteral("Password"), 37, 65, 43, 13);
+    m_editPassword = NewEdit(this, units, IDC_PASSWORD, 101, 63, 72, 14);
+    m_editPassword->setEchoMode(QLineEdit::Normal); // shown in the clear, not masked
+
+    m_staticStatus =
+        NewLabel(this, units, QStringLiteral("Please login the server."), 78, 87, 124, 9);
+    m_staticStatus->setObjectName(QString::number(IDC_STATUS));
+
+    m_btnLogin = NewButton(this, units, QStringLiteral("Login"), IDC_LOGIN, true, 35, 121, 59, 14);
+    m_btnQuit = NewButton(this, units, QStringLiteral("Quit"), IDCANCEL, true, 164, 121, 51, 14);
+
+    // The default button, hidden: Enter in an edit lands here and only takes the edits in.
+    m_btnOK = NewButton(this, units, QStringLiteral("LOGIN"), IDOK, false, 190, 48, 50, 14);
+    m_btnOK->setDefault(true);
+    m_btnOK->hide();
+
+    // Parts of the template that have no function; they exist, hidden.
+    m_btnNewUser =
+        NewButton(this, units, QStringLiteral("New User"), IDC_NEWUSER, true, 7, 121, 19, 14);
+    m_btnNewUser->hide();
+    m_btnButton1 =
+        NewButton(this, units, QStringLiteral("Button1"), IDC_BUTTON1, false, 218, 29, 22, 13);
+    m_btnButton1->hide();
+    m_checkRemember = new QCheckBox(QStringLiteral("Check1"), this);
+    m_checkRemember->setObjectName(QString::number(IDC_CHECK1));
+    units.Place(m_checkRemember, 49, 102, 9, 9);
+    m_checkRemember->hide();
+    m_staticRemember =
+        NewLabel(this, units, QStringLiteral("Remember the account and password"), 67, 102, 127, 9);
+    m_staticRemember->hide();
+
+    QWidget* const tabOrder[] = {m_editServer, m_editUserName, m_editPassword,
+                                 m_btnLogin,   m_btnQuit,      m_btnOK,
+                                 m_btnNewUser, m_btnButton1,   m_checkRemember};
+    for (size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    connect(m_btnLogin, &QPushButton::clicked, this, [this] { OnLogin(); });
+    connect(m_btnQuit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_btnOK, &QPushButton::clicked, this, [this] { OnOK(); });
+}
+
+int CLoginDlg::DoModal()
+{
+    return exec();
+}
+
+QWidget* CLoginDlg::GetDlgItem(int nID) const
+{
+    return findChild<QWidget*>(QString::number(nID), Qt::FindDirectChildrenOnly);
+}
+
+LRESULT CLoginDlg::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (nMsg) {
+    case WM_LOGIN_RESULT:
+        return OnLoginResult(wParam, lParam);
+    default:
+        return 0;
+    }
+}
+
+void CLoginDlg::OnInitDialog()
+{
+    g_pLoginDlg = static_cast<CMsgWnd*>(this);
+
+    m_strServer.clear();
+    m_strUserName.clear();
+    m_strPassword.clear();
+    CAccountStore store;
+    if (store.Open()) {
+        const CAccountStore::Account account = store.ReadAccount();
+        m_strServer = account.strServer;
+        m_strUserName = account.strUserName;
+        m_strPassword = account.strPassword;
+    }
+    UpdateData(false);
+}
+
+void CLoginDlg::OnLogin()
+{
+    SetStatus(QStringLiteral("wait ......"));
+
+    // Jobs of an earlier session keep their connections alive on their own, so the old
+    // session may go while they run.
+    auto* pSession = new (std::nothrow) CInternetSession("Mossvale");
+    if (!pSession) {
+        SetStatus(QStringLiteral("连接失败"));
+        std::_Exit(1); // nothing can work without a session
+    }
+    delete g_hInternet;
+    g_hInternet = pSession;
+
+    // The account is remembered when it differs from the fields as they were before this
+    // press; an account already taken in by Enter counts as unchanged.
+    const CAccountStore::Account before{m_strServer, m_strUserName, m_strPassword};
+    UpdateData(true);
+    const CAccountStore::Account typed{m_strServer, m_strUserName, m_strPassword};
+    if (typed != before) {
+        CAccountStore store;
+        if (store.Open())
+            store.WriteAccount(typed);
+    }
+
+    bool bConnected = false;
+    {
+        // Connects in its constructor; destroying it hands the proven connection back to
+        // the session, where the first listing picks it up.
+        CMyThread check(nullptr, Utf8(m_strServer), Utf8(m_strUserName), Utf8(m_strPassword),
+                        kFtpPort, " ", true, 0);
+        bConnected = check.m_hConnect != nullptr;
+    }
+
+    if (!bConnected) {
+        SetStatus(QStringLiteral("连接失败"));
+        return;
+    }
+    g_strUserName = Utf8(m_strUserName);
+    g_strPassword = Utf8(m_strPassword);
+    g_strServer = Utf8(m_strServer);
+    PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
+    UpdateData(true);
+    QDialog::accept();
+}
+
+void CLoginDlg::OnOK()
+{
+    UpdateData(true);
+}
+
+LRESULT CLoginDlg::OnLoginResult(WPARAM /*wParam*/, LPARAM lParam)
+{
+    const auto* pszText = reinterpret_cast<const char*>(lParam);
+    if (pszText)
+        m_staticStatus->setText(QString::fromUtf8(pszText));
+    return 0;
+}
+
+void CLoginDlg::UpdateData(bool bSaveAndValidate)
+{
+    if (bSaveAndValidate) {
+        m_strServer = m_editServer->text();
+        m_strUserName = m_editUserName->text();
+        m_strPassword = m_editPassword->text();
+    } else {
+        m_editServer->setText(m_strServer);
+        m_editUserName->setText(m_strUserName);
+        m_editPassword->setText(m_strPassword);
+    }
+}
+
+void CLoginDlg::done(int nResult)
+{
+    // Closed is as good as gone for the jobs: they must not report to a dialog nobody sees.
+    ReleaseSlot();
+    m_bInitialised = false;
+    QDialog::done(nResult);
+}
+
+void CLoginDlg::showEvent(QShowEvent* pEvent)
+{
+    if (!m_bInitialised) {
+        m_bInitialised = true;
+        OnInitDialog();
+    }
+    QDialog::showEvent(pEvent);
+}
+
+void CLoginDlg::keyPressEvent(QKeyEvent* pEvent)
+{
+    const Qt::KeyboardModifiers modifiers = pEvent->modifiers() & ~Qt::KeypadModifier;
+    const bool bEnter = (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) &&
+                        modifiers == Qt::NoModifier;
+    // QDialog passes Enter only to a visible default button; ours is hidden on purpose.
+    // A focused push button takes Enter itself and never gets here.
+    if (bEnter) {
+        m_btnOK->click();
+        return;
+    }
+    QDialog::keyPressEvent(pEvent);
+}
+
+void CLoginDlg::SetStatus(const QString& strText)
+{
+    m_staticStatus->setText(strText);
+    // Painted now: the connection check that follows holds the window thread.
+    m_staticStatus->repaint();
+}
+
+void CLoginDlg::ReleaseSlot()
+{
+    CMsgWnd* pSelf = this;
+    g_pLoginDlg.compare_exchange_strong(pSelf, nullptr);
+}

@@ -1,0 +1,400 @@
+// The login dialog and the remembered account, against a real FTP server on loopback, with
+// the user's config folder in a fresh temporary folder for every case.
+#include "FtpTestServer.h"
+#include "login/AccountStore.h"
+#include "login/LoginDlg.h"
+#include "platform/WinThread.h"
+#include "transfer/InternetSession.h"
+#include "transfer/Messages.h"
+#include "transfer/MyThread.h"
+#include "transfer/TransferGlobals.h"
+
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+// Stands in for the remote list view and records what it is posted.
+class CRecorder : public CMsgWnd
+{
+public:
+    LRESULT WindowProc(UINT nMsg, WPARAM, LPARAM) override
+    {
+        m_messages.push_back(nMsg);
+        return 0;
+    }
+    std::vector<UINT> m_messages;
+};
+
+constexpr UINT kSentinel = 0x7fff;
+
+int FileMode(const QString& strPath)
+{
+    struct stat info {
+    };
+    return ::stat(strPath.toLocal8Bit().constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
+
+// The store's values as they sit in the file, without the trimming the store does.
+QString RawValue(const char* pszName)
+{
+    return QSettings(CAccountStore::FilePath(), QSettings::IniFormat).value(pszName).toString();
+}
+
+void WriteRaw(const QString& strServer, const QString& strUser, const QString& strPassword)
+{
+    CAccountStore::EnsureExists();
+    QSettings settings(CAccountStore::FilePath(), QSettings::IniFormat);
+    settings.setValue("Server", strServer);
+    settings.setValue("UserName", strUser);
+    settings.setValue("Password", strPassword);
+}
+
+unsigned SendReport(void* pText)
+{
+    const std::string& strText = *static_cast<std::string*>(pText);
+    SendMessage(g_pLoginDlg.load(), WM_LOGIN_RESULT, 0, reinterpret_cast<LPARAM>(strText.c_str()));
+    return 0;
+}
+
+// Runs pfnProc(pParam) on a worker and waits for it while this thread handles messages.
+#define RUN_ON_WORKER(pfnProc, pParam)                                                             \
+    do {                                                                                           \
+        CWinThread* pThread = AfxBeginThread((pfnProc), (pParam));                                 \
+        QVERIFY(pThread);                                                                          \
+        pThread->m_bAutoDelete = false;                                                            \
+        QTRY_VERIFY_WITH_TIMEOUT(pThread->HasEnded(), 20000);                                      \
+        delete pThread;                                                                            \
+    } while (false)
+
+} // namespace
+
+class TestLogin : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void storeFileAndMode();
+    void storeValueRules();
+    void dialogAsTemplate();
+    void rememberedAccountLogsIn();
+    void failedCheckKeepsTypedAccount();
+    void enterOnlyTakesTheEdits();
+    void quitAndEscapeLeaveNoAccount();
+    void loginResultReports();
+
+private:
+    CLoginDlg* Open();
+    QLineEdit* Edit(int nID) { return qobject_cast<QLineEdit*>(m_pDlg->GetDlgItem(nID)); }
+    QString Status() { return m_pDlg->m_staticStatus->text(); }
+    void Type(int nID, const QString& strText);
+    void ClickLogin()
+    {
+        QTest::mouseClick(m_pDlg->GetDlgItem(CLoginDlg::IDC_LOGIN), Qt::LeftButton);
+    }
+    // What the remote list view was posted, once everything posted so far has arrived.
+    std::vector<UINT> Posted();
+
+    CFtpTestServer m_server;
+    std::unique_ptr<QTemporaryDir> m_pConfig;
+    std::unique_ptr<CLoginDlg> m_pDlg;
+    CRecorder m_remoteView;
+};
+
+void TestLogin::initTestCase()
+{
+    CInternetSession::SetTimeouts({3, 3});
+    QVERIFY2(m_server.Start(CFtpTestServer::Pyftpdlib), qPrintable(m_server.LastError()));
+}
+
+void TestLogin::init()
+{
+    m_pConfig = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pConfig->isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pConfig->path()));
+    g_pRemoteView = &m_remoteView;
+}
+
+void TestLogin::cleanup()
+{
+    m_pDlg.reset();
+    QCOMPARE(g_pLoginDlg.load(), nullptr);
+    delete g_hInternet;
+    g_hInternet = nullptr;
+    Posted(); // so no report of this case is taken for one of the next
+    g_pRemoteView = nullptr;
+    m_remoteView.m_messages.clear();
+    g_strServer.clear();
+    g_strUserName.clear();
+    g_strPassword.clear();
+}
+
+CLoginDlg* TestLogin::Open()
+{
+    m_pDlg = std::make_unique<CLoginDlg>();
+    m_pDlg->show();
+    return QTest::qWaitForWindowExposed(m_pDlg.get()) ? m_pDlg.get() : nullptr;
+}
+
+void TestLogin::Type(int nID, const QString& strText)
+{
+    QLineEdit* pEdit = Edit(nID);
+    QTest::mouseClick(pEdit, Qt::LeftButton);
+    QTest::keyClick(pEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(pEdit, Qt::Key_Delete);
+    for (const QChar ch : strText) {
+        if (ch.unicode() < 0x80) {
+            QTest::keyClick(pEdit, ch.toLatin1());
+        } else { // what an input method commits
+            QInputMethodEvent event;
+            event.setCommitString(QString(ch));
+            QApplication::sendEvent(pEdit, &event);
+        }
+    }
+}
+
+std::vector<UINT> TestLogin::Posted()
+{
+    PostMessage(&m_remoteView, kSentinel, 0, 0);
+    std::vector<UINT>& messages = m_remoteView.m_messages;
+    [&] { QTRY_VERIFY(!messages.empty() && messages.back() == kSentinel); }();
+    if (!messages.empty() && messages.back() == kSentinel)
+        messages.pop_back();
+    return messages;
+}
+
+void TestLogin::storeFileAndMode()
+{
+    const QString strPath = CAccountStore::FilePath();
+    QCOMPARE(strPath, m_pConfig->filePath("Brindlecor/Corvellan.ini"));
+
+    // Opening and writing never bring a missing store into being.
+    CAccountStore missing;
+    QVERIFY(!missing.Open());
+    QVERIFY(!missing.WriteAccount({"s", "u", "p"}));
+    QVERIFY(!QFile::exists(strPath));
+
+    QVERIFY(CAccountStore::EnsureExists());
+    QCOMPARE(FileMode(strPath), 0600);
+    QCOMPARE(FileMode(m_pConfig->filePath("Brindlecor")), 0700);
+    CAccountStore store;
+    QVERIFY(store.Open());
+    QVERIFY(store.ReadAccount() == CAccountStore::Account());
+
+    // QSettings replaces the file when it writes; the copy must stay private too.
+    QVERIFY(store.WriteAccount({"srv", "usr", "pwd"}));
+    QCOMPARE(FileMode(strPath), 0600);
+    QVERIFY(store.ReadAccount() == CAccountStore::Account({"srv", "usr", "pwd"}));
+
+    // A store someone loosened is tightened again, and keeps what it holds.
+    QVERIFY(QFile::setPermissions(strPath, QFile::permissions(strPath) | QFile::ReadOther));
+    QVERIFY(CAccountStore::EnsureExists());
+    QCOMPARE(FileMode(strPath), 0600);
+    QCOMPARE(store.ReadValue("Password"), QString("pwd"));
+}
+
+void TestLogin::storeValueRules()
+{
+    QVERIFY(CAccountStore::EnsureExists());
+    CAccountStore store;
+    QVERIFY(store.Open());
+    const QString strMax(CAccountStore::kMaxValueBytes, QLatin1Char('m'));
+    const QString strWide = QString(85, QChar(0x5BC6)); // 85 x 3 bytes = 255
+    const struct {
+        QString strStored;
+        QString strRead;
+    } cases[] = {
+        {"  ftp.example.com \t \n", "  ftp.example.com"}, // trailing white space only
+        {"a,b;c\"d\\e=f@g#h", "a,b;c\"d\\e=f@g#h"},       // what INI files treat specially
+        {QString::fromUtf8("密码 中文"), QString::fromUtf8("密码 中文")},
+        {strMax, strMax},
+        {strMax + "x", ""}, // does not fit: the field stays empty
+        {strMax + " ", ""}, // the limit counts the blanks that are then removed
+        {strWide, strWide},
+        {strWide + QChar(0x5BC6), ""}, // counted in bytes, not characters
+    };
+    for (const auto& c : cases) {
+        // Each value loads on its own, whatever the lengths of the other two.
+        QVERIFY(store.WriteAccount({c.strStored, strMax, strWide}));
+        const CAccountStore::Account account = store.ReadAccount();
+        QCOMPARE(account.strServer, c.strRead);
+        QCOMPARE(account.strUserName, strMax);
+        QCOMPARE(account.strPassword, strWide);
+        QCOMPARE(RawValue("Server"), c.strStored); // stored as typed
+    }
+}
+
+void TestLogin::dialogAsTemplate()
+{
+    QVERIFY(CAccountStore::EnsureExists());
+    QVERIFY(Open());
+    QCOMPARE(g_pLoginDlg.load(), static_cast<CMsgWnd*>(m_pDlg.get()));
+    for (int nID : {CLoginDlg::IDC_SERVER, CLoginDlg::IDC_USERNAME, CLoginDlg::IDC_PASSWORD})
+        QCOMPARE(Edit(nID)->text(), QString());
+    QCOMPARE(Status(), QString("Please login the server."));
+    QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->echoMode(), QLineEdit::Normal);
+
+    for (int nID :
+         {CLoginDlg::IDOK, CLoginDlg::IDC_NEWUSER, CLoginDlg::IDC_BUTTON1, CLoginDlg::IDC_CHECK1}) {
+        QVERIFY2(m_pDlg->GetDlgItem(nID), qPrintable(QString::number(nID)));
+        QVERIFY(m_pDlg->GetDlgItem(nID)->isHidden());
+    }
+    // Every visible control fits in the window: it does not follow a resize.
+    for (QWidget* pChild : m_pDlg->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        QVERIFY(!pChild->isVisible() || m_pDlg->rect().contains(pChild->geometry()));
+
+    // Tab walks the template order over the visible controls and wraps.
+    const int order[] = {CLoginDlg::IDC_SERVER, CLoginDlg::IDC_USERNAME, CLoginDlg::IDC_PASSWORD,
+                         CLoginDlg::IDC_LOGIN,  CLoginDlg::IDCANCEL,     CLoginDlg::IDC_SERVER};
+    QTRY_COMPARE(QApplication::focusWidget(), m_pDlg->GetDlgItem(order[0]));
+    for (size_t i = 1; i < std::size(order); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), m_pDlg->GetDlgItem(order[i]));
+    }
+}
+
+void TestLogin::rememberedAccountLogsIn()
+{
+    // Trailing blanks in the file tell whether a value has been written again.
+    const QString strUserPadded = m_server.User() + "  ";
+    WriteRaw(m_server.ServerText(), strUserPadded, m_server.Password());
+    QVERIFY(Open());
+    QCOMPARE(Edit(CLoginDlg::IDC_SERVER)->text(), m_server.ServerText());
+    QCOMPARE(Edit(CLoginDlg::IDC_USERNAME)->text(), m_server.User());
+    QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), m_server.Password());
+
+    ClickLogin();
+    QVERIFY(m_pDlg->isHidden());
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(g_pLoginDlg.load(), nullptr);
+    QCOMPARE(QString::fromStdString(g_strServer), m_server.ServerText());
+    QCOMPARE(QString::fromStdString(g_strUserName), m_server.User());
+    QCOMPARE(QString::fromStdString(g_strPassword), m_server.Password());
+    QVERIFY(g_hInternet);
+    QCOMPARE(Posted(), std::vector<UINT>{WM_REFRESH_REMOTE});
+    QCOMPARE(RawValue("UserName"), strUserPadded); // unchanged fields wrote nothing
+}
+
+void TestLogin::failedCheckKeepsTypedAccount()
+{
+    WriteRaw(m_server.ServerText() + " ", m_server.User(), m_server.Password());
+    QVERIFY(Open());
+    Type(CLoginDlg::IDC_PASSWORD, QString::fromUtf8("wrong 密码"));
+    ClickLogin();
+    QCOMPARE(Status(), QString::fromUtf8("连接失败"));
+    QVERIFY(m_pDlg->isVisible());
+    QVERIFY(g_strServer.empty() && g_strUserName.empty() && g_strPassword.empty());
+    QVERIFY(Posted().empty());
+    // One changed value rewrites all three, before the check and whatever its outcome.
+    QCOMPARE(RawValue("Server"), m_server.ServerText());
+    QCOMPARE(RawValue("Password"), QString::fromUtf8("wrong 密码"));
+
+    // The next start shows what was typed; correcting it logs in.
+    QVERIFY(Open());
+    QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), QString::fromUtf8("wrong 密码"));
+    const CInternetSession* pFirstSession = g_hInternet;
+    Type(CLoginDlg::IDC_PASSWORD, m_server.Password());
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QVERIFY(g_hInternet && g_hInternet != pFirstSession);
+    QCOMPARE(QString::fromStdString(g_strPassword), m_server.Password());
+    QCOMPARE(RawValue("Password"), m_server.Password());
+}
+
+void TestLogin::enterOnlyTakesTheEdits()
+{
+    QVERIFY(CAccountStore::EnsureExists());
+    QVERIFY(Open());
+    const int ids[] = {CLoginDlg::IDC_SERVER, CLoginDlg::IDC_USERNAME, CLoginDlg::IDC_PASSWORD};
+    const QString texts[] = {m_server.ServerText(), m_server.User(), m_server.Password()};
+    for (int i = 0; i < 3; ++i) {
+        Type(ids[i], texts[i]);
+        QTest::keyClick(Edit(ids[i]), Qt::Key_Return);
+        QTest::keyClick(Edit(ids[i]), Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    QVERIFY(m_pDlg->isVisible());
+    QCOMPARE(Status(), QString("Please login the server."));
+    QCOMPARE(g_hInternet, nullptr); // no check was started
+    QCOMPARE(m_pDlg->m_strServer, texts[0]);
+    QCOMPARE(m_pDlg->m_strPassword, texts[2]);
+    QCOMPARE(RawValue("Server"), QString());
+
+    // Taken in by Enter, the account counts as unchanged when Login follows: it logs in
+    // but is not written.
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(RawValue("Server"), QString());
+    QCOMPARE(QString::fromStdString(g_strServer), texts[0]);
+}
+
+void TestLogin::quitAndEscapeLeaveNoAccount()
+{
+    // No store at all: the dialog works and remembers nothing.
+    m_pDlg = std::make_unique<CLoginDlg>();
+    QTimer::singleShot(0, m_pDlg.get(), [this] {
+        Type(CLoginDlg::IDC_SERVER, m_server.ServerText());
+        Type(CLoginDlg::IDC_USERNAME, "nobody");
+        ClickLogin(); // fails
+        QTest::mouseClick(m_pDlg->GetDlgItem(CLoginDlg::IDCANCEL), Qt::LeftButton);
+    });
+    QCOMPARE(m_pDlg->DoModal(), int(QDialog::Rejected));
+    QCOMPARE(Status(), QString::fromUtf8("连接失败"));
+    QVERIFY(!QFile::exists(CAccountStore::FilePath()));
+    QCOMPARE(g_pLoginDlg.load(), nullptr);
+
+    QTimer::singleShot(0, m_pDlg.get(), [this] {
+        Type(CLoginDlg::IDC_USERNAME, m_server.User());
+        Type(CLoginDlg::IDC_PASSWORD, m_server.Password());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    });
+    QCOMPARE(m_pDlg->DoModal(), int(QDialog::Rejected));
+    QVERIFY(g_strServer.empty() && g_strUserName.empty() && g_strPassword.empty());
+    QVERIFY(Posted().empty());
+}
+
+void TestLogin::loginResultReports()
+{
+    QVERIFY(Open());
+    std::string strReport = m_server.ServerText().toStdString() + "服务器未接上";
+    RUN_ON_WORKER(SendReport, &strReport);
+    QCOMPARE(Status(), QString::fromStdString(strReport));
+
+    // A real listing job that cannot connect reports the same way.
+    auto* pJob = new CMyThread(nullptr, "127.0.0.1:1", "u", "p", 21, "/", true, 0);
+    QVERIFY(!pJob->m_hConnect);
+    RUN_ON_WORKER(ListThreadProc, pJob);
+    QCOMPARE(Status(), QString::fromUtf8("127.0.0.1:1服务器未接上"));
+
+    // Once the dialog has closed, and once it is gone, reports reach nobody.
+    QTest::keyClick(m_pDlg.get(), Qt::Key_Escape);
+    QVERIFY(m_pDlg->isHidden());
+    strReport = "late";
+    RUN_ON_WORKER(SendReport, &strReport);
+    QCOMPARE(Status(), QString::fromUtf8("127.0.0.1:1服务器未接上"));
+    m_pDlg.reset();
+    RUN_ON_WORKER(ListThreadProc,
+                  new CMyThread(nullptr, "127.0.0.1:1", "u", "p", 21, "/", true, 0));
+}
+
+int main(int argc, char* argv[])
+{
+    // Before anything can read settings from the real config folder.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QApplication app(argc, argv);
+    TestLogin test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_login.moc"
