@@ -1,0 +1,32 @@
+#include "AboutDlg.h"
+
+#include "platform/DialogUnits.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+
+CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
+{
+    const CDialogUnits units(QStringLiteral("MS Sans Serif"), 8);
+    setWindowTitle(QStringLiteral("About Mossvale"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(units.ToPixels(QSize(235, 118)));
+
+    auto* pIcon = new QLabel(this);
+    pIcon->setObjectName(QStringLiteral("aboutIcon"));
+    const QRect iconRect = units.ToPixels(11, 17, 0, 0);
+    pIcon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+    pIcon->setGeometry(iconRect.x(), iconRect.y(), 32, 32);
+
+    // Shown as it stands: no "&" is taken as a mnemonic.
+    auto* pVersion = new QLabel(QStringLiteral("Mossvale Version 1.0"), this);
+    pVersion->setTextFormat(Qt::PlainText);
+    units.Place(pVersion, 40, 10, 119, 8);
+
+    auto* pOk = new QPushButton(QStringLiteral("OK"), this);
+    pOk->setDefault(true);
+    units.Place(pOk, 178, 7, 50, 14);
+    connect(pOk, &QPushButton::clicked, this, &QDialog::accept);
+}

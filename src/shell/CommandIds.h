@@ -1,0 +1,40 @@
+#pragma once
+// Command, indicator and pane numbers of the main frame. They are the framework's
+// numbers, so a saved toolbar or shortcut table stays valid from one version to the next.
+#include "platform/WinTypes.h"
+
+// Commands of the program.
+constexpr UINT ID_FILE_BACKUP = 32773;
+constexpr UINT ID_FILE_RESTORE = 32774;
+constexpr UINT ID_HELP_ONLINE = 32775;
+constexpr UINT ID_VIEW_CUSTOMIZE = 35001;
+
+// Commands of the framework.
+constexpr UINT ID_FILE_NEW = 57600;
+constexpr UINT ID_FILE_OPEN = 57601;
+constexpr UINT ID_FILE_SAVE = 57603;
+constexpr UINT ID_FILE_PRINT = 57607;
+constexpr UINT ID_FILE_PRINT_PREVIEW = 57609;
+constexpr UINT ID_FILE_MRU_FILE1 = 57616; // up to 16 recent files: 57616 to 57631
+constexpr UINT ID_FILE_MRU_LAST = 57631;
+constexpr UINT ID_EDIT_COPY = 57634;
+constexpr UINT ID_EDIT_CUT = 57635;
+constexpr UINT ID_EDIT_PASTE = 57637;
+constexpr UINT ID_EDIT_UNDO = 57643;
+constexpr UINT ID_APP_ABOUT = 57664;
+constexpr UINT ID_APP_EXIT = 57665;
+constexpr UINT ID_HELP_CONTENT = 57666;
+constexpr UINT ID_NEXT_PANE = 57680;
+constexpr UINT ID_PREV_PANE = 57681;
+constexpr UINT ID_VIEW_TOOLBAR = 59392;
+constexpr UINT ID_VIEW_STATUS_BAR = 59393;
+
+// Status-bar panes; 0 is the message pane.
+constexpr UINT ID_SEPARATOR = 0;
+constexpr UINT ID_INDICATOR_CAPS = 59137;
+constexpr UINT ID_INDICATOR_NUM = 59138;
+constexpr UINT ID_INDICATOR_SCRL = 59139;
+
+// Docking panes.
+constexpr UINT IDR_PANE_OPTIONS = 4000;
+constexpr UINT IDR_PANE_PROPERTIES = 4001;

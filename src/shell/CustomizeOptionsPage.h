@@ -1,0 +1,26 @@
+#pragma once
+// The Options page of the customise dialog: full menus, large toolbar icons, toolbar
+// tooltips. A change works at once.
+#include <QWidget>
+
+class CCommandBars;
+class QCheckBox;
+
+class CCustomizeOptionsPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CCustomizeOptionsPage(CCommandBars* pBars, QWidget* pParent = nullptr);
+
+    QCheckBox* FullMenus() const { return m_pFullMenus; }
+    QCheckBox* LargeIcons() const { return m_pLargeIcons; }
+    QCheckBox* ToolTips() const { return m_pToolTips; }
+
+private:
+    void OnChanged();
+
+    CCommandBars* m_pBars;
+    QCheckBox* m_pFullMenus;
+    QCheckBox* m_pLargeIcons;
+    QCheckBox* m_pToolTips;
+};

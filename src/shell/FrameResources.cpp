@@ -1,0 +1,289 @@
+#include "FrameResources.h"
+
+#include "CommandIds.h"
+
+#include <QHash>
+#include <QImage>
+#include <QPixmap>
+
+#include <algorithm>
+
+namespace {
+
+MenuItemDef Item(const char* pszText, UINT nID)
+{
+    return {QString::fromUtf8(pszText), nID, {}};
+}
+
+MenuItemDef Separator()
+{
+    return {};
+}
+
+MenuItemDef Popup(const char* pszText, std::vector<MenuItemDef> items)
+{
+    return {QString::fromUtf8(pszText), 0, std::move(items)};
+}
+
+const QHash<UINT, QString>& StringTable()
+{
+    static const QHash<UINT, QString> table = {
+        {57344, QStringLiteral("Mossvale")},
+        {57345, QStringLiteral("Ready")},
+        {ID_FILE_NEW, QStringLiteral("Create a new document\nNew")},
+        {ID_FILE_OPEN, QStringLiteral("Open an existing document\nOpen")},
+        {ID_FILE_SAVE, QStringLiteral("Save the active document\nSave")},
+        {ID_EDIT_COPY, QStringLiteral("Copy the selection and put it on the Clipboard\nCopy")},
+        {ID_EDIT_CUT, QStringLiteral("Cut the selection and put it on the Clipboard\nCut")},
+        {ID_EDIT_PASTE, QStringLiteral("Insert Clipboard contents\nPaste")},
+        {ID_EDIT_UNDO, QStringLiteral("Undo the last action\nUndo")},
+        {ID_APP_ABOUT,
+         QStringLiteral("Display program information, version number and copyright\nAbout")},
+        {ID_APP_EXIT, QStringLiteral("Quit the application; prompts to save documents\nExit")},
+        {ID_NEXT_PANE, QStringLiteral("Switch to the next window pane\nNext Pane")},
+        {ID_PREV_PANE, QStringLiteral("Switch back to the previous window pane\nPrevious Pane")},
+        {ID_VIEW_TOOLBAR, QStringLiteral("Show or hide the toolbar\nToggle ToolBar")},
+        {ID_VIEW_STATUS_BAR, QStringLiteral("Show or hide the status bar\nToggle StatusBar")},
+        {ID_INDICATOR_CAPS, QStringLiteral("CAP")},
+        {ID_INDICATOR_NUM, QStringLiteral("NUM")},
+        {ID_INDICATOR_SCRL, QStringLiteral("SCRL")},
+        {IDR_PANE_OPTIONS, QStringLiteral("Options")},
+        {IDR_PANE_PROPERTIES, QStringLiteral("Properties")},
+    };
+    return table;
+}
+
+// Texts of the commands that have no menu item.
+const QHash<UINT, QString>& OtherCommandTexts()
+{
+    static const QHash<UINT, QString> texts = {
+        {ID_FILE_NEW, QStringLiteral("&New")},
+        {ID_FILE_OPEN, QStringLiteral("&Open...")},
+        {ID_FILE_SAVE, QStringLiteral("&Save")},
+        {ID_FILE_PRINT, QStringLiteral("&Print...")},
+        {ID_FILE_PRINT_PREVIEW, QStringLiteral("Print Pre&view")},
+        {ID_NEXT_PANE, QStringLiteral("Next Pane")},
+        {ID_PREV_PANE, QStringLiteral("Previous Pane")},
+    };
+    return texts;
+}
+
+void CollectMenuTexts(const std::vector<MenuItemDef>& items, QHash<UINT, QString>& texts)
+{
+    for (const MenuItemDef& item : items) {
+        if (item.IsPopup())
+            CollectMenuTexts(item.items, texts);
+        else if (item.nID != 0 && !texts.contains(item.nID))
+            texts.insert(item.nID, item.strText);
+    }
+}
+
+void CollectMenuCommands(const std::vector<MenuItemDef>& items, std::vector<UINT>& ids)
+{
+    for (const MenuItemDef& item : items) {
+        if (item.IsPopup())
+            CollectMenuCommands(item.items, ids);
+        else if (item.nID != 0)
+            ids.push_back(item.nID);
+    }
+}
+
+// The picture's place in the toolbar strip: the buttons' order, separators left out.
+int ToolBarImage(UINT nID)
+{
+    int nImage = 0;
+    for (UINT nButton : CFrameResources::ToolBar()) {
+        if (nButton == 0)
+            continue;
+        if (nButton == nID)
+            return nImage;
+        ++nImage;
+    }
+    return -1;
+}
+
+QPixmap Cut(const QString& strStrip, int nImage, int cx, int cy)
+{
+    static QHash<QString, QImage> cache;
+    auto it = cache.find(strStrip);
+    if (it == cache.end())
+        it = cache.insert(strStrip, QImage(strStrip));
+    if (it->isNull() || (nImage + 1) * cx > it->width())
+        return {};
+    return QPixmap::fromImage(it->copy(nImage * cx, 0, cx, cy));
+}
+
+} // namespace
+
+const std::vector<MenuItemDef>& CFrameResources::Menu()
+{
+    static const std::vector<MenuItemDef> menu = {
+        Popup("&File",
+              {Item("&Backup...\tCtrl+B", ID_FILE_BACKUP),
+               Item("&Restore...\tCtrl+R", ID_FILE_RESTORE), Separator(),
+               Item("Recent File", ID_FILE_MRU_FILE1), Separator(), Item("E&xit", ID_APP_EXIT)}),
+        Popup("&Edit",
+              {Item("&Undo\tCtrl+Z", ID_EDIT_UNDO), Separator(), Item("Cu&t\tCtrl+X", ID_EDIT_CUT),
+               Item("&Copy\tCtrl+C", ID_EDIT_COPY), Item("&Paste\tCtrl+V", ID_EDIT_PASTE)}),
+        Popup("&View", {Popup("&Toolbars", {Item("&Toolbar", ID_VIEW_TOOLBAR), Separator(),
+                                            Item("&Customize...", ID_VIEW_CUSTOMIZE)}),
+                        Item("&Status Bar", ID_VIEW_STATUS_BAR)}),
+        Popup("&Help",
+              {Item("Help &Content", ID_HELP_CONTENT), Item("Online &Support", ID_HELP_ONLINE),
+               Separator(), Item("&About Mossvale...", ID_APP_ABOUT)}),
+    };
+    return menu;
+}
+
+const std::vector<UINT>& CFrameResources::ToolBar()
+{
+    static const std::vector<UINT> buttons = {ID_FILE_BACKUP,
+                                              ID_FILE_RESTORE,
+                                              0,
+                                              ID_EDIT_CUT,
+                                              ID_EDIT_COPY,
+                                              ID_EDIT_PASTE,
+                                              0,
+                                              ID_FILE_PRINT,
+                                              0,
+                                              ID_APP_ABOUT};
+    return buttons;
+}
+
+const AcceleratorTable& CFrameResources::Accelerators()
+{
+    static const AcceleratorTable table = {
+        {QKeySequence(Qt::CTRL | Qt::Key_N), ID_FILE_NEW},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), ID_FILE_OPEN},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), ID_FILE_SAVE},
+        {QKeySequence(Qt::CTRL | Qt::Key_Z), ID_EDIT_UNDO},
+        {QKeySequence(Qt::ALT | Qt::Key_Backspace), ID_EDIT_UNDO},
+        {QKeySequence(Qt::CTRL | Qt::Key_X), ID_EDIT_CUT},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Delete), ID_EDIT_CUT},
+        {QKeySequence(Qt::CTRL | Qt::Key_C), ID_EDIT_COPY},
+        {QKeySequence(Qt::CTRL | Qt::Key_Insert), ID_EDIT_COPY},
+        {QKeySequence(Qt::CTRL | Qt::Key_V), ID_EDIT_PASTE},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Insert), ID_EDIT_PASTE},
+        {QKeySequence(Qt::Key_F6), ID_NEXT_PANE},
+        {QKeySequence(Qt::SHIFT | Qt::Key_F6), ID_PREV_PANE},
+    };
+    return table;
+}
+
+const std::vector<UINT>& CFrameResources::HiddenCommands()
+{
+    static const std::vector<UINT> ids = {ID_FILE_PRINT, ID_FILE_PRINT_PREVIEW};
+    return ids;
+}
+
+const std::vector<UINT>& CFrameResources::Commands()
+{
+    static const std::vector<UINT> ids = [] {
+        std::vector<UINT> all;
+        CollectMenuCommands(Menu(), all);
+        all.insert(all.end(), ToolBar().begin(), ToolBar().end());
+        for (const auto& accel : Accelerators())
+            all.push_back(accel.second);
+        all.insert(all.end(), HiddenCommands().begin(), HiddenCommands().end());
+        std::vector<UINT> unique;
+        for (UINT nID : all) {
+            if (nID != 0 && std::find(unique.begin(), unique.end(), nID) == unique.end())
+                unique.push_back(nID);
+        }
+        return unique;
+    }();
+    return ids;
+}
+
+QString CFrameResources::String(UINT nID)
+{
+    if (nID >= ID_FILE_MRU_FILE1 && nID <= ID_FILE_MRU_LAST)
+        return QStringLiteral("Open this document");
+    return StringTable().value(nID);
+}
+
+QString CFrameResources::Prompt(UINT nID)
+{
+    return String(nID).section(QLatin1Char('\n'), 0, 0);
+}
+
+QString CFrameResources::ToolTip(UINT nID)
+{
+    const QString strString = String(nID);
+    const int nNewline = strString.indexOf(QLatin1Char('\n'));
+    if (nNewline >= 0)
+        return strString.mid(nNewline + 1);
+    return CommandName(nID);
+}
+
+QString CFrameResources::CommandText(UINT nID)
+{
+    static const QHash<UINT, QString> texts = [] {
+        QHash<UINT, QString> all;
+        CollectMenuTexts(Menu(), all);
+        const QHash<UINT, QString>& others = OtherCommandTexts();
+        for (auto it = others.begin(); it != others.end(); ++it) {
+            if (!all.contains(it.key()))
+                all.insert(it.key(), it.value());
+        }
+        return all;
+    }();
+    return texts.value(nID);
+}
+
+QString CFrameResources::CommandName(UINT nID)
+{
+    return StripText(CommandText(nID));
+}
+
+QString CFrameResources::StripText(const QString& strText)
+{
+    QString strName = strText.section(QLatin1Char('\t'), 0, 0);
+    // "&&" stands for one "&"; a single "&" only marks the mnemonic.
+    QString strOut;
+    for (int i = 0; i < strName.size(); ++i) {
+        if (strName[i] == QLatin1Char('&')) {
+            if (i + 1 < strName.size() && strName[i + 1] == QLatin1Char('&'))
+                strOut += strName[++i];
+            continue;
+        }
+        strOut += strName[i];
+    }
+    if (strOut.endsWith(QLatin1String("...")))
+        strOut.chop(3);
+    return strOut;
+}
+
+QIcon CFrameResources::ToolBarIcon(UINT nID)
+{
+    const int nImage = ToolBarImage(nID);
+    if (nImage < 0)
+        return {};
+    QIcon icon;
+    const QPixmap small =
+        Cut(QStringLiteral(":/shell/toolbar.png"), nImage, TOOLBAR_IMAGE_CX, TOOLBAR_IMAGE_CY);
+    const QPixmap large = Cut(QStringLiteral(":/shell/toolbar-large.png"), nImage,
+                              2 * TOOLBAR_IMAGE_CX, 2 * TOOLBAR_IMAGE_CY);
+    if (!small.isNull())
+        icon.addPixmap(small);
+    if (!large.isNull())
+        icon.addPixmap(large);
+    return icon;
+}
+
+QIcon CFrameResources::PaneIcon(UINT nPaneID)
+{
+    if (nPaneID != IDR_PANE_OPTIONS && nPaneID != IDR_PANE_PROPERTIES)
+        return {};
+    const QPixmap image =
+        Cut(QStringLiteral(":/shell/panes.png"), nPaneID == IDR_PANE_OPTIONS ? 0 : 1, 16, 16);
+    return image.isNull() ? QIcon() : QIcon(image);
+}
+
+QIcon CFrameResources::AppIcon()
+{
+    QIcon icon;
+    for (int nSize : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/shell/mossvale-%1.png").arg(nSize), QSize(nSize, nSize));
+    return icon;
+}

@@ -1,0 +1,463 @@
+#include "MainFrame.h"
+
+#include "CommandBars.h"
+#include "CommandIds.h"
+#include "CustomizeCommandsPage.h"
+#include "CustomizeDlg.h"
+#include "CustomizeKeyboardPage.h"
+#include "CustomizeOptionsPage.h"
+#include "FrameResources.h"
+#include "PaneCaption.h"
+#include "PaneLayout.h"
+#include "Profile.h"
+#include "ShortcutManager.h"
+#include "platform/Path.h"
+#include "transfer/InternetSession.h"
+#include "transfer/TransferGlobals.h"
+#include "tree/LeftView.h"
+#include "views/MossvaleView.h"
+#include "views/RightView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDockWidget>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QToolBar>
+#include <QUrl>
+
+namespace {
+
+QString g_strLayoutProgramFolder;
+QString g_strLayoutUserFolder;
+
+const QString APP_NAME = QStringLiteral("Mossvale");
+const QString ONLINE_SUPPORT_KEY = QStringLiteral("Settings/OnlineSupport");
+
+// A folder the layout can be written to: it exists and lets us replace pane.dxl in it.
+bool CanWriteLayout(const QString& strFolder)
+{
+    const QFileInfo folder(strFolder);
+    if (!folder.isDir() || !folder.isWritable())
+        return false;
+    const QFileInfo file(JoinPath(strFolder, QString::fromLatin1(CMainFrame::LAYOUT_FILE_NAME)));
+    return !file.exists() || file.isWritable();
+}
+
+// The first widget inside pPane that takes the focus from the keyboard, else the pane.
+QWidget* FocusTarget(QWidget* pPane)
+{
+    for (QWidget* p = pPane->nextInFocusChain(); p && p != pPane; p = p->nextInFocusChain()) {
+        if (pPane->isAncestorOf(p) && (p->focusPolicy() & Qt::TabFocus) && p->isEnabled() &&
+            p->isVisibleTo(pPane))
+            return p;
+    }
+    return pPane;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent)
+{
+    // The caption is the program's name only, whatever document is open.
+    setWindowTitle(APP_NAME);
+    setWindowIcon(CFrameResources::AppIcon());
+    OnCreateClient();
+    OnCreate();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::OnCreateClient()
+{
+    m_wndMainSplitter.setOrientation(Qt::Vertical);
+    m_wndMainSplitter.setChildrenCollapsible(false);
+    m_wndLowerSplitter.setOrientation(Qt::Horizontal);
+    m_wndLowerSplitter.setChildrenCollapsible(false);
+
+    m_pCommandView = new CMossvaleView;
+    m_wndMainSplitter.addWidget(m_pCommandView);
+    m_wndMainSplitter.addWidget(&m_wndLowerSplitter);
+    m_pLeftView = new CLeftView;
+    m_pRightView = new CRightView;
+    m_wndLowerSplitter.addWidget(m_pLeftView);
+    m_wndLowerSplitter.addWidget(m_pRightView);
+
+    // A larger window gives its extra room to the lower row and the remote list; the command
+    // row and the tree keep the sizes they start with.
+    m_wndMainSplitter.setStretchFactor(0, 0);
+    m_wndMainSplitter.setStretchFactor(1, 1);
+    m_wndLowerSplitter.setStretchFactor(0, 0);
+    m_wndLowerSplitter.setStretchFactor(1, 1);
+    setCentralWidget(&m_wndMainSplitter);
+    // The starting sizes depend on the client height, known once the splitter is laid out.
+    m_wndMainSplitter.installEventFilter(this);
+}
+
+void CMainFrame::OnCreate()
+{
+    setStatusBar(&m_wndStatusBar);
+    m_wndStatusBar.SetIndicators(
+        {ID_SEPARATOR, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL});
+    SetUpCommandBars();
+    SetUpDockingPanes();
+
+    if (const QScreen* pScreen = screen()) {
+        const QRect available = pScreen->availableGeometry();
+        resize(available.width() * 3 / 4, available.height() * 3 / 4);
+        move(available.center() - rect().center());
+    }
+}
+
+bool CMainFrame::eventFilter(QObject* pWatched, QEvent* pEvent)
+{
+    if (pWatched == &m_wndMainSplitter && pEvent->type() == QEvent::Resize && !m_bSplittersSized &&
+        m_wndMainSplitter.height() > 0) {
+        m_bSplittersSized = true;
+        const int nHeight = m_wndMainSplitter.height() - m_wndMainSplitter.handleWidth();
+        const int nTop = m_wndMainSplitter.height() / 5;
+        m_wndMainSplitter.setSizes({nTop, nHeight - nTop});
+        const int nWidth = m_wndMainSplitter.width() - m_wndLowerSplitter.handleWidth();
+        m_wndLowerSplitter.setSizes({400, nWidth - 400});
+    }
+    return QMainWindow::eventFilter(pWatched, pEvent);
+}
+
+void CMainFrame::SetUpCommandBars()
+{
+    m_pCommandBars = new CCommandBars(this);
+    connect(m_pCommandBars, &CCommandBars::Execute, this, &CMainFrame::OnCommand);
+    m_pCommandBars->SetMenu(QStringLiteral("Menu Bar"), CFrameResources::Menu());
+    QToolBar* pToolBar =
+        m_pCommandBars->AddToolBar(QStringLiteral("Standard"), CFrameResources::ToolBar());
+    m_pCommandBars->HideCommands(CFrameResources::HiddenCommands());
+    CCommandBars::Options options = m_pCommandBars->GetOptions();
+    options.bAlwaysShowFullMenus = false;
+    m_pCommandBars->SetOptions(options);
+    m_pCommandBars->GetShortcutManager()->SetAccelerators(CFrameResources::Accelerators());
+
+    const QString strSection = QString::fromLatin1(COMMAND_BARS_SECTION);
+    std::unique_ptr<QSettings> pProfile = CProfile::Open();
+    m_pCommandBars->LoadOptions(*pProfile, strSection);
+    m_pCommandBars->LoadBarState(*pProfile, strSection);
+    m_pCommandBars->GetShortcutManager()->LoadShortcuts(*pProfile, strSection);
+
+    Action(ID_VIEW_TOOLBAR)->setCheckable(true);
+    Action(ID_VIEW_STATUS_BAR)->setCheckable(true);
+    connect(pToolBar->toggleViewAction(), &QAction::toggled, this, &CMainFrame::UpdateToggleChecks);
+    UpdateToggleChecks();
+
+    m_handlers.insert(ID_FILE_BACKUP, [this] { OnFileBackup(); });
+    m_handlers.insert(ID_FILE_RESTORE, [this] { OnFileRestore(); });
+    m_handlers.insert(ID_HELP_CONTENT, [this] { OnHelpContent(); });
+    m_handlers.insert(ID_HELP_ONLINE, [this] { OnHelpOnline(); });
+    m_handlers.insert(ID_VIEW_CUSTOMIZE, [this] { OnCustomize(); });
+    m_handlers.insert(ID_VIEW_TOOLBAR, [this] { OnViewToolBar(); });
+    m_handlers.insert(ID_VIEW_STATUS_BAR, [this] { OnViewStatusBar(); });
+    m_handlers.insert(ID_NEXT_PANE, [this] { OnNextPane(true); });
+    m_handlers.insert(ID_PREV_PANE, [this] { OnNextPane(false); });
+    m_handlers.insert(ID_APP_EXIT, [this] { close(); });
+    UpdateCommandStates();
+}
+
+QDockWidget* CMainFrame::CreatePane(UINT nID, const QSize& size, Qt::DockWidgetArea area,
+                                    QDockWidget* pNeighbour)
+{
+    auto* pPane = new QDockWidget(CFrameResources::String(nID), this);
+    pPane->setObjectName(QStringLiteral("Pane%1").arg(nID));
+    pPane->setWindowIcon(CFrameResources::PaneIcon(nID));
+    pPane->setTitleBarWidget(new CPaneCaption(pPane));
+    if (pNeighbour) {
+        addDockWidget(dockWidgetArea(pNeighbour), pPane);
+        splitDockWidget(pNeighbour, pPane, Qt::Vertical);
+        resizeDocks({pNeighbour, pPane}, {size.height(), size.height()}, Qt::Vertical);
+    } else {
+        addDockWidget(area, pPane);
+        resizeDocks({pPane}, {size.width()}, Qt::Horizontal);
+    }
+    // The content window is made the first time the pane shows, wherever that is.
+    connect(pPane, &QDockWidget::visibilityChanged, this, [this, nID](bool bVisible) {
+        if (bVisible)
+            OnPaneShown(nID);
+    });
+    m_panes[nID] = pPane;
+    return pPane;
+}
+
+void CMainFrame::SetUpDockingPanes()
+{
+    QDockWidget* pOptions =
+        CreatePane(IDR_PANE_OPTIONS, QSize(200, 120), Qt::LeftDockWidgetArea, nullptr);
+    CreatePane(IDR_PANE_PROPERTIES, QSize(200, 120), Qt::LeftDockWidgetArea, pOptions);
+
+    // Saved where it can be written; read from there first, then from the other folder, so
+    // a layout the user saved wins over one left in a folder we cannot write.
+    const QString strFile = QString::fromLatin1(LAYOUT_FILE_NAME);
+    const QString strProgramFile = JoinPath(LayoutProgramFolder(), strFile);
+    const QString strUserFile = JoinPath(LayoutUserFolder(), strFile);
+    const bool bProgramFolder = CanWriteLayout(LayoutProgramFolder());
+    m_strLayoutFile = bProgramFolder ? strProgramFile : strUserFile;
+    for (const QString& strCandidate :
+         {m_strLayoutFile, bProgramFolder ? strUserFile : strProgramFile}) {
+        CPaneLayout layout(this);
+        if (layout.LoadFromFile(strCandidate, QString::fromLatin1(LAYOUT_NAME)) &&
+            layout.SetLayout())
+            break;
+    }
+    UpdateToggleChecks();
+}
+
+void CMainFrame::OnPaneShown(UINT nPaneID)
+{
+    QDockWidget* pPane = GetPane(nPaneID);
+    if (!pPane || pPane->widget())
+        return;
+    if (nPaneID == IDR_PANE_OPTIONS) {
+        if (!m_wndOptionsPane.Content()) {
+            auto* pText = new QLabel(QStringLiteral("\n\nOptions"));
+            pText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+            m_wndOptionsPane.Create(pText);
+        }
+        pPane->setWidget(&m_wndOptionsPane);
+    } else if (nPaneID == IDR_PANE_PROPERTIES) {
+        if (!m_wndPropertiesPane.Content()) {
+            auto* pEdit = new QPlainTextEdit;
+            // Scrolls with the caret, as an auto-scrolling edit without scroll bars does.
+            pEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            pEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            m_wndPropertiesPane.Create(pEdit);
+        }
+        pPane->setWidget(&m_wndPropertiesPane);
+    }
+}
+
+QDockWidget* CMainFrame::GetPane(UINT nPaneID) const
+{
+    const auto it = m_panes.find(nPaneID);
+    return it == m_panes.end() ? nullptr : it->second;
+}
+
+CFlatBorderWnd* CMainFrame::GetPaneContent(UINT nPaneID)
+{
+    if (nPaneID == IDR_PANE_OPTIONS)
+        return &m_wndOptionsPane;
+    if (nPaneID == IDR_PANE_PROPERTIES)
+        return &m_wndPropertiesPane;
+    return nullptr;
+}
+
+QAction* CMainFrame::Action(UINT nID) const
+{
+    return m_pCommandBars->Action(nID);
+}
+
+void CMainFrame::InitialUpdateViews()
+{
+    m_pCommandView->OnInitialUpdate();
+    m_pLeftView->OnInitialUpdate();
+    m_pRightView->OnInitialUpdate();
+}
+
+void CMainFrame::SetCommandHandler(UINT nID, std::function<void()> fnHandler)
+{
+    if (fnHandler)
+        m_handlers.insert(nID, std::move(fnHandler));
+    else
+        m_handlers.remove(nID);
+    UpdateCommandStates();
+}
+
+void CMainFrame::SetRecentFiles(const QStringList& files,
+                                std::function<void(const QString&)> fnOpen)
+{
+    m_recentFiles = files;
+    m_fnOpenRecent = std::move(fnOpen);
+    m_pCommandBars->SetRecentFiles(files);
+}
+
+void CMainFrame::UpdateCommandStates()
+{
+    for (UINT nID : CFrameResources::Commands()) {
+        if (QAction* pAction = Action(nID))
+            pAction->setEnabled(m_handlers.contains(nID));
+    }
+}
+
+void CMainFrame::UpdateToggleChecks()
+{
+    Action(ID_VIEW_TOOLBAR)->setChecked(m_pCommandBars->ToolBar()->isVisibleTo(this));
+    Action(ID_VIEW_STATUS_BAR)->setChecked(m_wndStatusBar.isVisibleTo(this));
+}
+
+void CMainFrame::OnCommand(UINT nID)
+{
+    if (nID >= ID_FILE_MRU_FILE1 && nID <= ID_FILE_MRU_LAST) {
+        const int nIndex = int(nID - ID_FILE_MRU_FILE1);
+        if (m_fnOpenRecent && nIndex < m_recentFiles.size())
+            m_fnOpenRecent(m_recentFiles[nIndex]);
+        return;
+    }
+    const auto it = m_handlers.constFind(nID);
+    if (it != m_handlers.constEnd()) {
+        // A copy: the handler may replace itself.
+        const std::function<void()> fnHandler = it.value();
+        fnHandler();
+    }
+}
+
+void CMainFrame::OnFileBackup()
+{
+    QMessageBox box(QMessageBox::NoIcon, APP_NAME, QString::fromUtf8("现在执行OnButtonBackup"),
+                    QMessageBox::Ok, this);
+    box.exec();
+    // The view may not have had its initial update yet; then there is no one to ask.
+    if (auto* pView = dynamic_cast<CMossvaleView*>(g_pCommandView.load()))
+        pView->OnButtonBackup();
+}
+
+void CMainFrame::OnFileRestore()
+{
+    QMessageBox box(QMessageBox::NoIcon, APP_NAME, QString::fromUtf8("现在执行OnButtonRestore"),
+                    QMessageBox::Ok, this);
+    box.exec();
+    if (auto* pView = dynamic_cast<CMossvaleView*>(g_pCommandView.load()))
+        pView->OnButtonRestore();
+}
+
+void CMainFrame::OnHelpContent()
+{
+    const QString strHelp =
+        JoinPath(QCoreApplication::applicationDirPath(), QStringLiteral("uninstall.chm"));
+    // A missing file is the desktop's to report.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(strHelp));
+}
+
+void CMainFrame::OnHelpOnline()
+{
+    // The setting may be a URL, a bare host name or a local path.
+    const QUrl url = QUrl::fromUserInput(OnlineSupportAddress());
+    if (url.isValid())
+        QDesktopServices::openUrl(url);
+}
+
+QString CMainFrame::OnlineSupportAddress()
+{
+    const std::unique_ptr<QSettings> pProfile = CProfile::Open();
+    const QString strAddress = pProfile->value(ONLINE_SUPPORT_KEY).toString().trimmed();
+    if (!strAddress.isEmpty())
+        return strAddress;
+    const QString strProgram = QCoreApplication::applicationDirPath();
+    const QString strBeside = JoinPath(strProgram, QStringLiteral("README.md"));
+    const QString strInstalled =
+        QDir::cleanPath(strProgram + QStringLiteral("/../share/doc/Mossvale/README.md"));
+    const QString strReadme = QFileInfo::exists(strBeside) ? strBeside : strInstalled;
+    return QUrl::fromLocalFile(strReadme).toString();
+}
+
+void CMainFrame::OnCustomize()
+{
+    if (!m_pCommandBars)
+        return;
+    CCustomizeDlg dlg(m_pCommandBars, this);
+    auto* pKeyboard = new CCustomizeKeyboardPage(m_pCommandBars, &dlg);
+    dlg.AddPage(pKeyboard);
+    pKeyboard->InsertCategories(tr("All Commands"));
+    dlg.AddPage(new CCustomizeOptionsPage(m_pCommandBars, &dlg));
+
+    CCustomizeCommandsPage* pCommands = dlg.GetCommandsPage();
+    pCommands->InsertCategories();
+    pCommands->InsertAllCommandsCategory(tr("All Commands"));
+    pCommands->InsertBuiltInMenus(tr("Built-in Menus"));
+    pCommands->InsertNewMenuCategory(tr("New Menu"));
+    dlg.exec();
+}
+
+void CMainFrame::OnViewToolBar()
+{
+    QToolBar* pToolBar = m_pCommandBars->ToolBar();
+    pToolBar->setVisible(!pToolBar->isVisibleTo(this));
+    UpdateToggleChecks();
+}
+
+void CMainFrame::OnViewStatusBar()
+{
+    m_wndStatusBar.setVisible(!m_wndStatusBar.isVisibleTo(this));
+    UpdateToggleChecks();
+}
+
+void CMainFrame::OnNextPane(bool bForward)
+{
+    QWidget* panes[] = {m_pCommandView, m_pLeftView, m_pRightView};
+    constexpr int nPanes = int(std::size(panes));
+    const QWidget* pFocus = QApplication::focusWidget();
+    int nCurrent = -1;
+    for (int i = 0; i < nPanes && pFocus; ++i) {
+        if (panes[i] == pFocus || panes[i]->isAncestorOf(pFocus))
+            nCurrent = i;
+    }
+    int nNext = 0;
+    if (nCurrent < 0)
+        nNext = bForward ? 0 : nPanes - 1;
+    else
+        nNext = (nCurrent + (bForward ? 1 : nPanes - 1)) % nPanes;
+    FocusTarget(panes[nNext])->setFocus(bForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}
+
+void CMainFrame::SaveUserInterfaceState()
+{
+    const QString strSection = QString::fromLatin1(COMMAND_BARS_SECTION);
+    std::unique_ptr<QSettings> pProfile = CProfile::Open();
+    m_pCommandBars->SaveOptions(*pProfile, strSection);
+    m_pCommandBars->SaveBarState(*pProfile, strSection);
+    m_pCommandBars->GetShortcutManager()->SaveShortcuts(*pProfile, strSection);
+    pProfile->sync();
+
+    CPaneLayout layout(this);
+    layout.GetLayout();
+    // The per-user folder is made on first use.
+    QDir().mkpath(QFileInfo(m_strLayoutFile).path());
+    if (layout.SaveToFile(m_strLayoutFile, QString::fromLatin1(LAYOUT_NAME)))
+        return;
+    // The program's folder may have turned read-only since the start.
+    const QString strUserFile = JoinPath(LayoutUserFolder(), QString::fromLatin1(LAYOUT_FILE_NAME));
+    if (m_strLayoutFile != strUserFile && QDir().mkpath(LayoutUserFolder()))
+        layout.SaveToFile(strUserFile, QString::fromLatin1(LAYOUT_NAME));
+}
+
+void CMainFrame::closeEvent(QCloseEvent* pEvent)
+{
+    SaveUserInterfaceState();
+    // Running jobs hold connections of their own and are not waited for.
+    delete g_hInternet;
+    g_hInternet = nullptr;
+    QMainWindow::closeEvent(pEvent);
+}
+
+void CMainFrame::SetLayoutFolders(const QString& strProgramDir, const QString& strUserDir)
+{
+    g_strLayoutProgramFolder = strProgramDir;
+    g_strLayoutUserFolder = strUserDir;
+}
+
+QString CMainFrame::LayoutProgramFolder()
+{
+    return g_strLayoutProgramFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                              : g_strLayoutProgramFolder;
+}
+
+QString CMainFrame::LayoutUserFolder()
+{
+    if (!g_strLayoutUserFolder.isEmpty())
+        return g_strLayoutUserFolder;
+    // Named after the profile rather than whatever names the application object was given.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QLatin1Char('/') + QLatin1String(CProfile::ORGANISATION) + QLatin1Char('/') +
+           QLatin1String(CProfile::APPLICATION);
+}

@@ -1,0 +1,128 @@
+#include "MossvaleApp.h"
+
+#include "AboutDlg.h"
+#include "CommandIds.h"
+#include "MainFrame.h"
+#include "Profile.h"
+#include "login/AccountStore.h"
+#include "login/LoginDlg.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+CMossvaleApp::CMossvaleApp(int& argc, char** argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Mossvale"));
+    setApplicationVersion(QStringLiteral("1.0"));
+    setDesktopFileName(QStringLiteral("mossvale"));
+    QIcon icon;
+    for (int nSize : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/shell/mossvale-%1.png").arg(nSize));
+    setWindowIcon(icon);
+}
+
+CMossvaleApp::~CMossvaleApp() = default;
+
+bool CMossvaleApp::InitInstance()
+{
+    if (!CreateMainWindow())
+        return false;
+    RunLogin();
+    return true;
+}
+
+bool CMossvaleApp::CreateMainWindow()
+{
+    {
+        auto pProfile = CProfile::Open();
+        m_recentFiles.ReadList(*pProfile);
+    }
+    // The login dialog only opens the account store; it is made here, empty, if missing.
+    CAccountStore::EnsureExists();
+
+    m_doc.OnNewDocument();
+    m_pMainFrame = std::make_unique<CMainFrame>();
+    ConnectFrameCommands();
+
+    // A document named on the command line must open, or the program ends before the login.
+    const QStringList args = arguments().mid(1);
+    if (!args.isEmpty() && !args.first().startsWith(QLatin1Char('-'))) {
+        if (!OpenDocumentFile(args.first())) {
+            QMessageBox::warning(nullptr, QStringLiteral("Mossvale"),
+                                 QStringLiteral("Cannot open the file %1.").arg(args.first()));
+            return false;
+        }
+    }
+    m_pMainFrame->InitialUpdateViews();
+    m_pMainFrame->showMaximized();
+    return true;
+}
+
+void CMossvaleApp::RunLogin()
+{
+    // The main window stays disabled while the modal login runs; its result is not needed:
+    // after Quit the program runs on without an account.
+    CLoginDlg dlg(m_pMainFrame.get());
+    dlg.DoModal();
+}
+
+void CMossvaleApp::ConnectFrameCommands()
+{
+    m_pMainFrame->SetCommandHandler(ID_FILE_NEW, [this] { OnFileNew(); });
+    m_pMainFrame->SetCommandHandler(ID_FILE_OPEN, [this] { OnFileOpen(); });
+    m_pMainFrame->SetCommandHandler(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    RefreshRecentFiles();
+}
+
+void CMossvaleApp::RefreshRecentFiles()
+{
+    m_pMainFrame->SetRecentFiles(m_recentFiles.Files(), [this](const QString& strPath) {
+        if (OpenDocumentFile(strPath)) {
+            m_pMainFrame->InitialUpdateViews();
+            return;
+        }
+        QMessageBox::warning(m_pMainFrame.get(), QStringLiteral("Mossvale"),
+                             QStringLiteral("Cannot open the file %1.").arg(strPath));
+        m_recentFiles.Remove(strPath);
+        auto pProfile = CProfile::Open();
+        m_recentFiles.WriteList(*pProfile);
+        RefreshRecentFiles();
+    });
+}
+
+void CMossvaleApp::OnFileNew()
+{
+    m_doc.OnNewDocument();
+    m_pMainFrame->InitialUpdateViews();
+}
+
+void CMossvaleApp::OnFileOpen()
+{
+    const QString strPath = QFileDialog::getOpenFileName(m_pMainFrame.get());
+    if (strPath.isEmpty())
+        return;
+    if (!OpenDocumentFile(strPath)) {
+        QMessageBox::warning(m_pMainFrame.get(), QStringLiteral("Mossvale"),
+                             QStringLiteral("Cannot open the file %1.").arg(strPath));
+        return;
+    }
+    m_pMainFrame->InitialUpdateViews();
+}
+
+bool CMossvaleApp::OpenDocumentFile(const QString& strPath)
+{
+    if (!m_doc.OnOpenDocument(strPath))
+        return false;
+    m_recentFiles.Add(m_doc.GetPathName());
+    auto pProfile = CProfile::Open();
+    m_recentFiles.WriteList(*pProfile);
+    if (m_pMainFrame)
+        RefreshRecentFiles();
+    return true;
+}
+
+void CMossvaleApp::OnAppAbout()
+{
+    CAboutDlg dlg(m_pMainFrame.get());
+    dlg.DoModal();
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The application: prepares the settings stores, builds the empty document and the main
+// frame with its views, shows the frame maximised and then runs the login dialog. The
+// application's own commands (New, Open, the recent files, About) are handled here.
+#include "MossvaleDoc.h"
+#include "RecentFileList.h"
+
+#include <QApplication>
+
+#include <memory>
+
+class CMainFrame;
+
+class CMossvaleApp : public QApplication
+{
+    Q_OBJECT
+public:
+    CMossvaleApp(int& argc, char** argv);
+    ~CMossvaleApp() override;
+
+    // Start-up up to and including the login; false ends the program at once.
+    bool InitInstance();
+    // Start-up without the login dialog (the whole-program tests log in themselves).
+    bool CreateMainWindow();
+    void RunLogin();
+
+    void OnFileNew();
+    void OnFileOpen();
+    bool OpenDocumentFile(const QString& strPath);
+    void OnAppAbout();
+
+    CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
+    CMossvaleDoc& Document() { return m_doc; }
+    const CRecentFileList& RecentFiles() const { return m_recentFiles; }
+
+private:
+    void ConnectFrameCommands();
+    void RefreshRecentFiles();
+
+    CMossvaleDoc m_doc;
+    CRecentFileList m_recentFiles{4};
+    std::unique_ptr<CMainFrame> m_pMainFrame;
+};

@@ -1,0 +1,43 @@
+#pragma once
+// The frame's status bar: a message pane that shows "Ready" unless a highlighted command
+// shows its prompt there, and the key-state indicators (CAP, NUM, SCRL), lit while their
+// lock is on. The lock state comes from the X server's keyboard lights; without an X
+// display (offscreen, Wayland) the indicators stay unlit.
+#include "platform/WinTypes.h"
+
+#include <QStatusBar>
+#include <vector>
+
+class QLabel;
+
+class CStatusBar : public QStatusBar
+{
+    Q_OBJECT
+public:
+    explicit CStatusBar(QWidget* pParent = nullptr);
+    ~CStatusBar() override;
+
+    // Panes in order: ID_SEPARATOR is the message pane, the others indicators named by the
+    // string table. False for an id without a text; the bar then keeps its old panes.
+    bool SetIndicators(const std::vector<UINT>& ids);
+
+    QString MessageText() const; // what the message pane shows now
+    QLabel* Indicator(UINT nID) const;
+    bool IsIndicatorLit(UINT nID) const;
+
+    // Reads the locks again and lights the indicators to match.
+    void UpdateIndicators();
+
+    // The locks that are on: LOCK_CAPS, LOCK_NUM, LOCK_SCROLL.
+    static unsigned KeyboardLocks();
+    static constexpr unsigned LOCK_CAPS = 1;
+    static constexpr unsigned LOCK_NUM = 2;
+    static constexpr unsigned LOCK_SCROLL = 4;
+
+protected:
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+
+private:
+    QLabel* m_pIdleLabel = nullptr;
+    std::vector<std::pair<UINT, QLabel*>> m_indicators;
+};

@@ -1,0 +1,135 @@
+#pragma once
+// What the frame suites share: a private config and data folder for every run, menus worked
+// with the mouse, and a user who deals with whatever modal window comes up.
+#include "shell/CommandBars.h"
+#include "shell/MainFrame.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QtTest>
+
+#include <functional>
+
+// Runs the suite with XDG_CONFIG_HOME and XDG_DATA_HOME in a throw-away folder, set before
+// anything reads them, so the profile lands where the program really puts it.
+#define MOSSVALE_SHELL_TEST_MAIN(TestClass)                                                        \
+    int main(int argc, char* argv[])                                                               \
+    {                                                                                              \
+        QTemporaryDir home;                                                                        \
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));                    \
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));                        \
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));                                \
+        QApplication app(argc, argv);                                                              \
+        TestClass test;                                                                            \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }
+
+// The action of a menu whose text is strText, or null.
+inline QAction* FindAction(const QMenu* pMenu, const QString& strText)
+{
+    for (QAction* pAction : pMenu->actions()) {
+        if (pAction->text() == strText)
+            return pAction;
+    }
+    return nullptr;
+}
+
+// Clicks a popup of the menu bar open; the popup once it shows, else null.
+inline QMenu* OpenMenu(QMainWindow& frame, const QString& strTitle)
+{
+    QMenuBar* pBar = frame.menuBar();
+    for (QAction* pAction : pBar->actions()) {
+        if (pAction->text() != strTitle || !pAction->menu())
+            continue;
+        QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->actionGeometry(pAction).center());
+        QMenu* pMenu = pAction->menu();
+        return QTest::qWaitFor([pMenu] { return pMenu->isVisible(); }) ? pMenu : nullptr;
+    }
+    return nullptr;
+}
+
+// Clicks the items of a menu path ({"&View", "&Toolbars", "&Customize..."}) as a user
+// would; false when a step is missing or disabled. The last click may open a modal window,
+// in which case this returns once it has closed.
+inline bool ChooseMenu(QMainWindow& frame, const QStringList& path)
+{
+    QMenu* pMenu = OpenMenu(frame, path.value(0));
+    for (int i = 1; pMenu && i < path.size(); ++i) {
+        QAction* pAction = FindAction(pMenu, path[i]);
+        if (!pAction || !pAction->isEnabled() || !pAction->isVisible())
+            return false;
+        const QPoint pt = pMenu->actionGeometry(pAction).center();
+        QTest::mouseMove(pMenu, pt);
+        QTest::mouseClick(pMenu, Qt::LeftButton, {}, pt);
+        if (i + 1 < path.size()) {
+            pMenu = pAction->menu();
+            if (!pMenu || !QTest::qWaitFor([pMenu] { return pMenu->isVisible(); }))
+                return false;
+        }
+    }
+    return pMenu != nullptr;
+}
+
+// The toolbar button of a command.
+inline QWidget* ToolButton(CMainFrame& frame, UINT nID)
+{
+    QToolBar* pToolBar = frame.GetCommandBars()->ToolBar();
+    return pToolBar->widgetForAction(frame.Action(nID));
+}
+
+// A user at the screen: each modal window that comes up goes to m_onModal, which must close
+// it; without one, message boxes are read and answered with OK.
+class CModalUser : public QObject
+{
+public:
+    CModalUser()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
+        m_timer.start(20);
+    }
+
+    std::function<void(QWidget*)> m_onModal;
+    QStringList m_titles;
+    QStringList m_texts;
+    int m_nPlainBoxes = 0; // boxes with no icon and only an OK button
+
+private:
+    void Poll()
+    {
+        QWidget* pModal = QApplication::activeModalWidget();
+        if (!pModal || !pModal->isVisible() || m_bBusy)
+            return;
+        m_bBusy = true; // a handler may run an event loop of its own
+        if (auto* pBox = qobject_cast<QMessageBox*>(pModal)) {
+            m_titles << pBox->windowTitle();
+            m_texts << pBox->text();
+            m_nPlainBoxes += pBox->icon() == QMessageBox::NoIcon && pBox->buttons().size() == 1 &&
+                             pBox->button(QMessageBox::Ok);
+        }
+        if (m_onModal)
+            m_onModal(pModal);
+        else if (auto* pBox = qobject_cast<QMessageBox*>(pModal))
+            QTest::mouseClick(pBox->button(QMessageBox::Ok), Qt::LeftButton);
+        m_bBusy = false;
+    }
+
+    QTimer m_timer;
+    bool m_bBusy = false;
+};
+
+// Shows the frame at a size of its own and waits until it is the active window, so its
+// shortcuts work.
+inline bool ShowFrame(CMainFrame& frame, const QSize& size = QSize(1000, 750))
+{
+    frame.resize(size);
+    frame.show();
+    frame.activateWindow();
+    return QTest::qWaitForWindowActive(&frame);
+}

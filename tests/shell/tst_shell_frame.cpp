@@ -1,0 +1,454 @@
+// The main frame as the user meets it: its layout, menus, toolbar and status bar, the
+// commands it handles, those it leaves disabled, and the keys, worked with mouse and keyboard.
+#include "ShellTestUtil.h"
+#include "shell/CommandIds.h"
+#include "shell/Profile.h"
+#include "shell/StatusBar.h"
+#include "transfer/Messages.h"
+#include "transfer/TransferGlobals.h"
+#include "tree/LeftView.h"
+#include "views/MossvaleView.h"
+#include "views/RightView.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDockWidget>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSettings>
+#include <QScopeGuard>
+
+#include <memory>
+
+namespace {
+
+// Stands at g_pRemoteView and counts the relisting requests that reach it.
+class CRefreshTap : public CMsgWnd
+{
+public:
+    LRESULT WindowProc(UINT nMsg, WPARAM, LPARAM) override
+    {
+        m_nRefreshes += nMsg == WM_REFRESH_REMOTE;
+        return 0;
+    }
+    std::atomic<int> m_nRefreshes{0};
+};
+
+// Takes the addresses the desktop would be asked to open.
+class CUrlTap : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> m_urls;
+public slots:
+    void Open(const QUrl& url) { m_urls << url; }
+};
+
+QStringList MenuTexts(const QMenu* pMenu)
+{
+    QStringList texts;
+    for (const QAction* pAction : pMenu->actions())
+        texts << (pAction->isSeparator() ? QStringLiteral("-") : pAction->text());
+    return texts;
+}
+
+QMenu* BarMenu(CMainFrame& frame, const QString& strTitle)
+{
+    for (QAction* pAction : frame.menuBar()->actions()) {
+        if (pAction->text() == strTitle)
+            return pAction->menu();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestShellFrame : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void clientAreaAndBars();
+    void paneContentsAppearWhenFirstShown();
+    void menusAndToolbarAsTabled();
+    void commandsWithoutHandlerAreDisabled();
+    void promptsRecentFilesAndIndicators();
+    void backupAndRestoreAskFirst_data();
+    void backupAndRestoreAskFirst();
+    void helpContentAndOnlineSupport();
+    void f6MovesBetweenPanes();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_pDir;
+};
+
+void TestShellFrame::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pDir->isValid());
+    CMainFrame::SetLayoutFolders(m_pDir->filePath("program"), m_pDir->filePath("user"));
+    QVERIFY(QDir().mkpath(m_pDir->filePath("program")));
+    CProfile::Open()->clear();
+}
+
+void TestShellFrame::cleanup()
+{
+    CMainFrame::SetLayoutFolders({}, {});
+    m_pDir.reset();
+}
+
+void TestShellFrame::clientAreaAndBars()
+{
+    CMainFrame frame;
+    frame.InitialUpdateViews();
+    QVERIFY(ShowFrame(frame));
+    QCOMPARE(frame.windowTitle(), QStringLiteral("Mossvale"));
+    QVERIFY(!frame.windowIcon().isNull());
+
+    // The command row takes a fifth of the client height, the tree column 400 pixels.
+    QSplitter* pMain = frame.MainSplitter();
+    const int nClientHeight = pMain->height();
+    QCOMPARE(frame.CommandView()->height(), nClientHeight / 5);
+    QCOMPARE(frame.LeftView()->width(), 400);
+    QVERIFY(frame.RightView()->x() > frame.LeftView()->x() + 400);
+    QCOMPARE(frame.RightView()->geometry().right(), frame.LowerSplitter()->width() - 1);
+    QVERIFY(frame.LeftView()->mapTo(&frame, QPoint()).y() >
+            frame.CommandView()->mapTo(&frame, QPoint()).y() + nClientHeight / 5 - 1);
+
+    // A bigger window goes to the lower row and the remote list.
+    frame.resize(1200, 900);
+    QTRY_VERIFY(pMain->height() > nClientHeight);
+    QCOMPARE(frame.CommandView()->height(), nClientHeight / 5);
+    QCOMPARE(frame.LeftView()->width(), 400);
+
+    // "Options" docked at the left of the client area, "Properties" below it.
+    QDockWidget* pOptions = frame.GetPane(IDR_PANE_OPTIONS);
+    QDockWidget* pProperties = frame.GetPane(IDR_PANE_PROPERTIES);
+    QVERIFY(pOptions && pProperties);
+    QCOMPARE(pOptions->windowTitle(), QStringLiteral("Options"));
+    QCOMPARE(pProperties->windowTitle(), QStringLiteral("Properties"));
+    QVERIFY(!pOptions->windowIcon().isNull() && !pProperties->windowIcon().isNull());
+    for (QDockWidget* pPane : {pOptions, pProperties}) {
+        QCOMPARE(frame.dockWidgetArea(pPane), Qt::LeftDockWidgetArea);
+        QVERIFY(pPane->isVisible() && !pPane->isFloating());
+    }
+    QCOMPARE(pOptions->width(), 200);
+    QCOMPARE(pProperties->x(), pOptions->x());
+    QVERIFY(pProperties->y() > pOptions->geometry().bottom());
+    QVERIFY(pOptions->geometry().right() < pMain->geometry().left());
+
+    // Menu bar, then the toolbar, the client area, and the status bar at the bottom.
+    QToolBar* pToolBar = frame.GetCommandBars()->ToolBar();
+    QCOMPARE(frame.toolBarArea(pToolBar), Qt::TopToolBarArea);
+    QVERIFY(pToolBar->isVisible());
+    QVERIFY(pToolBar->y() > frame.menuBar()->geometry().bottom() - 1);
+    QVERIFY(pOptions->y() > pToolBar->geometry().bottom());
+    QVERIFY(frame.GetStatusBar()->isVisible());
+    QCOMPARE(frame.GetStatusBar()->geometry().bottom(), frame.height() - 1);
+}
+
+void TestShellFrame::paneContentsAppearWhenFirstShown()
+{
+    CMainFrame frame;
+    QVERIFY(!frame.GetPaneContent(IDR_PANE_OPTIONS)->Content());
+    // As a layout that was saved with the pane closed leaves it.
+    frame.GetPane(IDR_PANE_PROPERTIES)->hide();
+    QVERIFY(ShowFrame(frame));
+
+    auto* pText = qobject_cast<QLabel*>(frame.GetPaneContent(IDR_PANE_OPTIONS)->Content());
+    QVERIFY(pText);
+    QCOMPARE(pText->text(), QStringLiteral("\n\nOptions"));
+    QCOMPARE(pText->alignment(), Qt::AlignHCenter | Qt::AlignTop);
+    QVERIFY(!frame.GetPaneContent(IDR_PANE_PROPERTIES)->Content());
+
+    frame.GetPane(IDR_PANE_PROPERTIES)->toggleViewAction()->trigger();
+    CFlatBorderWnd* pHolder = frame.GetPaneContent(IDR_PANE_PROPERTIES);
+    QTRY_VERIFY(pHolder->isVisible());
+    auto* pEdit = qobject_cast<QPlainTextEdit*>(pHolder->Content());
+    QVERIFY(pEdit);
+    QVERIFY(pEdit->toPlainText().isEmpty());
+    QTest::mouseClick(pEdit->viewport(), Qt::LeftButton);
+    QTest::keyClicks(pEdit, "first line");
+    QTest::keyClick(pEdit, Qt::Key_Return);
+    QTest::keyClicks(pEdit, "second");
+    QCOMPARE(pEdit->toPlainText(), QStringLiteral("first line\nsecond"));
+    // Ctrl+C belongs to the edit, not to the disabled Copy command.
+    QTest::keyClick(pEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(pEdit, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("first line\nsecond"));
+
+    // The 1-pixel flat border: shadow at the top left, highlight at the bottom right.
+    QCOMPARE(pEdit->geometry(), pHolder->rect().adjusted(1, 1, -1, -1));
+    const QImage image = pHolder->grab().toImage();
+    QCOMPARE(image.pixel(0, 0), pHolder->palette().color(QPalette::Dark).rgb());
+    QCOMPARE(image.pixel(image.width() - 1, image.height() - 1),
+             pHolder->palette().color(QPalette::Light).rgb());
+}
+
+void TestShellFrame::menusAndToolbarAsTabled()
+{
+    CMainFrame frame;
+    QStringList titles;
+    for (const QAction* pAction : frame.menuBar()->actions())
+        titles << pAction->text();
+    QCOMPARE(titles, QStringList({"&File", "&Edit", "&View", "&Help"}));
+    QCOMPARE(MenuTexts(BarMenu(frame, "&File")),
+             QStringList(
+                 {"&Backup...\tCtrl+B", "&Restore...\tCtrl+R", "-", "Recent File", "-", "E&xit"}));
+    QCOMPARE(MenuTexts(BarMenu(frame, "&Edit")),
+             QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste"}));
+    QCOMPARE(MenuTexts(BarMenu(frame, "&View")), QStringList({"&Toolbars", "&Status Bar"}));
+    QCOMPARE(MenuTexts(FindAction(BarMenu(frame, "&View"), "&Toolbars")->menu()),
+             QStringList({"&Toolbar", "-", "&Customize..."}));
+    QCOMPARE(MenuTexts(BarMenu(frame, "&Help")),
+             QStringList({"Help &Content", "Online &Support", "-", "&About Mossvale..."}));
+    // Menus show each command's first key.
+    QCOMPARE(frame.Action(ID_EDIT_UNDO)->shortcuts(),
+             QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
+    QCOMPARE(frame.Action(ID_EDIT_PASTE)->shortcuts(),
+             QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
+
+    QToolBar* pToolBar = frame.GetCommandBars()->ToolBar();
+    QCOMPARE(pToolBar->windowTitle(), QStringLiteral("Standard"));
+    const std::vector<UINT> expected = {ID_FILE_BACKUP,
+                                        ID_FILE_RESTORE,
+                                        0,
+                                        ID_EDIT_CUT,
+                                        ID_EDIT_COPY,
+                                        ID_EDIT_PASTE,
+                                        0,
+                                        ID_FILE_PRINT,
+                                        0,
+                                        ID_APP_ABOUT};
+    const QList<QAction*> buttons = pToolBar->actions();
+    QCOMPARE(buttons.size(), int(expected.size()));
+    QList<QImage> images;
+    for (int i = 0; i < buttons.size(); ++i) {
+        if (expected[size_t(i)] == 0) {
+            QVERIFY(buttons[i]->isSeparator());
+            continue;
+        }
+        QCOMPARE(buttons[i], frame.Action(expected[size_t(i)]));
+        const QImage image = buttons[i]->icon().pixmap(QSize(16, 15)).toImage();
+        QCOMPARE(image.size(), QSize(16, 15));
+        QVERIFY2(!images.contains(image), "each button has a picture of its own");
+        images << image;
+    }
+    QCOMPARE(images.size(), 7);
+    // Tooltips are the prompt's second part.
+    QCOMPARE(frame.Action(ID_EDIT_CUT)->toolTip(), QStringLiteral("Cut"));
+    QCOMPARE(frame.Action(ID_EDIT_PASTE)->toolTip(), QStringLiteral("Paste"));
+    QCOMPARE(frame.Action(ID_APP_ABOUT)->toolTip(), QStringLiteral("About"));
+    QCOMPARE(frame.Action(ID_FILE_BACKUP)->toolTip(), QStringLiteral("Backup"));
+}
+
+void TestShellFrame::commandsWithoutHandlerAreDisabled()
+{
+    CMainFrame frame;
+    QVERIFY(ShowFrame(frame));
+    for (UINT nID : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_PRINT,
+                     ID_FILE_PRINT_PREVIEW, ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_ABOUT,
+                     ID_FILE_MRU_FILE1})
+        QVERIFY2(!frame.Action(nID)->isEnabled(), qPrintable(QString::number(nID)));
+    for (UINT nID : {ID_FILE_BACKUP, ID_FILE_RESTORE, ID_APP_EXIT, ID_HELP_CONTENT, ID_HELP_ONLINE,
+                     ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_CUSTOMIZE})
+        QVERIFY2(frame.Action(nID)->isEnabled(), qPrintable(QString::number(nID)));
+    QVERIFY(!ToolButton(frame, ID_FILE_PRINT)->isEnabled());
+
+    // The application's commands come alive with their handlers, by button and by key.
+    int nAbout = 0;
+    int nNew = 0;
+    frame.SetCommandHandler(ID_APP_ABOUT, [&] { ++nAbout; });
+    QVERIFY(ToolButton(frame, ID_APP_ABOUT)->isEnabled());
+    QTest::mouseClick(ToolButton(frame, ID_APP_ABOUT), Qt::LeftButton);
+    QCOMPARE(nAbout, 1);
+    QTest::keyClick(&frame, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(nNew, 0);
+    frame.SetCommandHandler(ID_FILE_NEW, [&] { ++nNew; });
+    QTest::keyClick(&frame, Qt::Key_N, Qt::ControlModifier);
+    QCOMPARE(nNew, 1);
+    frame.SetCommandHandler(ID_APP_ABOUT, {});
+    QVERIFY(!frame.Action(ID_APP_ABOUT)->isEnabled());
+
+    // Ctrl+B and Ctrl+R are only words in the menu.
+    CModalUser user;
+    QTest::keyClick(&frame, Qt::Key_B, Qt::ControlModifier);
+    QTest::keyClick(&frame, Qt::Key_R, Qt::ControlModifier);
+    QVERIFY(user.m_texts.isEmpty());
+
+    // Exit closes the frame, through the same close as the window's close box.
+    g_hInternet = nullptr;
+    QVERIFY(ChooseMenu(frame, {"&File", "E&xit"}));
+    QTRY_VERIFY(!frame.isVisible());
+}
+
+void TestShellFrame::promptsRecentFilesAndIndicators()
+{
+    CMainFrame frame;
+    QStringList opened;
+    frame.SetRecentFiles({"/tmp/a & b.mossva", "/tmp/second.mossva"},
+                         [&](const QString& strPath) { opened << strPath; });
+    frame.SetCommandHandler(ID_APP_ABOUT, [] {});
+    QVERIFY(ShowFrame(frame));
+    CStatusBar* pStatus = frame.GetStatusBar();
+    QCOMPARE(pStatus->MessageText(), QStringLiteral("Ready"));
+
+    QMenu* pFile = OpenMenu(frame, "&File");
+    QVERIFY(pFile);
+    QCOMPARE(MenuTexts(pFile).mid(3, 3),
+             QStringList({"&1 /tmp/a && b.mossva", "&2 /tmp/second.mossva", "Recent File"}));
+    QVERIFY(!FindAction(pFile, "Recent File")->isVisible());
+    QTest::mouseMove(pFile, pFile->actionGeometry(FindAction(pFile, "E&xit")).center());
+    QTRY_COMPARE(pStatus->MessageText(),
+                 QStringLiteral("Quit the application; prompts to save documents"));
+    QAction* pRecent = FindAction(pFile, "&2 /tmp/second.mossva");
+    QTest::mouseMove(pFile, pFile->actionGeometry(pRecent).center());
+    QTRY_COMPARE(pStatus->MessageText(), QStringLiteral("Open this document"));
+    // Backup has no prompt: the pane says "Ready" again.
+    QTest::mouseMove(pFile, pFile->actionGeometry(frame.Action(ID_FILE_BACKUP)).center());
+    QTRY_COMPARE(pStatus->MessageText(), QStringLiteral("Ready"));
+    QTest::mouseMove(pFile, pFile->actionGeometry(pRecent).center());
+    QTest::mouseClick(pFile, Qt::LeftButton, {}, pFile->actionGeometry(pRecent).center());
+    QCOMPARE(opened, QStringList({"/tmp/second.mossva"}));
+    QTRY_COMPARE(pStatus->MessageText(), QStringLiteral("Ready"));
+
+    QTest::mouseMove(ToolButton(frame, ID_APP_ABOUT));
+    QTRY_COMPARE(pStatus->MessageText(),
+                 QStringLiteral("Display program information, version number and copyright"));
+    QTest::mouseMove(frame.LeftView());
+    QTRY_COMPARE(pStatus->MessageText(), QStringLiteral("Ready"));
+
+    // The key-state indicators, in order after the message pane; without an X display no
+    // lock can be read, so none is lit.
+    int nLastX = 0;
+    for (const auto& indicator :
+         {std::make_pair(ID_INDICATOR_CAPS, "CAP"), std::make_pair(ID_INDICATOR_NUM, "NUM"),
+          std::make_pair(ID_INDICATOR_SCRL, "SCRL")}) {
+        QLabel* pLabel = pStatus->Indicator(indicator.first);
+        QVERIFY(pLabel && pLabel->isVisible());
+        QCOMPARE(pLabel->text(), QString::fromLatin1(indicator.second));
+        QVERIFY(pLabel->x() > nLastX);
+        nLastX = pLabel->x();
+        QVERIFY(!pStatus->IsIndicatorLit(indicator.first));
+    }
+    QCOMPARE(CStatusBar::KeyboardLocks(), 0u);
+}
+
+void TestShellFrame::backupAndRestoreAskFirst_data()
+{
+    QTest::addColumn<bool>("bMenu");
+    QTest::addColumn<bool>("bBackup");
+    QTest::addColumn<bool>("bCommandView");
+    QTest::newRow("File > Backup") << true << true << true;
+    QTest::newRow("Backup button") << false << true << true;
+    QTest::newRow("File > Restore") << true << false << true;
+    QTest::newRow("Restore button") << false << false << true;
+    QTest::newRow("Backup before the views are up") << true << true << false;
+    QTest::newRow("Restore before the views are up") << false << false << false;
+}
+
+void TestShellFrame::backupAndRestoreAskFirst()
+{
+    QFETCH(bool, bMenu);
+    QFETCH(bool, bBackup);
+    QFETCH(bool, bCommandView);
+    CMainFrame frame;
+    frame.InitialUpdateViews();
+    CRefreshTap tap;
+    g_pRemoteView = &tap;
+    const auto untap = qScopeGuard([] { g_pRemoteView = nullptr; });
+    if (!bCommandView)
+        g_pCommandView = nullptr;
+    int nChooser = 0;
+    bool bBoxGoneFirst = false;
+    frame.CommandView()->m_pfnChooseFolder = [&] {
+        ++nChooser;
+        bBoxGoneFirst = QApplication::activeModalWidget() == nullptr;
+        return QString(); // cancelled
+    };
+    QVERIFY(ShowFrame(frame));
+
+    CModalUser user;
+    bool bNothingYet = false;
+    user.m_onModal = [&](QWidget* pModal) {
+        bNothingYet =
+            tap.m_nRefreshes == 0 && nChooser == 0 && !frame.CommandView()->m_dlgWait.IsOpen();
+        QTest::mouseClick(static_cast<QMessageBox*>(pModal)->button(QMessageBox::Ok),
+                          Qt::LeftButton);
+    };
+    const UINT nID = bBackup ? ID_FILE_BACKUP : ID_FILE_RESTORE;
+    if (bMenu)
+        QVERIFY(
+            ChooseMenu(frame, {"&File", bBackup ? "&Backup...\tCtrl+B" : "&Restore...\tCtrl+R"}));
+    else
+        QTest::mouseClick(ToolButton(frame, nID), Qt::LeftButton);
+
+    QCOMPARE(user.m_texts, QStringList(QString::fromUtf8(bBackup ? "现在执行OnButtonBackup"
+                                                                 : "现在执行OnButtonRestore")));
+    QCOMPARE(user.m_titles, QStringList("Mossvale"));
+    QCOMPARE(user.m_nPlainBoxes, 1);
+    QVERIFY(bNothingYet);
+    if (!bCommandView) {
+        QCOMPARE(nChooser, 0);
+    } else if (bBackup) {
+        // Nothing ticked: the backup ends at once and asks for the list again.
+        QTRY_COMPARE(tap.m_nRefreshes.load(), 1);
+    } else {
+        QCOMPARE(nChooser, 1);
+        QVERIFY(bBoxGoneFirst);
+    }
+}
+
+void TestShellFrame::helpContentAndOnlineSupport()
+{
+    CUrlTap urls;
+    QDesktopServices::setUrlHandler("file", &urls, "Open");
+    QDesktopServices::setUrlHandler("https", &urls, "Open");
+    CMainFrame frame;
+    QVERIFY(ShowFrame(frame));
+
+    QVERIFY(ChooseMenu(frame, {"&Help", "Help &Content"}));
+    QVERIFY(ChooseMenu(frame, {"&Help", "Online &Support"}));
+    CProfile::Open()->setValue("Settings/OnlineSupport", "https://support.example.org/mossvale");
+    QVERIFY(ChooseMenu(frame, {"&Help", "Online &Support"}));
+    QDesktopServices::unsetUrlHandler("file");
+    QDesktopServices::unsetUrlHandler("https");
+
+    QCOMPARE(urls.m_urls.size(), 3);
+    QCOMPARE(urls.m_urls[0],
+             QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/uninstall.chm"));
+    QVERIFY(urls.m_urls[1].isLocalFile());
+    QVERIFY(urls.m_urls[1].path().endsWith("/README.md"));
+    QCOMPARE(urls.m_urls[2], QUrl("https://support.example.org/mossvale"));
+}
+
+void TestShellFrame::f6MovesBetweenPanes()
+{
+    CMainFrame frame;
+    frame.InitialUpdateViews();
+    QVERIFY(ShowFrame(frame));
+    QWidget* const panes[] = {frame.CommandView(), frame.LeftView(), frame.RightView()};
+    auto paneOfFocus = [&]() -> int {
+        for (int i = 0; i < 3; ++i) {
+            if (panes[i]->isAncestorOf(QApplication::focusWidget()))
+                return i;
+        }
+        return -1;
+    };
+    frame.GetPane(IDR_PANE_PROPERTIES)->setFocus();
+    for (int nExpected : {0, 1, 2, 0}) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &frame,
+                        Qt::Key_F6);
+        QTRY_COMPARE(paneOfFocus(), nExpected);
+    }
+    for (int nExpected : {2, 1}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F6, Qt::ShiftModifier);
+        QTRY_COMPARE(paneOfFocus(), nExpected);
+    }
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&frame.LeftView()->m_treeCtrl));
+}
+
+MOSSVALE_SHELL_TEST_MAIN(TestShellFrame)
+#include "tst_shell_frame.moc"

@@ -1,0 +1,524 @@
+// What the frame keeps from one run to the next: the docking layout in pane.dxl, the
+// command bars and keyboard shortcuts in the profile, and what the customise dialog changes;
+// and what closing the frame does to the jobs still running.
+#include "FtpTestServer.h"
+#include "ShellTestUtil.h"
+#include "shell/CommandIds.h"
+#include "shell/CustomizeCommandsPage.h"
+#include "shell/CustomizeDlg.h"
+#include "shell/CustomizeKeyboardPage.h"
+#include "shell/CustomizeOptionsPage.h"
+#include "shell/PaneCaption.h"
+#include "shell/PaneLayout.h"
+#include "shell/Profile.h"
+#include "shell/ShortcutEdit.h"
+#include "shell/ShortcutManager.h"
+#include "transfer/InternetSession.h"
+#include "transfer/MyThread.h"
+#include "transfer/TransferGlobals.h"
+#include "views/EntryJobs.h"
+#include "views/MossvaleView.h"
+#include "views/RightView.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QLabel>
+#include <QScopeGuard>
+#include <QListWidget>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+bool WriteFile(const QString& strPath, const QByteArray& data)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+CPaneCaption* Caption(CMainFrame& frame, UINT nPaneID)
+{
+    return qobject_cast<CPaneCaption*>(frame.GetPane(nPaneID)->titleBarWidget());
+}
+
+// The panes as a first run places them: "Options" docked at the left, "Properties" below.
+bool HasDefaultPanes(CMainFrame& frame)
+{
+    QDockWidget* pOptions = frame.GetPane(IDR_PANE_OPTIONS);
+    QDockWidget* pProperties = frame.GetPane(IDR_PANE_PROPERTIES);
+    return frame.dockWidgetArea(pOptions) == Qt::LeftDockWidgetArea &&
+           frame.dockWidgetArea(pProperties) == Qt::LeftDockWidgetArea && !pOptions->isFloating() &&
+           !pProperties->isFloating() && pOptions->isVisible() && pProperties->isVisible() &&
+           pProperties->y() > pOptions->geometry().bottom() && pOptions->width() == 200;
+}
+
+void ClickItem(QListWidget* pList, const QString& strText)
+{
+    const QList<QListWidgetItem*> items = pList->findItems(strText, Qt::MatchExactly);
+    QVERIFY2(!items.isEmpty(), qPrintable(strText));
+    pList->scrollToItem(items[0]);
+    QTest::mouseClick(pList->viewport(), Qt::LeftButton, {},
+                      pList->visualItemRect(items[0]).center());
+}
+
+void ClickTab(CCustomizeDlg* pDlg, const QString& strTitle)
+{
+    QTabBar* pTabs = pDlg->Pages()->tabBar();
+    for (int i = 0; i < pTabs->count(); ++i) {
+        if (pTabs->tabText(i) == strTitle)
+            QTest::mouseClick(pTabs, Qt::LeftButton, {}, pTabs->tabRect(i).center());
+    }
+}
+
+// Runs the customise dialog from the View menu, hands it to fnWork, then closes it.
+bool Customise(CMainFrame& frame, const std::function<void(CCustomizeDlg*)>& fnWork)
+{
+    CModalUser user;
+    bool bSeen = false;
+    user.m_onModal = [&](QWidget* pModal) {
+        auto* pDlg = qobject_cast<CCustomizeDlg*>(pModal);
+        if (!pDlg)
+            return;
+        bSeen = true;
+        fnWork(pDlg);
+        QTest::mouseClick(pDlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close),
+                          Qt::LeftButton);
+    };
+    if (!ChooseMenu(frame, {"&View", "&Toolbars", "&Customize..."}) || !bSeen)
+        return false;
+    // The desktop gives the frame the keyboard back when the dialog goes.
+    frame.activateWindow();
+    return QTest::qWaitForWindowActive(&frame);
+}
+
+std::vector<int> Buttons(std::initializer_list<UINT> ids)
+{
+    return std::vector<int>(ids.begin(), ids.end());
+}
+
+} // namespace
+
+class TestShellState : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void layoutSurvivesRestartUntilDeleted();
+    void unusableLayoutFileKeepsDefaults_data();
+    void unusableLayoutFileKeepsDefaults();
+    void layoutGoesToUserFolderWhenProgramFolderIsNotWritable();
+    void commandBarStateSurvivesRestart();
+    void shortcutFromCustomiseWorksAndSurvives();
+    void shortcutTableRules();
+    void savedToolbarButtonsAreChecked_data();
+    void savedToolbarButtonsAreChecked();
+    void closingDoesNotWaitForRunningJobs();
+
+private:
+    QString LayoutPath() const { return m_pDir->filePath("program/pane.dxl"); }
+    std::unique_ptr<QTemporaryDir> m_pDir;
+};
+
+void TestShellState::init()
+{
+    m_pDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pDir->isValid());
+    QVERIFY(QDir().mkpath(m_pDir->filePath("program")));
+    CMainFrame::SetLayoutFolders(m_pDir->filePath("program"), m_pDir->filePath("user"));
+    CProfile::Open()->clear();
+}
+
+void TestShellState::cleanup()
+{
+    CMainFrame::SetLayoutFolders({}, {});
+    m_pDir.reset();
+}
+
+void TestShellState::layoutSurvivesRestartUntilDeleted()
+{
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        QCOMPARE(frame.LayoutFile(), LayoutPath());
+        QVERIFY(HasDefaultPanes(frame));
+        QTest::mouseClick(Caption(frame, IDR_PANE_OPTIONS)->FloatButton(), Qt::LeftButton);
+        QTRY_VERIFY(frame.GetPane(IDR_PANE_OPTIONS)->isFloating());
+        QTest::mouseClick(Caption(frame, IDR_PANE_PROPERTIES)->CloseButton(), Qt::LeftButton);
+        QTRY_VERIFY(!frame.GetPane(IDR_PANE_PROPERTIES)->isVisible());
+        // Splitter positions are not part of the layout.
+        frame.MainSplitter()->setSizes({400, 200});
+        QVERIFY(frame.close());
+    }
+    QVERIFY(QFile::exists(LayoutPath()));
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        QVERIFY(frame.GetPane(IDR_PANE_OPTIONS)->isFloating());
+        QVERIFY(frame.GetPane(IDR_PANE_OPTIONS)->isVisible());
+        QVERIFY(!frame.GetPane(IDR_PANE_PROPERTIES)->isVisible());
+        QCOMPARE(frame.CommandView()->height(), frame.MainSplitter()->height() / 5);
+        // The pane closed at the last run has had no reason to make its content yet.
+        QVERIFY(!frame.GetPaneContent(IDR_PANE_PROPERTIES)->Content());
+        QVERIFY(frame.close());
+    }
+    QVERIFY(QFile::remove(LayoutPath()));
+    CMainFrame frame;
+    QVERIFY(ShowFrame(frame));
+    QVERIFY(HasDefaultPanes(frame));
+}
+
+void TestShellState::unusableLayoutFileKeepsDefaults_data()
+{
+    // A real layout, but saved under another name.
+    QByteArray otherName;
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        frame.GetPane(IDR_PANE_OPTIONS)->setFloating(true);
+        CPaneLayout layout(&frame);
+        layout.GetLayout();
+        QTemporaryDir dir; // _data runs before init()
+        const QString strFile = dir.filePath("other.dxl");
+        QVERIFY(layout.SaveToFile(strFile, "OtherLayout"));
+        QFile file(strFile);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        otherName = file.readAll();
+    }
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("bFolder");
+    QTest::newRow("binary junk") << QByteArray("\x00\x01\xff junk\n[", 10) << false;
+    QTest::newRow("empty") << QByteArray() << false;
+    QTest::newRow("bad base64") << QByteArray("[NormalLayout]\nState=@@not base64@@\n") << false;
+    QTest::newRow("not a layout") << ("[NormalLayout]\nState=" +
+                                      QByteArray("hello, layout").toBase64() + "\n")
+                                  << false;
+    QTest::newRow("another layout's name") << otherName << false;
+    QTest::newRow("oversized") << QByteArray(2 * 1024 * 1024, '[') << false;
+    QTest::newRow("a folder in its place") << QByteArray() << true;
+}
+
+void TestShellState::unusableLayoutFileKeepsDefaults()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, bFolder);
+    QVERIFY(bFolder ? QDir().mkpath(LayoutPath()) : WriteFile(LayoutPath(), content));
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        QVERIFY(HasDefaultPanes(frame));
+        frame.GetPane(IDR_PANE_PROPERTIES)->close();
+        QVERIFY(frame.close());
+    }
+    // Closing wrote a layout the next run can use: over the bad file, or, where that
+    // cannot be replaced, in the per-user folder.
+    CMainFrame frame;
+    QVERIFY(ShowFrame(frame));
+    QVERIFY(!frame.GetPane(IDR_PANE_PROPERTIES)->isVisible());
+    QCOMPARE(QFileInfo::exists(m_pDir->filePath("user/pane.dxl")), bFolder);
+}
+
+void TestShellState::layoutGoesToUserFolderWhenProgramFolderIsNotWritable()
+{
+    // A program folder that cannot be written even by root: its parent is a file.
+    QVERIFY(WriteFile(m_pDir->filePath("file"), "x"));
+    CMainFrame::SetLayoutFolders(m_pDir->filePath("file/bin"), QString());
+    const QString strUserFile =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        "/Local AppWizard-Generated Applications/Mossvale/pane.dxl";
+    QFile::remove(strUserFile);
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        QCOMPARE(frame.LayoutFile(), strUserFile);
+        frame.GetPane(IDR_PANE_OPTIONS)->close();
+        QVERIFY(frame.close());
+    }
+    QVERIFY(QFile::exists(strUserFile));
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        QVERIFY(!frame.GetPane(IDR_PANE_OPTIONS)->isVisible());
+    }
+    QVERIFY(QFile::remove(strUserFile));
+}
+
+void TestShellState::commandBarStateSurvivesRestart()
+{
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        CCommandBars* pBars = frame.GetCommandBars();
+        QVERIFY(frame.Action(ID_VIEW_TOOLBAR)->isChecked());
+        QVERIFY(ChooseMenu(frame, {"&View", "&Toolbars", "&Toolbar"}));
+        QVERIFY(!pBars->ToolBar()->isVisible());
+        QVERIFY(!frame.Action(ID_VIEW_TOOLBAR)->isChecked());
+        QVERIFY(ChooseMenu(frame, {"&View", "&Status Bar"}));
+        QVERIFY(!frame.statusBar()->isVisible());
+        frame.addToolBar(Qt::LeftToolBarArea, pBars->ToolBar());
+
+        QVERIFY(Customise(frame, [&](CCustomizeDlg* pDlg) {
+            CCustomizeCommandsPage* pPage = pDlg->GetCommandsPage();
+            QCOMPARE(pDlg->Pages()->count(), 3);
+            QStringList categories;
+            for (int i = 0; i < pPage->Categories()->count(); ++i)
+                categories << pPage->Categories()->item(i)->text();
+            QCOMPARE(categories, QStringList({"File", "Edit", "View", "Help", "All Commands",
+                                              "Built-in Menus", "New Menu"}));
+            // Take Cut off, put Exit after Restore and the Help menu at the end.
+            ClickItem(pPage->ToolBarButtons(), "Cut");
+            QTest::mouseClick(pPage->RemoveButton(), Qt::LeftButton);
+            ClickItem(pPage->ToolBarButtons(), "Restore");
+            ClickItem(pPage->Categories(), "File");
+            ClickItem(pPage->Commands(), "Exit");
+            QTest::mouseClick(pPage->AddButton(), Qt::LeftButton);
+            pPage->ToolBarButtons()->setCurrentRow(pPage->ToolBarButtons()->count() - 1);
+            ClickItem(pPage->Categories(), "Built-in Menus");
+            ClickItem(pPage->Commands(), "Help");
+            QTest::mouseClick(pPage->AddButton(), Qt::LeftButton);
+
+            ClickTab(pDlg, "Options");
+            auto* pOptions = qobject_cast<CCustomizeOptionsPage*>(pDlg->Pages()->currentWidget());
+            QVERIFY(pOptions);
+            QVERIFY(!pOptions->FullMenus()->isChecked());
+            for (QCheckBox* pBox : {pOptions->LargeIcons(), pOptions->ToolTips()})
+                QTest::mouseClick(pBox, Qt::LeftButton, {}, QPoint(8, pBox->height() / 2));
+        }));
+        const std::vector<int> expected = {int(ID_FILE_BACKUP),
+                                           int(ID_FILE_RESTORE),
+                                           int(ID_APP_EXIT),
+                                           0,
+                                           int(ID_EDIT_COPY),
+                                           int(ID_EDIT_PASTE),
+                                           0,
+                                           int(ID_FILE_PRINT),
+                                           0,
+                                           int(ID_APP_ABOUT),
+                                           CCommandBars::MENU_BUILTIN - 3};
+        QCOMPARE(pBars->ToolBarButtons(), expected);
+        QCOMPARE(pBars->ToolBar()->iconSize(), QSize(32, 30));
+        QVERIFY(frame.close());
+    }
+    const QString strProfile =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        "/Local AppWizard-Generated Applications/Mossvale.ini";
+    QVERIFY(QFile::exists(strProfile));
+    // The bar state lives in the profile, not only in the layout file.
+    QVERIFY(QFile::remove(LayoutPath()));
+
+    CMainFrame frame;
+    QVERIFY(ShowFrame(frame));
+    CCommandBars* pBars = frame.GetCommandBars();
+    QVERIFY(!pBars->ToolBar()->isVisible());
+    QVERIFY(!frame.Action(ID_VIEW_TOOLBAR)->isChecked());
+    QCOMPARE(frame.toolBarArea(pBars->ToolBar()), Qt::LeftToolBarArea);
+    QVERIFY(!frame.statusBar()->isVisible());
+    QVERIFY(!frame.Action(ID_VIEW_STATUS_BAR)->isChecked());
+    QCOMPARE(pBars->ToolBarButtons().size(), size_t(11));
+    QCOMPARE(pBars->ToolBarButtons()[2], int(ID_APP_EXIT));
+    QCOMPARE(pBars->ToolBar()->iconSize(), QSize(32, 30));
+    QVERIFY(!pBars->GetOptions().bToolTips);
+    // The Help menu on the toolbar is the menu bar's own.
+    QVERIFY(ChooseMenu(frame, {"&View", "&Toolbars", "&Toolbar"}));
+    QVERIFY(pBars->ToolBar()->isVisible());
+    auto* pMenuButton = qobject_cast<QToolButton*>(
+        pBars->ToolBar()->widgetForAction(pBars->ToolBar()->actions().last()));
+    QVERIFY(pMenuButton && pMenuButton->defaultAction()->menu());
+    QCOMPARE(pMenuButton->popupMode(), QToolButton::InstantPopup);
+    QVERIFY(FindAction(pMenuButton->defaultAction()->menu(), "&About Mossvale..."));
+}
+
+void TestShellState::shortcutFromCustomiseWorksAndSurvives()
+{
+    {
+        CMainFrame frame;
+        frame.InitialUpdateViews();
+        g_pRemoteView = nullptr; // no account: the backup's relisting goes nowhere
+        QVERIFY(ShowFrame(frame));
+        QVERIFY(Customise(frame, [&](CCustomizeDlg* pDlg) {
+            ClickTab(pDlg, "Keyboard");
+            auto* pPage = qobject_cast<CCustomizeKeyboardPage*>(pDlg->Pages()->currentWidget());
+            QVERIFY(pPage);
+            QCOMPARE(pPage->Category()->currentText(), QStringLiteral("File"));
+            ClickItem(pPage->Commands(), "Backup");
+            QCOMPARE(pPage->Keys()->count(), 0);
+            QVERIFY(!pPage->AssignButton()->isEnabled());
+            QTest::mouseClick(pPage->NewKey(), Qt::LeftButton);
+            QTest::keyClick(pPage->NewKey(), Qt::Key_B, Qt::ControlModifier);
+            QCOMPARE(pPage->NewKey()->text(), QStringLiteral("Ctrl+B"));
+            QVERIFY(pPage->AssignedTo()->text().isEmpty());
+            QTest::mouseClick(pPage->AssignButton(), Qt::LeftButton);
+            // A key another command has: the page says whose it is, and Assign takes it.
+            QTest::keyClick(pPage->NewKey(), Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(pPage->AssignedTo()->text(), QStringLiteral("Currently assigned to: Undo"));
+            QTest::mouseClick(pPage->AssignButton(), Qt::LeftButton);
+            QCOMPARE(pPage->Keys()->count(), 2);
+            // Tab still leaves the field.
+            QTest::keyClick(pPage->NewKey(), Qt::Key_Tab);
+            QVERIFY(!pPage->NewKey()->hasFocus());
+        }));
+        QCOMPARE(frame.Action(ID_EDIT_UNDO)->shortcuts(),
+                 QList<QKeySequence>({QKeySequence("Alt+Backspace")}));
+        // The menu shows the real key now, not its old label.
+        QCOMPARE(frame.Action(ID_FILE_BACKUP)->text(), QStringLiteral("&Backup..."));
+
+        CModalUser user;
+        frame.CommandView()->m_pfnChooseFolder = [] { return QString(); };
+        QTest::keyClick(&frame, Qt::Key_B, Qt::ControlModifier);
+        QCOMPARE(user.m_texts, QStringList(QString::fromUtf8("现在执行OnButtonBackup")));
+        QVERIFY(frame.close());
+    }
+    CMainFrame frame;
+    frame.InitialUpdateViews();
+    g_pRemoteView = nullptr;
+    QVERIFY(ShowFrame(frame));
+    QCOMPARE(frame.Action(ID_FILE_BACKUP)->shortcuts(),
+             QList<QKeySequence>({QKeySequence("Ctrl+B"), QKeySequence("Ctrl+Z")}));
+    CModalUser user;
+    QTest::keyClick(&frame, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(user.m_texts, QStringList(QString::fromUtf8("现在执行OnButtonBackup")));
+
+    // Reset All goes back to the accelerator table, Ctrl+B to being only a label.
+    QVERIFY(Customise(frame, [&](CCustomizeDlg* pDlg) {
+        ClickTab(pDlg, "Keyboard");
+        auto* pPage = qobject_cast<CCustomizeKeyboardPage*>(pDlg->Pages()->currentWidget());
+        QTest::mouseClick(pPage->ResetAllButton(), Qt::LeftButton);
+    }));
+    QVERIFY(frame.Action(ID_FILE_BACKUP)->shortcuts().isEmpty());
+    QCOMPARE(frame.Action(ID_FILE_BACKUP)->text(), QStringLiteral("&Backup...\tCtrl+B"));
+    QTest::keyClick(&frame, Qt::Key_B, Qt::ControlModifier);
+    QCOMPARE(user.m_texts.size(), 1);
+}
+
+void TestShellState::shortcutTableRules()
+{
+    CShortcutManager keys;
+    keys.SetCommands({ID_FILE_NEW, ID_FILE_OPEN, ID_EDIT_UNDO});
+    // A key tabled twice stays with its first command; unknown commands get nothing.
+    keys.SetAccelerators({{QKeySequence("Ctrl+N"), ID_FILE_NEW},
+                          {QKeySequence("Ctrl+N"), ID_FILE_OPEN},
+                          {QKeySequence("Ctrl+Q"), 99999},
+                          {QKeySequence("Ctrl+Z"), ID_EDIT_UNDO},
+                          {QKeySequence("Alt+Backspace"), ID_EDIT_UNDO}});
+    QCOMPARE(keys.CommandOf(QKeySequence("Ctrl+N")), ID_FILE_NEW);
+    QCOMPARE(keys.CommandOf(QKeySequence("Ctrl+Q")), 0u);
+    QCOMPARE(keys.Assign(99999, QKeySequence("Ctrl+W")), 0u);
+    QCOMPARE(keys.CommandOf(QKeySequence("Ctrl+W")), 0u);
+
+    QCOMPARE(keys.Assign(ID_FILE_OPEN, QKeySequence("Ctrl+Z")), ID_EDIT_UNDO);
+    QCOMPARE(keys.Keys(ID_EDIT_UNDO), QList<QKeySequence>({QKeySequence("Alt+Backspace")}));
+    QVERIFY(keys.Remove(ID_EDIT_UNDO, QKeySequence("Alt+Backspace")));
+    QVERIFY(!keys.Remove(ID_EDIT_UNDO, QKeySequence("Alt+Backspace")));
+
+    // Saved with every key gone: the next run has none, not the defaults.
+    QSettings settings(m_pDir->filePath("keys.ini"), QSettings::IniFormat);
+    QVERIFY(keys.Remove(ID_FILE_OPEN, QKeySequence("Ctrl+Z")));
+    QVERIFY(keys.Remove(ID_FILE_NEW, QKeySequence("Ctrl+N")));
+    keys.SaveShortcuts(settings, "CommandBars");
+    keys.Reset();
+    QCOMPARE(keys.Keys(ID_FILE_NEW), QList<QKeySequence>({QKeySequence("Ctrl+N")}));
+    keys.LoadShortcuts(settings, "CommandBars");
+    QCOMPARE(keys.CommandOf(QKeySequence("Ctrl+N")), 0u);
+
+    // Nothing saved under a section: the keys stay as they are.
+    keys.Reset();
+    keys.LoadShortcuts(settings, "Elsewhere");
+    QCOMPARE(keys.CommandOf(QKeySequence("Ctrl+N")), ID_FILE_NEW);
+
+    // A damaged table: unknown commands, unreadable keys and second owners are dropped.
+    settings.beginGroup("Damaged");
+    settings.beginWriteArray("Shortcuts");
+    const std::pair<QString, QString> entries[] = {{"57601", "Ctrl+K"}, {"99999", "Ctrl+J"},
+                                                   {"abc", "Ctrl+L"},   {"57600", "Ctrl+Nonsense"},
+                                                   {"57600", "Ctrl+K"}, {"57643", "F4"}};
+    for (int i = 0; i < int(std::size(entries)); ++i) {
+        settings.setArrayIndex(i);
+        settings.setValue("Command", entries[i].first);
+        settings.setValue("Key", entries[i].second);
+    }
+    settings.endArray();
+    settings.endGroup();
+    keys.LoadShortcuts(settings, "Damaged");
+    QCOMPARE(keys.Keys(ID_FILE_OPEN), QList<QKeySequence>({QKeySequence("Ctrl+K")}));
+    QCOMPARE(keys.Keys(ID_EDIT_UNDO), QList<QKeySequence>({QKeySequence("F4")}));
+    QVERIFY(keys.Keys(ID_FILE_NEW).isEmpty());
+    QCOMPARE(keys.CommandOf(QKeySequence("Ctrl+J")), 0u);
+}
+
+void TestShellState::savedToolbarButtonsAreChecked_data()
+{
+    QTest::addColumn<QString>("strSaved");
+    QTest::addColumn<std::vector<int>>("expected");
+    QTest::newRow("unknown, recent-file and repeated entries dropped")
+        << "32773, 99999,32773,57616,-1,-100,-100,-5,0"
+        << std::vector<int>({32773, CCommandBars::MENU_BUILTIN, CCommandBars::MENU_NEW,
+                             CCommandBars::MENU_NEW, 0});
+    QTest::newRow("damaged list keeps the defaults")
+        << "32773,abc,57664"
+        << Buttons({ID_FILE_BACKUP, ID_FILE_RESTORE, 0, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0,
+                    ID_FILE_PRINT, 0, ID_APP_ABOUT});
+    QTest::newRow("every button removed") << "" << std::vector<int>();
+}
+
+void TestShellState::savedToolbarButtonsAreChecked()
+{
+    QFETCH(QString, strSaved);
+    QFETCH(std::vector<int>, expected);
+    CProfile::Open()->setValue("CommandBars/Standard/Buttons", strSaved);
+    CMainFrame frame;
+    QCOMPARE(frame.GetCommandBars()->ToolBarButtons(), expected);
+    QCOMPARE(frame.GetCommandBars()->ToolBar()->actions().size(), int(expected.size()));
+}
+
+void TestShellState::closingDoesNotWaitForRunningJobs()
+{
+    CFtpTestServer server;
+    QVERIFY2(server.Start(CFtpTestServer::Pyftpdlib, {"stall-retr", "stall-stor"}),
+             qPrintable(server.LastError()));
+    QVERIFY(server.PutFile("big.bin", QByteArray(256 * 1024, 'd')));
+    QVERIFY(server.PutFile("listed.txt", "x"));
+    QTemporaryDir local;
+    QVERIFY(WriteFile(local.filePath("up.bin"), QByteArray(4 * 1024 * 1024, 'u')));
+    g_strServer = server.ServerText().toStdString();
+    g_strUserName = server.User().toStdString();
+    g_strPassword = server.Password().toStdString();
+    const CInternetSession::Timeouts saved = CInternetSession::GetTimeouts();
+    const auto restore = qScopeGuard([saved] {
+        CInternetSession::SetTimeouts(saved);
+        g_strServer.clear();
+        g_strUserName.clear();
+        g_strPassword.clear();
+    });
+    CInternetSession::SetTimeouts({5, 3});
+    g_hInternet = new CInternetSession;
+
+    auto pFrame = std::make_unique<CMainFrame>();
+    pFrame->InitialUpdateViews();
+    QVERIFY(ShowFrame(*pFrame));
+    const QByteArray localDir = QFile::encodeName(local.path());
+    QVERIFY(StartEntryJob(DownloadThreadProc, NewEntryRequest(localDir, "big.bin"),
+                          THREAD_PRIORITY_ABOVE_NORMAL, true));
+    QVERIFY(StartEntryJob(UploadThreadProc, NewEntryRequest(localDir, "up.bin"),
+                          THREAD_PRIORITY_BELOW_NORMAL, true));
+    pFrame->RightView()->StartListing();
+    QCOMPARE(g_nPendingJobs.load(), 2);
+
+    QVERIFY(pFrame->close());
+    QVERIFY(!g_hInternet);
+    QCOMPARE(g_nPendingJobs.load(), 2); // still running
+    pFrame.reset();
+
+    // The stalled jobs give up on their own and report to windows that are gone.
+    QTRY_COMPARE_WITH_TIMEOUT(g_nPendingJobs.load(), 0, 30000);
+}
+
+MOSSVALE_SHELL_TEST_MAIN(TestShellState)
+#include "tst_shell_state.moc"
