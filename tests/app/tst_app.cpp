@@ -1,0 +1,249 @@
+// The whole program as a user meets it: start it, log in through the dialog, tick two files,
+// back them up from the menu, see them on the server and in the list, restore one, delete the
+// other, and close the window while a listing is still running.
+#include "FtpTestServer.h"
+#include "platform/DriveList.h"
+#include "shell/CommandIds.h"
+#include "shell/MainFrame.h"
+#include "shell/MossvaleApp.h"
+#include "transfer/InternetSession.h"
+#include "transfer/TransferGlobals.h"
+#include "tree/LeftView.h"
+#include "views/MossvaleView.h"
+#include "views/RightView.h"
+
+#include <QtTest>
+
+#include <QDir>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <functional>
+
+namespace {
+
+QTemporaryDir* g_pHome = nullptr; // settings, layout and the local files of this run
+
+int ThreadCount()
+{
+    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+}
+
+// Runs fnAnswer on the next modal dialog of type T once it is up, from inside its modal loop.
+template <typename T>
+void WhenModal(std::function<void(T*)> fnAnswer)
+{
+    auto* pTimer = new QTimer;
+    pTimer->setInterval(20);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, fnAnswer] {
+        if (auto* pDialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            pTimer->stop();
+            pTimer->deleteLater();
+            fnAnswer(pDialog);
+        }
+    });
+    pTimer->start();
+}
+
+QPushButton* ButtonWithText(QWidget* pParent, const QString& strText)
+{
+    for (QPushButton* pButton : pParent->findChildren<QPushButton*>())
+        if (pButton->text() == strText && pButton->isVisible())
+            return pButton;
+    return nullptr;
+}
+
+} // namespace
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+    CFtpTestServer m_server;
+    CMossvaleApp* m_pApp = static_cast<CMossvaleApp*>(QCoreApplication::instance());
+    QString m_strDrive; // the test's own "drive", in the fixture mount table
+
+    CMainFrame* Frame() { return m_pApp->MainFrame(); }
+    CFolderTreeCtrl& Tree() { return Frame()->LeftView()->m_treeCtrl; }
+
+    HTREEITEM Child(HTREEITEM hParent, const QString& strText)
+    {
+        for (HTREEITEM h = Tree().GetChildItem(hParent); h; h = Tree().GetNextSiblingItem(h))
+            if (Tree().GetItemText(h) == strText)
+                return h;
+        return nullptr;
+    }
+
+    // Selects an item by its label and opens it with the Right key.
+    void OpenItem(HTREEITEM hItem)
+    {
+        Tree().scrollTo(Tree().IndexFromItem(hItem));
+        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
+                          Tree().GetItemRect(hItem, true).center());
+        QTest::keyClick(&Tree(), Qt::Key_Right);
+    }
+
+    void ClickBox(HTREEITEM hItem)
+    {
+        Tree().scrollTo(Tree().IndexFromItem(hItem));
+        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
+                          Tree().GetStateIconRect(hItem).center());
+    }
+
+    // Opens a menu of the menu bar and clicks one of its items, as a user does.
+    void ChooseMenu(const QString& strMenu, UINT nCommand)
+    {
+        QMenuBar* pBar = Frame()->menuBar();
+        QMenu* pMenu = nullptr;
+        for (QAction* pAction : pBar->actions())
+            if (pAction->text() == strMenu)
+                pMenu = pAction->menu();
+        QVERIFY(pMenu);
+        QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->actionGeometry(pMenu->menuAction()).center());
+        QTRY_VERIFY(pMenu->isVisible());
+        QAction* pItem = Frame()->Action(nCommand);
+        QVERIFY(pItem);
+        QTest::mouseClick(pMenu, Qt::LeftButton, {}, pMenu->actionGeometry(pItem).center());
+    }
+
+    int RowOf(const QString& strName)
+    {
+        QAbstractItemModel* pModel = Frame()->RightView()->m_lstRemote.model();
+        for (int i = 0; i < pModel->rowCount(); ++i)
+            if (pModel->index(i, 0).data().toString() == strName)
+                return i;
+        return -1;
+    }
+
+    void ClickRow(const QString& strName)
+    {
+        QListView& list = Frame()->RightView()->m_lstRemote;
+        const QModelIndex index = list.model()->index(RowOf(strName), 0);
+        list.scrollTo(index);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(index).center());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        CInternetSession::SetTimeouts({5, 10});
+        QVERIFY2(m_server.Start(CFtpTestServer::Pyftpdlib), qPrintable(m_server.LastError()));
+        QVERIFY(m_server.PutFile("already-there.txt", "old"));
+
+        m_strDrive = g_pHome->filePath("disk");
+        QVERIFY(QDir().mkpath(m_strDrive + "/Documents"));
+        QFile table(g_pHome->filePath("mounts"));
+        QVERIFY(table.open(QIODevice::WriteOnly));
+        table.write(QString("/dev/vdz %1 ext4 rw 0 0\n").arg(m_strDrive).toUtf8());
+        table.close();
+        SetMountTable(table.fileName());
+        CMainFrame::SetLayoutFolders(g_pHome->filePath("program"), g_pHome->filePath("user"));
+    }
+
+    void logInBackUpRestoreDeleteAndClose()
+    {
+        QFile a(m_strDrive + "/Documents/a report.txt");
+        QVERIFY(a.open(QIODevice::WriteOnly) && a.write("report") == 6);
+        a.close();
+        QFile b(m_strDrive + "/Documents/b.bin");
+        QVERIFY(b.open(QIODevice::WriteOnly) && b.write(QByteArray(3000, 'b')) == 3000);
+        b.close();
+
+        QVERIFY(m_pApp->CreateMainWindow());
+        QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+
+        // Log in through the dialog, as typed by the user.
+        WhenModal<QDialog>([this](QDialog* pLogin) {
+            const QList<QLineEdit*> edits = pLogin->findChildren<QLineEdit*>();
+            QCOMPARE(edits.size(), 3);
+            const QString texts[] = {m_server.ServerText(), m_server.User(), m_server.Password()};
+            for (int i = 0; i < 3; ++i) {
+                edits[i]->setFocus();
+                QTest::keyClicks(edits[i], texts[i]);
+            }
+            QTest::mouseClick(ButtonWithText(pLogin, "Login"), Qt::LeftButton);
+        });
+        m_pApp->RunLogin();
+        QCOMPARE(QString::fromStdString(g_strServer), m_server.ServerText());
+        QTRY_VERIFY(RowOf("already-there.txt") >= 0);
+
+        // Tick the two files in the tree.
+        HTREEITEM hDrive = Child(Tree().GetRootItem(), m_strDrive);
+        QVERIFY(hDrive);
+        OpenItem(hDrive);
+        HTREEITEM hDocuments = Child(hDrive, "Documents");
+        QVERIFY(hDocuments);
+        OpenItem(hDocuments);
+        HTREEITEM hA = Child(hDocuments, "a report.txt");
+        HTREEITEM hB = Child(hDocuments, "b.bin");
+        QVERIFY(hA && hB);
+        ClickBox(hA);
+        ClickBox(hB);
+        QCOMPARE(Tree().m_backupList.GetCount(), 2);
+
+        // File > Backup: the message box first, then the backup, then the relisting.
+        bool bAsked = false;
+        WhenModal<QMessageBox>([&](QMessageBox* pBox) {
+            bAsked = pBox->text() == QString::fromUtf8("现在执行OnButtonBackup");
+            QTest::mouseClick(pBox->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        ChooseMenu("&File", ID_FILE_BACKUP);
+        QTRY_VERIFY(bAsked);
+        QTRY_VERIFY_WITH_TIMEOUT(RowOf("a report.txt") >= 0 && RowOf("b.bin") >= 0, 20000);
+        QCOMPARE(m_server.ReadFile("a report.txt"), QByteArray("report"));
+        QCOMPARE(m_server.ReadFile("b.bin"), QByteArray(3000, 'b'));
+        QTRY_COMPARE(Frame()->RightView()->m_stcUsage.text(), QString("2KB/100M"));
+        QVERIFY(Tree().m_backupList.IsEmpty());
+
+        // Restore "a report.txt" into a folder of the user's choice.
+        const QString strRestore = g_pHome->filePath("restored");
+        QVERIFY(QDir().mkpath(strRestore));
+        Frame()->CommandView()->m_pfnChooseFolder = [strRestore] { return strRestore; };
+        ClickRow("a report.txt");
+        WhenModal<QMessageBox>([](QMessageBox* pBox) {
+            QTest::mouseClick(pBox->button(QMessageBox::Ok), Qt::LeftButton);
+        });
+        ChooseMenu("&File", ID_FILE_RESTORE);
+        QTRY_COMPARE(QFile(strRestore + "/a report.txt").size(), qint64(6));
+        QTRY_VERIFY(!Frame()->CommandView()->m_dlgWait.isVisible());
+
+        // Delete "b.bin" on the server.
+        ClickRow("b.bin");
+        QTest::mouseClick(&Frame()->RightView()->m_btnDelete, Qt::LeftButton);
+        QTRY_VERIFY(RowOf("b.bin") < 0);
+        QVERIFY(!QFile::exists(m_server.FilePath("b.bin")));
+        QVERIFY(RowOf("a report.txt") >= 0);
+    }
+
+    void closingWhileAListingRunsEndsCleanly()
+    {
+        for (int i = 0; i < 4000; ++i)
+            QVERIFY(m_server.PutFile(QString("many-%1.txt").arg(i), "x"));
+        const int nThreadsBefore = ThreadCount();
+        // BACKUP with nothing ticked relists the server; the window closes at once.
+        QTest::mouseClick(&Frame()->CommandView()->m_btnBackup, Qt::LeftButton);
+        Frame()->close();
+        QVERIFY(!Frame()->isVisible());
+        QVERIFY(g_hInternet == nullptr);
+        // The listing finishes on its own, talking to windows that are gone.
+        QTRY_VERIFY_WITH_TIMEOUT(ThreadCount() <= nThreadsBefore, 20000);
+        QVERIFY(QFile::exists(g_pHome->filePath("program/pane.dxl")) ||
+                QFile::exists(g_pHome->filePath("user/pane.dxl")));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    g_pHome = &home;
+    qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
+    CMossvaleApp app(argc, argv);
+    TestApp test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_app.moc"
