@@ -1,6 +1,7 @@
 // The whole program as a user meets it: start it, log in through the dialog, tick two files,
 // back them up from the menu, see them on the server and in the list, restore one, delete the
 // other, and close the window while a listing is still running.
+#include "AppDriver.h"
 #include "FtpTestServer.h"
 #include "platform/DriveList.h"
 #include "shell/CommandIds.h"
@@ -32,30 +33,6 @@ int ThreadCount()
     return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
 }
 
-// Runs fnAnswer on the next modal dialog of type T once it is up, from inside its modal loop.
-template <typename T>
-void WhenModal(std::function<void(T*)> fnAnswer)
-{
-    auto* pTimer = new QTimer;
-    pTimer->setInterval(20);
-    QObject::connect(pTimer, &QTimer::timeout, [pTimer, fnAnswer] {
-        if (auto* pDialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-            pTimer->stop();
-            pTimer->deleteLater();
-            fnAnswer(pDialog);
-        }
-    });
-    pTimer->start();
-}
-
-QPushButton* ButtonWithText(QWidget* pParent, const QString& strText)
-{
-    for (QPushButton* pButton : pParent->findChildren<QPushButton*>())
-        if (pButton->text() == strText && pButton->isVisible())
-            return pButton;
-    return nullptr;
-}
-
 } // namespace
 
 class TestApp : public QObject
@@ -66,65 +43,10 @@ class TestApp : public QObject
     CMossvaleApp* m_pApp = static_cast<CMossvaleApp*>(QCoreApplication::instance());
     QString m_strDrive; // the test's own "drive", in the fixture mount table
 
-    CMainFrame* Frame() { return m_pApp->MainFrame(); }
-    CFolderTreeCtrl& Tree() { return Frame()->LeftView()->m_treeCtrl; }
+    CAppDriver m_driver{m_pApp};
 
-    HTREEITEM Child(HTREEITEM hParent, const QString& strText)
-    {
-        for (HTREEITEM h = Tree().GetChildItem(hParent); h; h = Tree().GetNextSiblingItem(h))
-            if (Tree().GetItemText(h) == strText)
-                return h;
-        return nullptr;
-    }
-
-    // Selects an item by its label and opens it with the Right key.
-    void OpenItem(HTREEITEM hItem)
-    {
-        Tree().scrollTo(Tree().IndexFromItem(hItem));
-        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
-                          Tree().GetItemRect(hItem, true).center());
-        QTest::keyClick(&Tree(), Qt::Key_Right);
-    }
-
-    void ClickBox(HTREEITEM hItem)
-    {
-        Tree().scrollTo(Tree().IndexFromItem(hItem));
-        QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
-                          Tree().GetStateIconRect(hItem).center());
-    }
-
-    // Opens a menu of the menu bar and clicks one of its items, as a user does.
-    void ChooseMenu(const QString& strMenu, UINT nCommand)
-    {
-        QMenuBar* pBar = Frame()->menuBar();
-        QMenu* pMenu = nullptr;
-        for (QAction* pAction : pBar->actions())
-            if (pAction->text() == strMenu)
-                pMenu = pAction->menu();
-        QVERIFY(pMenu);
-        QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->actionGeometry(pMenu->menuAction()).center());
-        QTRY_VERIFY(pMenu->isVisible());
-        QAction* pItem = Frame()->Action(nCommand);
-        QVERIFY(pItem);
-        QTest::mouseClick(pMenu, Qt::LeftButton, {}, pMenu->actionGeometry(pItem).center());
-    }
-
-    int RowOf(const QString& strName)
-    {
-        QAbstractItemModel* pModel = Frame()->RightView()->m_lstRemote.model();
-        for (int i = 0; i < pModel->rowCount(); ++i)
-            if (pModel->index(i, 0).data().toString() == strName)
-                return i;
-        return -1;
-    }
-
-    void ClickRow(const QString& strName)
-    {
-        QListView& list = Frame()->RightView()->m_lstRemote;
-        const QModelIndex index = list.model()->index(RowOf(strName), 0);
-        list.scrollTo(index);
-        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(index).center());
-    }
+    CMainFrame* Frame() { return m_driver.Frame(); }
+    CFolderTreeCtrl& Tree() { return m_driver.Tree(); }
 
 private slots:
     void initTestCase()
@@ -156,43 +78,32 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(Frame()));
 
         // Log in through the dialog, as typed by the user.
-        WhenModal<QDialog>([this](QDialog* pLogin) {
-            const QList<QLineEdit*> edits = pLogin->findChildren<QLineEdit*>();
-            QCOMPARE(edits.size(), 3);
-            const QString texts[] = {m_server.ServerText(), m_server.User(), m_server.Password()};
-            for (int i = 0; i < 3; ++i) {
-                edits[i]->setFocus();
-                QTest::keyClicks(edits[i], texts[i]);
-            }
-            QTest::mouseClick(ButtonWithText(pLogin, "Login"), Qt::LeftButton);
-        });
-        m_pApp->RunLogin();
-        QCOMPARE(QString::fromStdString(g_strServer), m_server.ServerText());
-        QTRY_VERIFY(RowOf("already-there.txt") >= 0);
+        QVERIFY(m_driver.LogIn(m_server.ServerText(), m_server.User(), m_server.Password()));
+        QTRY_VERIFY(m_driver.RowOf("already-there.txt") >= 0);
 
         // Tick the two files in the tree.
-        HTREEITEM hDrive = Child(Tree().GetRootItem(), m_strDrive);
+        HTREEITEM hDrive = m_driver.Child(Tree().GetRootItem(), m_strDrive);
         QVERIFY(hDrive);
-        OpenItem(hDrive);
-        HTREEITEM hDocuments = Child(hDrive, "Documents");
+        m_driver.OpenItem(hDrive);
+        HTREEITEM hDocuments = m_driver.Child(hDrive, "Documents");
         QVERIFY(hDocuments);
-        OpenItem(hDocuments);
-        HTREEITEM hA = Child(hDocuments, "a report.txt");
-        HTREEITEM hB = Child(hDocuments, "b.bin");
+        m_driver.OpenItem(hDocuments);
+        HTREEITEM hA = m_driver.Child(hDocuments, "a report.txt");
+        HTREEITEM hB = m_driver.Child(hDocuments, "b.bin");
         QVERIFY(hA && hB);
-        ClickBox(hA);
-        ClickBox(hB);
+        m_driver.ClickBox(hA);
+        m_driver.ClickBox(hB);
         QCOMPARE(Tree().m_backupList.GetCount(), 2);
 
         // File > Backup: the message box first, then the backup, then the relisting.
         bool bAsked = false;
-        WhenModal<QMessageBox>([&](QMessageBox* pBox) {
+        CAppDriver::WhenMessageBox([&](QMessageBox* pBox) {
             bAsked = pBox->text() == QString::fromUtf8("现在执行OnButtonBackup");
-            QTest::mouseClick(pBox->button(QMessageBox::Ok), Qt::LeftButton);
+            CAppDriver::PressOk(pBox);
         });
-        ChooseMenu("&File", ID_FILE_BACKUP);
+        QVERIFY(m_driver.ChooseMenu("&File", ID_FILE_BACKUP));
         QTRY_VERIFY(bAsked);
-        QTRY_VERIFY_WITH_TIMEOUT(RowOf("a report.txt") >= 0 && RowOf("b.bin") >= 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_driver.RowOf("a report.txt") >= 0 && m_driver.RowOf("b.bin") >= 0, 20000);
         QCOMPARE(m_server.ReadFile("a report.txt"), QByteArray("report"));
         QCOMPARE(m_server.ReadFile("b.bin"), QByteArray(3000, 'b'));
         QTRY_COMPARE(Frame()->RightView()->m_stcUsage.text(), QString("2KB/100M"));
@@ -202,20 +113,18 @@ private slots:
         const QString strRestore = g_pHome->filePath("restored");
         QVERIFY(QDir().mkpath(strRestore));
         Frame()->CommandView()->m_pfnChooseFolder = [strRestore] { return strRestore; };
-        ClickRow("a report.txt");
-        WhenModal<QMessageBox>([](QMessageBox* pBox) {
-            QTest::mouseClick(pBox->button(QMessageBox::Ok), Qt::LeftButton);
-        });
-        ChooseMenu("&File", ID_FILE_RESTORE);
+        m_driver.ClickRow("a report.txt");
+        CAppDriver::WhenMessageBox(CAppDriver::PressOk);
+        QVERIFY(m_driver.ChooseMenu("&File", ID_FILE_RESTORE));
         QTRY_COMPARE(QFile(strRestore + "/a report.txt").size(), qint64(6));
         QTRY_VERIFY(!Frame()->CommandView()->m_dlgWait.isVisible());
 
         // Delete "b.bin" on the server.
-        ClickRow("b.bin");
+        m_driver.ClickRow("b.bin");
         QTest::mouseClick(&Frame()->RightView()->m_btnDelete, Qt::LeftButton);
-        QTRY_VERIFY(RowOf("b.bin") < 0);
+        QTRY_VERIFY(m_driver.RowOf("b.bin") < 0);
         QVERIFY(!QFile::exists(m_server.FilePath("b.bin")));
-        QVERIFY(RowOf("a report.txt") >= 0);
+        QVERIFY(m_driver.RowOf("a report.txt") >= 0);
     }
 
     void closingWhileAListingRunsEndsCleanly()
