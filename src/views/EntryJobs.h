@@ -1,0 +1,20 @@
+#pragma once
+// Starting an upload, download or delete job as every launcher must: the job is constructed
+// first (it connects, on the window thread), then its one item and the request; the worker
+// thread is created suspended, g_nPendingJobs is raised while it still is, then it runs.
+// Split in two so that a launcher can wait for its previous thread in between.
+#include "platform/WinThread.h"
+#include "transfer/JobRecords.h"
+
+#include <QByteArray>
+
+// A request for one item named strName (bytes as the server knows them) in the root "/",
+// with a connected (or failed) job of the logged-in account. Null, and nothing connected,
+// when the name does not fit a JobItem: a shortened name would name another file.
+JobRequest* NewEntryRequest(const QByteArray& strLocalDir, const QByteArray& strName);
+
+// Starts the request's job; null, with the request freed and the count untouched, when the
+// thread cannot be created. With bAutoDelete clear the caller owns the thread object; with
+// it set the object may be gone by the time this returns, so only compare it with null.
+CWinThread* StartEntryJob(AFX_THREADPROC pfnProc, JobRequest* pRequest, int nPriority,
+                          bool bAutoDelete);

@@ -1,0 +1,248 @@
+#include "RightView.h"
+
+#include "EntryJobs.h"
+#include "platform/DialogUnits.h"
+#include "transfer/Messages.h"
+#include "transfer/MyThread.h"
+#include "transfer/TransferGlobals.h"
+
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QStyle>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Tags of all listings in the process, so a listing launched by a view that has gone cannot
+// pass for the current listing of a new one.
+unsigned g_nLastListingTag = 0;
+
+// Form 145 ("System" 10) in template units.
+constexpr int kFormWidth = 299;
+constexpr int kFormHeight = 257;
+
+} // namespace
+
+CRightView::CRightView(QWidget* pParent)
+    : QWidget(pParent), m_stcUsage(this), m_prgUsage(this), m_lstRemote(this), m_btnDelete(this)
+{
+    const CDialogUnits units(QStringLiteral("System"), 10);
+    setFont(units.Font());
+    units.Place(&m_lstRemote, 7, 42, 238, 171);
+    units.Place(&m_btnDelete, 199, 20, 46, 15);
+    units.Place(&m_prgUsage, 7, 230, 238, 20);
+    units.Place(&m_stcUsage, 245, 233, 48, 11);
+
+    // The form stands on white.
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    m_stcUsage.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_prgUsage.setRange(0, kQuotaKB);
+    m_prgUsage.setValue(0);
+    m_prgUsage.setTextVisible(false);
+
+    m_btnDelete.setText(QStringLiteral("Delete File"));
+    m_btnDelete.setStyleSheet(
+        QStringLiteral("QPushButton { border: 1px solid #8a8a8a; background: #f6f6f6; }"
+                       "QPushButton:hover { border-color: #3c7fb1; background: #e5f1fb; }"
+                       "QPushButton:pressed { background: #cce4f7; }"));
+    connect(&m_btnDelete, &QPushButton::clicked, this, [this] { OnButtonDelete(); });
+
+    // An icon list that stays quick with tens of thousands of rows: every row has the same
+    // size and picture, and layout runs in batches between events.
+    m_lstRemote.setModel(&m_model);
+    m_lstRemote.setViewMode(QListView::IconMode);
+    m_lstRemote.setMovement(QListView::Static);
+    m_lstRemote.setResizeMode(QListView::Adjust);
+    m_lstRemote.setUniformItemSizes(true);
+    m_lstRemote.setLayoutMode(QListView::Batched);
+    m_lstRemote.setBatchSize(1000);
+    m_lstRemote.setIconSize(QSize(32, 32));
+    m_lstRemote.setGridSize(QSize(100, 64));
+    m_model.SetItemSize(QSize(96, 60));
+    m_lstRemote.setWordWrap(true);
+    m_lstRemote.setTextElideMode(Qt::ElideRight);
+    m_lstRemote.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_lstRemote.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_lstRemote.setDragEnabled(false);
+}
+
+CRightView::~CRightView()
+{
+    if (g_pRemoteView.load() == this)
+        g_pRemoteView = nullptr;
+}
+
+void CRightView::OnInitialUpdate()
+{
+    g_pRemoteView = this;
+    m_nTotalKB = 0;
+    m_nSpareBytes = 0;
+    QIcon folder(QStringLiteral(":/views/folder.png"));
+    if (folder.isNull())
+        folder = style()->standardIcon(QStyle::SP_DirIcon);
+    m_model.SetIcon(folder);
+}
+
+QSize CRightView::sizeHint() const
+{
+    return CDialogUnits(QStringLiteral("System"), 10).ToPixels(QSize(kFormWidth, kFormHeight));
+}
+
+QString CRightView::GetFirstSelectedLabel() const
+{
+    return QString::fromUtf8(GetFirstSelectedName());
+}
+
+QByteArray CRightView::GetFirstSelectedName() const
+{
+    int nFirst = -1;
+    if (const QItemSelectionModel* pSelection = m_lstRemote.selectionModel()) {
+        for (const QItemSelectionRange& range : pSelection->selection())
+            if (nFirst < 0 || range.top() < nFirst)
+                nFirst = range.top();
+    }
+    return nFirst >= 0 && nFirst < m_model.rowCount() ? m_model.Name(nFirst) : QByteArray();
+}
+
+LRESULT CRightView::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (nMsg) {
+    case WM_ADD_REMOTE_ITEM:
+        return OnAddRemoteItem(wParam, lParam);
+    case WM_ADD_REMOTE_ITEMS:
+        return OnAddRemoteItems(wParam, lParam);
+    case WM_REFRESH_REMOTE:
+        return OnRefreshRemote(wParam, lParam);
+    case WM_REMOTE_FOLDER_EMPTY:
+        return OnRemoteFolderEmpty(wParam, lParam);
+    case WM_REMOTE_DELETED:
+        return OnRemoteDeleted(wParam, lParam);
+    case WM_USAGE_UPDATE:
+        return OnUsageUpdate(wParam, lParam);
+    default:
+        return 0;
+    }
+}
+
+LRESULT CRightView::OnRefreshRemote(WPARAM, LPARAM)
+{
+    StartListing();
+    return 0;
+}
+
+void CRightView::StartListing()
+{
+    if (++g_nLastListingTag == 0)
+        ++g_nLastListingTag; // 0 marks an untagged listing
+    m_nListingTag = g_nLastListingTag;
+    m_nTotalKB = 0;
+    m_nSpareBytes = 0;
+    m_model.Clear();
+
+    auto* pJob =
+        new CMyThread(nullptr, g_strServer, g_strUserName, g_strPassword, 21, "/", true, 0);
+    pJob->m_nListingTag = m_nListingTag;
+    CWinThread* pThread =
+        AfxBeginThread(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
+    if (!pThread) {
+        delete pJob;
+        return;
+    }
+    pThread->m_bAutoDelete = true;
+    pThread->ResumeThread();
+}
+
+LRESULT CRightView::OnAddRemoteItem(WPARAM wParam, LPARAM)
+{
+    if (const auto* pEntry = reinterpret_cast<const RemoteEntry*>(wParam))
+        AddEntries(pEntry, 1);
+    return 0;
+}
+
+LRESULT CRightView::OnAddRemoteItems(WPARAM wParam, LPARAM)
+{
+    const auto* pBatch = reinterpret_cast<const RemoteEntryBatch*>(wParam);
+    if (pBatch && pBatch->nListingTag == m_nListingTag && pBatch->nCount > 0)
+        AddEntries(pBatch->pEntries, pBatch->nCount);
+    return 0;
+}
+
+void CRightView::AddEntries(const RemoteEntry* pEntries, int nCount)
+{
+    for (int i = 0; i < nCount; ++i)
+        AddSize(pEntries[i]);
+    m_model.AddEntries(pEntries, nCount);
+}
+
+void CRightView::AddSize(const RemoteEntry& entry)
+{
+    // The size text is "<DIR>", a byte count up to 1024, or whole kilobytes and "KB".
+    char* pEnd = nullptr;
+    const unsigned long long nValue = std::strtoull(entry.szSize, &pEnd, 10);
+    if (pEnd == entry.szSize || entry.szSize[0] == '-')
+        return;
+    unsigned long long nKB = m_nTotalKB;
+    if (std::strcmp(pEnd, "KB") == 0) {
+        nKB += nValue;
+    } else {
+        const unsigned long long nBytes = m_nSpareBytes + nValue;
+        nKB += nBytes / 1024;
+        m_nSpareBytes = static_cast<unsigned>(nBytes % 1024);
+    }
+    m_nTotalKB = static_cast<unsigned>(qMin<unsigned long long>(nKB, 0xFFFFFFFFu));
+}
+
+LRESULT CRightView::OnRemoteFolderEmpty(WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != m_nListingTag || !lParam)
+        return 0;
+    // The listing waits until the user has read this.
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Mossvale"),
+                    QString::fromUtf8(reinterpret_cast<const char*>(lParam)), QMessageBox::Ok,
+                    this);
+    box.exec();
+    return 0;
+}
+
+LRESULT CRightView::OnRemoteDeleted(WPARAM wParam, LPARAM lParam)
+{
+    // The report names the deleted file; the selection may have moved since Delete File.
+    if (lParam != DELETE_SUCCEEDED || wParam == 0)
+        return 0;
+    const int nRow = m_model.FindNameKey(static_cast<std::uint64_t>(wParam));
+    if (nRow >= 0) {
+        m_model.RemoveRow(nRow);
+        m_lstRemote.doItemsLayout();
+    }
+    return 0;
+}
+
+LRESULT CRightView::OnUsageUpdate(WPARAM wParam, LPARAM)
+{
+    if (wParam != m_nListingTag)
+        return 0;
+    m_prgUsage.setRange(0, kQuotaKB);
+    m_prgUsage.setValue(static_cast<int>(qMin<unsigned>(m_nTotalKB, kQuotaKB)));
+    m_stcUsage.setText(FormatUsage(m_nTotalKB));
+    return 0;
+}
+
+QString CRightView::FormatUsage(unsigned nTotalKB)
+{
+    if (nTotalKB < 1024)
+        return QString::asprintf("%uKB/100M", nTotalKB);
+    return QString::asprintf("%.1fM/100M", nTotalKB / 1024.0);
+}
+
+void CRightView::OnButtonDelete()
+{
+    JobRequest* pRequest = NewEntryRequest(QByteArray(), GetFirstSelectedName());
+    if (pRequest)
+        StartEntryJob(DeleteThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL, true);
+}

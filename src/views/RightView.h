@@ -1,0 +1,71 @@
+#pragma once
+// The lower-right pane of the main window: what the account's root folder holds, one icon
+// with a label per entry, a meter of the space used out of 100 MB, and Delete File. It never
+// talks to the server itself: it starts listing and delete jobs and is fed by their messages.
+// Its controls keep their template places whatever the pane's size.
+//
+// Listings are tagged: a refresh supersedes any listing still running, whose entries and
+// end report are then dropped, so two refreshes close together give one copy of each row.
+#include "RemoteListModel.h"
+#include "platform/MsgWnd.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QWidget>
+
+struct RemoteEntry;
+struct RemoteEntryBatch;
+
+class CRightView : public QWidget, public CMsgWnd
+{
+    Q_OBJECT
+public:
+    explicit CRightView(QWidget* pParent = nullptr);
+    ~CRightView() override;
+
+    // Sets g_pRemoteView and the pictures; repeatable, and keeps the rows.
+    virtual void OnInitialUpdate();
+    // Deletes the first selected entry on the server (an empty name when none is).
+    void OnButtonDelete();
+    // The first selected row's label (the lowest selected row), "" when nothing is selected.
+    QString GetFirstSelectedLabel() const;
+    // The same entry's name as the server sent it, for jobs; empty when nothing is selected.
+    QByteArray GetFirstSelectedName() const;
+
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    QSize sizeHint() const override; // the form's size
+
+    // The message handlers.
+    LRESULT OnRefreshRemote(WPARAM wParam, LPARAM lParam);
+    LRESULT OnAddRemoteItem(WPARAM wParam, LPARAM lParam);  // one untagged RemoteEntry*
+    LRESULT OnAddRemoteItems(WPARAM wParam, LPARAM lParam); // a RemoteEntryBatch*
+    LRESULT OnRemoteFolderEmpty(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRemoteDeleted(WPARAM wParam, LPARAM lParam);
+    LRESULT OnUsageUpdate(WPARAM wParam, LPARAM lParam);
+
+    // Clears the list and the total and starts a listing job of "/", superseding any other.
+    void StartListing();
+
+    // "512KB/100M" below 1024 KB, else "1.5M/100M".
+    static QString FormatUsage(unsigned nTotalKB);
+
+    static constexpr int kQuotaKB = 102400;
+
+    QLabel m_stcUsage;
+    QProgressBar m_prgUsage;
+    CRemoteListModel m_model; // before the list, which draws from it
+    QListView m_lstRemote;
+    QPushButton m_btnDelete;
+    // The listed sizes since the last refresh: whole kilobytes, and the bytes short of the
+    // next kilobyte, so that small files count by their bytes.
+    unsigned m_nTotalKB = 0;
+    unsigned m_nSpareBytes = 0;
+    // The tag of the current listing; reports with any other tag are dropped.
+    unsigned m_nListingTag = 0;
+
+private:
+    void AddSize(const RemoteEntry& entry);
+    void AddEntries(const RemoteEntry* pEntries, int nCount);
+};

@@ -1,0 +1,115 @@
+#include "WaitDlg.h"
+
+#include "platform/DialogUnits.h"
+
+#include <QPainter>
+
+namespace {
+// Template units ("Arial" 10): the original 269 x 49 and, below it, our progress lines.
+constexpr int kWidth = 269;
+constexpr int kHeight = 76;
+constexpr int kBarRange = 1000;
+} // namespace
+
+CWaitDlg::CWaitDlg(QWidget* pParent)
+    : QDialog(pParent, Qt::Dialog | Qt::FramelessWindowHint),
+      m_stcWait(QStringLiteral("Please wait ..."), this), m_animWait(this), m_stcFile(this),
+      m_stcPlace(this), m_prgFile(this), m_movWait(QStringLiteral(":/views/wait.gif"))
+{
+    setModal(false);
+    const CDialogUnits units(QStringLiteral("Arial"), 10);
+    setFont(units.Font());
+    setFixedSize(units.ToPixels(QSize(kWidth, kHeight)));
+    units.Place(&m_stcWait, 7, 23, 58, 19);
+    units.Place(&m_animWait, 63, 7, 173, 35);
+    units.Place(&m_stcFile, 7, 48, 200, 10);
+    units.Place(&m_stcPlace, 207, 48, 55, 10);
+    units.Place(&m_prgFile, 7, 60, 255, 9);
+
+    m_stcWait.setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_animWait.setAlignment(Qt::AlignCenter);
+    m_movWait.setCacheMode(QMovie::CacheAll);
+    if (m_movWait.isValid())
+        m_animWait.setMovie(&m_movWait);
+    m_stcFile.setTextFormat(Qt::PlainText);
+    m_stcPlace.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_prgFile.setTextVisible(false);
+    SetProgressFile(QString(), 0, 0);
+}
+
+CWaitDlg::~CWaitDlg() = default;
+
+void CWaitDlg::Open(QWidget* pOwner)
+{
+    if (isVisible())
+        return;
+    QWidget* pWindow = pOwner ? pOwner->window() : nullptr;
+    if (parentWidget() != pWindow)
+        setParent(pWindow, windowFlags()); // hides the dialog; it is shown below
+    SetProgressFile(QString(), 0, 0);
+    if (pWindow) {
+        const QPoint centre = pWindow->mapToGlobal(pWindow->rect().center());
+        move(centre - QPoint(width() / 2, height() / 2));
+    }
+    show();
+    raise();
+    activateWindow(); // so that Esc reaches it
+}
+
+void CWaitDlg::Close()
+{
+    if (isVisible())
+        reject();
+}
+
+void CWaitDlg::SetProgressFile(const QString& strName, int nIndex, int nCount)
+{
+    // A long name is shortened in the middle, where names differ least.
+    m_stcFile.setText(
+        m_stcFile.fontMetrics().elidedText(strName, Qt::ElideMiddle, m_stcFile.width()));
+    m_stcFile.setToolTip(strName);
+    m_stcPlace.setText(nIndex > 0 ? QStringLiteral("%1 / %2").arg(nIndex).arg(nCount) : QString());
+    m_prgFile.setRange(0, kBarRange);
+    m_prgFile.setValue(0);
+}
+
+void CWaitDlg::SetProgressBytes(qint64 nDone, qint64 nTotal)
+{
+    if (nTotal < 0) {
+        m_prgFile.setRange(0, 0);
+        return;
+    }
+    m_prgFile.setRange(0, kBarRange);
+    const qint64 nDoneClamped = qBound<qint64>(0, nDone, nTotal);
+    m_prgFile.setValue(nTotal == 0 ? kBarRange
+                                   : static_cast<int>(nDoneClamped * kBarRange / nTotal));
+}
+
+LRESULT CWaitDlg::WindowProc(UINT nMsg, WPARAM, LPARAM)
+{
+    if (nMsg == WM_CLOSE)
+        Close();
+    return 0;
+}
+
+void CWaitDlg::showEvent(QShowEvent* pEvent)
+{
+    m_movWait.start();
+    QDialog::showEvent(pEvent);
+}
+
+void CWaitDlg::hideEvent(QHideEvent* pEvent)
+{
+    m_movWait.stop();
+    QDialog::hideEvent(pEvent);
+}
+
+void CWaitDlg::paintEvent(QPaintEvent*)
+{
+    // The dialog frame that a captionless window would otherwise lack.
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    painter.setPen(palette().color(QPalette::Light));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
+}

@@ -1,0 +1,73 @@
+#pragma once
+// What the view suites share: a real server with the account set as a login would set it,
+// and a user who answers message boxes.
+#include "FtpTestServer.h"
+#include "platform/MsgWnd.h"
+#include "transfer/Messages.h"
+#include "transfer/TransferGlobals.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+// Starts a server or ends the test: skipped where vsftpd cannot run (not root).
+#define START_OR_SKIP(server, kind, ...)                                                           \
+    do {                                                                                           \
+        if ((kind) == CFtpTestServer::Vsftpd && !CFtpTestServer::CanRunVsftpd())                   \
+            QSKIP("vsftpd needs root");                                                            \
+        QVERIFY2((server).Start((kind), ##__VA_ARGS__), qPrintable((server).LastError()));         \
+        LogIn(server);                                                                             \
+    } while (false)
+
+inline void LogIn(const CFtpTestServer& server)
+{
+    g_strServer = server.ServerText().toStdString();
+    g_strUserName = server.User().toStdString();
+    g_strPassword = server.Password().toStdString();
+}
+
+inline bool WriteFile(const QString& strPath, const QByteArray& data)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+inline QByteArray ReadFile(const QString& strPath)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A user who reads each message box that comes up and presses its OK button.
+class CBoxReader : public QObject
+{
+public:
+    CBoxReader()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
+        m_timer.start(20);
+    }
+    // Runs when a box is seen, before it is answered: lets a test look at the windows then.
+    std::function<void()> m_onBox;
+    QStringList m_titles;
+    QStringList m_texts;
+
+private:
+    void Poll()
+    {
+        auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!pBox || !pBox->isVisible())
+            return;
+        m_titles << pBox->windowTitle();
+        m_texts << pBox->text();
+        if (m_onBox)
+            m_onBox();
+        QTest::mouseClick(pBox->button(QMessageBox::Ok), Qt::LeftButton);
+    }
+    QTimer m_timer;
+};

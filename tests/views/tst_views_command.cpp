@@ -1,0 +1,374 @@
+// BACKUP and RESTORE as the user works them: the three views in one window against a real
+// server on loopback, the buttons clicked, the wait dialog and the message boxes answered.
+#include "ViewsTestUtil.h"
+#include "platform/WinThread.h"
+#include "transfer/InternetSession.h"
+#include "tree/LeftView.h"
+#include "views/MossvaleView.h"
+#include "views/RightView.h"
+
+#include <QSplitter>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+// Counts how often a widget was shown, however briefly.
+class CShowCounter : public QObject
+{
+public:
+    explicit CShowCounter(QWidget* pWidget) { pWidget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* pEvent) override
+    {
+        m_nShown += pEvent->type() == QEvent::Show;
+        return false;
+    }
+    int m_nShown = 0;
+};
+
+// The server's modification time of a file, to the nanosecond.
+qint64 ModifiedNs(const QString& strPath)
+{
+    struct stat info {
+    };
+    if (stat(QFile::encodeName(strPath).constData(), &info) != 0)
+        return -1;
+    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+} // namespace
+
+class TestCommandView : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void backupWithNothingChecked();
+    void backupSendsNewestFirstAndRelists();
+    void failedFilesAreNamed();
+    void restoreWritesIntoTheChosenFolder_data();
+    void restoreWritesIntoTheChosenFolder();
+    void failedRestoreSaysSo();
+    void cancelledRestoreDoesNothing();
+    void waitDialog();
+
+private:
+    CMossvaleView& Command() { return *m_pCommand; }
+    CWaitDlg& Wait() { return m_pCommand->m_dlgWait; }
+    CBackupList& Queue() { return m_pLeft->m_treeCtrl.m_backupList; }
+    void SelectRemote(const QString& strLabel);
+    // Notes the listing the remote list shows; Relisted() then waits until a later listing
+    // has ended.
+    void MarkListing();
+    bool Relisted();
+    bool Refresh();
+    QString Local(const QString& strName) const { return m_pLocal->filePath(strName); }
+
+    std::unique_ptr<QSplitter> m_pWindow;
+    CMossvaleView* m_pCommand = nullptr;
+    CLeftView* m_pLeft = nullptr;
+    CRightView* m_pRight = nullptr;
+    unsigned m_nMarkedListing = 0;
+    std::unique_ptr<QTemporaryDir> m_pLocal;
+    CFtpTestServer m_server;
+};
+
+void TestCommandView::initTestCase()
+{
+    CInternetSession::SetTimeouts({5, 2});
+    g_hInternet = new CInternetSession;
+}
+
+void TestCommandView::cleanupTestCase()
+{
+    delete g_hInternet;
+    g_hInternet = nullptr;
+}
+
+void TestCommandView::init()
+{
+    m_pLocal = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pLocal->isValid());
+    QVERIFY(m_server.Start(CFtpTestServer::Pyftpdlib));
+    LogIn(m_server);
+    QVERIFY(m_server.PutFile("on-server.txt", "already there"));
+
+    // As the main window arranges them: the command view on top, the two panes below.
+    m_pWindow = std::make_unique<QSplitter>(Qt::Vertical);
+    m_pCommand = new CMossvaleView(m_pWindow.get());
+    auto* pLower = new QSplitter(m_pWindow.get());
+    m_pLeft = new CLeftView(pLower);
+    m_pRight = new CRightView(pLower);
+    m_pWindow->resize(1200, 760);
+    m_pCommand->OnInitialUpdate();
+    m_pLeft->OnInitialUpdate();
+    m_pRight->OnInitialUpdate();
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    QVERIFY(Refresh());
+}
+
+void TestCommandView::cleanup()
+{
+    QTRY_COMPARE_WITH_TIMEOUT(g_nPendingJobs.load(), 0, 20000);
+    for (CWinThread* pThread : {m_pCommand->m_pBackupThread, m_pCommand->m_pRestoreThread})
+        QVERIFY(!pThread || pThread->WaitForEnd(20000));
+    m_pWindow.reset();
+    m_server.Stop();
+    m_pLocal.reset();
+}
+
+void TestCommandView::MarkListing()
+{
+    m_nMarkedListing = m_pRight->m_nListingTag;
+    m_pRight->m_stcUsage.clear();
+}
+
+bool TestCommandView::Relisted()
+{
+    // Only the current listing's end sets the usage label.
+    return QTest::qWaitFor(
+        [&] {
+            return m_pRight->m_nListingTag != m_nMarkedListing &&
+                   !m_pRight->m_stcUsage.text().isEmpty();
+        },
+        20000);
+}
+
+// Lists the server as the login does.
+bool TestCommandView::Refresh()
+{
+    MarkListing();
+    PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
+    return Relisted();
+}
+
+void TestCommandView::SelectRemote(const QString& strLabel)
+{
+    QListView& list = m_pRight->m_lstRemote;
+    for (int i = 0; i < m_pRight->m_model.rowCount(); ++i) {
+        if (m_pRight->m_model.Label(i) != strLabel)
+            continue;
+        const QModelIndex index = m_pRight->m_model.index(i);
+        list.scrollTo(index);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(index).center());
+        QCOMPARE(m_pRight->GetFirstSelectedLabel(), strLabel);
+        return;
+    }
+    QFAIL(qPrintable("no row " + strLabel));
+}
+
+void TestCommandView::backupWithNothingChecked()
+{
+    CShowCounter shown(&Wait());
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QCOMPARE(shown.m_nShown, 1);
+    QVERIFY(!Wait().isVisible());
+    QVERIFY(Relisted());
+    QCOMPARE(g_nPendingJobs.load(), 0);
+
+    // Reports that name no finished job, or no kind of job, change nothing.
+    QCOMPARE(Command().OnTransferDone(0, TRANSFER_UPLOAD), LRESULT(0));
+    QCOMPARE(Command().OnTransferDone(0, TRANSFER_DOWNLOAD), LRESULT(0));
+    MarkListing();
+    QCOMPARE(Command().OnTransferDone(TRANSFER_SUCCEEDED, 3), LRESULT(0));
+    QCoreApplication::processEvents();
+    QCOMPARE(m_pRight->m_nListingTag, m_nMarkedListing);
+    QCOMPARE(shown.m_nShown, 1);
+}
+
+void TestCommandView::backupSendsNewestFirstAndRelists()
+{
+    for (const char* pszName : {"A.txt", "B.txt", "C.txt"}) {
+        QVERIFY(WriteFile(Local(pszName), QByteArray("content of ") + pszName));
+        Queue().AddTail(Local(pszName)); // what ticking them in this order does
+    }
+
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    // The newest entry goes first; the dialog says which file of how many.
+    QVERIFY(Wait().isVisible());
+    QCOMPARE(Queue().ToStringList(), QStringList({Local("A.txt"), Local("B.txt")}));
+    QCOMPARE(Wait().m_stcFile.text(), QStringLiteral("C.txt"));
+    QCOMPARE(Wait().m_stcPlace.text(), QStringLiteral("1 / 3"));
+
+    QVERIFY(Relisted());
+    QVERIFY(!Wait().isVisible());
+    QVERIFY(Queue().IsEmpty());
+    for (const char* pszName : {"A.txt", "B.txt", "C.txt"})
+        QCOMPARE(m_server.ReadFile(pszName), QByteArray("content of ") + pszName);
+    // One after the other, newest first.
+    QVERIFY(ModifiedNs(m_server.FilePath("C.txt")) < ModifiedNs(m_server.FilePath("B.txt")));
+    QVERIFY(ModifiedNs(m_server.FilePath("B.txt")) < ModifiedNs(m_server.FilePath("A.txt")));
+    QCOMPARE(m_pRight->m_model.rowCount(), 4);
+
+    // The queue is used up: a second BACKUP sends nothing and relists.
+    CShowCounter shown(&Wait());
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QCOMPARE(shown.m_nShown, 1);
+    QVERIFY(!Wait().isVisible());
+    QVERIFY(Relisted());
+}
+
+void TestCommandView::failedFilesAreNamed()
+{
+    QVERIFY(WriteFile(Local("A.txt"), "alpha"));
+    QVERIFY(WriteFile(Local("C.txt"), "gamma"));
+    const QString strLongName = QString(300, QLatin1Char('n')); // cannot even be sent
+    for (const QString& strName : {QStringLiteral("A.txt"), QStringLiteral("missing.txt"),
+                                   strLongName, QStringLiteral("C.txt")})
+        Queue().AddTail(Local(strName));
+
+    CBoxReader reader;
+    bool bWaitShownWithBox = true;
+    reader.m_onBox = [&] { bWaitShownWithBox = Wait().isVisible(); };
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
+    QCOMPARE(reader.m_titles.first(), QStringLiteral("Mossvale"));
+    QCOMPARE(reader.m_texts.first(), QString::fromUtf8("以下文件未能备份：") + "\n" +
+                                         Local(strLongName) + "\n" + Local("missing.txt"));
+    QVERIFY(!bWaitShownWithBox);
+    // The others still arrived, and the list was asked for again.
+    QCOMPARE(m_server.ReadFile("A.txt"), QByteArray("alpha"));
+    QCOMPARE(m_server.ReadFile("C.txt"), QByteArray("gamma"));
+    QVERIFY(Relisted());
+
+    // The next backup starts with a clean slate.
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QVERIFY(Relisted());
+    QCOMPARE(reader.m_texts.size(), 1);
+}
+
+void TestCommandView::restoreWritesIntoTheChosenFolder_data()
+{
+    QTest::addColumn<QByteArray>("existing");
+    QTest::newRow("new file") << QByteArray();
+    QTest::newRow("over an older copy") << QByteArray("an older, longer copy of the file");
+}
+
+void TestCommandView::restoreWritesIntoTheChosenFolder()
+{
+    QFETCH(QByteArray, existing);
+    const QString strName = QString::fromUtf8("报告 2024.txt");
+    QVERIFY(m_server.PutFile(strName, "restored content"));
+    QVERIFY(Refresh());
+    QVERIFY(QDir().mkpath(Local("restore")));
+    if (!existing.isEmpty())
+        QVERIFY(WriteFile(Local("restore/" + strName), existing));
+
+    SelectRemote(strName);
+    Command().m_pfnChooseFolder = [&] { return Local("restore"); };
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
+    QVERIFY(Wait().isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!Wait().isVisible(), 20000);
+    QCOMPARE(ReadFile(Local("restore/" + strName)), QByteArray("restored content"));
+    QTRY_COMPARE_WITH_TIMEOUT(g_nPendingJobs.load(), 0, 20000);
+    QCoreApplication::processEvents();
+    QCOMPARE(m_pRight->m_nListingTag, m_nMarkedListing); // a restore does not relist
+}
+
+void TestCommandView::failedRestoreSaysSo()
+{
+    QVERIFY(m_server.PutFile("vanishing.txt", "soon gone"));
+    QVERIFY(Refresh());
+    QVERIFY(QFile::remove(m_server.FilePath("vanishing.txt")));
+    SelectRemote("vanishing.txt");
+    Command().m_pfnChooseFolder = [&] { return m_pLocal->path(); };
+
+    CBoxReader reader;
+    bool bWaitShownWithBox = true;
+    reader.m_onBox = [&] { bWaitShownWithBox = Wait().isVisible(); };
+    QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
+    QCOMPARE(reader.m_titles.first(), QStringLiteral("Mossvale"));
+    QCOMPARE(reader.m_texts.first(), QString::fromUtf8("无法恢复文件：vanishing.txt"));
+    QVERIFY(!bWaitShownWithBox);
+    QVERIFY(!Wait().isVisible());
+    QVERIFY(!QFile::exists(Local("vanishing.txt")));
+}
+
+void TestCommandView::cancelledRestoreDoesNothing()
+{
+    SelectRemote("on-server.txt");
+    bool bAsked = false;
+    Command().m_pfnChooseFolder = [&] {
+        bAsked = true;
+        return QString();
+    };
+    CShowCounter shown(&Wait());
+    QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
+    QVERIFY(bAsked);
+    QCOMPARE(shown.m_nShown, 0);
+    QCOMPARE(g_nPendingJobs.load(), 0);
+    QCOMPARE(Command().m_pRestoreThread, nullptr);
+}
+
+void TestCommandView::waitDialog()
+{
+    // A backup whose upload stalls: the dialog stays up with its file, and Esc hides it
+    // while the job goes on.
+    CFtpTestServer stalling;
+    QVERIFY(stalling.Start(CFtpTestServer::Pyftpdlib, {"stall-stor"}));
+    QVERIFY(stalling.PutFile("there.txt", "so the folder is not empty"));
+    LogIn(stalling);
+    QVERIFY(WriteFile(Local("big.bin"), QByteArray(4 << 20, 'b')));
+    Queue().AddTail(Local("big.bin"));
+    CBoxReader reader;
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QVERIFY(Wait().isVisible());
+    QCOMPARE(Wait().windowFlags() & Qt::FramelessWindowHint, Qt::FramelessWindowHint);
+    QCOMPARE(Wait().parentWidget(), m_pWindow.get());
+    QVERIFY(
+        (Wait().frameGeometry().center() - m_pWindow->frameGeometry().center()).manhattanLength() <=
+        2);                                                        // centred, give or take rounding
+    QTRY_VERIFY_WITH_TIMEOUT(Wait().m_prgFile.value() > 0, 20000); // bytes went out
+
+    // Opening it again keeps the one there, where it is.
+    const QPoint where = Wait().pos();
+    Wait().Open(m_pCommand);
+    QVERIFY(Wait().isVisible());
+    QCOMPARE(Wait().pos(), where);
+    QCOMPARE(Wait().m_stcFile.text(), QStringLiteral("big.bin"));
+
+    QTest::keyClick(&Wait(), Qt::Key_Escape);
+    QVERIFY(!Wait().isVisible());
+    QCOMPARE(g_nPendingJobs.load(), 1);
+    // A repeated initial update lets go of the running upload's thread, so the next upload
+    // would not wait for it; the upload's report still ends the backup.
+    Command().OnInitialUpdate();
+    QCOMPARE(Command().m_pBackupThread, nullptr);
+    QCOMPARE(g_pCommandView.load(), static_cast<CMsgWnd*>(m_pCommand));
+    // The stall ends the upload as failed, which the backup's end reports.
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 30000);
+    QVERIFY(reader.m_texts.first().endsWith(Local("big.bin")));
+    QVERIFY(Relisted());
+
+    // The listing's close request reaches the dialog.
+    Wait().Open(m_pCommand);
+    PostMessage(g_pWaitDlg.load(), WM_CLOSE, 0, 0);
+    QTRY_VERIFY(!Wait().isVisible());
+
+    // Progress from the job: bytes of the current file, or a busy bar when the size is
+    // unknown.
+    Wait().Open(m_pCommand);
+    PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS, 50, 200);
+    QTRY_COMPARE(Wait().m_prgFile.value(), Wait().m_prgFile.maximum() / 4);
+    PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS, 50, -1);
+    QTRY_COMPARE(Wait().m_prgFile.maximum(), 0);
+    Wait().Close();
+}
+
+QTEST_MAIN(TestCommandView)
+#include "tst_views_command.moc"

@@ -1,0 +1,340 @@
+// The remote file list against real servers on loopback: what a listing shows, the usage
+// meter, superseded listings, and Delete File driven with the mouse.
+#include "ViewsTestUtil.h"
+#include "transfer/InternetSession.h"
+#include "views/RightView.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// Stands at g_pRemoteView in front of the real list view: counts what the jobs send there
+// and hands every message on.
+class CRemoteTap : public CMsgWnd
+{
+public:
+    explicit CRemoteTap(CRightView* pView) : m_pView(pView) {}
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (nMsg == WM_USAGE_UPDATE)
+            ++m_nListingsEnded;
+        else if (nMsg == WM_ADD_REMOTE_ITEMS &&
+                 reinterpret_cast<const RemoteEntryBatch*>(wParam)->nListingTag !=
+                     m_pView->m_nListingTag)
+            ++m_nStaleBatches;
+        return m_pView->WindowProc(nMsg, wParam, lParam);
+    }
+    CRightView* m_pView;
+    int m_nListingsEnded = 0; // superseded listings included
+    int m_nStaleBatches = 0;  // rows of a superseded listing that arrived
+};
+
+RemoteEntry Entry(const char* pszName, bool bFolder, const char* pszSize = "0")
+{
+    RemoteEntry entry{};
+    std::snprintf(entry.szName, sizeof entry.szName, "%s", pszName);
+    std::snprintf(entry.szSize, sizeof entry.szSize, "%s", bFolder ? "<DIR>" : pszSize);
+    entry.bFolder = bFolder ? 1 : 0;
+    return entry;
+}
+
+} // namespace
+
+class TestRemoteList : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void arrivalOrderAndSupersededListings();
+    void refreshShowsTheRoot_data();
+    void refreshShowsTheRoot();
+    void usageTotals_data();
+    void usageTotals();
+    void quickRefreshesGiveOneCopy();
+    void deleteRemovesTheDeletedName();
+    void failedDeleteLeavesTheRow();
+
+private:
+    QStringList Labels() const;
+    QStringList SortedLabels() const;
+    QModelIndex Index(const QString& strLabel) const;
+    void Click(const QString& strLabel, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    // Lists the server and waits until its meter is set.
+    bool Refresh();
+
+    std::unique_ptr<CRightView> m_pView;
+    std::unique_ptr<CRemoteTap> m_pTap;
+    std::unique_ptr<QAbstractItemModelTester> m_pTester;
+};
+
+void TestRemoteList::initTestCase()
+{
+    CInternetSession::SetTimeouts({5, 5});
+    g_hInternet = new CInternetSession;
+}
+
+void TestRemoteList::cleanupTestCase()
+{
+    delete g_hInternet;
+    g_hInternet = nullptr;
+}
+
+void TestRemoteList::init()
+{
+    m_pView = std::make_unique<CRightView>();
+    m_pView->resize(m_pView->sizeHint());
+    m_pView->OnInitialUpdate();
+    m_pView->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pView.get()));
+    m_pTester = std::make_unique<QAbstractItemModelTester>(&m_pView->m_model);
+    m_pTap = std::make_unique<CRemoteTap>(m_pView.get());
+    g_pRemoteView = m_pTap.get();
+}
+
+void TestRemoteList::cleanup()
+{
+    // Listings end on their own; wait for the delete jobs and the listings, then let their
+    // last reports arrive.
+    QTRY_COMPARE_WITH_TIMEOUT(g_nPendingJobs.load(), 0, 20000);
+    m_pTester.reset();
+    g_pRemoteView = nullptr;
+    m_pTap.reset();
+    m_pView.reset();
+}
+
+QStringList TestRemoteList::Labels() const
+{
+    QStringList labels;
+    for (int i = 0; i < m_pView->m_model.rowCount(); ++i)
+        labels << m_pView->m_model.Label(i);
+    return labels;
+}
+
+QStringList TestRemoteList::SortedLabels() const
+{
+    QStringList labels = Labels();
+    labels.sort();
+    return labels;
+}
+
+QModelIndex TestRemoteList::Index(const QString& strLabel) const
+{
+    const int nRow = Labels().indexOf(strLabel);
+    return nRow < 0 ? QModelIndex() : m_pView->m_model.index(nRow);
+}
+
+void TestRemoteList::Click(const QString& strLabel, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex index = Index(strLabel);
+    QVERIFY2(index.isValid(), qPrintable(strLabel));
+    m_pView->m_lstRemote.scrollTo(index);
+    QTest::mouseClick(m_pView->m_lstRemote.viewport(), Qt::LeftButton, modifiers,
+                      m_pView->m_lstRemote.visualRect(index).center());
+}
+
+bool TestRemoteList::Refresh()
+{
+    m_pView->m_stcUsage.clear();
+    const int nEnded = m_pTap->m_nListingsEnded;
+    PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
+    return QTest::qWaitFor([&] { return m_pTap->m_nListingsEnded > nEnded; }, 20000) &&
+           !m_pView->m_stcUsage.text().isEmpty();
+}
+
+void TestRemoteList::arrivalOrderAndSupersededListings()
+{
+    // Folders go to the top as they come, files to the end; "." and ".." are no rows.
+    g_strServer.clear();
+    m_pView->StartListing(); // no account: the listing fails, but it is the current one now
+    const unsigned nTag = m_pView->m_nListingTag;
+    const RemoteEntry first[] = {Entry(".", true), Entry("..", true), Entry("A", true),
+                                 Entry("x", false, "2KB")};
+    const RemoteEntry second[] = {Entry("B", true), Entry("y", false, "1000")};
+    const RemoteEntry stale[] = {Entry("Z", true), Entry("z", false, "9KB")};
+    const RemoteEntryBatch batches[] = {{first, 4, nTag}, {second, 2, nTag}, {stale, 2, nTag - 1}};
+    for (const RemoteEntryBatch& batch : batches)
+        SendMessage(g_pRemoteView.load(), WM_ADD_REMOTE_ITEMS, reinterpret_cast<WPARAM>(&batch), 0);
+
+    QCOMPARE(Labels(), QStringList({"B", "A", "x", "y"}));
+    QCOMPARE(m_pView->m_model.index(0).data(CRemoteListModel::FolderRole).toInt(), 1);
+    QCOMPARE(m_pView->m_model.index(3).data(CRemoteListModel::FolderRole).toInt(), 0);
+
+    // A superseded listing's end changes nothing; the current one's sets the meter.
+    SendMessage(g_pRemoteView.load(), WM_USAGE_UPDATE, nTag - 1, 0);
+    QCOMPARE(m_pView->m_stcUsage.text(), QString());
+    SendMessage(g_pRemoteView.load(), WM_USAGE_UPDATE, nTag, 0);
+    QCOMPARE(m_pView->m_stcUsage.text(), QStringLiteral("2KB/100M"));
+
+    // A new listing starts from nothing.
+    m_pView->StartListing();
+    QCOMPARE(m_pView->m_model.rowCount(), 0);
+    QVERIFY(m_pView->m_nListingTag != nTag);
+}
+
+void TestRemoteList::refreshShowsTheRoot_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("vsftpd (LIST)") << int(CFtpTestServer::Vsftpd);
+    QTest::newRow("pyftpdlib (MLSD)") << int(CFtpTestServer::Pyftpdlib);
+}
+
+void TestRemoteList::refreshShowsTheRoot()
+{
+    QFETCH(int, kind);
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Kind(kind));
+    for (const char* pszFolder : {"Alpha", "Beta"})
+        QVERIFY(server.MakeFolder(pszFolder));
+    QVERIFY(server.PutFile("Alpha/inside.txt", "not listed"));
+    for (const char* pszFile : {"one.txt", "two.txt", "报告.txt"})
+        QVERIFY(server.PutFile(QString::fromUtf8(pszFile), "data"));
+
+    QVERIFY(Refresh());
+    const QStringList labels = Labels();
+    QCOMPARE(labels.size(), 5);
+    QCOMPARE(SortedLabels(),
+             QStringList({"Alpha", "Beta", "one.txt", "two.txt", QString::fromUtf8("报告.txt")}));
+    for (int i = 0; i < labels.size(); ++i)
+        QCOMPARE(m_pView->m_model.index(i).data(CRemoteListModel::FolderRole).toInt(), i < 2);
+
+    // Relisting rebuilds the rows rather than adding to them.
+    QVERIFY(Refresh());
+    QCOMPARE(SortedLabels().size(), 5);
+}
+
+void TestRemoteList::usageTotals_data()
+{
+    QTest::addColumn<QList<qint64>>("sizes");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("meter");
+    const qint64 kKB = 1024;
+    QTest::newRow("empty") << QList<qint64>{} << "0KB/100M" << 0;
+    QTest::newRow("1023 KB") << QList<qint64>{1023 * kKB} << "1023KB/100M" << 1023;
+    QTest::newRow("1024 KB and a folder") << QList<qint64>{-1, 1024 * kKB} << "1.0M/100M" << 1024;
+    QTest::newRow("1536 KB") << QList<qint64>{1000 * kKB, 536 * kKB} << "1.5M/100M" << 1536;
+    QTest::newRow("204800 KB") << QList<qint64>{204800 * kKB} << "200.0M/100M" << 102400;
+    // Small files count by their bytes: 512 + 512 + 100 bytes are 1 KB, not 1124 KB.
+    QTest::newRow("small files") << QList<qint64>{512, 512, 100} << "1KB/100M" << 1;
+    QTest::newRow("small and large") << QList<qint64>{1024, 1023, 500 * kKB} << "501KB/100M" << 501;
+}
+
+void TestRemoteList::usageTotals()
+{
+    QFETCH(QList<qint64>, sizes);
+    QFETCH(QString, label);
+    QFETCH(int, meter);
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    for (int i = 0; i < sizes.size(); ++i) {
+        const QString strName = QStringLiteral("f%1").arg(i);
+        if (sizes[i] < 0) {
+            QVERIFY(server.MakeFolder(strName));
+            continue;
+        }
+        QVERIFY(server.PutFile(strName, {}));
+        QVERIFY(QFile::resize(server.FilePath(strName), sizes[i])); // sparse: no disk used
+    }
+
+    CBoxReader reader;
+    QVERIFY(Refresh());
+    QCOMPARE(m_pView->m_stcUsage.text(), label);
+    QCOMPARE(m_pView->m_prgUsage.value(), meter);
+    QCOMPARE(m_pView->m_prgUsage.maximum(), 102400);
+    if (sizes.isEmpty()) // the server's folder is empty: the user is told so, once
+        QCOMPARE(reader.m_texts, QStringList{QString::fromUtf8("目录为空，没有多余的内容")});
+    else
+        QCOMPARE(reader.m_texts, QStringList());
+}
+
+void TestRemoteList::quickRefreshesGiveOneCopy()
+{
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    constexpr int kFiles = 4000;
+    for (int i = 0; i < kFiles; ++i)
+        QVERIFY(WriteFile(
+            server.FilePath(QStringLiteral("file-%1.txt").arg(i, 4, 10, QLatin1Char('0'))),
+            QByteArray(2048, 'x')));
+
+    // The second refresh comes while the first listing is still running.
+    PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
+    PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_pTap->m_nListingsEnded, 2, 20000);
+
+    const QStringList labels = SortedLabels();
+    QCOMPARE(labels.size(), kFiles);
+    QCOMPARE(labels.first(), QStringLiteral("file-0000.txt"));
+    QCOMPARE(labels.last(), QStringLiteral("file-3999.txt"));
+    QCOMPARE(std::adjacent_find(labels.begin(), labels.end()), labels.end());
+    QCOMPARE(m_pView->m_stcUsage.text(), QStringLiteral("7.8M/100M")); // 4000 x 2 KB
+    if (m_pTap->m_nStaleBatches == 0)
+        QSKIP("the first listing sent nothing after the second refresh; nothing overlapped");
+}
+
+void TestRemoteList::deleteRemovesTheDeletedName()
+{
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    for (const char* pszFile : {"a.txt", "b.txt", "c.txt", "d.txt"})
+        QVERIFY(server.PutFile(pszFile, pszFile));
+    QVERIFY(Refresh());
+
+    // The selection moves on before the deletion's report arrives.
+    Click("b.txt");
+    QTest::mouseClick(&m_pView->m_btnDelete, Qt::LeftButton);
+    Click("d.txt");
+    QTRY_VERIFY_WITH_TIMEOUT(!Index("b.txt").isValid(), 20000);
+    QVERIFY(!QFile::exists(server.FilePath("b.txt")));
+    QCOMPARE(SortedLabels(), QStringList({"a.txt", "c.txt", "d.txt"}));
+    QCOMPARE(m_pView->GetFirstSelectedLabel(), QStringLiteral("d.txt"));
+
+    // Of several selected rows, the first in the list is the one deleted, whatever the
+    // order of the clicks.
+    const QString strLater = Labels().at(2);
+    const QString strEarlier = Labels().at(0);
+    Click(strLater);
+    Click(strEarlier, Qt::ControlModifier);
+    QCOMPARE(m_pView->GetFirstSelectedLabel(), strEarlier);
+    QTest::mouseClick(&m_pView->m_btnDelete, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!Index(strEarlier).isValid(), 20000);
+    QVERIFY(!QFile::exists(server.FilePath(strEarlier)));
+    QVERIFY(QFile::exists(server.FilePath(strLater)));
+    QCOMPARE(m_pView->m_model.rowCount(), 2);
+}
+
+void TestRemoteList::failedDeleteLeavesTheRow()
+{
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    QVERIFY(server.MakeFolder("folder"));
+    QVERIFY(server.PutFile("gone.txt", "x"));
+    QVERIFY(server.PutFile("kept.txt", "x"));
+    QVERIFY(Refresh());
+    QVERIFY(QFile::remove(server.FilePath("gone.txt"))); // vanished since the listing
+
+    // A folder cannot be deleted, a vanished file neither, and with nothing selected there
+    // is nothing to delete: each report says the deletion failed and every row stays.
+    for (const char* pszLabel : {"folder", "gone.txt", ""}) {
+        if (*pszLabel)
+            Click(pszLabel);
+        else
+            m_pView->m_lstRemote.clearSelection();
+        QTest::mouseClick(&m_pView->m_btnDelete, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(g_nPendingJobs.load(), 0, 20000);
+        QCoreApplication::processEvents(); // the report was posted before the count fell
+        QCOMPARE(m_pView->m_model.rowCount(), 3);
+    }
+    QVERIFY(QDir(server.FilePath("folder")).exists());
+    QVERIFY(QFile::exists(server.FilePath("kept.txt")));
+}
+
+QTEST_MAIN(TestRemoteList)
+#include "tst_views_remotelist.moc"
