@@ -1,6 +1,6 @@
 #include "ConnectionPool.h"
 
-#include <curl/curl.h>
+#include "CurlHandle.h"
 
 namespace {
 // Servers drop idle control connections after a few minutes; a handle older than this
@@ -14,41 +14,37 @@ CConnectionPool::~CConnectionPool()
     Close();
 }
 
-CURL* CConnectionPool::Take(const std::string& strKey)
+std::unique_ptr<CCurlHandle> CConnectionPool::Take(const std::string& strKey,
+                                                   std::chrono::steady_clock::duration* pIdleFor)
 {
+    std::vector<std::unique_ptr<CCurlHandle>> expired; // freed after the lock is released
     std::lock_guard<std::mutex> guard(m_lock);
-    DropExpiredLocked();
+    TakeExpiredLocked(expired);
     auto it = m_idle.find(strKey);
     if (it == m_idle.end())
         return nullptr;
-    CURL* pEasy = it->second.pEasy;
+    std::unique_ptr<CCurlHandle> pHandle = std::move(it->second.pHandle);
+    if (pIdleFor)
+        *pIdleFor = std::chrono::steady_clock::now() - it->second.since;
     m_idle.erase(it);
-    return pEasy;
+    return pHandle;
 }
 
-void CConnectionPool::Give(const std::string& strKey, CURL* pEasy)
+void CConnectionPool::Give(const std::string& strKey, std::unique_ptr<CCurlHandle> pHandle)
 {
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        DropExpiredLocked();
-        if (!m_bClosed && m_idle.size() < kMaxIdleHandles) {
-            m_idle.emplace(strKey, Idle{pEasy, std::chrono::steady_clock::now()});
-            return;
-        }
-    }
-    curl_easy_cleanup(pEasy);
+    std::vector<std::unique_ptr<CCurlHandle>> expired;
+    std::lock_guard<std::mutex> guard(m_lock);
+    TakeExpiredLocked(expired);
+    if (!m_bClosed && m_idle.size() < kMaxIdleHandles)
+        m_idle.emplace(strKey, Idle{std::move(pHandle), std::chrono::steady_clock::now()});
 }
 
 void CConnectionPool::Close()
 {
     std::multimap<std::string, Idle> idle;
-    {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_bClosed = true;
-        idle.swap(m_idle);
-    }
-    for (auto& entry : idle)
-        curl_easy_cleanup(entry.second.pEasy);
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_bClosed = true;
+    idle.swap(m_idle);
 }
 
 std::size_t CConnectionPool::IdleCount() const
@@ -57,12 +53,12 @@ std::size_t CConnectionPool::IdleCount() const
     return m_idle.size();
 }
 
-void CConnectionPool::DropExpiredLocked()
+void CConnectionPool::TakeExpiredLocked(std::vector<std::unique_ptr<CCurlHandle>>& expired)
 {
     const auto now = std::chrono::steady_clock::now();
     for (auto it = m_idle.begin(); it != m_idle.end();) {
         if (now - it->second.since > kMaxIdle) {
-            curl_easy_cleanup(it->second.pEasy);
+            expired.push_back(std::move(it->second.pHandle));
             it = m_idle.erase(it);
         } else {
             ++it;

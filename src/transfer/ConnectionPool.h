@@ -1,25 +1,28 @@
 #pragma once
 // Logged-in FTP connections that no job uses at the moment, kept for the next job of the
-// same account. Each is a whole libcurl easy handle, used by one thread at a time: libcurl's
-// shared connection cache is not safe between threads that run at once.
+// same account. Each is a whole libcurl handle with its own connection, used by one thread
+// at a time: libcurl's shared connection cache is not safe between threads that run at once.
 #include <chrono>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-typedef void CURL;
+class CCurlHandle;
 
 class CConnectionPool
 {
 public:
     ~CConnectionPool();
 
-    // An idle handle logged in to the account (key), or null.
-    CURL* Take(const std::string& strKey);
+    // An idle handle logged in to the account (key), or null; pIdleFor tells how long it
+    // has been idle.
+    std::unique_ptr<CCurlHandle> Take(const std::string& strKey,
+                                      std::chrono::steady_clock::duration* pIdleFor = nullptr);
     // Keeps a handle for later; after Close(), or when enough are kept, it is freed.
-    void Give(const std::string& strKey, CURL* pEasy);
+    void Give(const std::string& strKey, std::unique_ptr<CCurlHandle> pHandle);
     // Frees every idle handle; handles given back later are freed at once.
     void Close();
 
@@ -27,10 +30,11 @@ public:
 
 private:
     struct Idle {
-        CURL* pEasy;
+        std::unique_ptr<CCurlHandle> pHandle;
         std::chrono::steady_clock::time_point since;
     };
-    void DropExpiredLocked();
+    // Moves the handles idle too long into expired, to be freed outside the lock.
+    void TakeExpiredLocked(std::vector<std::unique_ptr<CCurlHandle>>& expired);
 
     mutable std::mutex m_lock;
     std::multimap<std::string, Idle> m_idle;

@@ -1,12 +1,14 @@
 #include "FtpConnection.h"
 
 #include "ConnectionPool.h"
+#include "CurlHandle.h"
 #include "FtpListParser.h"
 #include "InternetSession.h"
 
 #include <QtGlobal>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -25,6 +27,9 @@ struct CFtpConnection::Reply {
 };
 
 namespace {
+
+// How long a pooled connection may have been idle and still be used without a check.
+constexpr auto kFreshIdle = std::chrono::seconds(2);
 
 // Servers that answered MLSD with "not implemented": they are listed with LIST at once.
 std::mutex g_noMlsdLock;
@@ -151,10 +156,10 @@ bool IsRegularFile(FILE* pFile)
 
 } // namespace
 
-CFtpConnection::CFtpConnection(CURL* pEasy, const CFtpAddress& address, std::string strKey,
-                               std::shared_ptr<CConnectionPool> pPool, std::string strUser,
-                               std::string strPassword)
-    : m_pEasy(pEasy), m_address(address), m_strKey(std::move(strKey)), m_pPool(std::move(pPool)),
+CFtpConnection::CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address,
+                               std::string strKey, std::shared_ptr<CConnectionPool> pPool,
+                               std::string strUser, std::string strPassword)
+    : m_pHandle(std::move(pHandle)), m_pEasy(m_pHandle->Easy()), m_address(address), m_strKey(std::move(strKey)), m_pPool(std::move(pPool)),
       m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword))
 {
 }
@@ -173,14 +178,21 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
     std::string strKey = address.BaseUrl();
     strKey += '\n' + strUser + '\n' + strPassword;
     const std::shared_ptr<CConnectionPool>& pPool = pSession->Pool();
-    CURL* pEasy = pPool->Take(strKey);
-    const bool bPooled = pEasy != nullptr;
-    if (!pEasy)
-        pEasy = curl_easy_init();
-    if (!pEasy)
+    std::chrono::steady_clock::duration idleFor{};
+    std::unique_ptr<CCurlHandle> pHandle = pPool->Take(strKey, &idleFor);
+    const bool bPooled = pHandle != nullptr;
+    if (!pHandle)
+        pHandle = std::make_unique<CCurlHandle>();
+    if (!pHandle->IsValid())
         return nullptr;
 
-    auto* pConnection = new CFtpConnection(pEasy, address, strKey, pPool, strUser, strPassword);
+    auto* pConnection =
+        new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser, strPassword);
+    // A connection given back a moment ago is taken as it is: a backup connects once per
+    // file, and if the server has dropped it meanwhile, libcurl notices at the next request
+    // and logs in again by itself.
+    if (bPooled && idleFor < kFreshIdle)
+        return pConnection;
     if (!pConnection->CheckLogin(bPooled)) {
         pConnection->m_pPool.reset(); // a failed login is not worth keeping
         delete pConnection;
@@ -192,9 +204,7 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
 CFtpConnection::~CFtpConnection()
 {
     if (m_pPool)
-        m_pPool->Give(m_strKey, m_pEasy);
-    else
-        curl_easy_cleanup(m_pEasy);
+        m_pPool->Give(m_strKey, std::move(m_pHandle));
 }
 
 void CFtpConnection::PrepareRequest(const std::string& strUrl, Reply* pReply)
@@ -240,7 +250,7 @@ bool CFtpConnection::CheckLogin(bool bPooled)
         curl_easy_setopt(m_pEasy, CURLOPT_QUOTE, pNoop);
         curl_easy_setopt(m_pEasy, CURLOPT_TIMEOUT,
                          static_cast<long>(CInternetSession::GetTimeouts().nConnectSeconds));
-        const CURLcode result = curl_easy_perform(m_pEasy);
+        const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
         curl_slist_free_all(pNoop);
         if (result == CURLE_OK)
             return true;
@@ -304,7 +314,7 @@ bool CFtpConnection::ListWith(const char* pszCommand, const EntriesFn& onEntries
     curl_easy_setopt(m_pEasy, CURLOPT_CUSTOMREQUEST, pszCommand);
     curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, OnListData);
     curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, &context);
-    const CURLcode result = curl_easy_perform(m_pEasy);
+    const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
     if (result == CURLE_OK) {
         parser.Finish(context.batch);
         context.Deliver();
@@ -327,7 +337,7 @@ bool CFtpConnection::RunCommands(const std::vector<std::string>& commands)
     PrepareRequest(m_address.BaseUrl() + "/", nullptr);
     curl_easy_setopt(m_pEasy, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(m_pEasy, CURLOPT_QUOTE, pList);
-    const CURLcode result = curl_easy_perform(m_pEasy);
+    const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
     curl_slist_free_all(pList);
     return result == CURLE_OK;
 }
@@ -366,7 +376,7 @@ bool CFtpConnection::Store(const std::string& strLocalPath, const std::string& s
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, &progress);
     if (pAfter)
         curl_easy_setopt(m_pEasy, CURLOPT_POSTQUOTE, pAfter);
-    const CURLcode result = curl_easy_perform(m_pEasy);
+    const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
     curl_slist_free_all(pAfter);
     std::fclose(pFile);
     nSent = source.nSent;
@@ -431,7 +441,7 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     curl_easy_setopt(m_pEasy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, &progress);
-    const CURLcode result = curl_easy_perform(m_pEasy);
+    const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
 
     // mkstemp makes the file private; a restored file gets the usual mode.
     fchmod(fileno(pFile), 0666 & ~CurrentUmask());

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-typedef void CURL;
 class CConnectionPool;
+class CCurlHandle;
 class CInternetSession;
 
 class CFtpConnection
@@ -54,7 +54,7 @@ public:
     bool DeleteFile(const std::string& strRemotePath);
 
 private:
-    CFtpConnection(CURL* pEasy, const CFtpAddress& address, std::string strKey,
+    CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address, std::string strKey,
                    std::shared_ptr<CConnectionPool> pPool, std::string strUser,
                    std::string strPassword);
 
@@ -69,7 +69,8 @@ private:
     bool RunCommands(const std::vector<std::string>& commands);
     std::string AbsolutePath(const std::string& strPath) const;
 
-    CURL* m_pEasy;
+    std::unique_ptr<CCurlHandle> m_pHandle;
+    void* m_pEasy; // m_pHandle's libcurl handle, which every request sets up
     CFtpAddress m_address;
     std::string m_strKey;
     std::shared_ptr<CConnectionPool> m_pPool;

@@ -1,6 +1,7 @@
 #include "InternetSession.h"
 
 #include "ConnectionPool.h"
+#include "CurlHandle.h"
 
 #include <atomic>
 #include <mutex>
