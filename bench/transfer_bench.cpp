@@ -8,6 +8,8 @@
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
 
+#include "BenchUtil.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -39,29 +41,6 @@ public:
     long m_nEntries = 0;
     int m_nListings = 0;
 };
-
-void WaitFor(const std::function<bool()>& condition)
-{
-    while (!condition())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-}
-
-double Seconds(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e9;
-}
-
-// The best of a few runs: these machines are noisy, and the best run is the least disturbed.
-double Best(int nRuns, const std::function<double()>& run)
-{
-    double best = 1e30;
-    for (int i = 0; i < nRuns; ++i)
-        best = std::min(best, run());
-    return best;
-}
 
 // curl writes what it fetches where we would: into a file, not /dev/null.
 double RunCurl(const QStringList& args, const QString& strOutput = "/dev/null")

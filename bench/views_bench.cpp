@@ -10,6 +10,8 @@
 #include "transfer/TransferGlobals.h"
 #include "views/RightView.h"
 
+#include "BenchUtil.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,23 +25,6 @@
 namespace {
 
 constexpr int kFiles = 20000;
-
-double Seconds(const std::function<void()>& work)
-{
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return timer.nsecsElapsed() / 1e9;
-}
-
-// The best of a few runs: these machines are noisy, and the best run is the least disturbed.
-double Best(int nRuns, const std::function<double()>& run)
-{
-    double best = 1e30;
-    for (int i = 0; i < nRuns; ++i)
-        best = std::min(best, run());
-    return best;
-}
 
 void Print(const char* pszName, double value, const char* pszTarget)
 {
