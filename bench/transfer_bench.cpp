@@ -153,6 +153,19 @@ int main(int argc, char** argv)
             });
         });
         Print("backup_chain_1000x4KiB_vs_curl", ours / curl, "target <= 1.5", ours, curl);
+
+        // The same peer made to send what a safe upload sends: the file under a temporary
+        // name, SIZE, then the rename over the target. What is left is our own overhead.
+        QStringList safeArgs;
+        for (int i = 0; i < 1000; ++i) {
+            const QString strName = QString("f%1.dat").arg(i, 4, 10, QChar('0'));
+            if (i > 0)
+                safeArgs << "--next" << "-o" << "/dev/null";
+            safeArgs << login << "-T" << strDir + "/" + strName << strUrl + "s.part"
+                     << "-Q" << "-SIZE /s.part" << "-Q" << "-RNFR /s.part" << "-Q" << "-RNTO /s" + strName;
+        }
+        const double safeCurl = Best(3, [&] { return RunCurl(safeArgs); });
+        Print("backup_chain_1000x4KiB_vs_curl_same_commands", ours / safeCurl, "no target", ours, safeCurl);
     }
 
     if (wanted("list_20000_vs_curl")) {
