@@ -3,6 +3,7 @@
 //     mossvale_screenshot OUTPUT.png
 #include "AppDriver.h"
 #include "FtpTestServer.h"
+#include "TestFiles.h"
 #include "platform/DriveList.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
@@ -18,12 +19,6 @@
 #include <cstdio>
 
 namespace {
-
-bool WriteFile(const QString& strPath, const QByteArray& data)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
 
 int Fail(const char* pszWhat)
 {

@@ -2,6 +2,7 @@
 #include "platform/DriveList.h"
 #include "platform/FileFind.h"
 #include "platform/Path.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,12 +12,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-bool WriteFile(const QString& strPath, const QByteArray& data = "x")
-{
-    QFile file(strPath);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
 
 QStringList Names(const std::vector<FindEntry>& entries)
 {

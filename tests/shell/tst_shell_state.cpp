@@ -3,6 +3,7 @@
 // and what closing the frame does to the jobs still running.
 #include "FtpTestServer.h"
 #include "ShellTestUtil.h"
+#include "TestFiles.h"
 #include "shell/CommandIds.h"
 #include "shell/CustomizeCommandsPage.h"
 #include "shell/CustomizeDlg.h"
@@ -36,12 +37,6 @@
 #include <memory>
 
 namespace {
-
-bool WriteFile(const QString& strPath, const QByteArray& data)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
 
 CPaneCaption* Caption(CMainFrame& frame, UINT nPaneID)
 {

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "FtpTestServer.h"
+#include "TestFiles.h"
 
 inline QByteArray PatternBytes(qint64 nSize, quint32 nSeed = 7)
 {
@@ -16,18 +17,6 @@ inline QByteArray PatternBytes(qint64 nSize, quint32 nSeed = 7)
     for (int i = 0; i < data.size(); ++i)
         data[i] = static_cast<char>(random.generate() & 0xff);
     return data;
-}
-
-inline bool WriteFile(const QString& strPath, const QByteArray& data)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-inline QByteArray ReadFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // Names in a folder that the client may have left behind (our temporaries begin ".mossvale").

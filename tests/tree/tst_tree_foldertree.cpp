@@ -2,6 +2,7 @@
 // table, driven with the mouse and the keyboard as a user would.
 #include "platform/DriveList.h"
 #include "tree/LeftView.h"
+#include "TestFiles.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -14,12 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool WriteFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::WriteOnly) && file.write("x") == 1;
-}
 
 } // namespace
 

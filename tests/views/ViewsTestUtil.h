@@ -2,6 +2,7 @@
 // What the view suites share: a real server with the account set as a login would set it,
 // and a user who answers message boxes.
 #include "FtpTestServer.h"
+#include "TestFiles.h"
 #include "platform/MsgWnd.h"
 #include "transfer/Messages.h"
 #include "transfer/TransferGlobals.h"
@@ -29,18 +30,6 @@ inline void LogIn(const CFtpTestServer& server)
     g_strServer = server.ServerText().toStdString();
     g_strUserName = server.User().toStdString();
     g_strPassword = server.Password().toStdString();
-}
-
-inline bool WriteFile(const QString& strPath, const QByteArray& data)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-inline QByteArray ReadFile(const QString& strPath)
-{
-    QFile file(strPath);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // A user who reads each message box that comes up and presses its OK button.
