@@ -23,6 +23,23 @@ inline double Best(int nRuns, const std::function<double()>& run)
     return best;
 }
 
+// The best of a few runs of ours and of a peer, taken in turn, so that a disturbance (the
+// disk writing back what an earlier run wrote) falls on both sides alike.
+struct BestPair {
+    double ours = 1e30;
+    double peer = 1e30;
+};
+inline BestPair BestInTurn(int nRuns, const std::function<double()>& runOurs,
+                           const std::function<double()>& runPeer)
+{
+    BestPair best;
+    for (int i = 0; i < nRuns; ++i) {
+        best.peer = std::min(best.peer, runPeer());
+        best.ours = std::min(best.ours, runOurs());
+    }
+    return best;
+}
+
 // Runs the event loop until the condition holds.
 inline void WaitFor(const std::function<bool()>& condition)
 {

@@ -114,20 +114,20 @@ int main(int argc, char** argv)
         const QString strBig = work.filePath("big.bin");
         MakeFile(strBig, 512LL << 20);
         if (wanted("upload_512MiB_vs_curl")) {
-            const double curl = Best(3, [&] { return RunCurl(login + QStringList{"-T", strBig, strUrl + "curl.bin"}); });
-            const double ours = Best(3, [&] {
-                return Seconds([&] { RunJob(UploadThreadProc, work.path(), "big.bin", server, counter, counter.m_nDone + 1); });
-            });
-            Print("upload_512MiB_vs_curl", curl / ours, "target >= 0.95", ours, curl);
+            const BestPair best = BestInTurn(
+                3,
+                [&] { return Seconds([&] { RunJob(UploadThreadProc, work.path(), "big.bin", server, counter, counter.m_nDone + 1); }); },
+                [&] { return RunCurl(login + QStringList{"-T", strBig, strUrl + "curl.bin"}); });
+            Print("upload_512MiB_vs_curl", best.peer / best.ours, "target >= 0.95", best.ours, best.peer);
         }
         if (wanted("download_512MiB_vs_curl")) {
             MakeFile(server.FilePath("down.bin"), 512LL << 20);
             QDir().mkpath(work.filePath("restore"));
-            const double curl = Best(3, [&] { return RunCurl(login + QStringList{strUrl + "down.bin"}, work.filePath("restore/curl.bin")); });
-            const double ours = Best(3, [&] {
-                return Seconds([&] { RunJob(DownloadThreadProc, work.filePath("restore"), "down.bin", server, counter, counter.m_nDone + 1); });
-            });
-            Print("download_512MiB_vs_curl", curl / ours, "target >= 0.95", ours, curl);
+            const BestPair best = BestInTurn(
+                3,
+                [&] { return Seconds([&] { RunJob(DownloadThreadProc, work.filePath("restore"), "down.bin", server, counter, counter.m_nDone + 1); }); },
+                [&] { return RunCurl(login + QStringList{strUrl + "down.bin"}, work.filePath("restore/curl.bin")); });
+            Print("download_512MiB_vs_curl", best.peer / best.ours, "target >= 0.95", best.ours, best.peer);
         }
         QFile::remove(strBig);
         QFile::remove(server.FilePath("down.bin"));
@@ -144,16 +144,6 @@ int main(int argc, char** argv)
             MakeFile(strDir + "/" + strName, 4096);
             curlArgs << "-T" << strDir + "/" + strName << strUrl + "c" + strName;
         }
-        const double curl = Best(3, [&] { return RunCurl(curlArgs); });
-        const double ours = Best(3, [&] {
-            return Seconds([&] {
-                for (int i = 0; i < 1000; ++i)
-                    RunJob(UploadThreadProc, strDir + "/", QString("f%1.dat").arg(i, 4, 10, QChar('0')),
-                           server, counter, counter.m_nDone + 1);
-            });
-        });
-        Print("backup_chain_1000x4KiB_vs_curl", ours / curl, "target <= 1.5", ours, curl);
-
         // The same peer made to send what a safe upload sends: the file under a temporary
         // name, SIZE, then the rename over the target. What is left is our own overhead.
         QStringList safeArgs;
@@ -164,8 +154,20 @@ int main(int argc, char** argv)
             safeArgs << login << "-T" << strDir + "/" + strName << strUrl + "s.part"
                      << "-Q" << "-SIZE /s.part" << "-Q" << "-RNFR /s.part" << "-Q" << "-RNTO /s" + strName;
         }
-        const double safeCurl = Best(3, [&] { return RunCurl(safeArgs); });
-        Print("backup_chain_1000x4KiB_vs_curl_same_commands", ours / safeCurl, "no target", ours, safeCurl);
+        auto runOurs = [&] {
+            return Seconds([&] {
+                for (int i = 0; i < 1000; ++i)
+                    RunJob(UploadThreadProc, strDir + "/", QString("f%1.dat").arg(i, 4, 10, QChar('0')),
+                           server, counter, counter.m_nDone + 1);
+            });
+        };
+        double safeCurl = 1e30;
+        const BestPair best = BestInTurn(3, runOurs, [&] {
+            safeCurl = std::min(safeCurl, RunCurl(safeArgs));
+            return RunCurl(curlArgs);
+        });
+        Print("backup_chain_1000x4KiB_vs_curl", best.ours / best.peer, "target <= 1.5", best.ours, best.peer);
+        Print("backup_chain_1000x4KiB_vs_curl_same_commands", best.ours / safeCurl, "no target", best.ours, safeCurl);
     }
 
     if (wanted("list_20000_vs_curl")) {
