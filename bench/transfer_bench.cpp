@@ -83,6 +83,12 @@ void RunJob(AFX_THREADPROC pfnProc, const QString& strLocalDir, const QString& s
     delete pThread;
 }
 
+// The chain's local files: f0000.dat to f0999.dat.
+QString ChainFileName(int i)
+{
+    return QString("f%1.dat").arg(i, 4, 10, QChar('0'));
+}
+
 void Print(const char* pszName, double value, const char* pszTarget, double ours, double curl)
 {
     std::printf("%s: %.2f (%s; ours %.3f s, curl %.3f s)\n", pszName, value, pszTarget, ours, curl);
@@ -140,7 +146,7 @@ int main(int argc, char** argv)
         QDir().mkpath(strDir);
         QStringList curlArgs = login;
         for (int i = 0; i < 1000; ++i) {
-            const QString strName = QString("f%1.dat").arg(i, 4, 10, QChar('0'));
+            const QString strName = ChainFileName(i);
             MakeFile(strDir + "/" + strName, 4096);
             curlArgs << "-T" << strDir + "/" + strName << strUrl + "c" + strName;
         }
@@ -148,7 +154,7 @@ int main(int argc, char** argv)
         // name, SIZE, then the rename over the target. What is left is our own overhead.
         QStringList safeArgs;
         for (int i = 0; i < 1000; ++i) {
-            const QString strName = QString("f%1.dat").arg(i, 4, 10, QChar('0'));
+            const QString strName = ChainFileName(i);
             if (i > 0)
                 safeArgs << "--next" << "-o" << "/dev/null";
             safeArgs << login << "-T" << strDir + "/" + strName << strUrl + "s.part"
@@ -157,7 +163,7 @@ int main(int argc, char** argv)
         auto runOurs = [&] {
             return Seconds([&] {
                 for (int i = 0; i < 1000; ++i)
-                    RunJob(UploadThreadProc, strDir + "/", QString("f%1.dat").arg(i, 4, 10, QChar('0')),
+                    RunJob(UploadThreadProc, strDir + "/", ChainFileName(i),
                            server, counter, counter.m_nDone + 1);
             });
         };
