@@ -34,6 +34,7 @@ private slots:
     void boxLabelAndSpaceBar();
     void specialFilesNeverQueued();
     void listIntoExistingChildren();
+    void asteriskExpandsOneLevel();
 
 private:
     CFolderTreeCtrl& Tree() { return m_pView->m_treeCtrl; }
@@ -438,6 +439,31 @@ void TestFolderTree::listIntoExistingChildren()
     tree.InsertItem("0", 1, 5, hDocs);
     tree.ListFolder(hDocs, Disk() + "/Docs");
     QCOMPARE(ChildTexts(hDocs), QStringList({QString(), "a.txt", "b.txt", "m", "0", "Sub"}));
+}
+
+void TestFolderTree::asteriskExpandsOneLevel()
+{
+    // Links back up make the folder endless for a walk that follows them.
+    QVERIFY(QFile::link("..", Disk() + "/Docs/up"));
+    QVERIFY(QFile::link("../..", Disk() + "/Docs/Sub/upup"));
+    HTREEITEM hDocs = Open({"Docs"});
+    QVERIFY(hDocs);
+    HTREEITEM hDisk = Tree().GetParentItem(hDocs);
+    Tree().Expand(hDocs, TVE_COLLAPSE);
+    Tree().SelectItem(hDisk);
+    const int nBefore = Tree().GetCount();
+    QTest::keyClick(&Tree(), Qt::Key_Asterisk);
+    QVERIFY(Tree().GetItemState(hDisk, TVIS_EXPANDED));
+    QVERIFY(!Tree().GetItemState(hDocs, TVIS_EXPANDED));
+    QCOMPARE(Tree().GetCount(), nBefore);
+
+    Tree().SelectItem(hDocs);
+    QTest::keyClick(&Tree(), Qt::Key_Asterisk);
+    QVERIFY(Tree().GetItemState(hDocs, TVIS_EXPANDED));
+    HTREEITEM hUp = Child(hDocs, "up");
+    QVERIFY(hUp);
+    QVERIFY(!Tree().GetItemState(hUp, TVIS_EXPANDED));
+    QVERIFY(!Tree().GetItemState(Child(hDocs, "Sub"), TVIS_EXPANDED));
 }
 
 QTEST_MAIN(TestFolderTree)
