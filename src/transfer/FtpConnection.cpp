@@ -146,6 +146,15 @@ std::string FolderOf(const std::string& strPath)
     return slash == std::string::npos ? std::string("/") : strPath.substr(0, slash + 1);
 }
 
+// ".mossvale-" + 16 hex digits + ".part": the temporary an upload stores before its rename.
+bool IsUploadTemporary(const std::string& strName)
+{
+    static const std::string s_strPrefix = ".mossvale-";
+    return strName.size() == s_strPrefix.size() + 16 + 5 && strName.compare(0, s_strPrefix.size(), s_strPrefix) == 0 &&
+           strName.compare(strName.size() - 5, 5, ".part") == 0 &&
+           strName.find_first_not_of("0123456789abcdef", s_strPrefix.size()) == strName.size() - 5;
+}
+
 std::string RandomSuffix()
 {
     static std::mutex s_lock;
@@ -386,8 +395,18 @@ bool CFtpConnection::SetCurrentDirectory(const std::string& strFolder)
     return true;
 }
 
-CFtpConnection::ListResult CFtpConnection::List(const EntriesFn& onEntries)
+CFtpConnection::ListResult CFtpConnection::List(const EntriesFn& onEntriesAsked)
 {
+    // Our upload temporaries are no backups: they are neither shown nor counted.
+    std::vector<FtpFileInfo> kept;
+    const EntriesFn onEntries = [&](const std::vector<FtpFileInfo>& entries) {
+        kept.clear();
+        for (const FtpFileInfo& info : entries)
+            if (!IsUploadTemporary(info.strName))
+                kept.push_back(info);
+        if (!kept.empty())
+            onEntriesAsked(kept);
+    };
     const bool bNoMlsd = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_MLSD) != 0;
     bool bEmpty = false;
     bool bUnsupported = false;

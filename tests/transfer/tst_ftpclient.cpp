@@ -156,6 +156,8 @@ private slots:
             QVERIFY(WriteFile(server.FilePath("small.txt"), "hello"));
             QVERIFY(WriteFile(server.FilePath("with space #1.bin"), PatternBytes(5000)));
             QVERIFY(WriteFile(server.FilePath("empty"), ""));
+            // Another upload's temporary is not listed.
+            QVERIFY(WriteFile(server.FilePath(".mossvale-0123456789abcdef.part"), "part"));
             QVERIFY(QDir(server.Root()).mkdir("folder"));
             QFile touched(server.FilePath("small.txt"));
             QVERIFY(touched.open(QIODevice::ReadWrite));
