@@ -4,9 +4,11 @@
 #include "CurlHandle.h"
 #include "FtpListParser.h"
 #include "InternetSession.h"
+#include "ServerRefusals.h"
 
 #include <QtGlobal>
 
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -14,26 +16,31 @@
 #include <ctime>
 #include <mutex>
 #include <random>
-#include <set>
 
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-// What the server answered last, from the reply lines libcurl hands to the header callback.
+// What the server answered last, from the reply lines libcurl hands to the header callback,
+// and what libcurl made of the request (a CURLcode).
 struct CFtpConnection::Reply {
     std::string strLastLine;
+    int nResult = CURLE_OK;
+
+    int Code() const
+    {
+        return strLastLine.size() >= 3 && std::isdigit(static_cast<unsigned char>(strLastLine[0]))
+                   ? std::atoi(strLastLine.substr(0, 3).c_str())
+                   : 0;
+    }
 };
 
 namespace {
 
 // How long a pooled connection may have been idle and still be used without a check.
 constexpr auto kFreshIdle = std::chrono::seconds(2);
-
-// Servers that answered MLSD with "not implemented": they are listed with LIST at once.
-std::mutex g_noMlsdLock;
-std::set<std::string> g_noMlsdServers;
 
 size_t OnReplyLine(char* pData, size_t nSize, size_t nCount, void* pUser)
 {
@@ -71,21 +78,39 @@ int OnProgress(void* pUser, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulT
 struct UploadSource {
     FILE* pFile;
     std::int64_t nSent;
+    bool bReadError;
 };
 
 size_t OnReadFile(char* pBuffer, size_t nSize, size_t nCount, void* pUser)
 {
     auto* pSource = static_cast<UploadSource*>(pUser);
     const size_t nRead = std::fread(pBuffer, 1, nSize * nCount, pSource->pFile);
-    if (nRead == 0 && std::ferror(pSource->pFile))
+    if (nRead == 0 && std::ferror(pSource->pFile)) {
+        pSource->bReadError = true;
         return CURL_READFUNC_ABORT;
+    }
     pSource->nSent += static_cast<std::int64_t>(nRead);
     return nRead;
 }
 
+struct DownloadTarget {
+    FILE* pFile;
+    int nErrno; // of the first failed write, 0 while none failed
+};
+
 size_t OnWriteFile(char* pData, size_t nSize, size_t nCount, void* pUser)
 {
-    return std::fwrite(pData, 1, nSize * nCount, static_cast<FILE*>(pUser));
+    auto* pTarget = static_cast<DownloadTarget*>(pUser);
+    const size_t nWritten = std::fwrite(pData, 1, nSize * nCount, pTarget->pFile);
+    if (nWritten != nSize * nCount && pTarget->nErrno == 0)
+        pTarget->nErrno = errno ? errno : EIO;
+    return nWritten;
+}
+
+// Sockets of ours must not leak into a program started meanwhile from another thread.
+curl_socket_t OnOpenSocket(void*, curlsocktype, curl_sockaddr* pAddress)
+{
+    return ::socket(pAddress->family, pAddress->socktype | SOCK_CLOEXEC, pAddress->protocol);
 }
 
 struct ListContext {
@@ -121,6 +146,15 @@ std::string FolderOf(const std::string& strPath)
     return slash == std::string::npos ? std::string("/") : strPath.substr(0, slash + 1);
 }
 
+// ".mossvale-" + 16 hex digits + ".part": the temporary an upload stores before its rename.
+bool IsUploadTemporary(const std::string& strName)
+{
+    static const std::string s_strPrefix = ".mossvale-";
+    return strName.size() == s_strPrefix.size() + 16 + 5 && strName.compare(0, s_strPrefix.size(), s_strPrefix) == 0 &&
+           strName.compare(strName.size() - 5, 5, ".part") == 0 &&
+           strName.find_first_not_of("0123456789abcdef", s_strPrefix.size()) == strName.size() - 5;
+}
+
 std::string RandomSuffix()
 {
     static std::mutex s_lock;
@@ -136,7 +170,7 @@ std::string RandomSuffix()
 // for every thread).
 mode_t CurrentUmask()
 {
-    FILE* pStatus = std::fopen("/proc/self/status", "r");
+    FILE* pStatus = std::fopen("/proc/self/status", "re");
     unsigned mask = 022;
     if (pStatus) {
         char szLine[256];
@@ -148,19 +182,100 @@ mode_t CurrentUmask()
     return static_cast<mode_t>(mask);
 }
 
-bool IsRegularFile(FILE* pFile)
+ETransferFailure LocalFailure(int nErrno)
 {
+    return nErrno == ENOSPC || nErrno == EDQUOT || nErrno == EFBIG ? FAILURE_DISK_FULL
+                                                                  : FAILURE_LOCAL_UNREADABLE;
+}
+
+// Opens a file to upload. Without O_NONBLOCK, opening a FIFO waits for a writer, for ever;
+// a device or a pipe could also feed the server for ever, so only regular files are read.
+FILE* OpenUpload(const std::string& strPath, std::int64_t& nSize, ETransferFailure& eFailure)
+{
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        eFailure = errno == ENXIO ? FAILURE_NOT_REGULAR_FILE : FAILURE_LOCAL_UNREADABLE;
+        return nullptr;
+    }
     struct stat info;
-    return fstat(fileno(pFile), &info) == 0 && S_ISREG(info.st_mode);
+    FILE* pFile = nullptr;
+    if (fstat(fd, &info) != 0)
+        eFailure = FAILURE_LOCAL_UNREADABLE;
+    else if (!S_ISREG(info.st_mode))
+        eFailure = FAILURE_NOT_REGULAR_FILE;
+    else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+             !(pFile = fdopen(fd, "rb")))
+        eFailure = FAILURE_LOCAL_UNREADABLE;
+    if (!pFile) {
+        ::close(fd);
+        return nullptr;
+    }
+    nSize = static_cast<std::int64_t>(info.st_size);
+    return pFile;
+}
+
+// What a failed request means for the user; the reply code tells a refusal from a break.
+ETransferFailure FailureOf(int nResult, int nReplyCode)
+{
+    switch (nResult) {
+    case CURLE_OK:
+        return FAILURE_NONE;
+    case CURLE_LOGIN_DENIED:
+        return FAILURE_LOGIN_REFUSED;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+        return FAILURE_NO_CONNECTION;
+    case CURLE_OPERATION_TIMEDOUT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+        return FAILURE_CONNECTION_BROKEN;
+    default:
+        break;
+    }
+    if (nReplyCode == 452 || nReplyCode == 552)
+        return FAILURE_DISK_FULL;
+    // 421 and 426: the server closed the connection or the transfer, a break, not a refusal.
+    if (nReplyCode >= 400 && nReplyCode != 421 && nReplyCode != 426)
+        return FAILURE_SERVER_REFUSED;
+    return FAILURE_CONNECTION_BROKEN;
+}
+
+// The new file takes the old one's mode, and its owner and group where this process may
+// give them; a file that is new gets the usual mode (mkstemp made it private meanwhile).
+void TakeModeOf(int fd, const std::string& strLocalPath)
+{
+    struct stat old;
+    if (::stat(strLocalPath.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) {
+        fchmod(fd, 0666 & ~CurrentUmask());
+        return;
+    }
+    if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+        // Not permitted: the file stays ours.
+    }
+    fchmod(fd, old.st_mode & 07777); // after fchown, which may clear the set-id bits
+}
+
+// Makes a rename in the folder survive a crash.
+void SyncFolder(const std::string& strFolder)
+{
+    const int fd = ::open(strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        ::close(fd);
+    }
 }
 
 } // namespace
 
 CFtpConnection::CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address,
                                std::string strKey, std::shared_ptr<CConnectionPool> pPool,
-                               std::string strUser, std::string strPassword)
+                               std::string strUser, std::string strPassword,
+                               std::shared_ptr<CServerRefusals> pRefusals)
     : m_pHandle(std::move(pHandle)), m_pEasy(m_pHandle->Easy()), m_address(address), m_strKey(std::move(strKey)), m_pPool(std::move(pPool)),
-      m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword))
+      m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword)),
+      m_pRefusals(std::move(pRefusals)), m_strAccount(address.BaseUrl() + '\n' + m_strUser)
 {
 }
 
@@ -187,7 +302,8 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
         return nullptr;
 
     auto* pConnection =
-        new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser, strPassword);
+        new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser, strPassword,
+                           pSession->Refusals());
     // A connection given back a moment ago is taken as it is: a backup connects once per
     // file, and if the server has dropped it meanwhile, libcurl notices at the next request
     // and logs in again by itself.
@@ -216,6 +332,7 @@ void CFtpConnection::PrepareRequest(const std::string& strUrl, Reply* pReply)
     curl_easy_setopt(m_pEasy, CURLOPT_USERNAME, m_strUser.c_str());
     curl_easy_setopt(m_pEasy, CURLOPT_PASSWORD, m_strPassword.c_str());
     curl_easy_setopt(m_pEasy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(m_pEasy, CURLOPT_OPENSOCKETFUNCTION, OnOpenSocket);
     curl_easy_setopt(m_pEasy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(m_pEasy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(timeouts.nConnectSeconds));
     curl_easy_setopt(m_pEasy, CURLOPT_SERVER_RESPONSE_TIMEOUT,
@@ -278,13 +395,19 @@ bool CFtpConnection::SetCurrentDirectory(const std::string& strFolder)
     return true;
 }
 
-CFtpConnection::ListResult CFtpConnection::List(const EntriesFn& onEntries)
+CFtpConnection::ListResult CFtpConnection::List(const EntriesFn& onEntriesAsked)
 {
-    bool bNoMlsd;
-    {
-        std::lock_guard<std::mutex> guard(g_noMlsdLock);
-        bNoMlsd = g_noMlsdServers.count(m_address.BaseUrl()) != 0;
-    }
+    // Our upload temporaries are no backups: they are neither shown nor counted.
+    std::vector<FtpFileInfo> kept;
+    const EntriesFn onEntries = [&](const std::vector<FtpFileInfo>& entries) {
+        kept.clear();
+        for (const FtpFileInfo& info : entries)
+            if (!IsUploadTemporary(info.strName))
+                kept.push_back(info);
+        if (!kept.empty())
+            onEntriesAsked(kept);
+    };
+    const bool bNoMlsd = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_MLSD) != 0;
     bool bEmpty = false;
     bool bUnsupported = false;
     if (!bNoMlsd) {
@@ -292,8 +415,7 @@ CFtpConnection::ListResult CFtpConnection::List(const EntriesFn& onEntries)
             return bEmpty ? ListResult::Empty : ListResult::Listed;
         if (!bUnsupported)
             return ListResult::Failed;
-        std::lock_guard<std::mutex> guard(g_noMlsdLock);
-        g_noMlsdServers.insert(m_address.BaseUrl());
+        m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_MLSD);
     }
     if (ListWith("LIST", onEntries, bEmpty, bUnsupported))
         return bEmpty ? ListResult::Empty : ListResult::Listed;
@@ -329,127 +451,203 @@ bool CFtpConnection::ListWith(const char* pszCommand, const EntriesFn& onEntries
     return false;
 }
 
-bool CFtpConnection::RunCommands(const std::vector<std::string>& commands)
+bool CFtpConnection::RunCommands(const std::vector<std::string>& commands, Reply* pReply)
 {
     curl_slist* pList = nullptr;
     for (const std::string& strCommand : commands)
         pList = curl_slist_append(pList, strCommand.c_str());
-    PrepareRequest(m_address.BaseUrl() + "/", nullptr);
+    PrepareRequest(m_address.BaseUrl() + "/", pReply);
     curl_easy_setopt(m_pEasy, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(m_pEasy, CURLOPT_QUOTE, pList);
     const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
     curl_slist_free_all(pList);
+    if (pReply)
+        pReply->nResult = result;
     return result == CURLE_OK;
 }
 
-bool CFtpConnection::Store(const std::string& strLocalPath, const std::string& strRemotePath,
-                           const char* pszSizeCheck, std::int64_t& nServerSize,
-                           std::int64_t& nSent, const ProgressFn& onProgress)
+int CFtpConnection::Store(FILE* pFile, std::int64_t nSize, const std::string& strRemotePath,
+                          bool bSizeCheck, Reply& reply, std::int64_t& nSent,
+                          const ProgressFn& onProgress)
 {
-    nServerSize = -1;
     nSent = 0;
-    FILE* pFile = std::fopen(strLocalPath.c_str(), "rb");
-    if (!pFile)
-        return false;
-    // A device or a pipe could feed the server for ever.
-    if (!IsRegularFile(pFile)) {
-        std::fclose(pFile);
-        return false;
-    }
-    struct stat info;
-    fstat(fileno(pFile), &info);
-
-    UploadSource source{pFile, 0};
-    ProgressContext progress{&onProgress, true, static_cast<std::int64_t>(info.st_size)};
-    Reply reply;
+    std::rewind(pFile);
+    UploadSource source{pFile, 0, false};
+    ProgressContext progress{&onProgress, true, nSize};
     curl_slist* pAfter = nullptr;
-    if (pszSizeCheck) // "*" keeps a refused SIZE from failing the transfer that went through
-        pAfter = curl_slist_append(pAfter, (std::string("*SIZE ") + pszSizeCheck).c_str());
+    if (bSizeCheck) // "*" keeps a refused SIZE from failing the transfer that went through
+        pAfter = curl_slist_append(pAfter, ("*SIZE " + strRemotePath).c_str());
 
     PrepareRequest(m_address.UrlOf(strRemotePath), &reply);
     curl_easy_setopt(m_pEasy, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(m_pEasy, CURLOPT_READFUNCTION, OnReadFile);
     curl_easy_setopt(m_pEasy, CURLOPT_READDATA, &source);
-    curl_easy_setopt(m_pEasy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+    curl_easy_setopt(m_pEasy, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(nSize));
     curl_easy_setopt(m_pEasy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, &progress);
     if (pAfter)
         curl_easy_setopt(m_pEasy, CURLOPT_POSTQUOTE, pAfter);
-    const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
+    reply.nResult = m_pHandle->Perform();
     curl_slist_free_all(pAfter);
-    std::fclose(pFile);
     nSent = source.nSent;
+    if (source.bReadError)
+        m_eLastFailure = FAILURE_LOCAL_UNREADABLE;
+    return reply.nResult;
+}
 
-    const std::string& strLast = reply.strLastLine;
-    if (pszSizeCheck && strLast.compare(0, 4, "213 ") == 0)
-        nServerSize = std::strtoll(strLast.c_str() + 4, nullptr, 10);
-    return result == CURLE_OK;
+bool CFtpConnection::Fail(ETransferFailure eFailure)
+{
+    m_eLastFailure = eFailure;
+    return false;
+}
+
+void CFtpConnection::RenewHandle()
+{
+    auto pHandle = std::make_unique<CCurlHandle>();
+    if (!pHandle->IsValid())
+        return;
+    m_pHandle = std::move(pHandle);
+    m_pEasy = m_pHandle->Easy();
+}
+
+bool CFtpConnection::Abandon(const std::string& strTemp, ETransferFailure eFailure)
+{
+    // A connection that broke or stalled is not trusted with the clean-up: a fresh one is.
+    if (eFailure == FAILURE_CONNECTION_BROKEN)
+        RenewHandle();
+    RunCommands({"*DELE " + strTemp}); // whatever part of it arrived
+    return Fail(eFailure);
+}
+
+// The SIZE answer after a store: the bytes match, they do not, or the server refuses SIZE
+// (noted, so it is not asked again). Any other answer proves nothing, so it fails the file.
+ETransferFailure CFtpConnection::CheckSize(bool bAsked, const Reply& reply, std::int64_t nSent)
+{
+    if (!bAsked)
+        return FAILURE_NONE;
+    const int nCode = reply.Code();
+    if (nCode == 213)
+        return std::strtoll(reply.strLastLine.c_str() + 4, nullptr, 10) == nSent
+                   ? FAILURE_NONE
+                   : FAILURE_SIZE_CHECK;
+    if (nCode >= 500) {
+        m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_SIZE);
+        return FAILURE_NONE;
+    }
+    return FAILURE_SERVER_REFUSED;
+}
+
+bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize,
+                                       const std::string& strTarget, const ProgressFn& onProgress)
+{
+    const std::string strTemp = FolderOf(strTarget) + ".mossvale-" + RandomSuffix() + ".part";
+    const bool bAskSize =
+        (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
+    Reply reply;
+    std::int64_t nSent = 0;
+    if (Store(pFile, nSize, strTemp, bAskSize, reply, nSent, onProgress) != CURLE_OK)
+        return Abandon(strTemp, m_eLastFailure != FAILURE_NONE
+                                    ? m_eLastFailure
+                                    : FailureOf(reply.nResult, reply.Code()));
+    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent);
+    if (eSize != FAILURE_NONE)
+        return Abandon(strTemp, eSize);
+
+    Reply rename;
+    if (RunCommands({"RNFR " + strTemp, "RNTO " + strTarget}, &rename))
+        return true;
+    // Only a definite refusal means the server cannot rename. A break or a time-out may
+    // have come at any point: the old copy stays and the file is failed.
+    if (rename.nResult != CURLE_QUOTE_ERROR || rename.Code() < 500)
+        return Abandon(strTemp, FailureOf(rename.nResult, rename.Code()));
+    m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_RENAME);
+    RunCommands({"*DELE " + strTemp});
+    return StoreDirectly(pFile, nSize, strTarget, onProgress);
+}
+
+bool CFtpConnection::StoreDirectly(FILE* pFile, std::int64_t nSize, const std::string& strTarget,
+                                   const ProgressFn& onProgress)
+{
+    const bool bAskSize =
+        (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
+    Reply reply;
+    std::int64_t nSent = 0;
+    if (Store(pFile, nSize, strTarget, bAskSize, reply, nSent, onProgress) != CURLE_OK)
+        return Fail(m_eLastFailure != FAILURE_NONE ? m_eLastFailure
+                                                   : FailureOf(reply.nResult, reply.Code()));
+    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent);
+    return eSize == FAILURE_NONE || Fail(eSize);
 }
 
 bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                              const ProgressFn& onProgress)
 {
+    m_eLastFailure = FAILURE_NONE;
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget) || strTarget.back() == '/')
-        return false;
-
-    const std::string strTemp = FolderOf(strTarget) + ".mossvale-" + RandomSuffix() + ".part";
-    std::int64_t nServerSize = -1;
-    std::int64_t nSent = 0;
-    if (!Store(strLocalPath, strTemp, strTemp.c_str(), nServerSize, nSent, onProgress)) {
-        RunCommands({"*DELE " + strTemp}); // whatever part of it arrived
-        return false;
-    }
-    if (nServerSize >= 0) {
-        if (nServerSize != nSent) {
-            RunCommands({"*DELE " + strTemp});
-            return false;
-        }
-        if (RunCommands({"RNFR " + strTemp, "RNTO " + strTarget}))
-            return true;
-    }
-    // SIZE or the rename was refused: this server only takes a file under its own name.
-    RunCommands({"*DELE " + strTemp});
-    return Store(strLocalPath, strTarget, nullptr, nServerSize, nSent, onProgress);
+        return Fail(FAILURE_SERVER_REFUSED);
+    std::int64_t nSize = 0;
+    ETransferFailure eOpen = FAILURE_NONE;
+    FILE* pFile = OpenUpload(strLocalPath, nSize, eOpen);
+    if (!pFile)
+        return Fail(eOpen);
+    const bool bNoRename =
+        (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_RENAME) != 0;
+    // A server that cannot rename only takes a file under its own name.
+    const bool bSent = bNoRename ? StoreDirectly(pFile, nSize, strTarget, onProgress)
+                                 : StoreViaTemporary(pFile, nSize, strTarget, onProgress);
+    std::fclose(pFile);
+    return bSent;
 }
 
 bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
                              const ProgressFn& onProgress)
 {
+    m_eLastFailure = FAILURE_NONE;
     const std::string strSource = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strSource) || strSource.back() == '/')
-        return false;
+        return Fail(FAILURE_SERVER_REFUSED);
 
     const auto slash = strLocalPath.rfind('/');
     const std::string strLocalDir = slash == std::string::npos ? "." : strLocalPath.substr(0, slash);
     std::string strTemp = (strLocalDir.empty() ? std::string() : strLocalDir) + "/.mossvale-XXXXXX";
-    const int fd = mkstemp(&strTemp[0]);
+    const int fd = mkostemp(&strTemp[0], O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return Fail(LocalFailure(errno));
     FILE* pFile = fdopen(fd, "wb");
     if (!pFile) {
         ::close(fd);
         ::unlink(strTemp.c_str());
-        return false;
+        return Fail(FAILURE_LOCAL_UNREADABLE);
     }
 
+    DownloadTarget target{pFile, 0};
+    Reply reply;
     ProgressContext progress{&onProgress, false, -1};
-    PrepareRequest(m_address.UrlOf(strSource), nullptr);
+    PrepareRequest(m_address.UrlOf(strSource), &reply);
     curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, OnWriteFile);
-    curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, pFile);
+    curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, &target);
     curl_easy_setopt(m_pEasy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, &progress);
     const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
 
-    // mkstemp makes the file private; a restored file gets the usual mode.
-    fchmod(fileno(pFile), 0666 & ~CurrentUmask());
-    const bool bWritten = std::fclose(pFile) == 0;
-    if (result == CURLE_OK && bWritten && std::rename(strTemp.c_str(), strLocalPath.c_str()) == 0)
+    TakeModeOf(fd, strLocalPath);
+    // On disk before the rename, or a crash could leave an empty file where the old one was.
+    if (result == CURLE_OK && (std::fflush(pFile) != 0 || fsync(fd) != 0))
+        target.nErrno = errno;
+    const bool bClosed = std::fclose(pFile) == 0;
+    if (result == CURLE_OK && target.nErrno == 0 && bClosed &&
+        std::rename(strTemp.c_str(), strLocalPath.c_str()) == 0) {
+        SyncFolder(strLocalDir.empty() ? "/" : strLocalDir);
         return true;
+    }
+    const int nErrno = target.nErrno ? target.nErrno : errno;
     ::unlink(strTemp.c_str());
-    return false;
+    if (result == CURLE_OK || result == CURLE_WRITE_ERROR)
+        return Fail(LocalFailure(nErrno));
+    return Fail(FailureOf(result, reply.Code()));
 }
 
 bool CFtpConnection::DeleteFile(const std::string& strRemotePath)

@@ -4,8 +4,10 @@
 // server has dropped in between is opened and logged in again by the next operation.
 #include "FtpAddress.h"
 #include "FtpFileInfo.h"
+#include "TransferFailure.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@
 class CConnectionPool;
 class CCurlHandle;
 class CInternetSession;
+class CServerRefusals;
 
 class CFtpConnection
 {
@@ -43,30 +46,43 @@ public:
 
     // Sends a local regular file. The server's copy of the target is replaced only once the
     // whole file has arrived: it goes to a temporary name in the same folder, its size is
-    // checked, then it is renamed over the target. Servers that refuse SIZE or the rename
-    // get the file stored directly under its name.
+    // checked, then it is renamed over the target. Only a server that refuses the rename
+    // outright (5xx) gets the file stored directly under its name; the session remembers that,
+    // so later files go there directly at once. A broken or stalled rename keeps the old copy.
+    // Servers that refuse SIZE get no size check beyond the transfer's own reply.
     bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                  const ProgressFn& onProgress = nullptr);
     // Fetches a remote file into a temporary file beside the local path and renames it
-    // over the local path once every byte has arrived; on failure the local file is as it was.
+    // over the local path once every byte has arrived and is on disk; on failure the local file
+    // is as it was. A replaced file keeps its mode (and owner and group where permitted).
     bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
                  const ProgressFn& onProgress = nullptr);
     bool DeleteFile(const std::string& strRemotePath);
 
+    // Why the last PutFile or GetFile failed; FAILURE_NONE after a success.
+    ETransferFailure LastFailure() const { return m_eLastFailure; }
+
 private:
     CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address, std::string strKey,
                    std::shared_ptr<CConnectionPool> pPool, std::string strUser,
-                   std::string strPassword);
+                   std::string strPassword, std::shared_ptr<CServerRefusals> pRefusals);
 
     struct Reply;
     void PrepareRequest(const std::string& strUrl, Reply* pReply);
     bool CheckLogin(bool bPooled);
     bool ListWith(const char* pszCommand, const EntriesFn& onEntries, bool& bEmpty,
                   bool& bUnsupported);
-    bool Store(const std::string& strLocalPath, const std::string& strRemotePath,
-               const char* pszSizeCheck, std::int64_t& nServerSize, std::int64_t& nSent,
-               const ProgressFn& onProgress);
-    bool RunCommands(const std::vector<std::string>& commands);
+    int Store(std::FILE* pFile, std::int64_t nSize, const std::string& strRemotePath,
+              bool bSizeCheck, Reply& reply, std::int64_t& nSent, const ProgressFn& onProgress);
+    bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const std::string& strTarget,
+                           const ProgressFn& onProgress);
+    bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const std::string& strTarget,
+                       const ProgressFn& onProgress);
+    ETransferFailure CheckSize(bool bAsked, const Reply& reply, std::int64_t nSent);
+    bool Abandon(const std::string& strTemp, ETransferFailure eFailure);
+    bool Fail(ETransferFailure eFailure);
+    void RenewHandle();
+    bool RunCommands(const std::vector<std::string>& commands, Reply* pReply = nullptr);
     std::string AbsolutePath(const std::string& strPath) const;
 
     std::unique_ptr<CCurlHandle> m_pHandle;
@@ -77,4 +93,7 @@ private:
     std::string m_strUser;
     std::string m_strPassword;
     std::string m_strCurrentDir = "/";
+    std::shared_ptr<CServerRefusals> m_pRefusals;
+    std::string m_strAccount; // server URL and user: the key of m_pRefusals
+    ETransferFailure m_eLastFailure = FAILURE_NONE;
 };

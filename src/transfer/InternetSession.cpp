@@ -2,6 +2,7 @@
 
 #include "ConnectionPool.h"
 #include "CurlHandle.h"
+#include "ServerRefusals.h"
 
 #include <atomic>
 #include <mutex>
@@ -29,7 +30,8 @@ CInternetSession::Timeouts CInternetSession::GetTimeouts()
 }
 
 CInternetSession::CInternetSession(const std::string& strAgent)
-    : m_strAgent(strAgent), m_pPool(std::make_shared<CConnectionPool>())
+    : m_strAgent(strAgent), m_pPool(std::make_shared<CConnectionPool>()),
+      m_pRefusals(std::make_shared<CServerRefusals>())
 {
     // libcurl's global set-up is not thread-safe; the first session is opened on the
     // window thread before any job can run. It is never undone: jobs may outlive sessions.

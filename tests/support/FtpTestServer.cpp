@@ -42,7 +42,8 @@ const QStringList& KnownFaults()
         QStringLiteral("drop-stor"),     QStringLiteral("stall-stor"),
         QStringLiteral("refuse-rename"), QStringLiteral("refuse-size"),
         QStringLiteral("no-mlsd"),       QStringLiteral("crafted-list"),
-        QStringLiteral("slow-login"),
+        QStringLiteral("slow-login"),    QStringLiteral("short-stor"),
+        QStringLiteral("drop-rnto"),
     };
     return s_faults;
 }
@@ -283,7 +284,7 @@ bool CFtpTestServer::StartPyftpdlib(const QStringList& faults, int nPort)
     QStringList arguments = {
         strScript,          QStringLiteral("--root"),     m_strRoot,     QStringLiteral("--user"),
         m_strUser,          QStringLiteral("--password"), m_strPassword, QStringLiteral("--port"),
-        QString::number(nPort)};
+        QString::number(nPort), QStringLiteral("--journal"), JournalPath()};
     for (const QString& strFault : faults)
         arguments << QStringLiteral("--fault") << strFault;
     StartProcess(QString::fromLatin1(PYTHON_BINARY), arguments);
@@ -532,4 +533,21 @@ std::vector<CFtpTestServer::CraftedEntry> CFtpTestServer::CraftedEntries()
 std::time_t CFtpTestServer::CraftedTime()
 {
     return 1614902400; // 2021-03-05 00:00:00 UTC
+}
+
+QString CFtpTestServer::JournalPath() const
+{
+    return m_pTempDir ? m_pTempDir->path() + QStringLiteral("/commands.log") : QString();
+}
+
+int CFtpTestServer::CommandCount(const QString& strVerb) const
+{
+    QFile journal(JournalPath());
+    if (!journal.open(QIODevice::ReadOnly))
+        return 0;
+    int nCount = 0;
+    const QByteArray verb = strVerb.toLatin1();
+    while (!journal.atEnd())
+        nCount += journal.readLine().trimmed() == verb;
+    return nCount;
 }

@@ -71,6 +71,9 @@ public:
     QByteArray ReadFile(const QString& name) const;
     // The server's own output so far, for a failing test's message.
     QString LogText() const;
+    // How often the pyftpdlib kind received a command (by its verb, "STOR") or accepted a
+    // login ("LOGIN"); 0 for vsftpd.
+    int CommandCount(const QString& strVerb) const;
 
     static bool CanRunVsftpd(); // binary present and running as root
     // tests/support: $MOSSVALE_TEST_SUPPORT_DIR when it holds ftpserver.py, else the source tree.
@@ -90,6 +93,7 @@ private:
     bool Fail(const QString& strError);
     void StartProcess(const QString& strProgram, const QStringList& arguments);
     bool ChownToAccount(const QString& strPath) const;
+    QString JournalPath() const;
 
     Kind m_kind = Pyftpdlib;
     std::unique_ptr<QTemporaryDir> m_pTempDir;

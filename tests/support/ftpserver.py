@@ -2,8 +2,11 @@
 """A pyftpdlib server on loopback for Mossvale's tests, with misbehaviours to order.
 
     ftpserver.py --root DIR [--user U] [--password P] [--port N] [--fault NAME]...
+                 [--journal FILE]
 
 Prints the listening port as its first line on stdout, then serves until killed.
+--journal appends one line per command received (its verb) and "LOGIN" per accepted login,
+so a test can count what a client sent.
 Both MLSD and LIST are served; passive data connections stay on 127.0.0.1.
 
 Faults (repeatable, combinable):
@@ -16,7 +19,10 @@ Faults (repeatable, combinable):
                  connection and answers 426. The partial file is left in place.
   stall-stor     an upload's first chunk is read and written, then the server stops reading and
                  never answers, so the client stalls (while sending, or waiting for the reply).
+  short-stor     an upload is answered 226, but the server keeps only the first half of it
+                 (rounded down); SIZE then tells the truth about what was kept.
   refuse-rename  RNFR and RNTO answer 550.
+  drop-rnto      RNTO closes the control connection without an answer.
   refuse-size    SIZE answers 550.
   no-mlsd        MLSD and MLST answer 500 and FEAT does not offer MLST.
   crafted-list   LIST and MLSD of "/" send the fixed listing below instead of the folder's.
@@ -60,7 +66,7 @@ from pyftpdlib.servers import FTPServer  # noqa: E402
 
 FAULTS = (
     "drop-retr", "stall-retr", "drop-stor", "stall-stor", "refuse-rename",
-    "refuse-size", "no-mlsd", "crafted-list", "slow-login",
+    "refuse-size", "no-mlsd", "crafted-list", "slow-login", "short-stor", "drop-rnto",
 )
 
 STALL_RETR_BYTES = 16 * 1024
@@ -182,6 +188,24 @@ class FaultyDTPHandler(DTPHandler):
 class FaultyHandler(FTPHandler):
     dtp_handler = FaultyDTPHandler
     faults = frozenset()
+    journal = None
+
+    def _note(self, text):
+        if self.journal:
+            with open(self.journal, "a") as journal:
+                journal.write(text + "\n")
+
+    def pre_process_command(self, line, cmd, arg):
+        self._note(cmd)
+        return super().pre_process_command(line, cmd, arg)
+
+    def on_login(self, username):
+        self._note("LOGIN")
+
+    def on_file_received(self, file):
+        # The 226 is already on its way; the SIZE that follows sees what was kept.
+        if "short-stor" in self.faults:
+            os.truncate(file, os.path.getsize(file) // 2)
 
     def handle(self):
         if "slow-login" in self.faults:
@@ -210,6 +234,9 @@ class FaultyHandler(FTPHandler):
         return super().ftp_RNFR(path)
 
     def ftp_RNTO(self, path):
+        if "drop-rnto" in self.faults:
+            self.close()
+            return None
         if "refuse-rename" in self.faults:
             self.respond("550 Rename refused.")
             return None
@@ -229,6 +256,7 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--fault", action="append", default=[], choices=FAULTS)
+    parser.add_argument("--journal")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
 
@@ -238,7 +266,8 @@ def main():
     authorizer.add_user(args.user, args.password, os.path.realpath(args.root), perm="elradfmwMT")
 
     faults = frozenset(args.fault)
-    attributes = {"authorizer": authorizer, "faults": faults, "banner": "Mossvale test server ready."}
+    attributes = {"authorizer": authorizer, "faults": faults, "journal": args.journal,
+                  "banner": "Mossvale test server ready."}
     if "no-mlsd" in faults:
         attributes["proto_cmds"] = {name: value for name, value in FTPHandler.proto_cmds.items()
                                     if name not in ("MLSD", "MLST")}

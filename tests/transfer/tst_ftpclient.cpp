@@ -14,6 +14,9 @@
 #include <map>
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct Listing {
@@ -153,6 +156,8 @@ private slots:
             QVERIFY(WriteFile(server.FilePath("small.txt"), "hello"));
             QVERIFY(WriteFile(server.FilePath("with space #1.bin"), PatternBytes(5000)));
             QVERIFY(WriteFile(server.FilePath("empty"), ""));
+            // Another upload's temporary is not listed.
+            QVERIFY(WriteFile(server.FilePath(".mossvale-0123456789abcdef.part"), "part"));
             QVERIFY(QDir(server.Root()).mkdir("folder"));
             QFile touched(server.FilePath("small.txt"));
             QVERIFY(touched.open(QIODevice::ReadWrite));
@@ -277,30 +282,135 @@ private slots:
         auto pConnection = Connect(server);
         QVERIFY(pConnection);
         QVERIFY(!pConnection->PutFile(Utf8(local.filePath("keep.bin")), "/keep.bin"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_CONNECTION_BROKEN));
         QCOMPARE(ReadFile(server.FilePath("keep.bin")), original);
         QTRY_COMPARE(Leftovers(server.Root()), QStringList());
     }
 
-    void refusedRenameOrSizeFallsBackToStoringDirectly_data()
+    void serverKeepingLessFailsTheUploadAndKeepsTheOldCopy()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::newRow("rename") << "refuse-rename";
-        QTest::newRow("size") << "refuse-size";
+        // 226 for every byte, but half of them kept: only the size check can tell.
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"short-stor"});
+        const QByteArray original = PatternBytes(5000, 1);
+        QVERIFY(WriteFile(server.FilePath("keep.bin"), original));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("keep.bin"), PatternBytes(9000, 2)));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("keep.bin")), "/keep.bin"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_SIZE_CHECK));
+        QCOMPARE(ReadFile(server.FilePath("keep.bin")), original);
+        QCOMPARE(Leftovers(server.Root()), QStringList());
+        QCOMPARE(server.CommandCount("STOR"), 1); // no second, unchecked try under the name
+        QCOMPARE(ListRoot(pConnection.get()).entries.size(), size_t(1));
     }
 
-    void refusedRenameOrSizeFallsBackToStoringDirectly()
+    void brokenRenameKeepsTheOldCopyAndIsNotTakenForARefusal()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"drop-rnto"});
+        const QByteArray original = PatternBytes(5000, 1);
+        QVERIFY(WriteFile(server.FilePath("keep.bin"), original));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("keep.bin"), PatternBytes(9000, 2)));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        for (int nTry = 1; nTry <= 2; ++nTry) {
+            QVERIFY(!pConnection->PutFile(Utf8(local.filePath("keep.bin")), "/keep.bin"));
+            QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_CONNECTION_BROKEN));
+            QCOMPARE(ReadFile(server.FilePath("keep.bin")), original);
+            // The temporary is removed over a fresh connection.
+            QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+            QCOMPARE(server.CommandCount("STOR"), nTry);
+        }
+        QCOMPARE(ListRoot(pConnection.get()).entries.size(), size_t(1));
+    }
+
+    void refusalsAreRememberedForTheSession_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("refused");
+        QTest::addColumn<int>("firstStores"); // STORs for the first file of a session
+        QTest::newRow("rename") << "refuse-rename" << "RNFR" << 2;
+        QTest::newRow("size") << "refuse-size" << "SIZE" << 1;
+    }
+
+    void refusalsAreRememberedForTheSession()
     {
         QFETCH(QString, fault);
+        QFETCH(QString, refused);
+        QFETCH(int, firstStores);
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {fault});
         QTemporaryDir local;
         const QByteArray data = PatternBytes(70000);
         QVERIFY(WriteFile(local.filePath("f.bin"), data));
-        auto pConnection = Connect(server);
-        QVERIFY(pConnection);
-        QVERIFY(pConnection->PutFile(Utf8(local.filePath("f.bin")), "/f.bin"));
+        auto upload = [&](const char* pszName) {
+            auto pConnection = Connect(server);
+            return pConnection && pConnection->PutFile(Utf8(local.filePath("f.bin")), pszName);
+        };
+        QVERIFY(upload("/f.bin"));
         QCOMPARE(ReadFile(server.FilePath("f.bin")), data);
         QCOMPARE(Leftovers(server.Root()), QStringList());
+        QCOMPARE(server.CommandCount("STOR"), firstStores);
+        QCOMPARE(server.CommandCount(refused), 1);
+
+        // The next file of the session is sent once, and the refused command not asked again.
+        QVERIFY(upload("/g.bin"));
+        QCOMPARE(ReadFile(server.FilePath("g.bin")), data);
+        QCOMPARE(server.CommandCount("STOR"), firstStores + 1);
+        QCOMPARE(server.CommandCount(refused), 1);
+
+        // A new session (a new login) does not inherit it: the server may have changed.
+        m_pSession = std::make_unique<CInternetSession>();
+        QVERIFY(upload("/h.bin"));
+        QCOMPARE(server.CommandCount(refused), 2);
+        QCOMPARE(Leftovers(server.Root()), QStringList());
+    }
+
+    void namedPipesAreRefusedWithoutWaiting()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        QTemporaryDir local;
+        QVERIFY(::mkfifo(QFile::encodeName(local.filePath("fifo")).constData(), 0600) == 0);
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        // Without a writer, a blocking open of the FIFO would never return.
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("fifo")), "/fifo"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_NOT_REGULAR_FILE));
+        QVERIFY(!pConnection->PutFile(Utf8(local.path()), "/folder"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_NOT_REGULAR_FILE));
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("missing")), "/missing"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_LOCAL_UNREADABLE));
+        QCOMPARE(server.CommandCount("STOR"), 0);
+    }
+
+    void restoreKeepsTheModeOfTheFileItReplaces()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        QVERIFY(WriteFile(server.FilePath("secret.txt"), "new"));
+        QTemporaryDir local;
+        const QByteArray strOld = QFile::encodeName(local.filePath("secret.txt"));
+        QVERIFY(WriteFile(local.filePath("secret.txt"), "old"));
+        QVERIFY(::chmod(strOld.constData(), 0600) == 0);
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QVERIFY(pConnection->GetFile("/secret.txt", Utf8(local.filePath("secret.txt"))));
+        QCOMPARE(ReadFile(local.filePath("secret.txt")), QByteArray("new"));
+        struct stat info;
+        QVERIFY(::stat(strOld.constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(0600));
+
+        // A file that is new gets the usual mode.
+        const mode_t nMask = ::umask(022);
+        ::umask(nMask);
+        QVERIFY(pConnection->GetFile("/secret.txt", Utf8(local.filePath("fresh.txt"))));
+        QVERIFY(::stat(QFile::encodeName(local.filePath("fresh.txt")).constData(), &info) == 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(0666 & ~nMask));
+        QCOMPARE(Leftovers(local.path()), QStringList());
     }
 
     void brokenDownloadKeepsTheLocalFile_data()
@@ -338,7 +448,10 @@ private slots:
         auto pConnection = Connect(server);
         QVERIFY(pConnection);
         QVERIFY(!pConnection->PutFile(Utf8(local.filePath("s.bin")), "/s.bin"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_CONNECTION_BROKEN));
         QVERIFY(!QFile::exists(server.FilePath("s.bin")));
+        // The stalled connection cannot delete the temporary; a fresh one does.
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
     }
 
     void pooledConnectionsAreReusedAndReplacedWhenStale()
@@ -351,6 +464,7 @@ private slots:
             QCOMPARE(int(ListRoot(pConnection.get()).result),
                      int(CFtpConnection::ListResult::Empty));
         }
+        QCOMPARE(server.CommandCount("LOGIN"), 1); // the later jobs took the pooled connection
         // The server goes away and comes back: the pooled connection is dead, and the next
         // connect must log in anew without the caller noticing.
         const int nPort = server.Port();

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Report {
@@ -392,6 +394,23 @@ private slots:
         for (const RemoteEntry& entry : m_pRemote->m_entries)
             bSawHuge |= QByteArray(entry.szSize) == "4194306KB";
         QVERIFY(bSawHuge);
+    }
+
+    void aFileReplacedByAPipeFailsAtOnceAndLaterJobsRun()
+    {
+        // The file was ticked as a regular file; by the time the backup reaches it, it is a
+        // FIFO. A blocking open would hold this job, and through the barrier every later one.
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("b.txt"), "beta"));
+        QVERIFY(::mkfifo(QFile::encodeName(local.filePath("a.txt")).constData(), 0600) == 0);
+        Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"a.txt"}));
+        QCOMPARE(m_pCommand->m_reports.back().wParam, TRANSFER_FAILED);
+        Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"b.txt"}));
+        QCOMPARE(m_pCommand->m_reports.back().wParam, TRANSFER_SUCCEEDED);
+        QCOMPARE(ReadFile(server.FilePath("b.txt")), QByteArray("beta"));
+        QVERIFY(!QFile::exists(server.FilePath("a.txt")));
     }
 };
 

@@ -1,0 +1,21 @@
+#pragma once
+// What each server and account has refused once (MLSD, SIZE, the rename), so that later
+// connections of the session go the way that works at once instead of finding out again
+// with every file. Shared by a session and its connections; safe between threads.
+#include <map>
+#include <mutex>
+#include <string>
+
+class CServerRefusals
+{
+public:
+    enum : unsigned { REFUSES_MLSD = 1, REFUSES_SIZE = 2, REFUSES_RENAME = 4 };
+
+    // The REFUSES_ bits noted for the account ("server URL\nuser").
+    unsigned Of(const std::string& strAccount) const;
+    void Note(const std::string& strAccount, unsigned nRefusal);
+
+private:
+    mutable std::mutex m_lock;
+    std::map<std::string, unsigned> m_refusals;
+};
