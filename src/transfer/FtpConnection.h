@@ -4,6 +4,7 @@
 // server has dropped in between is opened and logged in again by the next operation.
 #include "FtpAddress.h"
 #include "FtpFileInfo.h"
+#include "TransferFailure.h"
 
 #include <cstdint>
 #include <functional>
@@ -24,10 +25,12 @@ public:
 
     // Connects and logs in at once, reusing an idle logged-in connection of the same
     // account when the session has one. Null when the server cannot be reached, refuses
-    // the login, does not answer in time, or a text holds CR, LF or NUL.
+    // the login, does not answer in time, or a text holds CR, LF or NUL; pFailure, when
+    // given, then tells which (FAILURE_LOGIN_REFUSED or FAILURE_NO_CONNECTION).
     static CFtpConnection* Connect(CInternetSession* pSession, const std::string& strServer,
                                    int nPort, const std::string& strUser,
-                                   const std::string& strPassword);
+                                   const std::string& strPassword,
+                                   ETransferFailure* pFailure = nullptr);
     // Gives the connection back to the session for the next job of the same account.
     ~CFtpConnection();
     CFtpConnection(const CFtpConnection&) = delete;
@@ -53,6 +56,9 @@ public:
                  const ProgressFn& onProgress = nullptr);
     bool DeleteFile(const std::string& strRemotePath);
 
+    // Why the last operation that failed did so.
+    ETransferFailure LastFailure() const { return m_eLastFailure; }
+
 private:
     CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address, std::string strKey,
                    std::shared_ptr<CConnectionPool> pPool, std::string strUser,
@@ -77,4 +83,5 @@ private:
     std::string m_strUser;
     std::string m_strPassword;
     std::string m_strCurrentDir = "/";
+    ETransferFailure m_eLastFailure = FAILURE_NONE;
 };
