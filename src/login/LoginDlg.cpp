@@ -1,6 +1,7 @@
 #include "LoginDlg.h"
 
 #include "platform/DialogUnits.h"
+#include "transfer/FailureText.h"
 #include "transfer/InternetSession.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
@@ -201,14 +202,19 @@ void CLoginDlg::OnLogin()
     }
 
     bool bConnected = false;
+    ETransferFailure eFailure = FAILURE_NONE;
     {
         // Connects in its constructor; destroying it hands the proven connection back to
         // the session, where the first listing picks it up.
         CMyThread check(nullptr, Utf8(m_strServer), Utf8(m_strUserName), Utf8(m_strPassword),
                         kFtpPort, " ", true, 0);
         bConnected = check.m_hConnect != nullptr;
+        eFailure = check.m_eConnectFailure;
     }
 
+    // The status line only says that it failed; its tooltip says why (a wrong user name or
+    // password, or a server that cannot be reached).
+    m_staticStatus->setToolTip(QString::fromUtf8(FailureText(eFailure)));
     if (!bConnected) {
         SetStatus(QStringLiteral("连接失败"));
         return;

@@ -1,11 +1,30 @@
 #include "CurlHandle.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 // The longest the driver waits without asking libcurl for progress; libcurl's own timeouts
 // still decide when a request has failed.
 constexpr int kMaxPollMs = 5;
+
+curl_socket_t OnOpenSocket(void* pUser, curlsocktype /*purpose*/, curl_sockaddr* pAddress)
+{
+    // Close-on-exec: a program started from here must not inherit the server connections.
+    const int nSocket =
+        ::socket(pAddress->family, pAddress->socktype | SOCK_CLOEXEC, pAddress->protocol);
+    if (nSocket < 0)
+        return CURL_SOCKET_BAD;
+    static_cast<std::set<int>*>(pUser)->insert(nSocket);
+    return nSocket;
+}
+
+int OnCloseSocket(void* pUser, curl_socket_t nSocket)
+{
+    static_cast<std::set<int>*>(pUser)->erase(nSocket);
+    return ::close(nSocket);
+}
 } // namespace
 
 CCurlHandle::CCurlHandle() : m_pEasy(curl_easy_init()), m_pMulti(curl_multi_init())
@@ -14,6 +33,9 @@ CCurlHandle::CCurlHandle() : m_pEasy(curl_easy_init()), m_pMulti(curl_multi_init
 
 CCurlHandle::~CCurlHandle()
 {
+    // A socket shut down here fails libcurl's QUIT at once instead of waiting for a reply.
+    for (int nSocket : m_sockets)
+        ::shutdown(nSocket, SHUT_RDWR);
     // The easy handle goes first; the multi handle then closes the connection it kept.
     if (m_pEasy)
         curl_easy_cleanup(m_pEasy);
@@ -23,6 +45,12 @@ CCurlHandle::~CCurlHandle()
 
 int CCurlHandle::Perform()
 {
+    // Set for every request, as callers reset the handle's options between requests; a
+    // connection keeps the close callback it was opened with.
+    curl_easy_setopt(m_pEasy, CURLOPT_OPENSOCKETFUNCTION, OnOpenSocket);
+    curl_easy_setopt(m_pEasy, CURLOPT_OPENSOCKETDATA, &m_sockets);
+    curl_easy_setopt(m_pEasy, CURLOPT_CLOSESOCKETFUNCTION, OnCloseSocket);
+    curl_easy_setopt(m_pEasy, CURLOPT_CLOSESOCKETDATA, &m_sockets);
     if (curl_multi_add_handle(m_pMulti, m_pEasy) != CURLM_OK)
         return CURLE_FAILED_INIT;
     CURLcode result = CURLE_OK;

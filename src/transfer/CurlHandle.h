@@ -3,6 +3,13 @@
 // connection. Requests run through the multi interface with a short poll: libcurl 7.88's
 // easy interface at times sits a full second before opening a data connection on a reused
 // control connection, which a backup of many small files would pay for every file.
+//
+// Freeing the handle closes its connection without a QUIT: libcurl would wait for the reply
+// for as long as the server's stall time-out, and a pooled connection is often freed on the
+// window thread (the session closing, a stale handle dropped inside a connect), where a
+// silent server would freeze the window for a minute per connection.
+#include <set>
+
 typedef void CURL;
 typedef void CURLM;
 
@@ -23,4 +30,5 @@ public:
 private:
     CURL* m_pEasy;
     CURLM* m_pMulti;
+    std::set<int> m_sockets; // what libcurl opened through this handle and has not closed
 };

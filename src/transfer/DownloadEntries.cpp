@@ -13,7 +13,7 @@ unsigned CMyThread::DownloadEntries(JobRequest* pRequest)
         pRequest, true,
         [this, &bFirstFile](const JobItem& item, const std::string& strLocal,
                             const std::string& strRemote) {
-            CProgressReporter progress;
+            CProgressReporter progress(m_nJobId);
             if (!IsSafeRemoteName(item.szName) ||
                 !m_hConnect->GetFile(strRemote, strLocal, std::ref(progress)))
                 return false;
@@ -21,14 +21,15 @@ unsigned CMyThread::DownloadEntries(JobRequest* pRequest)
             // now, before this job waits for others at the barrier.
             if (bFirstFile) {
                 bFirstFile = false;
-                PostMessage(g_pCommandView.load(), WM_TRANSFER_DONE, TRANSFER_SUCCEEDED,
-                            TRANSFER_DOWNLOAD);
+                PostMessage(g_pCommandView.load(), WM_TRANSFER_DONE,
+                            TransferDoneParam(true, FAILURE_NONE, m_nJobId), TRANSFER_DOWNLOAD);
             }
             return true;
         });
     // A restore that failed says so at once, or its wait dialog would spin for ever.
     if (bFirstFile && (result.bFailed || (!result.bConnected && m_nItemCount > 0)))
-        PostMessage(g_pCommandView.load(), WM_TRANSFER_DONE, TRANSFER_FAILED, TRANSFER_DOWNLOAD);
+        PostMessage(g_pCommandView.load(), WM_TRANSFER_DONE,
+                    TransferDoneParam(false, result.eFailure, m_nJobId), TRANSFER_DOWNLOAD);
     PassEndBarrier();
     Release(pRequest);
     return 0;

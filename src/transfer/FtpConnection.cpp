@@ -281,12 +281,19 @@ CFtpConnection::CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpA
 
 CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::string& strServer,
                                         int nPort, const std::string& strUser,
-                                        const std::string& strPassword)
+                                        const std::string& strPassword, ETransferFailure* pFailure)
 {
+    ETransferFailure eIgnored;
+    ETransferFailure& eFailure = pFailure ? *pFailure : eIgnored;
+    eFailure = FAILURE_NO_CONNECTION;
     CFtpAddress address;
-    if (!pSession || !address.Parse(strServer, nPort) || !CFtpAddress::IsSafeText(strUser) ||
-        !CFtpAddress::IsSafeText(strPassword))
+    if (!pSession || !address.Parse(strServer, nPort))
         return nullptr;
+    // A user name or password that could smuggle in a command is never sent: no login.
+    if (!CFtpAddress::IsSafeText(strUser) || !CFtpAddress::IsSafeText(strPassword)) {
+        eFailure = FAILURE_LOGIN_REFUSED;
+        return nullptr;
+    }
 
     // The key holds the password, so a pooled connection is never handed to a login that
     // has not been proven with the same credentials.
@@ -307,9 +314,11 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
     // A connection given back a moment ago is taken as it is: a backup connects once per
     // file, and if the server has dropped it meanwhile, libcurl notices at the next request
     // and logs in again by itself.
+    eFailure = FAILURE_NONE;
     if (bPooled && idleFor < kFreshIdle)
         return pConnection;
     if (!pConnection->CheckLogin(bPooled)) {
+        eFailure = pConnection->m_eLastFailure;
         pConnection->m_pPool.reset(); // a failed login is not worth keeping
         delete pConnection;
         return nullptr;
@@ -371,9 +380,12 @@ bool CFtpConnection::CheckLogin(bool bPooled)
         curl_slist_free_all(pNoop);
         if (result == CURLE_OK)
             return true;
-        if (result == CURLE_LOGIN_DENIED)
+        if (result == CURLE_LOGIN_DENIED) {
+            m_eLastFailure = FAILURE_LOGIN_REFUSED;
             return false;
+        }
     }
+    m_eLastFailure = FAILURE_NO_CONNECTION;
     return false;
 }
 

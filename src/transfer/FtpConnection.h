@@ -27,10 +27,12 @@ public:
 
     // Connects and logs in at once, reusing an idle logged-in connection of the same
     // account when the session has one. Null when the server cannot be reached, refuses
-    // the login, does not answer in time, or a text holds CR, LF or NUL.
+    // the login, does not answer in time, or a text holds CR, LF or NUL; pFailure, when
+    // given, then tells which (FAILURE_LOGIN_REFUSED or FAILURE_NO_CONNECTION).
     static CFtpConnection* Connect(CInternetSession* pSession, const std::string& strServer,
                                    int nPort, const std::string& strUser,
-                                   const std::string& strPassword);
+                                   const std::string& strPassword,
+                                   ETransferFailure* pFailure = nullptr);
     // Gives the connection back to the session for the next job of the same account.
     ~CFtpConnection();
     CFtpConnection(const CFtpConnection&) = delete;
@@ -59,7 +61,7 @@ public:
                  const ProgressFn& onProgress = nullptr);
     bool DeleteFile(const std::string& strRemotePath);
 
-    // Why the last PutFile or GetFile failed; FAILURE_NONE after a success.
+    // Why the last operation that failed did so.
     ETransferFailure LastFailure() const { return m_eLastFailure; }
 
 private:

@@ -17,9 +17,13 @@
 //                            -> remote list view
 //
 // Extensions of ours (on the numbers the table above leaves free, or on values it never read):
-// - WM_TRANSFER_DONE wParam: 1 = the job succeeded, 2 = it failed. Both are non-zero, so a
-//   receiver that only asks "did a job end" still sees every report. The upload reports
-//   either; a download that failed reports (2, 2) instead of staying silent.
+// - WM_TRANSFER_DONE wParam: bits 0-1 the outcome, 1 = the job succeeded, 2 = it failed; bits
+//   2-7 why it failed (ETransferFailure, 0 when unknown); bits 8-23 the job's id
+//   (CMyThread::m_nJobId), so a launcher with two jobs of a kind running knows whose report it
+//   is. The outcome is never 0, so a receiver that only asks "did a job end" still sees every
+//   report. The upload reports either; a download that failed reports failure instead of
+//   staying silent. TransferDoneParam() builds it; TransferOutcome(), TransferFailureOf() and
+//   TransferJobOf() read it.
 // - WM_REMOTE_DELETED: wParam = RemoteNameKey() of the file's name, so the list can find the
 //   row of that name whatever is selected; lParam = 1 deleted, 2 the delete failed.
 // - 112 WM_ADD_REMOTE_ITEMS (sent): wParam = const RemoteEntryBatch*, valid during the call,
@@ -30,8 +34,11 @@
 // - 116 WM_REMOTE_FOLDER_EMPTY (sent to the remote list view): wParam = the listing's tag,
 //   lParam = const char* message text. The window thread shows the message box; the listing
 //   goes on once the user has closed it.
-// - 114 WM_TRANSFER_PROGRESS (posted to the command view): wParam = bytes of the current file
-//   done, lParam = its size in bytes (-1 when unknown); at most about ten a second per job.
+// - 114 WM_TRANSFER_PROGRESS (posted to the command view): wParam = bits 0-47 bytes of the
+//   current file done, bits 48-63 the job's id (TransferProgressParam(), ProgressBytes(),
+//   ProgressJobOf()); lParam = its size in bytes (-1 when unknown); at most about ten a second
+//   per job.
+#include "TransferFailure.h"
 #include "platform/WinTypes.h"
 
 constexpr UINT WM_LOGIN_RESULT = 110;
@@ -49,6 +56,42 @@ constexpr WPARAM TRANSFER_SUCCEEDED = 1;
 constexpr WPARAM TRANSFER_FAILED = 2;
 constexpr LPARAM TRANSFER_UPLOAD = 1;
 constexpr LPARAM TRANSFER_DOWNLOAD = 2;
+
+// Job ids travel in 16 bits; 0 is a report that names no job.
+constexpr unsigned TRANSFER_JOB_MASK = 0xFFFF;
+
+constexpr WPARAM TransferDoneParam(bool bSucceeded, ETransferFailure eFailure, unsigned nJobId)
+{
+    return (bSucceeded ? TRANSFER_SUCCEEDED : TRANSFER_FAILED) |
+           (static_cast<WPARAM>(eFailure & 0x3F) << 2) |
+           (static_cast<WPARAM>(nJobId & TRANSFER_JOB_MASK) << 8);
+}
+constexpr WPARAM TransferOutcome(WPARAM wParam) { return wParam & 0x3; }
+constexpr ETransferFailure TransferFailureOf(WPARAM wParam)
+{
+    return static_cast<ETransferFailure>((wParam >> 2) & 0x3F);
+}
+constexpr unsigned TransferJobOf(WPARAM wParam)
+{
+    return static_cast<unsigned>(wParam >> 8) & TRANSFER_JOB_MASK;
+}
+
+constexpr int kProgressByteBits = 48;
+static_assert(sizeof(WPARAM) >= 8, "progress packs bytes and a job id into one wParam");
+constexpr WPARAM TransferProgressParam(std::int64_t nDone, unsigned nJobId)
+{
+    constexpr WPARAM nByteMask = (WPARAM(1) << kProgressByteBits) - 1;
+    return (static_cast<WPARAM>(nDone < 0 ? 0 : nDone) & nByteMask) |
+           (static_cast<WPARAM>(nJobId & TRANSFER_JOB_MASK) << kProgressByteBits);
+}
+constexpr std::int64_t ProgressBytes(WPARAM wParam)
+{
+    return static_cast<std::int64_t>(wParam & ((WPARAM(1) << kProgressByteBits) - 1));
+}
+constexpr unsigned ProgressJobOf(WPARAM wParam)
+{
+    return static_cast<unsigned>(wParam >> kProgressByteBits) & TRANSFER_JOB_MASK;
+}
 
 // WM_REMOTE_DELETED lParam.
 constexpr LPARAM DELETE_SUCCEEDED = 1;

@@ -19,7 +19,7 @@ CMyThread::CMyThread(const char* pszLocalDir, const std::string& strServer,
     m_strRemoteDir = strRemoteDir;
     m_nItemCount = nItemCount;
     m_hConnect = CFtpConnection::Connect(g_hInternet, m_strServer, static_cast<unsigned short>(nPort),
-                                         m_strUserName, m_strPassword);
+                                         m_strUserName, m_strPassword, &m_eConnectFailure);
 }
 
 CMyThread::~CMyThread()
@@ -44,6 +44,7 @@ CMyThread::LoopResult CMyThread::RunEntryLoop(const JobRequest* pRequest, bool b
                                                const EntryStep& step)
 {
     LoopResult result;
+    result.eFailure = m_eConnectFailure;
     if (!m_hConnect)
         return result;
     result.bConnected = true;
@@ -60,6 +61,7 @@ CMyThread::LoopResult CMyThread::RunEntryLoop(const JobRequest* pRequest, bool b
             continue;
         if (!step(item, strLocal, strRemote)) {
             result.bFailed = true;
+            result.eFailure = m_hConnect->LastFailure();
             break;
         }
     }

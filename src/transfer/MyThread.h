@@ -8,6 +8,7 @@
 // g_nPendingJobs when its items are done and waits until the count has read 0, so running
 // entry jobs finish together. The listing job takes no part in the count.
 #include "JobRecords.h"
+#include "TransferFailure.h"
 
 #include <functional>
 #include <string>
@@ -43,6 +44,11 @@ public:
     // Set by a listing's launcher and echoed in the listing's reports, so a list that was
     // refreshed again can tell the entries of a superseded listing from the current ones.
     unsigned m_nListingTag = 0;
+    // Set by an entry job's launcher and echoed in its WM_TRANSFER_DONE and
+    // WM_TRANSFER_PROGRESS, so reports of overlapping jobs are told apart (0: none).
+    unsigned m_nJobId = 0;
+    // Why the connect failed; FAILURE_NONE while connected or never asked to connect.
+    ETransferFailure m_eConnectFailure = FAILURE_NONE;
 
     // "folder/name", with a separator only where the folder does not end in one.
     static std::string JoinPath(const std::string& strFolder, const std::string& strName);
@@ -55,6 +61,7 @@ private:
     struct LoopResult {
         bool bConnected = false;
         bool bFailed = false; // a step failed and ended the loop
+        ETransferFailure eFailure = FAILURE_NONE; // why it failed or could not connect
     };
     // One item's work: its local path (empty for delete) and remote path. True on success.
     using EntryStep = std::function<bool(const JobItem& item, const std::string& strLocal,

@@ -13,6 +13,6 @@ void CProgressReporter::operator()(std::int64_t nDone, std::int64_t nTotal)
     m_bPosted = true;
     m_lastPost = now;
     m_nLastDone = nDone;
-    PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS, static_cast<WPARAM>(nDone),
+    PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS, TransferProgressParam(nDone, m_nJobId),
                 static_cast<LPARAM>(nTotal));
 }

@@ -7,9 +7,11 @@
 class CProgressReporter
 {
 public:
+    explicit CProgressReporter(unsigned nJobId) : m_nJobId(nJobId) {}
     void operator()(std::int64_t nDone, std::int64_t nTotal);
 
 private:
+    unsigned m_nJobId; // echoed in every report
     std::chrono::steady_clock::time_point m_lastPost{};
     bool m_bPosted = false;
     std::int64_t m_nLastDone = -1;

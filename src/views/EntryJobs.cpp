@@ -1,7 +1,19 @@
 #include "EntryJobs.h"
 
+#include "transfer/Messages.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
+
+namespace {
+// Ids of entry jobs, 1 to TRANSFER_JOB_MASK and round again; only launchers on the window
+// thread take them.
+unsigned NextJobId()
+{
+    static unsigned s_nLast = 0;
+    s_nLast = s_nLast % TRANSFER_JOB_MASK + 1;
+    return s_nLast;
+}
+} // namespace
 
 JobRequest* NewEntryRequest(const QByteArray& strLocalDir, const QByteArray& strName)
 {
@@ -11,6 +23,7 @@ JobRequest* NewEntryRequest(const QByteArray& strLocalDir, const QByteArray& str
     item.bFolder = 0;
     auto* pJob = new CMyThread(strLocalDir.isEmpty() ? nullptr : strLocalDir.constData(),
                                g_strServer, g_strUserName, g_strPassword, 21, "/", true, 1);
+    pJob->m_nJobId = NextJobId();
     return new JobRequest{new JobItem[1]{item}, pJob};
 }
 

@@ -10,7 +10,8 @@
 
 // A request for one item named strName (bytes as the server knows them) in the root "/",
 // with a connected (or failed) job of the logged-in account. Null, and nothing connected,
-// when the name does not fit a JobItem: a shortened name would name another file.
+// when the name does not fit a JobItem: a shortened name would name another file. The job
+// gets an id of its own (m_nJobId) that its reports echo.
 JobRequest* NewEntryRequest(const QByteArray& strLocalDir, const QByteArray& strName);
 
 // Starts the request's job; null, with the request freed and the count untouched, when the

@@ -3,6 +3,7 @@
 #include "EntryJobs.h"
 #include "RightView.h"
 #include "platform/DialogUnits.h"
+#include "transfer/FailureText.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
@@ -69,6 +70,14 @@ QIcon ResourceIcon(const QString& strPath, QStyle::StandardPixmap fallback, cons
 CBackupList* BackupList()
 {
     return g_pLeftView ? &g_pLeftView->m_treeCtrl.m_backupList : nullptr;
+}
+
+// A failed file as its failure message names it: the name, then why, when that is known.
+QString WithReason(const QString& strName, ETransferFailure eFailure)
+{
+    const QString strReason = QString::fromUtf8(FailureText(eFailure));
+    return strReason.isEmpty() ? strName : strName + QString::fromUtf8("（") + strReason +
+                                               QString::fromUtf8("）");
 }
 
 } // namespace
@@ -165,6 +174,13 @@ void CMossvaleView::ContinueBackupQueue()
     EndBackup();
 }
 
+void CMossvaleView::FailQueuedBackups(ETransferFailure eFailure)
+{
+    CBackupList* pList = BackupList();
+    while (pList && !pList->IsEmpty())
+        m_failedBackups.append(WithReason(pList->RemoveTail(), eFailure));
+}
+
 void CMossvaleView::EndBackup()
 {
     m_dlgWait.Close();
@@ -194,17 +210,17 @@ bool CMossvaleView::StartBackup(QString strPath)
         NewEntryRequest(QFile::encodeName(strPath.left(nSlash + 1)), QFile::encodeName(strName));
     if (!pRequest)
         return false;
+    const unsigned nJobId = pRequest->pJob->m_nJobId; // the job is the worker's once it runs
     EndPrevious(m_pBackupThread);
     m_pBackupThread =
         StartEntryJob(UploadThreadProc, pRequest, THREAD_PRIORITY_BELOW_NORMAL, false);
     if (!m_pBackupThread)
         return false;
 
-    m_uploadsRunning.append(strPath);
+    m_uploadsRunning.append({nJobId, strPath});
     ++m_nBackupStarted;
     const CBackupList* pList = BackupList();
-    m_dlgWait.SetProgressFile(strName, m_nBackupStarted,
-                              m_nBackupStarted + (pList ? pList->GetCount() : 0));
+    ShowJob(nJobId, strName, m_nBackupStarted, m_nBackupStarted + (pList ? pList->GetCount() : 0));
     return true;
 }
 
@@ -221,33 +237,51 @@ void CMossvaleView::OnButtonRestore()
     JobRequest* pRequest = NewEntryRequest(QFile::encodeName(strFolder), name);
     if (!pRequest)
         return RestoreFailed(strLabel);
+    const unsigned nJobId = pRequest->pJob->m_nJobId;
     EndPrevious(m_pRestoreThread);
     m_pRestoreThread =
         StartEntryJob(DownloadThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL, false);
     if (!m_pRestoreThread)
         return RestoreFailed(strLabel);
-    m_downloadsRunning.append(strLabel);
-    m_dlgWait.SetProgressFile(strLabel, 0, 0);
+    m_downloadsRunning.append({nJobId, strLabel});
+    ShowJob(nJobId, strLabel, 0, 0);
+}
+
+void CMossvaleView::ShowJob(unsigned nJobId, const QString& strName, int nPlace, int nCount)
+{
+    m_nShownJob = nJobId;
+    m_dlgWait.SetProgressFile(strName, nPlace, nCount);
+}
+
+QString CMossvaleView::TakeRunning(QList<RunningJob>& running, unsigned nJobId)
+{
+    for (int i = 0; i < running.size(); ++i) {
+        // A report that names no job is taken as the oldest one's, as jobs of a kind end in turn.
+        if (nJobId == 0 || running[i].nJobId == nJobId)
+            return running.takeAt(i).strName;
+    }
+    return QString();
 }
 
 LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
 {
     if (wParam == 0)
         return 0;
-    const bool bFailed = wParam == TRANSFER_FAILED;
+    const bool bFailed = TransferOutcome(wParam) == TRANSFER_FAILED;
+    const ETransferFailure eFailure = TransferFailureOf(wParam);
     if (lParam == TRANSFER_UPLOAD) {
-        const QString strPath =
-            m_uploadsRunning.isEmpty() ? QString() : m_uploadsRunning.takeFirst();
+        const QString strPath = TakeRunning(m_uploadsRunning, TransferJobOf(wParam));
         if (bFailed && !strPath.isEmpty())
-            m_failedBackups.append(strPath);
+            m_failedBackups.append(WithReason(strPath, eFailure));
+        if (bFailed && (eFailure == FAILURE_NO_CONNECTION || eFailure == FAILURE_LOGIN_REFUSED))
+            FailQueuedBackups(eFailure);
         ContinueBackupQueue();
         return 1;
     }
     if (lParam == TRANSFER_DOWNLOAD) {
-        const QString strName =
-            m_downloadsRunning.isEmpty() ? QString() : m_downloadsRunning.takeFirst();
+        const QString strName = TakeRunning(m_downloadsRunning, TransferJobOf(wParam));
         if (bFailed)
-            RestoreFailed(strName);
+            RestoreFailed(strName, eFailure);
         else
             m_dlgWait.Close();
         return 1;
@@ -255,16 +289,18 @@ LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-void CMossvaleView::RestoreFailed(const QString& strName)
+void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFailure)
 {
     m_dlgWait.Close();
     QMessageBox::warning(window(), QStringLiteral("Mossvale"),
-                         QString::fromUtf8(kRestoreFailed) + strName);
+                         QString::fromUtf8(kRestoreFailed) + WithReason(strName, eFailure));
 }
 
 LRESULT CMossvaleView::OnTransferProgress(WPARAM wParam, LPARAM lParam)
 {
-    if (m_dlgWait.IsOpen())
-        m_dlgWait.SetProgressBytes(static_cast<qint64>(wParam), static_cast<qint64>(lParam));
+    // A restore during a backup, or an upload of an earlier chain, must not drive the bar of
+    // the file the dialog names.
+    if (m_dlgWait.IsOpen() && ProgressJobOf(wParam) == m_nShownJob)
+        m_dlgWait.SetProgressBytes(ProgressBytes(wParam), static_cast<qint64>(lParam));
     return 0;
 }

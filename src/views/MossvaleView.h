@@ -9,7 +9,9 @@
 // so in a message box once the wait dialog has closed.
 #include "WaitDlg.h"
 #include "platform/MsgWnd.h"
+#include "transfer/TransferFailure.h"
 
+#include <QList>
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
@@ -33,10 +35,11 @@ public:
     virtual void OnInitialUpdate();
     void OnButtonBackup();
     void OnButtonRestore();
-    // WM_TRANSFER_DONE: wParam non-zero when a job ended (TRANSFER_FAILED when it failed),
-    // lParam TRANSFER_UPLOAD or TRANSFER_DOWNLOAD. 1 when it acted, else 0.
+    // WM_TRANSFER_DONE: wParam non-zero when a job ended (its outcome, reason and job id,
+    // Messages.h), lParam TRANSFER_UPLOAD or TRANSFER_DOWNLOAD. 1 when it acted, else 0.
     LRESULT OnTransferDone(WPARAM wParam, LPARAM lParam);
-    // WM_TRANSFER_PROGRESS: bytes done of the current file, and its size (-1 unknown).
+    // WM_TRANSFER_PROGRESS: bytes done of the current file and the job's id, and the file's
+    // size (-1 unknown). Only the job whose file the wait dialog shows moves its bar.
     LRESULT OnTransferProgress(WPARAM wParam, LPARAM lParam);
     // Starts the upload of one local file into "/"; true when its thread runs.
     bool StartBackup(QString strPath);
@@ -48,20 +51,32 @@ public:
 
     CWinThread* m_pBackupThread = nullptr;  // owned; the latest upload's thread
     CWinThread* m_pRestoreThread = nullptr; // owned; the latest download's thread
+    unsigned m_nShownJob = 0; // the job whose file and progress the wait dialog shows
     CWaitDlg m_dlgWait;
     QPushButton m_btnBackup;
     QPushButton m_btnRestore;
 
 private:
+    // A started upload or download until its report arrives, found by the id it echoes.
+    struct RunningJob {
+        unsigned nJobId;
+        QString strName; // the local path of an upload, the remote name of a download
+    };
+    // The running job that a report names, taken off the list; an empty name when none.
+    static QString TakeRunning(QList<RunningJob>& running, unsigned nJobId);
+
     // Starts the next file of the selection, or ends the backup when none is left.
     void ContinueBackupQueue();
+    // The server could not be reached or refused the login: the files still queued would
+    // each wait for the same answer, so they fail at once with the same reason.
+    void FailQueuedBackups(ETransferFailure eFailure);
     void EndBackup();
-    void RestoreFailed(const QString& strName);
+    void RestoreFailed(const QString& strName, ETransferFailure eFailure = FAILURE_NONE);
+    // Notes the job whose file the wait dialog now shows; only its progress moves the bar.
+    void ShowJob(unsigned nJobId, const QString& strName, int nPlace, int nCount);
 
-    // Started uploads and downloads, oldest first, until their reports arrive: each job
-    // reports once, and jobs of a kind run one after the other, so reports come in order.
-    QStringList m_uploadsRunning;
-    QStringList m_downloadsRunning;
-    QStringList m_failedBackups; // paths whose upload failed in the current backup
+    QList<RunningJob> m_uploadsRunning;
+    QList<RunningJob> m_downloadsRunning;
+    QStringList m_failedBackups; // paths whose upload failed in the current backup, with why
     int m_nBackupStarted = 0;    // files started in the current backup, for "n / total"
 };

@@ -379,6 +379,7 @@ void CFtpTestServer::Stop()
         const qint64 nPid = m_pProcess->processId();
         if (nPid > 0 && m_pProcess->state() != QProcess::NotRunning) {
             ::kill(static_cast<pid_t>(-nPid), SIGTERM);
+            ::kill(static_cast<pid_t>(-nPid), SIGCONT); // a frozen server must see the SIGTERM
             if (!m_pProcess->waitForFinished(STOP_TIMEOUT_MS))
                 ::kill(static_cast<pid_t>(-nPid), SIGKILL);
             m_pProcess->waitForFinished(STOP_TIMEOUT_MS);
@@ -391,6 +392,13 @@ void CFtpTestServer::Stop()
     m_nPort = 0;
     m_nAccountUid = -1;
     m_nAccountGid = -1;
+}
+
+bool CFtpTestServer::Freeze(bool bFrozen)
+{
+    if (!IsRunning())
+        return false;
+    return ::kill(static_cast<pid_t>(-m_pProcess->processId()), bFrozen ? SIGSTOP : SIGCONT) == 0;
 }
 
 bool CFtpTestServer::IsRunning() const

@@ -51,6 +51,9 @@ public:
     // server that went away and came back.
     bool Start(Kind kind, const QStringList& faults = {}, int nPort = 0);
     void Stop();
+    // Stops the server process (SIGSTOP) or lets it go on: a stopped server still accepts
+    // connections in the kernel but never answers, like a server that has hung.
+    bool Freeze(bool bFrozen);
     bool IsRunning() const;
     QString LastError() const;
 

@@ -2,6 +2,7 @@
 // byte-exact transfers, and that no failure costs the copy on either side.
 #include "TransferTestUtil.h"
 #include "FtpTestServer.h"
+#include "transfer/ConnectionPool.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/FtpConnection.h"
 #include "transfer/InternetSession.h"
@@ -11,8 +12,10 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -108,7 +111,14 @@ private slots:
         const std::string strServer = Utf8(server.ServerText());
         const std::string strUser = Utf8(server.User());
         QVERIFY(Connect(server));
-        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, strUser, "wrong"));
+        // The caller learns that the login was refused, not that the server was not there.
+        // pyftpdlib answers a wrong password only after 3 s, past this suite's connect time-out.
+        CInternetSession::SetTimeouts({10, 10});
+        ETransferFailure eFailure = FAILURE_NONE;
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, strUser, "wrong",
+                                         &eFailure));
+        CInternetSession::SetTimeouts({3, 3});
+        QCOMPARE(eFailure, FAILURE_LOGIN_REFUSED);
         QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, "nobody", "x"));
         // A CR/LF in the password would become a second FTP command: refused before sending.
         QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, strUser,
@@ -130,9 +140,13 @@ private slots:
         CFtpTestServer closed;
         START_OR_SKIP(closed, CFtpTestServer::Pyftpdlib);
         const std::string strServer = Utf8(closed.ServerText());
+        const std::string strOtherLoopback = "127.0.0.2:" + std::to_string(closed.Port());
         closed.Stop(); // nothing listens there any more
-        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, "u", "p"));
-        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), "no-such-host.invalid", 21, "u", "p"));
+        for (const std::string& strClosed : {strServer, strOtherLoopback}) {
+            ETransferFailure eFailure = FAILURE_NONE;
+            QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strClosed, 21, "u", "p", &eFailure));
+            QCOMPARE(eFailure, FAILURE_NO_CONNECTION);
+        }
 
         CFtpTestServer silent;
         START_OR_SKIP(silent, CFtpTestServer::Pyftpdlib, {"slow-login"});
@@ -141,6 +155,40 @@ private slots:
         QVERIFY(!Connect(silent));
         // Bounded by the connect time-out (3 s here), not the 300 s libcurl would wait.
         QVERIFY2(timer.elapsed() < 30000, "the connect time-out did not apply");
+    }
+
+    void closingTheSessionDoesNotWaitForASilentServer()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        // A QUIT that waited for its reply would wait the stall time-out, per connection.
+        CInternetSession::SetTimeouts({3, 30});
+        auto pSession = std::make_unique<CInternetSession>();
+        {
+            std::vector<std::unique_ptr<CFtpConnection>> connections;
+            for (int i = 0; i < 8; ++i) {
+                connections.emplace_back(CFtpConnection::Connect(
+                    pSession.get(), Utf8(server.ServerText()), 21, Utf8(server.User()),
+                    Utf8(server.Password())));
+                QVERIFY(connections.back());
+            }
+        }
+        QCOMPARE(pSession->Pool()->IdleCount(), size_t(8));
+
+        QVERIFY(server.Freeze(true));
+        QElapsedTimer timer;
+        timer.start();
+        std::atomic<bool> bClosed{false};
+        std::thread closer([&] {
+            pSession.reset();
+            bClosed = true;
+        });
+        const bool bInTime = QTest::qWaitFor([&] { return bClosed.load(); }, 10000);
+        server.Freeze(false); // a close that waited for replies gets them now and ends
+        closer.join();
+        qInfo("closing 8 pooled connections to a frozen server: %lld ms", timer.elapsed());
+        CInternetSession::SetTimeouts({3, 3});
+        QVERIFY2(bInTime, "closing the session waited for the silent server");
     }
 
     void bothServersListTheSameEntries()

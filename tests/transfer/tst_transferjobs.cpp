@@ -167,18 +167,18 @@ private slots:
         QCOMPARE(ReadFile(server.FilePath("a.txt")), QByteArray("alpha"));
         QCOMPARE(m_pCommand->m_reports.size(), size_t(1));
         QCOMPARE(m_pCommand->m_reports[0].nMsg, WM_TRANSFER_DONE);
-        QCOMPARE(m_pCommand->m_reports[0].wParam, TRANSFER_SUCCEEDED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_SUCCEEDED);
         QCOMPARE(m_pCommand->m_reports[0].lParam, TRANSFER_UPLOAD);
         QCOMPARE(m_pCommand->m_nLastProgress, qint64(5));
 
         // A missing local file: the report says the backup of it failed.
         Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"gone.txt"}));
-        QCOMPARE(m_pCommand->m_reports.back().wParam, TRANSFER_FAILED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
         QCOMPARE(m_pCommand->m_reports.back().lParam, TRANSFER_UPLOAD);
 
         // No items: nothing touched, the count still goes down and the report is made.
         Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 0), {}));
-        QCOMPARE(m_pCommand->m_reports.back().wParam, TRANSFER_SUCCEEDED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_SUCCEEDED);
         QCOMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 3);
     }
 
@@ -196,8 +196,8 @@ private slots:
         Finish(Launch(DeleteThreadProc, NewJob(server, "", 1, "wrong"), {"a.txt"}));
         QCOMPARE(g_nPendingJobs.load(), 0);
         QCOMPARE(m_pCommand->m_reports.size(), size_t(2));
-        QCOMPARE(m_pCommand->m_reports[0].wParam, TRANSFER_FAILED);
-        QCOMPARE(m_pCommand->m_reports[1].wParam, TRANSFER_FAILED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_FAILED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports[1].wParam), TRANSFER_FAILED);
         QCOMPARE(m_pCommand->m_reports[1].lParam, TRANSFER_DOWNLOAD);
         QCOMPARE(m_pRemote->m_reports.size(), size_t(1));
         QCOMPARE(m_pRemote->m_reports[0].lParam, DELETE_FAILED);
@@ -231,7 +231,7 @@ private slots:
         delete pUpload;
         delete pDelete;
         QTRY_COMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 1);
-        QCOMPARE(m_pCommand->m_reports[0].wParam, TRANSFER_FAILED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_FAILED);
         QCOMPARE(m_pRemote->m_reports[0].wParam, WPARAM(RemoteNameKey("old.txt")));
         QCOMPARE(m_pRemote->m_reports[0].lParam, DELETE_SUCCEEDED);
     }
@@ -249,18 +249,18 @@ private slots:
         Finish(Launch(DownloadThreadProc, NewJob(server, local.path(), 2), {"..", "a.txt"}));
         QCOMPARE(ReadFile(local.filePath("a.txt")), QByteArray("from server"));
         QCOMPARE(m_pCommand->m_reports.size(), size_t(1));
-        QCOMPARE(m_pCommand->m_reports[0].wParam, TRANSFER_SUCCEEDED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_SUCCEEDED);
         QCOMPARE(m_pCommand->m_reports[0].lParam, TRANSFER_DOWNLOAD);
 
         // "." is attempted, refused, and ends the loop before a.txt.
         QVERIFY(WriteFile(local.filePath("a.txt"), "mine"));
         Finish(Launch(DownloadThreadProc, NewJob(server, local.path(), 2), {".", "a.txt"}));
         QCOMPARE(ReadFile(local.filePath("a.txt")), QByteArray("mine"));
-        QCOMPARE(m_pCommand->m_reports.back().wParam, TRANSFER_FAILED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
 
         // A folder on the server cannot be restored as a file.
         Finish(Launch(DownloadThreadProc, NewJob(server, local.path(), 1), {"folder"}));
-        QCOMPARE(m_pCommand->m_reports.back().wParam, TRANSFER_FAILED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
         QCOMPARE(m_pCommand->m_reports.size(), size_t(3));
         QCOMPARE(Leftovers(local.path()), QStringList());
     }
@@ -279,7 +279,7 @@ private slots:
              {std::string("../victim"), std::string("/victim"), std::string("a\r\nDELE victim"),
               std::string(""), std::string("x/../../victim")}) {
             Finish(Launch(DownloadThreadProc, NewJob(server, strRestore, 1), {strName}));
-            QCOMPARE(m_pCommand->m_reports.back().wParam, TRANSFER_FAILED);
+            QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
             Finish(Launch(DeleteThreadProc, NewJob(server, "", 1), {strName}));
             QCOMPARE(m_pRemote->m_reports.back().lParam, DELETE_FAILED);
         }

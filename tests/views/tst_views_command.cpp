@@ -412,9 +412,11 @@ void TestCommandView::waitDialog()
     // Progress from the job: bytes of the current file, or a busy bar when the size is
     // unknown.
     Wait().Open(m_pCommand);
-    PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS, 50, 200);
+    PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS,
+                TransferProgressParam(50, Command().m_nShownJob), 200);
     QTRY_COMPARE(Wait().m_prgFile.value(), Wait().m_prgFile.maximum() / 4);
-    PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS, 50, -1);
+    PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS,
+                TransferProgressParam(50, Command().m_nShownJob), -1);
     QTRY_COMPARE(Wait().m_prgFile.maximum(), 0);
     Wait().Close();
 }
