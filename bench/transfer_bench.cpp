@@ -101,6 +101,11 @@ double RunListing(const CFtpTestServer& server, CCounter& counter)
         auto* pJob = new CMyThread(nullptr, server.ServerText().toStdString(),
                                    server.User().toStdString(), server.Password().toStdString(),
                                    21, "/", true, 0);
+        if (!pJob->m_hConnect) { // nobody would be told: the bench has no login dialog
+            std::fprintf(stderr, "listing: could not log in\n");
+            delete pJob;
+            return;
+        }
         CWinThread* pThread = AfxBeginThread(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
         pThread->ResumeThread();
         WaitFor([&] { return counter.m_nListings > nBefore; });
