@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
+#include <QStringList>
 #include <QTimer>
 
 #include <algorithm>
@@ -20,6 +22,18 @@ inline double Seconds(const std::function<void()>& work)
     timer.start();
     work();
     return timer.nsecsElapsed() / 1e9;
+}
+
+// curl writes what it fetches where we would: into a file, not /dev/null.
+inline double RunCurl(const QStringList& args, const QString& strOutput = "/dev/null")
+{
+    return Seconds([&] {
+        QProcess curl;
+        curl.start("curl", QStringList{"-s", "-S", "-o", strOutput} + args);
+        curl.waitForFinished(-1);
+        if (curl.exitCode() != 0)
+            std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
+    });
 }
 
 // One round: the seconds of each contender, in the order they were given.

@@ -41,18 +41,6 @@ public:
     int m_nListings = 0;
 };
 
-// curl writes what it fetches where we would: into a file, not /dev/null.
-double RunCurl(const QStringList& args, const QString& strOutput = "/dev/null")
-{
-    return Seconds([&] {
-        QProcess curl;
-        curl.start("curl", QStringList{"-s", "-S", "-o", strOutput} + args);
-        curl.waitForFinished(-1);
-        if (curl.exitCode() != 0)
-            std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
-    });
-}
-
 void MakeFile(const QString& strPath, qint64 nSize)
 {
     QFile file(strPath);
