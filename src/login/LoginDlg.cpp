@@ -88,12 +88,16 @@ void CLoginDlg::CreateControls()
     setFixedSize(units.ToPixels(QSize(kTemplateWidth, kTemplateHeight)));
 
     // Template order, which is also the tab order.
-    NewLabel(this, units, QStringLiteral("FTP Server"), 37, 21, 39, 8);
+    // Each edit is its label's buddy, so a screen reader names it by the label.
+    QLabel* pLabel = NewLabel(this, units, QStringLiteral("FTP Server"), 37, 21, 39, 8);
     m_editServer = NewEdit(this, units, IDC_SERVER, 101, 18, 109, 12);
-    NewLabel(this, units, QStringLiteral("Username"), 37, 40, 39, 11);
+    pLabel->setBuddy(m_editServer);
+    pLabel = NewLabel(this, units, QStringLiteral("Username"), 37, 40, 39, 11);
     m_editUserName = NewEdit(this, units, IDC_USERNAME, 101, 39, 70, 13);
-    NewLabel(this, units, QStringLiteral("Password"), 37, 65, 43, 13);
+    pLabel->setBuddy(m_editUserName);
+    pLabel = NewLabel(this, units, QStringLiteral("Password"), 37, 65, 43, 13);
     m_editPassword = NewEdit(this, units, IDC_PASSWORD, 101, 63, 72, 14);
+    pLabel->setBuddy(m_editPassword);
     m_editPassword->setEchoMode(QLineEdit::Normal); // shown in the clear, not masked
 
     m_staticStatus =

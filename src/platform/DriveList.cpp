@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <map>
 
+#include <mntent.h>
+#include <stdio.h>
+
 namespace {
 
 QString g_strMountTable;
@@ -50,27 +53,6 @@ bool IsPseudoFs(const QString& strType)
                              "squashfs",    "aufs",
                              "nfsd",        "fuse.gvfsd-fuse",
                              "fuse.portal", "fuse.lxcfs"});
-}
-
-// Undoes the octal escapes of /proc/self/mounts (\040 for a space and so on).
-QString Unescape(const QByteArray& field)
-{
-    QByteArray out;
-    out.reserve(field.size());
-    for (int i = 0; i < field.size(); ++i) {
-        const char c = field.at(i);
-        if (c == '\\' && i + 3 < field.size()) {
-            const QByteArray digits = field.mid(i + 1, 3);
-            if (std::all_of(digits.begin(), digits.end(),
-                            [](char d) { return d >= '0' && d <= '7'; })) {
-                out.append(static_cast<char>(digits.toInt(nullptr, 8)));
-                i += 3;
-                continue;
-            }
-        }
-        out.append(c);
-    }
-    return QFile::decodeName(out);
 }
 
 // The sysfs "removable" flag of a block device, looked up on the device itself and then
@@ -128,27 +110,34 @@ UINT ClassifyMount(const QString& strSource, const QString& strMountPoint, const
     return bRemovable ? DRIVE_REMOVABLE : DRIVE_FIXED;
 }
 
+std::vector<MountEntry> ReadMountTable(const QString& strMountTable)
+{
+    // The C library's reader: it reads /proc files (which report no size) to their end,
+    // skips comments and undoes the octal escapes (\040 for a space and so on).
+    std::vector<MountEntry> entries;
+    FILE* pTable = setmntent(QFile::encodeName(strMountTable).constData(), "r");
+    if (!pTable)
+        return entries;
+    mntent entry;
+    char buffer[4096];
+    while (getmntent_r(pTable, &entry, buffer, sizeof buffer))
+        entries.push_back({entry.mnt_fsname, entry.mnt_dir, entry.mnt_type});
+    endmntent(pTable);
+    return entries;
+}
+
 std::vector<DriveInfo> ReadDrives(const QString& strMountTable, const QString& strSysBlock)
 {
     // Ordered by mount point; a later mount over the same point replaces the earlier one.
     std::map<QString, UINT> drives;
-    QFile file(strMountTable);
-    if (file.open(QIODevice::ReadOnly)) {
-        // /proc files report no size, so read line by line to the end.
-        while (!file.atEnd()) {
-            const QByteArray line = file.readLine();
-            const QList<QByteArray> fields = line.simplified().split(' ');
-            if (fields.size() < 3 || fields.at(0).startsWith('#'))
-                continue;
-            const QString strSource = Unescape(fields.at(0));
-            const QString strMountPoint = Unescape(fields.at(1));
-            const QString strType = QString::fromLatin1(fields.at(2));
-            const UINT nType = ClassifyMount(strSource, strMountPoint, strType, strSysBlock);
-            if (nType != DRIVE_UNKNOWN)
-                drives[strMountPoint] = nType;
-            else
-                drives.erase(strMountPoint); // the visible mount is not a drive
-        }
+    for (const MountEntry& mount : ReadMountTable(strMountTable)) {
+        const QString strMountPoint = QFile::decodeName(mount.mountPoint);
+        const UINT nType = ClassifyMount(QFile::decodeName(mount.source), strMountPoint,
+                                         QString::fromLatin1(mount.type), strSysBlock);
+        if (nType != DRIVE_UNKNOWN)
+            drives[strMountPoint] = nType;
+        else
+            drives.erase(strMountPoint); // the visible mount is not a drive
     }
 
     std::vector<DriveInfo> result;

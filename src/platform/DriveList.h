@@ -6,6 +6,7 @@
 // mount point. Listing the drives reads the mount table only, never a drive itself.
 #include "WinTypes.h"
 
+#include <QByteArray>
 #include <QString>
 #include <vector>
 
@@ -27,6 +28,17 @@ struct DriveInfo {
 // of block devices in sysfs, asked whether a device is removable.
 UINT ClassifyMount(const QString& strSource, const QString& strMountPoint, const QString& strFsType,
                    const QString& strSysBlock);
+
+// One line of a mount table, its fields unescaped.
+struct MountEntry {
+    QByteArray source;
+    QByteArray mountPoint;
+    QByteArray type;
+};
+
+// Every mount of a table in the format of /proc/self/mounts, in table order; none when it
+// can't be read.
+std::vector<MountEntry> ReadMountTable(const QString& strMountTable);
 
 // Reads a mount table in the format of /proc/self/mounts. Returns "/" first (added when
 // the table lacks it), then the other drives in order of their mount points; a

@@ -346,6 +346,14 @@ void CFolderTreeCtrl::mouseReleaseEvent(QMouseEvent* pEvent)
 
 void CFolderTreeCtrl::keyPressEvent(QKeyEvent* pEvent)
 {
+    // The view's own "*" expands every folder below, reading the whole disk on this
+    // thread and never ending on links to parent folders: one level is enough.
+    if (pEvent->key() == Qt::Key_Asterisk) {
+        if (HTREEITEM hItem = GetSelectedItem())
+            Expand(hItem, TVE_EXPAND);
+        pEvent->accept();
+        return;
+    }
     if (OnKeyDown(UINT(pEvent->key()))) {
         pEvent->accept();
         return;

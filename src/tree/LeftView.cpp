@@ -40,6 +40,7 @@ QImage MakeCheckBoxStrip()
 CLeftView::CLeftView(QWidget* pParent) : QWidget(pParent), m_treeCtrl(this)
 {
     m_treeCtrl.hide(); // until the first initial update creates it
+    m_treeCtrl.setAccessibleName(QStringLiteral("My Computer"));
 }
 
 CLeftView::~CLeftView()

@@ -204,6 +204,18 @@ QVariant CTreeModel::data(const QModelIndex& index, int nRole) const
         default:
             return {};
         }
+    case Qt::AccessibleDescriptionRole:
+        // Qt's accessible cells report checked or not, never partly: say it in words too.
+        switch (pNode->nState & TVIS_STATEIMAGEMASK) {
+        case INDEXTOSTATEIMAGEMASK(1):
+            return QStringLiteral("unchecked");
+        case INDEXTOSTATEIMAGEMASK(2):
+            return QStringLiteral("partly checked");
+        case INDEXTOSTATEIMAGEMASK(3):
+            return QStringLiteral("checked");
+        default:
+            return {};
+        }
     default:
         return {};
     }
@@ -214,5 +226,8 @@ Qt::ItemFlags CTreeModel::flags(const QModelIndex& index) const
     const TreeNode* pNode = NodeFromIndex(index);
     if (!pNode || pNode->bRemoved)
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // Checkable only so that screen readers read the box; the tree toggles it itself.
+    const bool bHasBox = (pNode->nState & TVIS_STATEIMAGEMASK) != 0;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable |
+           (bHasBox ? Qt::ItemIsUserCheckable : Qt::NoItemFlags);
 }

@@ -26,6 +26,10 @@ constexpr int kFormHeight = 52;
 const char kBackupFailed[] = "以下文件未能备份：";
 const char kRestoreFailed[] = "无法恢复文件：";
 
+// A failure box names this many files in its text; the rest are in its details, so the
+// box fits on a screen however many files failed.
+constexpr int kMaxNamedFailures = 20;
+
 // Lets go of a kept thread object without waiting for its job: it is deleted once the job
 // has ended, by a helper thread when it has not ended yet.
 void ReleaseWhenEnded(CWinThread* pThread)
@@ -139,8 +143,11 @@ LRESULT CMossvaleView::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
 void CMossvaleView::OnButtonBackup()
 {
     m_dlgWait.Open(this);
-    if (m_uploadsRunning.isEmpty())
-        m_nBackupStarted = 0;
+    // A backup already running takes the queue to its end: a second chain would end the
+    // backup while the other's upload still runs.
+    if (!m_uploadsRunning.isEmpty())
+        return;
+    m_nBackupStarted = 0;
     ContinueBackupQueue();
 }
 
@@ -165,10 +172,17 @@ void CMossvaleView::EndBackup()
     m_nBackupStarted = 0;
     if (m_failedBackups.isEmpty())
         return;
-    const QString strText = QString::fromUtf8(kBackupFailed) + QLatin1Char('\n') +
-                            m_failedBackups.join(QLatin1Char('\n'));
+    const QStringList named = m_failedBackups.mid(0, kMaxNamedFailures);
+    QString strText = QString::fromUtf8(kBackupFailed) + QLatin1Char('\n') +
+                      named.join(QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Mossvale"), QString(), QMessageBox::Ok,
+                    window());
+    if (m_failedBackups.size() > named.size())
+        strText += QString::asprintf("\n... (%lld)", qlonglong(m_failedBackups.size()));
+    box.setDetailedText(m_failedBackups.join(QLatin1Char('\n')));
     m_failedBackups.clear();
-    QMessageBox::warning(window(), QStringLiteral("Mossvale"), strText);
+    box.setText(strText);
+    box.exec();
 }
 
 bool CMossvaleView::StartBackup(QString strPath)

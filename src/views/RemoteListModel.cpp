@@ -30,7 +30,8 @@ void CRemoteListModel::AddEntries(const RemoteEntry* pEntries, int nCount)
         const RemoteEntry& entry = pEntries[i];
         if (std::strcmp(entry.szName, ".") == 0 || std::strcmp(entry.szName, "..") == 0)
             continue;
-        Row row{QByteArray(entry.szName), entry.bFolder};
+        Row row{QByteArray(entry.szName), entry.bFolder, QByteArray(entry.szSize),
+                QByteArray(entry.szDate)};
         if (entry.bFolder == 1)
             folders.append(row);
         else
@@ -80,8 +81,11 @@ QVariant CRemoteListModel::data(const QModelIndex& index, int nRole) const
         return {};
     switch (nRole) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return Label(index.row());
+    case Qt::ToolTipRole:
+        return Label(index.row()) + QLatin1Char('\n') + Details(index.row());
+    case Qt::AccessibleDescriptionRole:
+        return Details(index.row());
     case Qt::DecorationRole:
         return m_icon;
     case Qt::SizeHintRole:
@@ -91,6 +95,12 @@ QVariant CRemoteListModel::data(const QModelIndex& index, int nRole) const
     default:
         return {};
     }
+}
+
+QString CRemoteListModel::Details(int nRow) const
+{
+    const Row& row = RowAt(nRow);
+    return QString::fromUtf8(row.size) + QLatin1Char('\n') + QString::fromUtf8(row.date);
 }
 
 Qt::ItemFlags CRemoteListModel::flags(const QModelIndex& index) const

@@ -46,7 +46,11 @@ private:
     struct Row {
         QByteArray name;
         std::int32_t bFolder;
+        QByteArray size; // as the listing formed them: "<DIR>", "512", "15KB"
+        QByteArray date;
     };
+    // The row's size and date, for its tooltip and for screen readers.
+    QString Details(int nRow) const;
     const Row& RowAt(int nRow) const
     {
         return nRow < m_folders.size() ? m_folders[m_folders.size() - 1 - nRow]

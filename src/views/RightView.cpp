@@ -55,6 +55,10 @@ CRightView::CRightView(QWidget* pParent)
 
     // An icon list that stays quick with tens of thousands of rows: every row has the same
     // size and picture, and layout runs in batches between events.
+    // Names for screen readers; the label and the meter have no caption of their own.
+    m_lstRemote.setAccessibleName(QStringLiteral("Server files"));
+    m_prgUsage.setAccessibleName(QStringLiteral("Space used"));
+    m_stcUsage.setAccessibleName(QStringLiteral("Space used"));
     m_lstRemote.setModel(&m_model);
     m_lstRemote.setViewMode(QListView::IconMode);
     m_lstRemote.setMovement(QListView::Static);
@@ -66,7 +70,8 @@ CRightView::CRightView(QWidget* pParent)
     m_lstRemote.setGridSize(QSize(100, 64));
     m_model.SetItemSize(QSize(96, 60));
     m_lstRemote.setWordWrap(true);
-    m_lstRemote.setTextElideMode(Qt::ElideRight);
+    // A shortened label keeps its end, where the extension is.
+    m_lstRemote.setTextElideMode(Qt::ElideMiddle);
     m_lstRemote.setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_lstRemote.setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lstRemote.setDragEnabled(false);

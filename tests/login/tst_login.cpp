@@ -9,6 +9,7 @@
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
 
+#include <QAccessible>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -88,6 +89,7 @@ private slots:
     void storeFileAndMode();
     void storeValueRules();
     void dialogAsTemplate();
+    void screenReaderNames();
     void rememberedAccountLogsIn();
     void failedCheckKeepsTypedAccount();
     void enterOnlyTakesTheEdits();
@@ -262,6 +264,27 @@ void TestLogin::dialogAsTemplate()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), m_pDlg->GetDlgItem(order[i]));
     }
+}
+
+void TestLogin::screenReaderNames()
+{
+    QVERIFY(Open());
+    QAccessibleInterface* pDialog = QAccessible::queryAccessibleInterface(m_pDlg.get());
+    QVERIFY(pDialog);
+    // A screen reader finds each edit and button by the name it speaks.
+    auto find = [&](QAccessible::Role role, const QString& strName) -> QWidget* {
+        for (int i = 0; i < pDialog->childCount(); ++i) {
+            QAccessibleInterface* pChild = pDialog->child(i);
+            if (pChild && pChild->role() == role && pChild->text(QAccessible::Name) == strName)
+                return qobject_cast<QWidget*>(pChild->object());
+        }
+        return nullptr;
+    };
+    QCOMPARE(find(QAccessible::EditableText, "FTP Server"), Edit(CLoginDlg::IDC_SERVER));
+    QCOMPARE(find(QAccessible::EditableText, "Username"), Edit(CLoginDlg::IDC_USERNAME));
+    QCOMPARE(find(QAccessible::EditableText, "Password"), Edit(CLoginDlg::IDC_PASSWORD));
+    QCOMPARE(find(QAccessible::Button, "Login"), m_pDlg->GetDlgItem(CLoginDlg::IDC_LOGIN));
+    QCOMPARE(find(QAccessible::Button, "Quit"), m_pDlg->GetDlgItem(CLoginDlg::IDCANCEL));
 }
 
 void TestLogin::rememberedAccountLogsIn()

@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
+#include <map>
+
 #include <sys/stat.h>
 
 namespace {
@@ -39,6 +42,7 @@ private slots:
     void drivesFromMountTable();
     void removableFromSysfs();
     void unreadableMountTable();
+    void liveMountTable();
     void enumerationOrderAndAttributes();
     void hasEntriesAndAttributes();
     void probeManyFolders();
@@ -103,6 +107,37 @@ void TestPlatformFiles::unreadableMountTable()
     QCOMPARE(int(drives.size()), 1);
     QCOMPARE(drives[0].strRoot, QString("/"));
     QCOMPARE(drives[0].nType, DRIVE_FIXED);
+}
+
+void TestPlatformFiles::liveMountTable()
+{
+    // /proc files report a size of 0: a reader that trusts it reads nothing and falls back
+    // to "/" alone. Read the table independently and compare.
+    QFile file(QStringLiteral("/proc/self/mounts"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    std::map<QString, UINT> expected; // the visible mount of each point
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 3)
+            continue;
+        const QString strPoint = QString::fromUtf8(fields[1]).replace("\\040", " ");
+        expected[strPoint] = ClassifyMount(QString::fromUtf8(fields[0]), strPoint,
+                                           QString::fromUtf8(fields[2]), "/sys/class/block");
+    }
+    QVERIFY2(expected.count("/"), "every Linux mount table lists /");
+
+    const auto mounts = ReadMountTable("/proc/self/mounts");
+    QVERIFY(std::any_of(mounts.begin(), mounts.end(),
+                        [](const MountEntry& m) { return m.mountPoint == "/"; }));
+    const auto drives = ReadDrives("/proc/self/mounts");
+    std::map<QString, UINT> found;
+    for (const DriveInfo& drive : drives)
+        found[drive.strRoot] = drive.nType;
+    for (const auto& [strPoint, nType] : expected) {
+        if (nType != DRIVE_UNKNOWN)
+            QVERIFY2(found.count(strPoint) && found[strPoint] == nType, qPrintable(strPoint));
+    }
+    QCOMPARE(found["/"], expected["/"]);
 }
 
 void TestPlatformFiles::enumerationOrderAndAttributes()

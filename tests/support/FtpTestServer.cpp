@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
-#include <QRandomGenerator>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -14,7 +13,6 @@
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -31,7 +29,6 @@ const char* const VSFTPD_BINARY = "/usr/sbin/vsftpd";
 const char* const PYTHON_BINARY = "/usr/bin/python3";
 const char* const SECURE_CHROOT_DIR = "/var/run/vsftpd/empty";
 const char* const ACCOUNT_NAME = "mossvale-ftp";
-const char* const ACCOUNT_DIR = "/var/lib/mossvale-tests";
 const char* const PYFTPDLIB_USER = "mossvale";
 const char* const PYFTPDLIB_PASSWORD = "secret";
 constexpr int START_TIMEOUT_MS = 10000;
@@ -125,93 +122,31 @@ Probe ProbeGreeting(int nPort, int nTimeoutMs)
     return reply.startsWith("220") ? Probe::Greeted : Probe::Silent;
 }
 
-bool RunTool(const QString& strProgram, const QStringList& arguments, const QByteArray& input,
-             QString& strError)
+// The local account vsftpd logs in, prepared by a script that run-ftp-server shares: a locked
+// account without a shell, let in only through the test instance's own PAM service.
+bool EnsureVsftpdAccount(const QString& strSupportDir, QString& strPassword, int& nUid, int& nGid,
+                         QString& strError)
 {
+    const QString strScript = strSupportDir + QStringLiteral("/prepare-vsftpd-account");
     QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(strProgram, arguments);
-    if (!process.waitForStarted(START_TIMEOUT_MS)) {
-        strError = strProgram + QStringLiteral(": ") + process.errorString();
-        return false;
-    }
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
+    process.start(QStringLiteral("/bin/bash"), {strScript});
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit ||
         process.exitCode() != 0) {
-        strError =
-            strProgram + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll());
+        strError = strScript + QStringLiteral(" failed: ") +
+                   QString::fromLocal8Bit(process.readAllStandardError());
         return false;
     }
-    return true;
-}
-
-QString RandomPassword()
-{
-    static const char s_alphabet[] = "ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz23456789";
-    QString strPassword;
-    for (int i = 0; i < 24; ++i)
-        strPassword += QLatin1Char(
-            s_alphabet[QRandomGenerator::system()->bounded(int(sizeof(s_alphabet) - 1))]);
-    return strPassword;
-}
-
-// The local account vsftpd logs in: created once per machine, with a random password that only
-// root can read, so the account is no way into the machine. A lock keeps test processes running
-// side by side from setting two different passwords.
-bool EnsureVsftpdAccount(QString& strPassword, int& nUid, int& nGid, QString& strError)
-{
-    const QString strDir = QString::fromLatin1(ACCOUNT_DIR);
-    if (!QDir().mkpath(strDir) || ::chmod(ACCOUNT_DIR, 0700) != 0) {
-        strError = QStringLiteral("cannot create ") + strDir;
-        return false;
+    const QStringList fields =
+        QString::fromLatin1(process.readAllStandardOutput()).trimmed().split(QLatin1Char(' '));
+    bool bUidOk = false;
+    bool bGidOk = false;
+    if (fields.size() == 3) {
+        nUid = fields[0].toInt(&bUidOk);
+        nGid = fields[1].toInt(&bGidOk);
+        strPassword = fields[2];
     }
-    const QByteArray lockPath = QByteArray(ACCOUNT_DIR) + "/account.lock";
-    CFdGuard lock(::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (lock.Get() < 0 || ::flock(lock.Get(), LOCK_EX) != 0) {
-        strError = QStringLiteral("cannot lock ") + QString::fromLatin1(lockPath);
-        return false;
-    }
-
-    auto lookUp = [&]() {
-        passwd pw{};
-        passwd* pFound = nullptr;
-        char buffer[4096];
-        if (::getpwnam_r(ACCOUNT_NAME, &pw, buffer, sizeof(buffer), &pFound) != 0 || !pFound)
-            return false;
-        nUid = static_cast<int>(pw.pw_uid);
-        nGid = static_cast<int>(pw.pw_gid);
-        return true;
-    };
-    if (!lookUp()) {
-        // Home "/": vsftpd changes into the home folder before local_root.
-        if (!RunTool(QStringLiteral("useradd"),
-                     {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
-                      QStringLiteral("--home-dir"), QStringLiteral("/"), QStringLiteral("--shell"),
-                      QStringLiteral("/bin/sh"), QStringLiteral("--comment"),
-                      QStringLiteral("Mossvale FTP tests"), QString::fromLatin1(ACCOUNT_NAME)},
-                     {}, strError) ||
-            !lookUp())
-            return false;
-        QFile::remove(strDir + QStringLiteral("/vsftpd-password")); // belonged to an older account
-    }
-
-    QFile passwordFile(strDir + QStringLiteral("/vsftpd-password"));
-    if (passwordFile.open(QIODevice::ReadOnly))
-        strPassword = QString::fromLatin1(passwordFile.readAll()).trimmed();
-    passwordFile.close();
-    if (!strPassword.isEmpty())
-        return true;
-
-    strPassword = RandomPassword();
-    const QByteArray line = QByteArray(ACCOUNT_NAME) + ':' + strPassword.toLatin1() + '\n';
-    if (!RunTool(QStringLiteral("chpasswd"), {}, line, strError))
-        return false;
-    if (!passwordFile.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        !passwordFile.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        passwordFile.write(strPassword.toLatin1()) < 0) {
-        strError = QStringLiteral("cannot write ") + passwordFile.fileName();
+    if (!bUidOk || !bGidOk || strPassword.isEmpty()) {
+        strError = strScript + QStringLiteral(" printed no account");
         return false;
     }
     return true;
@@ -293,7 +228,7 @@ bool CFtpTestServer::StartVsftpd()
     const QString strTemplate = QString::fromUtf8(templateFile.readAll());
 
     QString strError;
-    if (!EnsureVsftpdAccount(m_strPassword, m_nAccountUid, m_nAccountGid, strError))
+    if (!EnsureVsftpdAccount(SupportDir(), m_strPassword, m_nAccountUid, m_nAccountGid, strError))
         return Fail(strError);
     m_strUser = QString::fromLatin1(ACCOUNT_NAME);
     if (!MakeRoot() || !ChownToAccount(m_strRoot))

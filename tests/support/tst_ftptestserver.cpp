@@ -5,6 +5,10 @@
 
 #include <QtTest>
 
+#include <pwd.h>
+#include <shadow.h>
+#include <sys/stat.h>
+
 namespace {
 
 const QByteArray SERVER_TEXT = "hello from the server\n";
@@ -134,6 +138,32 @@ private slots:
         // 19: CURLE_FTP_COULDNT_RETR_FILE, the answer a client must take as "use LIST".
         QCOMPARE(Curl(server, QStringLiteral("/"), {QStringLiteral("-X"), QStringLiteral("MLSD")}),
                  19);
+    }
+
+    // The account the test vsftpd logs in must be no way into the machine: no shell, a locked
+    // system password, and its own password readable by root alone. The wrong password is refused.
+    void vsftpdAccountOpensNothingElse()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Vsftpd, QStringList());
+        const QByteArray user = server.User().toLatin1();
+        const passwd* pw = ::getpwnam(user.constData());
+        QVERIFY(pw);
+        QVERIFY(QByteArray(pw->pw_shell).endsWith("/nologin") ||
+                QByteArray(pw->pw_shell) == "/bin/false");
+        const spwd* sp = ::getspnam(user.constData());
+        QVERIFY(sp);
+        QCOMPARE(QByteArray(sp->sp_pwdp), QByteArray("!"));
+        struct stat st{};
+        QCOMPARE(::stat("/var/lib/mossvale-tests", &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0700));
+        for (const char* pszFile :
+             {"/var/lib/mossvale-tests/vsftpd-password", "/var/lib/mossvale-tests/vsftpd-passwd"}) {
+            QCOMPARE(::stat(pszFile, &st), 0);
+            QCOMPARE(st.st_mode & 07777, mode_t(0600));
+        }
+        QStringList wrong = {QStringLiteral("-u"), server.User() + QStringLiteral(":wrong")};
+        QCOMPARE(Curl(server, QStringLiteral("/"), wrong), 67); // CURLE_LOGIN_DENIED
     }
 
     void stopEndsServerAndRemovesFolder_data() { servesListUploadDownload_data(); }

@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -34,6 +35,8 @@ private slots:
     void boxLabelAndSpaceBar();
     void specialFilesNeverQueued();
     void listIntoExistingChildren();
+    void asteriskExpandsOneLevel();
+    void screenReaderReadsBoxes();
 
 private:
     CFolderTreeCtrl& Tree() { return m_pView->m_treeCtrl; }
@@ -438,6 +441,60 @@ void TestFolderTree::listIntoExistingChildren()
     tree.InsertItem("0", 1, 5, hDocs);
     tree.ListFolder(hDocs, Disk() + "/Docs");
     QCOMPARE(ChildTexts(hDocs), QStringList({QString(), "a.txt", "b.txt", "m", "0", "Sub"}));
+}
+
+void TestFolderTree::asteriskExpandsOneLevel()
+{
+    // Links back up make the folder endless for a walk that follows them.
+    QVERIFY(QFile::link("..", Disk() + "/Docs/up"));
+    QVERIFY(QFile::link("../..", Disk() + "/Docs/Sub/upup"));
+    HTREEITEM hDocs = Open({"Docs"});
+    QVERIFY(hDocs);
+    HTREEITEM hDisk = Tree().GetParentItem(hDocs);
+    Tree().Expand(hDocs, TVE_COLLAPSE);
+    Tree().SelectItem(hDisk);
+    const int nBefore = Tree().GetCount();
+    QTest::keyClick(&Tree(), Qt::Key_Asterisk);
+    QVERIFY(Tree().GetItemState(hDisk, TVIS_EXPANDED));
+    QVERIFY(!Tree().GetItemState(hDocs, TVIS_EXPANDED));
+    QCOMPARE(Tree().GetCount(), nBefore);
+
+    Tree().SelectItem(hDocs);
+    QTest::keyClick(&Tree(), Qt::Key_Asterisk);
+    QVERIFY(Tree().GetItemState(hDocs, TVIS_EXPANDED));
+    HTREEITEM hUp = Child(hDocs, "up");
+    QVERIFY(hUp);
+    QVERIFY(!Tree().GetItemState(hUp, TVIS_EXPANDED));
+    QVERIFY(!Tree().GetItemState(Child(hDocs, "Sub"), TVIS_EXPANDED));
+}
+
+void TestFolderTree::screenReaderReadsBoxes()
+{
+    HTREEITEM hDocs = Open({"Docs"});
+    QVERIFY(hDocs);
+    Tree().Expand(hDocs, TVE_EXPAND);
+    Tree().SelectItem(Child(hDocs, "a.txt"));
+    QTest::keyClick(&Tree(), Qt::Key_Space);
+    QAccessibleInterface* pTree = QAccessible::queryAccessibleInterface(&Tree());
+    QVERIFY(pTree);
+    QCOMPARE(pTree->text(QAccessible::Name), QString("My Computer"));
+    // The cell of an item as a screen reader sees it, found by its spoken name.
+    auto cell = [&](const QString& strName) -> QAccessibleInterface* {
+        for (int i = 0; i < pTree->childCount(); ++i) {
+            QAccessibleInterface* pCell = pTree->child(i);
+            if (pCell && pCell->text(QAccessible::Name) == strName)
+                return pCell;
+        }
+        return nullptr;
+    };
+    for (const char* pszName : {"a.txt", "b.txt", "Docs", "My Computer"})
+        QVERIFY2(cell(pszName), pszName);
+    QVERIFY(cell("a.txt")->state().checkable && cell("a.txt")->state().checked);
+    QVERIFY(cell("b.txt")->state().checkable && !cell("b.txt")->state().checked);
+    QCOMPARE(cell("a.txt")->text(QAccessible::Description), QString("checked"));
+    QCOMPARE(cell("b.txt")->text(QAccessible::Description), QString("unchecked"));
+    QCOMPARE(cell("Docs")->text(QAccessible::Description), QString("partly checked"));
+    QVERIFY(!cell("My Computer")->state().checkable); // the root has no box
 }
 
 QTEST_MAIN(TestFolderTree)

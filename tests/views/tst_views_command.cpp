@@ -52,6 +52,8 @@ private slots:
     void backupWithNothingChecked();
     void backupSendsNewestFirstAndRelists();
     void failedFilesAreNamed();
+    void manyFailuresFitTheScreen();
+    void backupPressedWhileRunning();
     void restoreWritesIntoTheChosenFolder_data();
     void restoreWritesIntoTheChosenFolder();
     void failedRestoreSaysSo();
@@ -247,6 +249,53 @@ void TestCommandView::failedFilesAreNamed()
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
     QVERIFY(Relisted());
     QCOMPARE(reader.m_texts.size(), 1);
+}
+
+void TestCommandView::manyFailuresFitTheScreen()
+{
+    QStringList missing;
+    for (int i = 0; i < 25; ++i) {
+        missing.prepend(Local(QStringLiteral("missing%1.txt").arg(i)));
+        Queue().AddTail(missing.first());
+    }
+    CBoxReader reader;
+    QString strDetails;
+    int nHeight = 0;
+    reader.m_onBox = [&] {
+        auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        strDetails = pBox->detailedText();
+        nHeight = pBox->frameGeometry().height();
+    };
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 60000);
+    const QStringList lines = reader.m_texts.first().split('\n');
+    QCOMPARE(lines.mid(1, 20), missing.mid(0, 20)); // the newest first, as they were sent
+    QVERIFY(!reader.m_texts.first().contains(missing[20]));
+    QCOMPARE(strDetails.split('\n'), missing);
+    QVERIFY(nHeight <= Command().screen()->availableGeometry().height());
+    QVERIFY(Relisted());
+}
+
+void TestCommandView::backupPressedWhileRunning()
+{
+    for (const char* pszName : {"A.txt", "B.txt", "C.txt"}) {
+        QVERIFY(WriteFile(Local(pszName), pszName));
+        Queue().AddTail(Local(pszName));
+    }
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    CWinThread* pFirst = Command().m_pBackupThread;
+    // The second press only shows the dialog: no second upload, the queue untouched.
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QCOMPARE(Command().m_pBackupThread, pFirst);
+    QCOMPARE(Queue().GetCount(), 2);
+    QCOMPARE(Wait().m_stcPlace.text(), QStringLiteral("1 / 3"));
+    QVERIFY(Wait().isVisible());
+    QVERIFY(Relisted());
+    QVERIFY(!Wait().isVisible());
+    for (const char* pszName : {"A.txt", "B.txt", "C.txt"})
+        QCOMPARE(m_server.ReadFile(pszName), QByteArray(pszName));
 }
 
 void TestCommandView::restoreWritesIntoTheChosenFolder_data()

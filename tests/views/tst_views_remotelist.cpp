@@ -5,6 +5,7 @@
 #include "views/RightView.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QDir>
 
 #include <algorithm>
@@ -58,6 +59,7 @@ private slots:
     void refreshShowsTheRoot();
     void usageTotals_data();
     void usageTotals();
+    void tooltipAndDescription();
     void quickRefreshesGiveOneCopy();
     void deleteRemovesTheDeletedName();
     void failedDeleteLeavesTheRow();
@@ -252,6 +254,31 @@ void TestRemoteList::usageTotals()
         QCOMPARE(reader.m_texts, QStringList{QString::fromUtf8("目录为空，没有多余的内容")});
     else
         QCOMPARE(reader.m_texts, QStringList());
+}
+
+void TestRemoteList::tooltipAndDescription()
+{
+    g_strServer.clear();
+    m_pView->StartListing();
+    RemoteEntry entry = Entry("holiday-2023.jpg", false, "15KB");
+    std::snprintf(entry.szDate, sizeof entry.szDate, "%s", "07/12/26");
+    const RemoteEntryBatch batch{&entry, 1, m_pView->m_nListingTag};
+    SendMessage(g_pRemoteView.load(), WM_ADD_REMOTE_ITEMS, reinterpret_cast<WPARAM>(&batch), 0);
+    QCOMPARE(m_pView->m_model.index(0).data(Qt::ToolTipRole).toString(),
+             QString("holiday-2023.jpg\n15KB\n07/12/26"));
+    QCOMPARE(m_pView->m_lstRemote.textElideMode(), Qt::ElideMiddle);
+
+    // A screen reader hears the row's name, then its size and date.
+    QAccessibleInterface* pList = QAccessible::queryAccessibleInterface(&m_pView->m_lstRemote);
+    QVERIFY(pList);
+    QCOMPARE(pList->text(QAccessible::Name), QString("Server files"));
+    QAccessibleInterface* pRow = nullptr;
+    for (int i = 0; i < pList->childCount() && !pRow; ++i) {
+        if (pList->child(i)->text(QAccessible::Name) == "holiday-2023.jpg")
+            pRow = pList->child(i);
+    }
+    QVERIFY(pRow);
+    QCOMPARE(pRow->text(QAccessible::Description), QString("15KB\n07/12/26"));
 }
 
 void TestRemoteList::quickRefreshesGiveOneCopy()
