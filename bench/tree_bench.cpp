@@ -4,15 +4,18 @@
 #include "platform/DriveList.h"
 #include "tree/LeftView.h"
 
+#include "BenchUtil.h"
+
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,7 +24,7 @@
 
 namespace {
 
-constexpr int kRuns = 5;
+constexpr int kPairs = 9;
 
 bool Touch(const QString& strPath)
 {
@@ -32,32 +35,24 @@ bool Touch(const QString& strPath)
     return true;
 }
 
-// The peer: read every entry of the folder and stat it, nothing else.
-long BareScan(const QString& strFolder)
+// The peers: read every entry of the folder, nothing else. readdir's d_type already tells
+// folders from files, as the tree uses it; the second peer also stats every entry.
+enum class Scan { Readdir, Stat };
+long BareScan(const QString& strFolder, Scan scan)
 {
-    long nEntries = 0;
     DIR* pDir = opendir(QFile::encodeName(strFolder).constData());
     if (!pDir)
         return -1;
+    long nFolders = 0;
     struct stat st;
     while (const dirent* pEntry = readdir(pDir)) {
-        if (fstatat(dirfd(pDir), pEntry->d_name, &st, 0) == 0)
-            ++nEntries;
+        if (scan == Scan::Readdir)
+            nFolders += pEntry->d_type == DT_DIR;
+        else if (fstatat(dirfd(pDir), pEntry->d_name, &st, 0) == 0)
+            nFolders += S_ISDIR(st.st_mode);
     }
     closedir(pDir);
-    return nEntries;
-}
-
-double BestOf(const std::function<void()>& run)
-{
-    double best = 1e9;
-    for (int i = 0; i < kRuns; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        best = std::min(best, timer.nsecsElapsed() / 1e9);
-    }
-    return best;
+    return nFolders;
 }
 
 HTREEITEM Child(CFolderTreeCtrl& tree, HTREEITEM hParent, const QString& strText)
@@ -94,24 +89,28 @@ struct Bench {
     HTREEITEM hDrive = nullptr;
 };
 
-// The best of a few first expansions, each on a fresh tree (an item is read only once).
-double BestOpen(const QString& strDrive, const QString& strFolder)
+// A first expansion of the folder on a fresh tree (an item is read only once), in turn
+// with both peers' scans of the same folder.
+void ReportExpand(const char* pszName, const QString& strDrive, const QString& strFolder)
 {
-    double best = 1e9;
-    for (int i = 0; i < kRuns; ++i) {
-        Bench bench(strDrive);
-        QElapsedTimer timer;
-        timer.start();
-        bench.Open(strFolder);
-        best = std::min(best, timer.nsecsElapsed() / 1e9);
-    }
-    return best;
-}
-
-void Report(const char* pszName, double tree, double scan)
-{
-    std::printf("%s: %.2fx bare scan, %.3f s (target <= 3x, < 1 s; bare scan %.3f s)\n", pszName,
-                tree / scan, tree, scan);
+    const QString strPath = strDrive + "/" + strFolder;
+    const auto rounds = TakeInTurn(kPairs, {
+        [&] { return Seconds([&] { BareScan(strPath, Scan::Readdir); }); },
+        [&] { return Seconds([&] { BareScan(strPath, Scan::Stat); }); },
+        [&] {
+            Bench bench(strDrive);
+            return Seconds([&] { bench.Open(strFolder); });
+        },
+    });
+    PrintFigure(pszName, Pairs(rounds, [](const Round& r) { return TimePair{r[2], r[0]}; }),
+                Ratio::OursOverPeer, "target <= 3", "readdir with d_type");
+    PrintFigure((std::string(pszName) + "_vs_stat_scan").c_str(),
+                Pairs(rounds, [](const Round& r) { return TimePair{r[2], r[1]}; }),
+                Ratio::OursOverPeer, "no target", "readdir and fstatat");
+    std::vector<double> ours;
+    for (const Round& round : rounds)
+        ours.push_back(round[2]);
+    PrintSpread((std::string(pszName) + "_seconds").c_str(), ours, "target < 1");
 }
 
 } // namespace
@@ -148,42 +147,32 @@ int main(int argc, char* argv[])
     table.write("/dev/bench " + QFile::encodeName(strDrive) + " ext4 rw 0 0\n");
     table.close();
     SetMountTable(strTable);
-    BareScan(strDrive + "/files"); // warm the caches for both sides
-    BareScan(strDrive + "/folders");
-
-    const double scanFiles = BestOf([&] { BareScan(strDrive + "/files"); });
-    const double expandFiles = BestOpen(strDrive, "files");
-    Report("tree_expand_100k_files", expandFiles, scanFiles);
-
-    const double scanFolders = BestOf([&] { BareScan(strDrive + "/folders"); });
-    const double expandFolders = BestOpen(strDrive, "folders");
-    Report("tree_expand_10k_subfolders", expandFolders, scanFolders);
+    BareScan(strDrive + "/files", Scan::Stat); // warm the caches for every side
+    BareScan(strDrive + "/folders", Scan::Stat);
+    ReportExpand("tree_expand_100k_files", strDrive, "files");
+    ReportExpand("tree_expand_10k_subfolders", strDrive, "folders");
 
     // Ticking and unticking the expanded folder through a press on its box.
-    double check = 1e9, uncheck = 1e9;
-    int nQueued = -1;
-    for (int i = 0; i < kRuns; ++i) {
+    std::vector<double> check, uncheck;
+    for (int i = 0; i < kPairs; ++i) {
         Bench bench(strDrive);
         CFolderTreeCtrl& tree = bench.view.m_treeCtrl;
         HTREEITEM hFiles = bench.Open("files");
         const QPoint box = tree.GetStateIconRect(hFiles).center();
-        QElapsedTimer timer;
-        timer.start();
-        tree.OnLButtonDown(0, box);
-        tree.viewport()->repaint();
-        check = std::min(check, timer.nsecsElapsed() / 1e9);
-        nQueued = tree.m_backupList.GetCount();
-        timer.restart();
-        tree.OnLButtonDown(0, box);
-        tree.viewport()->repaint();
-        uncheck = std::min(uncheck, timer.nsecsElapsed() / 1e9);
+        auto press = [&] {
+            tree.OnLButtonDown(0, box);
+            tree.viewport()->repaint();
+        };
+        check.push_back(Seconds(press));
+        const int nQueued = tree.m_backupList.GetCount();
+        uncheck.push_back(Seconds(press));
         if (nQueued != 100000 || !tree.m_backupList.IsEmpty()) {
             std::printf("tree_check_uncheck_100k: wrong selection (%d queued)\n", nQueued);
             return 1;
         }
     }
-    std::printf("tree_check_uncheck_100k: check %.3f s, uncheck %.3f s (target < 1 s each)\n",
-                check, uncheck);
+    PrintSpread("tree_check_100k_seconds", check, "target < 1");
+    PrintSpread("tree_uncheck_100k_seconds", uncheck, "target < 1");
     SetMountTable(QString());
     return 0;
 }

@@ -25,12 +25,7 @@
 namespace {
 
 constexpr int kFiles = 20000;
-
-void Print(const char* pszName, double value, const char* pszTarget)
-{
-    std::printf("%s: %.2f (%s)\n", pszName, value, pszTarget);
-    std::fflush(stdout);
-}
+constexpr int kPairs = 7;
 
 } // namespace
 
@@ -48,18 +43,7 @@ int main(int argc, char** argv)
 
     const QStringList login{"--user", server.User() + ":" + server.Password()};
     const QString strUrl = "ftp://" + server.ServerText() + "/";
-    const double curl = Best(5, [&] {
-        return Seconds([&] {
-            QProcess process;
-            process.start("curl",
-                          QStringList{"-s", "-S", "-o", "/dev/null"} + login + QStringList{strUrl});
-            process.waitForFinished(-1);
-            if (process.exitCode() != 0)
-                std::fprintf(stderr, "curl failed: %s\n",
-                             process.readAllStandardError().constData());
-        });
-    });
-
+    auto runCurl = [&] { return RunCurl(login + QStringList{strUrl}); };
     g_hInternet = new CInternetSession;
     g_strServer = server.ServerText().toStdString();
     g_strUserName = server.User().toStdString();
@@ -78,27 +62,28 @@ int main(int argc, char** argv)
     QObject::connect(&ticker, &QTimer::timeout,
                      [&] { nLongestGapMs = std::max(nLongestGapMs, sinceTick.restart()); });
 
-    const double ours = Best(5, [&] {
+    auto runOurs = [&] {
         view.m_stcUsage.clear();
         sinceTick.start();
         ticker.start();
         const double seconds = Seconds([&] {
             PostMessage(&view, WM_REFRESH_REMOTE, 0, 0);
-            while (view.m_stcUsage.text().isEmpty())
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            WaitFor([&] { return !view.m_stcUsage.text().isEmpty(); });
         });
         // The list lays its rows out in batches after they arrived: keep watching a while.
         QElapsedTimer after;
         after.start();
-        while (after.elapsed() < 1000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        WaitFor([&] { return after.elapsed() >= 1000; });
         ticker.stop();
         if (view.m_model.rowCount() != kFiles)
             std::fprintf(stderr, "the list shows %d rows\n", view.m_model.rowCount());
         return seconds;
-    });
-    Print("remote_list_20000", ours / curl, "target <= 3");
-    Print("remote_list_20000_ui_stall_ms", double(nLongestGapMs), "target <= 100");
+    };
+    const auto rounds = TakeInTurn(kPairs, {runCurl, runOurs});
+    PrintFigure("remote_list_20000", Pairs(rounds, [](const Round& r) { return TimePair{r[1], r[0]}; }),
+                Ratio::OursOverPeer, "target <= 3", "curl");
+    std::printf("remote_list_20000_ui_stall_ms: %lld (target <= 100)\n",
+                static_cast<long long>(nLongestGapMs));
 
     g_pRemoteView = nullptr;
     return 0;
