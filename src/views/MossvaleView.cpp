@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QScreen>
 #include <QMessageBox>
 #include <QStyle>
 
@@ -30,6 +32,9 @@ const char kRestoreFailed[] = "无法恢复文件：";
 // A failure box names this many files in its text; the rest are in its details, so the
 // box fits on a screen however many files failed.
 constexpr int kMaxNamedFailures = 20;
+// What a message box adds around its text: icon, margins, buttons, title bar and border.
+constexpr int kBoxChromeWidth = 120;
+constexpr int kBoxChromeHeight = 160;
 
 // Lets go of a kept thread object without waiting for its job: it is deleted once the job
 // has ended, by a helper thread when it has not ended yet.
@@ -188,16 +193,26 @@ void CMossvaleView::EndBackup()
     m_nBackupStarted = 0;
     if (m_failedBackups.isEmpty())
         return;
-    const QStringList named = m_failedBackups.mid(0, kMaxNamedFailures);
-    QString strText = QString::fromUtf8(kBackupFailed) + QLatin1Char('\n') +
-                      named.join(QLatin1Char('\n'));
+    // At most kMaxNamedFailures paths in the text, fewer when the box would not fit on the
+    // screen (long paths wrap); the details keep every one.
+    const int nScreenHeight = screen()->availableGeometry().height();
+    const int nTextWidth = screen()->availableGeometry().width() / 2 - kBoxChromeWidth;
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Mossvale"), QString(), QMessageBox::Ok,
                     window());
-    if (m_failedBackups.size() > named.size())
-        strText += QString::asprintf("\n... (%lld)", qlonglong(m_failedBackups.size()));
     box.setDetailedText(m_failedBackups.join(QLatin1Char('\n')));
+    for (int nNamed = qMin(kMaxNamedFailures, int(m_failedBackups.size())); nNamed >= 1; --nNamed) {
+        QString strText = QString::fromUtf8(kBackupFailed) + QLatin1Char('\n') +
+                          m_failedBackups.mid(0, nNamed).join(QLatin1Char('\n'));
+        if (m_failedBackups.size() > nNamed)
+            strText += QString::asprintf("\n... (%lld)", qlonglong(m_failedBackups.size()));
+        box.setText(strText);
+        // Measured as the box will wrap it: a box is seldom wider than half the screen.
+        const QRect textArea = box.fontMetrics().boundingRect(
+            QRect(0, 0, nTextWidth, nScreenHeight * 4), Qt::TextWordWrap, strText);
+        if (textArea.height() + kBoxChromeHeight <= nScreenHeight)
+            break;
+    }
     m_failedBackups.clear();
-    box.setText(strText);
     box.exec();
 }
 

@@ -406,9 +406,10 @@ private slots:
         QVERIFY(WriteFile(local.filePath("b.txt"), "beta"));
         QVERIFY(::mkfifo(QFile::encodeName(local.filePath("a.txt")).constData(), 0600) == 0);
         Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"a.txt"}));
-        QCOMPARE(m_pCommand->m_reports.back().wParam, TRANSFER_FAILED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
+        QCOMPARE(TransferFailureOf(m_pCommand->m_reports.back().wParam), FAILURE_NOT_REGULAR_FILE);
         Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"b.txt"}));
-        QCOMPARE(m_pCommand->m_reports.back().wParam, TRANSFER_SUCCEEDED);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_SUCCEEDED);
         QCOMPARE(ReadFile(server.FilePath("b.txt")), QByteArray("beta"));
         QVERIFY(!QFile::exists(server.FilePath("a.txt")));
     }

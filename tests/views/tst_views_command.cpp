@@ -236,8 +236,11 @@ void TestCommandView::failedFilesAreNamed()
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
     QCOMPARE(reader.m_titles.first(), QStringLiteral("Mossvale"));
-    QCOMPARE(reader.m_texts.first(), QString::fromUtf8("以下文件未能备份：") + "\n" +
-                                         Local(strLongName) + "\n" + Local("missing.txt"));
+    const QStringList lines = reader.m_texts.first().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QString::fromUtf8("以下文件未能备份："));
+    QCOMPARE(lines[1], Local(strLongName));
+    QCOMPARE(lines[2], Local("missing.txt") + QString::fromUtf8("（本地文件无法读取）"));
     QVERIFY(!bWaitShownWithBox);
     // The others still arrived, and the list was asked for again.
     QCOMPARE(m_server.ReadFile("A.txt"), QByteArray("alpha"));
@@ -270,9 +273,16 @@ void TestCommandView::manyFailuresFitTheScreen()
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 60000);
     const QStringList lines = reader.m_texts.first().split('\n');
-    QCOMPARE(lines.mid(1, 20), missing.mid(0, 20)); // the newest first, as they were sent
+    QStringList named; // each path with why it failed
+    for (const QString& strPath : missing)
+        named << strPath + QString::fromUtf8("（本地文件无法读取）");
+    // At most 20, fewer where the screen is short; the newest first, as they were sent.
+    const int nListed = lines.size() - 2; // less the heading and the count
+    QVERIFY(nListed >= 1 && nListed <= 20);
+    QCOMPARE(lines.mid(1, nListed), named.mid(0, nListed));
+    QVERIFY(lines.last().endsWith(QStringLiteral("(25)")));
     QVERIFY(!reader.m_texts.first().contains(missing[20]));
-    QCOMPARE(strDetails.split('\n'), missing);
+    QCOMPARE(strDetails.split('\n'), named);
     QVERIFY(nHeight <= Command().screen()->availableGeometry().height());
     QVERIFY(Relisted());
 }
@@ -341,7 +351,7 @@ void TestCommandView::failedRestoreSaysSo()
     QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
     QCOMPARE(reader.m_titles.first(), QStringLiteral("Mossvale"));
-    QCOMPARE(reader.m_texts.first(), QString::fromUtf8("无法恢复文件：vanishing.txt"));
+    QCOMPARE(reader.m_texts.first(), QString::fromUtf8("无法恢复文件：vanishing.txt（服务器拒绝）"));
     QVERIFY(!bWaitShownWithBox);
     QVERIFY(!Wait().isVisible());
     QVERIFY(!QFile::exists(Local("vanishing.txt")));
@@ -401,7 +411,7 @@ void TestCommandView::waitDialog()
     QCOMPARE(g_pCommandView.load(), static_cast<CMsgWnd*>(m_pCommand));
     // The stall ends the upload as failed, which the backup's end reports.
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 30000);
-    QVERIFY(reader.m_texts.first().endsWith(Local("big.bin")));
+    QVERIFY(reader.m_texts.first().endsWith(Local("big.bin") + QString::fromUtf8("（连接中断）")));
     QVERIFY(Relisted());
 
     // The listing's close request reaches the dialog.
