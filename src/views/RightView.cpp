@@ -69,8 +69,10 @@ CRightView::CRightView(QWidget* pParent)
     m_lstRemote.setIconSize(QSize(32, 32));
     m_lstRemote.setGridSize(QSize(100, 64));
     m_model.SetItemSize(QSize(96, 60));
-    m_lstRemote.setWordWrap(true);
-    // A shortened label keeps its end, where the extension is.
+    // A shortened label keeps its end, where the extension is. The label has room for one
+    // line only, and a wrapped label is cut at the end of its last visible line whatever the
+    // elide mode says, so labels do not wrap.
+    m_lstRemote.setWordWrap(false);
     m_lstRemote.setTextElideMode(Qt::ElideMiddle);
     m_lstRemote.setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_lstRemote.setEditTriggers(QAbstractItemView::NoEditTriggers);

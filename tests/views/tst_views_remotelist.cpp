@@ -267,6 +267,7 @@ void TestRemoteList::tooltipAndDescription()
     QCOMPARE(m_pView->m_model.index(0).data(Qt::ToolTipRole).toString(),
              QString("holiday-2023.jpg\n15KB\n07/12/26"));
     QCOMPARE(m_pView->m_lstRemote.textElideMode(), Qt::ElideMiddle);
+    QVERIFY(!m_pView->m_lstRemote.wordWrap()); // wrapping would cut the extension off anyway
 
     // A screen reader hears the row's name, then its size and date.
     QAccessibleInterface* pList = QAccessible::queryAccessibleInterface(&m_pView->m_lstRemote);
