@@ -43,7 +43,6 @@ CTreeCtrl::CTreeCtrl(QWidget* pParent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAnimated(false);
     setIndentation(19);
-    setAutoScroll(false);
 }
 
 CTreeCtrl::~CTreeCtrl() = default;

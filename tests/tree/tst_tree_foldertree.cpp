@@ -402,6 +402,17 @@ void TestFolderTree::boxLabelAndSpaceBar()
     tree.SelectItem(tree.GetParentItem(tree.GetParentItem(hA)));
     QTest::keyClicks(&tree, "Hid");
     QCOMPARE(tree.GetItemText(tree.GetSelectedItem()), QString("Hidden"));
+
+    // What the keyboard selects comes into view, also from far above it.
+    tree.resize(tree.width(), 100);
+    tree.scrollToTop();
+    tree.SelectItem(tree.GetRootItem());
+    QTest::keyClick(&tree, Qt::Key_End);
+    const auto inView = [&] {
+        const QRect row = tree.visualRect(tree.currentIndex());
+        return row.top() >= 0 && row.bottom() < tree.viewport()->height();
+    };
+    QTRY_VERIFY(inView());
 }
 
 void TestFolderTree::specialFilesNeverQueued()
