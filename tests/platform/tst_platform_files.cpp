@@ -164,6 +164,7 @@ void TestPlatformFiles::enumerationOrderAndAttributes()
     QVERIFY(QFile::link(d.filePath("missing"), d.filePath("dangling")));
     // Names from other machines: GBK and Latin-1.
     const QByteArray gbk = Raw(dir.path()) + "/\xC4\xE3\xBA\xC3.txt";
+    const auto cleanup = qScopeGuard([&] { RemoveRawContents(Raw(dir.path())); });
     QVERIFY(WriteRawFile(gbk) && WriteRawFile(Raw(dir.path()) + "/caf\xE9.txt"));
 
     std::vector<FindEntry> entries;

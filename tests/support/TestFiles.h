@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include <dirent.h>
+#include <ftw.h>
 
 inline bool WriteFile(const QString& strPath, const QByteArray& data = "x")
 {
@@ -46,4 +47,15 @@ inline QList<QByteArray> RawNames(const QByteArray& folder)
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// Removes what a folder holds, by bytes: QTemporaryDir leaves names that are not UTF-8
+// behind (and with them their folders).
+inline void RemoveRawContents(const QByteArray& folder)
+{
+    for (const QByteArray& name : RawNames(folder)) {
+        nftw((folder + '/' + name).constData(),
+             [](const char* pszPath, const struct stat*, int, FTW*) { return std::remove(pszPath); },
+             16, FTW_DEPTH | FTW_PHYS);
+    }
 }

@@ -451,6 +451,8 @@ void TestFolderTree::namesThatAreNotUtf8()
                                    old + "/Temps/.mossvale-Ef34Gh"})
         QVERIFY(WriteRawFile(path));
 
+    const auto cleanup = qScopeGuard([&] { RemoveRawContents(old); });
+
     CFolderTreeCtrl& tree = Tree();
     HTREEITEM hOld = Open({"Old"});
     QVERIFY(tree.Expand(hOld, TVE_EXPAND));
