@@ -447,7 +447,8 @@ void TestCommandView::namesThatAreNotUtf8()
         m_server.Stop();
         START_OR_SKIP(m_server, CFtpTestServer::Vsftpd);
     }
-    // GBK (你好) and Latin-1 names, as ticking queues them, and one that went missing.
+    // GBK (你好) and Latin-1 names, as ticking queues them, one that went missing, and one
+    // that holds a line break, which must never reach the server.
     const QByteArray local = QFile::encodeName(m_pLocal->path()) + '/';
     const QByteArray gbk = "\xC4\xE3\xBA\xC3.txt";
     const QByteArray latin1 = "caf\xE9.txt";
@@ -456,16 +457,19 @@ void TestCommandView::namesThatAreNotUtf8()
         RemoveRawContents(QFile::encodeName(m_server.Root()));
     });
     QVERIFY(WriteRawFile(local + gbk) && WriteRawFile(local + latin1));
-    for (const QByteArray& name : {QByteArray("gone\xE9.txt"), gbk, latin1})
+    QVERIFY(WriteRawFile(local + "new\nline.txt"));
+    for (const QByteArray& name :
+         {QByteArray("gone\xE9.txt"), QByteArray("new\nline.txt"), gbk, latin1})
         Queue().AddTail(local + name);
 
     CBoxReader reader;
     MarkListing();
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
-    QCOMPARE(reader.m_texts.first(), QString::fromUtf8("以下文件未能备份：\n") +
-                                         Local("gone\\xE9.txt") +
-                                         QString::fromUtf8("（本地文件无法读取）"));
+    QCOMPARE(reader.m_texts.first(),
+             QString::fromUtf8("以下文件未能备份：\n") + Local("new\\x0Aline.txt") +
+                 QString::fromUtf8("（服务器拒绝）\n") + Local("gone\\xE9.txt") +
+                 QString::fromUtf8("（本地文件无法读取）"));
     // The server holds them under their own bytes.
     QList<QByteArray> names = RawNames(QFile::encodeName(m_server.Root()));
     names.removeAll("on-server.txt");
