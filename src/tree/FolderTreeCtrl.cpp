@@ -247,7 +247,7 @@ void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex, const QByteA
         if (bFirst || GetCheckIndex(hChild) != 0)
             SetItemState(hChild, INDEXTOSTATEIMAGEMASK(nIndex), TVIS_STATEIMAGEMASK);
         const QByteArray name = GetItemName(hChild);
-        const QByteArray childPath = bTopLevel       ? GetFullPath(hChild)
+        const QByteArray childPath = bTopLevel        ? GetFullPath(hChild)
                                      : name.isEmpty() ? path
                                                       : JoinPath(path, name);
         SetChildrenCheck(hChild, nIndex, childPath);

@@ -29,7 +29,8 @@ inline bool WriteRawFile(const QByteArray& path, const QByteArray& data = "x")
     FILE* pFile = std::fopen(path.constData(), "wb");
     if (!pFile)
         return false;
-    const bool bWritten = std::fwrite(data.constData(), 1, data.size(), pFile) == size_t(data.size());
+    const bool bWritten =
+        std::fwrite(data.constData(), 1, data.size(), pFile) == size_t(data.size());
     return std::fclose(pFile) == 0 && bWritten;
 }
 
@@ -54,8 +55,9 @@ inline QList<QByteArray> RawNames(const QByteArray& folder)
 inline void RemoveRawContents(const QByteArray& folder)
 {
     for (const QByteArray& name : RawNames(folder)) {
-        nftw((folder + '/' + name).constData(),
-             [](const char* pszPath, const struct stat*, int, FTW*) { return std::remove(pszPath); },
-             16, FTW_DEPTH | FTW_PHYS);
+        nftw(
+            (folder + '/' + name).constData(),
+            [](const char* pszPath, const struct stat*, int, FTW*) { return std::remove(pszPath); },
+            16, FTW_DEPTH | FTW_PHYS);
     }
 }

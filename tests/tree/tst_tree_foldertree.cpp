@@ -456,8 +456,8 @@ void TestFolderTree::namesThatAreNotUtf8()
     CFolderTreeCtrl& tree = Tree();
     HTREEITEM hOld = Open({"Old"});
     QVERIFY(tree.Expand(hOld, TVE_EXPAND));
-    QCOMPARE(ChildTexts(hOld), QStringList({"caf\\xE9.txt", "Temps", "\\xC4\\xE3\\xBA\\xC3.txt",
-                                            "\\xD6\\xD0"}));
+    QCOMPARE(ChildTexts(hOld),
+             QStringList({"caf\\xE9.txt", "Temps", "\\xC4\\xE3\\xBA\\xC3.txt", "\\xD6\\xD0"}));
     QVERIFY(!tree.ItemHasChildren(Child(hOld, "Temps"))); // holds only a temporary
     QCOMPARE(CFolderTreeCtrl::GetPathKind(gbk), int(CFolderTreeCtrl::PATH_FILE));
     // The folder is found by its bytes: it is read, not taken for one that has gone.
