@@ -68,7 +68,6 @@ QString DisplayName(const QByteArray& name)
     const auto* p = reinterpret_cast<const unsigned char*>(name.constData());
     const qsizetype nSize = name.size();
     QString strText;
-    strText.reserve(nSize);
     qsizetype nRunStart = 0; // start of the run of valid text not yet copied
     for (qsizetype i = 0; i < nSize;) {
         const int nLength = IsControl(p[i]) ? 0 : SequenceLength(p + i, nSize - i);
@@ -80,6 +79,8 @@ QString DisplayName(const QByteArray& name)
         strText += QString::asprintf("\\x%02X", unsigned(p[i]));
         nRunStart = ++i;
     }
+    if (nRunStart == 0)
+        return QString::fromUtf8(name); // all of it text, as almost every name is
     strText += QString::fromUtf8(name.constData() + nRunStart, nSize - nRunStart);
     return strText;
 }
