@@ -129,24 +129,25 @@ std::vector<MountEntry> ReadMountTable(const QString& strMountTable)
 std::vector<DriveInfo> ReadDrives(const QString& strMountTable, const QString& strSysBlock)
 {
     // Ordered by mount point; a later mount over the same point replaces the earlier one.
-    std::map<QString, UINT> drives;
+    // Classifying looks at prefixes such as "/media" only, which decoded text keeps.
+    std::map<QByteArray, UINT> drives;
     for (const MountEntry& mount : ReadMountTable(strMountTable)) {
-        const QString strMountPoint = QFile::decodeName(mount.mountPoint);
-        const UINT nType = ClassifyMount(QFile::decodeName(mount.source), strMountPoint,
-                                         QString::fromLatin1(mount.type), strSysBlock);
+        const UINT nType =
+            ClassifyMount(QFile::decodeName(mount.source), QFile::decodeName(mount.mountPoint),
+                          QString::fromLatin1(mount.type), strSysBlock);
         if (nType != DRIVE_UNKNOWN)
-            drives[strMountPoint] = nType;
+            drives[mount.mountPoint] = nType;
         else
-            drives.erase(strMountPoint); // the visible mount is not a drive
+            drives.erase(mount.mountPoint); // the visible mount is not a drive
     }
 
     std::vector<DriveInfo> result;
-    const QString strRoot = QStringLiteral("/");
-    auto itRoot = drives.find(strRoot);
-    result.push_back({strRoot, itRoot != drives.end() ? itRoot->second : DRIVE_FIXED});
-    for (const auto& [strMountPoint, nType] : drives) {
-        if (strMountPoint != strRoot)
-            result.push_back({strMountPoint, nType});
+    const QByteArray root("/");
+    auto itRoot = drives.find(root);
+    result.push_back({root, itRoot != drives.end() ? itRoot->second : DRIVE_FIXED});
+    for (const auto& [mountPoint, nType] : drives) {
+        if (mountPoint != root)
+            result.push_back({mountPoint, nType});
     }
     return result;
 }

@@ -4,6 +4,7 @@
 // optical, network and RAM file systems. Kernel plumbing (proc, sysfs, cgroup, devpts,
 // overlay layers, snap images and the like) is not a drive. A drive's text is its
 // mount point. Listing the drives reads the mount table only, never a drive itself.
+// Mount points are kept as the table's bytes (unescaped), like every local path.
 #include "WinTypes.h"
 
 #include <QByteArray>
@@ -20,7 +21,7 @@ constexpr UINT DRIVE_CDROM = 5;
 constexpr UINT DRIVE_RAMDISK = 6;
 
 struct DriveInfo {
-    QString strRoot; // the mount point
+    QByteArray root; // the mount point
     UINT nType;      // DRIVE_REMOVABLE .. DRIVE_RAMDISK
 };
 

@@ -1,8 +1,9 @@
 #include "FileFind.h"
 
-#include <QFile>
+#include "Path.h"
 
 #include <algorithm>
+#include <cstring>
 #include <system_error>
 #include <thread>
 
@@ -16,6 +17,12 @@ namespace {
 bool IsDotOrDotDot(const char* pszName)
 {
     return pszName[0] == '.' && (pszName[1] == '\0' || (pszName[1] == '.' && pszName[2] == '\0'));
+}
+
+// An entry the tree would show.
+bool IsShownEntry(const char* pszName)
+{
+    return !IsDotOrDotDot(pszName) && !IsOwnTemporary(pszName);
 }
 
 UINT AttributesFromMode(mode_t mode)
@@ -70,6 +77,11 @@ char16_t AsciiUpper(char16_t c)
 
 } // namespace
 
+bool IsOwnTemporary(const char* pszName)
+{
+    return std::strncmp(pszName, kOwnTemporaryPrefix, sizeof kOwnTemporaryPrefix - 1) == 0;
+}
+
 int CompareFileNames(QStringView a, QStringView b)
 {
     const qsizetype nLength = std::min(a.size(), b.size());
@@ -86,35 +98,39 @@ int CompareFileNames(QStringView a, QStringView b)
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-bool FindFolderEntries(const QString& strFolder, std::vector<FindEntry>& entries)
+bool FindFolderEntries(const QByteArray& folder, std::vector<FindEntry>& entries)
 {
     entries.clear();
-    DIR* pDir = opendir(QFile::encodeName(strFolder).constData());
+    DIR* pDir = folder.isEmpty() ? nullptr : opendir(folder.constData());
     if (!pDir)
         return false;
     const int nDirFd = dirfd(pDir);
     while (const dirent* pEntry = readdir(pDir)) {
         if (IsDotOrDotDot(pEntry->d_name))
             continue;
-        entries.push_back({QFile::decodeName(pEntry->d_name), EntryAttributes(nDirFd, pEntry)});
+        QByteArray name(pEntry->d_name);
+        QString strName = DisplayName(name);
+        entries.push_back({std::move(name), std::move(strName), EntryAttributes(nDirFd, pEntry)});
     }
     closedir(pDir);
 
     std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) {
         const int nOrder = CompareFileNames(a.strName, b.strName);
-        return nOrder != 0 ? nOrder < 0 : a.strName < b.strName;
+        if (nOrder != 0)
+            return nOrder < 0;
+        return a.strName != b.strName ? a.strName < b.strName : a.name < b.name;
     });
     return true;
 }
 
-bool FolderHasEntries(const QString& strFolder)
+bool FolderHasEntries(const QByteArray& folder)
 {
-    DIR* pDir = opendir(QFile::encodeName(strFolder).constData());
+    DIR* pDir = folder.isEmpty() ? nullptr : opendir(folder.constData());
     if (!pDir)
         return false;
     bool bFound = false;
     while (const dirent* pEntry = readdir(pDir)) {
-        if (!IsDotOrDotDot(pEntry->d_name)) {
+        if (IsShownEntry(pEntry->d_name)) {
             bFound = true;
             break;
         }
@@ -137,7 +153,7 @@ bool SubFolderHasEntries(int nParentFd, const QByteArray& name)
     while (!bFound && (nRead = getdents64(fd, buffer, sizeof buffer)) > 0) {
         for (ssize_t nOffset = 0; nOffset < nRead;) {
             const auto* pEntry = reinterpret_cast<const dirent64*>(buffer + nOffset);
-            if (!IsDotOrDotDot(pEntry->d_name)) {
+            if (IsShownEntry(pEntry->d_name)) {
                 bFound = true;
                 break;
             }
@@ -150,11 +166,11 @@ bool SubFolderHasEntries(int nParentFd, const QByteArray& name)
 
 } // namespace
 
-std::vector<bool> FoldersHaveEntries(const QString& strFolder, const std::vector<QString>& names)
+std::vector<bool> FoldersHaveEntries(const QByteArray& folder, const std::vector<QByteArray>& names)
 {
     std::vector<bool> result(names.size(), false);
     const int nParentFd =
-        open(QFile::encodeName(strFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folder.isEmpty() ? -1 : open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (nParentFd < 0)
         return result;
 
@@ -162,7 +178,7 @@ std::vector<bool> FoldersHaveEntries(const QString& strFolder, const std::vector
     std::vector<char> found(names.size(), 0);
     auto probe = [&](size_t nBegin, size_t nEnd) {
         for (size_t i = nBegin; i < nEnd; ++i)
-            found[i] = SubFolderHasEntries(nParentFd, QFile::encodeName(names[i]));
+            found[i] = SubFolderHasEntries(nParentFd, names[i]);
     };
     // A probe is mostly waiting: in the kernel on a warm cache, on the disk on a cold one.
     // A few threads more than the cores keep both busy.
@@ -192,9 +208,8 @@ std::vector<bool> FoldersHaveEntries(const QString& strFolder, const std::vector
     return result;
 }
 
-UINT GetFileAttributes(const QString& strPath)
+UINT GetFileAttributes(const QByteArray& path)
 {
-    const QByteArray path = QFile::encodeName(strPath);
     struct stat st;
     if (path.isEmpty() || lstat(path.constData(), &st) != 0)
         return INVALID_FILE_ATTRIBUTES;
@@ -205,6 +220,6 @@ UINT GetFileAttributes(const QString& strPath)
         nAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
     }
     nAttributes |= AttributesFromMode(st.st_mode);
-    const int nSlash = strPath.lastIndexOf(QLatin1Char('/'));
-    return Finish(nAttributes, strPath.mid(nSlash + 1).startsWith(QLatin1Char('.')));
+    const qsizetype nSlash = path.lastIndexOf('/');
+    return Finish(nAttributes, path.mid(nSlash + 1).startsWith('.'));
 }

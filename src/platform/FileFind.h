@@ -7,8 +7,11 @@
 // link to a folder is a folder; a dangling link is an entry without the directory bit.
 // Devices, FIFOs and sockets carry FILE_ATTRIBUTE_DEVICE: they are neither folders nor
 // files whose contents could be read to an end.
+//
+// Paths and names are the file system's bytes (see Path.h); text is only for showing them.
 #include "WinTypes.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
 #include <vector>
@@ -23,28 +26,37 @@ constexpr UINT FILE_ATTRIBUTE_REPARSE_POINT = 0x400; // a symbolic link
 constexpr UINT INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 
 struct FindEntry {
-    QString strName;
+    QByteArray name; // as the folder holds it
+    QString strName; // DisplayName(name)
     UINT nAttributes;
 };
+
+// A restore writes into "<folder>/.mossvale-XXXXXX" before it renames the file into place;
+// such a temporary is the program's own, not one of the user's files.
+constexpr char kOwnTemporaryPrefix[] = ".mossvale-";
+bool IsOwnTemporary(const char* pszName);
 
 // Case-insensitive order of file names: code units compared after upper-casing, as the
 // original file system sorted its folders. Negative, 0 or positive like strcmp.
 int CompareFileNames(QStringView a, QStringView b);
 
-// Reads every entry of a folder except "." and "..", sorted by CompareFileNames (names
-// equal but for case follow in code-unit order). False, with entries empty, when the
-// folder can't be opened: missing, not a folder, or no access.
-bool FindFolderEntries(const QString& strFolder, std::vector<FindEntry>& entries);
+// Reads every entry of a folder except "." and "..", sorted by CompareFileNames of their
+// display names (names equal but for case follow in code-unit order, then in byte order).
+// False, with entries empty, when the folder can't be opened: missing, not a folder, or no
+// access.
+bool FindFolderEntries(const QByteArray& folder, std::vector<FindEntry>& entries);
 
-// True when the folder can be opened and holds an entry other than "." and "..". Reads
-// only as far as the first such entry.
-bool FolderHasEntries(const QString& strFolder);
+// True when the folder can be opened and holds an entry other than ".", ".." and the
+// program's own temporaries: something the tree would show. Reads only as far as the
+// first such entry.
+bool FolderHasEntries(const QByteArray& folder);
 
 // FolderHasEntries for many sub-folders of one folder at once: result[i] is true when
-// strFolder/names[i] is a folder that can be opened and holds an entry. Big batches are
+// folder/names[i] is a folder that can be opened and holds an entry. Big batches are
 // probed on a few threads, since each probe waits on its own folder's first block.
-std::vector<bool> FoldersHaveEntries(const QString& strFolder, const std::vector<QString>& names);
+std::vector<bool> FoldersHaveEntries(const QByteArray& folder,
+                                     const std::vector<QByteArray>& names);
 
 // The attribute word of a path, following links; INVALID_FILE_ATTRIBUTES when the path
 // doesn't exist (a dangling link included).
-UINT GetFileAttributes(const QString& strPath);
+UINT GetFileAttributes(const QByteArray& path);

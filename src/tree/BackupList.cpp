@@ -1,14 +1,16 @@
 #include "BackupList.h"
 
+#include "platform/Path.h"
+
 CBackupList::~CBackupList()
 {
     RemoveAll();
 }
 
-void CBackupList::AddTail(const QString& strPath)
+void CBackupList::AddTail(const QByteArray& path)
 {
     auto* pEntry = new Entry;
-    pEntry->strPath = strPath;
+    pEntry->path = path;
     pEntry->pPrev = m_pTail;
     if (m_pTail)
         m_pTail->pNext = pEntry;
@@ -16,7 +18,7 @@ void CBackupList::AddTail(const QString& strPath)
         m_pHead = pEntry;
     m_pTail = pEntry;
 
-    Chain& chain = m_index[strPath];
+    Chain& chain = m_index[path];
     pEntry->pPrevSame = chain.pYoungest;
     if (chain.pYoungest)
         chain.pYoungest->pNextSame = pEntry;
@@ -38,9 +40,9 @@ void CBackupList::Unlink(Entry* pEntry, Chain& chain)
     delete pEntry;
 }
 
-bool CBackupList::RemoveFirstEqual(const QString& strPath)
+bool CBackupList::RemoveFirstEqual(const QByteArray& path)
 {
-    auto it = m_index.find(strPath);
+    auto it = m_index.find(path);
     if (it == m_index.end())
         return false;
     Unlink(it->pOldest, *it);
@@ -49,27 +51,27 @@ bool CBackupList::RemoveFirstEqual(const QString& strPath)
     return true;
 }
 
-QString CBackupList::GetTail() const
+QByteArray CBackupList::GetTail() const
 {
-    return m_pTail ? m_pTail->strPath : QString();
+    return m_pTail ? m_pTail->path : QByteArray();
 }
 
-QString CBackupList::RemoveTail()
+QByteArray CBackupList::RemoveTail()
 {
     if (!m_pTail)
-        return QString();
-    QString strPath = m_pTail->strPath;
-    auto it = m_index.find(strPath);
+        return QByteArray();
+    QByteArray path = m_pTail->path;
+    auto it = m_index.find(path);
     // The tail is the youngest entry of its path, so its chain loses its young end.
     Unlink(m_pTail, *it);
     if (it->nCount == 0)
         m_index.erase(it);
-    return strPath;
+    return path;
 }
 
-int CBackupList::CountOf(const QString& strPath) const
+int CBackupList::CountOf(const QByteArray& path) const
 {
-    auto it = m_index.constFind(strPath);
+    auto it = m_index.constFind(path);
     return it == m_index.constEnd() ? 0 : it->nCount;
 }
 
@@ -85,11 +87,20 @@ void CBackupList::RemoveAll()
     m_index.clear();
 }
 
+QList<QByteArray> CBackupList::ToList() const
+{
+    QList<QByteArray> list;
+    list.reserve(m_nCount);
+    for (const Entry* pEntry = m_pHead; pEntry; pEntry = pEntry->pNext)
+        list.append(pEntry->path);
+    return list;
+}
+
 QStringList CBackupList::ToStringList() const
 {
     QStringList list;
     list.reserve(m_nCount);
-    for (const Entry* pEntry = m_pHead; pEntry; pEntry = pEntry->pNext)
-        list.append(pEntry->strPath);
+    for (const QByteArray& path : ToList())
+        list.append(DisplayName(path));
     return list;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The backup selection: full local paths of ticked files, oldest first. It is a list,
-// not a set: a path may stand in it more than once and entries compare as exact strings.
+// not a set: a path may stand in it more than once and entries compare as exact bytes.
+// Paths are the file system's bytes, so a name that is not UTF-8 is sent as it is.
 //
 // Ticking appends at the tail, unticking removes the oldest entry equal to the path,
 // and BACKUP takes entries from the tail. Every operation below is O(1) on average
@@ -9,8 +10,10 @@
 //
 // The command view drains it like this:
 //     CBackupList& list = g_pLeftView->m_treeCtrl.m_backupList;
-//     if (!list.IsEmpty()) { QString strPath = list.RemoveTail(); ... }
+//     if (!list.IsEmpty()) { QByteArray path = list.RemoveTail(); ... }
+#include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -26,23 +29,26 @@ public:
     bool IsEmpty() const { return m_nCount == 0; }
 
     // Appends a path at the tail.
-    void AddTail(const QString& strPath);
-    // Removes the oldest entry equal to strPath; false (and no change) when there is none.
-    bool RemoveFirstEqual(const QString& strPath);
+    void AddTail(const QByteArray& path);
+    // A path known as text stands for its UTF-8, the file system's encoding.
+    void AddTail(const QString& strPath) { AddTail(strPath.toUtf8()); }
+    // Removes the oldest entry equal to path; false (and no change) when there is none.
+    bool RemoveFirstEqual(const QByteArray& path);
     // The most recently appended entry; empty when the list is.
-    QString GetTail() const;
+    QByteArray GetTail() const;
     // Removes and returns the most recently appended entry; empty when the list is.
-    QString RemoveTail();
-    // How many entries equal strPath.
-    int CountOf(const QString& strPath) const;
+    QByteArray RemoveTail();
+    // How many entries equal path.
+    int CountOf(const QByteArray& path) const;
     void RemoveAll();
 
-    // Every entry, oldest first (O(n); for display and tests).
+    // Every entry, oldest first (O(n); for display and tests): as they are, and as text.
+    QList<QByteArray> ToList() const;
     QStringList ToStringList() const;
 
 private:
     struct Entry {
-        QString strPath;
+        QByteArray path;
         Entry* pPrev = nullptr; // in list order
         Entry* pNext = nullptr;
         Entry* pNextSame = nullptr; // the next younger entry with the same path
@@ -59,5 +65,5 @@ private:
     Entry* m_pHead = nullptr;
     Entry* m_pTail = nullptr;
     int m_nCount = 0;
-    QHash<QString, Chain> m_index;
+    QHash<QByteArray, Chain> m_index;
 };

@@ -11,7 +11,7 @@
 
 namespace {
 
-const QString kMyComputer = QStringLiteral("My Computer");
+const QByteArray kMyComputer("My Computer");
 constexpr UINT VK_SPACE = 0x20;
 
 // The wait cursor around folder reading; nests.
@@ -24,10 +24,12 @@ public:
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
 
-TreeInsertItem MakeItem(const QString& strText, int nImage, int nSelectedImage, int nCheck)
+TreeInsertItem MakeItem(const QByteArray& name, const QString& strText, int nImage,
+                        int nSelectedImage, int nCheck)
 {
     TreeInsertItem item;
     item.strText = strText;
+    item.name = name;
     item.nImage = nImage;
     item.nSelectedImage = nSelectedImage;
     item.nState = INDEXTOSTATEIMAGEMASK(nCheck);
@@ -37,7 +39,8 @@ TreeInsertItem MakeItem(const QString& strText, int nImage, int nSelectedImage, 
 // The empty child that gives an unread item its expand button.
 TreeInsertItem MakePlaceholder()
 {
-    return MakeItem(QString(), CFolderTreeCtrl::IMAGE_CDROM, CFolderTreeCtrl::IMAGE_CDROM, 0);
+    return MakeItem(QByteArray(), QString(), CFolderTreeCtrl::IMAGE_CDROM,
+                    CFolderTreeCtrl::IMAGE_CDROM, 0);
 }
 
 } // namespace
@@ -55,10 +58,10 @@ CFolderTreeCtrl::~CFolderTreeCtrl() = default;
 void CFolderTreeCtrl::InsertDrives(HTREEITEM hParent)
 {
     for (const DriveInfo& drive : GetLogicalDrives())
-        InsertDrive(drive.strRoot, drive.nType, hParent);
+        InsertDrive(drive.root, drive.nType, hParent);
 }
 
-bool CFolderTreeCtrl::InsertDrive(const QString& strRoot, UINT nDriveType, HTREEITEM hParent)
+bool CFolderTreeCtrl::InsertDrive(const QByteArray& root, UINT nDriveType, HTREEITEM hParent)
 {
     int nImage;
     switch (nDriveType) {
@@ -77,42 +80,42 @@ bool CFolderTreeCtrl::InsertDrive(const QString& strRoot, UINT nDriveType, HTREE
         return false;
     }
     // The drive is not read here, whether or not it answers.
-    std::vector<TreeInsertItem> items{MakeItem(strRoot, nImage, nImage, 1)};
+    std::vector<TreeInsertItem> items{MakeItem(root, DisplayName(root), nImage, nImage, 1)};
     items[0].children.push_back(MakePlaceholder());
     return InsertItems(hParent, items) != nullptr;
 }
 
-QString CFolderTreeCtrl::GetFullPath(HTREEITEM hItem) const
+QByteArray CFolderTreeCtrl::GetFullPath(HTREEITEM hItem) const
 {
-    QString strPath;
+    QByteArray path;
     for (HTREEITEM h = hItem; h; h = GetParentItem(h)) {
-        QString strText = GetItemText(h);
-        if (!strText.endsWith(QLatin1Char('/')) && !strPath.isEmpty())
-            strText += QLatin1Char('/');
-        strPath = strText + strPath;
+        QByteArray name = GetItemName(h);
+        if (!name.endsWith('/') && !path.isEmpty())
+            name += '/';
+        path = name + path;
     }
-    if (strPath.startsWith(kMyComputer) && strPath.size() > kMyComputer.size())
-        strPath.remove(0, kMyComputer.size() + 1);
-    return strPath;
+    if (path.startsWith(kMyComputer) && path.size() > kMyComputer.size())
+        path.remove(0, kMyComputer.size() + 1);
+    return path;
 }
 
-bool CFolderTreeCtrl::IsFolder(const QString& strPath) const
+bool CFolderTreeCtrl::IsFolder(const QByteArray& path) const
 {
     // A drive counts as a folder without asking its file system, so a drive that does not
     // answer keeps its item, as a drive without a medium did.
     for (HTREEITEM hTop = GetRootItem(); hTop; hTop = GetNextSiblingItem(hTop)) {
         for (HTREEITEM hDrive = GetChildItem(hTop); hDrive; hDrive = GetNextSiblingItem(hDrive)) {
-            if (GetItemText(hDrive) == strPath)
+            if (GetItemName(hDrive) == path)
                 return true;
         }
     }
-    const UINT nAttributes = GetFileAttributes(strPath);
+    const UINT nAttributes = GetFileAttributes(path);
     return nAttributes != INVALID_FILE_ATTRIBUTES && (nAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int CFolderTreeCtrl::GetPathKind(const QString& strPath)
+int CFolderTreeCtrl::GetPathKind(const QByteArray& path)
 {
-    const UINT nAttributes = GetFileAttributes(strPath);
+    const UINT nAttributes = GetFileAttributes(path);
     if (nAttributes == INVALID_FILE_ATTRIBUTES)
         return PATH_MISSING;
     if (nAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -123,46 +126,49 @@ int CFolderTreeCtrl::GetPathKind(const QString& strPath)
     return PATH_FILE;
 }
 
-bool CFolderTreeCtrl::HasEntries(const QString& strFolder)
+bool CFolderTreeCtrl::HasEntries(const QByteArray& folder)
 {
-    return FolderHasEntries(strFolder);
+    return FolderHasEntries(folder);
 }
 
-void CFolderTreeCtrl::ListFolder(HTREEITEM hItem, const QString& strPath)
+void CFolderTreeCtrl::ListFolder(HTREEITEM hItem, const QByteArray& path)
 {
     std::vector<FindEntry> entries;
-    if (!FindFolderEntries(strPath, entries))
+    if (!FindFolderEntries(path, entries))
         return; // no medium, no access: the item stays without children
     CWaitCursor wait;
 
     std::vector<TreeInsertItem> items;
     std::vector<bool> isFile;
-    std::vector<QString> folderNames;
+    std::vector<QByteArray> folderNames;
     std::vector<size_t> folderItems;
     items.reserve(entries.size());
     isFile.reserve(entries.size());
     for (FindEntry& entry : entries) {
+        if (IsOwnTemporary(entry.name.constData()))
+            continue; // a restore's file on its way; it is renamed into place or removed
         if (entry.nAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (entry.strName == QLatin1String(".") || entry.strName == QLatin1String(".."))
+            if (entry.name == "." || entry.name == "..")
                 continue;
             // Exactly directory + hidden + system, not a bit test. Linux has no system
             // attribute, so this never hides a folder here.
             if (entry.nAttributes ==
                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
                 continue;
-            items.push_back(MakeItem(entry.strName, IMAGE_FOLDER, IMAGE_FOLDER_SELECTED, 1));
+            items.push_back(
+                MakeItem(entry.name, entry.strName, IMAGE_FOLDER, IMAGE_FOLDER_SELECTED, 1));
             isFile.push_back(false);
-            folderNames.push_back(entry.strName);
+            folderNames.push_back(entry.name);
             folderItems.push_back(items.size() - 1);
         } else {
-            items.push_back(MakeItem(entry.strName, IMAGE_FILE, IMAGE_FILE, 1));
+            items.push_back(MakeItem(entry.name, entry.strName, IMAGE_FILE, IMAGE_FILE, 1));
             isFile.push_back(true);
         }
     }
 
     // HasEntries for every sub-folder, in one batch: a folder of 10,000 sub-folders
     // would otherwise wait on 10,000 folder reads one after the other.
-    const std::vector<bool> hasEntries = FoldersHaveEntries(strPath, folderNames);
+    const std::vector<bool> hasEntries = FoldersHaveEntries(path, folderNames);
     for (size_t i = 0; i < folderItems.size(); ++i) {
         if (hasEntries[i])
             items[folderItems[i]].children.push_back(MakePlaceholder());
@@ -222,17 +228,17 @@ void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex)
     SetChildrenCheck(hItem, nIndex, GetFullPath(hItem));
 }
 
-// strPath is GetFullPath(hItem), handed down so that a folder of many files does not
-// walk up to the root once per file.
-void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex, const QString& strPath)
+// path is GetFullPath(hItem), handed down so that a folder of many files does not walk
+// up to the root once per file.
+void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex, const QByteArray& path)
 {
     HTREEITEM hChild = GetChildItem(hItem);
     if (!hChild) {
-        if (GetPathKind(strPath) == PATH_FILE) {
+        if (GetPathKind(path) == PATH_FILE) {
             if (nIndex == 1)
-                m_backupList.RemoveFirstEqual(strPath);
+                m_backupList.RemoveFirstEqual(path);
             else if (nIndex == 3)
-                m_backupList.AddTail(strPath);
+                m_backupList.AddTail(path);
         }
         return;
     }
@@ -240,11 +246,11 @@ void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex, const QStrin
     for (bool bFirst = true; hChild; hChild = GetNextSiblingItem(hChild), bFirst = false) {
         if (bFirst || GetCheckIndex(hChild) != 0)
             SetItemState(hChild, INDEXTOSTATEIMAGEMASK(nIndex), TVIS_STATEIMAGEMASK);
-        const QString strText = GetItemText(hChild);
-        const QString strChildPath = bTopLevel           ? GetFullPath(hChild)
-                                     : strText.isEmpty() ? strPath
-                                                         : JoinPath(strPath, strText);
-        SetChildrenCheck(hChild, nIndex, strChildPath);
+        const QByteArray name = GetItemName(hChild);
+        const QByteArray childPath = bTopLevel        ? GetFullPath(hChild)
+                                     : name.isEmpty() ? path
+                                                      : JoinPath(path, name);
+        SetChildrenCheck(hChild, nIndex, childPath);
     }
 }
 
@@ -310,9 +316,9 @@ LRESULT CFolderTreeCtrl::OnItemExpanding(HTREEITEM hItem, UINT nAction)
     if (!hItem || GetItemData(hItem) != 0)
         return 0; // read once only; later changes on disk are not shown
     SetItemData(hItem, 1);
-    const QString strPath = GetFullPath(hItem);
-    const bool bRoot = strPath == kMyComputer;
-    if (!IsFolder(strPath) && !bRoot && !strPath.isEmpty()) {
+    const QByteArray path = GetFullPath(hItem);
+    const bool bRoot = path == kMyComputer;
+    if (!IsFolder(path) && !bRoot && !path.isEmpty()) {
         // Gone or moved since it was listed.
         DeleteItem(hItem);
         return 1;
@@ -320,7 +326,7 @@ LRESULT CFolderTreeCtrl::OnItemExpanding(HTREEITEM hItem, UINT nAction)
     CWaitCursor wait;
     if (nAction == TVE_EXPAND && !bRoot) {
         DeleteChildren(hItem);
-        ListFolder(hItem, strPath);
+        ListFolder(hItem, path);
     }
     return 0;
 }

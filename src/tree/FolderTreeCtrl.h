@@ -5,6 +5,10 @@
 // items loaded below it and up through its ancestors, and every file reached that way
 // has its full path appended to, or removed from, m_backupList, the backup selection.
 //
+// Paths are the file system's bytes, built from the items' names (GetItemName); the item
+// texts only show them, so a name that is not UTF-8 is still found, queued and sent.
+// The program's own temporaries (a restore's file not yet in place) are not shown.
+//
 // Check states are state-image indices: 0 no box, 1 unchecked, 2 partly checked,
 // 3 checked. Item data is 0 until the item's first expansion has been handled, then 1.
 // Image indices refer to the normal image list the left view gives the control.
@@ -42,17 +46,17 @@ public:
     // One item per drive under hParent, each with a placeholder; no drive is read.
     void InsertDrives(HTREEITEM hParent);
     // False, and nothing inserted, for a type that is not shown.
-    bool InsertDrive(const QString& strRoot, UINT nDriveType, HTREEITEM hParent);
+    bool InsertDrive(const QByteArray& root, UINT nDriveType, HTREEITEM hParent);
 
-    // The item's full local path from the item texts up to "My Computer"; the root's
+    // The item's full local path from the item names up to "My Computer"; the root's
     // own path is "My Computer", a placeholder's is its parent's.
-    QString GetFullPath(HTREEITEM hItem) const;
+    QByteArray GetFullPath(HTREEITEM hItem) const;
     // True for a drive's mount point and for an existing folder.
-    bool IsFolder(const QString& strPath) const;
-    static int GetPathKind(const QString& strPath);
-    static bool HasEntries(const QString& strFolder);
+    bool IsFolder(const QByteArray& path) const;
+    static int GetPathKind(const QByteArray& path);
+    static bool HasEntries(const QByteArray& folder);
     // Fills a folder or drive item from the disk; nothing when the folder can't be read.
-    void ListFolder(HTREEITEM hItem, const QString& strPath);
+    void ListFolder(HTREEITEM hItem, const QByteArray& path);
     void DeleteChildren(HTREEITEM hItem);
 
     int GetCheckIndex(HTREEITEM hItem) const;
@@ -79,5 +83,5 @@ protected:
 
 private:
     void ToggleCheck(HTREEITEM hItem);
-    void SetChildrenCheck(HTREEITEM hItem, int nIndex, const QString& strPath);
+    void SetChildrenCheck(HTREEITEM hItem, int nIndex, const QByteArray& path);
 };

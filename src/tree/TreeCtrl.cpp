@@ -101,6 +101,7 @@ HTREEITEM CTreeCtrl::InsertItem(const QString& strText, int nImage, int nSelecte
 
     std::vector<TreeInsertItem> items(1);
     items[0].strText = strText;
+    items[0].name = strText.toUtf8();
     items[0].nImage = nImage;
     items[0].nSelectedImage = nSelectedImage;
     items[0].nState = nState & nStateMask;
@@ -133,6 +134,11 @@ bool CTreeCtrl::DeleteAllItems()
 QString CTreeCtrl::GetItemText(HTREEITEM hItem) const
 {
     return hItem ? hItem->strText : QString();
+}
+
+QByteArray CTreeCtrl::GetItemName(HTREEITEM hItem) const
+{
+    return hItem ? hItem->name : QByteArray();
 }
 
 bool CTreeCtrl::GetItemImage(HTREEITEM hItem, int& nImage, int& nSelectedImage) const

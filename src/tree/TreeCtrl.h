@@ -81,6 +81,7 @@ public:
     CImageList* SetImageList(CImageList* pImageList, int nImageListType);
     CImageList* GetImageList(int nImageListType) const;
 
+    // An item inserted by its text alone stands for the UTF-8 of that text.
     HTREEITEM InsertItem(const QString& strText, int nImage, int nSelectedImage,
                          HTREEITEM hParent = TVI_ROOT, HTREEITEM hInsertAfter = TVI_LAST);
     HTREEITEM InsertItem(const QString& strText, int nImage, int nSelectedImage, UINT nState,
@@ -92,6 +93,8 @@ public:
     bool DeleteAllItems();
 
     QString GetItemText(HTREEITEM hItem) const;
+    // The bytes the item stands for; its text is what the user sees of them.
+    QByteArray GetItemName(HTREEITEM hItem) const;
     bool GetItemImage(HTREEITEM hItem, int& nImage, int& nSelectedImage) const;
     UINT GetItemState(HTREEITEM hItem, UINT nStateMask) const;
     bool SetItemState(HTREEITEM hItem, UINT nState, UINT nStateMask);

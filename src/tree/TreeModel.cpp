@@ -10,6 +10,7 @@ std::unique_ptr<TreeNode> MakeNode(TreeInsertItem& item, TreeNode* pParent, int 
 {
     auto pNode = std::make_unique<TreeNode>();
     pNode->strText = std::move(item.strText);
+    pNode->name = std::move(item.name);
     pNode->pParent = pParent;
     pNode->nRow = nRow;
     pNode->nImage = item.nImage;

@@ -1,7 +1,8 @@
 #pragma once
 // The item store behind CTreeCtrl: a plain tree of nodes that a QTreeView shows through
 // the item-model interface. A node stands for a tree-control item (HTREEITEM) with its
-// text, two image indices, state bits and item data.
+// text, two image indices, state bits and item data, and the name it stands for: the text
+// is only what is shown, the name is the exact bytes (a file name as the disk holds it).
 //
 // Children are kept in a vector with each node's row stored in it, so parent() is O(1);
 // new children go in as one batch with one notification, which keeps folders of
@@ -11,6 +12,7 @@
 #include "platform/WinTypes.h"
 
 #include <QAbstractItemModel>
+#include <QByteArray>
 #include <QString>
 
 #include <memory>
@@ -19,6 +21,7 @@
 
 struct TreeNode {
     QString strText;
+    QByteArray name;
     TreeNode* pParent = nullptr;
     std::vector<std::unique_ptr<TreeNode>> children;
     int nRow = 0;
@@ -32,6 +35,7 @@ struct TreeNode {
 // One item of a batch insertion, with the children it brings along.
 struct TreeInsertItem {
     QString strText;
+    QByteArray name;
     int nImage = 0;
     int nSelectedImage = 0;
     UINT nState = 0;

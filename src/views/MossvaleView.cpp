@@ -3,6 +3,7 @@
 #include "EntryJobs.h"
 #include "RightView.h"
 #include "platform/DialogUnits.h"
+#include "platform/Path.h"
 #include "transfer/FailureText.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
@@ -169,12 +170,12 @@ void CMossvaleView::ContinueBackupQueue()
 {
     CBackupList* pList = BackupList();
     while (pList && !pList->IsEmpty()) {
-        const QString strPath = pList->RemoveTail();
-        if (StartBackup(strPath))
+        const QByteArray path = pList->RemoveTail();
+        if (StartBackup(path))
             return;
         // A file that cannot even be started is lost like one whose upload failed; the
         // backup goes on instead of waiting for a report that will never come.
-        m_failedBackups.append(strPath);
+        m_failedBackups.append(DisplayName(path));
     }
     EndBackup();
 }
@@ -183,7 +184,7 @@ void CMossvaleView::FailQueuedBackups(ETransferFailure eFailure)
 {
     CBackupList* pList = BackupList();
     while (pList && !pList->IsEmpty())
-        m_failedBackups.append(WithReason(pList->RemoveTail(), eFailure));
+        m_failedBackups.append(WithReason(DisplayName(pList->RemoveTail()), eFailure));
 }
 
 void CMossvaleView::EndBackup()
@@ -216,13 +217,13 @@ void CMossvaleView::EndBackup()
     box.exec();
 }
 
-bool CMossvaleView::StartBackup(QString strPath)
+bool CMossvaleView::StartBackup(QByteArray path)
 {
-    // The folder keeps its separator; a path without one is all name.
-    const int nSlash = strPath.lastIndexOf(QLatin1Char('/'));
-    const QString strName = strPath.mid(nSlash + 1);
-    JobRequest* pRequest =
-        NewEntryRequest(QFile::encodeName(strPath.left(nSlash + 1)), QFile::encodeName(strName));
+    // The folder keeps its separator; a path without one is all name. The server stores
+    // the name's bytes as they are, whatever they were encoded in.
+    const qsizetype nSlash = path.lastIndexOf('/');
+    const QByteArray name = path.mid(nSlash + 1);
+    JobRequest* pRequest = NewEntryRequest(path.left(nSlash + 1), name);
     if (!pRequest)
         return false;
     const unsigned nJobId = pRequest->pJob->m_nJobId; // the job is the worker's once it runs
@@ -232,10 +233,11 @@ bool CMossvaleView::StartBackup(QString strPath)
     if (!m_pBackupThread)
         return false;
 
-    m_uploadsRunning.append({nJobId, strPath});
+    m_uploadsRunning.append({nJobId, DisplayName(path)});
     ++m_nBackupStarted;
     const CBackupList* pList = BackupList();
-    ShowJob(nJobId, strName, m_nBackupStarted, m_nBackupStarted + (pList ? pList->GetCount() : 0));
+    ShowJob(nJobId, DisplayName(name), m_nBackupStarted,
+            m_nBackupStarted + (pList ? pList->GetCount() : 0));
     return true;
 }
 

@@ -41,8 +41,9 @@ public:
     // WM_TRANSFER_PROGRESS: bytes done of the current file and the job's id, and the file's
     // size (-1 unknown). Only the job whose file the wait dialog shows moves its bar.
     LRESULT OnTransferProgress(WPARAM wParam, LPARAM lParam);
-    // Starts the upload of one local file into "/"; true when its thread runs.
-    bool StartBackup(QString strPath);
+    // Starts the upload of one local file (its path's bytes) into "/", under the bytes of
+    // its name; true when its thread runs.
+    bool StartBackup(QByteArray path);
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
     QSize sizeHint() const override; // the form's size
 
@@ -60,7 +61,7 @@ private:
     // A started upload or download until its report arrives, found by the id it echoes.
     struct RunningJob {
         unsigned nJobId;
-        QString strName; // the local path of an upload, the remote name of a download
+        QString strName; // as the user reads it: an upload's local path, a download's name
     };
     // The running job that a report names, taken off the list; an empty name when none.
     static QString TakeRunning(QList<RunningJob>& running, unsigned nJobId);

@@ -33,6 +33,11 @@ UINT AttributesOf(const std::vector<FindEntry>& entries, const QString& strName)
     return INVALID_FILE_ATTRIBUTES;
 }
 
+QByteArray Raw(const QString& strPath)
+{
+    return QFile::encodeName(strPath);
+}
+
 } // namespace
 
 class TestPlatformFiles : public QObject
@@ -46,23 +51,23 @@ private slots:
     void enumerationOrderAndAttributes();
     void hasEntriesAndAttributes();
     void probeManyFolders();
-    void joinPath();
+    void joinPathAndDisplayName();
 };
 
 void TestPlatformFiles::drivesFromMountTable()
 {
     QTemporaryDir noSysfs; // no device says it is removable
     const auto drives = ReadDrives(QStringLiteral(FIXTURE_DIR "/mounts"), noSysfs.path());
-    QStringList roots;
+    QList<QByteArray> roots;
     QList<UINT> types;
     for (const DriveInfo& drive : drives) {
-        roots << drive.strRoot;
+        roots << drive.root;
         types << drive.nType;
     }
     // "/" first, then by mount point; kernel plumbing, snaps, overlays, docker and gvfs
     // mounts left out; a mount hidden under a later one takes the later one's kind.
     QCOMPARE(roots,
-             QStringList({"/", "/boot/efi", "/dev/shm", "/home", "/media/ann/DVD",
+             QList<QByteArray>({"/", "/boot/efi", "/dev/shm", "/home", "/media/ann/DVD",
                           "/media/ann/USB STICK", "/mnt/cd", "/mnt/nas", "/mnt/ram", "/mnt/ssh",
                           "/mnt/twice", "/net/share", "/run", "/run/media/ann/Backup"}));
     QCOMPARE(types,
@@ -74,15 +79,21 @@ void TestPlatformFiles::drivesFromMountTable()
     QCOMPARE(ClassifyMount("overlay", "/", "overlay", noSysfs.path()), DRIVE_FIXED);
     QTemporaryDir dir;
     const QString strTable = dir.filePath("mounts");
-    QVERIFY(WriteFile(strTable, "/dev/sda1 /data xfs rw 0 0\n"));
+    // A mount point keeps its bytes: an escaped space unescaped, a Latin-1 byte as it is.
+    QVERIFY(WriteFile(strTable, "/dev/sda1 /data xfs rw 0 0\n"
+                                "/dev/sdb1 /mnt/caf\xE9 ext4 rw 0 0\n"
+                                "/dev/sdc1 /mnt/my\\040disk ext4 rw 0 0\n"));
     const auto noRoot = ReadDrives(strTable, noSysfs.path());
-    QCOMPARE(int(noRoot.size()), 2);
-    QCOMPARE(noRoot[0].strRoot, QString("/"));
-    QCOMPARE(noRoot[1].strRoot, QString("/data"));
+    QCOMPARE(int(noRoot.size()), 4);
+    QCOMPARE(noRoot[0].root, QByteArray("/"));
+    QCOMPARE(noRoot[1].root, QByteArray("/data"));
+    QCOMPARE(noRoot[2].root, QByteArray("/mnt/caf\xE9"));
+    QCOMPARE(noRoot[3].root, QByteArray("/mnt/my disk"));
+    QCOMPARE(noRoot[2].nType, DRIVE_FIXED);
 
     // GetLogicalDrives reads the table it is pointed at.
     SetMountTable(strTable);
-    QCOMPARE(GetLogicalDrives().back().strRoot, QString("/data"));
+    QCOMPARE(GetLogicalDrives().back().root, QByteArray("/mnt/my disk"));
     SetMountTable(QString());
     QCOMPARE(GetMountTable(), QString("/proc/self/mounts"));
 }
@@ -105,7 +116,7 @@ void TestPlatformFiles::unreadableMountTable()
 {
     const auto drives = ReadDrives("/nonexistent/mounts");
     QCOMPARE(int(drives.size()), 1);
-    QCOMPARE(drives[0].strRoot, QString("/"));
+    QCOMPARE(drives[0].root, QByteArray("/"));
     QCOMPARE(drives[0].nType, DRIVE_FIXED);
 }
 
@@ -115,14 +126,14 @@ void TestPlatformFiles::liveMountTable()
     // to "/" alone. Read the table independently and compare.
     QFile file(QStringLiteral("/proc/self/mounts"));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    std::map<QString, UINT> expected; // the visible mount of each point
+    std::map<QByteArray, UINT> expected; // the visible mount of each point
     for (const QByteArray& line : file.readAll().split('\n')) {
         const QList<QByteArray> fields = line.split(' ');
         if (fields.size() < 3)
             continue;
-        const QString strPoint = QString::fromUtf8(fields[1]).replace("\\040", " ");
-        expected[strPoint] = ClassifyMount(QString::fromUtf8(fields[0]), strPoint,
-                                           QString::fromUtf8(fields[2]), "/sys/class/block");
+        const QByteArray point = QByteArray(fields[1]).replace("\\040", " ");
+        expected[point] = ClassifyMount(QString::fromUtf8(fields[0]), QFile::decodeName(point),
+                                        QString::fromUtf8(fields[2]), "/sys/class/block");
     }
     QVERIFY2(expected.count("/"), "every Linux mount table lists /");
 
@@ -130,12 +141,12 @@ void TestPlatformFiles::liveMountTable()
     QVERIFY(std::any_of(mounts.begin(), mounts.end(),
                         [](const MountEntry& m) { return m.mountPoint == "/"; }));
     const auto drives = ReadDrives("/proc/self/mounts");
-    std::map<QString, UINT> found;
+    std::map<QByteArray, UINT> found;
     for (const DriveInfo& drive : drives)
-        found[drive.strRoot] = drive.nType;
-    for (const auto& [strPoint, nType] : expected) {
+        found[drive.root] = drive.nType;
+    for (const auto& [point, nType] : expected) {
         if (nType != DRIVE_UNKNOWN)
-            QVERIFY2(found.count(strPoint) && found[strPoint] == nType, qPrintable(strPoint));
+            QVERIFY2(found.count(point) && found[point] == nType, point.constData());
     }
     QCOMPARE(found["/"], expected["/"]);
 }
@@ -151,14 +162,24 @@ void TestPlatformFiles::enumerationOrderAndAttributes()
     QVERIFY(mkfifo(QFile::encodeName(d.filePath("pipe")).constData(), 0600) == 0);
     QVERIFY(QFile::link(d.filePath("beta"), d.filePath("link-to-dir")));
     QVERIFY(QFile::link(d.filePath("missing"), d.filePath("dangling")));
+    // Names from other machines: GBK and Latin-1.
+    const QByteArray gbk = Raw(dir.path()) + "/\xC4\xE3\xBA\xC3.txt";
+    const auto cleanup = qScopeGuard([&] { RemoveRawContents(Raw(dir.path())); });
+    QVERIFY(WriteRawFile(gbk) && WriteRawFile(Raw(dir.path()) + "/caf\xE9.txt"));
 
     std::vector<FindEntry> entries;
-    QVERIFY(FindFolderEntries(dir.path(), entries));
-    // Upper-cased code units: "_" (0x5F) after the letters; names equal but for case
-    // in code-unit order; "." and ".." left out.
+    QVERIFY(FindFolderEntries(Raw(dir.path()), entries));
+    // Upper-cased code units: "_" (0x5F) after the letters and "\" (0x5C) of an escaped
+    // byte; names equal but for case in code-unit order; "." and ".." left out.
     QCOMPARE(Names(entries),
-             QStringList({".hidden", "Alpha", "apple.txt", "beta", "dangling", "link-to-dir",
-                          "pipe", "README", "Readme", "zeta", "Zoo.txt", "_under"}));
+             QStringList({".hidden", "Alpha", "apple.txt", "beta", "caf\\xE9.txt", "dangling",
+                          "link-to-dir", "pipe", "README", "Readme", "zeta", "Zoo.txt",
+                          "\\xC4\\xE3\\xBA\\xC3.txt", "_under"}));
+    // The bytes are kept for finding the file again.
+    QCOMPARE(entries[4].name, QByteArray("caf\xE9.txt"));
+    QCOMPARE(entries[12].name, QByteArray("\xC4\xE3\xBA\xC3.txt"));
+    QCOMPARE(entries[12].nAttributes, FILE_ATTRIBUTE_NORMAL);
+    QCOMPARE(GetFileAttributes(gbk), FILE_ATTRIBUTE_NORMAL);
     QCOMPARE(AttributesOf(entries, "Alpha"), FILE_ATTRIBUTE_DIRECTORY);
     QCOMPARE(AttributesOf(entries, "apple.txt"), FILE_ATTRIBUTE_NORMAL);
     QCOMPARE(AttributesOf(entries, ".hidden"), FILE_ATTRIBUTE_HIDDEN);
@@ -168,9 +189,9 @@ void TestPlatformFiles::enumerationOrderAndAttributes()
     QCOMPARE(AttributesOf(entries, "dangling"), FILE_ATTRIBUTE_REPARSE_POINT);
 
     // Missing folders and files are not folders that can be read.
-    QVERIFY(!FindFolderEntries(d.filePath("nothing"), entries));
+    QVERIFY(!FindFolderEntries(Raw(d.filePath("nothing")), entries));
     QVERIFY(entries.empty());
-    QVERIFY(!FindFolderEntries(d.filePath("apple.txt"), entries));
+    QVERIFY(!FindFolderEntries(Raw(d.filePath("apple.txt")), entries));
 }
 
 void TestPlatformFiles::hasEntriesAndAttributes()
@@ -178,19 +199,25 @@ void TestPlatformFiles::hasEntriesAndAttributes()
     QTemporaryDir dir;
     QDir d(dir.path());
     QVERIFY(d.mkpath("empty") && d.mkpath("onlyhidden") && d.mkpath("full/sub"));
+    QVERIFY(d.mkpath("onlytemp"));
     QVERIFY(WriteFile(d.filePath("onlyhidden/.keep")));
-    QVERIFY(!FolderHasEntries(d.filePath("empty")));
-    QVERIFY(FolderHasEntries(d.filePath("onlyhidden")));
-    QVERIFY(FolderHasEntries(d.filePath("full")));
-    QVERIFY(!FolderHasEntries(d.filePath("missing")));
+    // A restore's temporary on its way into place is nothing to show.
+    QVERIFY(WriteFile(d.filePath("onlytemp/.mossvale-Ab12Cd")));
+    QVERIFY(!FolderHasEntries(Raw(d.filePath("empty"))));
+    QVERIFY(FolderHasEntries(Raw(d.filePath("onlyhidden"))));
+    QVERIFY(FolderHasEntries(Raw(d.filePath("full"))));
+    QVERIFY(!FolderHasEntries(Raw(d.filePath("missing"))));
+    QVERIFY(!FolderHasEntries(Raw(d.filePath("onlytemp"))));
+    QVERIFY(FoldersHaveEntries(Raw(dir.path()), {"onlytemp", "onlyhidden"}) ==
+            std::vector<bool>({false, true}));
 
-    QCOMPARE(GetFileAttributes(d.filePath("missing")), INVALID_FILE_ATTRIBUTES);
+    QCOMPARE(GetFileAttributes(Raw(d.filePath("missing"))), INVALID_FILE_ATTRIBUTES);
     QVERIFY(QFile::link(d.filePath("missing"), d.filePath("dangling")));
-    QCOMPARE(GetFileAttributes(d.filePath("dangling")), INVALID_FILE_ATTRIBUTES);
-    QCOMPARE(GetFileAttributes(d.filePath("full")), FILE_ATTRIBUTE_DIRECTORY);
-    QCOMPARE(GetFileAttributes(d.filePath("onlyhidden/.keep")), FILE_ATTRIBUTE_HIDDEN);
+    QCOMPARE(GetFileAttributes(Raw(d.filePath("dangling"))), INVALID_FILE_ATTRIBUTES);
+    QCOMPARE(GetFileAttributes(Raw(d.filePath("full"))), FILE_ATTRIBUTE_DIRECTORY);
+    QCOMPARE(GetFileAttributes(Raw(d.filePath("onlyhidden/.keep"))), FILE_ATTRIBUTE_HIDDEN);
     QCOMPARE(GetFileAttributes("/dev/null"), FILE_ATTRIBUTE_DEVICE);
-    QCOMPARE(GetFileAttributes(QString()), INVALID_FILE_ATTRIBUTES);
+    QCOMPARE(GetFileAttributes(QByteArray()), INVALID_FILE_ATTRIBUTES);
 }
 
 void TestPlatformFiles::probeManyFolders()
@@ -198,14 +225,14 @@ void TestPlatformFiles::probeManyFolders()
     // Enough sub-folders to be probed on several threads; every slice must answer.
     QTemporaryDir dir;
     QDir d(dir.path());
-    std::vector<QString> names;
+    std::vector<QByteArray> names;
     std::vector<bool> expected;
     for (int i = 0; i < 1500; ++i) {
         const QString strName = QStringLiteral("f%1").arg(i);
         QVERIFY(d.mkdir(strName));
         if (i % 3 == 0)
             QVERIFY(WriteFile(d.filePath(strName + "/.one")));
-        names.push_back(strName);
+        names.push_back(strName.toUtf8());
         expected.push_back(i % 3 == 0);
     }
     QVERIFY(WriteFile(d.filePath("plain")));
@@ -213,16 +240,34 @@ void TestPlatformFiles::probeManyFolders()
     expected.push_back(false);
     names.push_back("missing");
     expected.push_back(false);
-    QVERIFY(FoldersHaveEntries(dir.path(), names) == expected);
-    QVERIFY(FoldersHaveEntries(d.filePath("missing"), names) ==
+    QVERIFY(FoldersHaveEntries(Raw(dir.path()), names) == expected);
+    QVERIFY(FoldersHaveEntries(Raw(d.filePath("missing")), names) ==
             std::vector<bool>(names.size(), false));
 }
 
-void TestPlatformFiles::joinPath()
+void TestPlatformFiles::joinPathAndDisplayName()
 {
-    QCOMPARE(JoinPath("/", "home"), QString("/home"));
-    QCOMPARE(JoinPath("/mnt/data", "a.txt"), QString("/mnt/data/a.txt"));
-    QCOMPARE(JoinPath("/mnt/data/", "a.txt"), QString("/mnt/data/a.txt"));
+    QCOMPARE(JoinPath(QString("/"), QString("home")), QString("/home"));
+    QCOMPARE(JoinPath(QString("/mnt/data"), QString("a.txt")), QString("/mnt/data/a.txt"));
+    QCOMPARE(JoinPath(QByteArray("/mnt/data/"), QByteArray("caf\xE9")),
+             QByteArray("/mnt/data/caf\xE9"));
+    QCOMPARE(JoinPath(QByteArray("/mnt/data"), QByteArray("a.txt")), QByteArray("/mnt/data/a.txt"));
+
+    // Valid UTF-8 stays as it is; every other byte, and control characters, show escaped.
+    const QList<std::pair<QByteArray, QString>> cases{
+        {"/data/\xE6\x8A\xA5\xE5\x91\x8A.txt", QString::fromUtf8("/data/报告.txt")},
+        {"\xF0\x9F\x98\x80", QString::fromUtf8("\xF0\x9F\x98\x80")},
+        {"\xC4\xE3\xBA\xC3.txt", "\\xC4\\xE3\\xBA\\xC3.txt"}, // GBK
+        {"caf\xE9.txt", "caf\\xE9.txt"},                             // Latin-1
+        {"\xC0\xAF", "\\xC0\\xAF"},                                 // overlong "/"
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},                       // a surrogate
+        {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},             // above U+10FFFF
+        {"end\xE6\x8A", "end\\xE6\\x8A"},                           // cut short
+        {"a\nb\x7F", "a\\x0Ab\\x7F"},
+        {"", ""},
+    };
+    for (const auto& [name, strText] : cases)
+        QCOMPARE(DisplayName(name), strText);
 }
 
 QTEST_APPLESS_MAIN(TestPlatformFiles)

@@ -189,6 +189,12 @@ class FaultyHandler(FTPHandler):
     dtp_handler = FaultyDTPHandler
     faults = frozenset()
     journal = None
+    # Names are bytes on the disk, as on vsftpd: a name that is not UTF-8 (GBK, Latin-1) is
+    # stored, listed and quoted as it came, not with U+FFFD in place of its bytes.
+    unicode_errors = "surrogateescape"
+
+    def push(self, s):
+        super(FTPHandler, self).push(s.encode("utf8", self.unicode_errors))
 
     def _note(self, text):
         if self.journal:

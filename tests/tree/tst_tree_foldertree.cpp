@@ -17,6 +17,11 @@
 
 namespace {
 
+QByteArray Raw(const QString& strPath)
+{
+    return QFile::encodeName(strPath);
+}
+
 } // namespace
 
 class TestFolderTree : public QObject
@@ -34,6 +39,7 @@ private slots:
     void uncheckKeepsOwnCopy();
     void boxLabelAndSpaceBar();
     void specialFilesNeverQueued();
+    void namesThatAreNotUtf8();
     void listIntoExistingChildren();
     void asteriskExpandsOneLevel();
     void screenReaderReadsBoxes();
@@ -156,7 +162,7 @@ void TestFolderTree::firstLevelAndRepeatedUpdate()
     QVERIFY(!tree.GetNextSiblingItem(hRoot));
     QCOMPARE(Check(hRoot), 0);
     QVERIFY(tree.GetItemState(hRoot, TVIS_EXPANDED));
-    QCOMPARE(tree.GetFullPath(hRoot), QString("My Computer"));
+    QCOMPARE(tree.GetFullPath(hRoot), QByteArray("My Computer"));
 
     // One unchecked, unread drive per mount, "/" first; each has an empty placeholder,
     // also the drive whose mount point holds nothing at all.
@@ -176,7 +182,7 @@ void TestFolderTree::firstLevelAndRepeatedUpdate()
         QVERIFY(!tree.GetItemState(hDrive, TVIS_EXPANDED));
         QCOMPARE(ChildTexts(hDrive), QStringList({QString()}));
         QCOMPARE(Check(tree.GetChildItem(hDrive)), 0);
-        QCOMPARE(tree.GetFullPath(tree.GetChildItem(hDrive)), tree.GetItemText(hDrive));
+        QCOMPARE(tree.GetFullPath(tree.GetChildItem(hDrive)), tree.GetItemName(hDrive));
     }
 
     // The tree keeps its rectangle whatever the pane's size.
@@ -209,7 +215,7 @@ void TestFolderTree::readsEachFolderOnce()
 
     HTREEITEM hDocs = Open({"Docs"});
     QVERIFY(tree.Expand(hDocs, TVE_EXPAND));
-    QCOMPARE(tree.GetFullPath(Child(hDocs, "a.txt")), Disk() + "/Docs/a.txt");
+    QCOMPARE(tree.GetFullPath(Child(hDocs, "a.txt")), Raw(Disk() + "/Docs/a.txt"));
     QCOMPARE(ChildTexts(hDocs), QStringList({"a.txt", "b.txt", "Sub"}));
     QCOMPARE(ChildTexts(Child(hDocs, "Sub")), QStringList({QString()})); // still unread
 
@@ -346,8 +352,8 @@ void TestFolderTree::uncheckKeepsOwnCopy()
 
     // Once drained by BACKUP, unticking finds nothing to remove and changes nothing else.
     ClickBox(hA);
-    QCOMPARE(tree.m_backupList.RemoveTail(), strA);
-    QCOMPARE(tree.m_backupList.RemoveTail(), strA);
+    QCOMPARE(tree.m_backupList.RemoveTail(), Raw(strA));
+    QCOMPARE(tree.m_backupList.RemoveTail(), Raw(strA));
     ClickBox(hA);
     QVERIFY(tree.m_backupList.IsEmpty());
     // A checked file deleted from the disk is neither appended nor removed.
@@ -438,8 +444,43 @@ void TestFolderTree::specialFilesNeverQueued()
     ClickBox(Child(hSpecial, "zero"));
     ClickBox(Child(hSpecial, "pipe"));
     QVERIFY(tree.m_backupList.IsEmpty());
-    QCOMPARE(CFolderTreeCtrl::GetPathKind(strSpecial + "/zero"),
+    QCOMPARE(CFolderTreeCtrl::GetPathKind(Raw(strSpecial + "/zero")),
              int(CFolderTreeCtrl::PATH_SPECIAL));
+}
+
+void TestFolderTree::namesThatAreNotUtf8()
+{
+    // An archive from an old machine: GBK and Latin-1 names, and a GBK folder (中). Beside
+    // them a restore's temporary, which is the program's own.
+    const QByteArray old = Raw(Disk() + "/Old");
+    const QByteArray gbk = old + "/\xC4\xE3\xBA\xC3.txt";
+    const QByteArray latin1 = old + "/caf\xE9.txt";
+    const QByteArray folder = old + "/\xD6\xD0";
+    QVERIFY(QDir().mkpath(QFile::decodeName(old + "/Temps")));
+    QVERIFY(mkdir(folder.constData(), 0755) == 0);
+    for (const QByteArray& path : {gbk, latin1, folder + "/x.txt", old + "/.mossvale-Ab12Cd",
+                                   old + "/Temps/.mossvale-Ef34Gh"})
+        QVERIFY(WriteRawFile(path));
+
+    const auto cleanup = qScopeGuard([&] { RemoveRawContents(old); });
+
+    CFolderTreeCtrl& tree = Tree();
+    HTREEITEM hOld = Open({"Old"});
+    QVERIFY(tree.Expand(hOld, TVE_EXPAND));
+    QCOMPARE(ChildTexts(hOld),
+             QStringList({"caf\\xE9.txt", "Temps", "\\xC4\\xE3\\xBA\\xC3.txt", "\\xD6\\xD0"}));
+    QVERIFY(!tree.ItemHasChildren(Child(hOld, "Temps"))); // holds only a temporary
+    QCOMPARE(CFolderTreeCtrl::GetPathKind(gbk), int(CFolderTreeCtrl::PATH_FILE));
+    // The folder is found by its bytes: it is read, not taken for one that has gone.
+    HTREEITEM hFolder = Child(hOld, "\\xD6\\xD0");
+    QVERIFY(tree.Expand(hFolder, TVE_EXPAND));
+    QCOMPARE(ChildTexts(hFolder), QStringList({"x.txt"}));
+
+    // Ticking queues the exact bytes; unticking finds them again.
+    ClickBox(hOld);
+    QCOMPARE(tree.m_backupList.ToList(), QList<QByteArray>({latin1, gbk, folder + "/x.txt"}));
+    ClickBox(hOld);
+    QVERIFY(tree.m_backupList.IsEmpty());
 }
 
 void TestFolderTree::listIntoExistingChildren()
@@ -450,7 +491,7 @@ void TestFolderTree::listIntoExistingChildren()
     HTREEITEM hDocs = Open({"Docs"});
     tree.InsertItem("m", 1, 5, hDocs);
     tree.InsertItem("0", 1, 5, hDocs);
-    tree.ListFolder(hDocs, Disk() + "/Docs");
+    tree.ListFolder(hDocs, Raw(Disk() + "/Docs"));
     QCOMPARE(ChildTexts(hDocs), QStringList({QString(), "a.txt", "b.txt", "m", "0", "Sub"}));
 }
 

@@ -59,6 +59,8 @@ private slots:
     void failedRestoreSaysSo();
     void cancelledRestoreDoesNothing();
     void waitDialog();
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
 
 private:
     CMossvaleView& Command() { return *m_pCommand; }
@@ -429,6 +431,50 @@ void TestCommandView::waitDialog()
                 TransferProgressParam(50, Command().m_nShownJob), -1);
     QTRY_COMPARE(Wait().m_prgFile.maximum(), 0);
     Wait().Close();
+}
+
+void TestCommandView::namesThatAreNotUtf8_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("vsftpd") << int(CFtpTestServer::Vsftpd);
+    QTest::newRow("pyftpdlib") << int(CFtpTestServer::Pyftpdlib);
+}
+
+void TestCommandView::namesThatAreNotUtf8()
+{
+    QFETCH(int, kind);
+    if (kind == CFtpTestServer::Vsftpd) {
+        m_server.Stop();
+        START_OR_SKIP(m_server, CFtpTestServer::Vsftpd);
+    }
+    // GBK (你好) and Latin-1 names, as ticking queues them, one that went missing, and one
+    // that holds a line break, which must never reach the server.
+    const QByteArray local = QFile::encodeName(m_pLocal->path()) + '/';
+    const QByteArray gbk = "\xC4\xE3\xBA\xC3.txt";
+    const QByteArray latin1 = "caf\xE9.txt";
+    const auto cleanup = qScopeGuard([&] {
+        RemoveRawContents(local);
+        RemoveRawContents(QFile::encodeName(m_server.Root()));
+    });
+    QVERIFY(WriteRawFile(local + gbk) && WriteRawFile(local + latin1));
+    QVERIFY(WriteRawFile(local + "new\nline.txt"));
+    for (const QByteArray& name :
+         {QByteArray("gone\xE9.txt"), QByteArray("new\nline.txt"), gbk, latin1})
+        Queue().AddTail(local + name);
+
+    CBoxReader reader;
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
+    QCOMPARE(reader.m_texts.first(),
+             QString::fromUtf8("以下文件未能备份：\n") + Local("new\\x0Aline.txt") +
+                 QString::fromUtf8("（服务器拒绝）\n") + Local("gone\\xE9.txt") +
+                 QString::fromUtf8("（本地文件无法读取）"));
+    // The server holds them under their own bytes.
+    QList<QByteArray> names = RawNames(QFile::encodeName(m_server.Root()));
+    names.removeAll("on-server.txt");
+    QCOMPARE(names, QList<QByteArray>({latin1, gbk}));
+    QVERIFY(Relisted());
 }
 
 QTEST_MAIN(TestCommandView)
