@@ -31,8 +31,9 @@ struct FindEntry {
     UINT nAttributes;
 };
 
-// A restore writes into "<folder>/.mossvale-XXXXXX" before it renames the file into place;
-// such a temporary is the program's own, not one of the user's files.
+// Transfers write into a temporary named with this prefix beside the target and rename it
+// into place once complete (locally ".mossvale-XXXXXX", on the server ".mossvale-<hex>.part");
+// such a file is the program's own, not one of the user's files.
 constexpr char kOwnTemporaryPrefix[] = ".mossvale-";
 bool IsOwnTemporary(const char* pszName);
 

@@ -5,6 +5,7 @@
 #include "FtpListParser.h"
 #include "InternetSession.h"
 #include "ServerRefusals.h"
+#include "Temporaries.h"
 
 #include <QtGlobal>
 
@@ -14,8 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <mutex>
-#include <random>
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -117,14 +116,12 @@ struct ListContext {
     CFtpListParser* pParser;
     const CFtpConnection::EntriesFn* pOnEntries;
     std::vector<FtpFileInfo> batch;
-    std::size_t nEntries = 0;
     std::size_t nBytes = 0;
 
     void Deliver()
     {
         if (batch.empty())
             return;
-        nEntries += batch.size();
         (*pOnEntries)(batch);
         batch.clear();
     }
@@ -146,26 +143,6 @@ std::string FolderOf(const std::string& strPath)
     return slash == std::string::npos ? std::string("/") : strPath.substr(0, slash + 1);
 }
 
-// ".mossvale-" + 16 hex digits + ".part": the temporary an upload stores before its rename.
-bool IsUploadTemporary(const std::string& strName)
-{
-    static const std::string s_strPrefix = ".mossvale-";
-    return strName.size() == s_strPrefix.size() + 16 + 5 && strName.compare(0, s_strPrefix.size(), s_strPrefix) == 0 &&
-           strName.compare(strName.size() - 5, 5, ".part") == 0 &&
-           strName.find_first_not_of("0123456789abcdef", s_strPrefix.size()) == strName.size() - 5;
-}
-
-std::string RandomSuffix()
-{
-    static std::mutex s_lock;
-    static std::mt19937_64 s_random{std::random_device{}() ^
-                                    static_cast<std::uint64_t>(::getpid()) << 32};
-    std::lock_guard<std::mutex> guard(s_lock);
-    char szText[17];
-    std::snprintf(szText, sizeof szText, "%016llx", static_cast<unsigned long long>(s_random()));
-    return szText;
-}
-
 // The process's file-creation mask, read without changing it (umask() would, for a moment,
 // for every thread).
 mode_t CurrentUmask()
@@ -185,7 +162,7 @@ mode_t CurrentUmask()
 ETransferFailure LocalFailure(int nErrno)
 {
     return nErrno == ENOSPC || nErrno == EDQUOT || nErrno == EFBIG ? FAILURE_DISK_FULL
-                                                                  : FAILURE_LOCAL_UNREADABLE;
+                                                                   : FAILURE_LOCAL_UNREADABLE;
 }
 
 // Opens a file to upload. Without O_NONBLOCK, opening a FIFO waits for a writer, for ever;
@@ -251,7 +228,8 @@ void TakeModeOf(int fd, const std::string& strLocalPath)
         fchmod(fd, 0666 & ~CurrentUmask());
         return;
     }
-    if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+    if (fchown(fd, old.st_uid, old.st_gid) != 0 &&
+        fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
         // Not permitted: the file stays ours.
     }
     fchmod(fd, old.st_mode & 07777); // after fchown, which may clear the set-id bits
@@ -273,9 +251,10 @@ CFtpConnection::CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpA
                                std::string strKey, std::shared_ptr<CConnectionPool> pPool,
                                std::string strUser, std::string strPassword,
                                std::shared_ptr<CServerRefusals> pRefusals)
-    : m_pHandle(std::move(pHandle)), m_pEasy(m_pHandle->Easy()), m_address(address), m_strKey(std::move(strKey)), m_pPool(std::move(pPool)),
-      m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword)),
-      m_pRefusals(std::move(pRefusals)), m_strAccount(address.BaseUrl() + '\n' + m_strUser)
+    : m_pHandle(std::move(pHandle)), m_pEasy(m_pHandle->Easy()), m_address(address),
+      m_strKey(std::move(strKey)), m_pPool(std::move(pPool)), m_strUser(std::move(strUser)),
+      m_strPassword(std::move(strPassword)), m_pRefusals(std::move(pRefusals)),
+      m_strAccount(address.BaseUrl() + '\n' + m_strUser)
 {
 }
 
@@ -308,9 +287,8 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
     if (!pHandle->IsValid())
         return nullptr;
 
-    auto* pConnection =
-        new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser, strPassword,
-                           pSession->Refusals());
+    auto* pConnection = new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser,
+                                           strPassword, pSession->Refusals());
     // A connection given back a moment ago is taken as it is: a backup connects once per
     // file, and if the server has dropped it meanwhile, libcurl notices at the next request
     // and logs in again by itself.
@@ -409,37 +387,89 @@ bool CFtpConnection::SetCurrentDirectory(const std::string& strFolder)
 
 CFtpConnection::ListResult CFtpConnection::List(const EntriesFn& onEntriesAsked)
 {
-    // Our upload temporaries are no backups: they are neither shown nor counted.
+    // Our upload temporaries are no backups: they are neither shown nor counted, and those
+    // that a crash or a lost connection left behind go once the listing is done.
     std::vector<FtpFileInfo> kept;
+    std::vector<FtpFileInfo> temporaries;
+    std::size_t nKept = 0;
     const EntriesFn onEntries = [&](const std::vector<FtpFileInfo>& entries) {
         kept.clear();
-        for (const FtpFileInfo& info : entries)
-            if (!IsUploadTemporary(info.strName))
-                kept.push_back(info);
+        for (const FtpFileInfo& info : entries) {
+            if (info.strName == "." || info.strName == "..")
+                continue; // "LIST -a" shows the folder and its parent
+            (CTemporaries::IsUploadTemporary(info.strName) ? temporaries : kept).push_back(info);
+        }
+        nKept += kept.size();
         if (!kept.empty())
             onEntriesAsked(kept);
     };
-    const bool bNoMlsd = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_MLSD) != 0;
-    bool bEmpty = false;
-    bool bUnsupported = false;
-    if (!bNoMlsd) {
-        if (ListWith("MLSD", onEntries, bEmpty, bUnsupported))
-            return bEmpty ? ListResult::Empty : ListResult::Listed;
-        if (!bUnsupported)
-            return ListResult::Failed;
-        m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_MLSD);
-    }
-    if (ListWith("LIST", onEntries, bEmpty, bUnsupported))
-        return bEmpty ? ListResult::Empty : ListResult::Listed;
-    return ListResult::Failed;
+    if (!ListFolder(onEntries))
+        return ListResult::Failed;
+    RemoveStaleTemporaries(temporaries);
+    return nKept == 0 ? ListResult::Empty : ListResult::Listed;
 }
 
-bool CFtpConnection::ListWith(const char* pszCommand, const EntriesFn& onEntries, bool& bEmpty,
-                              bool& bUnsupported)
+bool CFtpConnection::ListFolder(const EntriesFn& onEntries)
+{
+    // Many Unix servers leave names beginning with a dot out of a plain LIST: a backed-up
+    // ".bashrc" could not be seen or restored, nor a stale temporary of ours found.
+    static const struct {
+        const char* pszCommand;
+        unsigned nRefusal;
+    } s_forms[] = {{"MLSD", CServerRefusals::REFUSES_MLSD},
+                   {"LIST -a", CServerRefusals::REFUSES_LIST_ALL},
+                   {"LIST", 0}};
+    for (const auto& form : s_forms) {
+        if ((m_pRefusals->Of(m_strAccount) & form.nRefusal) != 0)
+            continue;
+        long nRefusedWith = 0;
+        if (ListWith(form.pszCommand, onEntries, nRefusedWith))
+            return true;
+        // 500-504: the server does not know the command or its option, for good. Some take
+        // "-a" for a name that is not there (550); that is not remembered, since a folder
+        // that has gone away answers the same.
+        const bool bUnknown = nRefusedWith >= 500 && nRefusedWith <= 504;
+        const bool bOptionAsName =
+            nRefusedWith == 550 && form.nRefusal == CServerRefusals::REFUSES_LIST_ALL;
+        if (form.nRefusal == 0 || !(bUnknown || bOptionAsName))
+            break;
+        if (bUnknown)
+            m_pRefusals->Note(m_strAccount, form.nRefusal);
+    }
+    return false;
+}
+
+void CFtpConnection::RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temporaries)
+{
+    const std::time_t tNow = std::time(nullptr);
+    for (const FtpFileInfo& info : temporaries) {
+        if (info.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY)
+            continue; // named like ours, but we never make folders
+        const std::string strPath = AbsolutePath(info.strName);
+        // Only MLSD's time is sure to be UTC; LIST shows the server's clock in a zone we do
+        // not know, or just the day, so the server is asked for the time itself.
+        const std::time_t tWritten =
+            info.eTimeKind == TIME_EXACT ? info.tLastWrite : ModificationTime(strPath);
+        if (CTemporaries::IsStale(tWritten, tNow))
+            RunCommands({"DELE " + strPath}); // if it fails, the next listing tries again
+    }
+}
+
+std::time_t CFtpConnection::ModificationTime(const std::string& strPath)
+{
+    Reply reply;
+    if (!RunCommands({"MDTM " + strPath}, &reply) || reply.Code() != 213 ||
+        reply.strLastLine.size() < 4)
+        return 0;
+    return CFtpListParser::ParseTimestamp(reply.strLastLine.substr(4)); // "213 YYYYMMDDHHMMSS"
+}
+
+bool CFtpConnection::ListWith(const char* pszCommand, const EntriesFn& onEntries,
+                              long& nRefusedWith)
 {
     const bool bMlsd = std::string(pszCommand) == "MLSD";
     CFtpListParser parser(bMlsd ? CFtpListParser::MLSD : CFtpListParser::LIST, std::time(nullptr));
-    ListContext context{&parser, &onEntries, {}, 0, 0};
+    ListContext context{&parser, &onEntries, {}, 0};
 
     std::string strFolder = m_strCurrentDir;
     if (strFolder.back() != '/')
@@ -452,14 +482,13 @@ bool CFtpConnection::ListWith(const char* pszCommand, const EntriesFn& onEntries
     if (result == CURLE_OK) {
         parser.Finish(context.batch);
         context.Deliver();
-        bEmpty = context.nEntries == 0;
         return true;
     }
     long nCode = 0;
     curl_easy_getinfo(m_pEasy, CURLINFO_RESPONSE_CODE, &nCode);
-    // 500-504: the server does not know the command. Only worth trying LIST when nothing
-    // was delivered yet, or the entries would arrive twice.
-    bUnsupported = bMlsd && context.nBytes == 0 && nCode >= 500 && nCode <= 504;
+    // Only worth trying another form when nothing was delivered yet, or the entries would
+    // arrive twice.
+    nRefusedWith = context.nBytes == 0 && nCode >= 500 && nCode <= 599 ? nCode : 0;
     return false;
 }
 
@@ -553,9 +582,8 @@ ETransferFailure CFtpConnection::CheckSize(bool bAsked, const Reply& reply, std:
 bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize,
                                        const std::string& strTarget, const ProgressFn& onProgress)
 {
-    const std::string strTemp = FolderOf(strTarget) + ".mossvale-" + RandomSuffix() + ".part";
-    const bool bAskSize =
-        (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
+    const std::string strTemp = FolderOf(strTarget) + CTemporaries::NewUploadName();
+    const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
     Reply reply;
     std::int64_t nSent = 0;
     if (Store(pFile, nSize, strTemp, bAskSize, reply, nSent, onProgress) != CURLE_OK)
@@ -581,8 +609,7 @@ bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize,
 bool CFtpConnection::StoreDirectly(FILE* pFile, std::int64_t nSize, const std::string& strTarget,
                                    const ProgressFn& onProgress)
 {
-    const bool bAskSize =
-        (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
+    const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
     Reply reply;
     std::int64_t nSent = 0;
     if (Store(pFile, nSize, strTarget, bAskSize, reply, nSent, onProgress) != CURLE_OK)
@@ -604,8 +631,7 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
     FILE* pFile = OpenUpload(strLocalPath, nSize, eOpen);
     if (!pFile)
         return Fail(eOpen);
-    const bool bNoRename =
-        (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_RENAME) != 0;
+    const bool bNoRename = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_RENAME) != 0;
     // A server that cannot rename only takes a file under its own name.
     const bool bSent = bNoRename ? StoreDirectly(pFile, nSize, strTarget, onProgress)
                                  : StoreViaTemporary(pFile, nSize, strTarget, onProgress);
@@ -622,8 +648,10 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
         return Fail(FAILURE_SERVER_REFUSED);
 
     const auto slash = strLocalPath.rfind('/');
-    const std::string strLocalDir = slash == std::string::npos ? "." : strLocalPath.substr(0, slash);
-    std::string strTemp = (strLocalDir.empty() ? std::string() : strLocalDir) + "/.mossvale-XXXXXX";
+    const std::string strLocalDir =
+        slash == std::string::npos ? "." : strLocalPath.substr(0, slash);
+    CTemporaries::RemoveStaleLocal(strLocalDir.empty() ? "/" : strLocalDir, std::time(nullptr));
+    std::string strTemp = strLocalDir + "/" + CTemporaries::RestoreTemplate();
     const int fd = mkostemp(&strTemp[0], O_CLOEXEC);
     if (fd < 0)
         return Fail(LocalFailure(errno));

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,8 +43,12 @@ public:
     bool SetCurrentDirectory(const std::string& strFolder);
     const std::string& CurrentDirectory() const { return m_strCurrentDir; }
 
-    // Lists the current folder with MLSD where the server has it, else LIST. Entries are
-    // handed over in batches in server order as they arrive.
+    // Lists the current folder with MLSD where the server has it, else "LIST -a" or LIST.
+    // Entries are handed over in batches in server order as they arrive; our upload
+    // temporaries are left out, and those older than an hour are deleted after the listing.
+    // A listing that receives nothing for the stall time fails. (libcurl's check measures the
+    // rate after onEntries returns, when the kernel has the next bytes waiting, so a receiver
+    // that is slow to take a batch is not taken for a silent server.)
     ListResult List(const EntriesFn& onEntries);
 
     // Sends a local regular file. The server's copy of the target is replaced only once the
@@ -65,15 +70,18 @@ public:
     ETransferFailure LastFailure() const { return m_eLastFailure; }
 
 private:
-    CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address, std::string strKey,
-                   std::shared_ptr<CConnectionPool> pPool, std::string strUser,
+    CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address,
+                   std::string strKey, std::shared_ptr<CConnectionPool> pPool, std::string strUser,
                    std::string strPassword, std::shared_ptr<CServerRefusals> pRefusals);
 
     struct Reply;
     void PrepareRequest(const std::string& strUrl, Reply* pReply);
     bool CheckLogin(bool bPooled);
-    bool ListWith(const char* pszCommand, const EntriesFn& onEntries, bool& bEmpty,
-                  bool& bUnsupported);
+    bool ListFolder(const EntriesFn& onEntries); // every entry, "." and ".." too
+    void RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temporaries);
+    std::time_t ModificationTime(const std::string& strPath); // by MDTM; 0 when unknown
+    // nRefusedWith: the 5xx reply of a listing that failed before it delivered anything.
+    bool ListWith(const char* pszCommand, const EntriesFn& onEntries, long& nRefusedWith);
     int Store(std::FILE* pFile, std::int64_t nSize, const std::string& strRemotePath,
               bool bSizeCheck, Reply& reply, std::int64_t& nSent, const ProgressFn& onProgress);
     bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const std::string& strTarget,

@@ -297,6 +297,18 @@ void CFtpListParser::ParseLine(std::string& strLine, std::vector<FtpFileInfo>& o
         out.push_back(std::move(entry));
 }
 
+std::time_t CFtpListParser::ParseTimestamp(const std::string& strText)
+{
+    const char* const p = strText.c_str();
+    const std::size_t n = strText.size();
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (n >= 14 && (n == 14 || p[14] == '.') && ParseUint(p, 4, y) && ParseUint(p + 4, 2, mo) &&
+        ParseUint(p + 6, 2, d) && ParseUint(p + 8, 2, h) && ParseUint(p + 10, 2, mi) &&
+        ParseUint(p + 12, 2, s) && h < 24)
+        return MakeTime(y, mo, d, h, mi, s);
+    return 0;
+}
+
 bool CFtpListParser::ParseMlsdLine(const std::string& strLine, FtpFileInfo& entry)
 {
     // "fact=value;fact=value; name": the facts hold no blanks, so the first blank ends them and
@@ -336,13 +348,8 @@ bool CFtpListParser::ParseMlsdLine(const std::string& strLine, FtpFileInfo& entr
                 if (ParseSize(pValue, nValue, false, nSize))
                     result.nSize = nSize;
             } else if (EqualsNoCase(pFact, nKey, "modify")) {
-                // YYYYMMDDHHMMSS[.sss], always UTC.
-                int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-                if (nValue >= 14 && (nValue == 14 || pValue[14] == '.') &&
-                    ParseUint(pValue, 4, y) && ParseUint(pValue + 4, 2, mo) &&
-                    ParseUint(pValue + 6, 2, d) && ParseUint(pValue + 8, 2, h) &&
-                    ParseUint(pValue + 10, 2, mi) && ParseUint(pValue + 12, 2, s) && h < 24)
-                    result.tLastWrite = MakeTime(y, mo, d, h, mi, s);
+                result.tLastWrite = ParseTimestamp(std::string(pValue, nValue));
+                result.eTimeKind = result.tLastWrite != 0 ? TIME_EXACT : TIME_UNKNOWN;
             }
         }
         nFact = nFactEnd + 1;
@@ -391,9 +398,11 @@ bool CFtpListParser::ParseUnixLine(const std::string& strLine, std::time_t tNow,
             int nYear = 0, h = 0, mi = 0, s = 0;
             if (ParseYear(text(nYearWord), length(nYearWord), nYear)) {
                 result.tLastWrite = MakeTime(nYear, nMonth, nDay, 0, 0, 0);
+                result.eTimeKind = TIME_DAY_ONLY;
             } else if (ParseClock(text(nYearWord), length(nYearWord), h, mi, s) ==
                        length(nYearWord)) {
                 result.tLastWrite = MakeRecentTime(tNow, nMonth, nDay, h, mi);
+                result.eTimeKind = TIME_SERVER_CLOCK;
             } else {
                 continue;
             }
@@ -407,6 +416,7 @@ bool CFtpListParser::ParseUnixLine(const std::string& strLine, std::time_t tNow,
                 ParseClock(text(i + 1), length(i + 1), h, mi, s) != length(i + 1))
                 continue;
             result.tLastWrite = MakeTime(parts[0], parts[1], parts[2], h, mi, s);
+            result.eTimeKind = TIME_SERVER_CLOCK;
             nLastDateWord = i + 1;
         }
         nSizeWord = i - 1;
@@ -519,6 +529,7 @@ bool CFtpListParser::ParseDosLine(const std::string& strLine, FtpFileInfo& entry
         return false;
     result.strName.assign(strLine, nNameAt, std::string::npos);
     result.tLastWrite = MakeTime(nYear, nMonth, nDay, nHour, nMinute, nSecond);
+    result.eTimeKind = TIME_SERVER_CLOCK;
     entry = std::move(result);
     return true;
 }

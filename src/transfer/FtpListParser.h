@@ -21,6 +21,8 @@ public:
 
     // One line without its line end; false when it is not an entry.
     static bool ParseMlsdLine(const std::string& strLine, FtpFileInfo& entry);
+    // "YYYYMMDDHHMMSS[.sss]" in UTC, as MLSD's modify fact and MDTM give it; 0 when it is not.
+    static std::time_t ParseTimestamp(const std::string& strText);
     // tNow (UTC) dates Unix lines that give a time instead of a year (the last 6 months).
     static bool ParseListLine(const std::string& strLine, std::time_t tNow, FtpFileInfo& entry);
 

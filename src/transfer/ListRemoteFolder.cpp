@@ -1,5 +1,6 @@
 #include "MyThread.h"
 
+#include "EntryDate.h"
 #include "FtpConnection.h"
 #include "Messages.h"
 #include "TransferGlobals.h"
@@ -7,7 +8,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 namespace {
@@ -31,22 +31,13 @@ void FormatSize(const FtpFileInfo& info, RemoteEntry& entry)
     entry.bFolder = 0;
 }
 
-// The last-write date in the locale's short form, in local time; empty when unknown.
-void FormatDate(std::time_t tLastWrite, RemoteEntry& entry)
-{
-    entry.szDate[0] = '\0';
-    std::tm local;
-    if (tLastWrite != 0 && localtime_r(&tLastWrite, &local))
-        std::strftime(entry.szDate, sizeof entry.szDate, "%x", &local);
-}
-
 // False for an entry that cannot be handed on: its name does not fit, and a shortened
 // name would name a different file.
 bool ToRemoteEntry(const FtpFileInfo& info, RemoteEntry& entry)
 {
     if (!CopyToField(entry.szName, info.strName))
         return false;
-    FormatDate(info.tLastWrite, entry);
+    FormatEntryDate(info, entry.szDate, sizeof entry.szDate);
     FormatSize(info, entry);
     entry.szFolder[0] = '\0';
     return true;
@@ -77,8 +68,8 @@ unsigned CMyThread::ListRemoteFolder()
         if (nCount == 0)
             return;
         const RemoteEntryBatch entries{batch.data(), nCount, nTag};
-        SendMessage(g_pRemoteView.load(), WM_ADD_REMOTE_ITEMS,
-                    reinterpret_cast<WPARAM>(&entries), 0);
+        SendMessage(g_pRemoteView.load(), WM_ADD_REMOTE_ITEMS, reinterpret_cast<WPARAM>(&entries),
+                    0);
     });
     if (result == CFtpConnection::ListResult::Empty)
         SendMessage(g_pRemoteView.load(), WM_REMOTE_FOLDER_EMPTY, nTag,

@@ -9,7 +9,13 @@
 class CServerRefusals
 {
 public:
-    enum : unsigned { REFUSES_MLSD = 1, REFUSES_SIZE = 2, REFUSES_RENAME = 4 };
+    // REFUSES_LIST_ALL: "LIST -a", the form that does not hide names beginning with a dot.
+    enum : unsigned {
+        REFUSES_MLSD = 1,
+        REFUSES_SIZE = 2,
+        REFUSES_RENAME = 4,
+        REFUSES_LIST_ALL = 8
+    };
 
     // The REFUSES_ bits noted for the account ("server URL\nuser").
     unsigned Of(const std::string& strAccount) const;

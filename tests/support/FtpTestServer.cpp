@@ -43,7 +43,8 @@ const QStringList& KnownFaults()
         QStringLiteral("refuse-rename"), QStringLiteral("refuse-size"),
         QStringLiteral("no-mlsd"),       QStringLiteral("crafted-list"),
         QStringLiteral("slow-login"),    QStringLiteral("short-stor"),
-        QStringLiteral("drop-rnto"),
+        QStringLiteral("drop-rnto"),     QStringLiteral("stall-list"),
+        QStringLiteral("list-option-as-name"),
     };
     return s_faults;
 }

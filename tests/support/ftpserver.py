@@ -21,6 +21,10 @@ Faults (repeatable, combinable):
                  never answers, so the client stalls (while sending, or waiting for the reply).
   short-stor     an upload is answered 226, but the server keeps only the first half of it
                  (rounded down); SIZE then tells the truth about what was kept.
+  stall-list     a listing (LIST or MLSD) sends its first 4 KiB, then sends nothing more while
+                 keeping the data connection open.
+  list-option-as-name  LIST with an option ("LIST -a") answers 550, as servers do that take
+                 the option for a name.
   refuse-rename  RNFR and RNTO answer 550.
   drop-rnto      RNTO closes the control connection without an answer.
   refuse-size    SIZE answers 550.
@@ -67,10 +71,12 @@ from pyftpdlib.servers import FTPServer  # noqa: E402
 FAULTS = (
     "drop-retr", "stall-retr", "drop-stor", "stall-stor", "refuse-rename",
     "refuse-size", "no-mlsd", "crafted-list", "slow-login", "short-stor", "drop-rnto",
+    "stall-list", "list-option-as-name",
 )
 
 STALL_RETR_BYTES = 16 * 1024
 DROP_STOR_BYTES = 64 * 1024
+STALL_LIST_BYTES = 4 * 1024
 
 CRAFTED = [
     (b"zero.bin", 0, False),
@@ -128,6 +134,12 @@ class FaultyDTPHandler(DTPHandler):
 
     def send(self, data):
         faults = self._faults()
+        if not self.receive and not self._sending_file() and "stall-list" in faults:
+            room = STALL_LIST_BYTES - self.tot_bytes_sent
+            if room <= 0:
+                self.del_channel()  # never written to again; the socket stays open
+                return 0
+            data = data[:room]
         if self._sending_file() and faults & {"drop-retr", "stall-retr"}:
             if self._retr_limit is None:
                 half = os.fstat(self.file_obj.fileno()).st_size // 2
@@ -203,6 +215,9 @@ class FaultyHandler(FTPHandler):
 
     def pre_process_command(self, line, cmd, arg):
         self._note(cmd)
+        if cmd == "LIST" and arg.startswith("-") and "list-option-as-name" in self.faults:
+            self.respond("550 No such file or directory.")
+            return None
         return super().pre_process_command(line, cmd, arg)
 
     def on_login(self, username):

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <chrono>
 #include <thread>
 
 #include <sys/stat.h>
@@ -47,11 +48,10 @@ class TestFtpClient : public QObject
 
     std::unique_ptr<CFtpConnection> Connect(const CFtpTestServer& server)
     {
-        return std::unique_ptr<CFtpConnection>(CFtpConnection::Connect(
-            m_pSession.get(), Utf8(server.ServerText()), 21, Utf8(server.User()),
-            Utf8(server.Password())));
+        return std::unique_ptr<CFtpConnection>(
+            CFtpConnection::Connect(m_pSession.get(), Utf8(server.ServerText()), 21,
+                                    Utf8(server.User()), Utf8(server.Password())));
     }
-
 
 private slots:
     void initTestCase()
@@ -115,23 +115,23 @@ private slots:
         // pyftpdlib answers a wrong password only after 3 s, past this suite's connect time-out.
         CInternetSession::SetTimeouts({10, 10});
         ETransferFailure eFailure = FAILURE_NONE;
-        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, strUser, "wrong",
-                                         &eFailure));
+        QVERIFY(
+            !CFtpConnection::Connect(m_pSession.get(), strServer, 21, strUser, "wrong", &eFailure));
         CInternetSession::SetTimeouts({3, 3});
         QCOMPARE(eFailure, FAILURE_LOGIN_REFUSED);
         QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, "nobody", "x"));
         // A CR/LF in the password would become a second FTP command: refused before sending.
         QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, strUser,
                                          Utf8(server.Password()) + "\r\nDELE /x"));
-        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21,
-                                         strUser + "\n", Utf8(server.Password())));
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), strServer, 21, strUser + "\n",
+                                         Utf8(server.Password())));
         // The port in the server text wins; without it the given port is used.
         QVERIFY(!CFtpConnection::Connect(m_pSession.get(), Utf8(server.Host()), 21, strUser,
                                          Utf8(server.Password())) ||
                 server.Port() == 21);
-        std::unique_ptr<CFtpConnection> pByPort(CFtpConnection::Connect(
-            m_pSession.get(), Utf8(server.Host()), server.Port(), strUser,
-            Utf8(server.Password())));
+        std::unique_ptr<CFtpConnection> pByPort(
+            CFtpConnection::Connect(m_pSession.get(), Utf8(server.Host()), server.Port(), strUser,
+                                    Utf8(server.Password())));
         QVERIFY(pByPort);
     }
 
@@ -167,9 +167,9 @@ private slots:
         {
             std::vector<std::unique_ptr<CFtpConnection>> connections;
             for (int i = 0; i < 8; ++i) {
-                connections.emplace_back(CFtpConnection::Connect(
-                    pSession.get(), Utf8(server.ServerText()), 21, Utf8(server.User()),
-                    Utf8(server.Password())));
+                connections.emplace_back(
+                    CFtpConnection::Connect(pSession.get(), Utf8(server.ServerText()), 21,
+                                            Utf8(server.User()), Utf8(server.Password())));
                 QVERIFY(connections.back());
             }
         }
@@ -232,6 +232,145 @@ private slots:
                  std::time_t(modified.toSecsSinceEpoch() / 86400));
     }
 
+    void namesBeginningWithADotAreListed_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("faults");
+        QTest::newRow("vsftpd hides them from a plain LIST")
+            << int(CFtpTestServer::Vsftpd) << QStringList();
+        QTest::newRow("server taking -a for a name")
+            << int(CFtpTestServer::Pyftpdlib) << QStringList{"no-mlsd", "list-option-as-name"};
+    }
+
+    void namesBeginningWithADotAreListed()
+    {
+        QFETCH(int, kind);
+        QFETCH(QStringList, faults);
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Kind(kind), faults);
+        QVERIFY(WriteFile(server.FilePath(".bashrc")));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        for (int nTime = 0; nTime < 2; ++nTime) { // a refused option must not stop the next listing
+            const Listing listing = ListRoot(pConnection.get());
+            QCOMPARE(int(listing.result), int(CFtpConnection::ListResult::Listed));
+            QCOMPARE(listing.entries.size(), std::size_t(1)); // neither "." nor ".."
+            QVERIFY(listing.entries.count(".bashrc"));
+        }
+    }
+
+    void staleTemporariesAreDeletedByTheListing_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("faults");
+        QTest::newRow("pyftpdlib MLSD") << int(CFtpTestServer::Pyftpdlib) << QStringList();
+        QTest::newRow("pyftpdlib LIST") << int(CFtpTestServer::Pyftpdlib) << QStringList{"no-mlsd"};
+        QTest::newRow("vsftpd LIST") << int(CFtpTestServer::Vsftpd) << QStringList();
+    }
+
+    void staleTemporariesAreDeletedByTheListing()
+    {
+        // LIST dates a file of two hours ago by the server's clock and one of 2021 by its day
+        // alone; both must be found stale, while another upload's fresh temporary stays.
+        QFETCH(int, kind);
+        QFETCH(QStringList, faults);
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Kind(kind), faults);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const std::map<QString, QDateTime> written = {
+            {".mossvale-00000000000000aa.part", now.addSecs(-2 * 3600)},
+            {".mossvale-00000000000000bb.part",
+             QDateTime(QDate(2021, 3, 5), QTime(12, 0), Qt::UTC)},
+            {".mossvale-00000000000000cc.part", now.addSecs(-60)},
+            {"kept.txt", now.addSecs(-2 * 3600)},
+        };
+        for (const auto& [strName, when] : written) {
+            QVERIFY(WriteFile(server.FilePath(strName)));
+            QFile file(server.FilePath(strName));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(when, QFileDevice::FileModificationTime));
+        }
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        const Listing listing = ListRoot(pConnection.get());
+        QCOMPARE(int(listing.result), int(CFtpConnection::ListResult::Listed));
+        QCOMPARE(listing.entries.size(), std::size_t(1));
+        QVERIFY(listing.entries.count("kept.txt"));
+        QCOMPARE(Leftovers(server.Root()), QStringList{".mossvale-00000000000000cc.part"});
+    }
+
+    void staleLocalTemporariesAreCleanedByARestore()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        QVERIFY(WriteFile(server.FilePath("doc.txt"), "new"));
+        QTemporaryDir local;
+        const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-2 * 3600);
+        for (const QString strName :
+             {".mossvale-Ab12Cd", ".mossvale-Ef34Gh", ".mossvale-notours"}) {
+            QVERIFY(WriteFile(local.filePath(strName)));
+            QFile file(local.filePath(strName));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (strName != ".mossvale-Ef34Gh") // a restore running beside this one
+                QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QVERIFY(pConnection->GetFile("/doc.txt", Utf8(local.filePath("doc.txt"))));
+        QCOMPARE(Leftovers(local.path()), (QStringList{".mossvale-Ef34Gh", ".mossvale-notours"}));
+    }
+
+    void busyReceiverDoesNotFailTheListing_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("pyftpdlib MLSD") << int(CFtpTestServer::Pyftpdlib);
+        QTest::newRow("vsftpd LIST") << int(CFtpTestServer::Vsftpd);
+    }
+
+    void busyReceiverDoesNotFailTheListing()
+    {
+        // The window thread takes each batch with a sent message; while it is busy, no bytes
+        // move, and that must not count as a silent server. The wait outlasts libcurl's
+        // speed-averaging window too.
+        QFETCH(int, kind);
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Kind(kind));
+        constexpr int nFiles = 3000;
+        for (int i = 0; i < nFiles; ++i)
+            QVERIFY(WriteFile(server.FilePath(QString("file-%1.txt").arg(i, 5, 10, QChar('0')))));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        CInternetSession::SetTimeouts({3, 1});
+        int nBatches = 0;
+        std::size_t nEntries = 0;
+        const auto result = pConnection->List([&](const std::vector<FtpFileInfo>& batch) {
+            if (nBatches++ == 0) // a window busy for longer than the stall time-out
+                std::this_thread::sleep_for(std::chrono::milliseconds(7000));
+            nEntries += batch.size();
+        });
+        CInternetSession::SetTimeouts({3, 3});
+        QCOMPARE(int(result), int(CFtpConnection::ListResult::Listed));
+        QCOMPARE(nEntries, std::size_t(nFiles));
+    }
+
+    void silentServerStillFailsTheListing()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"stall-list"});
+        for (int i = 0; i < 500; ++i)
+            QVERIFY(WriteFile(server.FilePath(QString("file-%1.txt").arg(i))));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        std::size_t nEntries = 0;
+        QElapsedTimer timer;
+        timer.start();
+        const auto result = pConnection->List(
+            [&](const std::vector<FtpFileInfo>& batch) { nEntries += batch.size(); });
+        QCOMPARE(int(result), int(CFtpConnection::ListResult::Failed));
+        QVERIFY(nEntries > 0 && nEntries < 500); // it did stop half-way
+        QVERIFY2(timer.elapsed() < 60000, "a stalled listing was not given up");
+    }
+
     void emptyFolderAndServerWithoutMlsd()
     {
         CFtpTestServer server;
@@ -255,7 +394,8 @@ private slots:
             QTest::addRow("%s empty", pszServer) << kind << "empty.dat" << 0;
             QTest::addRow("%s one byte", pszServer) << kind << "one" << 1;
             QTest::addRow("%s 1 MiB", pszServer) << kind << "big.bin" << (1 << 20) + 3;
-            QTest::addRow("%s non-ASCII", pszServer) << kind << QString::fromUtf8("备份 ü.txt") << 777;
+            QTest::addRow("%s non-ASCII", pszServer)
+                << kind << QString::fromUtf8("备份 ü.txt") << 777;
             QTest::addRow("%s spaces and #", pszServer) << kind << "a b #c;type=a?.txt" << 100;
         }
     }
@@ -380,8 +520,10 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("refused");
         QTest::addColumn<int>("firstStores"); // STORs for the first file of a session
-        QTest::newRow("rename") << "refuse-rename" << "RNFR" << 2;
-        QTest::newRow("size") << "refuse-size" << "SIZE" << 1;
+        QTest::newRow("rename") << "refuse-rename"
+                                << "RNFR" << 2;
+        QTest::newRow("size") << "refuse-size"
+                              << "SIZE" << 1;
     }
 
     void refusalsAreRememberedForTheSession()

@@ -1,11 +1,15 @@
 // The listing parser against lines real servers sent. Sources: vsftpd 3.0.3 and pyftpdlib 1.5.7
 // captured on this project's test machine; proftpd, pure-ftpd, FileZilla Server 0.9.41, IIS and
 // other servers as quoted in public bug reports, client test suites and RFC 3659's examples.
+#include "transfer/EntryDate.h"
 #include "transfer/FtpListParser.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>
 #include <QtTest>
+
+#include <cstdlib>
+#include <ctime>
 
 namespace {
 
@@ -403,6 +407,43 @@ private slots:
         QVERIFY(CFtpListParser::ParseListLine("-rw-r--r--   1 ftp ftp 5 " + Str(date) + " a",
                                               Utc(now.constData()), entry));
         QCOMPARE(entry.tLastWrite, Utc(when.constData()));
+    }
+
+    void entryDatesInEveryTimeZone_data()
+    {
+        QTest::addColumn<QByteArray>("zone");
+        QTest::addColumn<QByteArray>("exactDate"); // midnight UTC by MLSD, as a local date
+        QTest::newRow("UTC") << QByteArray("UTC") << QByteArray("03/05/21");
+        QTest::newRow("west of Greenwich")
+            << QByteArray("America/New_York") << QByteArray("03/04/21");
+        QTest::newRow("east of Greenwich") << QByteArray("Asia/Shanghai") << QByteArray("03/05/21");
+    }
+
+    void entryDatesInEveryTimeZone()
+    {
+        // A LIST date without a time is a calendar day, the same one wherever the user is.
+        QFETCH(QByteArray, zone);
+        QFETCH(QByteArray, exactDate);
+        const QByteArray oldZone = qgetenv("TZ");
+        qputenv("TZ", zone);
+        tzset();
+        FtpFileInfo dayOnly, exact;
+        QVERIFY(CFtpListParser::ParseListLine("-rw-r--r--   1 ftp ftp 5 Mar 05  2021 a",
+                                              Utc("2026-12-07 12:00"), dayOnly));
+        QVERIFY(CFtpListParser::ParseMlsdLine("type=file;modify=20210305000000; a", exact));
+        char szDate[32];
+        QVERIFY(FormatEntryDate(dayOnly, szDate, sizeof szDate));
+        QCOMPARE(QByteArray(szDate), QByteArray("03/05/21"));
+        QVERIFY(FormatEntryDate(exact, szDate, sizeof szDate));
+        QCOMPARE(QByteArray(szDate), exactDate);
+
+        // A text that does not fit is no text, never a cut or unterminated one.
+        QVERIFY(!FormatEntryDate(exact, szDate, 8));
+        QCOMPARE(szDate[0], '\0');
+        QVERIFY(!FormatEntryDate(FtpFileInfo{}, szDate, sizeof szDate));
+        QCOMPARE(szDate[0], '\0');
+        oldZone.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldZone);
+        tzset();
     }
 
     void chunksAndLineEnds()
