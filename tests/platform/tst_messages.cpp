@@ -139,7 +139,12 @@ private slots:
             AfxBeginThread(CountRun, &probe, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
         QVERIFY(pThread);
         pThread->m_bAutoDelete = false;
-        QTest::qWait(20);
+        // A thread started at the same time without suspension has had its turn by now;
+        // the suspended one must not have.
+        ThreadProbe other;
+        CWinThread* pOther = AfxBeginThread(CountRun, &other, THREAD_PRIORITY_BELOW_NORMAL);
+        QVERIFY(pOther);
+        QTRY_COMPARE(other.nRuns.load(), 1);
         QVERIFY(!pThread->HasEnded()); // still waiting to be resumed
         QCOMPARE(probe.nRuns.load(), 0);
         pThread->ResumeThread();

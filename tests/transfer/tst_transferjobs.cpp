@@ -13,7 +13,9 @@
 
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -206,13 +208,15 @@ private slots:
 
     void theFirstJobDoneWaitsAtTheBarrierForTheOther()
     {
-        // A delete finishes at once; an upload to a stalling server takes until the stall
-        // time-out. The delete reports its file at once but ends only with the upload.
+        // A delete and a download finish at once; an upload to a stalling server takes until
+        // the stall time-out. The delete and the download report their files at once, but
+        // end only with the upload.
         CFtpTestServer stalling;
         START_OR_SKIP(stalling, CFtpTestServer::Pyftpdlib, {"stall-stor"});
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
         QVERIFY(WriteFile(server.FilePath("old.txt"), "x"));
+        QVERIFY(WriteFile(server.FilePath("wanted.txt"), "restored"));
         QTemporaryDir local;
         QVERIFY(WriteFile(local.filePath("big.bin"), PatternBytes(8 << 20)));
 
@@ -220,20 +224,87 @@ private slots:
                                      {"big.bin"}, THREAD_PRIORITY_BELOW_NORMAL);
         CWinThread* pDelete = Launch(DeleteThreadProc, NewJob(server, "", 1), {"old.txt"},
                                      THREAD_PRIORITY_ABOVE_NORMAL);
+        CWinThread* pDownload = Launch(DownloadThreadProc, NewJob(server, local.path(), 1),
+                                       {"wanted.txt"}, THREAD_PRIORITY_ABOVE_NORMAL);
         QTRY_COMPARE(m_pRemote->Count(WM_REMOTE_DELETED), 1);
         QVERIFY(!QFile::exists(server.FilePath("old.txt")));
-        QVERIFY(!pDelete->HasEnded()); // held at the barrier by the upload
-        QVERIFY(!pUpload->HasEnded());
-        QCOMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 0);
-
-        QVERIFY(pUpload->WaitForEnd(60000));
-        QVERIFY(pDelete->WaitForEnd(60000));
-        delete pUpload;
-        delete pDelete;
+        // The restore's report comes while the upload still holds the barrier shut.
         QTRY_COMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 1);
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_FAILED);
+        QVERIFY(g_nPendingJobs.load() >= 1);
+        QCOMPARE(m_pCommand->m_reports[0].lParam, TRANSFER_DOWNLOAD);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_SUCCEEDED);
+        QCOMPARE(ReadFile(local.filePath("wanted.txt")), QByteArray("restored"));
+        QVERIFY(!pDelete->HasEnded()); // held at the barrier by the upload
+        QVERIFY(!pDownload->HasEnded());
+        QVERIFY(!pUpload->HasEnded());
+
+        for (CWinThread* pThread : {pUpload, pDelete, pDownload}) {
+            QVERIFY(pThread->WaitForEnd(60000));
+            delete pThread;
+        }
+        QTRY_COMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 2);
+        QCOMPARE(m_pCommand->m_reports[1].lParam, TRANSFER_UPLOAD);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports[1].wParam), TRANSFER_FAILED);
         QCOMPARE(m_pRemote->m_reports[0].wParam, WPARAM(RemoteNameKey("old.txt")));
         QCOMPARE(m_pRemote->m_reports[0].lParam, DELETE_SUCCEEDED);
+    }
+
+    void anUploadDoneWaitsForARunningDelete()
+    {
+        // The delete's server hangs once the job has connected, so its DELE gets no answer
+        // until the server goes on; the upload's file is on the server meanwhile, but its
+        // report waits for the delete.
+        CFtpTestServer hanging;
+        START_OR_SKIP(hanging, CFtpTestServer::Pyftpdlib);
+        QVERIFY(WriteFile(hanging.FilePath("old.txt"), "x"));
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("a.txt"), "alpha"));
+
+        CInternetSession::SetTimeouts({3, 30}); // the DELE waits for the server to go on
+        auto restore = qScopeGuard([] { CInternetSession::SetTimeouts({3, 3}); });
+        CMyThread* pDeleteJob = NewJob(hanging, "", 1);
+        QVERIFY(pDeleteJob->m_hConnect);
+        QVERIFY(hanging.Freeze(true));
+        auto thaw = qScopeGuard([&] { hanging.Freeze(false); });
+        CWinThread* pDelete = Launch(DeleteThreadProc, pDeleteJob, {"old.txt"});
+        CWinThread* pUpload = Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"a.txt"});
+        QTRY_COMPARE(ReadFile(server.FilePath("a.txt")), QByteArray("alpha"));
+        QTRY_COMPARE(g_nPendingJobs.load(), 1); // the upload is at the barrier
+        QCoreApplication::processEvents();
+        QCOMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 0);
+        QVERIFY(!pUpload->HasEnded());
+
+        QVERIFY(hanging.Freeze(false));
+        for (CWinThread* pThread : {pDelete, pUpload}) {
+            QVERIFY(pThread->WaitForEnd(60000));
+            delete pThread;
+        }
+        QTRY_COMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 1);
+        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_SUCCEEDED);
+        QCOMPARE(m_pRemote->m_reports[0].lParam, DELETE_SUCCEEDED);
+        QVERIFY(!QFile::exists(hanging.FilePath("old.txt")));
+    }
+
+    void theBarrierOpensForAJobThatSleptThroughZero()
+    {
+        // A waits; B's pass brings the count to 0 and a new job raises it again before A
+        // has looked. A must still pass: the count did read 0.
+        g_nPendingJobs = 2;
+        std::atomic<bool> bPassed{false};
+        std::thread waiter([&] {
+            PassEndBarrier();
+            bPassed = true;
+        });
+        QTRY_COMPARE(g_nPendingJobs.load(), 1); // A is waiting
+        PassEndBarrier();
+        ++g_nPendingJobs;
+        const bool bInTime = QTest::qWaitFor([&] { return bPassed.load(); }, 5000);
+        PassEndBarrier(); // the new job ends, so A is let go whatever happened
+        waiter.join();
+        QVERIFY2(bInTime, "a job that slept while the count read 0 was held");
+        QCOMPARE(g_nPendingJobs.load(), 0);
     }
 
     void downloadReportsItsFirstFileAndEveryFailure()
@@ -263,6 +334,10 @@ private slots:
         QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
         QCOMPARE(m_pCommand->m_reports.size(), size_t(3));
         QCOMPARE(Leftovers(local.path()), QStringList());
+
+        // No items: nothing fetched and nothing to report, but the count still goes down.
+        Finish(Launch(DownloadThreadProc, NewJob(server, local.path(), 0), {}));
+        QCOMPARE(m_pCommand->m_reports.size(), size_t(3));
     }
 
     void craftedNamesAreRefused()
@@ -304,6 +379,18 @@ private slots:
         Finish(Launch(DeleteThreadProc, NewJob(server, "", 1), {"b c.txt"}));
         QCOMPARE(m_pRemote->m_reports[1].wParam, WPARAM(RemoteNameKey("b c.txt")));
         QCOMPARE(m_pRemote->m_reports[1].lParam, DELETE_FAILED);
+
+        // A folder is never deleted: the failure is reported and the folder stays.
+        QVERIFY(server.MakeFolder("folder"));
+        QVERIFY(server.PutFile("folder/inside.txt", "i"));
+        Finish(Launch(DeleteThreadProc, NewJob(server, "", 1), {"folder"}));
+        QCOMPARE(m_pRemote->m_reports[2].wParam, WPARAM(RemoteNameKey("folder")));
+        QCOMPARE(m_pRemote->m_reports[2].lParam, DELETE_FAILED);
+        QCOMPARE(server.ReadFile("folder/inside.txt"), QByteArray("i"));
+
+        // No items: nothing deleted, nothing reported, the count still goes down.
+        Finish(Launch(DeleteThreadProc, NewJob(server, "", 0), {}));
+        QCOMPARE(m_pRemote->m_reports.size(), size_t(3));
     }
 
     void listingHandsOverEveryEntryThenUpdatesTheMeter()
@@ -372,8 +459,9 @@ private slots:
         g_pLoginDlg = nullptr;
         pThread = AfxBeginThread(ListThreadProc, NewJob(server, "", 0, "wrong"),
                                  THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
+        pThread->m_bAutoDelete = false;
         pThread->ResumeThread();
-        QTest::qWait(200);
+        Finish(pThread);
         QCOMPARE(m_pLogin->m_texts.size(), size_t(1));
     }
 
@@ -385,10 +473,10 @@ private slots:
                                              THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
         pThread->ResumeThread();
         QTRY_COMPARE(m_pRemote->Count(WM_USAGE_UPDATE), 1);
+        // 255 bytes fit a name field; 256 do not, and a shortened name would be another file.
+        QVERIFY(m_pRemote->Entry((std::string(251, 'x') + ".txt").c_str()));
         for (const RemoteEntry& entry : m_pRemote->m_entries)
-            QVERIFY(std::strlen(entry.szName) <= 255);
-        const std::string strLong(300, 'n');
-        QVERIFY(!m_pRemote->Entry(strLong.c_str()));
+            QVERIFY2(entry.szName[0] != 'y', entry.szName);
         // The 4 GiB file keeps its high bits.
         bool bSawHuge = false;
         for (const RemoteEntry& entry : m_pRemote->m_entries)
