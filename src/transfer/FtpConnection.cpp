@@ -352,8 +352,11 @@ bool CFtpConnection::CheckLogin(bool bPooled)
         PrepareRequest(m_address.BaseUrl() + "/", nullptr);
         curl_easy_setopt(m_pEasy, CURLOPT_NOBODY, 1L);
         curl_easy_setopt(m_pEasy, CURLOPT_QUOTE, pNoop);
-        curl_easy_setopt(m_pEasy, CURLOPT_TIMEOUT,
-                         static_cast<long>(CInternetSession::GetTimeouts().nConnectSeconds));
+        // Servers answer a wrong password only after a pause (pyftpdlib 3 s, vsftpd 1 s): the
+        // login's replies get the login's time, or a refusal would read as a silent server.
+        const long nLoginSeconds = CInternetSession::GetTimeouts().nConnectSeconds;
+        curl_easy_setopt(m_pEasy, CURLOPT_TIMEOUT, nLoginSeconds);
+        curl_easy_setopt(m_pEasy, CURLOPT_SERVER_RESPONSE_TIMEOUT, nLoginSeconds);
         const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
         curl_slist_free_all(pNoop);
         if (result == CURLE_OK)

@@ -92,6 +92,7 @@ private slots:
     void screenReaderNames();
     void rememberedAccountLogsIn();
     void failedCheckKeepsTypedAccount();
+    void failureCauseInTooltip();
     void enterOnlyTakesTheEdits();
     void quitAndEscapeLeaveNoAccount();
     void loginResultReports();
@@ -116,7 +117,9 @@ private:
 
 void TestLogin::initTestCase()
 {
-    CInternetSession::SetTimeouts({3, 3});
+    // pyftpdlib answers a wrong password only after 3 s; the check must wait that long to tell
+    // a refusal from a server that does not answer.
+    CInternetSession::SetTimeouts({6, 3});
     QVERIFY2(m_server.Start(CFtpTestServer::Pyftpdlib), qPrintable(m_server.LastError()));
 }
 
@@ -333,6 +336,35 @@ void TestLogin::failedCheckKeepsTypedAccount()
     QVERIFY(g_hInternet && g_hInternet != pFirstSession);
     QCOMPARE(QString::fromStdString(g_strPassword), m_server.Password());
     QCOMPARE(RawValue("Password"), m_server.Password());
+}
+
+void TestLogin::failureCauseInTooltip()
+{
+    const QString strStatusTip = QString::fromUtf8("连接失败");
+    const auto tip = [this] { return m_pDlg->m_staticStatus->toolTip(); };
+    QVERIFY(Open());
+    Type(CLoginDlg::IDC_SERVER, m_server.ServerText());
+    Type(CLoginDlg::IDC_USERNAME, m_server.User());
+    Type(CLoginDlg::IDC_PASSWORD, "wrong");
+    ClickLogin();
+    QCOMPARE(Status(), strStatusTip);
+    QCOMPARE(tip(), QString::fromUtf8("登录被拒绝"));
+
+    // A port nothing listens on: the same status line, another cause.
+    CFtpTestServer gone;
+    QVERIFY(gone.Start(CFtpTestServer::Pyftpdlib));
+    const QString strGone = gone.ServerText();
+    gone.Stop();
+    Type(CLoginDlg::IDC_SERVER, strGone);
+    Type(CLoginDlg::IDC_PASSWORD, m_server.Password());
+    ClickLogin();
+    QCOMPARE(Status(), strStatusTip);
+    QCOMPARE(tip(), QString::fromUtf8("无法连接服务器"));
+
+    Type(CLoginDlg::IDC_SERVER, m_server.ServerText());
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(tip(), QString());
 }
 
 void TestLogin::enterOnlyTakesTheEdits()

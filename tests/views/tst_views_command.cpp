@@ -53,11 +53,14 @@ private slots:
     void backupSendsNewestFirstAndRelists();
     void failedFilesAreNamed();
     void manyFailuresFitTheScreen();
+    void queuedFilesFailAtOnce_data();
+    void queuedFilesFailAtOnce();
     void backupPressedWhileRunning();
     void restoreWritesIntoTheChosenFolder_data();
     void restoreWritesIntoTheChosenFolder();
     void failedRestoreSaysSo();
     void cancelledRestoreDoesNothing();
+    void overlappingRestoresNameTheirOwnFile();
     void waitDialog();
     void namesThatAreNotUtf8_data();
     void namesThatAreNotUtf8();
@@ -289,6 +292,48 @@ void TestCommandView::manyFailuresFitTheScreen()
     QVERIFY(Relisted());
 }
 
+void TestCommandView::queuedFilesFailAtOnce_data()
+{
+    QTest::addColumn<bool>("serverGone");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("login refused") << false << QString::fromUtf8("（登录被拒绝）");
+    QTest::newRow("server gone") << true << QString::fromUtf8("（无法连接服务器）");
+}
+
+void TestCommandView::queuedFilesFailAtOnce()
+{
+    // The first upload finds the account refused or the server gone: the files still queued
+    // are not tried one by one, and every one is named.
+    QFETCH(bool, serverGone);
+    QFETCH(QString, reason);
+    QStringList expected;
+    for (int i = 0; i < 5; ++i) {
+        const QString strPath = Local(QStringLiteral("file%1.txt").arg(i));
+        QVERIFY(WriteFile(strPath, "content"));
+        Queue().AddTail(strPath);
+        expected << strPath + reason;
+    }
+    g_strPassword = "not the password";
+    const int nLoginsBefore = m_server.CommandCount("PASS");
+    if (serverGone)
+        m_server.Stop();
+
+    CBoxReader reader;
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
+    QStringList lines = reader.m_texts.first().split('\n');
+    QCOMPARE(lines.takeFirst(), QString::fromUtf8("以下文件未能备份："));
+    lines.sort();
+    QCOMPARE(lines, expected);
+    QCOMPARE(Queue().GetCount(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(g_nPendingJobs.load(), 0, 20000);
+    // The first upload's login and the relisting's after the backup; a login for every
+    // queued file would make six.
+    if (!serverGone)
+        QVERIFY(m_server.CommandCount("PASS") - nLoginsBefore <= 2);
+}
+
 void TestCommandView::backupPressedWhileRunning()
 {
     for (const char* pszName : {"A.txt", "B.txt", "C.txt"}) {
@@ -375,6 +420,32 @@ void TestCommandView::cancelledRestoreDoesNothing()
     QCOMPARE(Command().m_pRestoreThread, nullptr);
 }
 
+void TestCommandView::overlappingRestoresNameTheirOwnFile()
+{
+    // A restore that stalls, let go of by a repeated initial update, and a second one that
+    // fails at once: each failure names its own file, in the order they end.
+    CFtpTestServer stalling;
+    QVERIFY(stalling.Start(CFtpTestServer::Pyftpdlib, {"stall-retr"}));
+    QVERIFY(stalling.PutFile("slow.bin", QByteArray(1 << 20, 's')));
+    QVERIFY(stalling.PutFile("vanishing.txt", "soon gone"));
+    LogIn(stalling);
+    QVERIFY(Refresh());
+    Command().m_pfnChooseFolder = [&] { return m_pLocal->path(); };
+    CBoxReader reader;
+
+    SelectRemote("slow.bin");
+    QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
+    Command().OnInitialUpdate();
+    QVERIFY(QFile::remove(stalling.FilePath("vanishing.txt")));
+    SelectRemote("vanishing.txt");
+    QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 2, 30000);
+    const QString strFailed = QString::fromUtf8("无法恢复文件：");
+    QCOMPARE(reader.m_texts[0], strFailed + QString::fromUtf8("vanishing.txt（服务器拒绝）"));
+    QCOMPARE(reader.m_texts[1], strFailed + QString::fromUtf8("slow.bin（连接中断）"));
+    QVERIFY(!QFile::exists(Local("slow.bin")));
+}
+
 void TestCommandView::waitDialog()
 {
     // A backup whose upload stalls: the dialog stays up with its file, and Esc hides it
@@ -427,6 +498,11 @@ void TestCommandView::waitDialog()
     PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS,
                 TransferProgressParam(50, Command().m_nShownJob), 200);
     QTRY_COMPARE(Wait().m_prgFile.value(), Wait().m_prgFile.maximum() / 4);
+    // Another job's progress (a restore during the backup) leaves the bar alone.
+    PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS,
+                TransferProgressParam(200, Command().m_nShownJob + 1), 200);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(Wait().m_prgFile.value(), Wait().m_prgFile.maximum() / 4);
     PostMessage(g_pCommandView.load(), WM_TRANSFER_PROGRESS,
                 TransferProgressParam(50, Command().m_nShownJob), -1);
     QTRY_COMPARE(Wait().m_prgFile.maximum(), 0);
