@@ -379,13 +379,9 @@ void CCommandBars::LoadBarState(QSettings& settings, const QString& strSection)
             if (bAllNumbers)
                 SetToolBarButtons(list);
         }
-        const int nArea = settings.value(strBar + QStringLiteral("Area"), 0).toInt();
-        if (nArea == Qt::LeftToolBarArea || nArea == Qt::RightToolBarArea ||
-            nArea == Qt::TopToolBarArea || nArea == Qt::BottomToolBarArea)
-            m_pFrame->addToolBar(Qt::ToolBarArea(nArea), m_pToolBar);
-        const QVariant visible = settings.value(strBar + QStringLiteral("Visible"));
-        if (visible.isValid())
-            m_pToolBar->setVisible(visible.toBool());
+        // Where the toolbar sits and whether it shows belong to the docking layout
+        // (pane.dxl): older profiles also kept them here, and they are no longer read, so
+        // deleting the layout file gives back the toolbar's default place.
     }
     const QVariant statusVisible = settings.value(QStringLiteral("StatusBar/Visible"));
     if (statusVisible.isValid())
@@ -399,8 +395,9 @@ void CCommandBars::SaveBarState(QSettings& settings, const QString& strSection) 
     if (m_pToolBar) {
         const QString strBar = m_pToolBar->objectName() + QLatin1Char('/');
         settings.setValue(strBar + QStringLiteral("Buttons"), ButtonsToText(m_buttons));
-        settings.setValue(strBar + QStringLiteral("Area"), int(m_pFrame->toolBarArea(m_pToolBar)));
-        settings.setValue(strBar + QStringLiteral("Visible"), m_pToolBar->isVisibleTo(m_pFrame));
+        // An earlier version kept the place here too; dropped so that only pane.dxl has it.
+        settings.remove(strBar + QStringLiteral("Area"));
+        settings.remove(strBar + QStringLiteral("Visible"));
     }
     settings.setValue(QStringLiteral("StatusBar/Visible"),
                       m_pFrame->statusBar()->isVisibleTo(m_pFrame));

@@ -1,8 +1,9 @@
 #pragma once
 // The frame's command bars: the menu bar "Menu Bar" and the toolbar "Standard", one action
 // per command shared by both, the keyboard shortcuts, and the options of the customise
-// dialog. What the user may change (toolbar visibility, place and buttons, shortcuts,
-// options) is loaded from and saved to one profile section.
+// dialog. What the user may change (toolbar buttons, status-bar visibility, shortcuts,
+// options) is loaded from and saved to one profile section; the toolbar's place and
+// visibility are part of the frame's docking layout instead, saved with the panes.
 //
 // Toolbar buttons are stored as numbers: a command id, 0 for a separator, a negative
 // number for a menu placed on the toolbar (MENU_BUILTIN - i for the menu bar's popup i,

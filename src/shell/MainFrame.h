@@ -9,11 +9,13 @@
 // the application says through SetCommandHandler and SetRecentFiles; a command that no
 // one handles is shown disabled, and its key does nothing.
 //
-// User-interface state: the command bars are loaded from the profile's "CommandBars"
-// section when the frame is built and saved there when it closes; the docking layout is
-// kept in "pane.dxl" under "NormalLayout", in the program's folder, or in the per-user data
-// folder when the program's folder cannot be written. Closing also closes g_hInternet,
-// without waiting for running jobs.
+// User-interface state, each piece in one place: the toolbar's buttons, the options, the
+// shortcuts and the status bar's visibility in the profile's "CommandBars" section; the
+// docking layout (the panes, and the toolbar's place and visibility) in "pane.dxl" under
+// "NormalLayout", in the program's folder, or in the per-user data folder when the
+// program's folder cannot be written. Both are read when the frame is built and written
+// when it closes; without pane.dxl the frame starts with the default layout. Closing also closes
+// g_hInternet, without waiting for running jobs.
 #include "FlatBorderWnd.h"
 #include "StatusBar.h"
 #include "platform/WinTypes.h"

@@ -1,6 +1,7 @@
-// What the frame keeps from one run to the next: the docking layout in pane.dxl, the
-// command bars and keyboard shortcuts in the profile, and what the customise dialog changes;
-// and what closing the frame does to the jobs still running.
+// What the frame keeps from one run to the next: the docking layout (panes and the
+// toolbar's place) in pane.dxl, the toolbar's buttons and keyboard shortcuts in the profile,
+// and what the customise dialog changes; and what closing the frame does to the jobs still
+// running.
 #include "FtpTestServer.h"
 #include "ShellTestUtil.h"
 #include "TestFiles.h"
@@ -112,6 +113,7 @@ private slots:
     void unusableLayoutFileKeepsDefaults();
     void layoutGoesToUserFolderWhenProgramFolderIsNotWritable();
     void commandBarStateSurvivesRestart();
+    void toolbarPlaceIsPartOfTheLayout();
     void shortcutFromCustomiseWorksAndSurvives();
     void shortcutTableRules();
     void savedToolbarButtonsAreChecked_data();
@@ -140,11 +142,13 @@ void TestShellState::cleanup()
 
 void TestShellState::layoutSurvivesRestartUntilDeleted()
 {
+    int nCommandHeight = 0; // as a first run sizes the command row
     {
         CMainFrame frame;
         QVERIFY(ShowFrame(frame));
         QCOMPARE(frame.LayoutFile(), LayoutPath());
         QVERIFY(HasDefaultPanes(frame));
+        nCommandHeight = frame.CommandView()->height();
         QTest::mouseClick(Caption(frame, IDR_PANE_OPTIONS)->FloatButton(), Qt::LeftButton);
         QTRY_VERIFY(frame.GetPane(IDR_PANE_OPTIONS)->isFloating());
         QTest::mouseClick(Caption(frame, IDR_PANE_PROPERTIES)->CloseButton(), Qt::LeftButton);
@@ -160,7 +164,7 @@ void TestShellState::layoutSurvivesRestartUntilDeleted()
         QVERIFY(frame.GetPane(IDR_PANE_OPTIONS)->isFloating());
         QVERIFY(frame.GetPane(IDR_PANE_OPTIONS)->isVisible());
         QVERIFY(!frame.GetPane(IDR_PANE_PROPERTIES)->isVisible());
-        QCOMPARE(frame.CommandView()->height(), frame.MainSplitter()->height() / 5);
+        QCOMPARE(frame.CommandView()->height(), nCommandHeight);
         // The pane closed at the last run has had no reason to make its content yet.
         QVERIFY(!frame.GetPaneContent(IDR_PANE_PROPERTIES)->Content());
         QVERIFY(frame.close());
@@ -252,13 +256,8 @@ void TestShellState::commandBarStateSurvivesRestart()
         CMainFrame frame;
         QVERIFY(ShowFrame(frame));
         CCommandBars* pBars = frame.GetCommandBars();
-        QVERIFY(frame.Action(ID_VIEW_TOOLBAR)->isChecked());
-        QVERIFY(ChooseMenu(frame, {"&View", "&Toolbars", "&Toolbar"}));
-        QVERIFY(!pBars->ToolBar()->isVisible());
-        QVERIFY(!frame.Action(ID_VIEW_TOOLBAR)->isChecked());
         QVERIFY(ChooseMenu(frame, {"&View", "&Status Bar"}));
         QVERIFY(!frame.statusBar()->isVisible());
-        frame.addToolBar(Qt::LeftToolBarArea, pBars->ToolBar());
 
         QVERIFY(Customise(frame, [&](CCustomizeDlg* pDlg) {
             CCustomizeCommandsPage* pPage = pDlg->GetCommandsPage();
@@ -306,15 +305,12 @@ void TestShellState::commandBarStateSurvivesRestart()
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
         "/Local AppWizard-Generated Applications/Mossvale.ini";
     QVERIFY(QFile::exists(strProfile));
-    // The bar state lives in the profile, not only in the layout file.
+    // The bar state lives in the profile, not in the layout file.
     QVERIFY(QFile::remove(LayoutPath()));
 
     CMainFrame frame;
     QVERIFY(ShowFrame(frame));
     CCommandBars* pBars = frame.GetCommandBars();
-    QVERIFY(!pBars->ToolBar()->isVisible());
-    QVERIFY(!frame.Action(ID_VIEW_TOOLBAR)->isChecked());
-    QCOMPARE(frame.toolBarArea(pBars->ToolBar()), Qt::LeftToolBarArea);
     QVERIFY(!frame.statusBar()->isVisible());
     QVERIFY(!frame.Action(ID_VIEW_STATUS_BAR)->isChecked());
     QCOMPARE(pBars->ToolBarButtons().size(), size_t(11));
@@ -322,13 +318,65 @@ void TestShellState::commandBarStateSurvivesRestart()
     QCOMPARE(pBars->ToolBar()->iconSize(), QSize(32, 30));
     QVERIFY(!pBars->GetOptions().bToolTips);
     // The Help menu on the toolbar is the menu bar's own.
-    QVERIFY(ChooseMenu(frame, {"&View", "&Toolbars", "&Toolbar"}));
-    QVERIFY(pBars->ToolBar()->isVisible());
     auto* pMenuButton = qobject_cast<QToolButton*>(
         pBars->ToolBar()->widgetForAction(pBars->ToolBar()->actions().last()));
     QVERIFY(pMenuButton && pMenuButton->defaultAction()->menu());
     QCOMPARE(pMenuButton->popupMode(), QToolButton::InstantPopup);
     QVERIFY(FindAction(pMenuButton->defaultAction()->menu(), "&About Mossvale..."));
+}
+
+// The toolbar's place and visibility come back with pane.dxl and only with it: the README
+// tells a user to delete that file to get the default layout back.
+void TestShellState::toolbarPlaceIsPartOfTheLayout()
+{
+    const auto hasDefaultToolBar = [](CMainFrame& frame) {
+        QToolBar* pToolBar = frame.GetCommandBars()->ToolBar();
+        return pToolBar->isVisible() && frame.Action(ID_VIEW_TOOLBAR)->isChecked() &&
+               frame.toolBarArea(pToolBar) == Qt::TopToolBarArea && HasDefaultPanes(frame);
+    };
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        QVERIFY(hasDefaultToolBar(frame));
+        frame.addToolBar(Qt::LeftToolBarArea, frame.GetCommandBars()->ToolBar());
+        QVERIFY(ChooseMenu(frame, {"&View", "&Toolbars", "&Toolbar"}));
+        QVERIFY(!frame.GetCommandBars()->ToolBar()->isVisible());
+        QVERIFY(frame.close());
+    }
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        QToolBar* pToolBar = frame.GetCommandBars()->ToolBar();
+        QVERIFY(!pToolBar->isVisible());
+        QVERIFY(!frame.Action(ID_VIEW_TOOLBAR)->isChecked());
+        QCOMPARE(frame.toolBarArea(pToolBar), Qt::LeftToolBarArea);
+        QVERIFY(frame.close());
+    }
+    QVERIFY(QFile::remove(LayoutPath()));
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        QVERIFY(hasDefaultToolBar(frame));
+    }
+
+    // A profile from before kept the place as well; without pane.dxl it must not bring the
+    // moved, hidden toolbar back, and the next save drops it.
+    QVERIFY(!QFile::exists(LayoutPath()));
+    {
+        const std::unique_ptr<QSettings> pProfile = CProfile::Open();
+        pProfile->setValue("CommandBars/Standard/Area", int(Qt::LeftToolBarArea));
+        pProfile->setValue("CommandBars/Standard/Visible", false);
+    }
+    {
+        CMainFrame frame;
+        QVERIFY(ShowFrame(frame));
+        QVERIFY(hasDefaultToolBar(frame));
+        QVERIFY(frame.close());
+    }
+    const std::unique_ptr<QSettings> pProfile = CProfile::Open();
+    QVERIFY(!pProfile->contains("CommandBars/Standard/Area"));
+    QVERIFY(!pProfile->contains("CommandBars/Standard/Visible"));
+    QVERIFY(pProfile->contains("CommandBars/Standard/Buttons"));
 }
 
 void TestShellState::shortcutFromCustomiseWorksAndSurvives()
