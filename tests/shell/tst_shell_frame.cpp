@@ -72,7 +72,8 @@ private slots:
 
     void clientAreaAndBars();
     void paneContentsAppearWhenFirstShown();
-    void menusAndToolbarAsTabled();
+    void menusAsTabled();
+    void toolbarButtonsWorkTheirCommands();
     void commandsWithoutHandlerAreDisabled();
     void promptsRecentFilesAndIndicators();
     void backupAndRestoreAskFirst_data();
@@ -107,20 +108,28 @@ void TestShellFrame::clientAreaAndBars()
     QCOMPARE(frame.windowTitle(), QStringLiteral("Mossvale"));
     QVERIFY(!frame.windowIcon().isNull());
 
-    // The command row takes a fifth of the client height, the tree column 400 pixels.
+    // The command row is tall enough for its buttons and shorter than the lower row, which
+    // takes the rest; the tree column is 400 pixels.
     QSplitter* pMain = frame.MainSplitter();
-    const int nClientHeight = pMain->height();
-    QCOMPARE(frame.CommandView()->height(), nClientHeight / 5);
+    CMossvaleView* pCommand = frame.CommandView();
+    const int nCommandHeight = pCommand->height();
+    for (const QPushButton* pButton : {&pCommand->m_btnBackup, &pCommand->m_btnRestore})
+        QVERIFY(pButton->geometry().bottom() <
+                nCommandHeight); // the form does not follow the width
+    QVERIFY(nCommandHeight < frame.LowerSplitter()->height());
+    QCOMPARE(nCommandHeight + pMain->handleWidth() + frame.LowerSplitter()->height(),
+             pMain->height());
     QCOMPARE(frame.LeftView()->width(), 400);
     QVERIFY(frame.RightView()->x() > frame.LeftView()->x() + 400);
     QCOMPARE(frame.RightView()->geometry().right(), frame.LowerSplitter()->width() - 1);
-    QVERIFY(frame.LeftView()->mapTo(&frame, QPoint()).y() >
-            frame.CommandView()->mapTo(&frame, QPoint()).y() + nClientHeight / 5 - 1);
+    QVERIFY(frame.LeftView()->mapTo(&frame, QPoint()).y() >=
+            pCommand->mapTo(&frame, QPoint()).y() + nCommandHeight);
 
     // A bigger window goes to the lower row and the remote list.
+    const int nClientHeight = pMain->height();
     frame.resize(1200, 900);
     QTRY_VERIFY(pMain->height() > nClientHeight);
-    QCOMPARE(frame.CommandView()->height(), nClientHeight / 5);
+    QCOMPARE(pCommand->height(), nCommandHeight);
     QCOMPARE(frame.LeftView()->width(), 400);
 
     // "Options" docked at the left of the client area, "Properties" below it.
@@ -187,7 +196,7 @@ void TestShellFrame::paneContentsAppearWhenFirstShown()
              pHolder->palette().color(QPalette::Light).rgb());
 }
 
-void TestShellFrame::menusAndToolbarAsTabled()
+void TestShellFrame::menusAsTabled()
 {
     CMainFrame frame;
     QStringList titles;
@@ -209,39 +218,52 @@ void TestShellFrame::menusAndToolbarAsTabled()
              QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
     QCOMPARE(frame.Action(ID_EDIT_PASTE)->shortcuts(),
              QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
+}
 
+void TestShellFrame::toolbarButtonsWorkTheirCommands()
+{
+    CMainFrame frame;
+    frame.InitialUpdateViews();
+    CRefreshTap tap;
+    g_pRemoteView = &tap;
+    const auto untap = qScopeGuard([] { g_pRemoteView = nullptr; });
+    frame.CommandView()->m_pfnChooseFolder = [] { return QString(); };
+    int nAbout = 0;
+    frame.SetCommandHandler(ID_APP_ABOUT, [&] { ++nAbout; });
+    QVERIFY(ShowFrame(frame));
     QToolBar* pToolBar = frame.GetCommandBars()->ToolBar();
     QCOMPARE(pToolBar->windowTitle(), QStringLiteral("Standard"));
-    const std::vector<UINT> expected = {ID_FILE_BACKUP,
-                                        ID_FILE_RESTORE,
-                                        0,
-                                        ID_EDIT_CUT,
-                                        ID_EDIT_COPY,
-                                        ID_EDIT_PASTE,
-                                        0,
-                                        ID_FILE_PRINT,
-                                        0,
-                                        ID_APP_ABOUT};
-    const QList<QAction*> buttons = pToolBar->actions();
-    QCOMPARE(buttons.size(), int(expected.size()));
+
+    // Every button is clicked as the user finds it; only those whose command someone
+    // handles answer, and Backup and Restore ask first.
+    QSignalSpy executed(frame.GetCommandBars(), &CCommandBars::Execute);
+    CModalUser user;
+    QStringList names;
     QList<QImage> images;
-    for (int i = 0; i < buttons.size(); ++i) {
-        if (expected[size_t(i)] == 0) {
-            QVERIFY(buttons[i]->isSeparator());
+    for (QAction* pAction : pToolBar->actions()) {
+        if (pAction->isSeparator())
             continue;
-        }
-        QCOMPARE(buttons[i], frame.Action(expected[size_t(i)]));
-        const QImage image = buttons[i]->icon().pixmap(QSize(16, 15)).toImage();
+        QWidget* pButton = pToolBar->widgetForAction(pAction);
+        QVERIFY(pButton && pButton->isVisible());
+        names << pButton->toolTip();
+        QCOMPARE(pButton->isEnabled(), pAction->isEnabled());
+        const QImage image = pAction->icon().pixmap(QSize(16, 15)).toImage();
         QCOMPARE(image.size(), QSize(16, 15));
         QVERIFY2(!images.contains(image), "each button has a picture of its own");
         images << image;
+        QTest::mouseClick(pButton, Qt::LeftButton);
     }
-    QCOMPARE(images.size(), 7);
-    // Tooltips are the prompt's second part.
-    QCOMPARE(frame.Action(ID_EDIT_CUT)->toolTip(), QStringLiteral("Cut"));
-    QCOMPARE(frame.Action(ID_EDIT_PASTE)->toolTip(), QStringLiteral("Paste"));
-    QCOMPARE(frame.Action(ID_APP_ABOUT)->toolTip(), QStringLiteral("About"));
-    QCOMPARE(frame.Action(ID_FILE_BACKUP)->toolTip(), QStringLiteral("Backup"));
+    QCOMPARE(names, QStringList({"Backup", "Restore", "Cut", "Copy", "Paste", "Print", "About"}));
+    QList<UINT> ids;
+    for (const QList<QVariant>& call : executed)
+        ids << call.value(0).toUInt();
+    QCOMPARE(ids, QList<UINT>({ID_FILE_BACKUP, ID_FILE_RESTORE, ID_APP_ABOUT}));
+    QCOMPARE(user.m_texts, QStringList({QString::fromUtf8("现在执行OnButtonBackup"),
+                                        QString::fromUtf8("现在执行OnButtonRestore")}));
+    QCOMPARE(nAbout, 1);
+    // A button and its menu item are the same command.
+    QCOMPARE(pToolBar->actions().first(), frame.Action(ID_FILE_BACKUP));
+    QCOMPARE(FindAction(BarMenu(frame, "&Help"), "&About Mossvale..."), pToolBar->actions().last());
 }
 
 void TestShellFrame::commandsWithoutHandlerAreDisabled()

@@ -1,6 +1,7 @@
 // The test servers themselves, checked with curl's command line: if these fail, every FTP suite
 // that relies on them would fail for the wrong reason.
 #include "FtpTestServer.h"
+#include "StartOrSkip.h"
 #include "transfer/FtpListParser.h"
 
 #include <QtTest>
@@ -41,15 +42,6 @@ const FtpFileInfo* Find(const std::vector<FtpFileInfo>& entries, const std::stri
 }
 
 } // namespace
-
-// Starts the server or ends the test: skipped where vsftpd cannot run, failed otherwise. A macro,
-// because QSKIP and QVERIFY only leave the function they are written in.
-#define START_OR_SKIP(server, kind, faults)                                                        \
-    do {                                                                                           \
-        if ((kind) == CFtpTestServer::Vsftpd && !CFtpTestServer::CanRunVsftpd())                   \
-            QSKIP("vsftpd needs root");                                                            \
-        QVERIFY2((server).Start((kind), (faults)), qPrintable((server).LastError()));              \
-    } while (false)
 
 class TestFtpTestServer : public QObject
 {

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "FtpTestServer.h"
+#include "StartOrSkip.h"
 #include "TestFiles.h"
 
 inline QByteArray PatternBytes(qint64 nSize, quint32 nSeed = 7)
@@ -29,11 +30,3 @@ inline std::string Utf8(const QString& strText)
 {
     return strText.toStdString();
 }
-
-// Starts a server or ends the test: skipped where vsftpd cannot run (not root).
-#define START_OR_SKIP(server, kind, ...)                                                    \
-    do {                                                                                   \
-        if ((kind) == CFtpTestServer::Vsftpd && !CFtpTestServer::CanRunVsftpd())           \
-            QSKIP("vsftpd needs root");                                                    \
-        QVERIFY2((server).Start((kind), ##__VA_ARGS__), qPrintable((server).LastError())); \
-    } while (false)

@@ -2,6 +2,7 @@
 // What the view suites share: a real server with the account set as a login would set it,
 // and a user who answers message boxes.
 #include "FtpTestServer.h"
+#include "StartOrSkip.h"
 #include "TestFiles.h"
 #include "platform/MsgWnd.h"
 #include "transfer/Messages.h"
@@ -16,15 +17,7 @@
 
 #include <functional>
 
-// Starts a server or ends the test: skipped where vsftpd cannot run (not root).
-#define START_OR_SKIP(server, kind, ...)                                                           \
-    do {                                                                                           \
-        if ((kind) == CFtpTestServer::Vsftpd && !CFtpTestServer::CanRunVsftpd())                   \
-            QSKIP("vsftpd needs root");                                                            \
-        QVERIFY2((server).Start((kind), ##__VA_ARGS__), qPrintable((server).LastError()));         \
-        LogIn(server);                                                                             \
-    } while (false)
-
+// The account of the server, as a login would set it.
 inline void LogIn(const CFtpTestServer& server)
 {
     g_strServer = server.ServerText().toStdString();

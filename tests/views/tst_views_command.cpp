@@ -522,6 +522,7 @@ void TestCommandView::namesThatAreNotUtf8()
     if (kind == CFtpTestServer::Vsftpd) {
         m_server.Stop();
         START_OR_SKIP(m_server, CFtpTestServer::Vsftpd);
+        LogIn(m_server);
     }
     // GBK (你好) and Latin-1 names, as ticking queues them, one that went missing, and one
     // that holds a line break, which must never reach the server.

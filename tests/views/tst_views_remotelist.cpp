@@ -193,6 +193,7 @@ void TestRemoteList::refreshShowsTheRoot()
     QFETCH(int, kind);
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Kind(kind));
+    LogIn(server);
     for (const char* pszFolder : {"Alpha", "Beta"})
         QVERIFY(server.MakeFolder(pszFolder));
     QVERIFY(server.PutFile("Alpha/inside.txt", "not listed"));
@@ -235,6 +236,7 @@ void TestRemoteList::usageTotals()
     QFETCH(int, meter);
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    LogIn(server);
     for (int i = 0; i < sizes.size(); ++i) {
         const QString strName = QStringLiteral("f%1").arg(i);
         if (sizes[i] < 0) {
@@ -286,6 +288,7 @@ void TestRemoteList::quickRefreshesGiveOneCopy()
 {
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    LogIn(server);
     constexpr int kFiles = 4000;
     for (int i = 0; i < kFiles; ++i)
         QVERIFY(WriteFile(
@@ -311,6 +314,7 @@ void TestRemoteList::deleteRemovesTheDeletedName()
 {
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    LogIn(server);
     for (const char* pszFile : {"a.txt", "b.txt", "c.txt", "d.txt"})
         QVERIFY(server.PutFile(pszFile, pszFile));
     QVERIFY(Refresh());
@@ -342,6 +346,7 @@ void TestRemoteList::failedDeleteLeavesTheRow()
 {
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    LogIn(server);
     QVERIFY(server.MakeFolder("folder"));
     QVERIFY(server.PutFile("gone.txt", "x"));
     QVERIFY(server.PutFile("kept.txt", "x"));
