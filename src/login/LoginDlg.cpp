@@ -1,6 +1,7 @@
 #include "LoginDlg.h"
 
 #include "platform/DialogUnits.h"
+#include "platform/JobThreads.h"
 #include "transfer/FailureText.h"
 #include "transfer/InternetSession.h"
 #include "transfer/Messages.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <new>
@@ -185,7 +187,12 @@ void CLoginDlg::OnLogin()
     auto* pSession = new (std::nothrow) CInternetSession("Mossvale");
     if (!pSession) {
         SetStatus(QStringLiteral("连接失败"));
-        std::_Exit(1); // nothing can work without a session
+        // Nothing can work without a session. This is inside the modal login, with the
+        // application object on main's stack, where returning is not possible; jobs of an
+        // earlier session get the same wait as at a normal exit.
+        FinishJobsForExit(1, CJobThreads::EXIT_WAIT_MS);
+        std::fflush(nullptr);
+        std::_Exit(1);
     }
     delete g_hInternet;
     g_hInternet = pSession;

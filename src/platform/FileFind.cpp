@@ -1,10 +1,10 @@
 #include "FileFind.h"
 
+#include "JobThreads.h"
 #include "Path.h"
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
 #include <thread>
 
 #include <dirent.h>
@@ -164,6 +164,23 @@ bool SubFolderHasEntries(int nParentFd, const QByteArray& name)
     return bFound;
 }
 
+// The sub-folders names[nBegin, nEnd) of one parent, probed on one thread.
+struct ProbeSlice {
+    int nParentFd;
+    const std::vector<QByteArray>* pNames;
+    std::vector<char>* pFound;
+    size_t nBegin;
+    size_t nEnd;
+};
+
+unsigned ProbeSliceProc(void* pParam)
+{
+    const auto* pSlice = static_cast<const ProbeSlice*>(pParam);
+    for (size_t i = pSlice->nBegin; i < pSlice->nEnd; ++i)
+        (*pSlice->pFound)[i] = SubFolderHasEntries(pSlice->nParentFd, (*pSlice->pNames)[i]);
+    return 0;
+}
+
 } // namespace
 
 std::vector<bool> FoldersHaveEntries(const QByteArray& folder, const std::vector<QByteArray>& names)
@@ -176,32 +193,32 @@ std::vector<bool> FoldersHaveEntries(const QByteArray& folder, const std::vector
 
     // Each thread writes its own bytes; vector<bool> packs bits, so collect in chars.
     std::vector<char> found(names.size(), 0);
-    auto probe = [&](size_t nBegin, size_t nEnd) {
-        for (size_t i = nBegin; i < nEnd; ++i)
-            found[i] = SubFolderHasEntries(nParentFd, names[i]);
-    };
     // A probe is mostly waiting: in the kernel on a warm cache, on the disk on a cold one.
     // A few threads more than the cores keep both busy.
     constexpr size_t kPerThread = 256;
     const size_t nMaxThreads = std::clamp(std::thread::hardware_concurrency(), 4u, 8u);
     const size_t nThreads = std::clamp<size_t>(names.size() / kPerThread, 1, nMaxThreads);
-    if (nThreads == 1) {
-        probe(0, names.size());
-    } else {
-        std::vector<std::thread> threads;
-        const size_t nSlice = (names.size() + nThreads - 1) / nThreads;
-        for (size_t nBegin = nSlice; nBegin < names.size(); nBegin += nSlice) {
-            const size_t nEnd = std::min(nBegin + nSlice, names.size());
-            try {
-                threads.emplace_back(probe, nBegin, nEnd);
-            } catch (const std::system_error&) {
-                probe(nBegin, nEnd); // no thread to be had: do it here
-            }
+    const size_t nSlice = (names.size() + nThreads - 1) / nThreads;
+    std::vector<ProbeSlice> slices;
+    for (size_t nBegin = 0; nBegin < names.size(); nBegin += nSlice)
+        slices.push_back(
+            {nParentFd, &names, &found, nBegin, std::min(nBegin + nSlice, names.size())});
+    // The first slice is probed here, the others on threads of their own.
+    CJobThreads& threads = CJobThreads::Get();
+    std::vector<unsigned> started;
+    for (size_t i = 1; i < slices.size(); ++i) {
+        const unsigned nThread = threads.Create(ProbeSliceProc, &slices[i], THREAD_PRIORITY_NORMAL);
+        if (nThread) {
+            threads.Resume(nThread);
+            started.push_back(nThread);
+        } else {
+            ProbeSliceProc(&slices[i]); // no thread to be had: do it here
         }
-        probe(0, nSlice);
-        for (std::thread& thread : threads)
-            thread.join();
     }
+    if (!slices.empty())
+        ProbeSliceProc(&slices[0]);
+    for (unsigned nThread : started)
+        threads.WaitFor(nThread);
     close(nParentFd);
     for (size_t i = 0; i < names.size(); ++i)
         result[i] = found[i] != 0;

@@ -27,18 +27,17 @@ JobRequest* NewEntryRequest(const QByteArray& strLocalDir, const QByteArray& str
     return new JobRequest{new JobItem[1]{item}, pJob};
 }
 
-CWinThread* StartEntryJob(AFX_THREADPROC pfnProc, JobRequest* pRequest, int nPriority,
-                          bool bAutoDelete)
+unsigned StartEntryJob(AFX_THREADPROC pfnProc, JobRequest* pRequest, int nPriority)
 {
-    CWinThread* pThread = AfxBeginThread(pfnProc, pRequest, nPriority, CREATE_SUSPENDED);
-    if (!pThread) {
+    CJobThreads& threads = CJobThreads::Get();
+    const unsigned nThread = threads.Create(pfnProc, pRequest, nPriority);
+    if (!nThread) {
         delete[] pRequest->pItems;
         delete pRequest->pJob;
         delete pRequest;
-        return nullptr;
+        return 0;
     }
-    pThread->m_bAutoDelete = bAutoDelete;
     ++g_nPendingJobs;
-    pThread->ResumeThread();
-    return pThread;
+    threads.Resume(nThread);
+    return nThread;
 }

@@ -3,7 +3,7 @@
 // first (it connects, on the window thread), then its one item and the request; the worker
 // thread is created suspended, g_nPendingJobs is raised while it still is, then it runs.
 // Split in two so that a launcher can wait for its previous thread in between.
-#include "platform/WinThread.h"
+#include "platform/JobThreads.h"
 #include "transfer/JobRecords.h"
 
 #include <QByteArray>
@@ -14,8 +14,7 @@
 // gets an id of its own (m_nJobId) that its reports echo.
 JobRequest* NewEntryRequest(const QByteArray& strLocalDir, const QByteArray& strName);
 
-// Starts the request's job; null, with the request freed and the count untouched, when the
-// thread cannot be created. With bAutoDelete clear the caller owns the thread object; with
-// it set the object may be gone by the time this returns, so only compare it with null.
-CWinThread* StartEntryJob(AFX_THREADPROC pfnProc, JobRequest* pRequest, int nPriority,
-                          bool bAutoDelete);
+// Starts the request's job on a thread of CJobThreads and gives that thread's number, for
+// a launcher that waits for it; 0, with the request freed and the count untouched, when the
+// thread cannot be created.
+unsigned StartEntryJob(AFX_THREADPROC pfnProc, JobRequest* pRequest, int nPriority);

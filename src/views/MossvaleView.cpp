@@ -3,6 +3,7 @@
 #include "EntryJobs.h"
 #include "RightView.h"
 #include "platform/DialogUnits.h"
+#include "platform/JobThreads.h"
 #include "platform/Path.h"
 #include "transfer/FailureText.h"
 #include "transfer/Messages.h"
@@ -17,9 +18,6 @@
 #include <QScreen>
 #include <QMessageBox>
 #include <QStyle>
-
-#include <system_error>
-#include <thread>
 
 namespace {
 
@@ -37,34 +35,11 @@ constexpr int kMaxNamedFailures = 20;
 constexpr int kBoxChromeWidth = 120;
 constexpr int kBoxChromeHeight = 160;
 
-// Lets go of a kept thread object without waiting for its job: it is deleted once the job
-// has ended, by a helper thread when it has not ended yet.
-void ReleaseWhenEnded(CWinThread* pThread)
+// Waits for the previous job of a kind to end; its thread is the registry's to free.
+void EndPrevious(unsigned& nThread)
 {
-    if (!pThread)
-        return;
-    if (pThread->HasEnded()) {
-        delete pThread;
-        return;
-    }
-    try {
-        std::thread([pThread] {
-            pThread->WaitForEnd();
-            delete pThread;
-        }).detach();
-    } catch (const std::system_error&) {
-        // No thread to spare: the object is left behind rather than waited for.
-    }
-}
-
-// Waits for the previous job of a kind to end and deletes its thread object.
-void EndPrevious(CWinThread*& pThread)
-{
-    if (!pThread)
-        return;
-    pThread->WaitForEnd();
-    delete pThread;
-    pThread = nullptr;
+    CJobThreads::Get().WaitFor(nThread);
+    nThread = 0;
 }
 
 QIcon ResourceIcon(const QString& strPath, QStyle::StandardPixmap fallback, const QStyle* pStyle)
@@ -82,8 +57,9 @@ CBackupList* BackupList()
 QString WithReason(const QString& strName, ETransferFailure eFailure)
 {
     const QString strReason = QString::fromUtf8(FailureText(eFailure));
-    return strReason.isEmpty() ? strName : strName + QString::fromUtf8("（") + strReason +
-                                               QString::fromUtf8("）");
+    return strReason.isEmpty()
+               ? strName
+               : strName + QString::fromUtf8("（") + strReason + QString::fromUtf8("）");
 }
 
 } // namespace
@@ -117,8 +93,6 @@ CMossvaleView::~CMossvaleView()
         g_pWaitDlg = nullptr;
     if (g_pCommandView.load() == this)
         g_pCommandView = nullptr;
-    ReleaseWhenEnded(m_pBackupThread);
-    ReleaseWhenEnded(m_pRestoreThread);
 }
 
 QSize CMossvaleView::sizeHint() const
@@ -132,10 +106,8 @@ void CMossvaleView::OnInitialUpdate()
     g_pCommandView = this;
     g_pWaitDlg = &m_dlgWait;
     // A job still running is no longer waited for by the next job of its kind.
-    ReleaseWhenEnded(m_pRestoreThread);
-    ReleaseWhenEnded(m_pBackupThread);
-    m_pRestoreThread = nullptr;
-    m_pBackupThread = nullptr;
+    m_nRestoreThread = 0;
+    m_nBackupThread = 0;
 
     m_btnBackup.setIcon(
         ResourceIcon(QStringLiteral(":/views/backup.png"), QStyle::SP_DialogSaveButton, style()));
@@ -227,10 +199,9 @@ bool CMossvaleView::StartBackup(QByteArray path)
     if (!pRequest)
         return false;
     const unsigned nJobId = pRequest->pJob->m_nJobId; // the job is the worker's once it runs
-    EndPrevious(m_pBackupThread);
-    m_pBackupThread =
-        StartEntryJob(UploadThreadProc, pRequest, THREAD_PRIORITY_BELOW_NORMAL, false);
-    if (!m_pBackupThread)
+    EndPrevious(m_nBackupThread);
+    m_nBackupThread = StartEntryJob(UploadThreadProc, pRequest, THREAD_PRIORITY_BELOW_NORMAL);
+    if (!m_nBackupThread)
         return false;
 
     m_uploadsRunning.append({nJobId, DisplayName(path)});
@@ -255,10 +226,9 @@ void CMossvaleView::OnButtonRestore()
     if (!pRequest)
         return RestoreFailed(strLabel);
     const unsigned nJobId = pRequest->pJob->m_nJobId;
-    EndPrevious(m_pRestoreThread);
-    m_pRestoreThread =
-        StartEntryJob(DownloadThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL, false);
-    if (!m_pRestoreThread)
+    EndPrevious(m_nRestoreThread);
+    m_nRestoreThread = StartEntryJob(DownloadThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL);
+    if (!m_nRestoreThread)
         return RestoreFailed(strLabel);
     m_downloadsRunning.append({nJobId, strLabel});
     ShowJob(nJobId, strLabel, 0, 0);

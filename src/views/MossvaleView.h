@@ -18,15 +18,12 @@
 
 #include <functional>
 
-class CWinThread;
-
 class CMossvaleView : public QWidget, public CMsgWnd
 {
     Q_OBJECT
 public:
     explicit CMossvaleView(QWidget* pParent = nullptr);
-    // Does not wait for running jobs: a thread object whose job still runs is deleted once
-    // that job has ended.
+    // Does not wait for running jobs: their threads belong to CJobThreads.
     ~CMossvaleView() override;
 
     // Sets g_pCommandView and g_pWaitDlg and builds the button icons. Repeatable: it also
@@ -50,8 +47,10 @@ public:
     // The folder browser of RESTORE; "" means cancelled. Tests replace it.
     std::function<QString()> m_pfnChooseFolder;
 
-    CWinThread* m_pBackupThread = nullptr;  // owned; the latest upload's thread
-    CWinThread* m_pRestoreThread = nullptr; // owned; the latest download's thread
+    // The latest upload's and download's threads in CJobThreads, waited for before the next
+    // job of the kind starts; 0 for none.
+    unsigned m_nBackupThread = 0;
+    unsigned m_nRestoreThread = 0;
     unsigned m_nShownJob = 0; // the job whose file and progress the wait dialog shows
     CWaitDlg m_dlgWait;
     QPushButton m_btnBackup;

@@ -155,14 +155,13 @@ void CRightView::StartListing()
     auto* pJob =
         new CMyThread(nullptr, g_strServer, g_strUserName, g_strPassword, 21, "/", true, 0);
     pJob->m_nListingTag = m_nListingTag;
-    CWinThread* pThread =
-        AfxBeginThread(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
-    if (!pThread) {
+    const unsigned nThread =
+        CJobThreads::Get().Create(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL);
+    if (!nThread) {
         delete pJob;
         return;
     }
-    pThread->m_bAutoDelete = true;
-    pThread->ResumeThread();
+    CJobThreads::Get().Resume(nThread);
 }
 
 LRESULT CRightView::OnAddRemoteItem(WPARAM wParam, LPARAM)
@@ -251,5 +250,5 @@ void CRightView::OnButtonDelete()
 {
     JobRequest* pRequest = NewEntryRequest(QByteArray(), GetFirstSelectedName());
     if (pRequest)
-        StartEntryJob(DeleteThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL, true);
+        StartEntryJob(DeleteThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL);
 }

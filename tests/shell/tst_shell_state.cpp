@@ -548,9 +548,9 @@ void TestShellState::closingDoesNotWaitForRunningJobs()
     QVERIFY(ShowFrame(*pFrame));
     const QByteArray localDir = QFile::encodeName(local.path());
     QVERIFY(StartEntryJob(DownloadThreadProc, NewEntryRequest(localDir, "big.bin"),
-                          THREAD_PRIORITY_ABOVE_NORMAL, true));
+                          THREAD_PRIORITY_ABOVE_NORMAL));
     QVERIFY(StartEntryJob(UploadThreadProc, NewEntryRequest(localDir, "up.bin"),
-                          THREAD_PRIORITY_BELOW_NORMAL, true));
+                          THREAD_PRIORITY_BELOW_NORMAL));
     pFrame->RightView()->StartListing();
     QCOMPARE(g_nPendingJobs.load(), 2);
 
@@ -559,8 +559,10 @@ void TestShellState::closingDoesNotWaitForRunningJobs()
     QCOMPARE(g_nPendingJobs.load(), 2); // still running
     pFrame.reset();
 
-    // The stalled jobs give up on their own and report to windows that are gone.
+    // The stalled jobs give up on their own and report to windows that are gone; their
+    // threads are freed once they have.
     QTRY_COMPARE_WITH_TIMEOUT(g_nPendingJobs.load(), 0, 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(CJobThreads::Get().Count(), 0, 30000);
 }
 
 MOSSVALE_SHELL_TEST_MAIN(TestShellState)

@@ -1,7 +1,7 @@
 // BACKUP and RESTORE as the user works them: the three views in one window against a real
 // server on loopback, the buttons clicked, the wait dialog and the message boxes answered.
 #include "ViewsTestUtil.h"
-#include "platform/WinThread.h"
+#include "platform/JobThreads.h"
 #include "transfer/InternetSession.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
@@ -124,8 +124,7 @@ void TestCommandView::init()
 void TestCommandView::cleanup()
 {
     QTRY_COMPARE_WITH_TIMEOUT(g_nPendingJobs.load(), 0, 20000);
-    for (CWinThread* pThread : {m_pCommand->m_pBackupThread, m_pCommand->m_pRestoreThread})
-        QVERIFY(!pThread || pThread->WaitForEnd(20000));
+    QVERIFY(CJobThreads::Get().WaitForAll(20000));
     m_pWindow.reset();
     m_server.Stop();
     m_pLocal.reset();
@@ -342,10 +341,10 @@ void TestCommandView::backupPressedWhileRunning()
     }
     MarkListing();
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
-    CWinThread* pFirst = Command().m_pBackupThread;
+    const unsigned nFirst = Command().m_nBackupThread;
     // The second press only shows the dialog: no second upload, the queue untouched.
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
-    QCOMPARE(Command().m_pBackupThread, pFirst);
+    QCOMPARE(Command().m_nBackupThread, nFirst);
     QCOMPARE(Queue().GetCount(), 2);
     QCOMPARE(Wait().m_stcPlace.text(), QStringLiteral("1 / 3"));
     QVERIFY(Wait().isVisible());
@@ -398,7 +397,8 @@ void TestCommandView::failedRestoreSaysSo()
     QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
     QCOMPARE(reader.m_titles.first(), QStringLiteral("Mossvale"));
-    QCOMPARE(reader.m_texts.first(), QString::fromUtf8("无法恢复文件：vanishing.txt（服务器拒绝）"));
+    QCOMPARE(reader.m_texts.first(),
+             QString::fromUtf8("无法恢复文件：vanishing.txt（服务器拒绝）"));
     QVERIFY(!bWaitShownWithBox);
     QVERIFY(!Wait().isVisible());
     QVERIFY(!QFile::exists(Local("vanishing.txt")));
@@ -417,7 +417,7 @@ void TestCommandView::cancelledRestoreDoesNothing()
     QVERIFY(bAsked);
     QCOMPARE(shown.m_nShown, 0);
     QCOMPARE(g_nPendingJobs.load(), 0);
-    QCOMPARE(Command().m_pRestoreThread, nullptr);
+    QCOMPARE(Command().m_nRestoreThread, 0u);
 }
 
 void TestCommandView::overlappingRestoresNameTheirOwnFile()
@@ -480,7 +480,7 @@ void TestCommandView::waitDialog()
     // A repeated initial update lets go of the running upload's thread, so the next upload
     // would not wait for it; the upload's report still ends the backup.
     Command().OnInitialUpdate();
-    QCOMPARE(Command().m_pBackupThread, nullptr);
+    QCOMPARE(Command().m_nBackupThread, 0u);
     QCOMPARE(g_pCommandView.load(), static_cast<CMsgWnd*>(m_pCommand));
     // The stall ends the upload as failed, which the backup's end reports.
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 30000);
