@@ -2,6 +2,7 @@
 // server on loopback, the buttons clicked, the wait dialog and the message boxes answered.
 #include "ViewsTestUtil.h"
 #include "platform/WinThread.h"
+#include "resources/Texts.h"
 #include "transfer/InternetSession.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
@@ -88,6 +89,8 @@ private:
 
 void TestCommandView::initTestCase()
 {
+    // As the program names its application object: box titles are taken from it.
+    QCoreApplication::setApplicationName(QLatin1String(Texts::APP_NAME));
     CInternetSession::SetTimeouts({5, 2});
     g_hInternet = new CInternetSession;
 }
@@ -398,7 +401,8 @@ void TestCommandView::failedRestoreSaysSo()
     QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
     QCOMPARE(reader.m_titles.first(), QStringLiteral("Mossvale"));
-    QCOMPARE(reader.m_texts.first(), QString::fromUtf8("无法恢复文件：vanishing.txt（服务器拒绝）"));
+    QCOMPARE(reader.m_texts.first(),
+             QString::fromUtf8("无法恢复文件：vanishing.txt（服务器拒绝）"));
     QVERIFY(!bWaitShownWithBox);
     QVERIFY(!Wait().isVisible());
     QVERIFY(!QFile::exists(Local("vanishing.txt")));
