@@ -2,6 +2,7 @@
 
 #include "platform/DialogUnits.h"
 #include "platform/JobThreads.h"
+#include "resources/Texts.h"
 #include "transfer/FailureText.h"
 #include "transfer/InternetSession.h"
 #include "transfer/Messages.h"
@@ -92,42 +93,39 @@ void CLoginDlg::CreateControls()
 
     // Template order, which is also the tab order.
     // Each edit is its label's buddy, so a screen reader names it by the label.
-    QLabel* pLabel = NewLabel(this, units, QStringLiteral("FTP Server"), 37, 21, 39, 8);
+    QLabel* pLabel = NewLabel(this, units, Texts::FtpServerLabel(), 37, 21, 39, 8);
     m_editServer = NewEdit(this, units, IDC_SERVER, 101, 18, 109, 12);
     pLabel->setBuddy(m_editServer);
-    pLabel = NewLabel(this, units, QStringLiteral("Username"), 37, 40, 39, 11);
+    pLabel = NewLabel(this, units, Texts::UserNameLabel(), 37, 40, 39, 11);
     m_editUserName = NewEdit(this, units, IDC_USERNAME, 101, 39, 70, 13);
     pLabel->setBuddy(m_editUserName);
-    pLabel = NewLabel(this, units, QStringLiteral("Password"), 37, 65, 43, 13);
+    pLabel = NewLabel(this, units, Texts::PasswordLabel(), 37, 65, 43, 13);
     m_editPassword = NewEdit(this, units, IDC_PASSWORD, 101, 63, 72, 14);
     pLabel->setBuddy(m_editPassword);
     m_editPassword->setEchoMode(QLineEdit::Normal); // shown in the clear, not masked
 
-    m_staticStatus =
-        NewLabel(this, units, QStringLiteral("Please login the server."), 78, 87, 124, 9);
+    m_staticStatus = NewLabel(this, units, Texts::PleaseLogin(), 78, 87, 124, 9);
     m_staticStatus->setObjectName(QString::number(IDC_STATUS));
 
-    m_btnLogin = NewButton(this, units, QStringLiteral("Login"), IDC_LOGIN, true, 35, 121, 59, 14);
-    m_btnQuit = NewButton(this, units, QStringLiteral("Quit"), IDCANCEL, true, 164, 121, 51, 14);
+    m_btnLogin = NewButton(this, units, Texts::LoginButton(), IDC_LOGIN, true, 35, 121, 59, 14);
+    m_btnQuit = NewButton(this, units, Texts::QuitButton(), IDCANCEL, true, 164, 121, 51, 14);
 
     // The default button, hidden: Enter in an edit lands here and only takes the edits in.
-    m_btnOK = NewButton(this, units, QStringLiteral("LOGIN"), IDOK, false, 190, 48, 50, 14);
+    m_btnOK = NewButton(this, units, Texts::LoginDefaultButton(), IDOK, false, 190, 48, 50, 14);
     m_btnOK->setDefault(true);
     m_btnOK->hide();
 
     // Parts of the template that have no function; they exist, hidden.
     m_btnNewUser =
-        NewButton(this, units, QStringLiteral("New User"), IDC_NEWUSER, true, 7, 121, 19, 14);
+        NewButton(this, units, Texts::NewUserButton(), IDC_NEWUSER, true, 7, 121, 19, 14);
     m_btnNewUser->hide();
-    m_btnButton1 =
-        NewButton(this, units, QStringLiteral("Button1"), IDC_BUTTON1, false, 218, 29, 22, 13);
+    m_btnButton1 = NewButton(this, units, Texts::Button1(), IDC_BUTTON1, false, 218, 29, 22, 13);
     m_btnButton1->hide();
-    m_checkRemember = new QCheckBox(QStringLiteral("Check1"), this);
+    m_checkRemember = new QCheckBox(Texts::Check1(), this);
     m_checkRemember->setObjectName(QString::number(IDC_CHECK1));
     units.Place(m_checkRemember, 49, 102, 9, 9);
     m_checkRemember->hide();
-    m_staticRemember =
-        NewLabel(this, units, QStringLiteral("Remember the account and password"), 67, 102, 127, 9);
+    m_staticRemember = NewLabel(this, units, Texts::RememberAccount(), 67, 102, 127, 9);
     m_staticRemember->hide();
 
     QWidget* const tabOrder[] = {m_editServer, m_editUserName, m_editPassword,
@@ -180,13 +178,13 @@ void CLoginDlg::OnInitDialog()
 
 void CLoginDlg::OnLogin()
 {
-    SetStatus(QStringLiteral("wait ......"));
+    SetStatus(Texts::LoginWaiting());
 
     // Jobs of an earlier session keep their connections alive on their own, so the old
     // session may go while they run.
-    auto* pSession = new (std::nothrow) CInternetSession("Mossvale");
+    auto* pSession = new (std::nothrow) CInternetSession(Texts::APP_NAME);
     if (!pSession) {
-        SetStatus(QStringLiteral("连接失败"));
+        SetStatus(Texts::ConnectFailed());
         // Nothing can work without a session. This is inside the modal login, with the
         // application object on main's stack, where returning is not possible; jobs of an
         // earlier session get the same wait as at a normal exit.
@@ -223,7 +221,7 @@ void CLoginDlg::OnLogin()
     // password, or a server that cannot be reached).
     m_staticStatus->setToolTip(QString::fromUtf8(FailureText(eFailure)));
     if (!bConnected) {
-        SetStatus(QStringLiteral("连接失败"));
+        SetStatus(Texts::ConnectFailed());
         return;
     }
     g_strUserName = Utf8(m_strUserName);

@@ -1,6 +1,7 @@
 #include "AboutDlg.h"
 
 #include "platform/DialogUnits.h"
+#include "resources/Texts.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -9,7 +10,7 @@
 CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
 {
     const CDialogUnits units(QStringLiteral("MS Sans Serif"), 8);
-    setWindowTitle(QStringLiteral("About Mossvale"));
+    setWindowTitle(Texts::AboutTitle());
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(units.ToPixels(QSize(235, 118)));
@@ -21,11 +22,11 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     pIcon->setGeometry(iconRect.x(), iconRect.y(), 32, 32);
 
     // Shown as it stands: no "&" is taken as a mnemonic.
-    auto* pVersion = new QLabel(QStringLiteral("Mossvale Version 1.0"), this);
+    auto* pVersion = new QLabel(Texts::VersionLine(), this);
     pVersion->setTextFormat(Qt::PlainText);
     units.Place(pVersion, 40, 10, 119, 8);
 
-    auto* pOk = new QPushButton(QStringLiteral("OK"), this);
+    auto* pOk = new QPushButton(Texts::OkButton(), this);
     pOk->setDefault(true);
     units.Place(pOk, 178, 7, 50, 14);
     connect(pOk, &QPushButton::clicked, this, &QDialog::accept);

@@ -2,6 +2,7 @@
 
 #include "CommandIds.h"
 #include "ShortcutManager.h"
+#include "resources/Texts.h"
 
 #include <QAction>
 #include <QDir>
@@ -202,9 +203,9 @@ void CCommandBars::ResetToolBar()
 QString CCommandBars::ButtonName(int nButton) const
 {
     if (nButton == 0)
-        return tr("Separator");
+        return Texts::SeparatorName();
     if (nButton == MENU_NEW)
-        return tr("New Menu");
+        return Texts::NewMenuName();
     if (nButton < 0) {
         const int nPopup = MENU_BUILTIN - nButton;
         return nPopup < int(m_popups.size())
@@ -237,7 +238,7 @@ void CCommandBars::RebuildToolBar()
         } else if (nButton < 0) {
             QMenu* pMenu = nullptr;
             if (nButton == MENU_NEW) {
-                pMenu = new QMenu(tr("New Menu"));
+                pMenu = new QMenu(Texts::NewMenuName());
                 m_newMenus.push_back(pMenu);
             } else {
                 pMenu = m_popups[size_t(MENU_BUILTIN - nButton)];

@@ -1,6 +1,7 @@
 #include "CustomizeCommandsPage.h"
 
 #include "CommandBars.h"
+#include "resources/Texts.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -29,15 +30,12 @@ QListWidgetItem* NewButtonItem(CCommandBars* pBars, int nButton)
 CCustomizeCommandsPage::CCustomizeCommandsPage(CCommandBars* pBars, QWidget* pParent)
     : QWidget(pParent), m_pBars(pBars), m_pCategories(new QListWidget(this)),
       m_pCommands(new QListWidget(this)), m_pButtons(new QListWidget(this)),
-      m_pDescription(new QLabel(this)), m_btnAdd(new QPushButton(tr("&Add >"), this)),
-      m_btnRemove(new QPushButton(tr("< &Remove"), this)),
-      m_btnReset(new QPushButton(tr("Re&set Toolbar"), this))
+      m_pDescription(new QLabel(this)), m_btnAdd(new QPushButton(Texts::AddButton(), this)),
+      m_btnRemove(new QPushButton(Texts::RemoveButton(), this)),
+      m_btnReset(new QPushButton(Texts::ResetToolBarButton(), this))
 {
-    setWindowTitle(tr("Commands"));
-    auto* pHint = new QLabel(
-        tr("To add a command to the toolbar, select a category and a command, then choose "
-           "Add. It goes after the selected toolbar button."),
-        this);
+    setWindowTitle(Texts::CommandsPageTitle());
+    auto* pHint = new QLabel(Texts::CommandsPageHint(), this);
     pHint->setWordWrap(true);
     m_pDescription->setWordWrap(true);
 
@@ -50,12 +48,12 @@ CCustomizeCommandsPage::CCustomizeCommandsPage(CCommandBars* pBars, QWidget* pPa
 
     auto* pLayout = new QGridLayout(this);
     pLayout->addWidget(pHint, 0, 0, 1, 4);
-    const std::pair<const char*, QListWidget*> labels[] = {{"Cate&gories:", m_pCategories},
-                                                           {"Comman&ds:", m_pCommands},
-                                                           {"Toolbar &buttons:", m_pButtons}};
+    const std::pair<QString, QListWidget*> labels[] = {{Texts::CategoriesLabel(), m_pCategories},
+                                                       {Texts::CommandsLabel(), m_pCommands},
+                                                       {Texts::ToolBarButtonsLabel(), m_pButtons}};
     int nColumn = 0;
     for (const auto& label : labels) {
-        auto* pLabel = new QLabel(tr(label.first), this);
+        auto* pLabel = new QLabel(label.first, this);
         pLabel->setBuddy(label.second);
         label.second->setIconSize(QSize(16, 16));
         pLayout->addWidget(pLabel, 1, nColumn);
@@ -142,7 +140,7 @@ void CCustomizeCommandsPage::OnSelectionChanged()
             strDescription = CFrameResources::Prompt(UINT(nButton));
     }
     m_pDescription->setText(strDescription.isEmpty() ? QString()
-                                                     : tr("Description: %1").arg(strDescription));
+                                                     : Texts::Description(strDescription));
 }
 
 void CCustomizeCommandsPage::OnAdd()
@@ -195,7 +193,7 @@ void CCustomizeCommandsPage::FillToolBarButtons()
     for (int nButton : m_pBars->ToolBarButtons()) {
         QListWidgetItem* pItem = NewButtonItem(m_pBars, nButton);
         if (nButton == 0)
-            pItem->setText(QStringLiteral("――――"));
+            pItem->setText(Texts::SeparatorItem());
         m_pButtons->addItem(pItem);
     }
     m_pButtons->setCurrentRow(std::min(nRow, m_pButtons->count() - 1));

@@ -1,6 +1,7 @@
 #include "CustomizeDlg.h"
 
 #include "CustomizeCommandsPage.h"
+#include "resources/Texts.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -11,7 +12,7 @@ CCustomizeDlg::CCustomizeDlg(CCommandBars* pBars, QWidget* pParent)
     : QDialog(pParent), m_pPages(new QTabWidget(this)),
       m_pCommandsPage(new CCustomizeCommandsPage(pBars, this))
 {
-    setWindowTitle(tr("Customize"));
+    setWindowTitle(Texts::CustomizeTitle());
     AddPage(m_pCommandsPage);
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(pButtons, &QDialogButtonBox::rejected, this, &QDialog::reject);

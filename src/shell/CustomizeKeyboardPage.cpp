@@ -3,6 +3,7 @@
 #include "CommandBars.h"
 #include "ShortcutEdit.h"
 #include "ShortcutManager.h"
+#include "resources/Texts.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -21,21 +22,21 @@ CCustomizeKeyboardPage::CCustomizeKeyboardPage(CCommandBars* pBars, QWidget* pPa
     : QWidget(pParent), m_pBars(pBars), m_pCategory(new QComboBox(this)),
       m_pCommands(new QListWidget(this)), m_pKeys(new QListWidget(this)),
       m_pNewKey(new CShortcutEdit(this)), m_pAssignedTo(new QLabel(this)),
-      m_pDescription(new QLabel(this)), m_btnAssign(new QPushButton(tr("&Assign"), this)),
-      m_btnRemove(new QPushButton(tr("&Remove"), this)),
-      m_btnResetAll(new QPushButton(tr("Reset A&ll"), this))
+      m_pDescription(new QLabel(this)), m_btnAssign(new QPushButton(Texts::AssignButton(), this)),
+      m_btnRemove(new QPushButton(Texts::RemoveKeyButton(), this)),
+      m_btnResetAll(new QPushButton(Texts::ResetAllButton(), this))
 {
-    setWindowTitle(tr("Keyboard"));
+    setWindowTitle(Texts::KeyboardPageTitle());
     m_pDescription->setWordWrap(true);
     m_pAssignedTo->setWordWrap(true);
 
-    auto* pCategoryLabel = new QLabel(tr("Cate&gory:"), this);
+    auto* pCategoryLabel = new QLabel(Texts::CategoryLabel(), this);
     pCategoryLabel->setBuddy(m_pCategory);
-    auto* pCommandsLabel = new QLabel(tr("Comman&ds:"), this);
+    auto* pCommandsLabel = new QLabel(Texts::CommandsLabel(), this);
     pCommandsLabel->setBuddy(m_pCommands);
-    auto* pKeysLabel = new QLabel(tr("C&urrent Keys:"), this);
+    auto* pKeysLabel = new QLabel(Texts::CurrentKeysLabel(), this);
     pKeysLabel->setBuddy(m_pKeys);
-    auto* pNewKeyLabel = new QLabel(tr("&Press New Shortcut Key:"), this);
+    auto* pNewKeyLabel = new QLabel(Texts::NewShortcutKeyLabel(), this);
     pNewKeyLabel->setBuddy(m_pNewKey);
 
     auto* pLeft = new QVBoxLayout;
@@ -109,7 +110,7 @@ void CCustomizeKeyboardPage::OnCommandChanged()
 {
     const UINT nID = CurrentCommand();
     const QString strPrompt = nID ? CFrameResources::Prompt(nID) : QString();
-    m_pDescription->setText(strPrompt.isEmpty() ? QString() : tr("Description: %1").arg(strPrompt));
+    m_pDescription->setText(strPrompt.isEmpty() ? QString() : Texts::Description(strPrompt));
     FillKeys();
 }
 
@@ -129,9 +130,8 @@ void CCustomizeKeyboardPage::OnNewKey()
 {
     const QKeySequence key = m_pNewKey->Key();
     const UINT nOwner = key.isEmpty() ? 0 : m_pBars->GetShortcutManager()->CommandOf(key);
-    m_pAssignedTo->setText(
-        nOwner ? tr("Currently assigned to: %1").arg(CFrameResources::CommandName(nOwner))
-               : QString());
+    m_pAssignedTo->setText(nOwner ? Texts::CurrentlyAssignedTo(CFrameResources::CommandName(nOwner))
+                                  : QString());
     UpdateButtons();
 }
 

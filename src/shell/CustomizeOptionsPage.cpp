@@ -1,6 +1,7 @@
 #include "CustomizeOptionsPage.h"
 
 #include "CommandBars.h"
+#include "resources/Texts.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -8,15 +9,15 @@
 
 CCustomizeOptionsPage::CCustomizeOptionsPage(CCommandBars* pBars, QWidget* pParent)
     : QWidget(pParent), m_pBars(pBars),
-      m_pFullMenus(new QCheckBox(tr("Always show f&ull menus"), this)),
-      m_pLargeIcons(new QCheckBox(tr("&Large icons"), this)),
-      m_pToolTips(new QCheckBox(tr("Show Screen&Tips on toolbars"), this))
+      m_pFullMenus(new QCheckBox(Texts::AlwaysShowFullMenus(), this)),
+      m_pLargeIcons(new QCheckBox(Texts::LargeIcons(), this)),
+      m_pToolTips(new QCheckBox(Texts::ShowScreenTips(), this))
 {
-    setWindowTitle(tr("Options"));
-    auto* pMenus = new QGroupBox(tr("Personalized Menus and Toolbars"), this);
+    setWindowTitle(Texts::OptionsPageTitle());
+    auto* pMenus = new QGroupBox(Texts::PersonalizedGroup(), this);
     auto* pMenusLayout = new QVBoxLayout(pMenus);
     pMenusLayout->addWidget(m_pFullMenus);
-    auto* pOther = new QGroupBox(tr("Other"), this);
+    auto* pOther = new QGroupBox(Texts::OtherGroup(), this);
     auto* pOtherLayout = new QVBoxLayout(pOther);
     pOtherLayout->addWidget(m_pLargeIcons);
     pOtherLayout->addWidget(m_pToolTips);

@@ -1,6 +1,7 @@
 #include "FrameResources.h"
 
 #include "CommandIds.h"
+#include "resources/Texts.h"
 
 #include <QHash>
 #include <QImage>
@@ -15,6 +16,11 @@ MenuItemDef Item(const char* pszText, UINT nID)
     return {QString::fromUtf8(pszText), nID, {}};
 }
 
+MenuItemDef Item(const QString& strText, UINT nID)
+{
+    return {strText, nID, {}};
+}
+
 MenuItemDef Separator()
 {
     return {};
@@ -25,10 +31,12 @@ MenuItemDef Popup(const char* pszText, std::vector<MenuItemDef> items)
     return {QString::fromUtf8(pszText), 0, std::move(items)};
 }
 
+// The program's title: not in the table, which is built once, but the application's name.
+constexpr UINT IDS_APP_TITLE = 57344;
+
 const QHash<UINT, QString>& StringTable()
 {
     static const QHash<UINT, QString> table = {
-        {57344, QStringLiteral("Mossvale")},
         {57345, QStringLiteral("Ready")},
         {ID_FILE_NEW, QStringLiteral("Create a new document\nNew")},
         {ID_FILE_OPEN, QStringLiteral("Open an existing document\nOpen")},
@@ -115,6 +123,7 @@ QPixmap Cut(const QString& strStrip, int nImage, int cx, int cy)
 
 } // namespace
 
+// Built once, after the application object has its name.
 const std::vector<MenuItemDef>& CFrameResources::Menu()
 {
     static const std::vector<MenuItemDef> menu = {
@@ -130,7 +139,7 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
                         Item("&Status Bar", ID_VIEW_STATUS_BAR)}),
         Popup("&Help",
               {Item("Help &Content", ID_HELP_CONTENT), Item("Online &Support", ID_HELP_ONLINE),
-               Separator(), Item("&About Mossvale...", ID_APP_ABOUT)}),
+               Separator(), Item(Texts::AboutMenuItem(), ID_APP_ABOUT)}),
     };
     return menu;
 }
@@ -199,6 +208,8 @@ QString CFrameResources::String(UINT nID)
 {
     if (nID >= ID_FILE_MRU_FILE1 && nID <= ID_FILE_MRU_LAST)
         return QStringLiteral("Open this document");
+    if (nID == IDS_APP_TITLE)
+        return Texts::AppName();
     return StringTable().value(nID);
 }
 

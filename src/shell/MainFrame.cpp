@@ -12,6 +12,7 @@
 #include "Profile.h"
 #include "ShortcutManager.h"
 #include "platform/Path.h"
+#include "resources/Texts.h"
 #include "transfer/InternetSession.h"
 #include "transfer/TransferGlobals.h"
 #include "tree/LeftView.h"
@@ -38,7 +39,6 @@ namespace {
 QString g_strLayoutProgramFolder;
 QString g_strLayoutUserFolder;
 
-const QString APP_NAME = QStringLiteral("Mossvale");
 const QString ONLINE_SUPPORT_KEY = QStringLiteral("Settings/OnlineSupport");
 
 // A folder the layout can be written to: it exists and lets us replace pane.dxl in it.
@@ -67,7 +67,7 @@ QWidget* FocusTarget(QWidget* pPane)
 CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent)
 {
     // The caption is the program's name only, whatever document is open.
-    setWindowTitle(APP_NAME);
+    setWindowTitle(Texts::AppName());
     setWindowIcon(CFrameResources::AppIcon());
     OnCreateClient();
     OnCreate();
@@ -134,9 +134,9 @@ void CMainFrame::SetUpCommandBars()
 {
     m_pCommandBars = new CCommandBars(this);
     connect(m_pCommandBars, &CCommandBars::Execute, this, &CMainFrame::OnCommand);
-    m_pCommandBars->SetMenu(QStringLiteral("Menu Bar"), CFrameResources::Menu());
+    m_pCommandBars->SetMenu(Texts::MenuBarName(), CFrameResources::Menu());
     QToolBar* pToolBar =
-        m_pCommandBars->AddToolBar(QStringLiteral("Standard"), CFrameResources::ToolBar());
+        m_pCommandBars->AddToolBar(Texts::StandardToolBarName(), CFrameResources::ToolBar());
     m_pCommandBars->HideCommands(CFrameResources::HiddenCommands());
     CCommandBars::Options options = m_pCommandBars->GetOptions();
     options.bAlwaysShowFullMenus = false;
@@ -221,7 +221,7 @@ void CMainFrame::OnPaneShown(UINT nPaneID)
         return;
     if (nPaneID == IDR_PANE_OPTIONS) {
         if (!m_wndOptionsPane.Content()) {
-            auto* pText = new QLabel(QStringLiteral("\n\nOptions"));
+            auto* pText = new QLabel(Texts::OptionsPaneText());
             pText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
             m_wndOptionsPane.Create(pText);
         }
@@ -314,7 +314,7 @@ void CMainFrame::OnCommand(UINT nID)
 
 void CMainFrame::OnFileBackup()
 {
-    QMessageBox box(QMessageBox::NoIcon, APP_NAME, QString::fromUtf8("现在执行OnButtonBackup"),
+    QMessageBox box(QMessageBox::NoIcon, Texts::AppName(), Texts::BackupCommandNotice(),
                     QMessageBox::Ok, this);
     box.exec();
     // The view may not have had its initial update yet; then there is no one to ask.
@@ -324,7 +324,7 @@ void CMainFrame::OnFileBackup()
 
 void CMainFrame::OnFileRestore()
 {
-    QMessageBox box(QMessageBox::NoIcon, APP_NAME, QString::fromUtf8("现在执行OnButtonRestore"),
+    QMessageBox box(QMessageBox::NoIcon, Texts::AppName(), Texts::RestoreCommandNotice(),
                     QMessageBox::Ok, this);
     box.exec();
     if (auto* pView = dynamic_cast<CMossvaleView*>(g_pCommandView.load()))
@@ -355,8 +355,7 @@ QString CMainFrame::OnlineSupportAddress()
         return strAddress;
     const QString strProgram = QCoreApplication::applicationDirPath();
     const QString strBeside = JoinPath(strProgram, QStringLiteral("README.md"));
-    const QString strInstalled =
-        QDir::cleanPath(strProgram + QStringLiteral("/../share/doc/Mossvale/README.md"));
+    const QString strInstalled = QDir::cleanPath(strProgram + Texts::InstalledReadme());
     const QString strReadme = QFileInfo::exists(strBeside) ? strBeside : strInstalled;
     return QUrl::fromLocalFile(strReadme).toString();
 }
@@ -368,14 +367,14 @@ void CMainFrame::OnCustomize()
     CCustomizeDlg dlg(m_pCommandBars, this);
     auto* pKeyboard = new CCustomizeKeyboardPage(m_pCommandBars, &dlg);
     dlg.AddPage(pKeyboard);
-    pKeyboard->InsertCategories(tr("All Commands"));
+    pKeyboard->InsertCategories(Texts::AllCommandsCategory());
     dlg.AddPage(new CCustomizeOptionsPage(m_pCommandBars, &dlg));
 
     CCustomizeCommandsPage* pCommands = dlg.GetCommandsPage();
     pCommands->InsertCategories();
-    pCommands->InsertAllCommandsCategory(tr("All Commands"));
-    pCommands->InsertBuiltInMenus(tr("Built-in Menus"));
-    pCommands->InsertNewMenuCategory(tr("New Menu"));
+    pCommands->InsertAllCommandsCategory(Texts::AllCommandsCategory());
+    pCommands->InsertBuiltInMenus(Texts::BuiltInMenusCategory());
+    pCommands->InsertNewMenuCategory(Texts::NewMenuName());
     dlg.exec();
 }
 

@@ -6,6 +6,7 @@
 #include "Profile.h"
 #include "login/AccountStore.h"
 #include "login/LoginDlg.h"
+#include "resources/Texts.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -15,8 +16,8 @@
 
 CMossvaleApp::CMossvaleApp(int& argc, char** argv) : QApplication(argc, argv)
 {
-    setApplicationName(QStringLiteral("Mossvale"));
-    setApplicationVersion(QStringLiteral("1.0"));
+    setApplicationName(QLatin1String(Texts::APP_NAME));
+    setApplicationVersion(QLatin1String(Texts::APP_VERSION));
     setDesktopFileName(QStringLiteral("mossvale"));
     QIcon icon;
     for (int nSize : {16, 32, 48, 256})
@@ -51,8 +52,7 @@ bool CMossvaleApp::CreateMainWindow()
     const QStringList args = arguments().mid(1);
     if (!args.isEmpty() && !args.first().startsWith(QLatin1Char('-'))) {
         if (!OpenDocumentFile(args.first())) {
-            QMessageBox::warning(nullptr, QStringLiteral("Mossvale"),
-                                 QStringLiteral("Cannot open the file %1.").arg(args.first()));
+            QMessageBox::warning(nullptr, Texts::AppName(), Texts::CannotOpenFile(args.first()));
             return false;
         }
     }
@@ -87,8 +87,7 @@ void CMossvaleApp::RefreshRecentFiles()
             m_pMainFrame->InitialUpdateViews();
             return;
         }
-        QMessageBox::warning(m_pMainFrame.get(), QStringLiteral("Mossvale"),
-                             QStringLiteral("Cannot open the file %1.").arg(strPath));
+        QMessageBox::warning(m_pMainFrame.get(), Texts::AppName(), Texts::CannotOpenFile(strPath));
         m_recentFiles.Remove(strPath);
         auto pProfile = CProfile::Open();
         m_recentFiles.WriteList(*pProfile);
@@ -108,8 +107,7 @@ void CMossvaleApp::OnFileOpen()
     if (strPath.isEmpty())
         return;
     if (!OpenDocumentFile(strPath)) {
-        QMessageBox::warning(m_pMainFrame.get(), QStringLiteral("Mossvale"),
-                             QStringLiteral("Cannot open the file %1.").arg(strPath));
+        QMessageBox::warning(m_pMainFrame.get(), Texts::AppName(), Texts::CannotOpenFile(strPath));
         return;
     }
     m_pMainFrame->InitialUpdateViews();

@@ -1,4 +1,5 @@
 #include "PaneCaption.h"
+#include "resources/Texts.h"
 
 #include <QDockWidget>
 #include <QHBoxLayout>
@@ -13,9 +14,9 @@ CPaneCaption::CPaneCaption(QDockWidget* pPane)
 {
     m_pIcon->setPixmap(pPane->windowIcon().pixmap(16, 16));
     m_btnFloat->setIcon(style()->standardIcon(QStyle::SP_TitleBarNormalButton, nullptr, pPane));
-    m_btnFloat->setToolTip(tr("Float"));
+    m_btnFloat->setToolTip(Texts::FloatPane());
     m_btnClose->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, pPane));
-    m_btnClose->setToolTip(tr("Close"));
+    m_btnClose->setToolTip(Texts::ClosePane());
     for (QToolButton* pButton : {m_btnFloat, m_btnClose}) {
         pButton->setAutoRaise(true);
         pButton->setIconSize(QSize(10, 10));

@@ -3,6 +3,8 @@
 // "Local AppWizard-Generated Applications", application "Mossvale", in the user's config
 // folder ($XDG_CONFIG_HOME). It holds the recent-file list, the command-bar state under
 // "CommandBars" and the Online Support address.
+#include "resources/Texts.h"
+
 #include <QSettings>
 #include <memory>
 
@@ -10,7 +12,7 @@ class CProfile
 {
 public:
     static constexpr const char* ORGANISATION = "Local AppWizard-Generated Applications";
-    static constexpr const char* APPLICATION = "Mossvale";
+    static constexpr const char* APPLICATION = Texts::APP_NAME;
 
     static std::unique_ptr<QSettings> Open();
 };

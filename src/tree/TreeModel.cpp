@@ -1,6 +1,7 @@
 #include "TreeModel.h"
 
 #include "TreeCtrl.h"
+#include "resources/Texts.h"
 
 #include <QTimer>
 
@@ -209,11 +210,11 @@ QVariant CTreeModel::data(const QModelIndex& index, int nRole) const
         // Qt's accessible cells report checked or not, never partly: say it in words too.
         switch (pNode->nState & TVIS_STATEIMAGEMASK) {
         case INDEXTOSTATEIMAGEMASK(1):
-            return QStringLiteral("unchecked");
+            return Texts::Unchecked();
         case INDEXTOSTATEIMAGEMASK(2):
-            return QStringLiteral("partly checked");
+            return Texts::PartlyChecked();
         case INDEXTOSTATEIMAGEMASK(3):
-            return QStringLiteral("checked");
+            return Texts::Checked();
         default:
             return {};
         }

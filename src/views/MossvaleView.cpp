@@ -5,6 +5,7 @@
 #include "platform/DialogUnits.h"
 #include "platform/JobThreads.h"
 #include "platform/Path.h"
+#include "resources/Texts.h"
 #include "transfer/FailureText.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
@@ -24,9 +25,6 @@ namespace {
 // Form 101 ("MS Sans Serif" 8) in template units.
 constexpr int kFormWidth = 530;
 constexpr int kFormHeight = 52;
-
-const char kBackupFailed[] = "以下文件未能备份：";
-const char kRestoreFailed[] = "无法恢复文件：";
 
 // A failure box names this many files in its text; the rest are in its details, so the
 // box fits on a screen however many files failed.
@@ -57,16 +55,14 @@ CBackupList* BackupList()
 QString WithReason(const QString& strName, ETransferFailure eFailure)
 {
     const QString strReason = QString::fromUtf8(FailureText(eFailure));
-    return strReason.isEmpty()
-               ? strName
-               : strName + QString::fromUtf8("（") + strReason + QString::fromUtf8("）");
+    return strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason);
 }
 
 } // namespace
 
 CMossvaleView::CMossvaleView(QWidget* pParent)
-    : QWidget(pParent), m_btnBackup(QStringLiteral("BACKUP"), this),
-      m_btnRestore(QStringLiteral("RESTORE"), this)
+    : QWidget(pParent), m_btnBackup(Texts::BackupButton(), this),
+      m_btnRestore(Texts::RestoreButton(), this)
 {
     const CDialogUnits units(QStringLiteral("MS Sans Serif"), 8);
     setFont(units.Font());
@@ -82,7 +78,7 @@ CMossvaleView::CMossvaleView(QWidget* pParent)
     connect(&m_btnRestore, &QPushButton::clicked, this, [this] { OnButtonRestore(); });
 
     m_pfnChooseFolder = [this] {
-        return QFileDialog::getExistingDirectory(window(), QString::fromUtf8("选择路径"),
+        return QFileDialog::getExistingDirectory(window(), Texts::ChooseFolderTitle(),
                                                  QDir::homePath());
     };
 }
@@ -170,14 +166,13 @@ void CMossvaleView::EndBackup()
     // screen (long paths wrap); the details keep every one.
     const int nScreenHeight = screen()->availableGeometry().height();
     const int nTextWidth = screen()->availableGeometry().width() / 2 - kBoxChromeWidth;
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Mossvale"), QString(), QMessageBox::Ok,
-                    window());
+    QMessageBox box(QMessageBox::Warning, Texts::AppName(), QString(), QMessageBox::Ok, window());
     box.setDetailedText(m_failedBackups.join(QLatin1Char('\n')));
     for (int nNamed = qMin(kMaxNamedFailures, int(m_failedBackups.size())); nNamed >= 1; --nNamed) {
-        QString strText = QString::fromUtf8(kBackupFailed) + QLatin1Char('\n') +
+        QString strText = Texts::BackupFailedHeading() + QLatin1Char('\n') +
                           m_failedBackups.mid(0, nNamed).join(QLatin1Char('\n'));
         if (m_failedBackups.size() > nNamed)
-            strText += QString::asprintf("\n... (%lld)", qlonglong(m_failedBackups.size()));
+            strText += Texts::MoreFailures(m_failedBackups.size());
         box.setText(strText);
         // Measured as the box will wrap it: a box is seldom wider than half the screen.
         const QRect textArea = box.fontMetrics().boundingRect(
@@ -279,8 +274,8 @@ LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
 void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFailure)
 {
     m_dlgWait.Close();
-    QMessageBox::warning(window(), QStringLiteral("Mossvale"),
-                         QString::fromUtf8(kRestoreFailed) + WithReason(strName, eFailure));
+    QMessageBox::warning(window(), Texts::AppName(),
+                         Texts::RestoreFailedHeading() + WithReason(strName, eFailure));
 }
 
 LRESULT CMossvaleView::OnTransferProgress(WPARAM wParam, LPARAM lParam)

@@ -2,6 +2,7 @@
 
 #include "EntryJobs.h"
 #include "platform/DialogUnits.h"
+#include "resources/Texts.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
@@ -46,7 +47,7 @@ CRightView::CRightView(QWidget* pParent)
     m_prgUsage.setValue(0);
     m_prgUsage.setTextVisible(false);
 
-    m_btnDelete.setText(QStringLiteral("Delete File"));
+    m_btnDelete.setText(Texts::DeleteFileButton());
     m_btnDelete.setStyleSheet(
         QStringLiteral("QPushButton { border: 1px solid #8a8a8a; background: #f6f6f6; }"
                        "QPushButton:hover { border-color: #3c7fb1; background: #e5f1fb; }"
@@ -56,9 +57,9 @@ CRightView::CRightView(QWidget* pParent)
     // An icon list that stays quick with tens of thousands of rows: every row has the same
     // size and picture, and layout runs in batches between events.
     // Names for screen readers; the label and the meter have no caption of their own.
-    m_lstRemote.setAccessibleName(QStringLiteral("Server files"));
-    m_prgUsage.setAccessibleName(QStringLiteral("Space used"));
-    m_stcUsage.setAccessibleName(QStringLiteral("Space used"));
+    m_lstRemote.setAccessibleName(Texts::ServerFilesName());
+    m_prgUsage.setAccessibleName(Texts::SpaceUsedName());
+    m_stcUsage.setAccessibleName(Texts::SpaceUsedName());
     m_lstRemote.setModel(&m_model);
     m_lstRemote.setViewMode(QListView::IconMode);
     m_lstRemote.setMovement(QListView::Static);
@@ -209,7 +210,7 @@ LRESULT CRightView::OnRemoteFolderEmpty(WPARAM wParam, LPARAM lParam)
     if (wParam != m_nListingTag || !lParam)
         return 0;
     // The listing waits until the user has read this.
-    QMessageBox box(QMessageBox::Information, QStringLiteral("Mossvale"),
+    QMessageBox box(QMessageBox::Information, Texts::AppName(),
                     QString::fromUtf8(reinterpret_cast<const char*>(lParam)), QMessageBox::Ok,
                     this);
     box.exec();

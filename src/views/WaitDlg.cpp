@@ -1,6 +1,7 @@
 #include "WaitDlg.h"
 
 #include "platform/DialogUnits.h"
+#include "resources/Texts.h"
 
 #include <QPainter>
 
@@ -12,9 +13,9 @@ constexpr int kBarRange = 1000;
 } // namespace
 
 CWaitDlg::CWaitDlg(QWidget* pParent)
-    : QDialog(pParent, Qt::Dialog | Qt::FramelessWindowHint),
-      m_stcWait(QStringLiteral("Please wait ..."), this), m_animWait(this), m_stcFile(this),
-      m_stcPlace(this), m_prgFile(this), m_movWait(QStringLiteral(":/views/wait.gif"))
+    : QDialog(pParent, Qt::Dialog | Qt::FramelessWindowHint), m_stcWait(Texts::PleaseWait(), this),
+      m_animWait(this), m_stcFile(this), m_stcPlace(this), m_prgFile(this),
+      m_movWait(QStringLiteral(":/views/wait.gif"))
 {
     setModal(false);
     const CDialogUnits units(QStringLiteral("Arial"), 10);
@@ -68,7 +69,7 @@ void CWaitDlg::SetProgressFile(const QString& strName, int nIndex, int nCount)
     m_stcFile.setText(
         m_stcFile.fontMetrics().elidedText(strName, Qt::ElideMiddle, m_stcFile.width()));
     m_stcFile.setToolTip(strName);
-    m_stcPlace.setText(nIndex > 0 ? QStringLiteral("%1 / %2").arg(nIndex).arg(nCount) : QString());
+    m_stcPlace.setText(nIndex > 0 ? Texts::PlaceOfCount(nIndex, nCount) : QString());
     m_prgFile.setRange(0, kBarRange);
     m_prgFile.setValue(0);
 }

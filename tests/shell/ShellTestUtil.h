@@ -1,6 +1,7 @@
 #pragma once
 // What the frame suites share: a private config and data folder for every run, menus worked
 // with the mouse, and a user who deals with whatever modal window comes up.
+#include "resources/Texts.h"
 #include "shell/CommandBars.h"
 #include "shell/MainFrame.h"
 
@@ -26,6 +27,7 @@
         qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));                        \
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));                                \
         QApplication app(argc, argv);                                                              \
+        app.setApplicationName(QLatin1String(Texts::APP_NAME)); /* as the program names it */      \
         TestClass test;                                                                            \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&test, argc, argv);                                                    \

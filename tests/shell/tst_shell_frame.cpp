@@ -1,6 +1,7 @@
 // The main frame as the user meets it: its layout, menus, toolbar and status bar, the
 // commands it handles, those it leaves disabled, and the keys, worked with mouse and keyboard.
 #include "ShellTestUtil.h"
+#include "shell/AboutDlg.h"
 #include "shell/CommandIds.h"
 #include "shell/Profile.h"
 #include "shell/StatusBar.h"
@@ -80,6 +81,7 @@ private slots:
     void backupAndRestoreAskFirst();
     void helpContentAndOnlineSupport();
     void f6MovesBetweenPanes();
+    void titlesFollowApplicationName();
 
 private:
     std::unique_ptr<QTemporaryDir> m_pDir;
@@ -470,6 +472,32 @@ void TestShellFrame::f6MovesBetweenPanes()
         QTRY_COMPARE(paneOfFocus(), nExpected);
     }
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&frame.LeftView()->m_treeCtrl));
+}
+
+void TestShellFrame::titlesFollowApplicationName()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Lindenhall"));
+    const auto rename =
+        qScopeGuard([] { QCoreApplication::setApplicationName(QLatin1String(Texts::APP_NAME)); });
+    CMainFrame frame;
+    frame.InitialUpdateViews();
+    QCOMPARE(frame.windowTitle(), QStringLiteral("Lindenhall"));
+
+    CAboutDlg about(&frame);
+    QCOMPARE(about.windowTitle(), QStringLiteral("About Lindenhall"));
+    QStringList labels;
+    for (const QLabel* pLabel : about.findChildren<QLabel*>())
+        labels << pLabel->text();
+    QVERIFY2(labels.contains("Lindenhall Version 1.0"), qPrintable(labels.join('|')));
+
+    CRefreshTap tap;
+    g_pRemoteView = &tap;
+    const auto untap = qScopeGuard([] { g_pRemoteView = nullptr; });
+    frame.CommandView()->m_pfnChooseFolder = [] { return QString(); };
+    QVERIFY(ShowFrame(frame));
+    CModalUser user;
+    QTest::mouseClick(ToolButton(frame, ID_FILE_BACKUP), Qt::LeftButton);
+    QCOMPARE(user.m_titles, QStringList("Lindenhall"));
 }
 
 MOSSVALE_SHELL_TEST_MAIN(TestShellFrame)

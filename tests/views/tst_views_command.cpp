@@ -2,6 +2,7 @@
 // server on loopback, the buttons clicked, the wait dialog and the message boxes answered.
 #include "ViewsTestUtil.h"
 #include "platform/JobThreads.h"
+#include "resources/Texts.h"
 #include "transfer/InternetSession.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
@@ -88,6 +89,8 @@ private:
 
 void TestCommandView::initTestCase()
 {
+    // As the program names its application object: box titles are taken from it.
+    QCoreApplication::setApplicationName(QLatin1String(Texts::APP_NAME));
     CInternetSession::SetTimeouts({5, 2});
     g_hInternet = new CInternetSession;
 }

@@ -1,0 +1,316 @@
+#include "Texts.h"
+
+#include <QCoreApplication>
+
+namespace Texts {
+
+QString AppName()
+{
+    return QCoreApplication::applicationName();
+}
+
+QString AboutTitle()
+{
+    return QStringLiteral("About ") + AppName();
+}
+
+QString AboutMenuItem()
+{
+    return QStringLiteral("&About %1...").arg(AppName());
+}
+
+QString VersionLine()
+{
+    return QStringLiteral("%1 Version %2").arg(AppName(), QLatin1String(APP_VERSION));
+}
+
+QString InstalledReadme()
+{
+    // Where the install rule puts it, whatever the application object is called.
+    return QStringLiteral("/../share/doc/%1/README.md").arg(QLatin1String(APP_NAME));
+}
+
+QString CannotOpenFile(const QString& strPath)
+{
+    return QStringLiteral("Cannot open the file %1.").arg(strPath);
+}
+
+QString BackupButton()
+{
+    return QStringLiteral("BACKUP");
+}
+QString RestoreButton()
+{
+    return QStringLiteral("RESTORE");
+}
+QString ChooseFolderTitle()
+{
+    return QString::fromUtf8("选择路径");
+}
+QString BackupFailedHeading()
+{
+    return QString::fromUtf8("以下文件未能备份：");
+}
+QString RestoreFailedHeading()
+{
+    return QString::fromUtf8("无法恢复文件：");
+}
+
+QString NameWithReason(const QString& strName, const QString& strReason)
+{
+    return strName + QString::fromUtf8("（") + strReason + QString::fromUtf8("）");
+}
+
+QString MoreFailures(qlonglong nCount)
+{
+    return QString::asprintf("\n... (%lld)", nCount);
+}
+
+QString PleaseWait()
+{
+    return QStringLiteral("Please wait ...");
+}
+
+QString PlaceOfCount(int nPlace, int nCount)
+{
+    return QStringLiteral("%1 / %2").arg(nPlace).arg(nCount);
+}
+
+QString DeleteFileButton()
+{
+    return QStringLiteral("Delete File");
+}
+QString ServerFilesName()
+{
+    return QStringLiteral("Server files");
+}
+QString SpaceUsedName()
+{
+    return QStringLiteral("Space used");
+}
+
+QString Unchecked()
+{
+    return QStringLiteral("unchecked");
+}
+QString PartlyChecked()
+{
+    return QStringLiteral("partly checked");
+}
+QString Checked()
+{
+    return QStringLiteral("checked");
+}
+
+QString FtpServerLabel()
+{
+    return QStringLiteral("FTP Server");
+}
+QString UserNameLabel()
+{
+    return QStringLiteral("Username");
+}
+QString PasswordLabel()
+{
+    return QStringLiteral("Password");
+}
+QString PleaseLogin()
+{
+    return QStringLiteral("Please login the server.");
+}
+QString LoginButton()
+{
+    return QStringLiteral("Login");
+}
+QString QuitButton()
+{
+    return QStringLiteral("Quit");
+}
+QString LoginDefaultButton()
+{
+    return QStringLiteral("LOGIN");
+}
+QString NewUserButton()
+{
+    return QStringLiteral("New User");
+}
+QString Button1()
+{
+    return QStringLiteral("Button1");
+}
+QString Check1()
+{
+    return QStringLiteral("Check1");
+}
+QString RememberAccount()
+{
+    return QStringLiteral("Remember the account and password");
+}
+QString LoginWaiting()
+{
+    return QStringLiteral("wait ......");
+}
+QString ConnectFailed()
+{
+    return QString::fromUtf8("连接失败");
+}
+
+QString OkButton()
+{
+    return QStringLiteral("OK");
+}
+QString MenuBarName()
+{
+    return QStringLiteral("Menu Bar");
+}
+// Also the bar's object name, under which a saved layout finds the bar again.
+QString StandardToolBarName()
+{
+    return QStringLiteral("Standard");
+}
+QString OptionsPaneText()
+{
+    return QStringLiteral("\n\nOptions");
+}
+QString BackupCommandNotice()
+{
+    return QString::fromUtf8("现在执行OnButtonBackup");
+}
+QString RestoreCommandNotice()
+{
+    return QString::fromUtf8("现在执行OnButtonRestore");
+}
+QString FloatPane()
+{
+    return QStringLiteral("Float");
+}
+QString ClosePane()
+{
+    return QStringLiteral("Close");
+}
+QString SeparatorName()
+{
+    return QStringLiteral("Separator");
+}
+QString NewMenuName()
+{
+    return QStringLiteral("New Menu");
+}
+
+QString CustomizeTitle()
+{
+    return QStringLiteral("Customize");
+}
+QString AllCommandsCategory()
+{
+    return QStringLiteral("All Commands");
+}
+QString BuiltInMenusCategory()
+{
+    return QStringLiteral("Built-in Menus");
+}
+QString CommandsPageTitle()
+{
+    return QStringLiteral("Commands");
+}
+
+QString CommandsPageHint()
+{
+    return QStringLiteral("To add a command to the toolbar, select a category and a command, "
+                          "then choose Add. It goes after the selected toolbar button.");
+}
+
+QString AddButton()
+{
+    return QStringLiteral("&Add >");
+}
+QString RemoveButton()
+{
+    return QStringLiteral("< &Remove");
+}
+QString ResetToolBarButton()
+{
+    return QStringLiteral("Re&set Toolbar");
+}
+QString CategoriesLabel()
+{
+    return QStringLiteral("Cate&gories:");
+}
+QString CommandsLabel()
+{
+    return QStringLiteral("Comman&ds:");
+}
+QString ToolBarButtonsLabel()
+{
+    return QStringLiteral("Toolbar &buttons:");
+}
+QString SeparatorItem()
+{
+    return QString::fromUtf8("――――");
+}
+
+QString Description(const QString& strPrompt)
+{
+    return QStringLiteral("Description: %1").arg(strPrompt);
+}
+
+QString KeyboardPageTitle()
+{
+    return QStringLiteral("Keyboard");
+}
+QString AssignButton()
+{
+    return QStringLiteral("&Assign");
+}
+QString RemoveKeyButton()
+{
+    return QStringLiteral("&Remove");
+}
+QString ResetAllButton()
+{
+    return QStringLiteral("Reset A&ll");
+}
+QString CategoryLabel()
+{
+    return QStringLiteral("Cate&gory:");
+}
+QString CurrentKeysLabel()
+{
+    return QStringLiteral("C&urrent Keys:");
+}
+QString NewShortcutKeyLabel()
+{
+    return QStringLiteral("&Press New Shortcut Key:");
+}
+
+QString CurrentlyAssignedTo(const QString& strCommand)
+{
+    return QStringLiteral("Currently assigned to: %1").arg(strCommand);
+}
+
+QString OptionsPageTitle()
+{
+    return QStringLiteral("Options");
+}
+QString PersonalizedGroup()
+{
+    return QStringLiteral("Personalized Menus and Toolbars");
+}
+QString AlwaysShowFullMenus()
+{
+    return QStringLiteral("Always show f&ull menus");
+}
+QString OtherGroup()
+{
+    return QStringLiteral("Other");
+}
+QString LargeIcons()
+{
+    return QStringLiteral("&Large icons");
+}
+QString ShowScreenTips()
+{
+    return QStringLiteral("Show Screen&Tips on toolbars");
+}
+
+} // namespace Texts
