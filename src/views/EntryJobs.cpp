@@ -32,9 +32,7 @@ CWinThread* StartEntryJob(AFX_THREADPROC pfnProc, JobRequest* pRequest, int nPri
 {
     CWinThread* pThread = AfxBeginThread(pfnProc, pRequest, nPriority, CREATE_SUSPENDED);
     if (!pThread) {
-        delete[] pRequest->pItems;
-        delete pRequest->pJob;
-        delete pRequest;
+        CMyThread::Release(pRequest);
         return nullptr;
     }
     pThread->m_bAutoDelete = bAutoDelete;

@@ -1,6 +1,6 @@
 #include "RemoteListModel.h"
 
-#include <cstring>
+#include "transfer/RemoteName.h"
 
 CRemoteListModel::CRemoteListModel(QObject* pParent) : QAbstractListModel(pParent) {}
 
@@ -28,7 +28,7 @@ void CRemoteListModel::AddEntries(const RemoteEntry* pEntries, int nCount)
     files.reserve(nCount);
     for (int i = 0; i < nCount; ++i) {
         const RemoteEntry& entry = pEntries[i];
-        if (std::strcmp(entry.szName, ".") == 0 || std::strcmp(entry.szName, "..") == 0)
+        if (IsFolderLink(entry.szName))
             continue;
         Row row{QByteArray(entry.szName), entry.bFolder, QByteArray(entry.szSize),
                 QByteArray(entry.szDate)};
