@@ -197,7 +197,7 @@ const std::vector<UINT>& CFrameResources::Commands()
 
 QString CFrameResources::String(UINT nID)
 {
-    if (nID >= ID_FILE_MRU_FILE1 && nID <= ID_FILE_MRU_LAST)
+    if (IsRecentFileCommand(nID))
         return QStringLiteral("Open this document");
     return StringTable().value(nID);
 }
