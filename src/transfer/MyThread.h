@@ -15,6 +15,11 @@
 
 class CFtpConnection;
 
+// The remote folder of a job that only proves a login (the login dialog's check): a single
+// space, which names no folder we would list, so a listing run with it stays in the folder
+// the login starts in.
+constexpr char LOGIN_CHECK_FOLDER[] = " ";
+
 class CMyThread
 {
 public:

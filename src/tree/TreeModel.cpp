@@ -196,11 +196,11 @@ QVariant CTreeModel::data(const QModelIndex& index, int nRole) const
     case Qt::CheckStateRole:
         // For accessibility and item-model clients; the tree paints its own boxes.
         switch (pNode->nState & TVIS_STATEIMAGEMASK) {
-        case INDEXTOSTATEIMAGEMASK(1):
+        case INDEXTOSTATEIMAGEMASK(CHECK_UNCHECKED):
             return Qt::Unchecked;
-        case INDEXTOSTATEIMAGEMASK(2):
+        case INDEXTOSTATEIMAGEMASK(CHECK_PARTLY):
             return Qt::PartiallyChecked;
-        case INDEXTOSTATEIMAGEMASK(3):
+        case INDEXTOSTATEIMAGEMASK(CHECK_CHECKED):
             return Qt::Checked;
         default:
             return {};
@@ -208,11 +208,11 @@ QVariant CTreeModel::data(const QModelIndex& index, int nRole) const
     case Qt::AccessibleDescriptionRole:
         // Qt's accessible cells report checked or not, never partly: say it in words too.
         switch (pNode->nState & TVIS_STATEIMAGEMASK) {
-        case INDEXTOSTATEIMAGEMASK(1):
+        case INDEXTOSTATEIMAGEMASK(CHECK_UNCHECKED):
             return QStringLiteral("unchecked");
-        case INDEXTOSTATEIMAGEMASK(2):
+        case INDEXTOSTATEIMAGEMASK(CHECK_PARTLY):
             return QStringLiteral("partly checked");
-        case INDEXTOSTATEIMAGEMASK(3):
+        case INDEXTOSTATEIMAGEMASK(CHECK_CHECKED):
             return QStringLiteral("checked");
         default:
             return {};

@@ -1,5 +1,6 @@
 #include "EntryJobs.h"
 
+#include "transfer/FtpAddress.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
@@ -21,8 +22,9 @@ JobRequest* NewEntryRequest(const QByteArray& strLocalDir, const QByteArray& str
     if (!CopyToField(item.szName, strName.toStdString()))
         return nullptr;
     item.bFolder = 0;
-    auto* pJob = new CMyThread(strLocalDir.isEmpty() ? nullptr : strLocalDir.constData(),
-                               g_strServer, g_strUserName, g_strPassword, 21, "/", true, 1);
+    auto* pJob =
+        new CMyThread(strLocalDir.isEmpty() ? nullptr : strLocalDir.constData(), g_strServer,
+                      g_strUserName, g_strPassword, INTERNET_DEFAULT_FTP_PORT, "/", true, 1);
     pJob->m_nJobId = NextJobId();
     return new JobRequest{new JobItem[1]{item}, pJob};
 }
