@@ -4,6 +4,7 @@
 #include "platform/JobThreads.h"
 #include "resources/Texts.h"
 #include "transfer/FailureText.h"
+#include "transfer/FtpAddress.h"
 #include "transfer/InternetSession.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
@@ -25,8 +26,6 @@ namespace {
 // The template's client size in dialog units; the controls reach to 240 x 135.
 constexpr int kTemplateWidth = 247;
 constexpr int kTemplateHeight = 143;
-
-constexpr int kFtpPort = 21;
 
 QLabel* NewLabel(QWidget* pParent, const CDialogUnits& units, const QString& strText, int x, int y,
                  int cx, int cy)
@@ -212,7 +211,7 @@ void CLoginDlg::OnLogin()
         // Connects in its constructor; destroying it hands the proven connection back to
         // the session, where the first listing picks it up.
         CMyThread check(nullptr, Utf8(m_strServer), Utf8(m_strUserName), Utf8(m_strPassword),
-                        kFtpPort, " ", true, 0);
+                        INTERNET_DEFAULT_FTP_PORT, LOGIN_CHECK_FOLDER, true, 0);
         bConnected = check.m_hConnect != nullptr;
         eFailure = check.m_eConnectFailure;
     }

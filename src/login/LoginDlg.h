@@ -2,9 +2,9 @@
 // The login dialog: the user names the FTP account, Login checks it by connecting once
 // and, when the connection opens, makes it the account of every later job.
 //
-// Each Login press is one blocking check on the window thread (about 20 s at most, the
-// session's connect timeout). The only entry from other threads is WM_LOGIN_RESULT, sent
-// by a listing job that could not connect; the dialog is reachable through g_pLoginDlg
+// Each Login press is one blocking check on the window thread (at most the session's
+// connect time-out, 20 s by default). The only entry from other threads is WM_LOGIN_RESULT,
+// sent by a listing job that could not connect; the dialog is reachable through g_pLoginDlg
 // only while it is open, so such a report never finds a dialog that has gone away.
 #include "AccountStore.h"
 #include "platform/MsgWnd.h"

@@ -237,6 +237,5 @@ UINT GetFileAttributes(const QByteArray& path)
         nAttributes = FILE_ATTRIBUTE_REPARSE_POINT;
     }
     nAttributes |= AttributesFromMode(st.st_mode);
-    const qsizetype nSlash = path.lastIndexOf('/');
-    return Finish(nAttributes, path.mid(nSlash + 1).startsWith('.'));
+    return Finish(nAttributes, SplitPath(path).name.startsWith('.'));
 }

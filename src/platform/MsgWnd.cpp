@@ -21,8 +21,14 @@ std::unordered_set<const CMsgWnd*>& Registry()
     return s_live;
 }
 
-const QEvent::Type kPostedMessage = static_cast<QEvent::Type>(QEvent::User + 110);
-const QEvent::Type kSentMessage = static_cast<QEvent::Type>(QEvent::User + 111);
+// Our two event types. Fixed numbers low in the user range: QEvent::registerEventType()
+// hands out numbers from QEvent::MaxUser down, so no registered type can take them.
+enum : int {
+    kPostedMessageEvent = QEvent::User + 110,
+    kSentMessageEvent,
+};
+const QEvent::Type kPostedMessage = static_cast<QEvent::Type>(kPostedMessageEvent);
+const QEvent::Type kSentMessage = static_cast<QEvent::Type>(kSentMessageEvent);
 
 // What a blocked sender waits on. The event that carries it completes it when handled,
 // or when it is destroyed unhandled (its receiver went away first).

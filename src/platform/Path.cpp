@@ -5,9 +5,11 @@ namespace {
 template <class TPath, class TSeparator>
 TPath Join(const TPath& folder, const TPath& name, TSeparator separator)
 {
-    if (folder.isEmpty() || folder.endsWith(separator))
-        return folder + name;
-    return folder + separator + name;
+    TPath path = folder;
+    if (folder.size() > 0 && folder[folder.size() - 1] != separator)
+        path += separator;
+    path += name;
+    return path;
 }
 
 bool IsContinuation(unsigned char c, unsigned char nLow = 0x80, unsigned char nHigh = 0xBF)
@@ -61,6 +63,23 @@ QString JoinPath(const QString& strFolder, const QString& strName)
 QByteArray JoinPath(const QByteArray& folder, const QByteArray& name)
 {
     return Join(folder, name, '/');
+}
+
+std::string JoinPath(const std::string& strFolder, const std::string& strName)
+{
+    return Join(strFolder, strName, '/');
+}
+
+PathParts<QByteArray> SplitPath(const QByteArray& path)
+{
+    const qsizetype nSlash = path.lastIndexOf('/');
+    return {path.left(nSlash + 1), path.mid(nSlash + 1)};
+}
+
+PathParts<std::string> SplitPath(const std::string& strPath)
+{
+    const auto nSlash = strPath.rfind('/'); // npos + 1 is 0: all name
+    return {strPath.substr(0, nSlash + 1), strPath.substr(nSlash + 1)};
 }
 
 QString DisplayName(const QByteArray& name)

@@ -19,17 +19,12 @@
 
 namespace {
 
-bool IsRecentFile(UINT nID)
-{
-    return nID >= ID_FILE_MRU_FILE1 && nID <= ID_FILE_MRU_LAST;
-}
-
 void CollectCommands(const std::vector<MenuItemDef>& items, std::vector<UINT>& ids)
 {
     for (const MenuItemDef& item : items) {
         if (item.IsPopup())
             CollectCommands(item.items, ids);
-        else if (item.nID != 0 && !IsRecentFile(item.nID))
+        else if (item.nID != 0 && !IsRecentFileCommand(item.nID))
             ids.push_back(item.nID);
     }
 }
@@ -130,7 +125,7 @@ void CCommandBars::FillMenu(QMenu* pMenu, const std::vector<MenuItemDef>& items)
 
 void CCommandBars::SetRecentFiles(const QStringList& files)
 {
-    m_recentFiles = files.mid(0, int(ID_FILE_MRU_LAST - ID_FILE_MRU_FILE1 + 1));
+    m_recentFiles = files.mid(0, RECENT_FILE_COMMANDS);
     FillRecentFiles();
 }
 
@@ -176,7 +171,7 @@ bool CCommandBars::IsValidButton(int nButton) const
         return true;
     if (nButton < 0)
         return MENU_BUILTIN - nButton < int(m_popups.size()) && nButton <= MENU_BUILTIN;
-    return m_actions.contains(UINT(nButton)) && !IsRecentFile(UINT(nButton));
+    return m_actions.contains(UINT(nButton)) && !IsRecentFileCommand(UINT(nButton));
 }
 
 void CCommandBars::SetToolBarButtons(const std::vector<int>& buttons)
@@ -328,7 +323,7 @@ std::vector<UINT> CCommandBars::AllCommands() const
 {
     std::vector<UINT> ids;
     for (UINT nID : CFrameResources::Commands()) {
-        if (!IsRecentFile(nID))
+        if (!IsRecentFileCommand(nID))
             ids.push_back(nID);
     }
     std::stable_sort(ids.begin(), ids.end(), [](UINT a, UINT b) {

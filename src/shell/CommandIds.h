@@ -15,8 +15,10 @@ constexpr UINT ID_FILE_OPEN = 57601;
 constexpr UINT ID_FILE_SAVE = 57603;
 constexpr UINT ID_FILE_PRINT = 57607;
 constexpr UINT ID_FILE_PRINT_PREVIEW = 57609;
-constexpr UINT ID_FILE_MRU_FILE1 = 57616; // up to 16 recent files: 57616 to 57631
-constexpr UINT ID_FILE_MRU_LAST = 57631;
+// The framework keeps a block of 16 commands for the recent files, one per place in the list.
+constexpr UINT ID_FILE_MRU_FILE1 = 57616;
+constexpr int RECENT_FILE_COMMANDS = 16;
+constexpr UINT ID_FILE_MRU_LAST = ID_FILE_MRU_FILE1 + RECENT_FILE_COMMANDS - 1; // 57631
 constexpr UINT ID_EDIT_COPY = 57634;
 constexpr UINT ID_EDIT_CUT = 57635;
 constexpr UINT ID_EDIT_PASTE = 57637;
@@ -28,6 +30,11 @@ constexpr UINT ID_NEXT_PANE = 57680;
 constexpr UINT ID_PREV_PANE = 57681;
 constexpr UINT ID_VIEW_TOOLBAR = 59392;
 constexpr UINT ID_VIEW_STATUS_BAR = 59393;
+
+constexpr bool IsRecentFileCommand(UINT nID)
+{
+    return nID >= ID_FILE_MRU_FILE1 && nID <= ID_FILE_MRU_LAST;
+}
 
 // Status-bar panes; 0 is the message pane.
 constexpr UINT ID_SEPARATOR = 0;

@@ -206,7 +206,7 @@ const std::vector<UINT>& CFrameResources::Commands()
 
 QString CFrameResources::String(UINT nID)
 {
-    if (nID >= ID_FILE_MRU_FILE1 && nID <= ID_FILE_MRU_LAST)
+    if (IsRecentFileCommand(nID))
         return QStringLiteral("Open this document");
     if (nID == IDS_APP_TITLE)
         return Texts::AppName();

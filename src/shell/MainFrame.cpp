@@ -298,7 +298,7 @@ void CMainFrame::UpdateToggleChecks()
 
 void CMainFrame::OnCommand(UINT nID)
 {
-    if (nID >= ID_FILE_MRU_FILE1 && nID <= ID_FILE_MRU_LAST) {
+    if (IsRecentFileCommand(nID)) {
         const int nIndex = int(nID - ID_FILE_MRU_FILE1);
         if (m_fnOpenRecent && nIndex < m_recentFiles.size())
             m_fnOpenRecent(m_recentFiles[nIndex]);

@@ -2,6 +2,7 @@
 
 #include "FtpConnection.h"
 #include "Messages.h"
+#include "RemoteName.h"
 #include "ProgressReporter.h"
 #include "TransferGlobals.h"
 #include "platform/MsgWnd.h"

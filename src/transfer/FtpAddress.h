@@ -1,9 +1,11 @@
 #pragma once
 // Where an FTP account lives, from the server text the user typed: "host", "host:port",
 // "[ipv6]", "[ipv6]:port" or a bare IPv6 address, optionally written as an ftp:// URL.
-// A port written in the text wins over the port the caller gives (every launcher gives 21),
-// so an account on another port works.
+// A port written in the text wins over the port the caller gives (every launcher gives
+// INTERNET_DEFAULT_FTP_PORT), so an account on another port works.
 #include <string>
+
+constexpr int INTERNET_DEFAULT_FTP_PORT = 21;
 
 class CFtpAddress
 {
@@ -25,5 +27,5 @@ public:
 
 private:
     std::string m_strHost;
-    int m_nPort = 21;
+    int m_nPort = INTERNET_DEFAULT_FTP_PORT;
 };

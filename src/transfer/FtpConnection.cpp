@@ -4,8 +4,10 @@
 #include "CurlHandle.h"
 #include "FtpListParser.h"
 #include "InternetSession.h"
+#include "RemoteName.h"
 #include "ServerRefusals.h"
 #include "Temporaries.h"
+#include "platform/Path.h"
 
 #include <QtGlobal>
 
@@ -135,12 +137,6 @@ size_t OnListData(char* pData, size_t nSize, size_t nCount, void* pUser)
     pContext->pParser->Feed(pData, nBytes, pContext->batch);
     pContext->Deliver();
     return nBytes;
-}
-
-std::string FolderOf(const std::string& strPath)
-{
-    const auto slash = strPath.rfind('/');
-    return slash == std::string::npos ? std::string("/") : strPath.substr(0, slash + 1);
 }
 
 // The process's file-creation mask, read without changing it (umask() would, for a moment,
@@ -374,9 +370,7 @@ std::string CFtpConnection::AbsolutePath(const std::string& strPath) const
 {
     if (!strPath.empty() && strPath[0] == '/')
         return strPath;
-    if (!m_strCurrentDir.empty() && m_strCurrentDir.back() == '/')
-        return m_strCurrentDir + strPath;
-    return m_strCurrentDir + "/" + strPath;
+    return JoinPath(m_strCurrentDir, strPath);
 }
 
 bool CFtpConnection::SetCurrentDirectory(const std::string& strFolder)
@@ -398,8 +392,8 @@ CFtpConnection::ListResult CFtpConnection::List(const EntriesFn& onEntriesAsked)
     const EntriesFn onEntries = [&](const std::vector<FtpFileInfo>& entries) {
         kept.clear();
         for (const FtpFileInfo& info : entries) {
-            if (info.strName == "." || info.strName == "..")
-                continue; // "LIST -a" shows the folder and its parent
+            if (IsFolderLink(info.strName))
+                continue;
             (CTemporaries::IsUploadTemporary(info.strName) ? temporaries : kept).push_back(info);
         }
         nKept += kept.size();
@@ -585,7 +579,8 @@ ETransferFailure CFtpConnection::CheckSize(bool bAsked, const Reply& reply, std:
 bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize,
                                        const std::string& strTarget, const ProgressFn& onProgress)
 {
-    const std::string strTemp = FolderOf(strTarget) + CTemporaries::NewUploadName();
+    const std::string strTemp =
+        JoinPath(SplitPath(strTarget).folder, CTemporaries::NewUploadName());
     const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
     Reply reply;
     std::int64_t nSent = 0;
@@ -650,11 +645,10 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     if (!CFtpAddress::IsSafeText(strSource) || strSource.back() == '/')
         return Fail(FAILURE_SERVER_REFUSED);
 
-    const auto slash = strLocalPath.rfind('/');
-    const std::string strLocalDir =
-        slash == std::string::npos ? "." : strLocalPath.substr(0, slash);
-    CTemporaries::RemoveStaleLocal(strLocalDir.empty() ? "/" : strLocalDir, std::time(nullptr));
-    std::string strTemp = strLocalDir + "/" + CTemporaries::RestoreTemplate();
+    // Empty for a path without a folder, which is the current one.
+    const std::string strLocalDir = SplitPath(strLocalPath).folder;
+    CTemporaries::RemoveStaleLocal(strLocalDir, std::time(nullptr));
+    std::string strTemp = JoinPath(strLocalDir, CTemporaries::RestoreTemplate());
     const int fd = mkostemp(&strTemp[0], O_CLOEXEC);
     if (fd < 0)
         return Fail(LocalFailure(errno));
@@ -683,7 +677,7 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     const bool bClosed = std::fclose(pFile) == 0;
     if (result == CURLE_OK && target.nErrno == 0 && bClosed &&
         std::rename(strTemp.c_str(), strLocalPath.c_str()) == 0) {
-        SyncFolder(strLocalDir.empty() ? "/" : strLocalDir);
+        SyncFolder(strLocalDir.empty() ? "." : strLocalDir);
         return true;
     }
     const int nErrno = target.nErrno ? target.nErrno : errno;

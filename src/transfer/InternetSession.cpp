@@ -10,8 +10,8 @@
 #include <curl/curl.h>
 
 namespace {
-std::atomic<int> g_nConnectSeconds{20};
-std::atomic<int> g_nStallSeconds{60};
+std::atomic<int> g_nConnectSeconds{CInternetSession::DEFAULT_CONNECT_SECONDS};
+std::atomic<int> g_nStallSeconds{CInternetSession::DEFAULT_STALL_SECONDS};
 std::once_flag g_curlInit;
 } // namespace
 

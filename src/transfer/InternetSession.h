@@ -12,9 +12,12 @@ class CInternetSession
 {
 public:
     // How long the client waits before it gives up. Process-wide settings; tests shorten them.
+    static constexpr int DEFAULT_CONNECT_SECONDS = 20; // connecting and logging in
+    // A transfer, listing or reply that makes no progress.
+    static constexpr int DEFAULT_STALL_SECONDS = 60;
     struct Timeouts {
-        int nConnectSeconds = 20; // connecting and logging in
-        int nStallSeconds = 60; // a transfer, listing or reply that makes no progress
+        int nConnectSeconds = DEFAULT_CONNECT_SECONDS;
+        int nStallSeconds = DEFAULT_STALL_SECONDS;
     };
     static void SetTimeouts(const Timeouts& timeouts);
     static Timeouts GetTimeouts();

@@ -9,7 +9,7 @@ class CMyThread;
 
 // One entry a job works on, named relative to the job's folders.
 struct JobItem {
-    char szName[256]; // NUL-terminated, at most 255 bytes of text
+    char szName[256];     // NUL-terminated, at most 255 bytes of text
     std::int32_t bFolder; // jobs act only on items with 0
 };
 
@@ -23,9 +23,17 @@ struct JobRequest {
 struct RemoteEntry {
     char szName[256];
     char szDate[20];
-    char szSize[20]; // "<DIR>", the byte count up to 1024, else whole kilobytes and "KB"
-    char szFolder[260]; // left empty by the listing
+    char szSize[20];      // "<DIR>", the byte count up to 1024, else whole kilobytes and "KB"
+    char szFolder[260];   // left empty by the listing
     std::int32_t bFolder; // 1 folder, 0 anything else
+};
+
+// The numbers behind a listed entry's size and date texts. The window shows and adds them
+// itself: the texts are rounded and formed for one locale, and cannot be read back exactly.
+struct RemoteEntryValues {
+    std::int64_t nSize;      // bytes, never negative; 0 for a folder
+    std::int64_t tLastWrite; // UTC seconds since the epoch; 0 when unknown
+    std::int32_t eTimeKind;  // an ETimeKind: how far the date can be trusted
 };
 
 // A run of entries of one listing, handed over by WM_ADD_REMOTE_ITEMS.
@@ -33,12 +41,14 @@ struct RemoteEntryBatch {
     const RemoteEntry* pEntries;
     int nCount;
     unsigned nListingTag;
+    // The entries' values, nCount of them in the same order; null when the sender has only
+    // the records, whose texts then stand for them.
+    const RemoteEntryValues* pValues = nullptr;
 };
 
 // Copies text into a fixed field. False (and an empty field) when it does not fit:
 // a shortened name would name another file.
-template <std::size_t N>
-bool CopyToField(char (&field)[N], const std::string& strText)
+template <std::size_t N> bool CopyToField(char (&field)[N], const std::string& strText)
 {
     if (strText.size() >= N || strText.find('\0') != std::string::npos) {
         field[0] = '\0';

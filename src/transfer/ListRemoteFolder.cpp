@@ -6,8 +6,6 @@
 #include "TransferGlobals.h"
 #include "platform/MsgWnd.h"
 
-#include <cinttypes>
-#include <cstdio>
 #include <vector>
 
 namespace {
@@ -15,30 +13,19 @@ namespace {
 const char kNotConnected[] = "服务器未接上";
 const char kFolderEmpty[] = "目录为空，没有多余的内容";
 
-// "<DIR>" for a folder; a file's bytes up to 1024, else its whole kilobytes and "KB".
-void FormatSize(const FtpFileInfo& info, RemoteEntry& entry)
-{
-    if (info.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) {
-        std::snprintf(entry.szSize, sizeof entry.szSize, "<DIR>");
-        entry.bFolder = 1;
-        return;
-    }
-    const std::int64_t nSize = info.nSize < 0 ? 0 : info.nSize;
-    if (nSize <= 1024)
-        std::snprintf(entry.szSize, sizeof entry.szSize, "%" PRId64, nSize);
-    else
-        std::snprintf(entry.szSize, sizeof entry.szSize, "%" PRId64 "KB", nSize / 1024);
-    entry.bFolder = 0;
-}
-
 // False for an entry that cannot be handed on: its name does not fit, and a shortened
 // name would name a different file.
-bool ToRemoteEntry(const FtpFileInfo& info, RemoteEntry& entry)
+bool ToRemoteEntry(const FtpFileInfo& info, RemoteEntry& entry, RemoteEntryValues& values)
 {
     if (!CopyToField(entry.szName, info.strName))
         return false;
+    const bool bFolder = info.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY;
+    values.nSize = bFolder || info.nSize < 0 ? 0 : info.nSize;
+    values.tLastWrite = info.tLastWrite;
+    values.eTimeKind = info.eTimeKind;
     FormatEntryDate(info, entry.szDate, sizeof entry.szDate);
-    FormatSize(info, entry);
+    FormatEntrySize(bFolder, values.nSize, entry.szSize, sizeof entry.szSize);
+    entry.bFolder = bFolder ? 1 : 0;
     entry.szFolder[0] = '\0';
     return true;
 }
@@ -56,18 +43,20 @@ unsigned CMyThread::ListRemoteFolder()
         return 0;
     }
 
-    if (m_strRemoteDir != " ")
+    if (m_strRemoteDir != LOGIN_CHECK_FOLDER)
         m_hConnect->SetCurrentDirectory(m_strRemoteDir);
     std::vector<RemoteEntry> batch;
+    std::vector<RemoteEntryValues> values;
     const auto result = m_hConnect->List([&](const std::vector<FtpFileInfo>& infos) {
         batch.resize(infos.size());
+        values.resize(infos.size());
         int nCount = 0;
         for (const FtpFileInfo& info : infos)
-            if (ToRemoteEntry(info, batch[nCount]))
+            if (ToRemoteEntry(info, batch[nCount], values[nCount]))
                 ++nCount;
         if (nCount == 0)
             return;
-        const RemoteEntryBatch entries{batch.data(), nCount, nTag};
+        const RemoteEntryBatch entries{batch.data(), nCount, nTag, values.data()};
         SendMessage(g_pRemoteView.load(), WM_ADD_REMOTE_ITEMS, reinterpret_cast<WPARAM>(&entries),
                     0);
     });

@@ -3,10 +3,12 @@
 // message values, not offsets from a user-message base.
 //
 // No.  Name                  Sender -> receiver                  Way     wParam / lParam
-// 110  WM_LOGIN_RESULT       listing job without connection      sent    0 / const char* status text,
+// 110  WM_LOGIN_RESULT       listing job without connection      sent    0 / const char* status
+// text,
 //                            -> login dialog                             valid during the call
-// 111  WM_ADD_REMOTE_ITEM    (one entry) -> remote list view     sent    const RemoteEntry* / 4, not read
-// 113  WM_TRANSFER_DONE      upload job at its end,              posted  see below / 1 upload, 2 download
+// 111  WM_ADD_REMOTE_ITEM    (one entry) -> remote list view     sent    const RemoteEntry* / 4,
+// not read 113  WM_TRANSFER_DONE      upload job at its end,              posted  see below / 1
+// upload, 2 download
 //                            download job after its first file
 //                            -> command view
 // 115  WM_REFRESH_REMOTE     login dialog, command view          posted  0 / 0
@@ -29,7 +31,8 @@
 // - 112 WM_ADD_REMOTE_ITEMS (sent): wParam = const RemoteEntryBatch*, valid during the call,
 //   lParam = 0. The listing job hands entries over in batches, in server order, so that a
 //   folder of tens of thousands of entries does not cost one thread switch each. The batch
-//   carries the listing's tag (CMyThread::m_nListingTag).
+//   carries the listing's tag (CMyThread::m_nListingTag) and, beside the records, each entry's
+//   byte count and time as numbers (RemoteEntryValues), which the window shows and adds up.
 // - WM_USAGE_UPDATE wParam: the listing's tag (0 from an untagged listing).
 // - 116 WM_REMOTE_FOLDER_EMPTY (sent to the remote list view): wParam = the listing's tag,
 //   lParam = const char* message text. The window thread shows the message box; the listing
@@ -66,7 +69,10 @@ constexpr WPARAM TransferDoneParam(bool bSucceeded, ETransferFailure eFailure, u
            (static_cast<WPARAM>(eFailure & 0x3F) << 2) |
            (static_cast<WPARAM>(nJobId & TRANSFER_JOB_MASK) << 8);
 }
-constexpr WPARAM TransferOutcome(WPARAM wParam) { return wParam & 0x3; }
+constexpr WPARAM TransferOutcome(WPARAM wParam)
+{
+    return wParam & 0x3;
+}
 constexpr ETransferFailure TransferFailureOf(WPARAM wParam)
 {
     return static_cast<ETransferFailure>((wParam >> 2) & 0x3F);

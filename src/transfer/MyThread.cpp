@@ -2,6 +2,7 @@
 
 #include "FtpConnection.h"
 #include "TransferGlobals.h"
+#include "platform/Path.h"
 
 #include <cstring>
 
@@ -18,8 +19,9 @@ CMyThread::CMyThread(const char* pszLocalDir, const std::string& strServer,
     m_nPort = nPort;
     m_strRemoteDir = strRemoteDir;
     m_nItemCount = nItemCount;
-    m_hConnect = CFtpConnection::Connect(g_hInternet, m_strServer, static_cast<unsigned short>(nPort),
-                                         m_strUserName, m_strPassword, &m_eConnectFailure);
+    m_hConnect =
+        CFtpConnection::Connect(g_hInternet, m_strServer, static_cast<unsigned short>(nPort),
+                                m_strUserName, m_strPassword, &m_eConnectFailure);
 }
 
 CMyThread::~CMyThread()
@@ -27,21 +29,8 @@ CMyThread::~CMyThread()
     delete m_hConnect;
 }
 
-std::string CMyThread::JoinPath(const std::string& strFolder, const std::string& strName)
-{
-    if (!strFolder.empty() && strFolder.back() == '/')
-        return strFolder + strName;
-    return strFolder + "/" + strName;
-}
-
-bool CMyThread::IsSafeRemoteName(const char* pszName)
-{
-    return pszName[0] != '\0' && std::strcmp(pszName, ".") != 0 &&
-           std::strcmp(pszName, "..") != 0 && std::strpbrk(pszName, "/\r\n") == nullptr;
-}
-
 CMyThread::LoopResult CMyThread::RunEntryLoop(const JobRequest* pRequest, bool bLocalPaths,
-                                               const EntryStep& step)
+                                              const EntryStep& step)
 {
     LoopResult result;
     result.eFailure = m_eConnectFailure;

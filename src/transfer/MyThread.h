@@ -15,6 +15,11 @@
 
 class CFtpConnection;
 
+// The remote folder of a job that only proves a login (the login dialog's check): a single
+// space, which names no folder we would list, so a listing run with it stays in the folder
+// the login starts in.
+constexpr char LOGIN_CHECK_FOLDER[] = " ";
+
 class CMyThread
 {
 public:
@@ -50,25 +55,20 @@ public:
     // Why the connect failed; FAILURE_NONE while connected or never asked to connect.
     ETransferFailure m_eConnectFailure = FAILURE_NONE;
 
-    // "folder/name", with a separator only where the folder does not end in one.
-    static std::string JoinPath(const std::string& strFolder, const std::string& strName);
-    // A name the server gave that may safely be fetched or deleted: not empty, ".", "..",
-    // and without "/", CR or LF, so it can neither leave the chosen folder nor smuggle in
-    // an FTP command.
-    static bool IsSafeRemoteName(const char* pszName);
+    // Frees the items, the job and the request: the last thing an entry job does, and what
+    // a launcher does with a request no thread took.
+    static void Release(JobRequest* pRequest);
 
 private:
     struct LoopResult {
         bool bConnected = false;
-        bool bFailed = false; // a step failed and ended the loop
+        bool bFailed = false;                     // a step failed and ended the loop
         ETransferFailure eFailure = FAILURE_NONE; // why it failed or could not connect
     };
     // One item's work: its local path (empty for delete) and remote path. True on success.
     using EntryStep = std::function<bool(const JobItem& item, const std::string& strLocal,
                                          const std::string& strRemote)>;
     LoopResult RunEntryLoop(const JobRequest* pRequest, bool bLocalPaths, const EntryStep& step);
-    // Frees the items, the job and the request: the last thing an entry job does.
-    static void Release(JobRequest* pRequest);
 };
 
 // Worker-thread entry points: a JobRequest* for the entry jobs, the CMyThread* for listing.

@@ -11,7 +11,7 @@
 
 namespace {
 
-const QByteArray kMyComputer("My Computer");
+const QByteArray kMyComputer(CFolderTreeCtrl::ROOT_NAME);
 constexpr UINT VK_SPACE = 0x20;
 
 // The wait cursor around folder reading; nests.
@@ -40,7 +40,7 @@ TreeInsertItem MakeItem(const QByteArray& name, const QString& strText, int nIma
 TreeInsertItem MakePlaceholder()
 {
     return MakeItem(QByteArray(), QString(), CFolderTreeCtrl::IMAGE_CDROM,
-                    CFolderTreeCtrl::IMAGE_CDROM, 0);
+                    CFolderTreeCtrl::IMAGE_CDROM, CHECK_NO_BOX);
 }
 
 } // namespace
@@ -80,7 +80,8 @@ bool CFolderTreeCtrl::InsertDrive(const QByteArray& root, UINT nDriveType, HTREE
         return false;
     }
     // The drive is not read here, whether or not it answers.
-    std::vector<TreeInsertItem> items{MakeItem(root, DisplayName(root), nImage, nImage, 1)};
+    std::vector<TreeInsertItem> items{
+        MakeItem(root, DisplayName(root), nImage, nImage, CHECK_UNCHECKED)};
     items[0].children.push_back(MakePlaceholder());
     return InsertItems(hParent, items) != nullptr;
 }
@@ -155,13 +156,14 @@ void CFolderTreeCtrl::ListFolder(HTREEITEM hItem, const QByteArray& path)
             if (entry.nAttributes ==
                 (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
                 continue;
-            items.push_back(
-                MakeItem(entry.name, entry.strName, IMAGE_FOLDER, IMAGE_FOLDER_SELECTED, 1));
+            items.push_back(MakeItem(entry.name, entry.strName, IMAGE_FOLDER, IMAGE_FOLDER_SELECTED,
+                                     CHECK_UNCHECKED));
             isFile.push_back(false);
             folderNames.push_back(entry.name);
             folderItems.push_back(items.size() - 1);
         } else {
-            items.push_back(MakeItem(entry.name, entry.strName, IMAGE_FILE, IMAGE_FILE, 1));
+            items.push_back(
+                MakeItem(entry.name, entry.strName, IMAGE_FILE, IMAGE_FILE, CHECK_UNCHECKED));
             isFile.push_back(true);
         }
     }
@@ -214,7 +216,7 @@ bool CFolderTreeCtrl::SetCheckState(HTREEITEM hItem, UINT nState, UINT nStateMas
     BeginBatch();
     const bool bResult = SetItemState(hItem, nState, nStateMask);
     const int nIndex = int((nState & TVIS_STATEIMAGEMASK) >> 12);
-    if (bResult && nIndex != 0) {
+    if (bResult && nIndex != CHECK_NO_BOX) {
         if (bRecurse)
             SetChildrenCheck(hItem, nIndex);
         UpdateParentsCheck(hItem, nIndex);
@@ -235,16 +237,16 @@ void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex, const QByteA
     HTREEITEM hChild = GetChildItem(hItem);
     if (!hChild) {
         if (GetPathKind(path) == PATH_FILE) {
-            if (nIndex == 1)
+            if (nIndex == CHECK_UNCHECKED)
                 m_backupList.RemoveFirstEqual(path);
-            else if (nIndex == 3)
+            else if (nIndex == CHECK_CHECKED)
                 m_backupList.AddTail(path);
         }
         return;
     }
     const bool bTopLevel = GetParentItem(hItem) == nullptr;
     for (bool bFirst = true; hChild; hChild = GetNextSiblingItem(hChild), bFirst = false) {
-        if (bFirst || GetCheckIndex(hChild) != 0)
+        if (bFirst || GetCheckIndex(hChild) != CHECK_NO_BOX)
             SetItemState(hChild, INDEXTOSTATEIMAGEMASK(nIndex), TVIS_STATEIMAGEMASK);
         const QByteArray name = GetItemName(hChild);
         const QByteArray childPath = bTopLevel        ? GetFullPath(hChild)
@@ -262,7 +264,7 @@ void CFolderTreeCtrl::UpdateParentsCheck(HTREEITEM hItem, int nIndex)
             return;
         auto differs = [&](HTREEITEM h) {
             const int n = GetCheckIndex(h);
-            return n != 0 && n != nIndex;
+            return n != CHECK_NO_BOX && n != nIndex;
         };
         bool bMixed = false;
         for (HTREEITEM h = GetNextSiblingItem(hCurrent); h && !bMixed; h = GetNextSiblingItem(h))
@@ -271,12 +273,12 @@ void CFolderTreeCtrl::UpdateParentsCheck(HTREEITEM hItem, int nIndex)
             bMixed = differs(h);
         if (bMixed) {
             for (HTREEITEM h = hParent; h; h = GetParentItem(h)) {
-                if (GetCheckIndex(h) != 0)
-                    SetItemState(h, INDEXTOSTATEIMAGEMASK(2), TVIS_STATEIMAGEMASK);
+                if (GetCheckIndex(h) != CHECK_NO_BOX)
+                    SetItemState(h, INDEXTOSTATEIMAGEMASK(CHECK_PARTLY), TVIS_STATEIMAGEMASK);
             }
             return;
         }
-        if (GetCheckIndex(hParent) != 0)
+        if (GetCheckIndex(hParent) != CHECK_NO_BOX)
             SetItemState(hParent, INDEXTOSTATEIMAGEMASK(nIndex), TVIS_STATEIMAGEMASK);
         hCurrent = hParent;
     }
@@ -284,7 +286,7 @@ void CFolderTreeCtrl::UpdateParentsCheck(HTREEITEM hItem, int nIndex)
 
 void CFolderTreeCtrl::ToggleCheck(HTREEITEM hItem)
 {
-    const int nNew = GetCheckIndex(hItem) == 3 ? 1 : 3;
+    const int nNew = GetCheckIndex(hItem) == CHECK_CHECKED ? CHECK_UNCHECKED : CHECK_CHECKED;
     SetCheckState(hItem, INDEXTOSTATEIMAGEMASK(nNew), TVIS_STATEIMAGEMASK, true);
 }
 
@@ -306,7 +308,7 @@ bool CFolderTreeCtrl::OnKeyDown(UINT nChar)
     if (nChar != VK_SPACE)
         return false;
     HTREEITEM hItem = GetSelectedItem();
-    if (hItem && GetCheckIndex(hItem) != 0)
+    if (hItem && GetCheckIndex(hItem) != CHECK_NO_BOX)
         ToggleCheck(hItem);
     return true;
 }

@@ -40,6 +40,10 @@ public:
         PATH_SPECIAL = 3, // device, FIFO or socket: listed, never queued
     };
 
+    // The root item's text, which is also its path: GetFullPath leaves it out of the paths
+    // below it, and it is no folder to read.
+    static constexpr char ROOT_NAME[] = "My Computer";
+
     explicit CFolderTreeCtrl(QWidget* pParent = nullptr);
     ~CFolderTreeCtrl() override;
 

@@ -13,17 +13,17 @@ namespace {
 QImage MakeCheckBoxStrip()
 {
     constexpr int kSize = 13;
-    QImage strip(4 * kSize, kSize, QImage::Format_RGB32);
+    QImage strip(CHECK_IMAGE_COUNT * kSize, kSize, QImage::Format_RGB32);
     strip.fill(Qt::white);
     QPainter painter(&strip);
     painter.setRenderHint(QPainter::Antialiasing, false); // keep the mask colour exact
-    for (int i = 1; i < 4; ++i) {
+    for (int i = CHECK_UNCHECKED; i < CHECK_IMAGE_COUNT; ++i) {
         const QRect box(i * kSize, 0, kSize - 1, kSize - 1);
-        if (i == 2)
+        if (i == CHECK_PARTLY)
             painter.fillRect(box, QColor(0xC0, 0xC0, 0xC0));
         painter.setPen(QColor(0x1C, 0x1C, 0x1C));
         painter.drawRect(box);
-        if (i == 1)
+        if (i == CHECK_UNCHECKED)
             continue;
         painter.setPen(QColor(0xE0, 0x10, 0x10));
         const int x = box.left();
@@ -40,7 +40,7 @@ QImage MakeCheckBoxStrip()
 CLeftView::CLeftView(QWidget* pParent) : QWidget(pParent), m_treeCtrl(this)
 {
     m_treeCtrl.hide(); // until the first initial update creates it
-    m_treeCtrl.setAccessibleName(QStringLiteral("My Computer"));
+    m_treeCtrl.setAccessibleName(QString::fromLatin1(CFolderTreeCtrl::ROOT_NAME));
 }
 
 CLeftView::~CLeftView()
@@ -71,8 +71,8 @@ void CLeftView::OnInitialUpdate()
     m_treeCtrl.SetImageList(&m_stateImageList, TVSIL_STATE);
 
     HTREEITEM hRoot =
-        m_treeCtrl.InsertItem(QStringLiteral("My Computer"), CFolderTreeCtrl::IMAGE_COMPUTER,
-                              CFolderTreeCtrl::IMAGE_COMPUTER);
+        m_treeCtrl.InsertItem(QString::fromLatin1(CFolderTreeCtrl::ROOT_NAME),
+                              CFolderTreeCtrl::IMAGE_COMPUTER, CFolderTreeCtrl::IMAGE_COMPUTER);
     m_treeCtrl.InsertDrives(hRoot);
     m_treeCtrl.Expand(hRoot, TVE_EXPAND);
 }

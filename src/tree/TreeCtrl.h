@@ -42,6 +42,16 @@ constexpr UINT INDEXTOSTATEIMAGEMASK(int nIndex)
     return UINT(nIndex) << 12;
 }
 
+// The check-box state images, in the order of the state image list the left view builds;
+// an item without a box has none.
+enum ECheckIndex {
+    CHECK_NO_BOX = 0,
+    CHECK_UNCHECKED = 1,
+    CHECK_PARTLY = 2,
+    CHECK_CHECKED = 3,
+    CHECK_IMAGE_COUNT = 4,
+};
+
 // Hit-test flags.
 constexpr UINT TVHT_NOWHERE = 0x0001;
 constexpr UINT TVHT_ONITEMICON = 0x0002;

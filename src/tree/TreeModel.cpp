@@ -197,11 +197,11 @@ QVariant CTreeModel::data(const QModelIndex& index, int nRole) const
     case Qt::CheckStateRole:
         // For accessibility and item-model clients; the tree paints its own boxes.
         switch (pNode->nState & TVIS_STATEIMAGEMASK) {
-        case INDEXTOSTATEIMAGEMASK(1):
+        case INDEXTOSTATEIMAGEMASK(CHECK_UNCHECKED):
             return Qt::Unchecked;
-        case INDEXTOSTATEIMAGEMASK(2):
+        case INDEXTOSTATEIMAGEMASK(CHECK_PARTLY):
             return Qt::PartiallyChecked;
-        case INDEXTOSTATEIMAGEMASK(3):
+        case INDEXTOSTATEIMAGEMASK(CHECK_CHECKED):
             return Qt::Checked;
         default:
             return {};
@@ -209,11 +209,11 @@ QVariant CTreeModel::data(const QModelIndex& index, int nRole) const
     case Qt::AccessibleDescriptionRole:
         // Qt's accessible cells report checked or not, never partly: say it in words too.
         switch (pNode->nState & TVIS_STATEIMAGEMASK) {
-        case INDEXTOSTATEIMAGEMASK(1):
+        case INDEXTOSTATEIMAGEMASK(CHECK_UNCHECKED):
             return Texts::Unchecked();
-        case INDEXTOSTATEIMAGEMASK(2):
+        case INDEXTOSTATEIMAGEMASK(CHECK_PARTLY):
             return Texts::PartlyChecked();
-        case INDEXTOSTATEIMAGEMASK(3):
+        case INDEXTOSTATEIMAGEMASK(CHECK_CHECKED):
             return Texts::Checked();
         default:
             return {};

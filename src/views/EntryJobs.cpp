@@ -1,5 +1,6 @@
 #include "EntryJobs.h"
 
+#include "transfer/FtpAddress.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
@@ -21,8 +22,9 @@ JobRequest* NewEntryRequest(const QByteArray& strLocalDir, const QByteArray& str
     if (!CopyToField(item.szName, strName.toStdString()))
         return nullptr;
     item.bFolder = 0;
-    auto* pJob = new CMyThread(strLocalDir.isEmpty() ? nullptr : strLocalDir.constData(),
-                               g_strServer, g_strUserName, g_strPassword, 21, "/", true, 1);
+    auto* pJob =
+        new CMyThread(strLocalDir.isEmpty() ? nullptr : strLocalDir.constData(), g_strServer,
+                      g_strUserName, g_strPassword, INTERNET_DEFAULT_FTP_PORT, "/", true, 1);
     pJob->m_nJobId = NextJobId();
     return new JobRequest{new JobItem[1]{item}, pJob};
 }
@@ -32,9 +34,7 @@ unsigned StartEntryJob(AFX_THREADPROC pfnProc, JobRequest* pRequest, int nPriori
     CJobThreads& threads = CJobThreads::Get();
     const unsigned nThread = threads.Create(pfnProc, pRequest, nPriority);
     if (!nThread) {
-        delete[] pRequest->pItems;
-        delete pRequest->pJob;
-        delete pRequest;
+        CMyThread::Release(pRequest);
         return 0;
     }
     ++g_nPendingJobs;

@@ -186,11 +186,10 @@ void CMossvaleView::EndBackup()
 
 bool CMossvaleView::StartBackup(QByteArray path)
 {
-    // The folder keeps its separator; a path without one is all name. The server stores
-    // the name's bytes as they are, whatever they were encoded in.
-    const qsizetype nSlash = path.lastIndexOf('/');
-    const QByteArray name = path.mid(nSlash + 1);
-    JobRequest* pRequest = NewEntryRequest(path.left(nSlash + 1), name);
+    // The server stores the name's bytes as they are, whatever they were encoded in.
+    const PathParts<QByteArray> parts = SplitPath(path);
+    const QByteArray& name = parts.name;
+    JobRequest* pRequest = NewEntryRequest(parts.folder, name);
     if (!pRequest)
         return false;
     const unsigned nJobId = pRequest->pJob->m_nJobId; // the job is the worker's once it runs

@@ -1,6 +1,7 @@
 #include "RemoteListModel.h"
 
-#include <cstring>
+#include "transfer/EntryDate.h"
+#include "transfer/RemoteName.h"
 
 CRemoteListModel::CRemoteListModel(QObject* pParent) : QAbstractListModel(pParent) {}
 
@@ -21,17 +22,28 @@ void CRemoteListModel::Clear()
     endResetModel();
 }
 
-void CRemoteListModel::AddEntries(const RemoteEntry* pEntries, int nCount)
+void CRemoteListModel::AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues,
+                                  int nCount)
 {
     QVector<Row> folders;
     QVector<Row> files;
     files.reserve(nCount);
     for (int i = 0; i < nCount; ++i) {
         const RemoteEntry& entry = pEntries[i];
-        if (std::strcmp(entry.szName, ".") == 0 || std::strcmp(entry.szName, "..") == 0)
+        if (IsFolderLink(entry.szName))
             continue;
-        Row row{QByteArray(entry.szName), entry.bFolder, QByteArray(entry.szSize),
-                QByteArray(entry.szDate)};
+        // The texts are formed when shown: most rows never are, and a folder may hold
+        // tens of thousands.
+        Row row{QByteArray(entry.szName),
+                entry.bFolder,
+                pValues != nullptr,
+                pValues ? pValues[i] : RemoteEntryValues{},
+                QByteArray(),
+                QByteArray()};
+        if (!pValues) {
+            row.size = QByteArray(entry.szSize);
+            row.date = QByteArray(entry.szDate);
+        }
         if (entry.bFolder == 1)
             folders.append(row);
         else
@@ -100,7 +112,14 @@ QVariant CRemoteListModel::data(const QModelIndex& index, int nRole) const
 QString CRemoteListModel::Details(int nRow) const
 {
     const Row& row = RowAt(nRow);
-    return QString::fromUtf8(row.size) + QLatin1Char('\n') + QString::fromUtf8(row.date);
+    if (!row.bHasValues)
+        return QString::fromUtf8(row.size) + QLatin1Char('\n') + QString::fromUtf8(row.date);
+    char szSize[sizeof RemoteEntry::szSize];
+    char szDate[sizeof RemoteEntry::szDate];
+    FormatEntrySize(row.bFolder == 1, row.values.nSize, szSize, sizeof szSize);
+    FormatEntryDate(static_cast<std::time_t>(row.values.tLastWrite),
+                    static_cast<ETimeKind>(row.values.eTimeKind), szDate, sizeof szDate);
+    return QString::fromUtf8(szSize) + QLatin1Char('\n') + QString::fromUtf8(szDate);
 }
 
 Qt::ItemFlags CRemoteListModel::flags(const QModelIndex& index) const

@@ -29,8 +29,9 @@ public:
     // the size of the others.
     void SetItemSize(const QSize& size) { m_itemSize = size; }
     void Clear();
-    // Adds the entries except "." and ".."; O(count).
-    void AddEntries(const RemoteEntry* pEntries, int nCount);
+    // Adds the entries except "." and ".."; O(count). With values (nCount of them, or null)
+    // a row shows its size and date formed from them, else the record's texts.
+    void AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues, int nCount);
     // The row whose name has this RemoteNameKey, or -1. O(rows).
     int FindNameKey(std::uint64_t nKey) const;
     void RemoveRow(int nRow);
@@ -46,7 +47,9 @@ private:
     struct Row {
         QByteArray name;
         std::int32_t bFolder;
-        QByteArray size; // as the listing formed them: "<DIR>", "512", "15KB"
+        bool bHasValues; // a listing's row: its texts are formed from values when shown
+        RemoteEntryValues values;
+        QByteArray size; // a record's own texts, for rows without values: "512", "15KB"
         QByteArray date;
     };
     // The row's size and date, for its tooltip and for screen readers.

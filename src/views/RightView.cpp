@@ -3,6 +3,7 @@
 #include "EntryJobs.h"
 #include "platform/DialogUnits.h"
 #include "resources/Texts.h"
+#include "transfer/FtpAddress.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
@@ -15,6 +16,17 @@
 #include <cstring>
 
 namespace {
+
+// What a record that came without its values (WM_ADD_REMOTE_ITEM) says of its size: a byte
+// count up to 1024, or whole kilobytes and "KB", as much as its rounded text is sure of.
+std::uint64_t BytesOfSizeText(const char* pszSize)
+{
+    char* pEnd = nullptr;
+    const unsigned long long nValue = std::strtoull(pszSize, &pEnd, 10);
+    if (pEnd == pszSize || pszSize[0] == '-')
+        return 0;
+    return std::strcmp(pEnd, "KB") == 0 ? nValue * 1024 : nValue;
+}
 
 // Tags of all listings in the process, so a listing launched by a view that has gone cannot
 // pass for the current listing of a new one.
@@ -89,8 +101,7 @@ CRightView::~CRightView()
 void CRightView::OnInitialUpdate()
 {
     g_pRemoteView = this;
-    m_nTotalKB = 0;
-    m_nSpareBytes = 0;
+    m_nUsedBytes = 0;
     QIcon folder(QStringLiteral(":/views/folder.png"));
     if (folder.isNull())
         folder = style()->standardIcon(QStyle::SP_DirIcon);
@@ -149,12 +160,11 @@ void CRightView::StartListing()
     if (++g_nLastListingTag == 0)
         ++g_nLastListingTag; // 0 marks an untagged listing
     m_nListingTag = g_nLastListingTag;
-    m_nTotalKB = 0;
-    m_nSpareBytes = 0;
+    m_nUsedBytes = 0;
     m_model.Clear();
 
-    auto* pJob =
-        new CMyThread(nullptr, g_strServer, g_strUserName, g_strPassword, 21, "/", true, 0);
+    auto* pJob = new CMyThread(nullptr, g_strServer, g_strUserName, g_strPassword,
+                               INTERNET_DEFAULT_FTP_PORT, "/", true, 0);
     pJob->m_nListingTag = m_nListingTag;
     const unsigned nThread =
         CJobThreads::Get().Create(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL);
@@ -168,7 +178,7 @@ void CRightView::StartListing()
 LRESULT CRightView::OnAddRemoteItem(WPARAM wParam, LPARAM)
 {
     if (const auto* pEntry = reinterpret_cast<const RemoteEntry*>(wParam))
-        AddEntries(pEntry, 1);
+        AddEntries(pEntry, nullptr, 1);
     return 0;
 }
 
@@ -176,33 +186,21 @@ LRESULT CRightView::OnAddRemoteItems(WPARAM wParam, LPARAM)
 {
     const auto* pBatch = reinterpret_cast<const RemoteEntryBatch*>(wParam);
     if (pBatch && pBatch->nListingTag == m_nListingTag && pBatch->nCount > 0)
-        AddEntries(pBatch->pEntries, pBatch->nCount);
+        AddEntries(pBatch->pEntries, pBatch->pValues, pBatch->nCount);
     return 0;
 }
 
-void CRightView::AddEntries(const RemoteEntry* pEntries, int nCount)
+void CRightView::AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues,
+                            int nCount)
 {
-    for (int i = 0; i < nCount; ++i)
-        AddSize(pEntries[i]);
-    m_model.AddEntries(pEntries, nCount);
-}
-
-void CRightView::AddSize(const RemoteEntry& entry)
-{
-    // The size text is "<DIR>", a byte count up to 1024, or whole kilobytes and "KB".
-    char* pEnd = nullptr;
-    const unsigned long long nValue = std::strtoull(entry.szSize, &pEnd, 10);
-    if (pEnd == entry.szSize || entry.szSize[0] == '-')
-        return;
-    unsigned long long nKB = m_nTotalKB;
-    if (std::strcmp(pEnd, "KB") == 0) {
-        nKB += nValue;
-    } else {
-        const unsigned long long nBytes = m_nSpareBytes + nValue;
-        nKB += nBytes / 1024;
-        m_nSpareBytes = static_cast<unsigned>(nBytes % 1024);
+    for (int i = 0; i < nCount; ++i) {
+        if (pEntries[i].bFolder == 1)
+            continue;
+        m_nUsedBytes += pValues
+                            ? static_cast<std::uint64_t>(qMax<std::int64_t>(pValues[i].nSize, 0))
+                            : BytesOfSizeText(pEntries[i].szSize);
     }
-    m_nTotalKB = static_cast<unsigned>(qMin<unsigned long long>(nKB, 0xFFFFFFFFu));
+    m_model.AddEntries(pEntries, pValues, nCount);
 }
 
 LRESULT CRightView::OnRemoteFolderEmpty(WPARAM wParam, LPARAM lParam)
@@ -235,16 +233,19 @@ LRESULT CRightView::OnUsageUpdate(WPARAM wParam, LPARAM)
     if (wParam != m_nListingTag)
         return 0;
     m_prgUsage.setRange(0, kQuotaKB);
-    m_prgUsage.setValue(static_cast<int>(qMin<unsigned>(m_nTotalKB, kQuotaKB)));
-    m_stcUsage.setText(FormatUsage(m_nTotalKB));
+    const std::uint64_t nUsedKB = m_nUsedBytes / 1024;
+    m_prgUsage.setValue(static_cast<int>(qMin<std::uint64_t>(nUsedKB, kQuotaKB)));
+    m_stcUsage.setText(
+        FormatUsage(static_cast<unsigned>(qMin<std::uint64_t>(nUsedKB, 0xFFFFFFFFu))));
     return 0;
 }
 
 QString CRightView::FormatUsage(unsigned nTotalKB)
 {
+    const int nQuotaMB = kQuotaKB / 1024;
     if (nTotalKB < 1024)
-        return QString::asprintf("%uKB/100M", nTotalKB);
-    return QString::asprintf("%.1fM/100M", nTotalKB / 1024.0);
+        return QString::asprintf("%uKB/%dM", nTotalKB, nQuotaMB);
+    return QString::asprintf("%.1fM/%dM", nTotalKB / 1024.0, nQuotaMB);
 }
 
 void CRightView::OnButtonDelete()

@@ -15,8 +15,11 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <cstdint>
+
 struct RemoteEntry;
 struct RemoteEntryBatch;
+struct RemoteEntryValues;
 
 class CRightView : public QWidget, public CMsgWnd
 {
@@ -48,24 +51,22 @@ public:
     // Clears the list and the total and starts a listing job of "/", superseding any other.
     void StartListing();
 
-    // "512KB/100M" below 1024 KB, else "1.5M/100M".
+    // "512KB/100M" below 1024 KB, else "1.5M/100M"; the quota's part comes from kQuotaKB.
     static QString FormatUsage(unsigned nTotalKB);
 
-    static constexpr int kQuotaKB = 102400;
+    // The account's space, 100 MB; the meter's label shows it in whole megabytes ("100M").
+    static constexpr int kQuotaKB = 100 * 1024;
 
     QLabel m_stcUsage;
     QProgressBar m_prgUsage;
     CRemoteListModel m_model; // before the list, which draws from it
     QListView m_lstRemote;
     QPushButton m_btnDelete;
-    // The listed sizes since the last refresh: whole kilobytes, and the bytes short of the
-    // next kilobyte, so that small files count by their bytes.
-    unsigned m_nTotalKB = 0;
-    unsigned m_nSpareBytes = 0;
+    // The bytes of the files listed since the last refresh.
+    std::uint64_t m_nUsedBytes = 0;
     // The tag of the current listing; reports with any other tag are dropped.
     unsigned m_nListingTag = 0;
 
 private:
-    void AddSize(const RemoteEntry& entry);
-    void AddEntries(const RemoteEntry* pEntries, int nCount);
+    void AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues, int nCount);
 };

@@ -10,7 +10,10 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <array>
 #include <map>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
 
@@ -51,7 +54,8 @@ private slots:
     void enumerationOrderAndAttributes();
     void hasEntriesAndAttributes();
     void probeManyFolders();
-    void joinPathAndDisplayName();
+    void joinAndSplitPaths();
+    void displayName();
 };
 
 void TestPlatformFiles::drivesFromMountTable()
@@ -66,10 +70,10 @@ void TestPlatformFiles::drivesFromMountTable()
     }
     // "/" first, then by mount point; kernel plumbing, snaps, overlays, docker and gvfs
     // mounts left out; a mount hidden under a later one takes the later one's kind.
-    QCOMPARE(roots,
-             QList<QByteArray>({"/", "/boot/efi", "/dev/shm", "/home", "/media/ann/DVD",
-                          "/media/ann/USB STICK", "/mnt/cd", "/mnt/nas", "/mnt/ram", "/mnt/ssh",
-                          "/mnt/twice", "/net/share", "/run", "/run/media/ann/Backup"}));
+    QCOMPARE(roots, QList<QByteArray>({"/", "/boot/efi", "/dev/shm", "/home", "/media/ann/DVD",
+                                       "/media/ann/USB STICK", "/mnt/cd", "/mnt/nas", "/mnt/ram",
+                                       "/mnt/ssh", "/mnt/twice", "/net/share", "/run",
+                                       "/run/media/ann/Backup"}));
     QCOMPARE(types,
              QList<UINT>({DRIVE_FIXED, DRIVE_FIXED, DRIVE_RAMDISK, DRIVE_FIXED, DRIVE_CDROM,
                           DRIVE_REMOVABLE, DRIVE_CDROM, DRIVE_REMOTE, DRIVE_RAMDISK, DRIVE_REMOTE,
@@ -245,24 +249,58 @@ void TestPlatformFiles::probeManyFolders()
             std::vector<bool>(names.size(), false));
 }
 
-void TestPlatformFiles::joinPathAndDisplayName()
+void TestPlatformFiles::joinAndSplitPaths()
 {
-    QCOMPARE(JoinPath(QString("/"), QString("home")), QString("/home"));
-    QCOMPARE(JoinPath(QString("/mnt/data"), QString("a.txt")), QString("/mnt/data/a.txt"));
-    QCOMPARE(JoinPath(QByteArray("/mnt/data/"), QByteArray("caf\xE9")),
-             QByteArray("/mnt/data/caf\xE9"));
-    QCOMPARE(JoinPath(QByteArray("/mnt/data"), QByteArray("a.txt")), QByteArray("/mnt/data/a.txt"));
+    // Folder, name, the joined path: one separator, none doubled, none added to nothing.
+    const std::vector<std::array<std::string, 3>> joins{
+        {"/", "home", "/home"},
+        {"/mnt/data", "a.txt", "/mnt/data/a.txt"},
+        {"/mnt/data/", "caf\xE9", "/mnt/data/caf\xE9"},
+        {"", "a.txt", "a.txt"},
+        {"data", "a.txt", "data/a.txt"},
+        {"/x", "", "/x/"},
+    };
+    for (const auto& [strFolder, strName, strPath] : joins) {
+        QCOMPARE(JoinPath(strFolder, strName), strPath);
+        QCOMPARE(JoinPath(QByteArray::fromStdString(strFolder), QByteArray::fromStdString(strName)),
+                 QByteArray::fromStdString(strPath));
+        QCOMPARE(JoinPath(QString::fromStdString(strFolder), QString::fromStdString(strName)),
+                 QString::fromStdString(strPath));
+    }
 
+    // Path, its folder (which keeps the separator), its name; joined again they give the path.
+    const std::vector<std::array<std::string, 3>> splits{
+        {"/", "/", ""},
+        {"/a.txt", "/", "a.txt"},
+        {"/mnt/data/a.txt", "/mnt/data/", "a.txt"},
+        {"/mnt/data/", "/mnt/data/", ""},
+        {"a.txt", "", "a.txt"},
+        {"", "", ""},
+        {"//a", "//", "a"},
+    };
+    for (const auto& [strPath, strFolder, strName] : splits) {
+        const PathParts<std::string> parts = SplitPath(strPath);
+        QCOMPARE(parts.folder, strFolder);
+        QCOMPARE(parts.name, strName);
+        QCOMPARE(JoinPath(parts.folder, parts.name), strPath);
+        const PathParts<QByteArray> bytes = SplitPath(QByteArray::fromStdString(strPath));
+        QCOMPARE(bytes.folder, QByteArray::fromStdString(strFolder));
+        QCOMPARE(bytes.name, QByteArray::fromStdString(strName));
+    }
+}
+
+void TestPlatformFiles::displayName()
+{
     // Valid UTF-8 stays as it is; every other byte, and control characters, show escaped.
     const QList<std::pair<QByteArray, QString>> cases{
         {"/data/\xE6\x8A\xA5\xE5\x91\x8A.txt", QString::fromUtf8("/data/报告.txt")},
         {"\xF0\x9F\x98\x80", QString::fromUtf8("\xF0\x9F\x98\x80")},
         {"\xC4\xE3\xBA\xC3.txt", "\\xC4\\xE3\\xBA\\xC3.txt"}, // GBK
-        {"caf\xE9.txt", "caf\\xE9.txt"},                             // Latin-1
-        {"\xC0\xAF", "\\xC0\\xAF"},                                 // overlong "/"
-        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},                       // a surrogate
-        {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},             // above U+10FFFF
-        {"end\xE6\x8A", "end\\xE6\\x8A"},                           // cut short
+        {"caf\xE9.txt", "caf\\xE9.txt"},                      // Latin-1
+        {"\xC0\xAF", "\\xC0\\xAF"},                           // overlong "/"
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},                  // a surrogate
+        {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},         // above U+10FFFF
+        {"end\xE6\x8A", "end\\xE6\\x8A"},                     // cut short
         {"a\nb\x7F", "a\\x0Ab\\x7F"},
         {"", ""},
     };

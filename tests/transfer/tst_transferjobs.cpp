@@ -116,7 +116,6 @@ class TestTransferJobs : public QObject
         QCoreApplication::processEvents(); // let the posted reports arrive
     }
 
-
 private slots:
     void initTestCase()
     {
@@ -148,14 +147,6 @@ private slots:
         delete m_pRemote;
         delete m_pLogin;
         delete m_pWait;
-    }
-
-    void pathsJoinWithOneSeparator()
-    {
-        QCOMPARE(CMyThread::JoinPath("/data", "a.txt"), std::string("/data/a.txt"));
-        QCOMPARE(CMyThread::JoinPath("/data/", "a.txt"), std::string("/data/a.txt"));
-        QCOMPARE(CMyThread::JoinPath("/", "a.txt"), std::string("/a.txt"));
-        QCOMPARE(CMyThread::JoinPath("/x", "a.txt"), std::string("/x/a.txt"));
     }
 
     void uploadReportsSuccessOrFailureAfterTheBarrier()
@@ -430,13 +421,13 @@ private slots:
     {
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Vsftpd);
-        CWinThread* pThread =
-            AfxBeginThread(ListThreadProc, NewJob(server, "", 0), THREAD_PRIORITY_BELOW_NORMAL,
-                           CREATE_SUSPENDED);
+        CWinThread* pThread = AfxBeginThread(ListThreadProc, NewJob(server, "", 0),
+                                             THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
         pThread->ResumeThread();
         QTRY_COMPARE(m_pRemote->Count(WM_USAGE_UPDATE), 1);
         QCOMPARE(m_pRemote->Count(WM_REMOTE_FOLDER_EMPTY), 1);
-        QCOMPARE(m_pRemote->m_texts, std::vector<QString>{QString::fromUtf8("目录为空，没有多余的内容")});
+        QCOMPARE(m_pRemote->m_texts,
+                 std::vector<QString>{QString::fromUtf8("目录为空，没有多余的内容")});
         // The message box comes before the meter is updated.
         QCOMPARE(m_pRemote->m_reports[0].nMsg, WM_REMOTE_FOLDER_EMPTY);
         QCOMPARE(m_pWait->Count(WM_CLOSE), 1);

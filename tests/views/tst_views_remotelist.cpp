@@ -227,6 +227,10 @@ void TestRemoteList::usageTotals_data()
     // Small files count by their bytes: 512 + 512 + 100 bytes are 1 KB, not 1124 KB.
     QTest::newRow("small files") << QList<qint64>{512, 512, 100} << "1KB/100M" << 1;
     QTest::newRow("small and large") << QList<qint64>{1024, 1023, 500 * kKB} << "501KB/100M" << 501;
+    // Whole-kilobyte texts would lose up to 1023 bytes a file: the meter adds the bytes.
+    QTest::newRow("above a kilobyte") << QList<qint64>{1500, 1500, 1500} << "4KB/100M" << 4;
+    QTest::newRow("just short of 2 KB") << QList<qint64>{2047, 2047} << "3KB/100M" << 3;
+    QTest::newRow("to a megabyte") << QList<qint64>{kKB * kKB - 1, 1} << "1.0M/100M" << 1024;
 }
 
 void TestRemoteList::usageTotals()
