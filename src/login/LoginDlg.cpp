@@ -1,6 +1,6 @@
 #include "LoginDlg.h"
 
-#include "platform/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 #include "platform/JobThreads.h"
 #include "resources/Texts.h"
 #include "transfer/FailureText.h"

@@ -1,6 +1,6 @@
 #include "AboutDlg.h"
 
-#include "platform/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 #include "resources/Texts.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "EntryJobs.h"
 #include "RightView.h"
-#include "platform/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 #include "platform/JobThreads.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"

@@ -1,7 +1,7 @@
 #include "RightView.h"
 
 #include "EntryJobs.h"
-#include "platform/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 #include "resources/Texts.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/Messages.h"

@@ -1,6 +1,6 @@
 #include "WaitDlg.h"
 
-#include "platform/DialogUnits.h"
+#include "widgets/DialogUnits.h"
 #include "resources/Texts.h"
 
 #include <QPainter>

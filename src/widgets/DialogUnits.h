@@ -19,8 +19,6 @@ public:
     explicit CDialogUnits(const QFont& font);
 
     const QFont& Font() const { return m_font; }
-    int BaseWidth() const { return m_nBaseWidth; }
-    int BaseHeight() const { return m_nBaseHeight; }
 
     int ToPixelsX(int nUnits) const;
     int ToPixelsY(int nUnits) const;
