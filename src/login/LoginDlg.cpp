@@ -181,7 +181,7 @@ void CLoginDlg::OnLogin()
 
     // Jobs of an earlier session keep their connections alive on their own, so the old
     // session may go while they run.
-    auto* pSession = new (std::nothrow) CInternetSession(Texts::APP_NAME);
+    auto* pSession = new (std::nothrow) CInternetSession();
     if (!pSession) {
         SetStatus(Texts::ConnectFailed());
         // Nothing can work without a session. This is inside the modal login, with the

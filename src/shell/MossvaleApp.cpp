@@ -10,9 +10,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QTimer>
 
-#include <cstdlib>
 
 CMossvaleApp::CMossvaleApp(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -66,9 +64,6 @@ void CMossvaleApp::RunLogin()
     // The main window stays disabled while the modal login runs; its result is not needed:
     // after Quit the program runs on without an account.
     CLoginDlg dlg(m_pMainFrame.get());
-    // For the start-up benchmark: the process ends as soon as the login dialog is up.
-    if (qEnvironmentVariableIsSet("MOSSVALE_QUIT_AT_LOGIN"))
-        QTimer::singleShot(0, &dlg, [] { std::_Exit(0); });
     dlg.DoModal();
 }
 

@@ -47,12 +47,6 @@ void CConnectionPool::Close()
     idle.swap(m_idle);
 }
 
-std::size_t CConnectionPool::IdleCount() const
-{
-    std::lock_guard<std::mutex> guard(m_lock);
-    return m_idle.size();
-}
-
 void CConnectionPool::TakeExpiredLocked(std::vector<std::unique_ptr<CCurlHandle>>& expired)
 {
     const auto now = std::chrono::steady_clock::now();

@@ -26,8 +26,6 @@ public:
     // Frees every idle handle; handles given back later are freed at once.
     void Close();
 
-    std::size_t IdleCount() const;
-
 private:
     struct Idle {
         std::unique_ptr<CCurlHandle> pHandle;
@@ -36,7 +34,7 @@ private:
     // Moves the handles idle too long into expired, to be freed outside the lock.
     void TakeExpiredLocked(std::vector<std::unique_ptr<CCurlHandle>>& expired);
 
-    mutable std::mutex m_lock;
+    std::mutex m_lock;
     std::multimap<std::string, Idle> m_idle;
     bool m_bClosed = false;
 };

@@ -41,7 +41,6 @@ public:
 
     // The folder that relative paths and List() start from ("/" after connecting).
     bool SetCurrentDirectory(const std::string& strFolder);
-    const std::string& CurrentDirectory() const { return m_strCurrentDir; }
 
     // Lists the current folder with MLSD where the server has it, else "LIST -a" or LIST.
     // Entries are handed over in batches in server order as they arrive; our upload

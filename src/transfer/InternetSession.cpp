@@ -29,8 +29,8 @@ CInternetSession::Timeouts CInternetSession::GetTimeouts()
     return timeouts;
 }
 
-CInternetSession::CInternetSession(const std::string& strAgent)
-    : m_strAgent(strAgent), m_pPool(std::make_shared<CConnectionPool>()),
+CInternetSession::CInternetSession()
+    : m_pPool(std::make_shared<CConnectionPool>()),
       m_pRefusals(std::make_shared<CServerRefusals>())
 {
     // libcurl's global set-up is not thread-safe; the first session is opened on the

@@ -22,18 +22,16 @@ public:
     static void SetTimeouts(const Timeouts& timeouts);
     static Timeouts GetTimeouts();
 
-    explicit CInternetSession(const std::string& strAgent = "Mossvale");
+    CInternetSession();
     ~CInternetSession();
     CInternetSession(const CInternetSession&) = delete;
     CInternetSession& operator=(const CInternetSession&) = delete;
 
-    const std::string& Agent() const { return m_strAgent; }
     const std::shared_ptr<CConnectionPool>& Pool() const { return m_pPool; }
     // What the servers of this session refused; a new session (a new login) tries again.
     const std::shared_ptr<CServerRefusals>& Refusals() const { return m_pRefusals; }
 
 private:
-    std::string m_strAgent;
     std::shared_ptr<CConnectionPool> m_pPool;
     std::shared_ptr<CServerRefusals> m_pRefusals;
 };

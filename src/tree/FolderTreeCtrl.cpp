@@ -127,11 +127,6 @@ int CFolderTreeCtrl::GetPathKind(const QByteArray& path)
     return PATH_FILE;
 }
 
-bool CFolderTreeCtrl::HasEntries(const QByteArray& folder)
-{
-    return FolderHasEntries(folder);
-}
-
 void CFolderTreeCtrl::ListFolder(HTREEITEM hItem, const QByteArray& path)
 {
     std::vector<FindEntry> entries;
@@ -168,7 +163,7 @@ void CFolderTreeCtrl::ListFolder(HTREEITEM hItem, const QByteArray& path)
         }
     }
 
-    // HasEntries for every sub-folder, in one batch: a folder of 10,000 sub-folders
+    // FolderHasEntries for every sub-folder, in one batch: a folder of 10,000 sub-folders
     // would otherwise wait on 10,000 folder reads one after the other.
     const std::vector<bool> hasEntries = FoldersHaveEntries(path, folderNames);
     for (size_t i = 0; i < folderItems.size(); ++i) {

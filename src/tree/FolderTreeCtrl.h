@@ -58,7 +58,6 @@ public:
     // True for a drive's mount point and for an existing folder.
     bool IsFolder(const QByteArray& path) const;
     static int GetPathKind(const QByteArray& path);
-    static bool HasEntries(const QByteArray& folder);
     // Fills a folder or drive item from the disk; nothing when the folder can't be read.
     void ListFolder(HTREEITEM hItem, const QByteArray& path);
     void DeleteChildren(HTREEITEM hItem);

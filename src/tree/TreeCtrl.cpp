@@ -47,10 +47,10 @@ CTreeCtrl::CTreeCtrl(QWidget* pParent)
 
 CTreeCtrl::~CTreeCtrl() = default;
 
-bool CTreeCtrl::Create(UINT dwStyle, const QRect& rect, QWidget* pParentWnd, UINT nID)
+// The control id of the template is not kept: the views hold their controls by pointer.
+bool CTreeCtrl::Create(UINT dwStyle, const QRect& rect, QWidget* pParentWnd, UINT /*nID*/)
 {
     m_dwStyle = dwStyle;
-    m_nID = nID;
     if (pParentWnd && (dwStyle & WS_CHILD))
         setParent(pParentWnd);
     setGeometry(rect);

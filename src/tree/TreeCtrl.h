@@ -85,7 +85,6 @@ public:
     // Places the control in its parent at rect (parent coordinates) with the given
     // styles, and shows it when WS_VISIBLE is among them.
     bool Create(UINT dwStyle, const QRect& rect, QWidget* pParentWnd, UINT nID);
-    UINT GetDlgCtrlID() const { return m_nID; }
 
     // The lists are not owned; they must outlive the control.
     CImageList* SetImageList(CImageList* pImageList, int nImageListType);
@@ -152,5 +151,4 @@ private:
     CImageList* m_pImageList = nullptr;
     CImageList* m_pStateImageList = nullptr;
     UINT m_dwStyle = 0;
-    UINT m_nID = 0;
 };

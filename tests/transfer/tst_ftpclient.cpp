@@ -164,7 +164,9 @@ private slots:
         // A QUIT that waited for its reply would wait the stall time-out, per connection.
         CInternetSession::SetTimeouts({3, 30});
         auto pSession = std::make_unique<CInternetSession>();
-        {
+        // Twice: the second round takes the 8 idle connections the first left in the pool, so
+        // the session closes 8 pooled connections and the server saw 8 logins in all.
+        for (int nRound = 0; nRound < 2; ++nRound) {
             std::vector<std::unique_ptr<CFtpConnection>> connections;
             for (int i = 0; i < 8; ++i) {
                 connections.emplace_back(
@@ -173,7 +175,7 @@ private slots:
                 QVERIFY(connections.back());
             }
         }
-        QCOMPARE(pSession->Pool()->IdleCount(), size_t(8));
+        QCOMPARE(server.CommandCount("USER"), 8);
 
         QVERIFY(server.Freeze(true));
         QElapsedTimer timer;
