@@ -2,6 +2,7 @@
 // and at exit waits for running jobs no longer than its bound.
 #include "platform/JobThreads.h"
 #include "platform/MsgWnd.h"
+#include "ThreadGate.h"
 
 #include <QDir>
 #include <QProcess>
@@ -14,26 +15,6 @@
 #include <thread>
 
 namespace {
-
-struct Gate {
-    std::atomic<int> nRuns{0};
-    std::atomic<bool> bOpen{false};
-};
-
-unsigned CountRun(void* pParam)
-{
-    static_cast<Gate*>(pParam)->nRuns++;
-    return 0;
-}
-
-unsigned RunUntilOpen(void* pParam)
-{
-    auto* pGate = static_cast<Gate*>(pParam);
-    while (!pGate->bOpen)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    pGate->nRuns++;
-    return 0;
-}
 
 // The threads of this process as the kernel counts them.
 int ProcessThreads()
@@ -76,7 +57,7 @@ unsigned SendAndReturn(void* pParam)
 int RunExitChild(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    static Gate s_gate; // never opened
+    static ThreadGate s_gate; // never opened
     if (std::strcmp(argv[1], "--hung-job") == 0) {
         Start(RunUntilOpen, &s_gate);
         return FinishJobsForExit(7, 200);
@@ -101,7 +82,7 @@ private slots:
     void endedJobsAreFreedWithoutAHelperThread()
     {
         const int nBefore = ProcessThreads();
-        Gate gate;
+        ThreadGate gate;
         for (int i = 0; i < 20; ++i)
             QVERIFY(Start(CountRun, &gate));
         QTRY_COMPARE(gate.nRuns.load(), 20);
@@ -112,7 +93,7 @@ private slots:
 
     void aLauncherWaitsForItsThread()
     {
-        Gate gate;
+        ThreadGate gate;
         const unsigned nThread = Start(RunUntilOpen, &gate);
         QVERIFY(nThread);
         QVERIFY(!CJobThreads::Get().WaitFor(nThread, 20));
@@ -128,7 +109,7 @@ private slots:
 
     void aThreadNeverResumedIsFreedWithoutRunning()
     {
-        Gate gate;
+        ThreadGate gate;
         const unsigned nThread =
             CJobThreads::Get().Create(CountRun, &gate, THREAD_PRIORITY_BELOW_NORMAL);
         QVERIFY(nThread);
@@ -139,9 +120,9 @@ private slots:
 
     void theExitWaitIsBounded()
     {
-        Gate hung;
+        ThreadGate hung;
         Start(RunUntilOpen, &hung);
-        Gate done;
+        ThreadGate done;
         Start(CountRun, &done);
         // The hung job would hold the wait for ever: it gives up, and the others are freed.
         QVERIFY(!CJobThreads::Get().WaitForAll(100));

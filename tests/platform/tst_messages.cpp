@@ -1,6 +1,7 @@
 // Window messages across threads and the worker-thread stand-in.
 #include "platform/MsgWnd.h"
 #include "platform/WinThread.h"
+#include "ThreadGate.h"
 
 #include <QtTest>
 
@@ -28,26 +29,6 @@ public:
     QThread* m_pThread = QThread::currentThread();
     std::vector<Received> m_received;
 };
-
-struct ThreadProbe {
-    std::atomic<int> nRuns{0};
-    std::atomic<bool> bRelease{false};
-};
-
-unsigned CountRun(void* pParam)
-{
-    static_cast<ThreadProbe*>(pParam)->nRuns++;
-    return 0;
-}
-
-unsigned RunUntilReleased(void* pParam)
-{
-    auto* pProbe = static_cast<ThreadProbe*>(pParam);
-    while (!pProbe->bRelease)
-        std::this_thread::yield();
-    pProbe->nRuns++;
-    return 0;
-}
 
 } // namespace
 
@@ -134,59 +115,59 @@ private slots:
 
     void suspendedThreadRunsOnlyOnceResumed()
     {
-        ThreadProbe probe;
+        ThreadGate gate;
         CWinThread* pThread =
-            AfxBeginThread(CountRun, &probe, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
+            AfxBeginThread(CountRun, &gate, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
         QVERIFY(pThread);
         pThread->m_bAutoDelete = false;
         // A thread started at the same time without suspension has had its turn by now;
         // the suspended one must not have.
-        ThreadProbe other;
+        ThreadGate other;
         CWinThread* pOther = AfxBeginThread(CountRun, &other, THREAD_PRIORITY_BELOW_NORMAL);
         QVERIFY(pOther);
         QTRY_COMPARE(other.nRuns.load(), 1);
         QVERIFY(!pThread->HasEnded()); // still waiting to be resumed
-        QCOMPARE(probe.nRuns.load(), 0);
+        QCOMPARE(gate.nRuns.load(), 0);
         pThread->ResumeThread();
         QVERIFY(pThread->WaitForEnd());
         QVERIFY(pThread->HasEnded());
-        QCOMPARE(probe.nRuns.load(), 1);
+        QCOMPARE(gate.nRuns.load(), 1);
         delete pThread;
     }
 
     void ownedThreadIsWaitedForBeforeItsObjectGoes()
     {
-        ThreadProbe probe;
+        ThreadGate gate;
         CWinThread* pThread =
-            AfxBeginThread(RunUntilReleased, &probe, THREAD_PRIORITY_ABOVE_NORMAL, CREATE_SUSPENDED);
+            AfxBeginThread(RunUntilOpen, &gate, THREAD_PRIORITY_ABOVE_NORMAL, CREATE_SUSPENDED);
         pThread->m_bAutoDelete = false;
         pThread->ResumeThread();
         QVERIFY(!pThread->WaitForEnd(20));
-        probe.bRelease = true;
+        gate.bOpen = true;
         delete pThread; // joins
-        QCOMPARE(probe.nRuns.load(), 1);
+        QCOMPARE(gate.nRuns.load(), 1);
     }
 
     void autoDeletingThreadsFreeThemselves()
     {
-        ThreadProbe probe;
+        ThreadGate gate;
         for (int i = 0; i < 20; ++i) {
-            CWinThread* pThread = AfxBeginThread(CountRun, &probe, THREAD_PRIORITY_NORMAL,
+            CWinThread* pThread = AfxBeginThread(CountRun, &gate, THREAD_PRIORITY_NORMAL,
                                                  CREATE_SUSPENDED);
             QVERIFY(pThread);
             pThread->ResumeThread();
         }
-        QTRY_COMPARE(probe.nRuns.load(), 20); // and nothing leaks (see the sanitizer build)
+        QTRY_COMPARE(gate.nRuns.load(), 20); // and nothing leaks (see the sanitizer build)
     }
 
     void aThreadNeverResumedDoesNotRunWhenDeleted()
     {
-        ThreadProbe probe;
-        CWinThread* pThread = AfxBeginThread(CountRun, &probe, THREAD_PRIORITY_NORMAL,
+        ThreadGate gate;
+        CWinThread* pThread = AfxBeginThread(CountRun, &gate, THREAD_PRIORITY_NORMAL,
                                              CREATE_SUSPENDED);
         pThread->m_bAutoDelete = false;
         delete pThread;
-        QCOMPARE(probe.nRuns.load(), 0);
+        QCOMPARE(gate.nRuns.load(), 0);
     }
 };
 
