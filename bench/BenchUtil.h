@@ -91,7 +91,8 @@ inline void PrintFigure(const char* pszName, const std::vector<TimePair>& pairs,
     std::vector<double> ratios, ours, peer;
     std::string strPairs;
     for (const TimePair& pair : pairs) {
-        ratios.push_back(ratio == Ratio::OursOverPeer ? pair.ours / pair.peer : pair.peer / pair.ours);
+        ratios.push_back(ratio == Ratio::OursOverPeer ? pair.ours / pair.peer
+                                                      : pair.peer / pair.ours);
         ours.push_back(pair.ours);
         peer.push_back(pair.peer);
         char szRatio[16];
@@ -99,8 +100,9 @@ inline void PrintFigure(const char* pszName, const std::vector<TimePair>& pairs,
         strPairs += szRatio;
     }
     char szDetail[160];
-    std::snprintf(szDetail, sizeof szDetail, " ours %.3f s, %s %.3f s (medians of %zu); pairs:",
-                  Median(ours), pszPeer, Median(peer), pairs.size());
+    std::snprintf(szDetail, sizeof szDetail,
+                  " ours %.3f s, %s %.3f s (medians of %zu); pairs:", Median(ours), pszPeer,
+                  Median(peer), pairs.size());
     PrintSpread(pszName, ratios, pszTarget, szDetail + strPairs);
 }
 

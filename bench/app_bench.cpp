@@ -125,7 +125,11 @@ int main(int argc, char** argv)
     const QString strPeer = strDir + "/minimal_dialog";
     const auto rounds = TakeInTurn(10, {[&] { return StartToDialog(strOurs, env); },
                                         [&] { return StartToDialog(strPeer, env); }});
-    PrintFigure("startup_to_login", Pairs(rounds, [](const Round& r) { return TimePair{r[0], r[1]}; }),
+    PrintFigure("startup_to_login",
+                Pairs(rounds,
+                      [](const Round& r) {
+                          return TimePair{r[0], r[1]};
+                      }),
                 Ratio::OursOverPeer, "target <= 2", "minimal dialog");
 
     QProcess idle;

@@ -86,15 +86,16 @@ double RunListing(const CFtpTestServer& server, CCounter& counter)
     return Seconds([&] {
         const int nBefore = counter.m_nListings;
         counter.m_nEntries = 0;
-        auto* pJob = new CMyThread(nullptr, server.ServerText().toStdString(),
-                                   server.User().toStdString(), server.Password().toStdString(),
-                                   21, "/", true, 0);
+        auto* pJob =
+            new CMyThread(nullptr, server.ServerText().toStdString(), server.User().toStdString(),
+                          server.Password().toStdString(), 21, "/", true, 0);
         if (!pJob->m_hConnect) { // nobody would be told: the bench has no login dialog
             std::fprintf(stderr, "listing: could not log in\n");
             delete pJob;
             return;
         }
-        CWinThread* pThread = AfxBeginThread(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
+        CWinThread* pThread =
+            AfxBeginThread(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
         pThread->ResumeThread();
         WaitFor([&] { return counter.m_nListings > nBefore; });
         if (counter.m_nEntries < 20000)
@@ -127,11 +128,24 @@ int main(int argc, char** argv)
         const QString strBig = work.filePath("big.bin");
         MakeFile(strBig, 512LL << 20);
         if (wanted("upload_512MiB_vs_curl")) {
-            const auto rounds = TakeInTurn(kBigPairs, {
-                [&] { return RunCurl(login + QStringList{"-T", strBig, strUrl + "curl.bin"}); },
-                [&] { return Seconds([&] { RunJob(UploadThreadProc, work.path(), "big.bin", server, counter, counter.m_nDone + 1); }); },
-            });
-            PrintFigure("upload_512MiB_vs_curl", Pairs(rounds, [](const Round& r) { return TimePair{r[1], r[0]}; }),
+            const auto rounds = TakeInTurn(
+                kBigPairs,
+                {
+                    [&] {
+                        return RunCurl(login + QStringList{"-T", strBig, strUrl + "curl.bin"});
+                    },
+                    [&] {
+                        return Seconds([&] {
+                            RunJob(UploadThreadProc, work.path(), "big.bin", server, counter,
+                                   counter.m_nDone + 1);
+                        });
+                    },
+                });
+            PrintFigure("upload_512MiB_vs_curl",
+                        Pairs(rounds,
+                              [](const Round& r) {
+                                  return TimePair{r[1], r[0]};
+                              }),
                         Ratio::PeerOverOurs, "target >= 0.95", "curl");
             QFile::remove(server.FilePath("big.bin"));
             QFile::remove(server.FilePath("curl.bin"));
@@ -141,19 +155,28 @@ int main(int argc, char** argv)
             QDir().mkpath(work.filePath("restore"));
             const QString strOurs = work.filePath("restore/down.bin");
             const QString strCurl = work.filePath("restore/curl.bin");
-            const auto rounds = TakeInTurn(kBigPairs, {
-                [&] {
-                    const double seconds = RunCurl(login + QStringList{strUrl + "down.bin"}, strCurl);
-                    QFile::remove(strCurl);
-                    return seconds;
-                },
-                [&] {
-                    const double seconds = Seconds([&] { RunJob(DownloadThreadProc, work.filePath("restore"), "down.bin", server, counter, counter.m_nDone + 1); });
-                    QFile::remove(strOurs);
-                    return seconds;
-                },
-            });
-            PrintFigure("download_512MiB_vs_curl", Pairs(rounds, [](const Round& r) { return TimePair{r[1], r[0]}; }),
+            const auto rounds = TakeInTurn(
+                kBigPairs, {
+                               [&] {
+                                   const double seconds =
+                                       RunCurl(login + QStringList{strUrl + "down.bin"}, strCurl);
+                                   QFile::remove(strCurl);
+                                   return seconds;
+                               },
+                               [&] {
+                                   const double seconds = Seconds([&] {
+                                       RunJob(DownloadThreadProc, work.filePath("restore"),
+                                              "down.bin", server, counter, counter.m_nDone + 1);
+                                   });
+                                   QFile::remove(strOurs);
+                                   return seconds;
+                               },
+                           });
+            PrintFigure("download_512MiB_vs_curl",
+                        Pairs(rounds,
+                              [](const Round& r) {
+                                  return TimePair{r[1], r[0]};
+                              }),
                         Ratio::PeerOverOurs, "target >= 0.95", "curl");
         }
         QFile::remove(strBig);
@@ -175,27 +198,40 @@ int main(int argc, char** argv)
         for (int i = 0; i < 1000; ++i) {
             const QString strName = ChainFileName(i);
             if (i > 0)
-                safeArgs << "--next" << "-o" << "/dev/null";
+                safeArgs << "--next"
+                         << "-o"
+                         << "/dev/null";
             safeArgs << login << "-T" << strDir + "/" + strName << strUrl + "s.part"
-                     << "-Q" << "-SIZE /s.part" << "-Q" << "-RNFR /s.part" << "-Q" << "-RNTO /s" + strName;
+                     << "-Q"
+                     << "-SIZE /s.part"
+                     << "-Q"
+                     << "-RNFR /s.part"
+                     << "-Q"
+                     << "-RNTO /s" + strName;
         }
         auto runOurs = [&] {
             return Seconds([&] {
                 for (int i = 0; i < 1000; ++i)
-                    RunJob(UploadThreadProc, strDir + "/", ChainFileName(i),
-                           server, counter, counter.m_nDone + 1);
+                    RunJob(UploadThreadProc, strDir + "/", ChainFileName(i), server, counter,
+                           counter.m_nDone + 1);
             });
         };
         const auto rounds = TakeInTurn(kPairs, {
-            [&] { return RunCurl(curlArgs); },
-            [&] { return RunCurl(safeArgs); },
-            runOurs,
-        });
+                                                   [&] { return RunCurl(curlArgs); },
+                                                   [&] { return RunCurl(safeArgs); },
+                                                   runOurs,
+                                               });
         PrintFigure("backup_chain_1000x4KiB_vs_curl_same_commands",
-                    Pairs(rounds, [](const Round& r) { return TimePair{r[2], r[1]}; }),
+                    Pairs(rounds,
+                          [](const Round& r) {
+                              return TimePair{r[2], r[1]};
+                          }),
                     Ratio::OursOverPeer, "target <= 1.1", "curl safe-upload commands");
         PrintFigure("backup_chain_1000x4KiB_vs_curl",
-                    Pairs(rounds, [](const Round& r) { return TimePair{r[2], r[0]}; }),
+                    Pairs(rounds,
+                          [](const Round& r) {
+                              return TimePair{r[2], r[0]};
+                          }),
                     Ratio::OursOverPeer, "target <= 1.5", "curl plain uploads");
     }
 
@@ -207,21 +243,30 @@ int main(int argc, char** argv)
         // run goes first in a round, so the connection the last listing gives back after
         // its report is surely in the pool by then.
         RunListing(server, counter);
-        const auto rounds = TakeInTurn(kPairs, {
-            [&] { return RunCurl(login + QStringList{strUrl}); },
-            [&] { return RunCurl(login + QStringList{"--head", strUrl}); },
-            [&] { return RunListing(server, counter); },
-            [&] {
-                delete g_hInternet;
-                g_hInternet = new CInternetSession;
-                return RunListing(server, counter);
-            },
-        });
+        const auto rounds =
+            TakeInTurn(kPairs, {
+                                   [&] { return RunCurl(login + QStringList{strUrl}); },
+                                   [&] {
+                                       return RunCurl(login + QStringList{"--head", strUrl});
+                                   },
+                                   [&] { return RunListing(server, counter); },
+                                   [&] {
+                                       delete g_hInternet;
+                                       g_hInternet = new CInternetSession;
+                                       return RunListing(server, counter);
+                                   },
+                               });
         PrintFigure("list_20000_vs_curl_fresh_login",
-                    Pairs(rounds, [](const Round& r) { return TimePair{r[3], r[0]}; }),
+                    Pairs(rounds,
+                          [](const Round& r) {
+                              return TimePair{r[3], r[0]};
+                          }),
                     Ratio::OursOverPeer, "target <= 2", "curl");
         PrintFigure("list_20000_vs_curl_without_login",
-                    Pairs(rounds, [](const Round& r) { return TimePair{r[2], r[0] - r[1]}; }),
+                    Pairs(rounds,
+                          [](const Round& r) {
+                              return TimePair{r[2], r[0] - r[1]};
+                          }),
                     Ratio::OursOverPeer, "target <= 2", "curl less --head");
     }
 

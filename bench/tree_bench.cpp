@@ -94,18 +94,26 @@ struct Bench {
 void ReportExpand(const char* pszName, const QString& strDrive, const QString& strFolder)
 {
     const QString strPath = strDrive + "/" + strFolder;
-    const auto rounds = TakeInTurn(kPairs, {
-        [&] { return Seconds([&] { BareScan(strPath, Scan::Readdir); }); },
-        [&] { return Seconds([&] { BareScan(strPath, Scan::Stat); }); },
-        [&] {
-            Bench bench(strDrive);
-            return Seconds([&] { bench.Open(strFolder); });
-        },
-    });
-    PrintFigure(pszName, Pairs(rounds, [](const Round& r) { return TimePair{r[2], r[0]}; }),
+    const auto rounds =
+        TakeInTurn(kPairs, {
+                               [&] { return Seconds([&] { BareScan(strPath, Scan::Readdir); }); },
+                               [&] { return Seconds([&] { BareScan(strPath, Scan::Stat); }); },
+                               [&] {
+                                   Bench bench(strDrive);
+                                   return Seconds([&] { bench.Open(strFolder); });
+                               },
+                           });
+    PrintFigure(pszName,
+                Pairs(rounds,
+                      [](const Round& r) {
+                          return TimePair{r[2], r[0]};
+                      }),
                 Ratio::OursOverPeer, "target <= 3", "readdir with d_type");
     PrintFigure((std::string(pszName) + "_vs_stat_scan").c_str(),
-                Pairs(rounds, [](const Round& r) { return TimePair{r[2], r[1]}; }),
+                Pairs(rounds,
+                      [](const Round& r) {
+                          return TimePair{r[2], r[1]};
+                      }),
                 Ratio::OursOverPeer, "no target", "readdir and fstatat");
     std::vector<double> ours;
     for (const Round& round : rounds)

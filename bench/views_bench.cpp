@@ -80,7 +80,11 @@ int main(int argc, char** argv)
         return seconds;
     };
     const auto rounds = TakeInTurn(kPairs, {runCurl, runOurs});
-    PrintFigure("remote_list_20000", Pairs(rounds, [](const Round& r) { return TimePair{r[1], r[0]}; }),
+    PrintFigure("remote_list_20000",
+                Pairs(rounds,
+                      [](const Round& r) {
+                          return TimePair{r[1], r[0]};
+                      }),
                 Ratio::OursOverPeer, "target <= 3", "curl");
     std::printf("remote_list_20000_ui_stall_ms: %lld (target <= 100)\n",
                 static_cast<long long>(nLongestGapMs));

@@ -11,7 +11,6 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-
 CMossvaleApp::CMossvaleApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setApplicationName(QLatin1String(Texts::APP_NAME));

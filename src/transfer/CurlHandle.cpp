@@ -27,9 +27,7 @@ int OnCloseSocket(void* pUser, curl_socket_t nSocket)
 }
 } // namespace
 
-CCurlHandle::CCurlHandle() : m_pEasy(curl_easy_init()), m_pMulti(curl_multi_init())
-{
-}
+CCurlHandle::CCurlHandle() : m_pEasy(curl_easy_init()), m_pMulti(curl_multi_init()) {}
 
 CCurlHandle::~CCurlHandle()
 {
@@ -72,7 +70,8 @@ int CCurlHandle::Perform()
             break;
         long nTimeout = -1;
         curl_multi_timeout(m_pMulti, &nTimeout);
-        const int nWait = nTimeout < 0 || nTimeout > kMaxPollMs ? kMaxPollMs : static_cast<int>(nTimeout);
+        const int nWait =
+            nTimeout < 0 || nTimeout > kMaxPollMs ? kMaxPollMs : static_cast<int>(nTimeout);
         curl_multi_poll(m_pMulti, nullptr, 0, nWait, nullptr);
     }
     curl_multi_remove_handle(m_pMulti, m_pEasy);

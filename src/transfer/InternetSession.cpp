@@ -30,8 +30,7 @@ CInternetSession::Timeouts CInternetSession::GetTimeouts()
 }
 
 CInternetSession::CInternetSession()
-    : m_pPool(std::make_shared<CConnectionPool>()),
-      m_pRefusals(std::make_shared<CServerRefusals>())
+    : m_pPool(std::make_shared<CConnectionPool>()), m_pRefusals(std::make_shared<CServerRefusals>())
 {
     // libcurl's global set-up is not thread-safe; the first session is opened on the
     // window thread before any job can run. It is never undone: jobs may outlive sessions.

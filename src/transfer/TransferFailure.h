@@ -3,12 +3,12 @@
 // "it failed". The numbers travel in posted messages; 0 means no failure.
 enum ETransferFailure : int {
     FAILURE_NONE = 0,
-    FAILURE_LOGIN_REFUSED = 1,    // the server answered, but refused the user name or password
-    FAILURE_NO_CONNECTION = 2,    // the server could not be reached or did not answer in time
-    FAILURE_SERVER_REFUSED = 3,   // the server refused the command (a 4xx or 5xx reply)
-    FAILURE_LOCAL_UNREADABLE = 4, // the local file could not be opened or read
-    FAILURE_NOT_REGULAR_FILE = 5, // the local path is a folder, device, pipe or socket
-    FAILURE_DISK_FULL = 6,        // no room left for the file, here or on the server
+    FAILURE_LOGIN_REFUSED = 1,     // the server answered, but refused the user name or password
+    FAILURE_NO_CONNECTION = 2,     // the server could not be reached or did not answer in time
+    FAILURE_SERVER_REFUSED = 3,    // the server refused the command (a 4xx or 5xx reply)
+    FAILURE_LOCAL_UNREADABLE = 4,  // the local file could not be opened or read
+    FAILURE_NOT_REGULAR_FILE = 5,  // the local path is a folder, device, pipe or socket
+    FAILURE_DISK_FULL = 6,         // no room left for the file, here or on the server
     FAILURE_CONNECTION_BROKEN = 7, // the connection broke or stalled during the transfer
-    FAILURE_SIZE_CHECK = 8,       // the server kept another number of bytes than were sent
+    FAILURE_SIZE_CHECK = 8,        // the server kept another number of bytes than were sent
 };

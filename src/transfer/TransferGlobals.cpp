@@ -31,7 +31,6 @@ void PassEndBarrier()
         return;
     }
     const unsigned long nSeen = g_nBarrierOpenings;
-    g_barrierOpened.wait(guard, [nSeen] {
-        return g_nPendingJobs.load() == 0 || g_nBarrierOpenings != nSeen;
-    });
+    g_barrierOpened.wait(
+        guard, [nSeen] { return g_nPendingJobs.load() == 0 || g_nBarrierOpenings != nSeen; });
 }

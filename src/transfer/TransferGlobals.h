@@ -9,9 +9,9 @@ class CMsgWnd;
 class CInternetSession;
 
 extern std::atomic<CMsgWnd*> g_pCommandView; // receives WM_TRANSFER_DONE, WM_TRANSFER_PROGRESS
-extern std::atomic<CMsgWnd*> g_pRemoteView; // receives the listing, deletion and refresh reports
-extern std::atomic<CMsgWnd*> g_pLoginDlg; // null unless the login dialog is open
-extern std::atomic<CMsgWnd*> g_pWaitDlg; // the command view's wait dialog; WM_CLOSE closes it
+extern std::atomic<CMsgWnd*> g_pRemoteView;  // receives the listing, deletion and refresh reports
+extern std::atomic<CMsgWnd*> g_pLoginDlg;    // null unless the login dialog is open
+extern std::atomic<CMsgWnd*> g_pWaitDlg;     // the command view's wait dialog; WM_CLOSE closes it
 
 // The logged-in account, empty until a login succeeds; set and read on the window thread.
 extern std::string g_strServer;

@@ -30,8 +30,8 @@ void CDialogUnits::Measure()
 {
     // Windows' rule: the average width of the 52 letters, rounded, and the font's height.
     const QFontMetrics metrics(m_font);
-    const int nWidth =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int nWidth = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     m_nBaseWidth = qMax(1, (nWidth / 26 + 1) / 2);
     m_nBaseHeight = qMax(1, metrics.height());
 }

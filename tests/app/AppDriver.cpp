@@ -17,8 +17,7 @@
 
 namespace {
 
-template <typename T>
-void WhenModal(std::function<void(T*)> fnAnswer)
+template <typename T> void WhenModal(std::function<void(T*)> fnAnswer)
 {
     auto* pTimer = new QTimer;
     pTimer->setInterval(20);
@@ -67,8 +66,7 @@ void CAppDriver::PressOk(QMessageBox* pBox)
     QTest::mouseClick(pBox->button(QMessageBox::Ok), Qt::LeftButton);
 }
 
-bool CAppDriver::LogIn(const QString& strServer, const QString& strUser,
-                       const QString& strPassword)
+bool CAppDriver::LogIn(const QString& strServer, const QString& strUser, const QString& strPassword)
 {
     WhenModalDialog([=](QDialog* pLogin) {
         const QList<QLineEdit*> edits = pLogin->findChildren<QLineEdit*>();
@@ -118,8 +116,7 @@ bool CAppDriver::ChooseMenu(const QString& strMenu, unsigned nCommand)
     QAction* pItem = Frame()->Action(nCommand);
     if (!pMenu || !pItem)
         return false;
-    QTest::mouseClick(pBar, Qt::LeftButton, {},
-                      pBar->actionGeometry(pMenu->menuAction()).center());
+    QTest::mouseClick(pBar, Qt::LeftButton, {}, pBar->actionGeometry(pMenu->menuAction()).center());
     if (!QTest::qWaitFor([pMenu] { return pMenu->isVisible(); }))
         return false;
     QTest::mouseClick(pMenu, Qt::LeftButton, {}, pMenu->actionGeometry(pItem).center());

@@ -33,7 +33,8 @@ int main(int argc, char** argv)
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/mossvale-shot-XXXXXX"));
     qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
-    const QString strOutput = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shot.png");
+    const QString strOutput =
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shot.png");
     int nArgc = 1;
     CMossvaleApp app(nArgc, argv);
 
@@ -50,8 +51,9 @@ int main(int argc, char** argv)
     WriteFile(strDrive + "/Documents/letter.odt", QByteArray(24000, 'l'));
     WriteFile(strDrive + "/Documents/budget.ods", QByteArray(61000, 'b'));
     WriteFile(strDrive + "/Documents/notes.txt", "shopping\n");
-    WriteFile(home.filePath("mounts"), QString("/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 %1 ext4 rw 0 0\n")
-                                           .arg(strDrive).toUtf8());
+    WriteFile(
+        home.filePath("mounts"),
+        QString("/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 %1 ext4 rw 0 0\n").arg(strDrive).toUtf8());
     SetMountTable(home.filePath("mounts"));
     CMainFrame::SetLayoutFolders(home.filePath("layout"), home.filePath("layout"));
 
@@ -73,9 +75,12 @@ int main(int argc, char** argv)
 
     CAppDriver::WhenMessageBox(CAppDriver::PressOk);
     driver.ChooseMenu("&File", ID_FILE_BACKUP);
-    if (!QTest::qWaitFor([&] { return driver.RowOf("budget.ods") >= 0 && driver.RowOf("letter.odt") >= 0; }, 20000))
+    if (!QTest::qWaitFor(
+            [&] { return driver.RowOf("budget.ods") >= 0 && driver.RowOf("letter.odt") >= 0; },
+            20000))
         return Fail("the backup did not show up");
-    (void)QTest::qWaitFor([&] { return !driver.Frame()->RightView()->m_stcUsage.text().isEmpty(); });
+    (void)QTest::qWaitFor(
+        [&] { return !driver.Frame()->RightView()->m_stcUsage.text().isEmpty(); });
     driver.ClickRow("letter.odt");
     QTest::qWait(300); // let the last repaint land before the picture is taken
 

@@ -30,7 +30,9 @@ QTemporaryDir* g_pHome = nullptr; // settings, layout and the local files of thi
 
 int ThreadCount()
 {
-    return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    return QDir(QStringLiteral("/proc/self/task"))
+        .entryList(QDir::Dirs | QDir::NoDotAndDotDot)
+        .size();
 }
 
 } // namespace
@@ -103,7 +105,8 @@ private slots:
         });
         QVERIFY(m_driver.ChooseMenu("&File", ID_FILE_BACKUP));
         QTRY_VERIFY(bAsked);
-        QTRY_VERIFY_WITH_TIMEOUT(m_driver.RowOf("a report.txt") >= 0 && m_driver.RowOf("b.bin") >= 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            m_driver.RowOf("a report.txt") >= 0 && m_driver.RowOf("b.bin") >= 0, 20000);
         QCOMPARE(m_server.ReadFile("a report.txt"), QByteArray("report"));
         QCOMPARE(m_server.ReadFile("b.bin"), QByteArray(3000, 'b'));
         QTRY_COMPARE(Frame()->RightView()->m_stcUsage.text(), QString("2KB/100M"));

@@ -152,8 +152,8 @@ private slots:
     {
         ThreadGate gate;
         for (int i = 0; i < 20; ++i) {
-            CWinThread* pThread = AfxBeginThread(CountRun, &gate, THREAD_PRIORITY_NORMAL,
-                                                 CREATE_SUSPENDED);
+            CWinThread* pThread =
+                AfxBeginThread(CountRun, &gate, THREAD_PRIORITY_NORMAL, CREATE_SUSPENDED);
             QVERIFY(pThread);
             pThread->ResumeThread();
         }
@@ -163,8 +163,8 @@ private slots:
     void aThreadNeverResumedDoesNotRunWhenDeleted()
     {
         ThreadGate gate;
-        CWinThread* pThread = AfxBeginThread(CountRun, &gate, THREAD_PRIORITY_NORMAL,
-                                             CREATE_SUSPENDED);
+        CWinThread* pThread =
+            AfxBeginThread(CountRun, &gate, THREAD_PRIORITY_NORMAL, CREATE_SUSPENDED);
         pThread->m_bAutoDelete = false;
         delete pThread;
         QCOMPARE(gate.nRuns.load(), 0);

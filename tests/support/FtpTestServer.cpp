@@ -38,12 +38,18 @@ constexpr int PORT_ATTEMPTS = 5;
 const QStringList& KnownFaults()
 {
     static const QStringList s_faults = {
-        QStringLiteral("drop-retr"),     QStringLiteral("stall-retr"),
-        QStringLiteral("drop-stor"),     QStringLiteral("stall-stor"),
-        QStringLiteral("refuse-rename"), QStringLiteral("refuse-size"),
-        QStringLiteral("no-mlsd"),       QStringLiteral("crafted-list"),
-        QStringLiteral("slow-login"),    QStringLiteral("short-stor"),
-        QStringLiteral("drop-rnto"),     QStringLiteral("stall-list"),
+        QStringLiteral("drop-retr"),
+        QStringLiteral("stall-retr"),
+        QStringLiteral("drop-stor"),
+        QStringLiteral("stall-stor"),
+        QStringLiteral("refuse-rename"),
+        QStringLiteral("refuse-size"),
+        QStringLiteral("no-mlsd"),
+        QStringLiteral("crafted-list"),
+        QStringLiteral("slow-login"),
+        QStringLiteral("short-stor"),
+        QStringLiteral("drop-rnto"),
+        QStringLiteral("stall-list"),
         QStringLiteral("list-option-as-name"),
     };
     return s_faults;
@@ -282,10 +288,17 @@ bool CFtpTestServer::StartPyftpdlib(const QStringList& faults, int nPort)
     m_strPassword = QString::fromLatin1(PYFTPDLIB_PASSWORD);
     m_strLogPath = m_pTempDir->path() + QStringLiteral("/server.log");
 
-    QStringList arguments = {
-        strScript,          QStringLiteral("--root"),     m_strRoot,     QStringLiteral("--user"),
-        m_strUser,          QStringLiteral("--password"), m_strPassword, QStringLiteral("--port"),
-        QString::number(nPort), QStringLiteral("--journal"), JournalPath()};
+    QStringList arguments = {strScript,
+                             QStringLiteral("--root"),
+                             m_strRoot,
+                             QStringLiteral("--user"),
+                             m_strUser,
+                             QStringLiteral("--password"),
+                             m_strPassword,
+                             QStringLiteral("--port"),
+                             QString::number(nPort),
+                             QStringLiteral("--journal"),
+                             JournalPath()};
     for (const QString& strFault : faults)
         arguments << QStringLiteral("--fault") << strFault;
     StartProcess(QString::fromLatin1(PYTHON_BINARY), arguments);

@@ -146,7 +146,8 @@ private slots:
         const spwd* sp = ::getspnam(user.constData());
         QVERIFY(sp);
         QCOMPARE(QByteArray(sp->sp_pwdp), QByteArray("!"));
-        struct stat st{};
+        struct stat st {
+        };
         QCOMPARE(::stat("/var/lib/mossvale-tests", &st), 0);
         QCOMPARE(st.st_mode & 07777, mode_t(0700));
         for (const char* pszFile :
