@@ -5,6 +5,7 @@
 #include "StartOrSkip.h"
 #include "TestFiles.h"
 #include "platform/MsgWnd.h"
+#include "transfer/InternetSession.h"
 #include "transfer/Messages.h"
 #include "transfer/TransferGlobals.h"
 
@@ -16,6 +17,19 @@
 #include <QtTest>
 
 #include <functional>
+
+// The session a login opens, with the suite's time-outs; for a suite's whole run.
+inline void OpenSession(const CInternetSession::Timeouts& timeouts)
+{
+    CInternetSession::SetTimeouts(timeouts);
+    g_hInternet = new CInternetSession;
+}
+
+inline void CloseSession()
+{
+    delete g_hInternet;
+    g_hInternet = nullptr;
+}
 
 // The account of the server, as a login would set it.
 inline void LogIn(const CFtpTestServer& server)

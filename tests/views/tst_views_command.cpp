@@ -3,7 +3,6 @@
 #include "ViewsTestUtil.h"
 #include "platform/JobThreads.h"
 #include "resources/Texts.h"
-#include "transfer/InternetSession.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
@@ -91,14 +90,12 @@ void TestCommandView::initTestCase()
 {
     // As the program names its application object: box titles are taken from it.
     QCoreApplication::setApplicationName(QLatin1String(Texts::APP_NAME));
-    CInternetSession::SetTimeouts({5, 2});
-    g_hInternet = new CInternetSession;
+    OpenSession({5, 2});
 }
 
 void TestCommandView::cleanupTestCase()
 {
-    delete g_hInternet;
-    g_hInternet = nullptr;
+    CloseSession();
 }
 
 void TestCommandView::init()

@@ -1,7 +1,6 @@
 // The remote file list against real servers on loopback: what a listing shows, the usage
 // meter, superseded listings, and Delete File driven with the mouse.
 #include "ViewsTestUtil.h"
-#include "transfer/InternetSession.h"
 #include "views/RightView.h"
 
 #include <QAbstractItemModelTester>
@@ -79,14 +78,12 @@ private:
 
 void TestRemoteList::initTestCase()
 {
-    CInternetSession::SetTimeouts({5, 5});
-    g_hInternet = new CInternetSession;
+    OpenSession({5, 5});
 }
 
 void TestRemoteList::cleanupTestCase()
 {
-    delete g_hInternet;
-    g_hInternet = nullptr;
+    CloseSession();
 }
 
 void TestRemoteList::init()
