@@ -15,7 +15,7 @@ namespace Texts {
 
 // The program's name, set once on the application object. Read it with AppName(); the
 // constant is for what must not change with the application object, or exists before it:
-// the profile's folder, the installed documentation, the FTP client's user agent.
+// the profile's folder and the installed documentation.
 inline constexpr char APP_NAME[] = "Mossvale";
 inline constexpr char APP_VERSION[] = "1.0";
 QString AppName();
