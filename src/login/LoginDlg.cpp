@@ -11,6 +11,7 @@
 #include "transfer/TransferGlobals.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -218,7 +219,7 @@ void CLoginDlg::OnLogin()
 
     // The status line only says that it failed; its tooltip says why (a wrong user name or
     // password, or a server that cannot be reached).
-    m_staticStatus->setToolTip(QString::fromUtf8(FailureText(eFailure)));
+    m_staticStatus->setToolTip(QCoreApplication::translate("FailureText", FailureText(eFailure)));
     if (!bConnected) {
         SetStatus(Texts::ConnectFailed());
         return;

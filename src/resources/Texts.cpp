@@ -11,17 +11,18 @@ QString AppName()
 
 QString AboutTitle()
 {
-    return QStringLiteral("About ") + AppName();
+    return QCoreApplication::translate("Texts", "About %1").arg(AppName());
 }
 
 QString AboutMenuItem()
 {
-    return QStringLiteral("&About %1...").arg(AppName());
+    return QCoreApplication::translate("Texts", "&About %1...").arg(AppName());
 }
 
 QString VersionLine()
 {
-    return QStringLiteral("%1 Version %2").arg(AppName(), QLatin1String(APP_VERSION));
+    return QCoreApplication::translate("Texts", "%1 Version %2")
+        .arg(AppName(), QLatin1String(APP_VERSION));
 }
 
 QString InstalledReadme()
@@ -32,33 +33,33 @@ QString InstalledReadme()
 
 QString CannotOpenFile(const QString& strPath)
 {
-    return QStringLiteral("Cannot open the file %1.").arg(strPath);
+    return QCoreApplication::translate("Texts", "Cannot open the file %1.").arg(strPath);
 }
 
 QString BackupButton()
 {
-    return QStringLiteral("BACKUP");
+    return QCoreApplication::translate("Texts", "BACKUP");
 }
 QString RestoreButton()
 {
-    return QStringLiteral("RESTORE");
+    return QCoreApplication::translate("Texts", "RESTORE");
 }
 QString ChooseFolderTitle()
 {
-    return QString::fromUtf8("选择路径");
+    return QCoreApplication::translate("Texts", "选择路径");
 }
 QString BackupFailedHeading()
 {
-    return QString::fromUtf8("以下文件未能备份：");
+    return QCoreApplication::translate("Texts", "以下文件未能备份：");
 }
 QString RestoreFailedHeading()
 {
-    return QString::fromUtf8("无法恢复文件：");
+    return QCoreApplication::translate("Texts", "无法恢复文件：");
 }
 
 QString NameWithReason(const QString& strName, const QString& strReason)
 {
-    return strName + QString::fromUtf8("（") + strReason + QString::fromUtf8("）");
+    return QCoreApplication::translate("Texts", "%1（%2）").arg(strName, strReason);
 }
 
 QString MoreFailures(qlonglong nCount)
@@ -68,7 +69,7 @@ QString MoreFailures(qlonglong nCount)
 
 QString PleaseWait()
 {
-    return QStringLiteral("Please wait ...");
+    return QCoreApplication::translate("Texts", "Please wait ...");
 }
 
 QString PlaceOfCount(int nPlace, int nCount)
@@ -78,239 +79,241 @@ QString PlaceOfCount(int nPlace, int nCount)
 
 QString DeleteFileButton()
 {
-    return QStringLiteral("Delete File");
+    return QCoreApplication::translate("Texts", "Delete File");
 }
 QString ServerFilesName()
 {
-    return QStringLiteral("Server files");
+    return QCoreApplication::translate("Texts", "Server files");
 }
 QString SpaceUsedName()
 {
-    return QStringLiteral("Space used");
+    return QCoreApplication::translate("Texts", "Space used");
 }
 
 QString Unchecked()
 {
-    return QStringLiteral("unchecked");
+    return QCoreApplication::translate("Texts", "unchecked");
 }
 QString PartlyChecked()
 {
-    return QStringLiteral("partly checked");
+    return QCoreApplication::translate("Texts", "partly checked");
 }
 QString Checked()
 {
-    return QStringLiteral("checked");
+    return QCoreApplication::translate("Texts", "checked");
 }
 
 QString FtpServerLabel()
 {
-    return QStringLiteral("FTP Server");
+    return QCoreApplication::translate("Texts", "FTP Server");
 }
 QString UserNameLabel()
 {
-    return QStringLiteral("Username");
+    return QCoreApplication::translate("Texts", "Username");
 }
 QString PasswordLabel()
 {
-    return QStringLiteral("Password");
+    return QCoreApplication::translate("Texts", "Password");
 }
 QString PleaseLogin()
 {
-    return QStringLiteral("Please login the server.");
+    return QCoreApplication::translate("Texts", "Please login the server.");
 }
 QString LoginButton()
 {
-    return QStringLiteral("Login");
+    return QCoreApplication::translate("Texts", "Login");
 }
 QString QuitButton()
 {
-    return QStringLiteral("Quit");
+    return QCoreApplication::translate("Texts", "Quit");
 }
 QString LoginDefaultButton()
 {
-    return QStringLiteral("LOGIN");
+    return QCoreApplication::translate("Texts", "LOGIN");
 }
 QString NewUserButton()
 {
-    return QStringLiteral("New User");
+    return QCoreApplication::translate("Texts", "New User");
 }
 QString Button1()
 {
-    return QStringLiteral("Button1");
+    return QCoreApplication::translate("Texts", "Button1");
 }
 QString Check1()
 {
-    return QStringLiteral("Check1");
+    return QCoreApplication::translate("Texts", "Check1");
 }
 QString RememberAccount()
 {
-    return QStringLiteral("Remember the account and password");
+    return QCoreApplication::translate("Texts", "Remember the account and password");
 }
 QString LoginWaiting()
 {
-    return QStringLiteral("wait ......");
+    return QCoreApplication::translate("Texts", "wait ......");
 }
 QString ConnectFailed()
 {
-    return QString::fromUtf8("连接失败");
+    return QCoreApplication::translate("Texts", "连接失败");
 }
 
 QString OkButton()
 {
-    return QStringLiteral("OK");
+    return QCoreApplication::translate("Texts", "OK");
 }
 QString MenuBarName()
 {
     return QStringLiteral("Menu Bar");
 }
-// Also the bar's object name, under which a saved layout finds the bar again.
+// Also the bar's object name, under which a saved layout finds the bar again: the same in
+// every language.
 QString StandardToolBarName()
 {
     return QStringLiteral("Standard");
 }
 QString OptionsPaneText()
 {
-    return QStringLiteral("\n\nOptions");
+    return QCoreApplication::translate("Texts", "\n\nOptions");
 }
 QString BackupCommandNotice()
 {
-    return QString::fromUtf8("现在执行OnButtonBackup");
+    return QCoreApplication::translate("Texts", "现在执行OnButtonBackup");
 }
 QString RestoreCommandNotice()
 {
-    return QString::fromUtf8("现在执行OnButtonRestore");
+    return QCoreApplication::translate("Texts", "现在执行OnButtonRestore");
 }
 QString FloatPane()
 {
-    return QStringLiteral("Float");
+    return QCoreApplication::translate("Texts", "Float");
 }
 QString ClosePane()
 {
-    return QStringLiteral("Close");
+    return QCoreApplication::translate("Texts", "Close");
 }
 QString SeparatorName()
 {
-    return QStringLiteral("Separator");
+    return QCoreApplication::translate("Texts", "Separator");
 }
 QString NewMenuName()
 {
-    return QStringLiteral("New Menu");
+    return QCoreApplication::translate("Texts", "New Menu");
 }
 
 QString CustomizeTitle()
 {
-    return QStringLiteral("Customize");
+    return QCoreApplication::translate("Texts", "Customize");
 }
 QString AllCommandsCategory()
 {
-    return QStringLiteral("All Commands");
+    return QCoreApplication::translate("Texts", "All Commands");
 }
 QString BuiltInMenusCategory()
 {
-    return QStringLiteral("Built-in Menus");
+    return QCoreApplication::translate("Texts", "Built-in Menus");
 }
 QString CommandsPageTitle()
 {
-    return QStringLiteral("Commands");
+    return QCoreApplication::translate("Texts", "Commands");
 }
 
 QString CommandsPageHint()
 {
-    return QStringLiteral("To add a command to the toolbar, select a category and a command, "
-                          "then choose Add. It goes after the selected toolbar button.");
+    return QCoreApplication::translate(
+        "Texts", "To add a command to the toolbar, select a category and a command, "
+                 "then choose Add. It goes after the selected toolbar button.");
 }
 
 QString AddButton()
 {
-    return QStringLiteral("&Add >");
+    return QCoreApplication::translate("Texts", "&Add >");
 }
 QString RemoveButton()
 {
-    return QStringLiteral("< &Remove");
+    return QCoreApplication::translate("Texts", "< &Remove");
 }
 QString ResetToolBarButton()
 {
-    return QStringLiteral("Re&set Toolbar");
+    return QCoreApplication::translate("Texts", "Re&set Toolbar");
 }
 QString CategoriesLabel()
 {
-    return QStringLiteral("Cate&gories:");
+    return QCoreApplication::translate("Texts", "Cate&gories:");
 }
 QString CommandsLabel()
 {
-    return QStringLiteral("Comman&ds:");
+    return QCoreApplication::translate("Texts", "Comman&ds:");
 }
 QString ToolBarButtonsLabel()
 {
-    return QStringLiteral("Toolbar &buttons:");
+    return QCoreApplication::translate("Texts", "Toolbar &buttons:");
 }
 QString SeparatorItem()
 {
-    return QString::fromUtf8("――――");
+    return QCoreApplication::translate("Texts", "――――");
 }
 
 QString Description(const QString& strPrompt)
 {
-    return QStringLiteral("Description: %1").arg(strPrompt);
+    return QCoreApplication::translate("Texts", "Description: %1").arg(strPrompt);
 }
 
 QString KeyboardPageTitle()
 {
-    return QStringLiteral("Keyboard");
+    return QCoreApplication::translate("Texts", "Keyboard");
 }
 QString AssignButton()
 {
-    return QStringLiteral("&Assign");
+    return QCoreApplication::translate("Texts", "&Assign");
 }
 QString RemoveKeyButton()
 {
-    return QStringLiteral("&Remove");
+    return QCoreApplication::translate("Texts", "&Remove");
 }
 QString ResetAllButton()
 {
-    return QStringLiteral("Reset A&ll");
+    return QCoreApplication::translate("Texts", "Reset A&ll");
 }
 QString CategoryLabel()
 {
-    return QStringLiteral("Cate&gory:");
+    return QCoreApplication::translate("Texts", "Cate&gory:");
 }
 QString CurrentKeysLabel()
 {
-    return QStringLiteral("C&urrent Keys:");
+    return QCoreApplication::translate("Texts", "C&urrent Keys:");
 }
 QString NewShortcutKeyLabel()
 {
-    return QStringLiteral("&Press New Shortcut Key:");
+    return QCoreApplication::translate("Texts", "&Press New Shortcut Key:");
 }
 
 QString CurrentlyAssignedTo(const QString& strCommand)
 {
-    return QStringLiteral("Currently assigned to: %1").arg(strCommand);
+    return QCoreApplication::translate("Texts", "Currently assigned to: %1").arg(strCommand);
 }
 
 QString OptionsPageTitle()
 {
-    return QStringLiteral("Options");
+    return QCoreApplication::translate("Texts", "Options");
 }
 QString PersonalizedGroup()
 {
-    return QStringLiteral("Personalized Menus and Toolbars");
+    return QCoreApplication::translate("Texts", "Personalized Menus and Toolbars");
 }
 QString AlwaysShowFullMenus()
 {
-    return QStringLiteral("Always show f&ull menus");
+    return QCoreApplication::translate("Texts", "Always show f&ull menus");
 }
 QString OtherGroup()
 {
-    return QStringLiteral("Other");
+    return QCoreApplication::translate("Texts", "Other");
 }
 QString LargeIcons()
 {
-    return QStringLiteral("&Large icons");
+    return QCoreApplication::translate("Texts", "&Large icons");
 }
 QString ShowScreenTips()
 {
-    return QStringLiteral("Show Screen&Tips on toolbars");
+    return QCoreApplication::translate("Texts", "Show Screen&Tips on toolbars");
 }
 
 } // namespace Texts

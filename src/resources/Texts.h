@@ -1,11 +1,13 @@
 #pragma once
-// Every text a user reads, in one table. The program is not translated: its texts are
-// written here as they are shown (UTF-8), not passed through tr(), so a wording is changed in
-// this file and nowhere else.
+// Every text a user reads, in one table. Each is a source text of Qt's translation, written
+// as a Chinese user reads it (UTF-8; some of them English, as they always were) and passed
+// through QCoreApplication::translate in the context "Texts"; the English translation is
+// translations/mossvale_en.ts, and CLanguage picks the language at start-up. A new text is
+// one more function here; the build fails until the .ts has its English.
 //
 // Two parts of the table live beside the code that looks them up by number:
 // - the frame's command texts, prompts and tooltips, keyed by command id:
-//   shell/FrameResources.cpp (CFrameResources::Menu and String);
+//   shell/FrameResources.cpp (CFrameResources::Menu and String, context "CFrameResources");
 // - the engine's texts, because the engine links nothing above src/platform: the reasons a
 //   transfer failed in transfer/FailureText.cpp, the listing's two notices at the top of
 //   transfer/ListRemoteFolder.cpp.
@@ -63,6 +65,7 @@ QString ConnectFailed();
 
 // The main frame, its command bars and docking panes.
 QString OkButton();
+// Also the bars' object names, under which a saved layout finds them: not translated.
 QString MenuBarName();
 QString StandardToolBarName();
 QString OptionsPaneText();

@@ -11,9 +11,15 @@
 
 namespace {
 
+// The tables hold source texts; they are translated as the menu is built.
+QString Translated(const char* pszSource)
+{
+    return CFrameResources::tr(pszSource);
+}
+
 MenuItemDef Item(const char* pszText, UINT nID)
 {
-    return {QString::fromUtf8(pszText), nID, {}};
+    return {Translated(pszText), nID, {}};
 }
 
 MenuItemDef Item(const QString& strText, UINT nID)
@@ -28,50 +34,58 @@ MenuItemDef Separator()
 
 MenuItemDef Popup(const char* pszText, std::vector<MenuItemDef> items)
 {
-    return {QString::fromUtf8(pszText), 0, std::move(items)};
+    return {Translated(pszText), 0, std::move(items)};
 }
 
 // The program's title: not in the table, which is built once, but the application's name.
 constexpr UINT IDS_APP_TITLE = 57344;
 
-const QHash<UINT, QString>& StringTable()
+const QHash<UINT, const char*>& StringTable()
 {
-    static const QHash<UINT, QString> table = {
-        {57345, QStringLiteral("Ready")},
-        {ID_FILE_NEW, QStringLiteral("Create a new document\nNew")},
-        {ID_FILE_OPEN, QStringLiteral("Open an existing document\nOpen")},
-        {ID_FILE_SAVE, QStringLiteral("Save the active document\nSave")},
-        {ID_EDIT_COPY, QStringLiteral("Copy the selection and put it on the Clipboard\nCopy")},
-        {ID_EDIT_CUT, QStringLiteral("Cut the selection and put it on the Clipboard\nCut")},
-        {ID_EDIT_PASTE, QStringLiteral("Insert Clipboard contents\nPaste")},
-        {ID_EDIT_UNDO, QStringLiteral("Undo the last action\nUndo")},
+    static const QHash<UINT, const char*> table = {
+        {57345, QT_TRANSLATE_NOOP("CFrameResources", "Ready")},
+        {ID_FILE_NEW, QT_TRANSLATE_NOOP("CFrameResources", "Create a new document\nNew")},
+        {ID_FILE_OPEN, QT_TRANSLATE_NOOP("CFrameResources", "Open an existing document\nOpen")},
+        {ID_FILE_SAVE, QT_TRANSLATE_NOOP("CFrameResources", "Save the active document\nSave")},
+        {ID_EDIT_COPY, QT_TRANSLATE_NOOP("CFrameResources",
+                                         "Copy the selection and put it on the Clipboard\nCopy")},
+        {ID_EDIT_CUT, QT_TRANSLATE_NOOP("CFrameResources",
+                                        "Cut the selection and put it on the Clipboard\nCut")},
+        {ID_EDIT_PASTE, QT_TRANSLATE_NOOP("CFrameResources", "Insert Clipboard contents\nPaste")},
+        {ID_EDIT_UNDO, QT_TRANSLATE_NOOP("CFrameResources", "Undo the last action\nUndo")},
         {ID_APP_ABOUT,
-         QStringLiteral("Display program information, version number and copyright\nAbout")},
-        {ID_APP_EXIT, QStringLiteral("Quit the application; prompts to save documents\nExit")},
-        {ID_NEXT_PANE, QStringLiteral("Switch to the next window pane\nNext Pane")},
-        {ID_PREV_PANE, QStringLiteral("Switch back to the previous window pane\nPrevious Pane")},
-        {ID_VIEW_TOOLBAR, QStringLiteral("Show or hide the toolbar\nToggle ToolBar")},
-        {ID_VIEW_STATUS_BAR, QStringLiteral("Show or hide the status bar\nToggle StatusBar")},
-        {ID_INDICATOR_CAPS, QStringLiteral("CAP")},
-        {ID_INDICATOR_NUM, QStringLiteral("NUM")},
-        {ID_INDICATOR_SCRL, QStringLiteral("SCRL")},
-        {IDR_PANE_OPTIONS, QStringLiteral("Options")},
-        {IDR_PANE_PROPERTIES, QStringLiteral("Properties")},
+         QT_TRANSLATE_NOOP("CFrameResources",
+                           "Display program information, version number and copyright\nAbout")},
+        {ID_APP_EXIT, QT_TRANSLATE_NOOP("CFrameResources",
+                                        "Quit the application; prompts to save documents\nExit")},
+        {ID_NEXT_PANE,
+         QT_TRANSLATE_NOOP("CFrameResources", "Switch to the next window pane\nNext Pane")},
+        {ID_PREV_PANE, QT_TRANSLATE_NOOP("CFrameResources",
+                                         "Switch back to the previous window pane\nPrevious Pane")},
+        {ID_VIEW_TOOLBAR,
+         QT_TRANSLATE_NOOP("CFrameResources", "Show or hide the toolbar\nToggle ToolBar")},
+        {ID_VIEW_STATUS_BAR,
+         QT_TRANSLATE_NOOP("CFrameResources", "Show or hide the status bar\nToggle StatusBar")},
+        {ID_INDICATOR_CAPS, QT_TRANSLATE_NOOP("CFrameResources", "CAP")},
+        {ID_INDICATOR_NUM, QT_TRANSLATE_NOOP("CFrameResources", "NUM")},
+        {ID_INDICATOR_SCRL, QT_TRANSLATE_NOOP("CFrameResources", "SCRL")},
+        {IDR_PANE_OPTIONS, QT_TRANSLATE_NOOP("CFrameResources", "Options")},
+        {IDR_PANE_PROPERTIES, QT_TRANSLATE_NOOP("CFrameResources", "Properties")},
     };
     return table;
 }
 
 // Texts of the commands that have no menu item.
-const QHash<UINT, QString>& OtherCommandTexts()
+const QHash<UINT, const char*>& OtherCommandTexts()
 {
-    static const QHash<UINT, QString> texts = {
-        {ID_FILE_NEW, QStringLiteral("&New")},
-        {ID_FILE_OPEN, QStringLiteral("&Open...")},
-        {ID_FILE_SAVE, QStringLiteral("&Save")},
-        {ID_FILE_PRINT, QStringLiteral("&Print...")},
-        {ID_FILE_PRINT_PREVIEW, QStringLiteral("Print Pre&view")},
-        {ID_NEXT_PANE, QStringLiteral("Next Pane")},
-        {ID_PREV_PANE, QStringLiteral("Previous Pane")},
+    static const QHash<UINT, const char*> texts = {
+        {ID_FILE_NEW, QT_TRANSLATE_NOOP("CFrameResources", "&New")},
+        {ID_FILE_OPEN, QT_TRANSLATE_NOOP("CFrameResources", "&Open...")},
+        {ID_FILE_SAVE, QT_TRANSLATE_NOOP("CFrameResources", "&Save")},
+        {ID_FILE_PRINT, QT_TRANSLATE_NOOP("CFrameResources", "&Print...")},
+        {ID_FILE_PRINT_PREVIEW, QT_TRANSLATE_NOOP("CFrameResources", "Print Pre&view")},
+        {ID_NEXT_PANE, QT_TRANSLATE_NOOP("CFrameResources", "Next Pane")},
+        {ID_PREV_PANE, QT_TRANSLATE_NOOP("CFrameResources", "Previous Pane")},
     };
     return texts;
 }
@@ -123,23 +137,26 @@ QPixmap Cut(const QString& strStrip, int nImage, int cx, int cy)
 
 } // namespace
 
-// Built once, after the application object has its name.
+// Built once, after the application object has its name and its translation.
 const std::vector<MenuItemDef>& CFrameResources::Menu()
 {
     static const std::vector<MenuItemDef> menu = {
-        Popup("&File",
-              {Item("&Backup...\tCtrl+B", ID_FILE_BACKUP),
-               Item("&Restore...\tCtrl+R", ID_FILE_RESTORE), Separator(),
-               Item("Recent File", ID_FILE_MRU_FILE1), Separator(), Item("E&xit", ID_APP_EXIT)}),
-        Popup("&Edit",
-              {Item("&Undo\tCtrl+Z", ID_EDIT_UNDO), Separator(), Item("Cu&t\tCtrl+X", ID_EDIT_CUT),
-               Item("&Copy\tCtrl+C", ID_EDIT_COPY), Item("&Paste\tCtrl+V", ID_EDIT_PASTE)}),
-        Popup("&View", {Popup("&Toolbars", {Item("&Toolbar", ID_VIEW_TOOLBAR), Separator(),
-                                            Item("&Customize...", ID_VIEW_CUSTOMIZE)}),
-                        Item("&Status Bar", ID_VIEW_STATUS_BAR)}),
-        Popup("&Help",
-              {Item("Help &Content", ID_HELP_CONTENT), Item("Online &Support", ID_HELP_ONLINE),
-               Separator(), Item(Texts::AboutMenuItem(), ID_APP_ABOUT)}),
+        Popup(QT_TR_NOOP("&File"), {Item(QT_TR_NOOP("&Backup...\tCtrl+B"), ID_FILE_BACKUP),
+                                    Item(QT_TR_NOOP("&Restore...\tCtrl+R"), ID_FILE_RESTORE),
+                                    Separator(), Item(QT_TR_NOOP("Recent File"), ID_FILE_MRU_FILE1),
+                                    Separator(), Item(QT_TR_NOOP("E&xit"), ID_APP_EXIT)}),
+        Popup(QT_TR_NOOP("&Edit"), {Item(QT_TR_NOOP("&Undo\tCtrl+Z"), ID_EDIT_UNDO), Separator(),
+                                    Item(QT_TR_NOOP("Cu&t\tCtrl+X"), ID_EDIT_CUT),
+                                    Item(QT_TR_NOOP("&Copy\tCtrl+C"), ID_EDIT_COPY),
+                                    Item(QT_TR_NOOP("&Paste\tCtrl+V"), ID_EDIT_PASTE)}),
+        Popup(QT_TR_NOOP("&View"),
+              {Popup(QT_TR_NOOP("&Toolbars"),
+                     {Item(QT_TR_NOOP("&Toolbar"), ID_VIEW_TOOLBAR), Separator(),
+                      Item(QT_TR_NOOP("&Customize..."), ID_VIEW_CUSTOMIZE)}),
+               Item(QT_TR_NOOP("&Status Bar"), ID_VIEW_STATUS_BAR)}),
+        Popup(QT_TR_NOOP("&Help"), {Item(QT_TR_NOOP("Help &Content"), ID_HELP_CONTENT),
+                                    Item(QT_TR_NOOP("Online &Support"), ID_HELP_ONLINE),
+                                    Separator(), Item(Texts::AboutMenuItem(), ID_APP_ABOUT)}),
     };
     return menu;
 }
@@ -207,10 +224,11 @@ const std::vector<UINT>& CFrameResources::Commands()
 QString CFrameResources::String(UINT nID)
 {
     if (IsRecentFileCommand(nID))
-        return QStringLiteral("Open this document");
+        return Translated(QT_TR_NOOP("Open this document"));
     if (nID == IDS_APP_TITLE)
         return Texts::AppName();
-    return StringTable().value(nID);
+    const char* pszText = StringTable().value(nID);
+    return pszText ? Translated(pszText) : QString();
 }
 
 QString CFrameResources::Prompt(UINT nID)
@@ -232,10 +250,10 @@ QString CFrameResources::CommandText(UINT nID)
     static const QHash<UINT, QString> texts = [] {
         QHash<UINT, QString> all;
         CollectMenuTexts(Menu(), all);
-        const QHash<UINT, QString>& others = OtherCommandTexts();
+        const QHash<UINT, const char*>& others = OtherCommandTexts();
         for (auto it = others.begin(); it != others.end(); ++it) {
             if (!all.contains(it.key()))
-                all.insert(it.key(), it.value());
+                all.insert(it.key(), Translated(it.value()));
         }
         return all;
     }();

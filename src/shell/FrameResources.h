@@ -4,6 +4,7 @@
 // command bars are built from these tables and a reset returns to them.
 #include "platform/WinTypes.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QKeySequence>
 #include <QString>
@@ -24,6 +25,8 @@ using AcceleratorTable = std::vector<std::pair<QKeySequence, UINT>>;
 
 class CFrameResources
 {
+    Q_DECLARE_TR_FUNCTIONS(CFrameResources) // the tables' texts are translated in this context
+
 public:
     // Menu 128: the popups of the menu bar, in order.
     static const std::vector<MenuItemDef>& Menu();

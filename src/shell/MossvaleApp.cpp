@@ -6,6 +6,7 @@
 #include "Profile.h"
 #include "login/AccountStore.h"
 #include "login/LoginDlg.h"
+#include "resources/Language.h"
 #include "resources/Texts.h"
 
 #include <QFileDialog>
@@ -16,6 +17,7 @@ CMossvaleApp::CMossvaleApp(int& argc, char** argv) : QApplication(argc, argv)
     setApplicationName(QLatin1String(Texts::APP_NAME));
     setApplicationVersion(QLatin1String(Texts::APP_VERSION));
     setDesktopFileName(QStringLiteral("mossvale"));
+    CLanguage::Install(*this);
     QIcon icon;
     for (int nSize : {16, 32, 48, 256})
         icon.addFile(QStringLiteral(":/shell/mossvale-%1.png").arg(nSize));

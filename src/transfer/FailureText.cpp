@@ -1,24 +1,26 @@
 #include "FailureText.h"
 
+#include <QtGlobal>
+
 const char* FailureText(ETransferFailure eFailure)
 {
     switch (eFailure) {
     case FAILURE_LOGIN_REFUSED:
-        return "登录被拒绝";
+        return QT_TRANSLATE_NOOP("FailureText", "登录被拒绝");
     case FAILURE_NO_CONNECTION:
-        return "无法连接服务器";
+        return QT_TRANSLATE_NOOP("FailureText", "无法连接服务器");
     case FAILURE_SERVER_REFUSED:
-        return "服务器拒绝";
+        return QT_TRANSLATE_NOOP("FailureText", "服务器拒绝");
     case FAILURE_LOCAL_UNREADABLE:
-        return "本地文件无法读取";
+        return QT_TRANSLATE_NOOP("FailureText", "本地文件无法读取");
     case FAILURE_NOT_REGULAR_FILE:
-        return "不是普通文件";
+        return QT_TRANSLATE_NOOP("FailureText", "不是普通文件");
     case FAILURE_DISK_FULL:
-        return "磁盘已满";
+        return QT_TRANSLATE_NOOP("FailureText", "磁盘已满");
     case FAILURE_CONNECTION_BROKEN:
-        return "连接中断";
+        return QT_TRANSLATE_NOOP("FailureText", "连接中断");
     case FAILURE_SIZE_CHECK:
-        return "大小校验失败";
+        return QT_TRANSLATE_NOOP("FailureText", "大小校验失败");
     case FAILURE_NONE:
         break;
     }

@@ -6,12 +6,21 @@
 #include "TransferGlobals.h"
 #include "platform/MsgWnd.h"
 
+#include <QCoreApplication>
+
 #include <vector>
 
 namespace {
 
-const char kNotConnected[] = "服务器未接上";
-const char kFolderEmpty[] = "目录为空，没有多余的内容";
+// Translated here, on the worker thread (translate() is thread-safe): the windows receive
+// the finished text.
+const char kNotConnected[] = QT_TRANSLATE_NOOP("ListRemoteFolder", "服务器未接上");
+const char kFolderEmpty[] = QT_TRANSLATE_NOOP("ListRemoteFolder", "目录为空，没有多余的内容");
+
+std::string Translated(const char* pszSource)
+{
+    return QCoreApplication::translate("ListRemoteFolder", pszSource).toStdString();
+}
 
 // False for an entry that cannot be handed on: its name does not fit, and a shortened
 // name would name a different file.
@@ -36,7 +45,7 @@ unsigned CMyThread::ListRemoteFolder()
 {
     const unsigned nTag = m_nListingTag;
     if (!m_hConnect) {
-        const std::string strText = m_strServer + kNotConnected;
+        const std::string strText = m_strServer + Translated(kNotConnected);
         if (CMsgWnd* pLogin = g_pLoginDlg.load())
             SendMessage(pLogin, WM_LOGIN_RESULT, 0, reinterpret_cast<LPARAM>(strText.c_str()));
         delete this;
@@ -60,9 +69,11 @@ unsigned CMyThread::ListRemoteFolder()
         SendMessage(g_pRemoteView.load(), WM_ADD_REMOTE_ITEMS, reinterpret_cast<WPARAM>(&entries),
                     0);
     });
-    if (result == CFtpConnection::ListResult::Empty)
+    if (result == CFtpConnection::ListResult::Empty) {
+        const std::string strEmpty = Translated(kFolderEmpty);
         SendMessage(g_pRemoteView.load(), WM_REMOTE_FOLDER_EMPTY, nTag,
-                    reinterpret_cast<LPARAM>(kFolderEmpty));
+                    reinterpret_cast<LPARAM>(strEmpty.c_str()));
+    }
 
     PostMessage(g_pWaitDlg.load(), WM_CLOSE, 0, 0);
     PostMessage(g_pRemoteView.load(), WM_USAGE_UPDATE, nTag, 0);

@@ -12,6 +12,7 @@
 #include "transfer/TransferGlobals.h"
 #include "tree/LeftView.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -54,7 +55,7 @@ CBackupList* BackupList()
 // A failed file as its failure message names it: the name, then why, when that is known.
 QString WithReason(const QString& strName, ETransferFailure eFailure)
 {
-    const QString strReason = QString::fromUtf8(FailureText(eFailure));
+    const QString strReason = QCoreApplication::translate("FailureText", FailureText(eFailure));
     return strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason);
 }
 

@@ -4,6 +4,7 @@
 #include "AppDriver.h"
 #include "FtpTestServer.h"
 #include "platform/DriveList.h"
+#include "resources/Texts.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/MossvaleApp.h"
@@ -100,7 +101,7 @@ private slots:
         // File > Backup: the message box first, then the backup, then the relisting.
         bool bAsked = false;
         CAppDriver::WhenMessageBox([&](QMessageBox* pBox) {
-            bAsked = pBox->text() == QString::fromUtf8("现在执行OnButtonBackup");
+            bAsked = pBox->text() == Texts::BackupCommandNotice();
             CAppDriver::PressOk(pBox);
         });
         QVERIFY(m_driver.ChooseMenu("&File", ID_FILE_BACKUP));

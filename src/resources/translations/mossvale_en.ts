@@ -1,0 +1,526 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en">
+<context>
+    <name>CFrameResources</name>
+    <message>
+        <source>Ready</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>Create a new document
+New</source>
+        <translation>Create a new document
+New</translation>
+    </message>
+    <message>
+        <source>Open an existing document
+Open</source>
+        <translation>Open an existing document
+Open</translation>
+    </message>
+    <message>
+        <source>Save the active document
+Save</source>
+        <translation>Save the active document
+Save</translation>
+    </message>
+    <message>
+        <source>Copy the selection and put it on the Clipboard
+Copy</source>
+        <translation>Copy the selection and put it on the Clipboard
+Copy</translation>
+    </message>
+    <message>
+        <source>Cut the selection and put it on the Clipboard
+Cut</source>
+        <translation>Cut the selection and put it on the Clipboard
+Cut</translation>
+    </message>
+    <message>
+        <source>Insert Clipboard contents
+Paste</source>
+        <translation>Insert Clipboard contents
+Paste</translation>
+    </message>
+    <message>
+        <source>Undo the last action
+Undo</source>
+        <translation>Undo the last action
+Undo</translation>
+    </message>
+    <message>
+        <source>Display program information, version number and copyright
+About</source>
+        <translation>Display program information, version number and copyright
+About</translation>
+    </message>
+    <message>
+        <source>Quit the application; prompts to save documents
+Exit</source>
+        <translation>Quit the application; prompts to save documents
+Exit</translation>
+    </message>
+    <message>
+        <source>Switch to the next window pane
+Next Pane</source>
+        <translation>Switch to the next window pane
+Next Pane</translation>
+    </message>
+    <message>
+        <source>Switch back to the previous window pane
+Previous Pane</source>
+        <translation>Switch back to the previous window pane
+Previous Pane</translation>
+    </message>
+    <message>
+        <source>Show or hide the toolbar
+Toggle ToolBar</source>
+        <translation>Show or hide the toolbar
+Toggle ToolBar</translation>
+    </message>
+    <message>
+        <source>Show or hide the status bar
+Toggle StatusBar</source>
+        <translation>Show or hide the status bar
+Toggle StatusBar</translation>
+    </message>
+    <message>
+        <source>CAP</source>
+        <translation>CAP</translation>
+    </message>
+    <message>
+        <source>NUM</source>
+        <translation>NUM</translation>
+    </message>
+    <message>
+        <source>SCRL</source>
+        <translation>SCRL</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>Properties</source>
+        <translation>Properties</translation>
+    </message>
+    <message>
+        <source>&amp;New</source>
+        <translation>&amp;New</translation>
+    </message>
+    <message>
+        <source>&amp;Open...</source>
+        <translation>&amp;Open...</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>&amp;Print...</source>
+        <translation>&amp;Print...</translation>
+    </message>
+    <message>
+        <source>Print Pre&amp;view</source>
+        <translation>Print Pre&amp;view</translation>
+    </message>
+    <message>
+        <source>Next Pane</source>
+        <translation>Next Pane</translation>
+    </message>
+    <message>
+        <source>Previous Pane</source>
+        <translation>Previous Pane</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Backup...	Ctrl+B</source>
+        <translation>&amp;Backup...	Ctrl+B</translation>
+    </message>
+    <message>
+        <source>&amp;Restore...	Ctrl+R</source>
+        <translation>&amp;Restore...	Ctrl+R</translation>
+    </message>
+    <message>
+        <source>Recent File</source>
+        <translation>Recent File</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>E&amp;xit</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>&amp;Undo	Ctrl+Z</source>
+        <translation>&amp;Undo	Ctrl+Z</translation>
+    </message>
+    <message>
+        <source>Cu&amp;t	Ctrl+X</source>
+        <translation>Cu&amp;t	Ctrl+X</translation>
+    </message>
+    <message>
+        <source>&amp;Copy	Ctrl+C</source>
+        <translation>&amp;Copy	Ctrl+C</translation>
+    </message>
+    <message>
+        <source>&amp;Paste	Ctrl+V</source>
+        <translation>&amp;Paste	Ctrl+V</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;View</translation>
+    </message>
+    <message>
+        <source>&amp;Toolbars</source>
+        <translation>&amp;Toolbars</translation>
+    </message>
+    <message>
+        <source>&amp;Toolbar</source>
+        <translation>&amp;Toolbar</translation>
+    </message>
+    <message>
+        <source>&amp;Customize...</source>
+        <translation>&amp;Customize...</translation>
+    </message>
+    <message>
+        <source>&amp;Status Bar</source>
+        <translation>&amp;Status Bar</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>Help &amp;Content</source>
+        <translation>Help &amp;Content</translation>
+    </message>
+    <message>
+        <source>Online &amp;Support</source>
+        <translation>Online &amp;Support</translation>
+    </message>
+    <message>
+        <source>Open this document</source>
+        <translation>Open this document</translation>
+    </message>
+</context>
+<context>
+    <name>FailureText</name>
+    <message>
+        <source>登录被拒绝</source>
+        <translation>login refused</translation>
+    </message>
+    <message>
+        <source>无法连接服务器</source>
+        <translation>cannot reach the server</translation>
+    </message>
+    <message>
+        <source>服务器拒绝</source>
+        <translation>refused by the server</translation>
+    </message>
+    <message>
+        <source>本地文件无法读取</source>
+        <translation>the local file cannot be read</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>磁盘已满</source>
+        <translation>disk full</translation>
+    </message>
+    <message>
+        <source>连接中断</source>
+        <translation>connection broken</translation>
+    </message>
+    <message>
+        <source>大小校验失败</source>
+        <translation>size check failed</translation>
+    </message>
+</context>
+<context>
+    <name>ListRemoteFolder</name>
+    <message>
+        <source>服务器未接上</source>
+        <translation>: not connected to the server</translation>
+    </message>
+    <message>
+        <source>目录为空，没有多余的内容</source>
+        <translation>The folder is empty; there is nothing else in it.</translation>
+    </message>
+</context>
+<context>
+    <name>Texts</name>
+    <message>
+        <source>About %1</source>
+        <translation>About %1</translation>
+    </message>
+    <message>
+        <source>&amp;About %1...</source>
+        <translation>&amp;About %1...</translation>
+    </message>
+    <message>
+        <source>%1 Version %2</source>
+        <translation>%1 Version %2</translation>
+    </message>
+    <message>
+        <source>Cannot open the file %1.</source>
+        <translation>Cannot open the file %1.</translation>
+    </message>
+    <message>
+        <source>BACKUP</source>
+        <translation>BACKUP</translation>
+    </message>
+    <message>
+        <source>RESTORE</source>
+        <translation>RESTORE</translation>
+    </message>
+    <message>
+        <source>选择路径</source>
+        <translation>Choose a folder</translation>
+    </message>
+    <message>
+        <source>以下文件未能备份：</source>
+        <translation>These files could not be backed up:</translation>
+    </message>
+    <message>
+        <source>无法恢复文件：</source>
+        <translation>Could not restore the file:</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Please wait ...</source>
+        <translation>Please wait ...</translation>
+    </message>
+    <message>
+        <source>Delete File</source>
+        <translation>Delete File</translation>
+    </message>
+    <message>
+        <source>Server files</source>
+        <translation>Server files</translation>
+    </message>
+    <message>
+        <source>Space used</source>
+        <translation>Space used</translation>
+    </message>
+    <message>
+        <source>unchecked</source>
+        <translation>unchecked</translation>
+    </message>
+    <message>
+        <source>partly checked</source>
+        <translation>partly checked</translation>
+    </message>
+    <message>
+        <source>checked</source>
+        <translation>checked</translation>
+    </message>
+    <message>
+        <source>FTP Server</source>
+        <translation>FTP Server</translation>
+    </message>
+    <message>
+        <source>Username</source>
+        <translation>Username</translation>
+    </message>
+    <message>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Please login the server.</source>
+        <translation>Please log in to the server.</translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>Login</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>LOGIN</source>
+        <translation>LOGIN</translation>
+    </message>
+    <message>
+        <source>New User</source>
+        <translation>New User</translation>
+    </message>
+    <message>
+        <source>Button1</source>
+        <translation>Button1</translation>
+    </message>
+    <message>
+        <source>Check1</source>
+        <translation>Check1</translation>
+    </message>
+    <message>
+        <source>Remember the account and password</source>
+        <translation>Remember the account and password</translation>
+    </message>
+    <message>
+        <source>wait ......</source>
+        <translation>wait ......</translation>
+    </message>
+    <message>
+        <source>连接失败</source>
+        <translation>Connection failed</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>
+
+Options</source>
+        <translation>
+
+Options</translation>
+    </message>
+    <message>
+        <source>现在执行OnButtonBackup</source>
+        <translation>Now running OnButtonBackup</translation>
+    </message>
+    <message>
+        <source>现在执行OnButtonRestore</source>
+        <translation>Now running OnButtonRestore</translation>
+    </message>
+    <message>
+        <source>Float</source>
+        <translation>Float</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Separator</source>
+        <translation>Separator</translation>
+    </message>
+    <message>
+        <source>New Menu</source>
+        <translation>New Menu</translation>
+    </message>
+    <message>
+        <source>Customize</source>
+        <translation>Customize</translation>
+    </message>
+    <message>
+        <source>All Commands</source>
+        <translation>All Commands</translation>
+    </message>
+    <message>
+        <source>Built-in Menus</source>
+        <translation>Built-in Menus</translation>
+    </message>
+    <message>
+        <source>Commands</source>
+        <translation>Commands</translation>
+    </message>
+    <message>
+        <source>To add a command to the toolbar, select a category and a command, then choose Add. It goes after the selected toolbar button.</source>
+        <translation>To add a command to the toolbar, select a category and a command, then choose Add. It goes after the selected toolbar button.</translation>
+    </message>
+    <message>
+        <source>&amp;Add &gt;</source>
+        <translation>&amp;Add &gt;</translation>
+    </message>
+    <message>
+        <source>&lt; &amp;Remove</source>
+        <translation>&lt; &amp;Remove</translation>
+    </message>
+    <message>
+        <source>Re&amp;set Toolbar</source>
+        <translation>Re&amp;set Toolbar</translation>
+    </message>
+    <message>
+        <source>Cate&amp;gories:</source>
+        <translation>Cate&amp;gories:</translation>
+    </message>
+    <message>
+        <source>Comman&amp;ds:</source>
+        <translation>Comman&amp;ds:</translation>
+    </message>
+    <message>
+        <source>Toolbar &amp;buttons:</source>
+        <translation>Toolbar &amp;buttons:</translation>
+    </message>
+    <message>
+        <source>――――</source>
+        <translation>――――</translation>
+    </message>
+    <message>
+        <source>Description: %1</source>
+        <translation>Description: %1</translation>
+    </message>
+    <message>
+        <source>Keyboard</source>
+        <translation>Keyboard</translation>
+    </message>
+    <message>
+        <source>&amp;Assign</source>
+        <translation>&amp;Assign</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Remove</translation>
+    </message>
+    <message>
+        <source>Reset A&amp;ll</source>
+        <translation>Reset A&amp;ll</translation>
+    </message>
+    <message>
+        <source>Cate&amp;gory:</source>
+        <translation>Cate&amp;gory:</translation>
+    </message>
+    <message>
+        <source>C&amp;urrent Keys:</source>
+        <translation>C&amp;urrent Keys:</translation>
+    </message>
+    <message>
+        <source>&amp;Press New Shortcut Key:</source>
+        <translation>&amp;Press New Shortcut Key:</translation>
+    </message>
+    <message>
+        <source>Currently assigned to: %1</source>
+        <translation>Currently assigned to: %1</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Options</translation>
+    </message>
+    <message>
+        <source>Personalized Menus and Toolbars</source>
+        <translation>Personalized Menus and Toolbars</translation>
+    </message>
+    <message>
+        <source>Always show f&amp;ull menus</source>
+        <translation>Always show f&amp;ull menus</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Other</translation>
+    </message>
+    <message>
+        <source>&amp;Large icons</source>
+        <translation>&amp;Large icons</translation>
+    </message>
+    <message>
+        <source>Show Screen&amp;Tips on toolbars</source>
+        <translation>Show Screen&amp;Tips on toolbars</translation>
+    </message>
+</context>
+</TS>
