@@ -36,8 +36,8 @@ Faults (repeatable, combinable):
   refuse-list    LIST and MLSD answer 451.
   odd-size-list  LIST and MLSD of "/" list four files: "good.txt" of 10 bytes, and "minus.txt",
                  "letters.txt", "huge.txt" whose sizes read -5, 12abc and 2^64.
-  stor-quota     an upload is read to its end, then answered 552 (quota exceeded) instead of 226;
-                 what arrived stays in place.
+  stor-quota     as drop-stor, but the server answers 452 (no room left), as a server whose disk
+                 fills up during the upload does.
 
 The crafted listing (name bytes, size, folder), each dated 2021-03-05 00:00:00 UTC
 (MLSD modify=20210305000000, LIST "Mar 05  2021"):
@@ -186,12 +186,15 @@ class FaultyDTPHandler(DTPHandler):
     def _drop_upload(self):
         self.file_obj.write(bytes(self._held[: len(self._held) // 2]))
         self.transfer_finished = False
-        self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+        if "stor-quota" in self._faults():
+            self._resp = ("452 Insufficient storage space.", logging.info)
+        else:
+            self._resp = ("426 Connection closed; transfer aborted.", logging.info)
         self.close()
 
     def handle_read(self):
         faults = self._faults()
-        if self.receive and "drop-stor" in faults:
+        if self.receive and faults & {"drop-stor", "stor-quota"}:
             try:
                 chunk = self.recv(self.ac_in_buffer_size)
             except RetryError:
@@ -215,13 +218,8 @@ class FaultyDTPHandler(DTPHandler):
 
     def handle_close(self):
         faults = self._faults()
-        if self.receive and not self._closed and "stor-quota" in faults:
-            self.transfer_finished = False
-            self._resp = ("552 Disk quota exceeded.", logging.info)
-            self.close()
-            return
         if self.receive and not self._closed:
-            if "drop-stor" in faults:
+            if faults & {"drop-stor", "stor-quota"}:
                 self._drop_upload()
                 return
             if "stall-stor" in faults:

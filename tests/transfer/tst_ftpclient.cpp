@@ -717,10 +717,10 @@ private slots:
         QVERIFY(WriteFile(local.filePath("f.bin"), PatternBytes(200000, 2)));
         auto pConnection = Connect(quota);
         QVERIFY(pConnection);
-        // A server out of room ends the STOR with 552: that is no broken connection.
+        // A server out of room cuts the STOR with 452: that is no broken connection.
         QVERIFY(!pConnection->PutFile(Utf8(local.filePath("f.bin")), "/f.bin"));
         QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_DISK_FULL));
-        QCOMPARE(pConnection->LastReplyLine(), std::string("552 Disk quota exceeded."));
+        QCOMPARE(pConnection->LastReplyLine(), std::string("452 Insufficient storage space."));
         QCOMPARE(ReadFile(quota.FilePath("f.bin")), original);
 
         // A refused DELE says why, in the server's words.
