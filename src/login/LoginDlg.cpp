@@ -3,7 +3,6 @@
 #include "widgets/DialogUnits.h"
 #include "platform/JobThreads.h"
 #include "resources/Texts.h"
-#include "transfer/FailureText.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/InternetSession.h"
 #include "transfer/Messages.h"
@@ -11,7 +10,6 @@
 #include "transfer/TransferGlobals.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -219,7 +217,7 @@ void CLoginDlg::OnLogin()
 
     // The status line only says that it failed; its tooltip says why (a wrong user name or
     // password, or a server that cannot be reached).
-    m_staticStatus->setToolTip(QCoreApplication::translate("FailureText", FailureText(eFailure)));
+    m_staticStatus->setToolTip(Texts::FailureReason(eFailure));
     if (!bConnected) {
         SetStatus(Texts::ConnectFailed());
         return;
@@ -239,9 +237,9 @@ void CLoginDlg::OnOK()
 
 LRESULT CLoginDlg::OnLoginResult(WPARAM /*wParam*/, LPARAM lParam)
 {
-    const auto* pszText = reinterpret_cast<const char*>(lParam);
-    if (pszText)
-        m_staticStatus->setText(QString::fromUtf8(pszText));
+    const auto* pszServer = reinterpret_cast<const char*>(lParam);
+    if (pszServer)
+        m_staticStatus->setText(Texts::ServerNotConnected(QString::fromUtf8(pszServer)));
     return 0;
 }
 

@@ -62,6 +62,57 @@ QString NameWithReason(const QString& strName, const QString& strReason)
     return QCoreApplication::translate("Texts", "%1（%2）").arg(strName, strReason);
 }
 
+QString FailureReason(ETransferFailure eFailure)
+{
+    switch (eFailure) {
+    case FAILURE_LOGIN_REFUSED:
+        return QCoreApplication::translate("Texts", "登录被拒绝");
+    case FAILURE_NO_CONNECTION:
+        return QCoreApplication::translate("Texts", "无法连接服务器");
+    case FAILURE_SERVER_REFUSED:
+        return QCoreApplication::translate("Texts", "服务器拒绝");
+    case FAILURE_LOCAL_UNREADABLE:
+        return QCoreApplication::translate("Texts", "本地文件无法读取");
+    case FAILURE_NOT_REGULAR_FILE:
+        return QCoreApplication::translate("Texts", "不是普通文件");
+    case FAILURE_DISK_FULL:
+        return QCoreApplication::translate("Texts", "磁盘已满或超出配额");
+    case FAILURE_CONNECTION_BROKEN:
+        return QCoreApplication::translate("Texts", "连接中断");
+    case FAILURE_SIZE_CHECK:
+        return QCoreApplication::translate("Texts", "大小校验失败");
+    case FAILURE_FILE_CHANGED:
+        return QCoreApplication::translate("Texts", "文件在读取时被修改");
+    case FAILURE_LOCAL_UNWRITABLE:
+        return QCoreApplication::translate("Texts", "本地文件夹无法写入");
+    case FAILURE_SAME_NAME:
+        return QCoreApplication::translate("Texts", "另一个选中的文件同名");
+    case FAILURE_NONE:
+        break;
+    }
+    return QString();
+}
+
+QString ReasonWithReply(const QString& strReason, const QString& strReplyLine)
+{
+    if (strReplyLine.isEmpty())
+        return strReason;
+    return strReason.isEmpty()
+               ? strReplyLine
+               : QCoreApplication::translate("Texts", "%1：%2").arg(strReason, strReplyLine);
+}
+
+QString SameNameReason(const QString& strSentPath)
+{
+    return QCoreApplication::translate("Texts", "%1，已备份的是 %2")
+        .arg(FailureReason(FAILURE_SAME_NAME), strSentPath);
+}
+
+QString DeleteFailedHeading()
+{
+    return QCoreApplication::translate("Texts", "无法删除文件：");
+}
+
 QString MoreFailures(qlonglong nCount)
 {
     return QString::asprintf("\n... (%lld)", nCount);
@@ -88,6 +139,35 @@ QString ServerFilesName()
 QString SpaceUsedName()
 {
     return QCoreApplication::translate("Texts", "Space used");
+}
+
+QString ServerNotConnected(const QString& strServer)
+{
+    return QCoreApplication::translate("Texts", "%1服务器未接上").arg(strServer);
+}
+QString FolderEmpty()
+{
+    return QCoreApplication::translate("Texts", "目录为空，没有多余的内容");
+}
+QString ListingIncomplete()
+{
+    return QCoreApplication::translate("Texts", "服务器文件列表不完整");
+}
+QString ListingUnreadable()
+{
+    return QCoreApplication::translate("Texts", "无法读取服务器文件列表");
+}
+QString UsageAtLeast(const QString& strUsage)
+{
+    return QString::fromUtf8("≥") + strUsage;
+}
+QString UsageUnknown(const QString& strQuota)
+{
+    return QStringLiteral("?/") + strQuota;
+}
+QString SizesUnknown(qlonglong nCount)
+{
+    return QCoreApplication::translate("Texts", "%n 个文件大小未知", nullptr, int(nCount));
 }
 
 QString Unchecked()

@@ -3,24 +3,13 @@
 #include "EntryDate.h"
 #include "FtpConnection.h"
 #include "Messages.h"
+#include "ReplyLines.h"
 #include "TransferGlobals.h"
 #include "platform/MsgWnd.h"
-
-#include <QCoreApplication>
 
 #include <vector>
 
 namespace {
-
-// Translated here, on the worker thread (translate() is thread-safe): the windows receive
-// the finished text.
-const char kNotConnected[] = QT_TRANSLATE_NOOP("ListRemoteFolder", "服务器未接上");
-const char kFolderEmpty[] = QT_TRANSLATE_NOOP("ListRemoteFolder", "目录为空，没有多余的内容");
-
-std::string Translated(const char* pszSource)
-{
-    return QCoreApplication::translate("ListRemoteFolder", pszSource).toStdString();
-}
 
 // False for an entry that cannot be handed on: its name does not fit, and a shortened
 // name would name a different file.
@@ -29,7 +18,7 @@ bool ToRemoteEntry(const FtpFileInfo& info, RemoteEntry& entry, RemoteEntryValue
     if (!CopyToField(entry.szName, info.strName))
         return false;
     const bool bFolder = info.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY;
-    values.nSize = bFolder || info.nSize < 0 ? 0 : info.nSize;
+    values.nSize = bFolder ? 0 : info.nSize; // -1: unknown
     values.tLastWrite = info.tLastWrite;
     values.eTimeKind = info.eTimeKind;
     FormatEntryDate(info, entry.szDate, sizeof entry.szDate);
@@ -45,9 +34,14 @@ unsigned CMyThread::ListRemoteFolder()
 {
     const unsigned nTag = m_nListingTag;
     if (!m_hConnect) {
-        const std::string strText = m_strServer + Translated(kNotConnected);
         if (CMsgWnd* pLogin = g_pLoginDlg.load())
-            SendMessage(pLogin, WM_LOGIN_RESULT, 0, reinterpret_cast<LPARAM>(strText.c_str()));
+            SendMessage(pLogin, WM_LOGIN_RESULT, 0, reinterpret_cast<LPARAM>(m_strServer.c_str()));
+        // A list that could not be read must not pass for an empty account.
+        if (m_strRemoteDir != LOGIN_CHECK_FOLDER) {
+            PostMessage(g_pWaitDlg.load(), WM_CLOSE, 0, 0);
+            PostMessage(g_pRemoteView.load(), WM_USAGE_UPDATE, nTag,
+                        ListingOutcomeParam(LISTING_FAILED, m_eConnectFailure));
+        }
         delete this;
         return 0;
     }
@@ -69,14 +63,18 @@ unsigned CMyThread::ListRemoteFolder()
         SendMessage(g_pRemoteView.load(), WM_ADD_REMOTE_ITEMS, reinterpret_cast<WPARAM>(&entries),
                     0);
     });
-    if (result == CFtpConnection::ListResult::Empty) {
-        const std::string strEmpty = Translated(kFolderEmpty);
-        SendMessage(g_pRemoteView.load(), WM_REMOTE_FOLDER_EMPTY, nTag,
-                    reinterpret_cast<LPARAM>(strEmpty.c_str()));
+    if (result == CFtpConnection::ListResult::Empty)
+        SendMessage(g_pRemoteView.load(), WM_REMOTE_FOLDER_EMPTY, nTag, 0);
+    LPARAM nOutcome = ListingOutcomeParam(LISTING_COMPLETE, FAILURE_NONE);
+    if (result == CFtpConnection::ListResult::Cut || result == CFtpConnection::ListResult::Failed) {
+        g_replyLines.Put(CReplyLines::ListingKey(nTag), m_hConnect->LastReplyLine());
+        nOutcome = ListingOutcomeParam(result == CFtpConnection::ListResult::Cut ? LISTING_CUT
+                                                                                 : LISTING_FAILED,
+                                       m_hConnect->LastFailure());
     }
 
     PostMessage(g_pWaitDlg.load(), WM_CLOSE, 0, 0);
-    PostMessage(g_pRemoteView.load(), WM_USAGE_UPDATE, nTag, 0);
+    PostMessage(g_pRemoteView.load(), WM_USAGE_UPDATE, nTag, nOutcome);
     delete this;
     return 0;
 }

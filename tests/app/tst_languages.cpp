@@ -5,10 +5,10 @@
 #include "FtpTestServer.h"
 #include "platform/DriveList.h"
 #include "resources/Language.h"
+#include "resources/Texts.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/MossvaleApp.h"
-#include "transfer/FailureText.h"
 #include "transfer/InternetSession.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
@@ -243,9 +243,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(m_nBoxes > nBoxes + 1, 20000);
         m_texts << TextsOf(Frame());
 
-        for (int nFailure = FAILURE_LOGIN_REFUSED; nFailure <= FAILURE_SIZE_CHECK; ++nFailure)
-            m_texts << QCoreApplication::translate(
-                "FailureText", FailureText(static_cast<ETransferFailure>(nFailure)));
+        // Every reason and notice, also those this walk cannot provoke.
+        for (int nFailure = FAILURE_LOGIN_REFUSED; nFailure < 64; ++nFailure) // empty past the last
+            m_texts << Texts::FailureReason(static_cast<ETransferFailure>(nFailure));
+        m_texts << Texts::SameNameReason("a") << Texts::DeleteFailedHeading()
+                << Texts::ListingIncomplete() << Texts::ListingUnreadable()
+                << Texts::SizesUnknown(2) << Texts::ReasonWithReply("a", "550 b");
 
         if (m_bEnglish) {
             QStringList chinese;

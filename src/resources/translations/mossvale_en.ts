@@ -211,52 +211,6 @@ Toggle StatusBar</translation>
     </message>
 </context>
 <context>
-    <name>FailureText</name>
-    <message>
-        <source>登录被拒绝</source>
-        <translation>login refused</translation>
-    </message>
-    <message>
-        <source>无法连接服务器</source>
-        <translation>cannot reach the server</translation>
-    </message>
-    <message>
-        <source>服务器拒绝</source>
-        <translation>refused by the server</translation>
-    </message>
-    <message>
-        <source>本地文件无法读取</source>
-        <translation>the local file cannot be read</translation>
-    </message>
-    <message>
-        <source>不是普通文件</source>
-        <translation>not a regular file</translation>
-    </message>
-    <message>
-        <source>磁盘已满</source>
-        <translation>disk full</translation>
-    </message>
-    <message>
-        <source>连接中断</source>
-        <translation>connection broken</translation>
-    </message>
-    <message>
-        <source>大小校验失败</source>
-        <translation>size check failed</translation>
-    </message>
-</context>
-<context>
-    <name>ListRemoteFolder</name>
-    <message>
-        <source>服务器未接上</source>
-        <translation>: not connected to the server</translation>
-    </message>
-    <message>
-        <source>目录为空，没有多余的内容</source>
-        <translation>The folder is empty; there is nothing else in it.</translation>
-    </message>
-</context>
-<context>
     <name>Texts</name>
     <message>
         <source>About %1</source>
@@ -521,6 +475,85 @@ Options</translation>
     <message>
         <source>Show Screen&amp;Tips on toolbars</source>
         <translation>Show Screen&amp;Tips on toolbars</translation>
+    </message>
+    <message>
+        <source>登录被拒绝</source>
+        <translation>login refused</translation>
+    </message>
+    <message>
+        <source>无法连接服务器</source>
+        <translation>cannot reach the server</translation>
+    </message>
+    <message>
+        <source>服务器拒绝</source>
+        <translation>refused by the server</translation>
+    </message>
+    <message>
+        <source>本地文件无法读取</source>
+        <translation>the local file cannot be read</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>磁盘已满或超出配额</source>
+        <translation>disk full or over quota</translation>
+    </message>
+    <message>
+        <source>连接中断</source>
+        <translation>connection broken</translation>
+    </message>
+    <message>
+        <source>大小校验失败</source>
+        <translation>size check failed</translation>
+    </message>
+    <message>
+        <source>文件在读取时被修改</source>
+        <translation>the file changed while it was read</translation>
+    </message>
+    <message>
+        <source>本地文件夹无法写入</source>
+        <translation>the local folder cannot be written</translation>
+    </message>
+    <message>
+        <source>另一个选中的文件同名</source>
+        <translation>another ticked file has the same name</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1，已备份的是 %2</source>
+        <translation>%1; %2 was backed up</translation>
+    </message>
+    <message>
+        <source>无法删除文件：</source>
+        <translation>Could not delete the file:</translation>
+    </message>
+    <message>
+        <source>%1服务器未接上</source>
+        <translation>%1: not connected to the server</translation>
+    </message>
+    <message>
+        <source>目录为空，没有多余的内容</source>
+        <translation>The folder is empty; there is nothing else in it.</translation>
+    </message>
+    <message>
+        <source>服务器文件列表不完整</source>
+        <translation>The server's file list is incomplete</translation>
+    </message>
+    <message>
+        <source>无法读取服务器文件列表</source>
+        <translation>The server's file list could not be read</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件大小未知</source>
+        <translation>
+            <numerusform>%n file of unknown size</numerusform>
+            <numerusform>%n files of unknown size</numerusform>
+        </translation>
     </message>
 </context>
 </TS>
