@@ -26,3 +26,31 @@ if(count GREATER 0)
     "Run `cmake --build <build dir> --target update_translations` and translate them in "
     "${TS_FILE}.")
 endif()
+
+# A Chinese text written as a plain string (QString::fromUtf8, QStringLiteral) reaches the
+# English user untranslated: every string literal holding a Chinese character must be a
+# source text lupdate found. The byte range covers UTF-8's CJK and full-width forms.
+string(ASCII 227 first)
+string(ASCII 233 last)
+string(ASCII 239 wide)
+string(REGEX MATCHALL "<source>[^<]*</source>" sources "${ts}")
+string(REPLACE "&amp;" "&" sources "${sources}")
+file(STRINGS ${SOURCES_LIST} files)
+set(plain "")
+foreach(file IN LISTS files)
+  file(STRINGS ${file} lines ENCODING UTF-8 REGEX "\"[^\"]*[${first}-${last}${wide}]")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE "(^|[ \t])//.*$" "" line "${line}") # comments
+    string(REGEX MATCHALL "\"[^\"]*[${first}-${last}${wide}][^\"]*\"" literals "${line}")
+    foreach(literal IN LISTS literals)
+      string(REGEX REPLACE "^\"(.*)\"$" "<source>\\1</source>" wanted "${literal}")
+      string(FIND "${sources}" "${wanted}" at)
+      if(at EQUAL -1)
+        string(APPEND plain "\n  ${file}: ${literal}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(plain)
+  message(FATAL_ERROR "Chinese text(s) not passed through QCoreApplication::translate:${plain}")
+endif()
