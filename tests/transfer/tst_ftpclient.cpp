@@ -2,6 +2,7 @@
 // byte-exact transfers, and that no failure costs the copy on either side.
 #include "TransferTestUtil.h"
 #include "FtpTestServer.h"
+#include "transfer/CertificateProbe.h"
 #include "transfer/ConnectionPool.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/FtpConnection.h"
@@ -793,6 +794,63 @@ private slots:
         QVERIFY2(trace.contains("PASS ****"), trace.constData());
         QVERIFY(trace.contains("STOR ") && trace.contains("RETR "));
         QVERIFY(!trace.contains("secret"));
+    }
+
+    void certificateIsReadBeforeTheLogin_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("vsftpd") << int(CFtpTestServer::VsftpdTls);
+        QTest::newRow("pyftpdlib") << int(CFtpTestServer::PyftpdlibTls);
+    }
+
+    void certificateIsReadBeforeTheLogin()
+    {
+        QFETCH(int, kind);
+        const auto eKind = CFtpTestServer::Kind(kind);
+        if (eKind == CFtpTestServer::VsftpdTls && !CFtpTestServer::CanRunVsftpd())
+            QSKIP("vsftpd needs root");
+        CFtpTestServer server;
+        QVERIFY2(server.Start(eKind), qPrintable(server.LastError()));
+        CertificateInfo info;
+        std::string strError;
+        QVERIFY2(CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                          CCertificateProbe::ETls::Explicit, 5, info, strError),
+                 strError.c_str());
+        // The fingerprint other programs show for the same certificate.
+        QProcess openssl;
+        openssl.start("openssl", {"x509", "-noout", "-fingerprint", "-sha256", "-in",
+                                  server.CertificatePath()});
+        QVERIFY(openssl.waitForFinished(20000));
+        const QByteArray expected = openssl.readAllStandardOutput().trimmed().split('=').last();
+        QCOMPARE(QByteArray::fromStdString(info.strSha256), expected);
+        QVERIFY(QString::fromStdString(info.strSubject).contains("127.0.0.1"));
+        QVERIFY(!info.strNotAfter.empty());
+        QVERIFY(info.strPublicKeyPin.rfind("sha256//", 0) == 0);
+        // Self-signed: the system's authorities do not vouch for it.
+        QVERIFY(!info.bVerified && !info.strProblem.empty());
+        QCOMPARE(server.CommandCount("USER") + server.CommandCount("PASS"), 0);
+
+        // A new key is a new certificate and a new pin.
+        server.ReplaceKeys();
+        QVERIFY(server.Start(eKind));
+        CertificateInfo replaced;
+        QVERIFY(CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                         CCertificateProbe::ETls::Explicit, 5, replaced, strError));
+        QVERIFY(replaced.strSha256 != info.strSha256);
+        QVERIFY(replaced.strPublicKeyPin != info.strPublicKeyPin);
+    }
+
+    void serverWithoutTlsIsSaidSo()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        CertificateInfo info;
+        std::string strError;
+        QVERIFY(!CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                          CCertificateProbe::ETls::Explicit, 5, info, strError));
+        QCOMPARE(strError, std::string("the server does not offer TLS"));
+        QVERIFY(!CCertificateProbe::Probe("127.0.0.1", 1, CCertificateProbe::ETls::Explicit, 5,
+                                          info, strError));
     }
 };
 
