@@ -7,6 +7,7 @@
 #include "transfer/FtpAddress.h"
 #include "transfer/FtpConnection.h"
 #include "transfer/InternetSession.h"
+#include "transfer/TrustStore.h"
 
 #include <QtTest>
 
@@ -851,6 +852,28 @@ private slots:
         QCOMPARE(strError, std::string("the server does not offer TLS"));
         QVERIFY(!CCertificateProbe::Probe("127.0.0.1", 1, CCertificateProbe::ETls::Explicit, 5,
                                           info, strError));
+    }
+
+    void trustedCertificatesAreKeptPrivately()
+    {
+        QTemporaryDir folder;
+        const std::string strPath = Utf8(folder.filePath("trusted"));
+        CTrustStore store(strPath);
+        const std::string strLocal = CTrustStore::ServerKey("127.0.0.1", 2121);
+        const std::string strV6 = CTrustStore::ServerKey("::1", 990);
+        QCOMPARE(strV6, std::string("[::1]:990"));
+        QCOMPARE(store.PinOf(strLocal), std::string());
+        QVERIFY(store.Trust(strLocal, "sha256//first=", "AA:BB"));
+        QVERIFY(store.Trust(strV6, "sha256//other=", "CC:DD"));
+        QVERIFY(store.Trust(strLocal, "sha256//second=", "EE:FF"));  // the user trusted anew
+        QVERIFY(!store.Trust(strLocal, "sha256//with blank", "00")); // would not read back
+        // Another store on the same file, as another window or copy of the program has.
+        const CTrustStore again(strPath);
+        QCOMPARE(again.PinOf(strLocal), std::string("sha256//second="));
+        QCOMPARE(again.PinOf(strV6), std::string("sha256//other="));
+        struct stat info;
+        QVERIFY(::stat(strPath.c_str(), &info) == 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
     }
 };
 
