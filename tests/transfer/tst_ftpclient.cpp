@@ -6,6 +6,7 @@
 #include "transfer/ConnectionPool.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/FtpConnection.h"
+#include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
 #include "transfer/TrustStore.h"
 
@@ -874,6 +875,36 @@ private slots:
         struct stat info;
         QVERIFY(::stat(strPath.c_str(), &info) == 0);
         QCOMPARE(info.st_mode & 0777, mode_t(0600));
+    }
+
+    void sftpHostKeyIsTrustedOnFirstUse()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Sftp);
+        QTemporaryDir folder;
+        const std::string strKnown = Utf8(folder.filePath("known_hosts"));
+        const auto probe = [&] {
+            HostKeyInfo info;
+            std::string strError;
+            if (!CHostKeyProbe::Probe("127.0.0.1", server.Port(), strKnown, 5, info, strError))
+                qWarning("%s", strError.c_str());
+            return info;
+        };
+        const HostKeyInfo first = probe();
+        QCOMPARE(int(first.eMatch), int(HostKeyInfo::Unknown));
+        QCOMPARE(first.strType, std::string("ssh-ed25519"));
+        QVERIFY2(first.strSha256.rfind("SHA256:", 0) == 0 && first.strSha256.size() == 50,
+                 first.strSha256.c_str());
+        QVERIFY(CHostKeyProbe::Trust(strKnown, first));
+        QCOMPARE(int(probe().eMatch), int(HostKeyInfo::Known));
+
+        // The same server with a new key: refused as changed, never taken as new.
+        const int nPort = server.Port();
+        server.ReplaceKeys();
+        QVERIFY(server.Start(CFtpTestServer::Sftp, {}, nPort));
+        const HostKeyInfo changed = probe();
+        QCOMPARE(int(changed.eMatch), int(HostKeyInfo::Changed));
+        QVERIFY(changed.strSha256 != first.strSha256);
     }
 };
 
