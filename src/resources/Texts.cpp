@@ -86,6 +86,12 @@ QString FailureReason(ETransferFailure eFailure)
         return QString::fromUtf8("本地文件夹无法写入");
     case FAILURE_SAME_NAME:
         return QString::fromUtf8("另一个选中的文件同名");
+    case FAILURE_NO_TLS:
+        return QString::fromUtf8("服务器不提供加密连接");
+    case FAILURE_CERTIFICATE_UNTRUSTED:
+        return QString::fromUtf8("服务器证书不受信任");
+    case FAILURE_CERTIFICATE_CHANGED:
+        return QString::fromUtf8("服务器证书已改变，可能有人在拦截连接");
     case FAILURE_NONE:
         break;
     }
