@@ -40,6 +40,7 @@ QString g_strLayoutProgramFolder;
 QString g_strLayoutUserFolder;
 
 const QString ONLINE_SUPPORT_KEY = QStringLiteral("Settings/OnlineSupport");
+const QString PLACEMENT_KEY = QStringLiteral("Settings/WindowPlacement");
 
 // A folder the layout can be written to: it exists and lets us replace pane.dxl in it.
 bool CanWriteLayout(const QString& strFolder)
@@ -90,11 +91,11 @@ void CMainFrame::OnCreateClient()
     m_wndLowerSplitter.addWidget(m_pLeftView);
     m_wndLowerSplitter.addWidget(m_pRightView);
 
-    // A larger window gives its extra room to the lower row and the remote list; the command
-    // row and the tree keep the sizes they start with.
+    // A larger window gives its extra room to the lower row, shared by the tree and the
+    // remote list; the command row keeps the height it starts with.
     m_wndMainSplitter.setStretchFactor(0, 0);
     m_wndMainSplitter.setStretchFactor(1, 1);
-    m_wndLowerSplitter.setStretchFactor(0, 0);
+    m_wndLowerSplitter.setStretchFactor(0, 1);
     m_wndLowerSplitter.setStretchFactor(1, 1);
     setCentralWidget(&m_wndMainSplitter);
     // The starting sizes depend on the client height, known once the splitter is laid out.
@@ -409,10 +410,18 @@ void CMainFrame::OnNextPane(bool bForward)
     FocusTarget(panes[nNext])->setFocus(bForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
+bool CMainFrame::RestorePlacement()
+{
+    const std::unique_ptr<QSettings> pProfile = CProfile::Open();
+    // Qt moves a saved place that is off every screen back onto one.
+    return restoreGeometry(pProfile->value(PLACEMENT_KEY).toByteArray());
+}
+
 void CMainFrame::SaveUserInterfaceState()
 {
     const QString strSection = QString::fromLatin1(COMMAND_BARS_SECTION);
     std::unique_ptr<QSettings> pProfile = CProfile::Open();
+    pProfile->setValue(PLACEMENT_KEY, saveGeometry());
     m_pCommandBars->SaveOptions(*pProfile, strSection);
     m_pCommandBars->SaveBarState(*pProfile, strSection);
     m_pCommandBars->GetShortcutManager()->SaveShortcuts(*pProfile, strSection);

@@ -9,7 +9,8 @@
 // the application says through SetCommandHandler and SetRecentFiles; a command that no
 // one handles is shown disabled, and its key does nothing.
 //
-// User-interface state, each piece in one place: the toolbar's buttons, the options, the
+// User-interface state, each piece in one place: the window's place in the profile's
+// "Settings" section; the toolbar's buttons, the options, the
 // shortcuts and the status bar's visibility in the profile's "CommandBars" section; the
 // docking layout (the panes, and the toolbar's place and visibility) in "pane.dxl" under
 // "NormalLayout", in the program's folder, or in the per-user data folder when the
@@ -74,8 +75,12 @@ public:
     void OnViewStatusBar();
     void OnNextPane(bool bForward);
 
-    // Writes the command-bar state and the docking layout (what closing does first).
+    // Writes the window's place, the command-bar state and the docking layout (what closing
+    // does first).
     void SaveUserInterfaceState();
+    // The window's size, place and maximised state as it closed last; false, and nothing
+    // changed, when none is saved.
+    bool RestorePlacement();
 
     // The two folders of "pane.dxl": it is written to the program's folder, or to the
     // per-user data folder when the program's folder cannot be written, and read from where

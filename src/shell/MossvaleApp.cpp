@@ -54,7 +54,11 @@ bool CMossvaleApp::CreateMainWindow()
         }
     }
     m_pMainFrame->InitialUpdateViews();
-    m_pMainFrame->showMaximized();
+    // The first start fills the screen; later ones open the window as it was left.
+    if (m_pMainFrame->RestorePlacement())
+        m_pMainFrame->show();
+    else
+        m_pMainFrame->showMaximized();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "EntryJobs.h"
 #include "RightView.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/TemplateLayout.h"
 #include "platform/JobThreads.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
@@ -66,14 +67,16 @@ CMossvaleView::CMossvaleView(QWidget* pParent)
 {
     const CDialogUnits units(QStringLiteral("MS Sans Serif"), 8);
     setFont(units.Font());
-    units.Place(&m_btnBackup, 125, 21, 94, 24);
-    units.Place(&m_btnRestore, 419, 19, 85, 26);
     for (QPushButton* pButton : {&m_btnBackup, &m_btnRestore}) {
         pButton->setIconSize(QSize(24, 24));
         QFont font = pButton->font();
         font.setBold(true);
         pButton->setFont(font);
     }
+    // In a narrow window RESTORE moves back towards BACKUP rather than off the edge.
+    auto* pLayout = new CTemplateLayout(this, units.ToPixels(QSize(kFormWidth, kFormHeight)));
+    pLayout->AddControl(&m_btnBackup, units.ToPixels(125, 21, 94, 24));
+    pLayout->AddControl(&m_btnRestore, units.ToPixels(419, 19, 85, 26), CTemplateLayout::YIELD);
     connect(&m_btnBackup, &QPushButton::clicked, this, [this] { OnButtonBackup(); });
     connect(&m_btnRestore, &QPushButton::clicked, this, [this] { OnButtonRestore(); });
 
@@ -89,12 +92,6 @@ CMossvaleView::~CMossvaleView()
         g_pWaitDlg = nullptr;
     if (g_pCommandView.load() == this)
         g_pCommandView = nullptr;
-}
-
-QSize CMossvaleView::sizeHint() const
-{
-    return CDialogUnits(QStringLiteral("MS Sans Serif"), 8)
-        .ToPixels(QSize(kFormWidth, kFormHeight));
 }
 
 void CMossvaleView::OnInitialUpdate()

@@ -42,7 +42,6 @@ public:
     // its name; true when its thread runs.
     bool StartBackup(QByteArray path);
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
-    QSize sizeHint() const override; // the form's size
 
     // The folder browser of RESTORE; "" means cancelled. Tests replace it.
     std::function<QString()> m_pfnChooseFolder;

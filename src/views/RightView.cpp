@@ -2,6 +2,7 @@
 
 #include "EntryJobs.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/TemplateLayout.h"
 #include "resources/Texts.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/Messages.h"
@@ -35,6 +36,7 @@ unsigned g_nLastListingTag = 0;
 // Form 145 ("System" 10) in template units.
 constexpr int kFormWidth = 299;
 constexpr int kFormHeight = 257;
+constexpr QSize kMinListSize(150, 90);
 
 } // namespace
 
@@ -43,10 +45,19 @@ CRightView::CRightView(QWidget* pParent)
 {
     const CDialogUnits units(QStringLiteral("System"), 10);
     setFont(units.Font());
-    units.Place(&m_lstRemote, 7, 42, 238, 171);
-    units.Place(&m_btnDelete, 199, 20, 46, 15);
-    units.Place(&m_prgUsage, 7, 230, 238, 20);
-    units.Place(&m_stcUsage, 245, 233, 48, 11);
+    // The list takes what the pane gives; Delete File stays above its right end, the meter
+    // and its text below it.
+    using Anchor = CTemplateLayout;
+    auto* pLayout = new CTemplateLayout(this, units.ToPixels(QSize(kFormWidth, kFormHeight)));
+    pLayout->AddControl(&m_lstRemote, units.ToPixels(7, 42, 238, 171), Anchor::STRETCH,
+                        Anchor::STRETCH);
+    pLayout->AddControl(&m_btnDelete, units.ToPixels(199, 20, 46, 15), Anchor::FOLLOW);
+    pLayout->AddControl(&m_prgUsage, units.ToPixels(7, 230, 238, 20), Anchor::STRETCH,
+                        Anchor::FOLLOW);
+    pLayout->AddControl(&m_stcUsage, units.ToPixels(245, 233, 48, 11), Anchor::FOLLOW,
+                        Anchor::FOLLOW);
+    // At least one column and one row of icons beside the scroll bar.
+    m_lstRemote.setMinimumSize(kMinListSize);
 
     // The form stands on white.
     QPalette white = palette();
@@ -106,11 +117,6 @@ void CRightView::OnInitialUpdate()
     if (folder.isNull())
         folder = style()->standardIcon(QStyle::SP_DirIcon);
     m_model.SetIcon(folder);
-}
-
-QSize CRightView::sizeHint() const
-{
-    return CDialogUnits(QStringLiteral("System"), 10).ToPixels(QSize(kFormWidth, kFormHeight));
 }
 
 QString CRightView::GetFirstSelectedLabel() const

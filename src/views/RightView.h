@@ -2,7 +2,7 @@
 // The lower-right pane of the main window: what the account's root folder holds, one icon
 // with a label per entry, a meter of the space used out of 100 MB, and Delete File. It never
 // talks to the server itself: it starts listing and delete jobs and is fed by their messages.
-// Its controls keep their template places whatever the pane's size.
+// Its controls stand at their template places; the list grows and shrinks with the pane.
 //
 // Listings are tagged: a refresh supersedes any listing still running, whose entries and
 // end report are then dropped, so two refreshes close together give one copy of each row.
@@ -38,7 +38,6 @@ public:
     QByteArray GetFirstSelectedName() const;
 
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
-    QSize sizeHint() const override; // the form's size
 
     // The message handlers.
     LRESULT OnRefreshRemote(WPARAM wParam, LPARAM lParam);

@@ -127,12 +127,14 @@ void TestShellFrame::clientAreaAndBars()
     QVERIFY(frame.LeftView()->mapTo(&frame, QPoint()).y() >=
             pCommand->mapTo(&frame, QPoint()).y() + nCommandHeight);
 
-    // A bigger window goes to the lower row and the remote list.
+    // A bigger window goes to the lower row, the tree and the remote list.
     const int nClientHeight = pMain->height();
+    const int nListWidth = frame.RightView()->width();
     frame.resize(1200, 900);
     QTRY_VERIFY(pMain->height() > nClientHeight);
     QCOMPARE(pCommand->height(), nCommandHeight);
-    QCOMPARE(frame.LeftView()->width(), 400);
+    QVERIFY(frame.LeftView()->width() > 400);
+    QVERIFY(frame.RightView()->width() > nListWidth);
 
     // "Options" docked at the left of the client area, "Properties" below it.
     QDockWidget* pOptions = frame.GetPane(IDR_PANE_OPTIONS);
