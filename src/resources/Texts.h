@@ -35,16 +35,23 @@ QString NameWithReason(const QString& strName, const QString& strReason);
 QString MoreFailures(qlonglong nCount);
 QString PleaseWait();
 QString PlaceOfCount(int nPlace, int nCount);
+QString WaitDialogName();
+QString FileProgressName();
+QString LogInFirst();
+QString FilesBackedUp(int nCount);
+QString FileRestored(const QString& strName);
 
 // The remote file list.
 QString DeleteFileButton();
 QString ServerFilesName();
 QString SpaceUsedName();
+QString ConfirmDelete(const QString& strName);
 
 // The folder tree's check boxes, as a screen reader says them.
 QString Unchecked();
 QString PartlyChecked();
 QString Checked();
+QString NameColumn();
 
 // The login dialog.
 QString FtpServerLabel();
@@ -53,13 +60,9 @@ QString PasswordLabel();
 QString PleaseLogin();
 QString LoginButton();
 QString QuitButton();
-QString LoginDefaultButton();
-QString NewUserButton();
-QString Button1();
-QString Check1();
-QString RememberAccount();
 QString LoginWaiting();
 QString ConnectFailed();
+QString LoginDialogName();
 
 // The main frame, its command bars and docking panes.
 QString OkButton();
@@ -72,6 +75,10 @@ QString FloatPane();
 QString ClosePane();
 QString SeparatorName();
 QString NewMenuName();
+QString LogInMenuItem();
+QString LogInPrompt();
+QString RefreshMenuItem();
+QString RefreshPrompt();
 
 // The customise dialog.
 QString CustomizeTitle();

@@ -16,6 +16,7 @@
 #include "transfer/InternetSession.h"
 #include "transfer/TransferGlobals.h"
 #include "tree/LeftView.h"
+#include "views/LoginFirst.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
 
@@ -157,6 +158,7 @@ void CMainFrame::SetUpCommandBars()
 
     m_handlers.insert(ID_FILE_BACKUP, [this] { OnFileBackup(); });
     m_handlers.insert(ID_FILE_RESTORE, [this] { OnFileRestore(); });
+    m_handlers.insert(ID_VIEW_REFRESH, [this] { OnViewRefresh(); });
     m_handlers.insert(ID_HELP_CONTENT, [this] { OnHelpContent(); });
     m_handlers.insert(ID_HELP_ONLINE, [this] { OnHelpOnline(); });
     m_handlers.insert(ID_VIEW_CUSTOMIZE, [this] { OnCustomize(); });
@@ -233,6 +235,12 @@ void CMainFrame::OnPaneShown(UINT nPaneID)
             // Scrolls with the caret, as an auto-scrolling edit without scroll bars does.
             pEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             pEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            // It keeps nothing: read-only and out of the Tab chain, so the keyboard never
+            // gets stuck in it, yet named for a screen reader.
+            pEdit->setReadOnly(true);
+            pEdit->setTabChangesFocus(true);
+            pEdit->setFocusPolicy(Qt::NoFocus);
+            pEdit->setAccessibleName(CFrameResources::String(IDR_PANE_PROPERTIES));
             m_wndPropertiesPane.Create(pEdit);
         }
         pPane->setWidget(&m_wndPropertiesPane);
@@ -330,6 +338,12 @@ void CMainFrame::OnFileRestore()
     box.exec();
     if (auto* pView = dynamic_cast<CMossvaleView*>(g_pCommandView.load()))
         pView->OnButtonRestore();
+}
+
+void CMainFrame::OnViewRefresh()
+{
+    if (CheckLoggedIn(this))
+        m_pRightView->StartListing();
 }
 
 void CMainFrame::OnHelpContent()

@@ -3,9 +3,9 @@
 // the remote list at the lower right, in two splitters; the menu bar, the "Standard"
 // toolbar and the status bar; the "Options" and "Properties" docking panes.
 //
-// The frame handles Backup, Restore, Help Content, Online Support, Customize, the toolbar
+// The frame handles Backup, Restore, Refresh, Help Content, Online Support, Customize, the toolbar
 // and status-bar toggles, next and previous pane, and Exit (it closes the frame). The
-// application's commands (New, Open, Save, About, the recent files) are handled where
+// application's commands (New, Open, Save, About, Log In, the recent files) are handled where
 // the application says through SetCommandHandler and SetRecentFiles; a command that no
 // one handles is shown disabled, and its key does nothing.
 //
@@ -68,6 +68,7 @@ public:
     // The command handlers of the frame.
     void OnFileBackup();
     void OnFileRestore();
+    void OnViewRefresh(); // F5: lists the server again
     void OnHelpContent();
     void OnHelpOnline();
     void OnCustomize();

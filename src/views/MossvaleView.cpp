@@ -1,6 +1,7 @@
 #include "MossvaleView.h"
 
 #include "EntryJobs.h"
+#include "LoginFirst.h"
 #include "RightView.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/TemplateLayout.h"
@@ -17,8 +18,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QMainWindow>
 #include <QScreen>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QStyle>
 
 namespace {
@@ -122,12 +125,15 @@ LRESULT CMossvaleView::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
 
 void CMossvaleView::OnButtonBackup()
 {
+    if (!CheckLoggedIn(this))
+        return;
     m_dlgWait.Open(this);
     // A backup already running takes the queue to its end: a second chain would end the
     // backup while the other's upload still runs.
     if (!m_uploadsRunning.isEmpty())
         return;
     m_nBackupStarted = 0;
+    m_nBackedUp = 0;
     ContinueBackupQueue();
 }
 
@@ -157,6 +163,9 @@ void CMossvaleView::EndBackup()
     m_dlgWait.Close();
     PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
     m_nBackupStarted = 0;
+    if (m_nBackedUp > 0)
+        ShowStatus(Texts::FilesBackedUp(m_nBackedUp));
+    m_nBackedUp = 0;
     if (m_failedBackups.isEmpty())
         return;
     // At most kMaxNamedFailures paths in the text, fewer when the box would not fit on the
@@ -205,6 +214,8 @@ bool CMossvaleView::StartBackup(QByteArray path)
 
 void CMossvaleView::OnButtonRestore()
 {
+    if (!CheckLoggedIn(this))
+        return;
     const QString strFolder = m_pfnChooseFolder ? m_pfnChooseFolder() : QString();
     if (strFolder.isEmpty())
         return;
@@ -251,6 +262,8 @@ LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
         const QString strPath = TakeRunning(m_uploadsRunning, TransferJobOf(wParam));
         if (bFailed && !strPath.isEmpty())
             m_failedBackups.append(WithReason(strPath, eFailure));
+        else if (!bFailed)
+            ++m_nBackedUp;
         if (bFailed && (eFailure == FAILURE_NO_CONNECTION || eFailure == FAILURE_LOGIN_REFUSED))
             FailQueuedBackups(eFailure);
         ContinueBackupQueue();
@@ -258,13 +271,22 @@ LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
     }
     if (lParam == TRANSFER_DOWNLOAD) {
         const QString strName = TakeRunning(m_downloadsRunning, TransferJobOf(wParam));
-        if (bFailed)
+        if (bFailed) {
             RestoreFailed(strName, eFailure);
-        else
-            m_dlgWait.Close();
+            return 1;
+        }
+        m_dlgWait.Close();
+        ShowStatus(Texts::FileRestored(strName));
         return 1;
     }
     return 0;
+}
+
+void CMossvaleView::ShowStatus(const QString& strText)
+{
+    // The frame's status bar; a screen reader hears its message change.
+    if (auto* pFrame = qobject_cast<QMainWindow*>(window()))
+        pFrame->statusBar()->showMessage(strText);
 }
 
 void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFailure)

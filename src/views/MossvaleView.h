@@ -6,7 +6,8 @@
 // its tail) one upload job after another into the server's root, then relists the server.
 // RESTORE fetches the remote list's first selected entry into a folder the user picks.
 // Jobs report with WM_TRANSFER_DONE; a backup that lost files and a restore that failed say
-// so in a message box once the wait dialog has closed.
+// so in a message box once the wait dialog has closed, what arrived is said in the status
+// bar. Both need a login first.
 #include "WaitDlg.h"
 #include "platform/MsgWnd.h"
 #include "transfer/TransferFailure.h"
@@ -71,6 +72,8 @@ private:
     void FailQueuedBackups(ETransferFailure eFailure);
     void EndBackup();
     void RestoreFailed(const QString& strName, ETransferFailure eFailure = FAILURE_NONE);
+    // What went well, in the main window's status bar.
+    void ShowStatus(const QString& strText);
     // Notes the job whose file the wait dialog now shows; only its progress moves the bar.
     void ShowJob(unsigned nJobId, const QString& strName, int nPlace, int nCount);
 
@@ -78,4 +81,5 @@ private:
     QList<RunningJob> m_downloadsRunning;
     QStringList m_failedBackups; // paths whose upload failed in the current backup, with why
     int m_nBackupStarted = 0;    // files started in the current backup, for "n / total"
+    int m_nBackedUp = 0;         // files of the current backup that arrived
 };

@@ -1,6 +1,7 @@
 #include "RightView.h"
 
 #include "EntryJobs.h"
+#include "LoginFirst.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/TemplateLayout.h"
 #include "resources/Texts.h"
@@ -11,6 +12,7 @@
 
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QStyle>
 
 #include <cstdlib>
@@ -71,18 +73,31 @@ CRightView::CRightView(QWidget* pParent)
     m_prgUsage.setTextVisible(false);
 
     m_btnDelete.setText(Texts::DeleteFileButton());
+    // Flat, and still showing when it has the focus.
     m_btnDelete.setStyleSheet(
         QStringLiteral("QPushButton { border: 1px solid #8a8a8a; background: #f6f6f6; }"
                        "QPushButton:hover { border-color: #3c7fb1; background: #e5f1fb; }"
-                       "QPushButton:pressed { background: #cce4f7; }"));
+                       "QPushButton:pressed { background: #cce4f7; }"
+                       "QPushButton:focus { border: 2px solid palette(highlight); }"));
     connect(&m_btnDelete, &QPushButton::clicked, this, [this] { OnButtonDelete(); });
+    // The Delete key on the list does what the button does.
+    auto* pDeleteKey =
+        new QShortcut(QKeySequence::Delete, &m_lstRemote, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(pDeleteKey, &QShortcut::activated, this, [this] { OnButtonDelete(); });
+    m_pfnConfirmDelete = [this](const QString& strName) {
+        QMessageBox box(QMessageBox::Question, Texts::AppName(), Texts::ConfirmDelete(strName),
+                        QMessageBox::Yes | QMessageBox::No, window());
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    };
 
     // An icon list that stays quick with tens of thousands of rows: every row has the same
     // size and picture, and layout runs in batches between events.
-    // Names for screen readers; the label and the meter have no caption of their own.
+    // Names for screen readers. The meter is "Space used" and says how much in its
+    // description; the label is read as the text it shows.
     m_lstRemote.setAccessibleName(Texts::ServerFilesName());
     m_prgUsage.setAccessibleName(Texts::SpaceUsedName());
-    m_stcUsage.setAccessibleName(Texts::SpaceUsedName());
+    m_stcUsage.setAccessibleDescription(Texts::SpaceUsedName());
     m_lstRemote.setModel(&m_model);
     m_lstRemote.setViewMode(QListView::IconMode);
     m_lstRemote.setMovement(QListView::Static);
@@ -243,6 +258,7 @@ LRESULT CRightView::OnUsageUpdate(WPARAM wParam, LPARAM)
     m_prgUsage.setValue(static_cast<int>(qMin<std::uint64_t>(nUsedKB, kQuotaKB)));
     m_stcUsage.setText(
         FormatUsage(static_cast<unsigned>(qMin<std::uint64_t>(nUsedKB, 0xFFFFFFFFu))));
+    m_prgUsage.setAccessibleDescription(m_stcUsage.text());
     return 0;
 }
 
@@ -256,7 +272,13 @@ QString CRightView::FormatUsage(unsigned nTotalKB)
 
 void CRightView::OnButtonDelete()
 {
-    JobRequest* pRequest = NewEntryRequest(QByteArray(), GetFirstSelectedName());
+    if (!CheckLoggedIn(this))
+        return;
+    // The server's copy may be the only one left: ask first, No being the safe answer.
+    const QByteArray name = GetFirstSelectedName();
+    if (!name.isEmpty() && m_pfnConfirmDelete && !m_pfnConfirmDelete(GetFirstSelectedLabel()))
+        return;
+    JobRequest* pRequest = NewEntryRequest(QByteArray(), name);
     if (pRequest)
         StartEntryJob(DeleteThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL);
 }

@@ -16,6 +16,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 
 struct RemoteEntry;
 struct RemoteEntryBatch;
@@ -30,8 +31,11 @@ public:
 
     // Sets g_pRemoteView and the pictures; repeatable, and keeps the rows.
     virtual void OnInitialUpdate();
-    // Deletes the first selected entry on the server (an empty name when none is).
+    // Deletes the first selected entry on the server (an empty name when none is), once the
+    // user has said yes; also the Delete key on the list. Needs a login.
     void OnButtonDelete();
+    // Asks whether to delete the named entry on the server; true for yes. Tests replace it.
+    std::function<bool(const QString&)> m_pfnConfirmDelete;
     // The first selected row's label (the lowest selected row), "" when nothing is selected.
     QString GetFirstSelectedLabel() const;
     // The same entry's name as the server sent it, for jobs; empty when nothing is selected.

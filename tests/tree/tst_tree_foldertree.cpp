@@ -547,6 +547,9 @@ void TestFolderTree::screenReaderReadsBoxes()
     QCOMPARE(cell("b.txt")->text(QAccessible::Description), QString("unchecked"));
     QCOMPARE(cell("Docs")->text(QAccessible::Description), QString("partly checked"));
     QVERIFY(!cell("My Computer")->state().checkable); // the root has no box
+    // The hidden header is read as what the column holds, not as its number.
+    QCOMPARE(pTree->child(0)->role(), QAccessible::ColumnHeader);
+    QCOMPARE(pTree->child(0)->text(QAccessible::Name), QString("Name"));
 }
 
 QTEST_MAIN(TestFolderTree)
