@@ -3,7 +3,6 @@
 #include "widgets/DialogUnits.h"
 #include "platform/JobThreads.h"
 #include "resources/Texts.h"
-#include "transfer/FailureText.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/InternetSession.h"
 #include "transfer/Messages.h"
@@ -204,7 +203,7 @@ void CLoginDlg::OnLogin()
 
     // The status line says that it failed; the line below it, and its tooltip, say why (a
     // wrong user name or password, or a server that cannot be reached).
-    const QString strReason = QString::fromUtf8(FailureText(eFailure));
+    const QString strReason = Texts::FailureReason(eFailure);
     m_staticStatus->setToolTip(strReason);
     m_staticReason->setText(bConnected ? QString() : strReason);
     if (!bConnected) {
@@ -221,9 +220,9 @@ void CLoginDlg::OnLogin()
 
 LRESULT CLoginDlg::OnLoginResult(WPARAM /*wParam*/, LPARAM lParam)
 {
-    const auto* pszText = reinterpret_cast<const char*>(lParam);
-    if (pszText)
-        m_staticStatus->setText(QString::fromUtf8(pszText));
+    const auto* pszServer = reinterpret_cast<const char*>(lParam);
+    if (pszServer)
+        m_staticStatus->setText(Texts::ServerNotConnected(QString::fromUtf8(pszServer)));
     return 0;
 }
 

@@ -61,6 +61,54 @@ QString NameWithReason(const QString& strName, const QString& strReason)
     return strName + QString::fromUtf8("（") + strReason + QString::fromUtf8("）");
 }
 
+QString FailureReason(ETransferFailure eFailure)
+{
+    switch (eFailure) {
+    case FAILURE_LOGIN_REFUSED:
+        return QString::fromUtf8("登录被拒绝");
+    case FAILURE_NO_CONNECTION:
+        return QString::fromUtf8("无法连接服务器");
+    case FAILURE_SERVER_REFUSED:
+        return QString::fromUtf8("服务器拒绝");
+    case FAILURE_LOCAL_UNREADABLE:
+        return QString::fromUtf8("本地文件无法读取");
+    case FAILURE_NOT_REGULAR_FILE:
+        return QString::fromUtf8("不是普通文件");
+    case FAILURE_DISK_FULL:
+        return QString::fromUtf8("磁盘已满或超出配额");
+    case FAILURE_CONNECTION_BROKEN:
+        return QString::fromUtf8("连接中断");
+    case FAILURE_SIZE_CHECK:
+        return QString::fromUtf8("大小校验失败");
+    case FAILURE_FILE_CHANGED:
+        return QString::fromUtf8("文件在读取时被修改");
+    case FAILURE_LOCAL_UNWRITABLE:
+        return QString::fromUtf8("本地文件夹无法写入");
+    case FAILURE_SAME_NAME:
+        return QString::fromUtf8("另一个选中的文件同名");
+    case FAILURE_NONE:
+        break;
+    }
+    return QString();
+}
+
+QString ReasonWithReply(const QString& strReason, const QString& strReplyLine)
+{
+    if (strReplyLine.isEmpty())
+        return strReason;
+    return strReason.isEmpty() ? strReplyLine : strReason + QString::fromUtf8("：") + strReplyLine;
+}
+
+QString SameNameReason(const QString& strSentPath)
+{
+    return FailureReason(FAILURE_SAME_NAME) + QString::fromUtf8("，已备份的是 %1").arg(strSentPath);
+}
+
+QString DeleteFailedHeading()
+{
+    return QString::fromUtf8("无法删除文件：");
+}
+
 QString MoreFailures(qlonglong nCount)
 {
     return QString::asprintf("\n... (%lld)", nCount);
@@ -111,6 +159,35 @@ QString SpaceUsedName()
 QString ConfirmDelete(const QString& strName)
 {
     return QString::fromUtf8("确定要删除服务器上的 %1 吗？删除后无法恢复。").arg(strName);
+}
+
+QString ServerNotConnected(const QString& strServer)
+{
+    return strServer + QString::fromUtf8("服务器未接上");
+}
+QString FolderEmpty()
+{
+    return QString::fromUtf8("目录为空，没有多余的内容");
+}
+QString ListingIncomplete()
+{
+    return QString::fromUtf8("服务器文件列表不完整");
+}
+QString ListingUnreadable()
+{
+    return QString::fromUtf8("无法读取服务器文件列表");
+}
+QString UsageAtLeast(const QString& strUsage)
+{
+    return QString::fromUtf8("≥") + strUsage;
+}
+QString UsageUnknown(const QString& strQuota)
+{
+    return QStringLiteral("?/") + strQuota;
+}
+QString SizesUnknown(qlonglong nCount)
+{
+    return QString::fromUtf8("%1 个文件大小未知").arg(nCount);
 }
 
 QString Unchecked()

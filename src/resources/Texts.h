@@ -6,9 +6,10 @@
 // Two parts of the table live beside the code that looks them up by number:
 // - the frame's command texts, prompts and tooltips, keyed by command id:
 //   shell/FrameResources.cpp (CFrameResources::Menu and String);
-// - the engine's texts, because the engine links nothing above src/platform: the reasons a
-//   transfer failed in transfer/FailureText.cpp, the listing's two notices at the top of
-//   transfer/ListRemoteFolder.cpp.
+// The engine has no texts of its own: it reports numbers (ETransferFailure) and the server's
+// own reply lines, and the windows say them with the texts below.
+#include "transfer/TransferFailure.h"
+
 #include <QString>
 
 namespace Texts {
@@ -32,6 +33,14 @@ QString ChooseFolderTitle();
 QString BackupFailedHeading();
 QString RestoreFailedHeading();
 QString NameWithReason(const QString& strName, const QString& strReason);
+// Why a transfer or a login failed; empty for FAILURE_NONE and for a number no failure has.
+QString FailureReason(ETransferFailure eFailure);
+// The reason followed by the server's own words, when it said any: "服务器拒绝：550 ...".
+QString ReasonWithReply(const QString& strReason, const QString& strReplyLine);
+// Why a file was left out of a backup: an earlier ticked file of its name is sent instead,
+// and that file's path.
+QString SameNameReason(const QString& strSentPath);
+QString DeleteFailedHeading();
 QString MoreFailures(qlonglong nCount);
 QString PleaseWait();
 QString PlaceOfCount(int nPlace, int nCount);
@@ -46,6 +55,16 @@ QString DeleteFileButton();
 QString ServerFilesName();
 QString SpaceUsedName();
 QString ConfirmDelete(const QString& strName);
+// The remote listing's notices.
+QString ServerNotConnected(const QString& strServer); // "<server>服务器未接上"
+QString FolderEmpty();
+QString ListingIncomplete(); // some entries arrived, then the listing broke
+QString ListingUnreadable(); // the server refused the listing or could not be reached
+// The meter's label when what it adds up is not the whole folder: at least so much is used
+// ("≥86KB/100M"), or nothing is known ("?/100M").
+QString UsageAtLeast(const QString& strUsage);
+QString UsageUnknown(const QString& strQuota);
+QString SizesUnknown(qlonglong nCount); // "n files of unknown size"
 
 // The folder tree's check boxes, as a screen reader says them.
 QString Unchecked();

@@ -2,6 +2,7 @@
 
 #include "FtpConnection.h"
 #include "Messages.h"
+#include "ReplyLines.h"
 #include "RemoteName.h"
 #include "ProgressReporter.h"
 #include "TransferGlobals.h"
@@ -28,6 +29,8 @@ unsigned CMyThread::DownloadEntries(JobRequest* pRequest)
             return true;
         });
     // A restore that failed says so at once, or its wait dialog would spin for ever.
+    if (bFirstFile && result.bFailed)
+        g_replyLines.Put(CReplyLines::JobKey(m_nJobId), m_hConnect->LastReplyLine());
     if (bFirstFile && (result.bFailed || (!result.bConnected && m_nItemCount > 0)))
         PostMessage(g_pCommandView.load(), WM_TRANSFER_DONE,
                     TransferDoneParam(false, result.eFailure, m_nJobId), TRANSFER_DOWNLOAD);

@@ -10,8 +10,8 @@ void FormatEntrySize(bool bFolder, std::int64_t nBytes, char* pszSize, std::size
         return;
     }
     if (nBytes < 0)
-        nBytes = 0;
-    if (nBytes <= 1024)
+        std::snprintf(pszSize, nSize, "?"); // the server gave no number for it
+    else if (nBytes <= 1024)
         std::snprintf(pszSize, nSize, "%" PRId64, nBytes);
     else
         std::snprintf(pszSize, nSize, "%" PRId64 "KB", nBytes / 1024);

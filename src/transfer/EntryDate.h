@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <ctime>
 
-// "<DIR>" for a folder; a file's bytes up to 1024, else its whole kilobytes and "KB". A
-// negative size counts as 0. The text is cut to fit nSize bytes with its NUL.
+// "<DIR>" for a folder; a file's bytes up to 1024, else its whole kilobytes and "KB"; "?" for
+// a negative size, which stands for one the server did not give as a number. The text is cut to fit
+// nSize bytes with its NUL.
 void FormatEntrySize(bool bFolder, std::int64_t nBytes, char* pszSize, std::size_t nSize);
 
 // The last-write date in the locale's short form ("%x"), in local time; a date that came

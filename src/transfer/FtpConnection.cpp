@@ -78,8 +78,10 @@ int OnProgress(void* pUser, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulT
 
 struct UploadSource {
     FILE* pFile;
+    std::int64_t nExpected; // the size the file had when it was opened
     std::int64_t nSent;
     bool bReadError;
+    bool bChanged; // it grew or shrank under the reader
 };
 
 size_t OnReadFile(char* pBuffer, size_t nSize, size_t nCount, void* pUser)
@@ -90,8 +92,38 @@ size_t OnReadFile(char* pBuffer, size_t nSize, size_t nCount, void* pUser)
         pSource->bReadError = true;
         return CURL_READFUNC_ABORT;
     }
-    pSource->nSent += static_cast<std::int64_t>(nRead);
+    // A file written to meanwhile would arrive as a mix of two versions, or cut short.
+    const std::int64_t nTotal = pSource->nSent + static_cast<std::int64_t>(nRead);
+    if (nTotal > pSource->nExpected || (nRead == 0 && nTotal < pSource->nExpected)) {
+        pSource->bChanged = true;
+        return CURL_READFUNC_ABORT;
+    }
+    pSource->nSent = nTotal;
     return nRead;
+}
+
+// True when the file was rewritten in place since it was opened (same size, new contents).
+bool ChangedSince(std::FILE* pFile, const timespec& modified)
+{
+    struct stat now;
+    return fstat(fileno(pFile), &now) != 0 || now.st_mtim.tv_sec != modified.tv_sec ||
+           now.st_mtim.tv_nsec != modified.tv_nsec;
+}
+
+// MOSSVALE_FTP_TRACE: the conversation as libcurl's verbose output shows it, with the password
+// masked, so a trace can be shared.
+int OnTrace(CURL*, curl_infotype type, char* pData, size_t nSize, void*)
+{
+    static const char s_marks[] = {'*', '<', '>'};
+    if (type > CURLINFO_HEADER_OUT)
+        return 0; // the files' own bytes
+    std::string strText(pData, nSize);
+    if (type == CURLINFO_HEADER_OUT && strText.compare(0, 5, "PASS ") == 0)
+        strText = "PASS ****\r\n";
+    std::fprintf(stderr, "%c %s", s_marks[type], strText.c_str());
+    if (strText.empty() || strText.back() != '\n')
+        std::fputc('\n', stderr);
+    return 0;
 }
 
 struct DownloadTarget {
@@ -119,6 +151,7 @@ struct ListContext {
     const CFtpConnection::EntriesFn* pOnEntries;
     std::vector<FtpFileInfo> batch;
     std::size_t nBytes = 0;
+    std::string strLastReply;
 
     void Deliver()
     {
@@ -155,15 +188,24 @@ mode_t CurrentUmask()
     return static_cast<mode_t>(mask);
 }
 
-ETransferFailure LocalFailure(int nErrno)
+// Why a restore could not write its file: no room, or a folder that takes no file (no
+// permission, read-only, gone, or a folder of the file's name in the way).
+ETransferFailure LocalWriteFailure(int nErrno)
 {
     return nErrno == ENOSPC || nErrno == EDQUOT || nErrno == EFBIG ? FAILURE_DISK_FULL
-                                                                   : FAILURE_LOCAL_UNREADABLE;
+                                                                   : FAILURE_LOCAL_UNWRITABLE;
+}
+
+bool IsFolder(const std::string& strPath)
+{
+    struct stat info;
+    return ::stat(strPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // Opens a file to upload. Without O_NONBLOCK, opening a FIFO waits for a writer, for ever;
 // a device or a pipe could also feed the server for ever, so only regular files are read.
-FILE* OpenUpload(const std::string& strPath, std::int64_t& nSize, ETransferFailure& eFailure)
+FILE* OpenUpload(const std::string& strPath, std::int64_t& nSize, timespec& modified,
+                 ETransferFailure& eFailure)
 {
     const int fd = ::open(strPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -184,6 +226,7 @@ FILE* OpenUpload(const std::string& strPath, std::int64_t& nSize, ETransferFailu
         return nullptr;
     }
     nSize = static_cast<std::int64_t>(info.st_size);
+    modified = info.st_mtim;
     return pFile;
 }
 
@@ -213,6 +256,15 @@ ETransferFailure FailureOf(int nResult, int nReplyCode)
     if (nReplyCode >= 400 && nReplyCode != 421 && nReplyCode != 426)
         return FAILURE_SERVER_REFUSED;
     return FAILURE_CONNECTION_BROKEN;
+}
+
+// What a failed store means. The reply comes first: a server out of room ends the transfer with
+// 451, 452 or 552, which libcurl reports as a cut-off transfer.
+ETransferFailure StoreFailureOf(int nResult, int nReplyCode)
+{
+    if (nReplyCode == 451 || nReplyCode == 452 || nReplyCode == 552)
+        return FAILURE_DISK_FULL;
+    return FailureOf(nResult, nReplyCode);
 }
 
 // The new file takes the old one's mode, and its owner and group where this process may
@@ -327,8 +379,10 @@ void CFtpConnection::PrepareRequest(const std::string& strUrl, Reply* pReply)
     curl_easy_setopt(m_pEasy, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024L);
     // MOSSVALE_FTP_TRACE=1 shows the FTP conversation on stderr, for finding server quirks.
     static const bool s_bTrace = qEnvironmentVariableIsSet("MOSSVALE_FTP_TRACE");
-    if (s_bTrace)
+    if (s_bTrace) {
+        curl_easy_setopt(m_pEasy, CURLOPT_DEBUGFUNCTION, OnTrace);
         curl_easy_setopt(m_pEasy, CURLOPT_VERBOSE, 1L);
+    }
     if (pReply) {
         curl_easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, OnReplyLine);
         curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, &pReply->strLastLine);
@@ -400,8 +454,10 @@ CFtpConnection::ListResult CFtpConnection::List(const EntriesFn& onEntriesAsked)
         if (!kept.empty())
             onEntriesAsked(kept);
     };
+    m_eLastFailure = FAILURE_NONE;
+    m_strLastReply.clear();
     if (!ListFolder(onEntries))
-        return ListResult::Failed;
+        return nKept == 0 ? ListResult::Failed : ListResult::Cut;
     RemoveStaleTemporaries(temporaries);
     return nKept == 0 ? ListResult::Empty : ListResult::Listed;
 }
@@ -466,12 +522,14 @@ bool CFtpConnection::ListWith(const char* pszCommand, const EntriesFn& onEntries
 {
     const bool bMlsd = std::string(pszCommand) == "MLSD";
     CFtpListParser parser(bMlsd ? CFtpListParser::MLSD : CFtpListParser::LIST, std::time(nullptr));
-    ListContext context{&parser, &onEntries, {}, 0};
+    ListContext context{&parser, &onEntries, {}, 0, {}};
 
     std::string strFolder = m_strCurrentDir;
     if (strFolder.back() != '/')
         strFolder += '/';
     PrepareRequest(m_address.UrlOf(strFolder), nullptr);
+    curl_easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, OnReplyLine);
+    curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, &context.strLastReply);
     curl_easy_setopt(m_pEasy, CURLOPT_CUSTOMREQUEST, pszCommand);
     curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, OnListData);
     curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, &context);
@@ -483,6 +541,8 @@ bool CFtpConnection::ListWith(const char* pszCommand, const EntriesFn& onEntries
     }
     long nCode = 0;
     curl_easy_getinfo(m_pEasy, CURLINFO_RESPONSE_CODE, &nCode);
+    m_eLastFailure = FailureOf(result, static_cast<int>(nCode));
+    m_strLastReply = nCode >= 400 ? context.strLastReply : std::string();
     // Only worth trying another form when nothing was delivered yet, or the entries would
     // arrive twice.
     nRefusedWith = context.nBytes == 0 && nCode >= 500 && nCode <= 599 ? nCode : 0;
@@ -510,7 +570,7 @@ int CFtpConnection::Store(FILE* pFile, std::int64_t nSize, const std::string& st
 {
     nSent = 0;
     std::rewind(pFile);
-    UploadSource source{pFile, 0, false};
+    UploadSource source{pFile, nSize, 0, false, false};
     ProgressContext progress{&onProgress, true, nSize};
     curl_slist* pAfter = nullptr;
     if (bSizeCheck) // "*" keeps a refused SIZE from failing the transfer that went through
@@ -531,13 +591,23 @@ int CFtpConnection::Store(FILE* pFile, std::int64_t nSize, const std::string& st
     nSent = source.nSent;
     if (source.bReadError)
         m_eLastFailure = FAILURE_LOCAL_UNREADABLE;
+    else if (source.bChanged)
+        m_eLastFailure = FAILURE_FILE_CHANGED;
     return reply.nResult;
 }
 
-bool CFtpConnection::Fail(ETransferFailure eFailure)
+bool CFtpConnection::Fail(ETransferFailure eFailure, const Reply* pReply)
 {
     m_eLastFailure = eFailure;
+    // A failure of ours (a local file, a size that does not match) has no words of the server.
+    m_strLastReply = pReply && pReply->Code() >= 400 ? pReply->strLastLine : std::string();
     return false;
+}
+
+ETransferFailure CFtpConnection::StoreFailure(const Reply& reply) const
+{
+    return m_eLastFailure != FAILURE_NONE ? m_eLastFailure
+                                          : StoreFailureOf(reply.nResult, reply.Code());
 }
 
 void CFtpConnection::RenewHandle()
@@ -549,13 +619,33 @@ void CFtpConnection::RenewHandle()
     m_pEasy = m_pHandle->Easy();
 }
 
-bool CFtpConnection::Abandon(const std::string& strTemp, ETransferFailure eFailure)
+bool CFtpConnection::Abandon(const std::string& strTemp, ETransferFailure eFailure,
+                             const Reply* pReply)
 {
     // A connection that broke or stalled is not trusted with the clean-up: a fresh one is.
     if (eFailure == FAILURE_CONNECTION_BROKEN)
         RenewHandle();
     RunCommands({"*DELE " + strTemp}); // whatever part of it arrived
-    return Fail(eFailure);
+    return Fail(eFailure, pReply);
+}
+
+CFtpConnection::RenameProbe CFtpConnection::ProbeRename(std::string& strTemp)
+{
+    const unsigned nKnown = m_pRefusals->Of(m_strAccount);
+    if ((nKnown & CServerRefusals::RENAMES) != 0)
+        return RenameProbe::Works;
+    const std::string strProbe = JoinPath(SplitPath(strTemp).folder, CTemporaries::NewUploadName());
+    Reply probe;
+    if (RunCommands({"RNFR " + strTemp, "RNTO " + strProbe}, &probe)) {
+        strTemp = strProbe; // the temporary has moved
+        m_pRefusals->Note(m_strAccount, CServerRefusals::RENAMES);
+        return RenameProbe::Works;
+    }
+    if (probe.nResult == CURLE_QUOTE_ERROR && probe.Code() >= 500) {
+        m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_RENAME);
+        return RenameProbe::Refused;
+    }
+    return RenameProbe::Unknown;
 }
 
 // The SIZE answer after a store: the bytes match, they do not, or the server refuses SIZE
@@ -576,63 +666,69 @@ ETransferFailure CFtpConnection::CheckSize(bool bAsked, const Reply& reply, std:
     return FAILURE_SERVER_REFUSED;
 }
 
-bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize,
+bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize, const timespec& modified,
                                        const std::string& strTarget, const ProgressFn& onProgress)
 {
-    const std::string strTemp =
-        JoinPath(SplitPath(strTarget).folder, CTemporaries::NewUploadName());
+    std::string strTemp = JoinPath(SplitPath(strTarget).folder, CTemporaries::NewUploadName());
     const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
     Reply reply;
     std::int64_t nSent = 0;
     if (Store(pFile, nSize, strTemp, bAskSize, reply, nSent, onProgress) != CURLE_OK)
-        return Abandon(strTemp, m_eLastFailure != FAILURE_NONE
-                                    ? m_eLastFailure
-                                    : FailureOf(reply.nResult, reply.Code()));
+        return Abandon(strTemp, StoreFailure(reply), &reply);
+    if (ChangedSince(pFile, modified))
+        return Abandon(strTemp, FAILURE_FILE_CHANGED);
     const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent);
     if (eSize != FAILURE_NONE)
-        return Abandon(strTemp, eSize);
+        return Abandon(strTemp, eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &reply);
 
     Reply rename;
     if (RunCommands({"RNFR " + strTemp, "RNTO " + strTarget}, &rename))
         return true;
-    // Only a definite refusal means the server cannot rename. A break or a time-out may
+    // Only a definite refusal can mean the server cannot rename. A break or a time-out may
     // have come at any point: the old copy stays and the file is failed.
     if (rename.nResult != CURLE_QUOTE_ERROR || rename.Code() < 500)
-        return Abandon(strTemp, FailureOf(rename.nResult, rename.Code()));
-    m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_RENAME);
+        return Abandon(strTemp, FailureOf(rename.nResult, rename.Code()), &rename);
+    // A refusal may be this name's alone (a folder in the way, a protected file). Only a
+    // server that will not even rename our temporary to a name nothing holds cannot rename,
+    // and gets its files stored directly; every other refusal fails just this file.
+    if (ProbeRename(strTemp) != RenameProbe::Refused)
+        return Abandon(strTemp, FAILURE_SERVER_REFUSED, &rename);
     RunCommands({"*DELE " + strTemp});
-    return StoreDirectly(pFile, nSize, strTarget, onProgress);
+    return StoreDirectly(pFile, nSize, modified, strTarget, onProgress);
 }
 
-bool CFtpConnection::StoreDirectly(FILE* pFile, std::int64_t nSize, const std::string& strTarget,
-                                   const ProgressFn& onProgress)
+bool CFtpConnection::StoreDirectly(FILE* pFile, std::int64_t nSize, const timespec& modified,
+                                   const std::string& strTarget, const ProgressFn& onProgress)
 {
     const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
     Reply reply;
     std::int64_t nSent = 0;
     if (Store(pFile, nSize, strTarget, bAskSize, reply, nSent, onProgress) != CURLE_OK)
-        return Fail(m_eLastFailure != FAILURE_NONE ? m_eLastFailure
-                                                   : FailureOf(reply.nResult, reply.Code()));
+        return Fail(StoreFailure(reply), &reply);
+    if (ChangedSince(pFile, modified))
+        return Fail(FAILURE_FILE_CHANGED);
     const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent);
-    return eSize == FAILURE_NONE || Fail(eSize);
+    return eSize == FAILURE_NONE || Fail(eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &reply);
 }
 
 bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                              const ProgressFn& onProgress)
 {
     m_eLastFailure = FAILURE_NONE;
+    m_strLastReply.clear();
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget) || strTarget.back() == '/')
         return Fail(FAILURE_SERVER_REFUSED);
     std::int64_t nSize = 0;
+    timespec modified{};
     ETransferFailure eOpen = FAILURE_NONE;
-    FILE* pFile = OpenUpload(strLocalPath, nSize, eOpen);
+    FILE* pFile = OpenUpload(strLocalPath, nSize, modified, eOpen);
     if (!pFile)
         return Fail(eOpen);
     const bool bNoRename = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_RENAME) != 0;
     // A server that cannot rename only takes a file under its own name.
-    const bool bSent = bNoRename ? StoreDirectly(pFile, nSize, strTarget, onProgress)
-                                 : StoreViaTemporary(pFile, nSize, strTarget, onProgress);
+    const bool bSent = bNoRename ? StoreDirectly(pFile, nSize, modified, strTarget, onProgress)
+                                 : StoreViaTemporary(pFile, nSize, modified, strTarget, onProgress);
     std::fclose(pFile);
     return bSent;
 }
@@ -641,9 +737,13 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
                              const ProgressFn& onProgress)
 {
     m_eLastFailure = FAILURE_NONE;
+    m_strLastReply.clear();
     const std::string strSource = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strSource) || strSource.back() == '/')
         return Fail(FAILURE_SERVER_REFUSED);
+    // A folder of the file's name would refuse the rename only once every byte had come.
+    if (IsFolder(strLocalPath))
+        return Fail(FAILURE_LOCAL_UNWRITABLE);
 
     // Empty for a path without a folder, which is the current one.
     const std::string strLocalDir = SplitPath(strLocalPath).folder;
@@ -651,12 +751,12 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     std::string strTemp = JoinPath(strLocalDir, CTemporaries::RestoreTemplate());
     const int fd = mkostemp(&strTemp[0], O_CLOEXEC);
     if (fd < 0)
-        return Fail(LocalFailure(errno));
+        return Fail(LocalWriteFailure(errno));
     FILE* pFile = fdopen(fd, "wb");
     if (!pFile) {
         ::close(fd);
         ::unlink(strTemp.c_str());
-        return Fail(FAILURE_LOCAL_UNREADABLE);
+        return Fail(FAILURE_LOCAL_UNWRITABLE);
     }
 
     DownloadTarget target{pFile, 0};
@@ -683,14 +783,19 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     const int nErrno = target.nErrno ? target.nErrno : errno;
     ::unlink(strTemp.c_str());
     if (result == CURLE_OK || result == CURLE_WRITE_ERROR)
-        return Fail(LocalFailure(nErrno));
-    return Fail(FailureOf(result, reply.Code()));
+        return Fail(LocalWriteFailure(nErrno));
+    return Fail(FailureOf(result, reply.Code()), &reply);
 }
 
 bool CFtpConnection::DeleteFile(const std::string& strRemotePath)
 {
+    m_eLastFailure = FAILURE_NONE;
+    m_strLastReply.clear();
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget))
-        return false;
-    return RunCommands({"DELE " + strTarget});
+        return Fail(FAILURE_SERVER_REFUSED);
+    Reply reply;
+    if (RunCommands({"DELE " + strTarget}, &reply))
+        return true;
+    return Fail(FailureOf(reply.nResult, reply.Code()), &reply);
 }

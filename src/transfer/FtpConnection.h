@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <time.h>
 #include <functional>
 #include <memory>
 #include <string>
@@ -24,7 +25,8 @@ class CFtpConnection
 public:
     using ProgressFn = std::function<void(std::int64_t nDone, std::int64_t nTotal)>;
     using EntriesFn = std::function<void(const std::vector<FtpFileInfo>& entries)>;
-    enum class ListResult { Listed, Empty, Failed };
+    // Cut: some entries arrived, then the listing broke; Failed: none arrived.
+    enum class ListResult { Listed, Empty, Cut, Failed };
 
     // Connects and logs in at once, reusing an idle logged-in connection of the same
     // account when the session has one. Null when the server cannot be reached, refuses
@@ -52,9 +54,11 @@ public:
 
     // Sends a local regular file. The server's copy of the target is replaced only once the
     // whole file has arrived: it goes to a temporary name in the same folder, its size is
-    // checked, then it is renamed over the target. Only a server that refuses the rename
-    // outright (5xx) gets the file stored directly under its name; the session remembers that,
-    // so later files go there directly at once. A broken or stalled rename keeps the old copy.
+    // checked, then it is renamed over the target. A refused rename fails that file, unless
+    // the server will not rename at all (it refuses to rename our temporary to a second fresh
+    // name too: one probe per session, remembered): then the file is stored directly under
+    // its name, size-checked, and so are later files. A broken or stalled rename keeps the
+    // old copy. A file that changes while it is read fails (FAILURE_FILE_CHANGED).
     // Servers that refuse SIZE get no size check beyond the transfer's own reply.
     bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                  const ProgressFn& onProgress = nullptr);
@@ -65,8 +69,10 @@ public:
                  const ProgressFn& onProgress = nullptr);
     bool DeleteFile(const std::string& strRemotePath);
 
-    // Why the last operation that failed did so.
+    // Why the last operation that failed did so, and the server's reply line when it refused
+    // ("550 Permission denied."); empty where the failure was not the server's answer.
     ETransferFailure LastFailure() const { return m_eLastFailure; }
+    const std::string& LastReplyLine() const { return m_strLastReply; }
 
 private:
     CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address,
@@ -83,13 +89,21 @@ private:
     bool ListWith(const char* pszCommand, const EntriesFn& onEntries, long& nRefusedWith);
     int Store(std::FILE* pFile, std::int64_t nSize, const std::string& strRemotePath,
               bool bSizeCheck, Reply& reply, std::int64_t& nSent, const ProgressFn& onProgress);
-    bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const std::string& strTarget,
-                           const ProgressFn& onProgress);
-    bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const std::string& strTarget,
-                       const ProgressFn& onProgress);
+    // modified: the file's time when it was opened, to notice a rewrite of the same size.
+    bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
+                           const std::string& strTarget, const ProgressFn& onProgress);
+    bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
+                       const std::string& strTarget, const ProgressFn& onProgress);
     ETransferFailure CheckSize(bool bAsked, const Reply& reply, std::int64_t nSent);
-    bool Abandon(const std::string& strTemp, ETransferFailure eFailure);
-    bool Fail(ETransferFailure eFailure);
+    ETransferFailure StoreFailure(const Reply& reply) const;
+    enum class RenameProbe { Works, Refused, Unknown };
+    // Whether the server renames at all, found by renaming strTemp to a second fresh name
+    // (strTemp then names it), or known from an earlier probe of the session.
+    RenameProbe ProbeRename(std::string& strTemp);
+    bool Abandon(const std::string& strTemp, ETransferFailure eFailure,
+                 const Reply* pReply = nullptr);
+    // Records the failure, and the reply's line when it is the server's refusal; false.
+    bool Fail(ETransferFailure eFailure, const Reply* pReply = nullptr);
     void RenewHandle();
     bool RunCommands(const std::vector<std::string>& commands, Reply* pReply = nullptr);
     std::string AbsolutePath(const std::string& strPath) const;
@@ -105,4 +119,5 @@ private:
     std::shared_ptr<CServerRefusals> m_pRefusals;
     std::string m_strAccount; // server URL and user: the key of m_pRefusals
     ETransferFailure m_eLastFailure = FAILURE_NONE;
+    std::string m_strLastReply;
 };

@@ -20,7 +20,7 @@ enum ETimeKind : unsigned char {
 struct FtpFileInfo {
     std::string strName;
     unsigned dwFileAttributes = FILE_ATTRIBUTE_NORMAL; // FILE_ATTRIBUTE_DIRECTORY for a folder
-    std::int64_t nSize = 0;                            // bytes; 0 when the server did not say
+    std::int64_t nSize = 0;     // bytes; 0 when the server did not say, -1 when it said no number
     std::time_t tLastWrite = 0; // UTC seconds since the epoch; 0 when unknown
     ETimeKind eTimeKind = TIME_UNKNOWN;
 };

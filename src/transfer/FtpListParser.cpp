@@ -345,8 +345,7 @@ bool CFtpListParser::ParseMlsdLine(const std::string& strLine, FtpFileInfo& entr
                                               : FILE_ATTRIBUTE_NORMAL;
             } else if (EqualsNoCase(pFact, nKey, "size")) {
                 std::int64_t nSize = 0;
-                if (ParseSize(pValue, nValue, false, nSize))
-                    result.nSize = nSize;
+                result.nSize = ParseSize(pValue, nValue, false, nSize) ? nSize : -1;
             } else if (EqualsNoCase(pFact, nKey, "modify")) {
                 result.tLastWrite = ParseTimestamp(std::string(pValue, nValue));
                 result.eTimeKind = result.tLastWrite != 0 ? TIME_EXACT : TIME_UNKNOWN;
@@ -384,6 +383,11 @@ bool CFtpListParser::ParseUnixLine(const std::string& strLine, std::time_t tNow,
     FtpFileInfo result;
     int nSizeWord = -1;
     int nLastDateWord = -1;
+    // The first date whose size column is no number ("-5", "12abc", past 2^63): the entry is
+    // kept with an unknown size if no better reading of the line turns up, so that it can
+    // still be seen, restored and deleted.
+    FtpFileInfo oddSized;
+    int nOddDateWord = -1;
     for (int i = 2; i + 1 < nWords && nLastDateWord < 0; ++i) {
         int nMonth = 0, nDay = 0;
         int nYearWord = -1;
@@ -422,10 +426,19 @@ bool CFtpListParser::ParseUnixLine(const std::string& strLine, std::time_t tNow,
         nSizeWord = i - 1;
         std::int64_t nSize = 0;
         if (!ParseSize(text(nSizeWord), length(nSizeWord), false, nSize)) {
+            if (nOddDateWord < 0) {
+                oddSized = result;
+                oddSized.nSize = -1;
+                nOddDateWord = nLastDateWord;
+            }
             nLastDateWord = -1; // a date-like word in the owner columns; keep looking
             continue;
         }
         result.nSize = (chType == 'c' || chType == 'b') ? 0 : nSize; // "major, minor" is no size
+    }
+    if (nLastDateWord < 0 && nOddDateWord >= 0) {
+        result = oddSized;
+        nLastDateWord = nOddDateWord;
     }
     if (nLastDateWord < 0)
         return false;
@@ -522,7 +535,7 @@ bool CFtpListParser::ParseDosLine(const std::string& strLine, FtpFileInfo& entry
         nNameAt = size.nEnd + (nBlanks >= nPad ? nPad : nBlanks);
     } else {
         if (!ParseSize(pSize, nSizeLength, true, result.nSize))
-            return false;
+            result.nSize = -1; // kept, with its size unknown
         nNameAt = size.nEnd + 1;
     }
     if (nNameAt >= strLine.size())

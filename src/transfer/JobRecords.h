@@ -31,7 +31,7 @@ struct RemoteEntry {
 // The numbers behind a listed entry's size and date texts. The window shows and adds them
 // itself: the texts are rounded and formed for one locale, and cannot be read back exactly.
 struct RemoteEntryValues {
-    std::int64_t nSize;      // bytes, never negative; 0 for a folder
+    std::int64_t nSize;      // bytes; 0 for a folder, -1 when the server gave no number
     std::int64_t tLastWrite; // UTC seconds since the epoch; 0 when unknown
     std::int32_t eTimeKind;  // an ETimeKind: how far the date can be trusted
 };

@@ -3,15 +3,13 @@
 #include "EntryDate.h"
 #include "FtpConnection.h"
 #include "Messages.h"
+#include "ReplyLines.h"
 #include "TransferGlobals.h"
 #include "platform/MsgWnd.h"
 
 #include <vector>
 
 namespace {
-
-const char kNotConnected[] = "服务器未接上";
-const char kFolderEmpty[] = "目录为空，没有多余的内容";
 
 // False for an entry that cannot be handed on: its name does not fit, and a shortened
 // name would name a different file.
@@ -20,7 +18,7 @@ bool ToRemoteEntry(const FtpFileInfo& info, RemoteEntry& entry, RemoteEntryValue
     if (!CopyToField(entry.szName, info.strName))
         return false;
     const bool bFolder = info.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY;
-    values.nSize = bFolder || info.nSize < 0 ? 0 : info.nSize;
+    values.nSize = bFolder ? 0 : info.nSize; // -1: unknown
     values.tLastWrite = info.tLastWrite;
     values.eTimeKind = info.eTimeKind;
     FormatEntryDate(info, entry.szDate, sizeof entry.szDate);
@@ -36,9 +34,14 @@ unsigned CMyThread::ListRemoteFolder()
 {
     const unsigned nTag = m_nListingTag;
     if (!m_hConnect) {
-        const std::string strText = m_strServer + kNotConnected;
         if (CMsgWnd* pLogin = g_pLoginDlg.load())
-            SendMessage(pLogin, WM_LOGIN_RESULT, 0, reinterpret_cast<LPARAM>(strText.c_str()));
+            SendMessage(pLogin, WM_LOGIN_RESULT, 0, reinterpret_cast<LPARAM>(m_strServer.c_str()));
+        // A list that could not be read must not pass for an empty account.
+        if (m_strRemoteDir != LOGIN_CHECK_FOLDER) {
+            PostMessage(g_pWaitDlg.load(), WM_CLOSE, 0, 0);
+            PostMessage(g_pRemoteView.load(), WM_USAGE_UPDATE, nTag,
+                        ListingOutcomeParam(LISTING_FAILED, m_eConnectFailure));
+        }
         delete this;
         return 0;
     }
@@ -61,11 +64,17 @@ unsigned CMyThread::ListRemoteFolder()
                     0);
     });
     if (result == CFtpConnection::ListResult::Empty)
-        SendMessage(g_pRemoteView.load(), WM_REMOTE_FOLDER_EMPTY, nTag,
-                    reinterpret_cast<LPARAM>(kFolderEmpty));
+        SendMessage(g_pRemoteView.load(), WM_REMOTE_FOLDER_EMPTY, nTag, 0);
+    LPARAM nOutcome = ListingOutcomeParam(LISTING_COMPLETE, FAILURE_NONE);
+    if (result == CFtpConnection::ListResult::Cut || result == CFtpConnection::ListResult::Failed) {
+        g_replyLines.Put(CReplyLines::ListingKey(nTag), m_hConnect->LastReplyLine());
+        nOutcome = ListingOutcomeParam(result == CFtpConnection::ListResult::Cut ? LISTING_CUT
+                                                                                 : LISTING_FAILED,
+                                       m_hConnect->LastFailure());
+    }
 
     PostMessage(g_pWaitDlg.load(), WM_CLOSE, 0, 0);
-    PostMessage(g_pRemoteView.load(), WM_USAGE_UPDATE, nTag, 0);
+    PostMessage(g_pRemoteView.load(), WM_USAGE_UPDATE, nTag, nOutcome);
     delete this;
     return 0;
 }

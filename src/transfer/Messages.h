@@ -3,8 +3,7 @@
 // message values, not offsets from a user-message base.
 //
 // No.  Name                  Sender -> receiver                  Way     wParam / lParam
-// 110  WM_LOGIN_RESULT       listing job without connection      sent    0 / const char* status
-// text,
+// 110  WM_LOGIN_RESULT       listing job without connection      sent    0 / const char* server,
 //                            -> login dialog                             valid during the call
 // 111  WM_ADD_REMOTE_ITEM    (one entry) -> remote list view     sent    const RemoteEntry* / 4,
 // not read 113  WM_TRANSFER_DONE      upload job at its end,              posted  see below / 1
@@ -27,15 +26,21 @@
 //   staying silent. TransferDoneParam() builds it; TransferOutcome(), TransferFailureOf() and
 //   TransferJobOf() read it.
 // - WM_REMOTE_DELETED: wParam = RemoteNameKey() of the file's name, so the list can find the
-//   row of that name whatever is selected; lParam = 1 deleted, 2 the delete failed.
+//   row of that name whatever is selected; lParam = DeleteDoneParam(): bits 0-1 1 deleted,
+//   2 the delete failed, bits 2-7 why (ETransferFailure), bits 8-23 the job's id.
+// - The server's reply line of a failed transfer or delete waits in g_replyLines under
+//   CReplyLines::JobKey(job id), that of a failed listing under ListingKey(tag).
 // - 112 WM_ADD_REMOTE_ITEMS (sent): wParam = const RemoteEntryBatch*, valid during the call,
 //   lParam = 0. The listing job hands entries over in batches, in server order, so that a
 //   folder of tens of thousands of entries does not cost one thread switch each. The batch
 //   carries the listing's tag (CMyThread::m_nListingTag) and, beside the records, each entry's
 //   byte count and time as numbers (RemoteEntryValues), which the window shows and adds up.
-// - WM_USAGE_UPDATE wParam: the listing's tag (0 from an untagged listing).
+// - WM_USAGE_UPDATE wParam: the listing's tag (0 from an untagged listing); lParam =
+//   ListingOutcomeParam(): bits 0-1 LISTING_COMPLETE, LISTING_CUT (entries arrived, then it
+//   broke) or LISTING_FAILED (none did), bits 2-7 why. Also posted by a listing that could not
+//   connect, unless it was the login's check.
 // - 116 WM_REMOTE_FOLDER_EMPTY (sent to the remote list view): wParam = the listing's tag,
-//   lParam = const char* message text. The window thread shows the message box; the listing
+//   lParam = 0. The window thread shows the message box; the listing
 //   goes on once the user has closed it.
 // - 114 WM_TRANSFER_PROGRESS (posted to the command view): wParam = bits 0-47 bytes of the
 //   current file done, bits 48-63 the job's id (TransferProgressParam(), ProgressBytes(),
@@ -102,3 +107,22 @@ constexpr unsigned ProgressJobOf(WPARAM wParam)
 // WM_REMOTE_DELETED lParam.
 constexpr LPARAM DELETE_SUCCEEDED = 1;
 constexpr LPARAM DELETE_FAILED = 2;
+constexpr LPARAM DeleteDoneParam(bool bDeleted, ETransferFailure eFailure, unsigned nJobId)
+{
+    return static_cast<LPARAM>(TransferDoneParam(bDeleted, eFailure, nJobId));
+}
+constexpr LPARAM DeleteOutcome(LPARAM lParam)
+{
+    return lParam & 0x3;
+}
+
+// WM_USAGE_UPDATE lParam.
+enum EListingOutcome : int { LISTING_COMPLETE = 0, LISTING_CUT = 1, LISTING_FAILED = 2 };
+constexpr LPARAM ListingOutcomeParam(EListingOutcome eOutcome, ETransferFailure eFailure)
+{
+    return eOutcome | (static_cast<LPARAM>(eFailure & 0x3F) << 2);
+}
+constexpr EListingOutcome ListingOutcomeOf(LPARAM lParam)
+{
+    return static_cast<EListingOutcome>(lParam & 0x3);
+}

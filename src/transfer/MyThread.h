@@ -69,6 +69,8 @@ private:
     using EntryStep = std::function<bool(const JobItem& item, const std::string& strLocal,
                                          const std::string& strRemote)>;
     LoopResult RunEntryLoop(const JobRequest* pRequest, bool bLocalPaths, const EntryStep& step);
+    // Posts WM_REMOTE_DELETED for one name; a failure leaves the server's words in g_replyLines.
+    void ReportDeletion(const char* pszName, bool bDeleted, ETransferFailure eFailure);
 };
 
 // Worker-thread entry points: a JobRequest* for the entry jobs, the CMyThread* for listing.

@@ -14,10 +14,11 @@ public:
         REFUSES_MLSD = 1,
         REFUSES_SIZE = 2,
         REFUSES_RENAME = 4,
-        REFUSES_LIST_ALL = 8
+        REFUSES_LIST_ALL = 8,
+        RENAMES = 16, // not a refusal: the server was seen renaming a temporary of ours
     };
 
-    // The REFUSES_ bits noted for the account ("server URL\nuser").
+    // The bits noted for the account ("server URL\nuser").
     unsigned Of(const std::string& strAccount) const;
     void Note(const std::string& strAccount, unsigned nRefusal);
 

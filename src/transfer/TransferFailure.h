@@ -1,6 +1,7 @@
 #pragma once
 // Why a transfer or a connection failed, so that a failure report can tell the user more than
-// "it failed". The numbers travel in posted messages; 0 means no failure.
+// "it failed". The numbers travel in posted messages (six bits); 0 means no failure. The
+// windows turn them into texts (Texts::FailureReason).
 enum ETransferFailure : int {
     FAILURE_NONE = 0,
     FAILURE_LOGIN_REFUSED = 1,     // the server answered, but refused the user name or password
@@ -11,4 +12,7 @@ enum ETransferFailure : int {
     FAILURE_DISK_FULL = 6,         // no room left for the file, here or on the server
     FAILURE_CONNECTION_BROKEN = 7, // the connection broke or stalled during the transfer
     FAILURE_SIZE_CHECK = 8,        // the server kept another number of bytes than were sent
+    FAILURE_FILE_CHANGED = 9,      // the local file grew, shrank or was rewritten while it was read
+    FAILURE_LOCAL_UNWRITABLE = 10, // the local folder cannot be written, or a folder is in the way
+    FAILURE_SAME_NAME = 11,        // another ticked file of the same name is sent in this backup
 };

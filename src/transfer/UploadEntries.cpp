@@ -2,6 +2,7 @@
 
 #include "FtpConnection.h"
 #include "Messages.h"
+#include "ReplyLines.h"
 #include "ProgressReporter.h"
 #include "TransferGlobals.h"
 #include "platform/MsgWnd.h"
@@ -16,6 +17,8 @@ unsigned CMyThread::UploadEntries(JobRequest* pRequest)
         });
     // A backup must not look complete when a file did not arrive: the report says which, and why.
     const bool bSucceeded = !result.bFailed && (result.bConnected || m_nItemCount <= 0);
+    if (!bSucceeded && result.bFailed)
+        g_replyLines.Put(CReplyLines::JobKey(m_nJobId), m_hConnect->LastReplyLine());
     PassEndBarrier();
     PostMessage(
         g_pCommandView.load(), WM_TRANSFER_DONE,

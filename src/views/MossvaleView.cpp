@@ -8,9 +8,9 @@
 #include "platform/JobThreads.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
-#include "transfer/FailureText.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
+#include "transfer/ReplyLines.h"
 #include "transfer/TransferGlobals.h"
 #include "tree/LeftView.h"
 
@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
+#include <QHash>
 #include <QMainWindow>
 #include <QScreen>
 #include <QMessageBox>
@@ -55,10 +56,13 @@ CBackupList* BackupList()
     return g_pLeftView ? &g_pLeftView->m_treeCtrl.m_backupList : nullptr;
 }
 
-// A failed file as its failure message names it: the name, then why, when that is known.
-QString WithReason(const QString& strName, ETransferFailure eFailure)
+// A failed file as its failure message names it: the name, then why, when that is known, and
+// the server's own words when it refused.
+QString WithReason(const QString& strName, ETransferFailure eFailure,
+                   const std::string& strReplyLine = std::string())
 {
-    const QString strReason = QString::fromUtf8(FailureText(eFailure));
+    const QString strReason = Texts::ReasonWithReply(Texts::FailureReason(eFailure),
+                                                     QString::fromStdString(strReplyLine));
     return strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason);
 }
 
@@ -134,14 +138,61 @@ void CMossvaleView::OnButtonBackup()
         return;
     m_nBackupStarted = 0;
     m_nBackedUp = 0;
+    m_sentNames.clear();
+    m_retried.clear();
+    LeaveOutSameNames();
     ContinueBackupQueue();
+}
+
+void CMossvaleView::LeaveOutSameNames()
+{
+    // Every file lands in the server's root under its own name, so two ticked files of one
+    // name would overwrite each other there: the first ticked is sent, the others are named
+    // in the failure message. The same path ticked twice is one file, sent once.
+    CBackupList* pList = BackupList();
+    if (!pList)
+        return;
+    QHash<QByteArray, QByteArray> firstOfName;
+    for (const QByteArray& path : pList->ToList()) {
+        const QByteArray name = SplitPath(path).name;
+        const auto it = firstOfName.constFind(name);
+        if (it == firstOfName.constEnd()) {
+            firstOfName.insert(name, path);
+            continue;
+        }
+        pList->RemoveFirstEqual(path);
+        if (*it != path)
+            m_failedBackups.append(
+                Texts::NameWithReason(DisplayName(path), Texts::SameNameReason(DisplayName(*it))));
+    }
+}
+
+bool CMossvaleView::TakeSameName(const QByteArray& path)
+{
+    // For files ticked while the backup runs: a name already sent in it is not sent again.
+    const QByteArray name = SplitPath(path).name;
+    const auto it = m_sentNames.constFind(name);
+    if (it == m_sentNames.constEnd()) {
+        m_sentNames.insert(name, path);
+        return false;
+    }
+    if (*it != path)
+        m_failedBackups.append(
+            Texts::NameWithReason(DisplayName(path), Texts::SameNameReason(DisplayName(*it))));
+    return true;
 }
 
 void CMossvaleView::ContinueBackupQueue()
 {
     CBackupList* pList = BackupList();
+    // A file that changed while it was read gets one more try once the others are sent.
+    if (pList && pList->IsEmpty())
+        while (!m_retryBackups.isEmpty())
+            pList->AddTail(m_retryBackups.takeLast());
     while (pList && !pList->IsEmpty()) {
         const QByteArray path = pList->RemoveTail();
+        if (TakeSameName(path))
+            continue;
         if (StartBackup(path))
             return;
         // A file that cannot even be started is lost like one whose upload failed; the
@@ -166,6 +217,8 @@ void CMossvaleView::EndBackup()
     if (m_nBackedUp > 0)
         ShowStatus(Texts::FilesBackedUp(m_nBackedUp));
     m_nBackedUp = 0;
+    m_sentNames.clear();
+    m_retried.clear();
     if (m_failedBackups.isEmpty())
         return;
     // At most kMaxNamedFailures paths in the text, fewer when the box would not fit on the
@@ -204,7 +257,7 @@ bool CMossvaleView::StartBackup(QByteArray path)
     if (!m_nBackupThread)
         return false;
 
-    m_uploadsRunning.append({nJobId, DisplayName(path)});
+    m_uploadsRunning.append({nJobId, DisplayName(path), path});
     ++m_nBackupStarted;
     const CBackupList* pList = BackupList();
     ShowJob(nJobId, DisplayName(name), m_nBackupStarted,
@@ -232,7 +285,7 @@ void CMossvaleView::OnButtonRestore()
     m_nRestoreThread = StartEntryJob(DownloadThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL);
     if (!m_nRestoreThread)
         return RestoreFailed(strLabel);
-    m_downloadsRunning.append({nJobId, strLabel});
+    m_downloadsRunning.append({nJobId, strLabel, name});
     ShowJob(nJobId, strLabel, 0, 0);
 }
 
@@ -242,14 +295,14 @@ void CMossvaleView::ShowJob(unsigned nJobId, const QString& strName, int nPlace,
     m_dlgWait.SetProgressFile(strName, nPlace, nCount);
 }
 
-QString CMossvaleView::TakeRunning(QList<RunningJob>& running, unsigned nJobId)
+CMossvaleView::RunningJob CMossvaleView::TakeRunning(QList<RunningJob>& running, unsigned nJobId)
 {
     for (int i = 0; i < running.size(); ++i) {
         // A report that names no job is taken as the oldest one's, as jobs of a kind end in turn.
         if (nJobId == 0 || running[i].nJobId == nJobId)
-            return running.takeAt(i).strName;
+            return running.takeAt(i);
     }
-    return QString();
+    return RunningJob{0, QString(), QByteArray()};
 }
 
 LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
@@ -258,21 +311,30 @@ LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
         return 0;
     const bool bFailed = TransferOutcome(wParam) == TRANSFER_FAILED;
     const ETransferFailure eFailure = TransferFailureOf(wParam);
+    const unsigned nJobId = TransferJobOf(wParam);
+    const std::string strReply =
+        bFailed ? g_replyLines.Take(CReplyLines::JobKey(nJobId)) : std::string();
     if (lParam == TRANSFER_UPLOAD) {
-        const QString strPath = TakeRunning(m_uploadsRunning, TransferJobOf(wParam));
-        if (bFailed && !strPath.isEmpty())
-            m_failedBackups.append(WithReason(strPath, eFailure));
-        else if (!bFailed)
+        const RunningJob job = TakeRunning(m_uploadsRunning, nJobId);
+        if (bFailed && eFailure == FAILURE_FILE_CHANGED && !job.path.isEmpty() &&
+            !m_retried.contains(job.path)) {
+            m_retried.insert(job.path);
+            m_sentNames.remove(SplitPath(job.path).name);
+            m_retryBackups.append(job.path);
+        } else if (bFailed && !job.strName.isEmpty()) {
+            m_failedBackups.append(WithReason(job.strName, eFailure, strReply));
+        } else if (!bFailed) {
             ++m_nBackedUp;
+        }
         if (bFailed && (eFailure == FAILURE_NO_CONNECTION || eFailure == FAILURE_LOGIN_REFUSED))
             FailQueuedBackups(eFailure);
         ContinueBackupQueue();
         return 1;
     }
     if (lParam == TRANSFER_DOWNLOAD) {
-        const QString strName = TakeRunning(m_downloadsRunning, TransferJobOf(wParam));
+        const QString strName = TakeRunning(m_downloadsRunning, nJobId).strName;
         if (bFailed) {
-            RestoreFailed(strName, eFailure);
+            RestoreFailed(strName, eFailure, strReply);
             return 1;
         }
         m_dlgWait.Close();
@@ -289,11 +351,13 @@ void CMossvaleView::ShowStatus(const QString& strText)
         pFrame->statusBar()->showMessage(strText);
 }
 
-void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFailure)
+void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFailure,
+                                  const std::string& strReplyLine)
 {
     m_dlgWait.Close();
     QMessageBox::warning(window(), Texts::AppName(),
-                         Texts::RestoreFailedHeading() + WithReason(strName, eFailure));
+                         Texts::RestoreFailedHeading() +
+                             WithReason(strName, eFailure, strReplyLine));
 }
 
 LRESULT CMossvaleView::OnTransferProgress(WPARAM wParam, LPARAM lParam)

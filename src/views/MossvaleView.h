@@ -12,12 +12,16 @@
 #include "platform/MsgWnd.h"
 #include "transfer/TransferFailure.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QPushButton>
 #include <QStringList>
 #include <QWidget>
 
 #include <functional>
+#include <string>
 
 class CMossvaleView : public QWidget, public CMsgWnd
 {
@@ -61,9 +65,17 @@ private:
     struct RunningJob {
         unsigned nJobId;
         QString strName; // as the user reads it: an upload's local path, a download's name
+        QByteArray path; // its bytes: the local path of an upload, the remote name of a download
     };
     // The running job that a report names, taken off the list; an empty name when none.
-    static QString TakeRunning(QList<RunningJob>& running, unsigned nJobId);
+    static RunningJob TakeRunning(QList<RunningJob>& running, unsigned nJobId);
+
+    // Before a backup starts: every ticked file whose name an earlier ticked one has is taken
+    // off the selection and named in the failure message.
+    void LeaveOutSameNames();
+    // True (and the file named in the failure message when it is another file) when a file of
+    // path's name was already sent in this backup; otherwise notes the name as sent.
+    bool TakeSameName(const QByteArray& path);
 
     // Starts the next file of the selection, or ends the backup when none is left.
     void ContinueBackupQueue();
@@ -71,7 +83,8 @@ private:
     // each wait for the same answer, so they fail at once with the same reason.
     void FailQueuedBackups(ETransferFailure eFailure);
     void EndBackup();
-    void RestoreFailed(const QString& strName, ETransferFailure eFailure = FAILURE_NONE);
+    void RestoreFailed(const QString& strName, ETransferFailure eFailure = FAILURE_NONE,
+                       const std::string& strReplyLine = std::string());
     // What went well, in the main window's status bar.
     void ShowStatus(const QString& strText);
     // Notes the job whose file the wait dialog now shows; only its progress moves the bar.
@@ -82,4 +95,10 @@ private:
     QStringList m_failedBackups; // paths whose upload failed in the current backup, with why
     int m_nBackupStarted = 0;    // files started in the current backup, for "n / total"
     int m_nBackedUp = 0;         // files of the current backup that arrived
+    // The names sent in the current backup, each with the path it was sent from.
+    QHash<QByteArray, QByteArray> m_sentNames;
+    // Files that changed while they were read, for one more try at the end of the backup,
+    // and those already given it.
+    QList<QByteArray> m_retryBackups;
+    QSet<QByteArray> m_retried;
 };

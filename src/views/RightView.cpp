@@ -8,11 +8,14 @@
 #include "transfer/FtpAddress.h"
 #include "transfer/Messages.h"
 #include "transfer/MyThread.h"
+#include "transfer/ReplyLines.h"
+#include "platform/Path.h"
 #include "transfer/TransferGlobals.h"
 
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QStyle>
 
 #include <cstdlib>
@@ -94,10 +97,9 @@ CRightView::CRightView(QWidget* pParent)
     // An icon list that stays quick with tens of thousands of rows: every row has the same
     // size and picture, and layout runs in batches between events.
     // Names for screen readers. The meter is "Space used" and says how much in its
-    // description; the label is read as the text it shows.
+    // description; the label is read as the text it shows, with its notes.
     m_lstRemote.setAccessibleName(Texts::ServerFilesName());
     m_prgUsage.setAccessibleName(Texts::SpaceUsedName());
-    m_stcUsage.setAccessibleDescription(Texts::SpaceUsedName());
     m_lstRemote.setModel(&m_model);
     m_lstRemote.setViewMode(QListView::IconMode);
     m_lstRemote.setMovement(QListView::Static);
@@ -182,6 +184,7 @@ void CRightView::StartListing()
         ++g_nLastListingTag; // 0 marks an untagged listing
     m_nListingTag = g_nLastListingTag;
     m_nUsedBytes = 0;
+    m_nUnknownSizes = 0;
     m_model.Clear();
 
     auto* pJob = new CMyThread(nullptr, g_strServer, g_strUserName, g_strPassword,
@@ -217,29 +220,45 @@ void CRightView::AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues
     for (int i = 0; i < nCount; ++i) {
         if (pEntries[i].bFolder == 1)
             continue;
-        m_nUsedBytes += pValues
-                            ? static_cast<std::uint64_t>(qMax<std::int64_t>(pValues[i].nSize, 0))
-                            : BytesOfSizeText(pEntries[i].szSize);
+        if (pValues && pValues[i].nSize < 0)
+            ++m_nUnknownSizes; // counted as unknown, not as nothing
+        else
+            m_nUsedBytes += pValues ? static_cast<std::uint64_t>(pValues[i].nSize)
+                                    : BytesOfSizeText(pEntries[i].szSize);
     }
     m_model.AddEntries(pEntries, pValues, nCount);
 }
 
-LRESULT CRightView::OnRemoteFolderEmpty(WPARAM wParam, LPARAM lParam)
+LRESULT CRightView::OnRemoteFolderEmpty(WPARAM wParam, LPARAM)
 {
-    if (wParam != m_nListingTag || !lParam)
+    if (wParam != m_nListingTag)
         return 0;
     // The listing waits until the user has read this.
-    QMessageBox box(QMessageBox::Information, Texts::AppName(),
-                    QString::fromUtf8(reinterpret_cast<const char*>(lParam)), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::Information, Texts::AppName(), Texts::FolderEmpty(),
+                    QMessageBox::Ok, this);
     box.exec();
     return 0;
 }
 
 LRESULT CRightView::OnRemoteDeleted(WPARAM wParam, LPARAM lParam)
 {
-    // The report names the deleted file; the selection may have moved since Delete File.
-    if (lParam != DELETE_SUCCEEDED || wParam == 0)
+    const QByteArray name = m_deletesRunning.take(static_cast<std::uint64_t>(wParam));
+    if (DeleteOutcome(lParam) == DELETE_FAILED && !name.isEmpty()) {
+        // The row stays; the user learns why the server still holds the file.
+        const unsigned nJobId = TransferJobOf(static_cast<WPARAM>(lParam));
+        const QString strReason = Texts::ReasonWithReply(
+            Texts::FailureReason(TransferFailureOf(static_cast<WPARAM>(lParam))),
+            QString::fromStdString(g_replyLines.Take(CReplyLines::JobKey(nJobId))));
+        const QString strName = DisplayName(name);
+        QMessageBox::warning(
+            this, Texts::AppName(),
+            Texts::DeleteFailedHeading() +
+                (strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason)));
+        return 0;
+    }
+    // The report names the deleted file; the selection may have moved since Delete File. With
+    // nothing selected there was nothing to delete, and nothing to say.
+    if (DeleteOutcome(lParam) != DELETE_SUCCEEDED || wParam == 0)
         return 0;
     const int nRow = m_model.FindNameKey(static_cast<std::uint64_t>(wParam));
     if (nRow >= 0) {
@@ -249,17 +268,56 @@ LRESULT CRightView::OnRemoteDeleted(WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-LRESULT CRightView::OnUsageUpdate(WPARAM wParam, LPARAM)
+LRESULT CRightView::OnUsageUpdate(WPARAM wParam, LPARAM lParam)
 {
     if (wParam != m_nListingTag)
         return 0;
+    const EListingOutcome eOutcome = ListingOutcomeOf(lParam);
     m_prgUsage.setRange(0, kQuotaKB);
     const std::uint64_t nUsedKB = m_nUsedBytes / 1024;
     m_prgUsage.setValue(static_cast<int>(qMin<std::uint64_t>(nUsedKB, kQuotaKB)));
-    m_stcUsage.setText(
-        FormatUsage(static_cast<unsigned>(qMin<std::uint64_t>(nUsedKB, 0xFFFFFFFFu))));
+    const QString strUsage =
+        FormatUsage(static_cast<unsigned>(qMin<std::uint64_t>(nUsedKB, 0xFFFFFFFFu)));
+    // An empty account and a list that could not be read must never look alike: what the
+    // meter adds up is only a lower bound when entries are missing or of unknown size.
+    QStringList notes;
+    if (eOutcome == LISTING_FAILED) {
+        m_stcUsage.setText(Texts::UsageUnknown(strUsage.section(QLatin1Char('/'), 1)));
+        notes << Texts::ListingUnreadable();
+    } else if (eOutcome == LISTING_CUT || m_nUnknownSizes > 0) {
+        m_stcUsage.setText(Texts::UsageAtLeast(strUsage));
+        if (eOutcome == LISTING_CUT)
+            notes << Texts::ListingIncomplete();
+    } else {
+        m_stcUsage.setText(strUsage);
+    }
+    if (m_nUnknownSizes > 0)
+        notes << Texts::SizesUnknown(m_nUnknownSizes);
+    const QString strNotes = notes.join(QStringLiteral("; "));
+    m_stcUsage.setToolTip(strNotes);
+    m_stcUsage.setAccessibleDescription(strNotes);
     m_prgUsage.setAccessibleDescription(m_stcUsage.text());
+    // A listing that went well takes back its own earlier note only, not what a backup
+    // or restore said there meanwhile.
+    QStatusBar* pStatus = window()->findChild<QStatusBar*>();
+    if (pStatus && (!strNotes.isEmpty() || pStatus->currentMessage() == m_strStatusNote))
+        pStatus->showMessage(strNotes);
+    m_strStatusNote = strNotes;
+    if (eOutcome != LISTING_COMPLETE)
+        ReportListingFailure(eOutcome, TransferFailureOf(static_cast<WPARAM>(lParam)));
     return 0;
+}
+
+void CRightView::ReportListingFailure(EListingOutcome eOutcome, ETransferFailure eFailure)
+{
+    const QString strReason = Texts::ReasonWithReply(
+        Texts::FailureReason(eFailure),
+        QString::fromStdString(g_replyLines.Take(CReplyLines::ListingKey(m_nListingTag))));
+    const QString strHeading =
+        eOutcome == LISTING_CUT ? Texts::ListingIncomplete() : Texts::ListingUnreadable();
+    QMessageBox::warning(this, Texts::AppName(),
+                         strReason.isEmpty() ? strHeading
+                                             : Texts::NameWithReason(strHeading, strReason));
 }
 
 QString CRightView::FormatUsage(unsigned nTotalKB)
@@ -279,6 +337,8 @@ void CRightView::OnButtonDelete()
     if (!name.isEmpty() && m_pfnConfirmDelete && !m_pfnConfirmDelete(GetFirstSelectedLabel()))
         return;
     JobRequest* pRequest = NewEntryRequest(QByteArray(), name);
-    if (pRequest)
-        StartEntryJob(DeleteThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL);
+    if (!pRequest)
+        return;
+    m_deletesRunning.insert(RemoteNameKey(name.constData()), name);
+    StartEntryJob(DeleteThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL);
 }

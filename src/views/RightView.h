@@ -8,7 +8,9 @@
 // end report are then dropped, so two refreshes close together give one copy of each row.
 #include "RemoteListModel.h"
 #include "platform/MsgWnd.h"
+#include "transfer/Messages.h"
 
+#include <QHash>
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
@@ -69,7 +71,14 @@ public:
     std::uint64_t m_nUsedBytes = 0;
     // The tag of the current listing; reports with any other tag are dropped.
     unsigned m_nListingTag = 0;
+    // Files of the current listing whose size the server gave as no number.
+    qlonglong m_nUnknownSizes = 0;
 
 private:
+    // The message box of a listing that broke or could not be read, with its reason.
+    void ReportListingFailure(EListingOutcome eOutcome, ETransferFailure eFailure);
+    // Names being deleted, by RemoteNameKey(), to name the file whose delete failed.
+    QHash<std::uint64_t, QByteArray> m_deletesRunning;
+    QString m_strStatusNote; // the listing's note last put in the status bar
     void AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues, int nCount);
 };

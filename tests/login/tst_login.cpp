@@ -420,9 +420,9 @@ void TestLogin::quitAndEscapeLeaveNoAccount()
 void TestLogin::loginResultReports()
 {
     QVERIFY(Open());
-    std::string strReport = m_server.ServerText().toStdString() + "服务器未接上";
+    std::string strReport = m_server.ServerText().toStdString();
     RUN_ON_WORKER(SendReport, &strReport);
-    QCOMPARE(Status(), QString::fromStdString(strReport));
+    QCOMPARE(Status(), QString::fromStdString(strReport) + QString::fromUtf8("服务器未接上"));
 
     // A real listing job that cannot connect reports the same way.
     auto* pJob = new CMyThread(nullptr, "127.0.0.1:1", "u", "p", 21, "/", true, 0);

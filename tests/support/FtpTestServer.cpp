@@ -51,6 +51,10 @@ const QStringList& KnownFaults()
         QStringLiteral("drop-rnto"),
         QStringLiteral("stall-list"),
         QStringLiteral("list-option-as-name"),
+        QStringLiteral("cut-list"),
+        QStringLiteral("refuse-list"),
+        QStringLiteral("odd-size-list"),
+        QStringLiteral("stor-quota"),
     };
     return s_faults;
 }

@@ -31,6 +31,13 @@ Faults (repeatable, combinable):
   no-mlsd        MLSD and MLST answer 500 and FEAT does not offer MLST.
   crafted-list   LIST and MLSD of "/" send the fixed listing below instead of the folder's.
   slow-login     connections are accepted but the 220 greeting never comes.
+  cut-list       a listing (LIST or MLSD) sends its first 4 KiB, then the server closes the data
+                 connection and answers 426.
+  refuse-list    LIST and MLSD answer 451.
+  odd-size-list  LIST and MLSD of "/" list four files: "good.txt" of 10 bytes, and "minus.txt",
+                 "letters.txt", "huge.txt" whose sizes read -5, 12abc and 2^64.
+  stor-quota     as drop-stor, but the server answers 452 (no room left), as a server whose disk
+                 fills up during the upload does.
 
 The crafted listing (name bytes, size, folder), each dated 2021-03-05 00:00:00 UTC
 (MLSD modify=20210305000000, LIST "Mar 05  2021"):
@@ -71,7 +78,7 @@ from pyftpdlib.servers import FTPServer  # noqa: E402
 FAULTS = (
     "drop-retr", "stall-retr", "drop-stor", "stall-stor", "refuse-rename",
     "refuse-size", "no-mlsd", "crafted-list", "slow-login", "short-stor", "drop-rnto",
-    "stall-list", "list-option-as-name",
+    "stall-list", "list-option-as-name", "cut-list", "refuse-list", "odd-size-list", "stor-quota",
 )
 
 STALL_RETR_BYTES = 16 * 1024
@@ -112,6 +119,20 @@ def crafted_list():
     return b"".join(lines)
 
 
+ODD_SIZES = [(b"good.txt", "10"), (b"minus.txt", "-5"), (b"letters.txt", "12abc"),
+             (b"huge.txt", str(2 ** 64))]
+
+
+def odd_size_mlsd():
+    return b"".join(b"type=file;size=%s;modify=20210305000000; %s\r\n" % (size.encode(), name)
+                    for name, size in ODD_SIZES)
+
+
+def odd_size_list():
+    return b"".join(b"-rw-r--r--    1 ftp      ftp      %s Mar 05  2021 %s\r\n"
+                    % (size.encode().rjust(8), name) for name, size in ODD_SIZES)
+
+
 class FaultyDTPHandler(DTPHandler):
     """Data channel that can cut or stall transfers."""
 
@@ -134,6 +155,13 @@ class FaultyDTPHandler(DTPHandler):
 
     def send(self, data):
         faults = self._faults()
+        if not self.receive and not self._sending_file() and "cut-list" in faults:
+            room = STALL_LIST_BYTES - self.tot_bytes_sent
+            if room <= 0:
+                self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+                self.close()
+                return 0
+            data = data[:room]
         if not self.receive and not self._sending_file() and "stall-list" in faults:
             room = STALL_LIST_BYTES - self.tot_bytes_sent
             if room <= 0:
@@ -158,12 +186,15 @@ class FaultyDTPHandler(DTPHandler):
     def _drop_upload(self):
         self.file_obj.write(bytes(self._held[: len(self._held) // 2]))
         self.transfer_finished = False
-        self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+        if "stor-quota" in self._faults():
+            self._resp = ("452 Insufficient storage space.", logging.info)
+        else:
+            self._resp = ("426 Connection closed; transfer aborted.", logging.info)
         self.close()
 
     def handle_read(self):
         faults = self._faults()
-        if self.receive and "drop-stor" in faults:
+        if self.receive and faults & {"drop-stor", "stor-quota"}:
             try:
                 chunk = self.recv(self.ac_in_buffer_size)
             except RetryError:
@@ -188,7 +219,7 @@ class FaultyDTPHandler(DTPHandler):
     def handle_close(self):
         faults = self._faults()
         if self.receive and not self._closed:
-            if "drop-stor" in faults:
+            if faults & {"drop-stor", "stor-quota"}:
                 self._drop_upload()
                 return
             if "stall-stor" in faults:
@@ -236,15 +267,25 @@ class FaultyHandler(FTPHandler):
     def _is_root(self, path):
         return os.path.realpath(path) == os.path.realpath(self.fs.root)
 
+    def _listing(self, path, cmd, crafted, odd):
+        """Answers a listing that a fault replaces; False when none does."""
+        if "refuse-list" in self.faults:
+            self.respond("451 Listing refused.")
+        elif "crafted-list" in self.faults and self._is_root(path):
+            self.push_dtp_data(crafted, cmd=cmd)
+        elif "odd-size-list" in self.faults and self._is_root(path):
+            self.push_dtp_data(odd, cmd=cmd)
+        else:
+            return False
+        return True
+
     def ftp_LIST(self, path):
-        if "crafted-list" in self.faults and self._is_root(path):
-            self.push_dtp_data(crafted_list(), cmd="LIST")
+        if self._listing(path, "LIST", crafted_list(), odd_size_list()):
             return path
         return super().ftp_LIST(path)
 
     def ftp_MLSD(self, path):
-        if "crafted-list" in self.faults and self._is_root(path):
-            self.push_dtp_data(crafted_mlsd(), cmd="MLSD")
+        if self._listing(path, "MLSD", crafted_mlsd(), odd_size_mlsd()):
             return path
         return super().ftp_MLSD(path)
 

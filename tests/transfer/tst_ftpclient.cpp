@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <atomic>
@@ -368,7 +369,7 @@ private slots:
         timer.start();
         const auto result = pConnection->List(
             [&](const std::vector<FtpFileInfo>& batch) { nEntries += batch.size(); });
-        QCOMPARE(int(result), int(CFtpConnection::ListResult::Failed));
+        QCOMPARE(int(result), int(CFtpConnection::ListResult::Cut));
         QVERIFY(nEntries > 0 && nEntries < 500); // it did stop half-way
         QVERIFY2(timer.elapsed() < 60000, "a stalled listing was not given up");
     }
@@ -506,10 +507,13 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("refused");
         QTest::addColumn<int>("firstStores"); // STORs for the first file of a session
+        QTest::addColumn<int>("asked");       // the refused command, for the first file
+        // RNFR twice: the rename over the target, then the probe that tells a server that
+        // cannot rename from a refusal of that one name.
         QTest::newRow("rename") << "refuse-rename"
-                                << "RNFR" << 2;
+                                << "RNFR" << 2 << 2;
         QTest::newRow("size") << "refuse-size"
-                              << "SIZE" << 1;
+                              << "SIZE" << 1 << 1;
     }
 
     void refusalsAreRememberedForTheSession()
@@ -517,6 +521,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QString, refused);
         QFETCH(int, firstStores);
+        QFETCH(int, asked);
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {fault});
         QTemporaryDir local;
@@ -530,18 +535,18 @@ private slots:
         QCOMPARE(ReadFile(server.FilePath("f.bin")), data);
         QCOMPARE(Leftovers(server.Root()), QStringList());
         QCOMPARE(server.CommandCount("STOR"), firstStores);
-        QCOMPARE(server.CommandCount(refused), 1);
+        QCOMPARE(server.CommandCount(refused), asked);
 
         // The next file of the session is sent once, and the refused command not asked again.
         QVERIFY(upload("/g.bin"));
         QCOMPARE(ReadFile(server.FilePath("g.bin")), data);
         QCOMPARE(server.CommandCount("STOR"), firstStores + 1);
-        QCOMPARE(server.CommandCount(refused), 1);
+        QCOMPARE(server.CommandCount(refused), asked);
 
         // A new session (a new login) does not inherit it: the server may have changed.
         m_pSession = std::make_unique<CInternetSession>();
         QVERIFY(upload("/h.bin"));
-        QCOMPARE(server.CommandCount(refused), 2);
+        QCOMPARE(server.CommandCount(refused), 2 * asked);
         QCOMPARE(Leftovers(server.Root()), QStringList());
     }
 
@@ -652,6 +657,142 @@ private slots:
         QVERIFY(pConnection);
         QVERIFY(WriteFile(again.FilePath("x"), "x"));
         QCOMPARE(ListRoot(pConnection.get()).entries.size(), size_t(1));
+    }
+
+    void bothServers_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("vsftpd") << int(CFtpTestServer::Vsftpd);
+        QTest::newRow("pyftpdlib") << int(CFtpTestServer::Pyftpdlib);
+    }
+
+    void refusedRenameFailsOnlyThatFile_data() { bothServers_data(); }
+    void refusedRenameFailsOnlyThatFile()
+    {
+        QFETCH(int, kind);
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Kind(kind));
+        QVERIFY(server.MakeFolder("clashdir"));
+        const QByteArray original = PatternBytes(300000, 1);
+        QVERIFY(server.PutFile("keep.bin", original));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("clashdir"), "in the way"));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+
+        // A folder in the way refuses this one rename; the server's own words come along.
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("clashdir")), "/clashdir"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_SERVER_REFUSED));
+        QVERIFY2(pConnection->LastReplyLine().rfind("550", 0) == 0,
+                 pConnection->LastReplyLine().c_str());
+        QVERIFY(QFileInfo(server.FilePath("clashdir")).isDir());
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+
+        // The safe upload is still on: a later upload that breaks half-way (here, its local
+        // file shrinks under it) leaves the old copy whole.
+        const QString strShrinking = local.filePath("keep.bin");
+        QVERIFY(WriteFile(strShrinking, PatternBytes(5 * 1024 * 1024, 2)));
+        bool bCut = false;
+        const auto cutHalfWay = [&](std::int64_t nDone, std::int64_t) {
+            if (nDone > 0 && !bCut)
+                bCut = ::truncate(QFile::encodeName(strShrinking).constData(), 1024 * 1024) == 0;
+        };
+        QVERIFY(!pConnection->PutFile(Utf8(strShrinking), "/keep.bin", cutHalfWay));
+        QVERIFY(bCut);
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_FILE_CHANGED));
+        QCOMPARE(server.ReadFile("keep.bin"), original);
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+
+        QVERIFY(pConnection->PutFile(Utf8(strShrinking), "/keep.bin"));
+        QCOMPARE(server.ReadFile("keep.bin"), PatternBytes(5 * 1024 * 1024, 2).left(1024 * 1024));
+    }
+
+    void failuresNameTheirCause()
+    {
+        CFtpTestServer quota;
+        START_OR_SKIP(quota, CFtpTestServer::Pyftpdlib, {"stor-quota"});
+        const QByteArray original = PatternBytes(2000, 1);
+        QVERIFY(WriteFile(quota.FilePath("f.bin"), original));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("f.bin"), PatternBytes(200000, 2)));
+        auto pConnection = Connect(quota);
+        QVERIFY(pConnection);
+        // A server out of room cuts the STOR with 452: that is no broken connection.
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("f.bin")), "/f.bin"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_DISK_FULL));
+        QCOMPARE(pConnection->LastReplyLine(), std::string("452 Insufficient storage space."));
+        QCOMPARE(ReadFile(quota.FilePath("f.bin")), original);
+
+        // A refused DELE says why, in the server's words.
+        QVERIFY(!pConnection->DeleteFile("/missing.txt"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_SERVER_REFUSED));
+        QVERIFY(pConnection->LastReplyLine().rfind("550", 0) == 0);
+
+        // A restore that cannot write locally is no unreadable file.
+        QVERIFY(QDir(local.path()).mkdir("f.bin.d"));
+        const QStringList targets = {local.filePath("f.bin.d"), local.filePath("gone/f.bin"),
+                                     QStringLiteral("/proc/f.bin")};
+        for (const QString& strTarget : targets) {
+            QVERIFY(!pConnection->GetFile("/f.bin", Utf8(strTarget)));
+            QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_LOCAL_UNWRITABLE));
+        }
+        QVERIFY(QFileInfo(local.filePath("f.bin.d")).isDir());
+        QCOMPARE(Leftovers(local.path()), QStringList());
+    }
+
+    void brokenAndRefusedListingsSayWhy()
+    {
+        CFtpTestServer cut;
+        START_OR_SKIP(cut, CFtpTestServer::Pyftpdlib, {"cut-list"});
+        for (int i = 0; i < 200; ++i)
+            QVERIFY(WriteFile(cut.FilePath(QString("file-%1.txt").arg(i))));
+        auto pConnection = Connect(cut);
+        QVERIFY(pConnection);
+        Listing listing = ListRoot(pConnection.get());
+        QCOMPARE(int(listing.result), int(CFtpConnection::ListResult::Cut));
+        QVERIFY(!listing.entries.empty() && listing.entries.size() < 200);
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_CONNECTION_BROKEN));
+
+        CFtpTestServer refusing;
+        START_OR_SKIP(refusing, CFtpTestServer::Pyftpdlib, {"refuse-list"});
+        pConnection = Connect(refusing);
+        QVERIFY(pConnection);
+        listing = ListRoot(pConnection.get());
+        QCOMPARE(int(listing.result), int(CFtpConnection::ListResult::Failed));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_SERVER_REFUSED));
+        QCOMPARE(pConnection->LastReplyLine(), std::string("451 Listing refused."));
+    }
+
+    // Runs in a child process of traceShowsNoPassword, with the trace on: a login, a backup
+    // and a restore.
+    void tracedSession()
+    {
+        if (!qEnvironmentVariableIsSet("MOSSVALE_TRACE_CHILD"))
+            QSKIP("run by traceShowsNoPassword");
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("a.txt"), "trace me"));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QVERIFY(pConnection->PutFile(Utf8(local.filePath("a.txt")), "/a.txt"));
+        QVERIFY(pConnection->GetFile("/a.txt", Utf8(local.filePath("b.txt"))));
+    }
+
+    void traceShowsNoPassword()
+    {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("MOSSVALE_FTP_TRACE", "1");
+        environment.insert("MOSSVALE_TRACE_CHILD", "1");
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {"tracedSession"});
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray trace = child.readAllStandardError();
+        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
+        QVERIFY2(trace.contains("PASS ****"), trace.constData());
+        QVERIFY(trace.contains("STOR ") && trace.contains("RETR "));
+        QVERIFY(!trace.contains("secret"));
     }
 };
 

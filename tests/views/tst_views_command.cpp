@@ -7,6 +7,7 @@
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
 
+#include <QDir>
 #include <QSplitter>
 #include <QTemporaryDir>
 
@@ -52,6 +53,7 @@ private slots:
     void backupWithNothingChecked();
     void backupSendsNewestFirstAndRelists();
     void failedFilesAreNamed();
+    void sameNamesAreSentOnce();
     void manyFailuresFitTheScreen();
     void queuedFilesFailAtOnce_data();
     void queuedFilesFailAtOnce();
@@ -224,6 +226,34 @@ void TestCommandView::backupSendsNewestFirstAndRelists()
     QVERIFY(Relisted());
 }
 
+void TestCommandView::sameNamesAreSentOnce()
+{
+    // Every file lands in the server's root: of three ticked files named same.txt, the first
+    // ticked is sent and the other two are named, each once, with why and what was sent.
+    QVERIFY(QDir(m_pLocal->path()).mkpath("a") && QDir(m_pLocal->path()).mkpath("b"));
+    // The same file ticked twice is no clash.
+    const QStringList ticked = {Local("a/same.txt"), Local("a/same.txt"), Local("unique.txt"),
+                                Local("b/same.txt"), Local("same.txt")};
+    for (const QString& strPath : ticked) {
+        QVERIFY(WriteFile(strPath, strPath.toUtf8()));
+        Queue().AddTail(strPath);
+    }
+
+    CBoxReader reader;
+    MarkListing();
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
+    QVERIFY(Relisted());
+    QCOMPARE(m_server.ReadFile("same.txt"), Local("a/same.txt").toUtf8());
+    QCOMPARE(m_server.ReadFile("unique.txt"), Local("unique.txt").toUtf8());
+    QStringList lines = reader.m_texts.first().split('\n');
+    QCOMPARE(lines.takeFirst(), QString::fromUtf8("以下文件未能备份："));
+    const QString strWhy =
+        QString::fromUtf8("（另一个选中的文件同名，已备份的是 %1）").arg(Local("a/same.txt"));
+    lines.sort();
+    QCOMPARE(lines, QStringList({Local("b/same.txt") + strWhy, Local("same.txt") + strWhy}));
+}
+
 void TestCommandView::failedFilesAreNamed()
 {
     QVERIFY(WriteFile(Local("A.txt"), "alpha"));
@@ -320,9 +350,14 @@ void TestCommandView::queuedFilesFailAtOnce()
     CBoxReader reader;
     MarkListing();
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
-    QStringList lines = reader.m_texts.first().split('\n');
-    QCOMPARE(lines.takeFirst(), QString::fromUtf8("以下文件未能备份："));
+    // Two boxes, in either order: the backup's, and the relisting's after it, which cannot
+    // read the list either and says so.
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 2, 20000);
+    const QString strHeading = QString::fromUtf8("以下文件未能备份：");
+    const int nBackupBox = reader.m_texts[0].startsWith(strHeading) ? 0 : 1;
+    QCOMPARE(reader.m_texts[1 - nBackupBox], QString::fromUtf8("无法读取服务器文件列表") + reason);
+    QStringList lines = reader.m_texts[nBackupBox].split('\n');
+    QCOMPARE(lines.takeFirst(), strHeading);
     lines.sort();
     QCOMPARE(lines, expected);
     QCOMPARE(Queue().GetCount(), 0);
@@ -397,8 +432,10 @@ void TestCommandView::failedRestoreSaysSo()
     QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
     QCOMPARE(reader.m_titles.first(), QStringLiteral("Mossvale"));
+    // The reason, then the server's own words.
     QCOMPARE(reader.m_texts.first(),
-             QString::fromUtf8("无法恢复文件：vanishing.txt（服务器拒绝）"));
+             QString::fromUtf8("无法恢复文件：vanishing.txt（服务器拒绝：550 /vanishing.txt is not "
+                               "retrievable.）"));
     QVERIFY(!bWaitShownWithBox);
     QVERIFY(!Wait().isVisible());
     QVERIFY(!QFile::exists(Local("vanishing.txt")));
@@ -441,7 +478,8 @@ void TestCommandView::overlappingRestoresNameTheirOwnFile()
     QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 2, 30000);
     const QString strFailed = QString::fromUtf8("无法恢复文件：");
-    QCOMPARE(reader.m_texts[0], strFailed + QString::fromUtf8("vanishing.txt（服务器拒绝）"));
+    QVERIFY(reader.m_texts[0].startsWith(strFailed +
+                                         QString::fromUtf8("vanishing.txt（服务器拒绝：550")));
     QCOMPARE(reader.m_texts[1], strFailed + QString::fromUtf8("slow.bin（连接中断）"));
     QVERIFY(!QFile::exists(Local("slow.bin")));
 }

@@ -62,6 +62,8 @@ private slots:
     void quickRefreshesGiveOneCopy();
     void deleteRemovesTheDeletedName();
     void failedDeleteLeavesTheRow();
+    void incompleteListingsSaySo_data();
+    void incompleteListingsSaySo();
 
 private:
     QStringList Labels() const;
@@ -365,7 +367,9 @@ void TestRemoteList::failedDeleteLeavesTheRow()
     QVERIFY(QFile::remove(server.FilePath("gone.txt"))); // vanished since the listing
 
     // A folder cannot be deleted, a vanished file neither, and with nothing selected there
-    // is nothing to delete: each report says the deletion failed and every row stays.
+    // is nothing to delete: each report says the deletion failed and every row stays. The
+    // user is told why the server still holds the two files.
+    CBoxReader reader;
     for (const char* pszLabel : {"folder", "gone.txt", ""}) {
         if (*pszLabel)
             Click(pszLabel);
@@ -378,6 +382,55 @@ void TestRemoteList::failedDeleteLeavesTheRow()
     }
     QVERIFY(QDir(server.FilePath("folder")).exists());
     QVERIFY(QFile::exists(server.FilePath("kept.txt")));
+    QTRY_COMPARE(reader.m_texts.size(), 2);
+    QVERIFY2(
+        reader.m_texts[0].startsWith(QString::fromUtf8("无法删除文件：folder（服务器拒绝：550")),
+        qPrintable(reader.m_texts[0]));
+    QVERIFY(
+        reader.m_texts[1].startsWith(QString::fromUtf8("无法删除文件：gone.txt（服务器拒绝：550")));
+}
+
+void TestRemoteList::incompleteListingsSaySo_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("box");   // the start of the message the user reads
+    QTest::addColumn<QString>("label"); // the start of the meter's label
+    QTest::addColumn<bool>("rows");     // whether rows that did arrive are shown
+    QTest::newRow("cut") << "cut-list" << QString::fromUtf8("服务器文件列表不完整（连接中断")
+                         << QString::fromUtf8("≥") << true;
+    QTest::newRow("refused") << "refuse-list"
+                             << QString::fromUtf8(
+                                    "无法读取服务器文件列表（服务器拒绝：451 Listing refused.）")
+                             << QStringLiteral("?/100M") << false;
+    // Sizes that are no number: the files are there, the meter only knows a lower bound.
+    QTest::newRow("unknown sizes")
+        << "odd-size-list" << QString() << QString::fromUtf8("≥0KB/100M") << true;
+}
+
+void TestRemoteList::incompleteListingsSaySo()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, box);
+    QFETCH(QString, label);
+    QFETCH(bool, rows);
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {fault});
+    LogIn(server);
+    for (int i = 0; i < 200; ++i)
+        QVERIFY(server.PutFile(QStringLiteral("file-%1.txt").arg(i), "data"));
+    CBoxReader reader;
+    QVERIFY(Refresh());
+    QVERIFY2(m_pView->m_stcUsage.text().startsWith(label), qPrintable(m_pView->m_stcUsage.text()));
+    QCOMPARE(m_pView->m_model.rowCount() > 0, rows);
+    if (box.isEmpty()) {
+        QCOMPARE(m_pView->m_model.rowCount(), 4);
+        QCOMPARE(m_pView->m_stcUsage.toolTip(), QString::fromUtf8("3 个文件大小未知"));
+        QCOMPARE(reader.m_texts, QStringList());
+        return;
+    }
+    QTRY_COMPARE(reader.m_texts.size(), 1);
+    QVERIFY2(reader.m_texts[0].startsWith(box), qPrintable(reader.m_texts[0]));
+    QVERIFY(m_pView->m_model.rowCount() < 200);
 }
 
 QTEST_MAIN(TestRemoteList)

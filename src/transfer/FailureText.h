@@ -1,6 +1,0 @@
-#pragma once
-// The short text that follows a failed file in a failure message, or explains a failed login.
-#include "TransferFailure.h"
-
-// UTF-8; empty for FAILURE_NONE and for a number no failure has.
-const char* FailureText(ETransferFailure eFailure);
