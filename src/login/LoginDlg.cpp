@@ -103,9 +103,9 @@ void CLoginDlg::CreateControls()
     m_staticStatus = NewLabel(this, units, Texts::PleaseLogin(), 78, 87, 124, 9);
     m_staticStatus->setObjectName(QString::number(IDC_STATUS));
     // Why a login failed, under the status line where the template's unused check box was.
-    m_staticReason = NewLabel(this, units, QString(), 37, 99, 178, 18);
+    m_staticReason = NewLabel(this, units, QString(), 78, 98, 140, 18);
     m_staticReason->setWordWrap(true);
-    m_staticReason->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_staticReason->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     m_btnLogin = NewButton(this, units, Texts::LoginButton(), IDC_LOGIN, true, 35, 121, 59, 14);
     m_btnQuit = NewButton(this, units, Texts::QuitButton(), IDCANCEL, true, 164, 121, 51, 14);

@@ -92,12 +92,12 @@ void CMainFrame::OnCreateClient()
     m_wndLowerSplitter.addWidget(m_pLeftView);
     m_wndLowerSplitter.addWidget(m_pRightView);
 
-    // A larger window gives its extra room to the lower row, shared by the tree and the
+
     // remote list; the command row keeps the height it starts with.
     m_wndMainSplitter.setStretchFactor(0, 0);
     m_wndMainSplitter.setStretchFactor(1, 1);
     m_wndLowerSplitter.setStretchFactor(0, 1);
-    m_wndLowerSplitter.setStretchFactor(1, 1);
+    m_wndLowerSplitter.setStretchFactor(1, 2);
     setCentralWidget(&m_wndMainSplitter);
     // The starting sizes depend on the client height, known once the splitter is laid out.
     m_wndMainSplitter.installEventFilter(this);

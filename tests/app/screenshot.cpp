@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,7 +61,8 @@ int main(int argc, char** argv)
     CAppDriver driver(&app);
     if (!app.CreateMainWindow())
         return Fail("no main window");
-    driver.Frame()->setGeometry(0, 0, 1280, 800); // no window manager to maximise it
+    // No window manager to maximise it: the window takes the whole screen itself.
+    driver.Frame()->setGeometry(driver.Frame()->screen()->geometry());
     if (!driver.LogIn(server.ServerText(), server.User(), server.Password()))
         return Fail("the login failed");
 
