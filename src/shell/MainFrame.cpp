@@ -92,7 +92,6 @@ void CMainFrame::OnCreateClient()
     m_wndLowerSplitter.addWidget(m_pLeftView);
     m_wndLowerSplitter.addWidget(m_pRightView);
 
-
     // remote list; the command row keeps the height it starts with.
     m_wndMainSplitter.setStretchFactor(0, 0);
     m_wndMainSplitter.setStretchFactor(1, 1);
