@@ -1,6 +1,7 @@
 // Makes the README's picture: the main window after a backup, against a throw-away FTP server
-// on loopback, driven as a user would. scripts/screenshot runs it under Xvfb.
-//     mossvale_screenshot OUTPUT.png
+// on loopback, driven as a user would. scripts/screenshot runs it under Xvfb; the accessibility
+// check keeps it running (--stay) to read the window through the accessibility bus.
+//     mossvale_screenshot OUTPUT.png [--stay]
 #include "AppDriver.h"
 #include "FtpTestServer.h"
 #include "TestFiles.h"
@@ -90,5 +91,7 @@ int main(int argc, char** argv)
         return Fail("cannot write the picture");
     std::printf("%s\n", qPrintable(strOutput));
     std::fflush(stdout);
-    std::_Exit(0); // jobs of the session may still be closing their connections
+    const bool bStay = argc > 2 && qstrcmp(argv[2], "--stay") == 0;
+    const int nResult = bStay ? app.exec() : 0;
+    std::_Exit(nResult); // jobs of the session may still be closing their connections
 }
