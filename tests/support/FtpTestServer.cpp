@@ -217,15 +217,71 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
         if (!KnownFaults().contains(strFault))
             return Fail(QStringLiteral("unknown fault: ") + strFault);
     }
-    if (kind == Vsftpd) {
+    if (kind == Vsftpd || kind == VsftpdTls || kind == Sftp) {
         if (!faults.isEmpty())
             return Fail(QStringLiteral("faults need the pyftpdlib server"));
-        return StartVsftpd();
     }
-    return StartPyftpdlib(faults, nPort);
+    if ((kind == VsftpdTls || kind == PyftpdlibTls) && !EnsureCertificate())
+        return Fail(QStringLiteral("cannot make a certificate: ") + m_strError);
+    switch (kind) {
+    case Vsftpd:
+    case VsftpdTls:
+        return StartVsftpd(kind == VsftpdTls, nPort);
+    case Sftp:
+        return StartSftp(nPort);
+    case Pyftpdlib:
+    case PyftpdlibTls:
+        break;
+    }
+    return StartPyftpdlib(faults, nPort, kind == PyftpdlibTls);
 }
 
-bool CFtpTestServer::StartVsftpd()
+QString CFtpTestServer::CertificatePath() const
+{
+    return m_pKeyDir ? m_pKeyDir->path() + QStringLiteral("/server.pem") : QString();
+}
+
+QString CFtpTestServer::HostKeyPath() const
+{
+    return m_pKeyDir ? m_pKeyDir->path() + QStringLiteral("/host_key") : QString();
+}
+
+void CFtpTestServer::ReplaceKeys()
+{
+    m_pKeyDir.reset();
+}
+
+bool CFtpTestServer::EnsureCertificate()
+{
+    if (!m_pKeyDir) {
+        m_pKeyDir = std::make_unique<QTemporaryDir>();
+        if (!m_pKeyDir->isValid())
+            return false;
+    }
+    if (QFileInfo::exists(CertificatePath()))
+        return true;
+    // One file with the key and the self-signed certificate, as both servers read it.
+    const QString strKey = m_pKeyDir->path() + QStringLiteral("/server.key");
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                   QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1"),
+                   QStringLiteral("-keyout"), strKey, QStringLiteral("-out"),
+                   CertificatePath() + QStringLiteral(".crt")});
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
+        m_strError = QString::fromUtf8(openssl.readAllStandardError());
+        return false;
+    }
+    QFile key(strKey);
+    QFile certificate(CertificatePath() + QStringLiteral(".crt"));
+    QFile both(CertificatePath());
+    return key.open(QIODevice::ReadOnly) && certificate.open(QIODevice::ReadOnly) &&
+           both.open(QIODevice::WriteOnly) && both.write(certificate.readAll() + key.readAll()) > 0;
+}
+
+bool CFtpTestServer::StartVsftpd(bool bTls, int nPort)
 {
     if (!QFileInfo(QString::fromLatin1(VSFTPD_BINARY)).isExecutable())
         return Fail(QStringLiteral("vsftpd is not installed"));
@@ -237,7 +293,11 @@ bool CFtpTestServer::StartVsftpd()
     QFile templateFile(SupportDir() + QStringLiteral("/vsftpd.conf.in"));
     if (!templateFile.open(QIODevice::ReadOnly))
         return Fail(QStringLiteral("cannot read ") + templateFile.fileName());
-    const QString strTemplate = QString::fromUtf8(templateFile.readAll());
+    QString strTemplate = QString::fromUtf8(templateFile.readAll());
+    if (bTls) // require_ssl_reuse is left at its default, YES, as Debian ships it
+        strTemplate += QStringLiteral("ssl_enable=YES\nrsa_cert_file=%1\nrsa_private_key_file=%1\n"
+                                      "force_local_logins_ssl=YES\nforce_local_data_ssl=YES\n")
+                           .arg(CertificatePath());
 
     QString strError;
     if (!EnsureVsftpdAccount(SupportDir(), m_strPassword, m_nAccountUid, m_nAccountGid, strError))
@@ -257,7 +317,7 @@ bool CFtpTestServer::StartVsftpd()
     const QString strConfigPath = strTemp + QStringLiteral("/vsftpd.conf");
     m_strLogPath = strTemp + QStringLiteral("/server.log");
     for (int nAttempt = 0; nAttempt < PORT_ATTEMPTS; ++nAttempt) {
-        m_nPort = FindFreePort();
+        m_nPort = nPort > 0 ? nPort : FindFreePort();
         if (m_nPort == 0)
             return Fail(QStringLiteral("no free port"));
         QString strConfig = strTemplate;
@@ -281,7 +341,7 @@ bool CFtpTestServer::StartVsftpd()
     return Fail(QStringLiteral("vsftpd found no free port: ") + LogText());
 }
 
-bool CFtpTestServer::StartPyftpdlib(const QStringList& faults, int nPort)
+bool CFtpTestServer::StartPyftpdlib(const QStringList& faults, int nPort, bool bTls)
 {
     const QString strScript = SupportDir() + QStringLiteral("/ftpserver.py");
     if (!QFileInfo::exists(strScript))
@@ -305,23 +365,50 @@ bool CFtpTestServer::StartPyftpdlib(const QStringList& faults, int nPort)
                              JournalPath()};
     for (const QString& strFault : faults)
         arguments << QStringLiteral("--fault") << strFault;
+    if (bTls)
+        arguments << QStringLiteral("--tls") << CertificatePath()
+                  << QStringLiteral("--tls-required");
     StartProcess(QString::fromLatin1(PYTHON_BINARY), arguments);
 
-    // The script prints its port once the listening socket exists.
     const QDeadlineTimer deadline(START_TIMEOUT_MS);
-    while (!m_pProcess->canReadLine()) {
-        if (deadline.hasExpired() || m_pProcess->state() != QProcess::Running)
-            return Fail(QStringLiteral("pyftpdlib did not start: ") + LogText());
-        m_pProcess->waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
-    }
-    bool bOk = false;
-    m_nPort = QString::fromLatin1(m_pProcess->readLine()).trimmed().toInt(&bOk);
-    if (!bOk || m_nPort <= 0)
-        return Fail(QStringLiteral("pyftpdlib printed no port: ") + LogText());
+    if (!ReadPrintedPort(deadline, QStringLiteral("pyftpdlib")))
+        return false;
     if (faults.contains(QStringLiteral("slow-login")))
         return true;
     return WaitForGreeting(static_cast<int>(qMax<qint64>(1, deadline.remainingTime()))) ||
            Fail(QStringLiteral("pyftpdlib sent no greeting: ") + LogText());
+}
+
+bool CFtpTestServer::StartSftp(int nPort)
+{
+    const QString strScript = SupportDir() + QStringLiteral("/sftpserver.py");
+    if (!QFileInfo::exists(strScript))
+        return Fail(QStringLiteral("missing ") + strScript);
+    if (!m_pKeyDir)
+        m_pKeyDir = std::make_unique<QTemporaryDir>();
+    if (!m_pKeyDir->isValid() || !MakeRoot())
+        return Fail(QStringLiteral("cannot create a temporary folder"));
+    m_strUser = QString::fromLatin1(PYFTPDLIB_USER);
+    m_strPassword = QString::fromLatin1(PYFTPDLIB_PASSWORD);
+    m_strLogPath = m_pTempDir->path() + QStringLiteral("/server.log");
+    StartProcess(QString::fromLatin1(PYTHON_BINARY),
+                 {strScript, QStringLiteral("--root"), m_strRoot, QStringLiteral("--host-key"),
+                  HostKeyPath(), QStringLiteral("--user"), m_strUser, QStringLiteral("--password"),
+                  m_strPassword, QStringLiteral("--port"), QString::number(nPort)});
+    // It prints its port once it listens; the SSH greeting follows on every connection.
+    return ReadPrintedPort(QDeadlineTimer(START_TIMEOUT_MS), QStringLiteral("the SFTP server"));
+}
+
+bool CFtpTestServer::ReadPrintedPort(const QDeadlineTimer& deadline, const QString& strWhat)
+{
+    while (!m_pProcess->canReadLine()) {
+        if (deadline.hasExpired() || m_pProcess->state() != QProcess::Running)
+            return Fail(strWhat + QStringLiteral(" did not start: ") + LogText());
+        m_pProcess->waitForReadyRead(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    bool bOk = false;
+    m_nPort = QString::fromLatin1(m_pProcess->readLine()).trimmed().toInt(&bOk);
+    return (bOk && m_nPort > 0) || Fail(strWhat + QStringLiteral(" printed no port: ") + LogText());
 }
 
 bool CFtpTestServer::MakeRoot()
@@ -349,7 +436,7 @@ void CFtpTestServer::StartProcess(const QString& strProgram, const QStringList& 
     environment.remove(QStringLiteral("PYTHONHOME"));
     environment.remove(QStringLiteral("PYTHONPATH"));
     m_pProcess->setProcessEnvironment(environment);
-    if (m_kind == Pyftpdlib) {
+    if (m_kind != Vsftpd && m_kind != VsftpdTls) { // the scripts print their port on stdout
         m_pProcess->setStandardErrorFile(m_strLogPath);
     } else {
         m_pProcess->setProcessChannelMode(QProcess::MergedChannels);
@@ -441,7 +528,8 @@ int CFtpTestServer::Port() const
 
 QString CFtpTestServer::ServerText() const
 {
-    return Host() + QLatin1Char(':') + QString::number(m_nPort);
+    const QString strHostPort = Host() + QLatin1Char(':') + QString::number(m_nPort);
+    return m_kind == Sftp ? QStringLiteral("sftp://") + strHostPort : strHostPort;
 }
 
 QString CFtpTestServer::User() const

@@ -11,9 +11,16 @@
 // Pyftpdlib: tests/support/ftpserver.py under /usr/bin/python3, MLSD and LIST, user "mossvale",
 // password "secret", and misbehaviours on request (the faults listed in that script).
 //
+// The encrypted kinds: VsftpdTls and PyftpdlibTls demand explicit TLS (AUTH TLS, PROT P) for the
+// login and every transfer, vsftpd with its default require_ssl_reuse=YES; Sftp is
+// tests/support/sftpserver.py (asyncssh), the same user and password as pyftpdlib. Their
+// certificate (self-signed, for 127.0.0.1) and host key are made with the first Start() and kept
+// across restarts of the same object until ReplaceKeys().
+//
 // The server runs in a process group of its own that Stop() ends; the kernel ends it too if the
 // thread that called Start() exits first, so start servers from a thread that outlives them.
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -28,7 +35,7 @@
 class CFtpTestServer
 {
 public:
-    enum Kind { Vsftpd, Pyftpdlib };
+    enum Kind { Vsftpd, Pyftpdlib, VsftpdTls, PyftpdlibTls, Sftp };
 
     // One entry of the crafted-list fault's listing, as a client reading it through libcurl
     // parses it.
@@ -60,7 +67,12 @@ public:
     Kind ServerKind() const { return m_kind; }
     QString Host() const; // "127.0.0.1"
     int Port() const;
-    QString ServerText() const; // "127.0.0.1:PORT"
+    QString ServerText() const; // "127.0.0.1:PORT", "sftp://127.0.0.1:PORT" for Sftp
+    // The encrypted kinds' certificate (PEM) and the SFTP server's private host key (OpenSSH).
+    QString CertificatePath() const;
+    QString HostKeyPath() const;
+    // The next Start() makes a new certificate and host key: a server whose key was replaced.
+    void ReplaceKeys();
     QString User() const;
     QString Password() const;
     QString Root() const;                        // local folder that is the server's "/"
@@ -89,8 +101,12 @@ public:
     static std::time_t CraftedTime(); // the date every crafted entry carries (UTC)
 
 private:
-    bool StartVsftpd();
-    bool StartPyftpdlib(const QStringList& faults, int nPort);
+    bool StartVsftpd(bool bTls, int nPort);
+    bool StartPyftpdlib(const QStringList& faults, int nPort, bool bTls);
+    bool StartSftp(int nPort);
+    // Reads the port a script prints once it listens; false when it printed none in time.
+    bool ReadPrintedPort(const QDeadlineTimer& deadline, const QString& strWhat);
+    bool EnsureCertificate();
     bool MakeRoot();
     bool WaitForGreeting(int nTimeoutMs);
     bool Fail(const QString& strError);
@@ -100,6 +116,7 @@ private:
 
     Kind m_kind = Pyftpdlib;
     std::unique_ptr<QTemporaryDir> m_pTempDir;
+    std::unique_ptr<QTemporaryDir> m_pKeyDir; // outlives restarts: the server's identity
     std::unique_ptr<QProcess> m_pProcess;
     QString m_strRoot;
     QString m_strLogPath;

@@ -2,12 +2,14 @@
 """A pyftpdlib server on loopback for Mossvale's tests, with misbehaviours to order.
 
     ftpserver.py --root DIR [--user U] [--password P] [--port N] [--fault NAME]...
-                 [--journal FILE]
+                 [--journal FILE] [--tls PEM [--tls-required]]
 
 Prints the listening port as its first line on stdout, then serves until killed.
 --journal appends one line per command received (its verb) and "LOGIN" per accepted login,
 so a test can count what a client sent.
 Both MLSD and LIST are served; passive data connections stay on 127.0.0.1.
+--tls offers explicit TLS (AUTH TLS, PROT P) with the certificate and key in PEM; with
+--tls-required the server refuses a login and data transfers that are not protected.
 
 Faults (repeatable, combinable):
   drop-retr      a download sends half the file (rounded down), then the server closes the data
@@ -71,7 +73,7 @@ import warnings
 warnings.simplefilter("ignore", DeprecationWarning)
 
 from pyftpdlib.authorizers import DummyAuthorizer  # noqa: E402
-from pyftpdlib.handlers import DTPHandler, FTPHandler  # noqa: E402
+from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_DTPHandler, TLS_FTPHandler  # noqa: E402
 from pyftpdlib.ioloop import RetryError  # noqa: E402
 from pyftpdlib.servers import FTPServer  # noqa: E402
 
@@ -311,6 +313,23 @@ class FaultyHandler(FTPHandler):
         return super().ftp_SIZE(path)
 
 
+class TlsDTPHandler(FaultyDTPHandler, TLS_DTPHandler):
+    """Protected data channel. pyftpdlib 1.5.7 stops reading a data connection whose TLS
+    handshake is not finished yet when nothing is queued to send, and resets it; staying readable
+    while the handshake runs lets libcurl's handshake complete."""
+
+    def readable(self):
+        return self._ssl_accepting or super().readable()
+
+
+def handler_class(faults, attributes, tls_pem, tls_required):
+    if tls_pem:
+        attributes = dict(attributes, certfile=tls_pem, dtp_handler=TlsDTPHandler,
+                          tls_control_required=tls_required, tls_data_required=tls_required)
+        return type("TestTlsHandler", (FaultyHandler, TLS_FTPHandler), attributes)
+    return type("TestHandler", (FaultyHandler,), attributes)
+
+
 def main():
     parser = argparse.ArgumentParser(description="pyftpdlib test server on 127.0.0.1")
     parser.add_argument("--root", required=True)
@@ -320,6 +339,8 @@ def main():
     parser.add_argument("--fault", action="append", default=[], choices=FAULTS)
     parser.add_argument("--journal")
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--tls", metavar="PEM")
+    parser.add_argument("--tls-required", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.DEBUG if args.verbose else logging.WARNING)
@@ -333,7 +354,7 @@ def main():
     if "no-mlsd" in faults:
         attributes["proto_cmds"] = {name: value for name, value in FTPHandler.proto_cmds.items()
                                     if name not in ("MLSD", "MLST")}
-    handler = type("TestHandler", (FaultyHandler,), attributes)
+    handler = handler_class(faults, attributes, args.tls, args.tls_required)
 
     server = FTPServer(("127.0.0.1", args.port), handler)
     print(server.socket.getsockname()[1], flush=True)

@@ -41,6 +41,12 @@ const FtpFileInfo* Find(const std::vector<FtpFileInfo>& entries, const std::stri
     return nullptr;
 }
 
+QByteArray ReadAll(const QString& strPath)
+{
+    QFile file(strPath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestFtpTestServer : public QObject
@@ -56,8 +62,12 @@ private:
         arguments.prepend(server.User() + QLatin1Char(':') + server.Password());
         arguments.prepend(QStringLiteral("-u"));
         arguments << QStringLiteral("-s") << QStringLiteral("--noproxy") << QStringLiteral("*")
-                  << QStringLiteral("--max-time") << QStringLiteral("30")
-                  << QStringLiteral("ftp://") + server.ServerText() + strPath;
+                  << QStringLiteral("--max-time") << QStringLiteral("30");
+        const QString strServer = server.ServerText();
+        arguments << (strServer.contains(QLatin1String("://"))
+                          ? strServer
+                          : QStringLiteral("ftp://") + strServer) +
+                         strPath;
         QProcess curl;
         curl.start(QStringLiteral("curl"), arguments);
         if (!curl.waitForFinished(60000))
@@ -121,6 +131,52 @@ private slots:
         QCOMPARE(Curl(server, QStringLiteral("/folder/in.bin"), {QStringLiteral("-T"), strLocal}),
                  0);
         QCOMPARE(server.ReadFile(QStringLiteral("folder/in.bin")), data);
+    }
+
+    void encryptedServers_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("vsftpd TLS") << int(CFtpTestServer::VsftpdTls);
+        QTest::newRow("pyftpdlib TLS") << int(CFtpTestServer::PyftpdlibTls);
+        QTest::newRow("SFTP") << int(CFtpTestServer::Sftp);
+    }
+
+    void encryptedServers()
+    {
+        QFETCH(int, kind);
+        const auto eKind = CFtpTestServer::Kind(kind);
+        if (eKind == CFtpTestServer::VsftpdTls && !CFtpTestServer::CanRunVsftpd())
+            QSKIP("vsftpd needs root");
+        CFtpTestServer server;
+        QVERIFY2(server.Start(eKind), qPrintable(server.LastError()));
+        // FTPS only with TLS, checked against the server's own certificate; a login in clear
+        // is refused.
+        QStringList secure = {QStringLiteral("-k")};
+        if (eKind != CFtpTestServer::Sftp) {
+            secure = {QStringLiteral("--ssl-reqd"), QStringLiteral("--cacert"),
+                      server.CertificatePath()};
+            QCOMPARE(Curl(server, QStringLiteral("/"), {}), 67);
+        }
+        const QByteArray data = Pattern(5 * 1024 * 1024);
+        QCOMPARE(
+            Curl(server, QStringLiteral("/big.bin"), secure + QStringList{"-T", WriteLocal(data)}),
+            0);
+        QCOMPARE(server.ReadFile(QStringLiteral("big.bin")), data);
+        QByteArray downloaded;
+        QCOMPARE(Curl(server, QStringLiteral("/big.bin"), secure, &downloaded), 0);
+        QCOMPARE(downloaded, data);
+
+        // The same identity across a restart; a new one after ReplaceKeys().
+        const auto keyFile = [&] {
+            return eKind == CFtpTestServer::Sftp ? server.HostKeyPath() : server.CertificatePath();
+        };
+        const QByteArray key = ReadAll(keyFile());
+        QVERIFY(!key.isEmpty());
+        QVERIFY(server.Start(eKind, {}, server.Port()));
+        QCOMPARE(ReadAll(keyFile()), key);
+        server.ReplaceKeys();
+        QVERIFY(server.Start(eKind));
+        QVERIFY(!ReadAll(keyFile()).isEmpty() && ReadAll(keyFile()) != key);
     }
 
     void vsftpdHasNoMlsd()
