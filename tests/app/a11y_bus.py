@@ -68,8 +68,13 @@ def on_event(event):
         pyatspi.Registry.stop()
 pyatspi.Registry.registerEventListener(on_event, "object:state-changed:checked")
 if cell is not None:
-    cell.queryComponent().grabFocus()
-    tree.querySelection().selectChild(cell.getIndexInParent())
+    # Select the item with a click where the bus says it is, then press Space.
+    box = cell.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    x, y = box.x + box.width // 2, box.y + box.height // 2
+    window = subprocess.run(["xdotool", "search", "--name", "^Mossvale$"], capture_output=True,
+                            text=True).stdout.split()[:1]
+    subprocess.run(["xdotool", "windowfocus", "--sync"] + window)
+    subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", "1"])
     threading.Timer(1.0, lambda: subprocess.run(["xdotool", "key", "space"])).start()
     threading.Timer(10.0, pyatspi.Registry.stop).start()
     pyatspi.Registry.start()
