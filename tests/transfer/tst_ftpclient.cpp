@@ -2,10 +2,13 @@
 // byte-exact transfers, and that no failure costs the copy on either side.
 #include "TransferTestUtil.h"
 #include "FtpTestServer.h"
+#include "transfer/CertificateProbe.h"
 #include "transfer/ConnectionPool.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/FtpConnection.h"
+#include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
+#include "transfer/TrustStore.h"
 
 #include <QtTest>
 
@@ -793,6 +796,115 @@ private slots:
         QVERIFY2(trace.contains("PASS ****"), trace.constData());
         QVERIFY(trace.contains("STOR ") && trace.contains("RETR "));
         QVERIFY(!trace.contains("secret"));
+    }
+
+    void certificateIsReadBeforeTheLogin_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("vsftpd") << int(CFtpTestServer::VsftpdTls);
+        QTest::newRow("pyftpdlib") << int(CFtpTestServer::PyftpdlibTls);
+    }
+
+    void certificateIsReadBeforeTheLogin()
+    {
+        QFETCH(int, kind);
+        const auto eKind = CFtpTestServer::Kind(kind);
+        if (eKind == CFtpTestServer::VsftpdTls && !CFtpTestServer::CanRunVsftpd())
+            QSKIP("vsftpd needs root");
+        CFtpTestServer server;
+        QVERIFY2(server.Start(eKind), qPrintable(server.LastError()));
+        CertificateInfo info;
+        std::string strError;
+        QVERIFY2(CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                          CCertificateProbe::ETls::Explicit, 5, info, strError),
+                 strError.c_str());
+        // The fingerprint other programs show for the same certificate.
+        QProcess openssl;
+        openssl.start("openssl", {"x509", "-noout", "-fingerprint", "-sha256", "-in",
+                                  server.CertificatePath()});
+        QVERIFY(openssl.waitForFinished(20000));
+        const QByteArray expected = openssl.readAllStandardOutput().trimmed().split('=').last();
+        QCOMPARE(QByteArray::fromStdString(info.strSha256), expected);
+        QVERIFY(QString::fromStdString(info.strSubject).contains("127.0.0.1"));
+        QVERIFY(!info.strNotAfter.empty());
+        QVERIFY(info.strPublicKeyPin.rfind("sha256//", 0) == 0);
+        // Self-signed: the system's authorities do not vouch for it.
+        QVERIFY(!info.bVerified && !info.strProblem.empty());
+        QCOMPARE(server.CommandCount("USER") + server.CommandCount("PASS"), 0);
+
+        // A new key is a new certificate and a new pin.
+        server.ReplaceKeys();
+        QVERIFY(server.Start(eKind));
+        CertificateInfo replaced;
+        QVERIFY(CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                         CCertificateProbe::ETls::Explicit, 5, replaced, strError));
+        QVERIFY(replaced.strSha256 != info.strSha256);
+        QVERIFY(replaced.strPublicKeyPin != info.strPublicKeyPin);
+    }
+
+    void serverWithoutTlsIsSaidSo()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        CertificateInfo info;
+        std::string strError;
+        QVERIFY(!CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                          CCertificateProbe::ETls::Explicit, 5, info, strError));
+        QCOMPARE(strError, std::string("the server does not offer TLS"));
+        QVERIFY(!CCertificateProbe::Probe("127.0.0.1", 1, CCertificateProbe::ETls::Explicit, 5,
+                                          info, strError));
+    }
+
+    void trustedCertificatesAreKeptPrivately()
+    {
+        QTemporaryDir folder;
+        const std::string strPath = Utf8(folder.filePath("trusted"));
+        CTrustStore store(strPath);
+        const std::string strLocal = CTrustStore::ServerKey("127.0.0.1", 2121);
+        const std::string strV6 = CTrustStore::ServerKey("::1", 990);
+        QCOMPARE(strV6, std::string("[::1]:990"));
+        QCOMPARE(store.PinOf(strLocal), std::string());
+        QVERIFY(store.Trust(strLocal, "sha256//first=", "AA:BB"));
+        QVERIFY(store.Trust(strV6, "sha256//other=", "CC:DD"));
+        QVERIFY(store.Trust(strLocal, "sha256//second=", "EE:FF"));  // the user trusted anew
+        QVERIFY(!store.Trust(strLocal, "sha256//with blank", "00")); // would not read back
+        // Another store on the same file, as another window or copy of the program has.
+        const CTrustStore again(strPath);
+        QCOMPARE(again.PinOf(strLocal), std::string("sha256//second="));
+        QCOMPARE(again.PinOf(strV6), std::string("sha256//other="));
+        struct stat info;
+        QVERIFY(::stat(strPath.c_str(), &info) == 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+    }
+
+    void sftpHostKeyIsTrustedOnFirstUse()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Sftp);
+        QTemporaryDir folder;
+        const std::string strKnown = Utf8(folder.filePath("known_hosts"));
+        const auto probe = [&] {
+            HostKeyInfo info;
+            std::string strError;
+            if (!CHostKeyProbe::Probe("127.0.0.1", server.Port(), strKnown, 5, info, strError))
+                qWarning("%s", strError.c_str());
+            return info;
+        };
+        const HostKeyInfo first = probe();
+        QCOMPARE(int(first.eMatch), int(HostKeyInfo::Unknown));
+        QCOMPARE(first.strType, std::string("ssh-ed25519"));
+        QVERIFY2(first.strSha256.rfind("SHA256:", 0) == 0 && first.strSha256.size() == 50,
+                 first.strSha256.c_str());
+        QVERIFY(CHostKeyProbe::Trust(strKnown, first));
+        QCOMPARE(int(probe().eMatch), int(HostKeyInfo::Known));
+
+        // The same server with a new key: refused as changed, never taken as new.
+        const int nPort = server.Port();
+        server.ReplaceKeys();
+        QVERIFY(server.Start(CFtpTestServer::Sftp, {}, nPort));
+        const HostKeyInfo changed = probe();
+        QCOMPARE(int(changed.eMatch), int(HostKeyInfo::Changed));
+        QVERIFY(changed.strSha256 != first.strSha256);
     }
 };
 

@@ -1,0 +1,24 @@
+#pragma once
+// An SFTP server's host key, checked against a known-hosts file of the program's own before
+// any password is sent: known, unknown (shown to the user as its SHA-256 fingerprint, to be
+// trusted on first use) or changed (someone may be in between; refused).
+#include <string>
+
+struct HostKeyInfo {
+    enum EMatch { Known, Unknown, Changed };
+    EMatch eMatch = Unknown;
+    std::string strType;           // "ssh-ed25519"
+    std::string strSha256;         // "SHA256:<base64>", as OpenSSH shows it
+    std::string strKnownHostsLine; // the line Trust() writes for it
+};
+
+class CHostKeyProbe
+{
+public:
+    // False, with strError, when the server cannot be reached or shows no key in nSeconds.
+    static bool Probe(const std::string& strHost, int nPort, const std::string& strKnownHosts,
+                      int nSeconds, HostKeyInfo& info, std::string& strError);
+    // Adds the key to the known-hosts file (made readable by its owner alone), replacing the
+    // server's earlier key; false when the file could not be written.
+    static bool Trust(const std::string& strKnownHosts, const HostKeyInfo& info);
+};
