@@ -129,6 +129,26 @@ QString PlaceOfCount(int nPlace, int nCount)
 {
     return QStringLiteral("%1 / %2").arg(nPlace).arg(nCount);
 }
+QString WaitDialogName()
+{
+    return QStringLiteral("Transfer in progress");
+}
+QString FileProgressName()
+{
+    return QStringLiteral("Progress of the file");
+}
+QString LogInFirst()
+{
+    return QString::fromUtf8("请先登录服务器（File > Log In...）。");
+}
+QString FilesBackedUp(int nCount)
+{
+    return QString::fromUtf8("已备份 %1 个文件").arg(nCount);
+}
+QString FileRestored(const QString& strName)
+{
+    return QString::fromUtf8("已恢复 %1").arg(strName);
+}
 
 QString DeleteFileButton()
 {
@@ -141,6 +161,10 @@ QString ServerFilesName()
 QString SpaceUsedName()
 {
     return QStringLiteral("Space used");
+}
+QString ConfirmDelete(const QString& strName)
+{
+    return QString::fromUtf8("确定要删除服务器上的 %1 吗？删除后无法恢复。").arg(strName);
 }
 
 QString ServerNotConnected(const QString& strServer)
@@ -184,6 +208,10 @@ QString Checked()
 {
     return QStringLiteral("checked");
 }
+QString NameColumn()
+{
+    return QStringLiteral("Name");
+}
 
 QString FtpServerLabel()
 {
@@ -209,26 +237,6 @@ QString QuitButton()
 {
     return QStringLiteral("Quit");
 }
-QString LoginDefaultButton()
-{
-    return QStringLiteral("LOGIN");
-}
-QString NewUserButton()
-{
-    return QStringLiteral("New User");
-}
-QString Button1()
-{
-    return QStringLiteral("Button1");
-}
-QString Check1()
-{
-    return QStringLiteral("Check1");
-}
-QString RememberAccount()
-{
-    return QStringLiteral("Remember the account and password");
-}
 QString LoginWaiting()
 {
     return QStringLiteral("wait ......");
@@ -236,6 +244,10 @@ QString LoginWaiting()
 QString ConnectFailed()
 {
     return QString::fromUtf8("连接失败");
+}
+QString LoginDialogName()
+{
+    return QStringLiteral("Login");
 }
 
 QString OkButton()
@@ -278,6 +290,22 @@ QString SeparatorName()
 QString NewMenuName()
 {
     return QStringLiteral("New Menu");
+}
+QString LogInMenuItem()
+{
+    return QStringLiteral("&Log In...");
+}
+QString LogInPrompt()
+{
+    return QStringLiteral("Log in to the FTP server\nLog In");
+}
+QString RefreshMenuItem()
+{
+    return QStringLiteral("&Refresh\tF5");
+}
+QString RefreshPrompt()
+{
+    return QStringLiteral("List the files on the server again\nRefresh");
 }
 
 QString CustomizeTitle()

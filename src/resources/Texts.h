@@ -44,11 +44,17 @@ QString DeleteFailedHeading();
 QString MoreFailures(qlonglong nCount);
 QString PleaseWait();
 QString PlaceOfCount(int nPlace, int nCount);
+QString WaitDialogName();
+QString FileProgressName();
+QString LogInFirst();
+QString FilesBackedUp(int nCount);
+QString FileRestored(const QString& strName);
 
 // The remote file list.
 QString DeleteFileButton();
 QString ServerFilesName();
 QString SpaceUsedName();
+QString ConfirmDelete(const QString& strName);
 // The remote listing's notices.
 QString ServerNotConnected(const QString& strServer); // "<server>服务器未接上"
 QString FolderEmpty();
@@ -64,6 +70,7 @@ QString SizesUnknown(qlonglong nCount); // "n files of unknown size"
 QString Unchecked();
 QString PartlyChecked();
 QString Checked();
+QString NameColumn();
 
 // The login dialog.
 QString FtpServerLabel();
@@ -72,13 +79,9 @@ QString PasswordLabel();
 QString PleaseLogin();
 QString LoginButton();
 QString QuitButton();
-QString LoginDefaultButton();
-QString NewUserButton();
-QString Button1();
-QString Check1();
-QString RememberAccount();
 QString LoginWaiting();
 QString ConnectFailed();
+QString LoginDialogName();
 
 // The main frame, its command bars and docking panes.
 QString OkButton();
@@ -91,6 +94,10 @@ QString FloatPane();
 QString ClosePane();
 QString SeparatorName();
 QString NewMenuName();
+QString LogInMenuItem();
+QString LogInPrompt();
+QString RefreshMenuItem();
+QString RefreshPrompt();
 
 // The customise dialog.
 QString CustomizeTitle();

@@ -57,6 +57,8 @@ const QHash<UINT, QString>& StringTable()
         {ID_INDICATOR_SCRL, QStringLiteral("SCRL")},
         {IDR_PANE_OPTIONS, QStringLiteral("Options")},
         {IDR_PANE_PROPERTIES, QStringLiteral("Properties")},
+        {ID_FILE_LOGIN, Texts::LogInPrompt()},
+        {ID_VIEW_REFRESH, Texts::RefreshPrompt()},
     };
     return table;
 }
@@ -128,7 +130,8 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
 {
     static const std::vector<MenuItemDef> menu = {
         Popup("&File",
-              {Item("&Backup...\tCtrl+B", ID_FILE_BACKUP),
+              {Item(Texts::LogInMenuItem(), ID_FILE_LOGIN), Separator(),
+               Item("&Backup...\tCtrl+B", ID_FILE_BACKUP),
                Item("&Restore...\tCtrl+R", ID_FILE_RESTORE), Separator(),
                Item("Recent File", ID_FILE_MRU_FILE1), Separator(), Item("E&xit", ID_APP_EXIT)}),
         Popup("&Edit",
@@ -136,7 +139,8 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
                Item("&Copy\tCtrl+C", ID_EDIT_COPY), Item("&Paste\tCtrl+V", ID_EDIT_PASTE)}),
         Popup("&View", {Popup("&Toolbars", {Item("&Toolbar", ID_VIEW_TOOLBAR), Separator(),
                                             Item("&Customize...", ID_VIEW_CUSTOMIZE)}),
-                        Item("&Status Bar", ID_VIEW_STATUS_BAR)}),
+                        Item("&Status Bar", ID_VIEW_STATUS_BAR), Separator(),
+                        Item(Texts::RefreshMenuItem(), ID_VIEW_REFRESH)}),
         Popup("&Help",
               {Item("Help &Content", ID_HELP_CONTENT), Item("Online &Support", ID_HELP_ONLINE),
                Separator(), Item(Texts::AboutMenuItem(), ID_APP_ABOUT)}),
@@ -173,6 +177,9 @@ const AcceleratorTable& CFrameResources::Accelerators()
         {QKeySequence(Qt::CTRL | Qt::Key_Insert), ID_EDIT_COPY},
         {QKeySequence(Qt::CTRL | Qt::Key_V), ID_EDIT_PASTE},
         {QKeySequence(Qt::SHIFT | Qt::Key_Insert), ID_EDIT_PASTE},
+        {QKeySequence(Qt::CTRL | Qt::Key_B), ID_FILE_BACKUP},
+        {QKeySequence(Qt::CTRL | Qt::Key_R), ID_FILE_RESTORE},
+        {QKeySequence(Qt::Key_F5), ID_VIEW_REFRESH},
         {QKeySequence(Qt::Key_F6), ID_NEXT_PANE},
         {QKeySequence(Qt::SHIFT | Qt::Key_F6), ID_PREV_PANE},
     };
