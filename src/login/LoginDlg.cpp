@@ -98,7 +98,7 @@ void CLoginDlg::CreateControls()
     pLabel = NewLabel(this, units, Texts::PasswordLabel(), 37, 65, 43, 13);
     m_editPassword = NewEdit(this, units, IDC_PASSWORD, 101, 63, 72, 14);
     pLabel->setBuddy(m_editPassword);
-    m_editPassword->setEchoMode(QLineEdit::Normal); // shown in the clear, not masked
+    m_editPassword->setEchoMode(QLineEdit::Password); // nobody reads it over a shoulder
 
     m_staticStatus = NewLabel(this, units, Texts::PleaseLogin(), 78, 87, 124, 9);
     m_staticStatus->setObjectName(QString::number(IDC_STATUS));

@@ -249,7 +249,6 @@ void TestLogin::dialogAsTemplate()
     for (int nID : {CLoginDlg::IDC_SERVER, CLoginDlg::IDC_USERNAME, CLoginDlg::IDC_PASSWORD})
         QCOMPARE(Edit(nID)->text(), QString());
     QCOMPARE(Status(), QString("Please login the server."));
-    QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->echoMode(), QLineEdit::Normal);
 
     // Login is the default button; the dialog has a name, and no hidden control for a
     // screen reader to stumble on.
@@ -303,6 +302,8 @@ void TestLogin::rememberedAccountLogsIn()
     QCOMPARE(Edit(CLoginDlg::IDC_SERVER)->text(), m_server.ServerText());
     QCOMPARE(Edit(CLoginDlg::IDC_USERNAME)->text(), m_server.User());
     QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), m_server.Password());
+    // Remembered, but never shown in the clear.
+    QVERIFY(!Edit(CLoginDlg::IDC_PASSWORD)->displayText().contains(m_server.Password()));
 
     ClickLogin();
     QVERIFY(m_pDlg->isHidden());
