@@ -9,8 +9,6 @@
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
 
-#include <QCheckBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -100,41 +98,29 @@ void CLoginDlg::CreateControls()
     pLabel = NewLabel(this, units, Texts::PasswordLabel(), 37, 65, 43, 13);
     m_editPassword = NewEdit(this, units, IDC_PASSWORD, 101, 63, 72, 14);
     pLabel->setBuddy(m_editPassword);
-    m_editPassword->setEchoMode(QLineEdit::Normal); // shown in the clear, not masked
+    m_editPassword->setEchoMode(QLineEdit::Password); // nobody reads it over a shoulder
 
     m_staticStatus = NewLabel(this, units, Texts::PleaseLogin(), 78, 87, 124, 9);
     m_staticStatus->setObjectName(QString::number(IDC_STATUS));
+    // Why a login failed, under the status line where the template's unused check box was.
+    m_staticReason = NewLabel(this, units, QString(), 78, 98, 140, 18);
+    m_staticReason->setWordWrap(true);
+    m_staticReason->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     m_btnLogin = NewButton(this, units, Texts::LoginButton(), IDC_LOGIN, true, 35, 121, 59, 14);
     m_btnQuit = NewButton(this, units, Texts::QuitButton(), IDCANCEL, true, 164, 121, 51, 14);
+    // Enter logs in. The template's hidden buttons and check box had no function and are
+    // left out, so a screen reader does not find them.
+    m_btnLogin->setDefault(true);
+    setAccessibleName(Texts::LoginDialogName());
 
-    // The default button, hidden: Enter in an edit lands here and only takes the edits in.
-    m_btnOK = NewButton(this, units, Texts::LoginDefaultButton(), IDOK, false, 190, 48, 50, 14);
-    m_btnOK->setDefault(true);
-    m_btnOK->hide();
-
-    // Parts of the template that have no function; they exist, hidden.
-    m_btnNewUser =
-        NewButton(this, units, Texts::NewUserButton(), IDC_NEWUSER, true, 7, 121, 19, 14);
-    m_btnNewUser->hide();
-    m_btnButton1 = NewButton(this, units, Texts::Button1(), IDC_BUTTON1, false, 218, 29, 22, 13);
-    m_btnButton1->hide();
-    m_checkRemember = new QCheckBox(Texts::Check1(), this);
-    m_checkRemember->setObjectName(QString::number(IDC_CHECK1));
-    units.Place(m_checkRemember, 49, 102, 9, 9);
-    m_checkRemember->hide();
-    m_staticRemember = NewLabel(this, units, Texts::RememberAccount(), 67, 102, 127, 9);
-    m_staticRemember->hide();
-
-    QWidget* const tabOrder[] = {m_editServer, m_editUserName, m_editPassword,
-                                 m_btnLogin,   m_btnQuit,      m_btnOK,
-                                 m_btnNewUser, m_btnButton1,   m_checkRemember};
+    QWidget* const tabOrder[] = {m_editServer, m_editUserName, m_editPassword, m_btnLogin,
+                                 m_btnQuit};
     for (size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     connect(m_btnLogin, &QPushButton::clicked, this, [this] { OnLogin(); });
     connect(m_btnQuit, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_btnOK, &QPushButton::clicked, this, [this] { OnOK(); });
 }
 
 int CLoginDlg::DoModal()
@@ -215,9 +201,11 @@ void CLoginDlg::OnLogin()
         eFailure = check.m_eConnectFailure;
     }
 
-    // The status line only says that it failed; its tooltip says why (a wrong user name or
-    // password, or a server that cannot be reached).
-    m_staticStatus->setToolTip(Texts::FailureReason(eFailure));
+    // The status line says that it failed; the line below it, and its tooltip, say why (a
+    // wrong user name or password, or a server that cannot be reached).
+    const QString strReason = Texts::FailureReason(eFailure);
+    m_staticStatus->setToolTip(strReason);
+    m_staticReason->setText(bConnected ? QString() : strReason);
     if (!bConnected) {
         SetStatus(Texts::ConnectFailed());
         return;
@@ -228,11 +216,6 @@ void CLoginDlg::OnLogin()
     PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
     UpdateData(true);
     QDialog::accept();
-}
-
-void CLoginDlg::OnOK()
-{
-    UpdateData(true);
 }
 
 LRESULT CLoginDlg::OnLoginResult(WPARAM /*wParam*/, LPARAM lParam)
@@ -271,20 +254,6 @@ void CLoginDlg::showEvent(QShowEvent* pEvent)
         OnInitDialog();
     }
     QDialog::showEvent(pEvent);
-}
-
-void CLoginDlg::keyPressEvent(QKeyEvent* pEvent)
-{
-    const Qt::KeyboardModifiers modifiers = pEvent->modifiers() & ~Qt::KeypadModifier;
-    const bool bEnter = (pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter) &&
-                        modifiers == Qt::NoModifier;
-    // QDialog passes Enter only to a visible default button; ours is hidden on purpose.
-    // A focused push button takes Enter itself and never gets here.
-    if (bEnter) {
-        m_btnOK->click();
-        return;
-    }
-    QDialog::keyPressEvent(pEvent);
 }
 
 void CLoginDlg::SetStatus(const QString& strText)

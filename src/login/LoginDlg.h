@@ -12,8 +12,6 @@
 #include <QDialog>
 #include <QString>
 
-class QCheckBox;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -26,15 +24,11 @@ public:
     enum { IDD = 146 };
     // Control ids of the template.
     enum {
-        IDOK = 1,
         IDCANCEL = 2,
-        IDC_BUTTON1 = 1000,
         IDC_USERNAME = 1003,
         IDC_PASSWORD = 1004,
-        IDC_NEWUSER = 1005,
         IDC_STATUS = 1006,
         IDC_LOGIN = 1007,
-        IDC_CHECK1 = 1018,
         IDC_SERVER = 1021,
     };
 
@@ -49,6 +43,7 @@ public:
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
     QLabel* m_staticStatus = nullptr; // control 1006
+    QLabel* m_staticReason = nullptr; // why the last login failed, below the status line
     QString m_strUserName;            // edit 1003
     QString m_strPassword;            // edit 1004
     QString m_strServer;              // edit 1021
@@ -57,10 +52,8 @@ protected:
     // Runs when the dialog is shown for a modal run: takes the g_pLoginDlg slot and loads
     // the remembered account into the edits.
     virtual void OnInitDialog();
-    // Button 1007.
+    // Button 1007, the default button: also Enter.
     virtual void OnLogin();
-    // The default command (Enter, hidden button 1): takes the edits into the fields only.
-    virtual void OnOK();
     // WM_LOGIN_RESULT: lParam is the UTF-8 text for the status line. Returns 0.
     LRESULT OnLoginResult(WPARAM wParam, LPARAM lParam);
 
@@ -69,7 +62,6 @@ protected:
 
     void done(int nResult) override;
     void showEvent(QShowEvent* pEvent) override;
-    void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
     void CreateControls();
@@ -82,11 +74,6 @@ private:
     QLineEdit* m_editPassword = nullptr;
     QPushButton* m_btnLogin = nullptr;
     QPushButton* m_btnQuit = nullptr;
-    QPushButton* m_btnOK = nullptr;
-    QPushButton* m_btnNewUser = nullptr;
-    QPushButton* m_btnButton1 = nullptr;
-    QCheckBox* m_checkRemember = nullptr;
-    QLabel* m_staticRemember = nullptr;
 
     bool m_bInitialised = false;
 };

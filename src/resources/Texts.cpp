@@ -87,6 +87,12 @@ QString FailureReason(ETransferFailure eFailure)
         return QCoreApplication::translate("Texts", "本地文件夹无法写入");
     case FAILURE_SAME_NAME:
         return QCoreApplication::translate("Texts", "另一个选中的文件同名");
+    case FAILURE_NO_TLS:
+        return QCoreApplication::translate("Texts", "服务器不提供加密连接");
+    case FAILURE_CERTIFICATE_UNTRUSTED:
+        return QCoreApplication::translate("Texts", "服务器证书不受信任");
+    case FAILURE_CERTIFICATE_CHANGED:
+        return QCoreApplication::translate("Texts", "服务器证书已改变，可能有人在拦截连接");
     case FAILURE_NONE:
         break;
     }
@@ -127,6 +133,26 @@ QString PlaceOfCount(int nPlace, int nCount)
 {
     return QStringLiteral("%1 / %2").arg(nPlace).arg(nCount);
 }
+QString WaitDialogName()
+{
+    return QCoreApplication::translate("Texts", "Transfer in progress");
+}
+QString FileProgressName()
+{
+    return QCoreApplication::translate("Texts", "Progress of the file");
+}
+QString LogInFirst()
+{
+    return QCoreApplication::translate("Texts", "请先登录服务器（File > Log In...）。");
+}
+QString FilesBackedUp(int nCount)
+{
+    return QCoreApplication::translate("Texts", "已备份 %n 个文件", nullptr, nCount);
+}
+QString FileRestored(const QString& strName)
+{
+    return QCoreApplication::translate("Texts", "已恢复 %1").arg(strName);
+}
 
 QString DeleteFileButton()
 {
@@ -139,6 +165,11 @@ QString ServerFilesName()
 QString SpaceUsedName()
 {
     return QCoreApplication::translate("Texts", "Space used");
+}
+QString ConfirmDelete(const QString& strName)
+{
+    return QCoreApplication::translate("Texts", "确定要删除服务器上的 %1 吗？删除后无法恢复。")
+        .arg(strName);
 }
 
 QString ServerNotConnected(const QString& strServer)
@@ -182,6 +213,10 @@ QString Checked()
 {
     return QCoreApplication::translate("Texts", "checked");
 }
+QString NameColumn()
+{
+    return QCoreApplication::translate("Texts", "Name");
+}
 
 QString FtpServerLabel()
 {
@@ -207,26 +242,6 @@ QString QuitButton()
 {
     return QCoreApplication::translate("Texts", "Quit");
 }
-QString LoginDefaultButton()
-{
-    return QCoreApplication::translate("Texts", "LOGIN");
-}
-QString NewUserButton()
-{
-    return QCoreApplication::translate("Texts", "New User");
-}
-QString Button1()
-{
-    return QCoreApplication::translate("Texts", "Button1");
-}
-QString Check1()
-{
-    return QCoreApplication::translate("Texts", "Check1");
-}
-QString RememberAccount()
-{
-    return QCoreApplication::translate("Texts", "Remember the account and password");
-}
 QString LoginWaiting()
 {
     return QCoreApplication::translate("Texts", "wait ......");
@@ -234,6 +249,10 @@ QString LoginWaiting()
 QString ConnectFailed()
 {
     return QCoreApplication::translate("Texts", "连接失败");
+}
+QString LoginDialogName()
+{
+    return QCoreApplication::translate("Texts", "Login");
 }
 
 QString OkButton()
@@ -277,6 +296,14 @@ QString SeparatorName()
 QString NewMenuName()
 {
     return QCoreApplication::translate("Texts", "New Menu");
+}
+QString LogInMenuItem()
+{
+    return QCoreApplication::translate("Texts", "&Log In...");
+}
+QString RefreshMenuItem()
+{
+    return QCoreApplication::translate("Texts", "&Refresh\tF5");
 }
 
 QString CustomizeTitle()

@@ -46,11 +46,17 @@ QString DeleteFailedHeading();
 QString MoreFailures(qlonglong nCount);
 QString PleaseWait();
 QString PlaceOfCount(int nPlace, int nCount);
+QString WaitDialogName();
+QString FileProgressName();
+QString LogInFirst();
+QString FilesBackedUp(int nCount);
+QString FileRestored(const QString& strName);
 
 // The remote file list.
 QString DeleteFileButton();
 QString ServerFilesName();
 QString SpaceUsedName();
+QString ConfirmDelete(const QString& strName);
 // The remote listing's notices.
 QString ServerNotConnected(const QString& strServer); // "<server>服务器未接上"
 QString FolderEmpty();
@@ -66,6 +72,7 @@ QString SizesUnknown(qlonglong nCount); // "n files of unknown size"
 QString Unchecked();
 QString PartlyChecked();
 QString Checked();
+QString NameColumn();
 
 // The login dialog.
 QString FtpServerLabel();
@@ -74,13 +81,9 @@ QString PasswordLabel();
 QString PleaseLogin();
 QString LoginButton();
 QString QuitButton();
-QString LoginDefaultButton();
-QString NewUserButton();
-QString Button1();
-QString Check1();
-QString RememberAccount();
 QString LoginWaiting();
 QString ConnectFailed();
+QString LoginDialogName();
 
 // The main frame, its command bars and docking panes.
 QString OkButton();
@@ -94,6 +97,8 @@ QString FloatPane();
 QString ClosePane();
 QString SeparatorName();
 QString NewMenuName();
+QString LogInMenuItem();
+QString RefreshMenuItem();
 
 // The customise dialog.
 QString CustomizeTitle();

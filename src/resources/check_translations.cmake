@@ -2,6 +2,7 @@
 # sources into a copy of the .ts, so a text added to the code without running
 # update_translations counts as well as one left unfinished in the file.
 #   cmake -DLUPDATE=... -DTS_FILE=... -DSOURCES_LIST=... -DWORK_DIR=... -P check_translations.cmake
+cmake_policy(VERSION 3.22)
 set(copy ${WORK_DIR}/translations_check.ts)
 file(COPY_FILE ${TS_FILE} ${copy})
 execute_process(
@@ -34,6 +35,10 @@ string(ASCII 227 first)
 string(ASCII 233 last)
 string(ASCII 239 wide)
 string(REGEX MATCHALL "<source>[^<]*</source>" sources "${ts}")
+string(REPLACE "&lt;" "<" sources "${sources}")
+string(REPLACE "&gt;" ">" sources "${sources}")
+string(REPLACE "&quot;" "\"" sources "${sources}")
+string(REPLACE "&apos;" "'" sources "${sources}")
 string(REPLACE "&amp;" "&" sources "${sources}")
 file(STRINGS ${SOURCES_LIST} files)
 set(plain "")

@@ -71,6 +71,9 @@ const QHash<UINT, const char*>& StringTable()
         {ID_INDICATOR_SCRL, QT_TRANSLATE_NOOP("CFrameResources", "SCRL")},
         {IDR_PANE_OPTIONS, QT_TRANSLATE_NOOP("CFrameResources", "Options")},
         {IDR_PANE_PROPERTIES, QT_TRANSLATE_NOOP("CFrameResources", "Properties")},
+        {ID_FILE_LOGIN, QT_TRANSLATE_NOOP("CFrameResources", "Log in to the FTP server\nLog In")},
+        {ID_VIEW_REFRESH,
+         QT_TRANSLATE_NOOP("CFrameResources", "List the files on the server again\nRefresh")},
     };
     return table;
 }
@@ -141,7 +144,8 @@ QPixmap Cut(const QString& strStrip, int nImage, int cx, int cy)
 const std::vector<MenuItemDef>& CFrameResources::Menu()
 {
     static const std::vector<MenuItemDef> menu = {
-        Popup(QT_TR_NOOP("&File"), {Item(QT_TR_NOOP("&Backup...\tCtrl+B"), ID_FILE_BACKUP),
+        Popup(QT_TR_NOOP("&File"), {Item(Texts::LogInMenuItem(), ID_FILE_LOGIN), Separator(),
+                                    Item(QT_TR_NOOP("&Backup...\tCtrl+B"), ID_FILE_BACKUP),
                                     Item(QT_TR_NOOP("&Restore...\tCtrl+R"), ID_FILE_RESTORE),
                                     Separator(), Item(QT_TR_NOOP("Recent File"), ID_FILE_MRU_FILE1),
                                     Separator(), Item(QT_TR_NOOP("E&xit"), ID_APP_EXIT)}),
@@ -153,7 +157,8 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
               {Popup(QT_TR_NOOP("&Toolbars"),
                      {Item(QT_TR_NOOP("&Toolbar"), ID_VIEW_TOOLBAR), Separator(),
                       Item(QT_TR_NOOP("&Customize..."), ID_VIEW_CUSTOMIZE)}),
-               Item(QT_TR_NOOP("&Status Bar"), ID_VIEW_STATUS_BAR)}),
+               Item(QT_TR_NOOP("&Status Bar"), ID_VIEW_STATUS_BAR), Separator(),
+               Item(Texts::RefreshMenuItem(), ID_VIEW_REFRESH)}),
         Popup(QT_TR_NOOP("&Help"), {Item(QT_TR_NOOP("Help &Content"), ID_HELP_CONTENT),
                                     Item(QT_TR_NOOP("Online &Support"), ID_HELP_ONLINE),
                                     Separator(), Item(Texts::AboutMenuItem(), ID_APP_ABOUT)}),
@@ -190,6 +195,9 @@ const AcceleratorTable& CFrameResources::Accelerators()
         {QKeySequence(Qt::CTRL | Qt::Key_Insert), ID_EDIT_COPY},
         {QKeySequence(Qt::CTRL | Qt::Key_V), ID_EDIT_PASTE},
         {QKeySequence(Qt::SHIFT | Qt::Key_Insert), ID_EDIT_PASTE},
+        {QKeySequence(Qt::CTRL | Qt::Key_B), ID_FILE_BACKUP},
+        {QKeySequence(Qt::CTRL | Qt::Key_R), ID_FILE_RESTORE},
+        {QKeySequence(Qt::Key_F5), ID_VIEW_REFRESH},
         {QKeySequence(Qt::Key_F6), ID_NEXT_PANE},
         {QKeySequence(Qt::SHIFT | Qt::Key_F6), ID_PREV_PANE},
     };

@@ -16,6 +16,7 @@
 #include "transfer/InternetSession.h"
 #include "transfer/TransferGlobals.h"
 #include "tree/LeftView.h"
+#include "views/LoginFirst.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
 
@@ -40,6 +41,7 @@ QString g_strLayoutProgramFolder;
 QString g_strLayoutUserFolder;
 
 const QString ONLINE_SUPPORT_KEY = QStringLiteral("Settings/OnlineSupport");
+const QString PLACEMENT_KEY = QStringLiteral("Settings/WindowPlacement");
 
 // A folder the layout can be written to: it exists and lets us replace pane.dxl in it.
 bool CanWriteLayout(const QString& strFolder)
@@ -90,12 +92,11 @@ void CMainFrame::OnCreateClient()
     m_wndLowerSplitter.addWidget(m_pLeftView);
     m_wndLowerSplitter.addWidget(m_pRightView);
 
-    // A larger window gives its extra room to the lower row and the remote list; the command
-    // row and the tree keep the sizes they start with.
+    // remote list; the command row keeps the height it starts with.
     m_wndMainSplitter.setStretchFactor(0, 0);
     m_wndMainSplitter.setStretchFactor(1, 1);
-    m_wndLowerSplitter.setStretchFactor(0, 0);
-    m_wndLowerSplitter.setStretchFactor(1, 1);
+    m_wndLowerSplitter.setStretchFactor(0, 1);
+    m_wndLowerSplitter.setStretchFactor(1, 2);
     setCentralWidget(&m_wndMainSplitter);
     // The starting sizes depend on the client height, known once the splitter is laid out.
     m_wndMainSplitter.installEventFilter(this);
@@ -156,6 +157,7 @@ void CMainFrame::SetUpCommandBars()
 
     m_handlers.insert(ID_FILE_BACKUP, [this] { OnFileBackup(); });
     m_handlers.insert(ID_FILE_RESTORE, [this] { OnFileRestore(); });
+    m_handlers.insert(ID_VIEW_REFRESH, [this] { OnViewRefresh(); });
     m_handlers.insert(ID_HELP_CONTENT, [this] { OnHelpContent(); });
     m_handlers.insert(ID_HELP_ONLINE, [this] { OnHelpOnline(); });
     m_handlers.insert(ID_VIEW_CUSTOMIZE, [this] { OnCustomize(); });
@@ -232,6 +234,12 @@ void CMainFrame::OnPaneShown(UINT nPaneID)
             // Scrolls with the caret, as an auto-scrolling edit without scroll bars does.
             pEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
             pEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+            // It keeps nothing: read-only and out of the Tab chain, so the keyboard never
+            // gets stuck in it, yet named for a screen reader.
+            pEdit->setReadOnly(true);
+            pEdit->setTabChangesFocus(true);
+            pEdit->setFocusPolicy(Qt::NoFocus);
+            pEdit->setAccessibleName(CFrameResources::String(IDR_PANE_PROPERTIES));
             m_wndPropertiesPane.Create(pEdit);
         }
         pPane->setWidget(&m_wndPropertiesPane);
@@ -331,6 +339,12 @@ void CMainFrame::OnFileRestore()
         pView->OnButtonRestore();
 }
 
+void CMainFrame::OnViewRefresh()
+{
+    if (CheckLoggedIn(this))
+        m_pRightView->StartListing();
+}
+
 void CMainFrame::OnHelpContent()
 {
     const QString strHelp =
@@ -409,10 +423,18 @@ void CMainFrame::OnNextPane(bool bForward)
     FocusTarget(panes[nNext])->setFocus(bForward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
+bool CMainFrame::RestorePlacement()
+{
+    const std::unique_ptr<QSettings> pProfile = CProfile::Open();
+    // Qt moves a saved place that is off every screen back onto one.
+    return restoreGeometry(pProfile->value(PLACEMENT_KEY).toByteArray());
+}
+
 void CMainFrame::SaveUserInterfaceState()
 {
     const QString strSection = QString::fromLatin1(COMMAND_BARS_SECTION);
     std::unique_ptr<QSettings> pProfile = CProfile::Open();
+    pProfile->setValue(PLACEMENT_KEY, saveGeometry());
     m_pCommandBars->SaveOptions(*pProfile, strSection);
     m_pCommandBars->SaveBarState(*pProfile, strSection);
     m_pCommandBars->GetShortcutManager()->SaveShortcuts(*pProfile, strSection);

@@ -3,13 +3,14 @@
 // the remote list at the lower right, in two splitters; the menu bar, the "Standard"
 // toolbar and the status bar; the "Options" and "Properties" docking panes.
 //
-// The frame handles Backup, Restore, Help Content, Online Support, Customize, the toolbar
+// The frame handles Backup, Restore, Refresh, Help Content, Online Support, Customize, the toolbar
 // and status-bar toggles, next and previous pane, and Exit (it closes the frame). The
-// application's commands (New, Open, Save, About, the recent files) are handled where
+// application's commands (New, Open, Save, About, Log In, the recent files) are handled where
 // the application says through SetCommandHandler and SetRecentFiles; a command that no
 // one handles is shown disabled, and its key does nothing.
 //
-// User-interface state, each piece in one place: the toolbar's buttons, the options, the
+// User-interface state, each piece in one place: the window's place in the profile's
+// "Settings" section; the toolbar's buttons, the options, the
 // shortcuts and the status bar's visibility in the profile's "CommandBars" section; the
 // docking layout (the panes, and the toolbar's place and visibility) in "pane.dxl" under
 // "NormalLayout", in the program's folder, or in the per-user data folder when the
@@ -67,6 +68,7 @@ public:
     // The command handlers of the frame.
     void OnFileBackup();
     void OnFileRestore();
+    void OnViewRefresh(); // F5: lists the server again
     void OnHelpContent();
     void OnHelpOnline();
     void OnCustomize();
@@ -74,8 +76,12 @@ public:
     void OnViewStatusBar();
     void OnNextPane(bool bForward);
 
-    // Writes the command-bar state and the docking layout (what closing does first).
+    // Writes the window's place, the command-bar state and the docking layout (what closing
+    // does first).
     void SaveUserInterfaceState();
+    // The window's size, place and maximised state as it closed last; false, and nothing
+    // changed, when none is saved.
+    bool RestorePlacement();
 
     // The two folders of "pane.dxl": it is written to the program's folder, or to the
     // per-user data folder when the program's folder cannot be written, and read from where

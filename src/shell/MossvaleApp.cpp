@@ -56,7 +56,11 @@ bool CMossvaleApp::CreateMainWindow()
         }
     }
     m_pMainFrame->InitialUpdateViews();
-    m_pMainFrame->showMaximized();
+    // The first start fills the screen; later ones open the window as it was left.
+    if (m_pMainFrame->RestorePlacement())
+        m_pMainFrame->show();
+    else
+        m_pMainFrame->showMaximized();
     return true;
 }
 
@@ -73,6 +77,8 @@ void CMossvaleApp::ConnectFrameCommands()
     m_pMainFrame->SetCommandHandler(ID_FILE_NEW, [this] { OnFileNew(); });
     m_pMainFrame->SetCommandHandler(ID_FILE_OPEN, [this] { OnFileOpen(); });
     m_pMainFrame->SetCommandHandler(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    // After Quit the user can still log in, or log in to another account.
+    m_pMainFrame->SetCommandHandler(ID_FILE_LOGIN, [this] { RunLogin(); });
     RefreshRecentFiles();
 }
 

@@ -17,7 +17,11 @@ CPaneCaption::CPaneCaption(QDockWidget* pPane)
     m_btnFloat->setToolTip(Texts::FloatPane());
     m_btnClose->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton, nullptr, pPane));
     m_btnClose->setToolTip(Texts::ClosePane());
+    // Named for screen readers by what they do, described by the pane they do it to.
+    m_btnFloat->setAccessibleName(Texts::FloatPane());
+    m_btnClose->setAccessibleName(Texts::ClosePane());
     for (QToolButton* pButton : {m_btnFloat, m_btnClose}) {
+        pButton->setAccessibleDescription(pPane->windowTitle());
         pButton->setAutoRaise(true);
         pButton->setIconSize(QSize(10, 10));
         pButton->setFocusPolicy(Qt::NoFocus);

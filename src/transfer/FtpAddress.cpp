@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
+#include <strings.h>
 
 namespace {
 
@@ -49,8 +51,23 @@ std::string EscapeSegment(const std::string& strSegment)
 bool CFtpAddress::Parse(const std::string& strServer, int nDefaultPort)
 {
     std::string strText = Trimmed(strServer);
-    if (strText.compare(0, 6, "ftp://") == 0 || strText.compare(0, 6, "FTP://") == 0)
-        strText = strText.substr(6);
+    static const struct {
+        const char* pszScheme;
+        ETls eTls;
+    } s_schemes[] = {
+        {"ftp://", ETls::None}, {"ftpes://", ETls::Explicit}, {"ftps://", ETls::Implicit}};
+    m_eTls = ETls::None;
+    for (const auto& scheme : s_schemes) {
+        const std::size_t nLength = std::strlen(scheme.pszScheme);
+        if (strText.size() >= nLength &&
+            strncasecmp(strText.c_str(), scheme.pszScheme, nLength) == 0) {
+            strText = strText.substr(nLength);
+            m_eTls = scheme.eTls;
+            if (m_eTls == ETls::Implicit && nDefaultPort == INTERNET_DEFAULT_FTP_PORT)
+                nDefaultPort = IMPLICIT_FTPS_PORT;
+            break;
+        }
+    }
     const auto slash = strText.find('/');
     if (slash != std::string::npos)
         strText.resize(slash);
@@ -82,7 +99,8 @@ bool CFtpAddress::Parse(const std::string& strServer, int nDefaultPort)
 std::string CFtpAddress::BaseUrl() const
 {
     const bool bIpv6 = m_strHost.find(':') != std::string::npos;
-    return "ftp://" + (bIpv6 ? "[" + m_strHost + "]" : m_strHost) + ":" + std::to_string(m_nPort);
+    return (m_eTls == ETls::Implicit ? "ftps://" : "ftp://") +
+           (bIpv6 ? "[" + m_strHost + "]" : m_strHost) + ":" + std::to_string(m_nPort);
 }
 
 std::string CFtpAddress::UrlOf(const std::string& strRemotePath) const

@@ -1,11 +1,14 @@
 #pragma once
 // Where an FTP account lives, from the server text the user typed: "host", "host:port",
-// "[ipv6]", "[ipv6]:port" or a bare IPv6 address, optionally written as an ftp:// URL.
+// "[ipv6]", "[ipv6]:port" or a bare IPv6 address, optionally written as a URL: ftp:// (as
+// without a scheme), ftpes:// (explicit TLS required) or ftps:// (implicit TLS, port 990 unless
+// one is written).
 // A port written in the text wins over the port the caller gives (every launcher gives
 // INTERNET_DEFAULT_FTP_PORT), so an account on another port works.
 #include <string>
 
 constexpr int INTERNET_DEFAULT_FTP_PORT = 21;
+constexpr int IMPLICIT_FTPS_PORT = 990;
 
 class CFtpAddress
 {
@@ -13,9 +16,12 @@ public:
     // False when the text names no host or its port is not 1..65535.
     bool Parse(const std::string& strServer, int nDefaultPort);
 
+    enum class ETls { None, Explicit, Implicit };
+
     const std::string& Host() const { return m_strHost; }
     int Port() const { return m_nPort; }
-    // "ftp://host:port" with IPv6 hosts in brackets.
+    ETls Tls() const { return m_eTls; }
+    // "ftp://host:port" ("ftps://" for implicit TLS) with IPv6 hosts in brackets.
     std::string BaseUrl() const;
     // The URL of an absolute remote path, each segment percent-encoded. A path ending in
     // "/" names a folder and its URL ends in "/" too.
@@ -28,4 +34,5 @@ public:
 private:
     std::string m_strHost;
     int m_nPort = INTERNET_DEFAULT_FTP_PORT;
+    ETls m_eTls = ETls::None;
 };

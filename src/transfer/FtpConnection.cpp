@@ -7,6 +7,7 @@
 #include "RemoteName.h"
 #include "ServerRefusals.h"
 #include "Temporaries.h"
+#include "TrustStore.h"
 #include "platform/Path.h"
 
 #include <QtGlobal>
@@ -230,9 +231,26 @@ FILE* OpenUpload(const std::string& strPath, std::int64_t& nSize, timespec& modi
     return pFile;
 }
 
+// An encrypted connection that was asked for and could not be had, or FAILURE_NONE.
+ETransferFailure TlsFailureOf(int nResult)
+{
+    switch (nResult) {
+    case CURLE_USE_SSL_FAILED:
+        return FAILURE_NO_TLS;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return FAILURE_CERTIFICATE_UNTRUSTED;
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        return FAILURE_CERTIFICATE_CHANGED;
+    default:
+        return FAILURE_NONE;
+    }
+}
+
 // What a failed request means for the user; the reply code tells a refusal from a break.
 ETransferFailure FailureOf(int nResult, int nReplyCode)
 {
+    if (const ETransferFailure eTls = TlsFailureOf(nResult))
+        return eTls;
     switch (nResult) {
     case CURLE_OK:
         return FAILURE_NONE;
@@ -324,7 +342,9 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
 
     // The key holds the password, so a pooled connection is never handed to a login that
     // has not been proven with the same credentials.
+    // ... nor one of another kind of security: a plain connection to an "ftpes://" account.
     std::string strKey = address.BaseUrl();
+    strKey += '\n' + std::to_string(static_cast<int>(address.Tls()));
     strKey += '\n' + strUser + '\n' + strPassword;
     const std::shared_ptr<CConnectionPool>& pPool = pSession->Pool();
     std::chrono::steady_clock::duration idleFor{};
@@ -337,6 +357,9 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
 
     auto* pConnection = new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser,
                                            strPassword, pSession->Refusals());
+    if (address.Tls() != CFtpAddress::ETls::None)
+        pConnection->m_strPinnedKey =
+            pSession->TrustStore()->PinOf(CTrustStore::ServerKey(address.Host(), address.Port()));
     // A connection given back a moment ago is taken as it is: a backup connects once per
     // file, and if the server has dropped it meanwhile, libcurl notices at the next request
     // and logs in again by itself.
@@ -387,6 +410,26 @@ void CFtpConnection::PrepareRequest(const std::string& strUrl, Reply* pReply)
         curl_easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, OnReplyLine);
         curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, &pReply->strLastLine);
     }
+    if (m_address.Tls() != CFtpAddress::ETls::None)
+        PrepareTls();
+}
+
+void CFtpConnection::PrepareTls()
+{
+    // The login and every transfer protected (AUTH TLS, PROT P), or nothing is sent.
+    curl_easy_setopt(m_pEasy, CURLOPT_PROTOCOLS_STR, "ftp,ftps");
+    curl_easy_setopt(m_pEasy, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+    // TLS 1.2 at most: over TLS 1.3 Debian's vsftpd, which insists on TLS session reuse for
+    // the data connections, cuts uploads short and then refuses the next one (522).
+    curl_easy_setopt(m_pEasy, CURLOPT_SSLVERSION,
+                     static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+    if (m_strPinnedKey.empty())
+        return; // the system's authorities must vouch for the certificate and its name
+    // A certificate the user trusted stands for itself: its public key must be the one
+    // pinned, whoever signed it and whatever name it carries.
+    curl_easy_setopt(m_pEasy, CURLOPT_PINNEDPUBLICKEY, m_strPinnedKey.c_str());
+    curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(m_pEasy, CURLOPT_SSL_VERIFYHOST, 0L);
 }
 
 bool CFtpConnection::CheckLogin(bool bPooled)
@@ -411,8 +454,9 @@ bool CFtpConnection::CheckLogin(bool bPooled)
         curl_slist_free_all(pNoop);
         if (result == CURLE_OK)
             return true;
-        if (result == CURLE_LOGIN_DENIED) {
-            m_eLastFailure = FAILURE_LOGIN_REFUSED;
+        const ETransferFailure eTls = TlsFailureOf(result);
+        if (result == CURLE_LOGIN_DENIED || eTls != FAILURE_NONE) {
+            m_eLastFailure = eTls != FAILURE_NONE ? eTls : FAILURE_LOGIN_REFUSED;
             return false;
         }
     }

@@ -81,6 +81,7 @@ private:
 
     struct Reply;
     void PrepareRequest(const std::string& strUrl, Reply* pReply);
+    void PrepareTls();
     bool CheckLogin(bool bPooled);
     bool ListFolder(const EntriesFn& onEntries); // every entry, "." and ".." too
     void RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temporaries);
@@ -120,4 +121,5 @@ private:
     std::string m_strAccount; // server URL and user: the key of m_pRefusals
     ETransferFailure m_eLastFailure = FAILURE_NONE;
     std::string m_strLastReply;
+    std::string m_strPinnedKey; // "sha256//..." of a certificate the user trusted; or empty
 };

@@ -3,6 +3,9 @@
 #include "ConnectionPool.h"
 #include "CurlHandle.h"
 #include "ServerRefusals.h"
+#include "TrustStore.h"
+
+#include <QStandardPaths>
 
 #include <atomic>
 #include <mutex>
@@ -30,7 +33,11 @@ CInternetSession::Timeouts CInternetSession::GetTimeouts()
 }
 
 CInternetSession::CInternetSession()
-    : m_pPool(std::make_shared<CConnectionPool>()), m_pRefusals(std::make_shared<CServerRefusals>())
+    : m_pTrustStore(std::make_shared<CTrustStore>(
+          QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+              .append(QStringLiteral("/Brindlecor/trusted-certificates"))
+              .toStdString())),
+      m_pPool(std::make_shared<CConnectionPool>()), m_pRefusals(std::make_shared<CServerRefusals>())
 {
     // libcurl's global set-up is not thread-safe; the first session is opened on the
     // window thread before any job can run. It is never undone: jobs may outlive sessions.

@@ -7,6 +7,7 @@
 
 class CConnectionPool;
 class CServerRefusals;
+class CTrustStore;
 
 class CInternetSession
 {
@@ -30,8 +31,12 @@ public:
     const std::shared_ptr<CConnectionPool>& Pool() const { return m_pPool; }
     // What the servers of this session refused; a new session (a new login) tries again.
     const std::shared_ptr<CServerRefusals>& Refusals() const { return m_pRefusals; }
+    // The certificates the user trusted ($XDG_CONFIG_HOME/Brindlecor/trusted-certificates),
+    // kept for good, unlike the refusals.
+    const std::shared_ptr<CTrustStore>& TrustStore() const { return m_pTrustStore; }
 
 private:
+    std::shared_ptr<CTrustStore> m_pTrustStore;
     std::shared_ptr<CConnectionPool> m_pPool;
     std::shared_ptr<CServerRefusals> m_pRefusals;
 };

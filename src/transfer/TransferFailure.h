@@ -15,4 +15,8 @@ enum ETransferFailure : int {
     FAILURE_FILE_CHANGED = 9,      // the local file grew, shrank or was rewritten while it was read
     FAILURE_LOCAL_UNWRITABLE = 10, // the local folder cannot be written, or a folder is in the way
     FAILURE_SAME_NAME = 11,        // another ticked file of the same name is sent in this backup
+    // An encrypted connection asked for and not had.
+    FAILURE_NO_TLS = 20,                // the server does not offer TLS
+    FAILURE_CERTIFICATE_UNTRUSTED = 21, // no authority vouches for it, and the user has not
+    FAILURE_CERTIFICATE_CHANGED = 22,   // not the certificate the user trusted for the server
 };

@@ -34,6 +34,9 @@ std::vector<Entry> ReadEntries(const std::string& strPath)
 // Written beside the file and renamed over it, so a crash leaves the old list or the new one.
 bool WriteEntries(const std::string& strPath, const std::vector<Entry>& entries)
 {
+    const std::size_t nSlash = strPath.rfind('/');
+    if (nSlash != std::string::npos && nSlash > 0)
+        ::mkdir(strPath.substr(0, nSlash).c_str(), 0700); // the settings folder, when new
     const std::string strTemp = strPath + ".new";
     const int fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0)

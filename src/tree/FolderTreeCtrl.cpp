@@ -283,6 +283,7 @@ void CFolderTreeCtrl::ToggleCheck(HTREEITEM hItem)
 {
     const int nNew = GetCheckIndex(hItem) == CHECK_CHECKED ? CHECK_UNCHECKED : CHECK_CHECKED;
     SetCheckState(hItem, INDEXTOSTATEIMAGEMASK(nNew), TVIS_STATEIMAGEMASK, true);
+    NotifyCheckChanged(hItem);
 }
 
 void CFolderTreeCtrl::OnLButtonDown(UINT nFlags, const QPoint& point)

@@ -1,5 +1,7 @@
 #include "LeftView.h"
 
+#include "widgets/TemplateLayout.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QStyle>
@@ -37,9 +39,19 @@ QImage MakeCheckBoxStrip()
 
 } // namespace
 
+namespace {
+// The tree's place in the view, and the view it was drawn for: a margin of 10 all round.
+const QRect kTreeRect(10, 10, 290, 490);
+const QSize kViewSize(310, 510);
+// A few rows of a few names, beside the scroll bars.
+const QSize kMinTreeSize(150, 100);
+} // namespace
+
 CLeftView::CLeftView(QWidget* pParent) : QWidget(pParent), m_treeCtrl(this)
 {
     m_treeCtrl.hide(); // until the first initial update creates it
+    m_treeCtrl.setMinimumSize(kMinTreeSize);
+    m_pLayout = new CTemplateLayout(this, kViewSize);
     m_treeCtrl.setAccessibleName(QString::fromLatin1(CFolderTreeCtrl::ROOT_NAME));
 }
 
@@ -57,7 +69,9 @@ void CLeftView::OnInitialUpdate()
 
     m_treeCtrl.Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES |
                           TVS_LINESATROOT | TVS_SHOWSELALWAYS,
-                      QRect(10, 10, 290, 490), this, IDC_FOLDER_TREE);
+                      kTreeRect, this, IDC_FOLDER_TREE);
+    m_pLayout->AddControl(&m_treeCtrl, kTreeRect, CTemplateLayout::STRETCH,
+                          CTemplateLayout::STRETCH);
 
     // The order fixes the image indices the tree uses.
     m_imageList.Create(16, 16, 9, 9);

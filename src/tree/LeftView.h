@@ -3,11 +3,13 @@
 // image lists, builds the tree's first level when it is first updated, and publishes
 // itself in g_pLeftView so that the command view can reach the backup selection:
 //     g_pLeftView->m_treeCtrl.m_backupList
-// The tree keeps its own rectangle (10,10, 290 x 490 pixels) whatever the pane's size.
+// The tree stands at 10,10 and fills the pane but for a margin of 10 pixels.
 #include "FolderTreeCtrl.h"
 #include "ImageList.h"
 
 #include <QWidget>
+
+class CTemplateLayout;
 
 class CLeftView : public QWidget
 {
@@ -26,6 +28,9 @@ public:
     CFolderTreeCtrl m_treeCtrl;
 
     static constexpr UINT IDC_FOLDER_TREE = 32494;
+
+private:
+    CTemplateLayout* m_pLayout; // owned by the view
 };
 
 // The one left view; set by its first initial update, cleared when it is destroyed.

@@ -3,6 +3,7 @@
 #include "ImageList.h"
 #include "TreeItemDelegate.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QPainter>
 #include <QProxyStyle>
@@ -46,6 +47,23 @@ CTreeCtrl::CTreeCtrl(QWidget* pParent)
 }
 
 CTreeCtrl::~CTreeCtrl() = default;
+
+void CTreeCtrl::NotifyCheckChanged(HTREEITEM hItem)
+{
+    const QModelIndex index = IndexFromItem(hItem);
+    if (!QAccessible::isActive() || !index.isValid())
+        return;
+    // Qt's accessible tree numbers its children by shown row, after the (hidden) header.
+    int nRow = 0;
+    for (QModelIndex above = indexAbove(index); above.isValid(); above = indexAbove(above))
+        ++nRow;
+    QAccessible::State changed;
+    changed.checked = true;
+    changed.checkStateMixed = true;
+    QAccessibleStateChangeEvent event(this, changed);
+    event.setChild(nRow + 1);
+    QAccessible::updateAccessibility(&event);
+}
 
 // The control id of the template is not kept: the views hold their controls by pointer.
 bool CTreeCtrl::Create(UINT dwStyle, const QRect& rect, QWidget* pParentWnd, UINT /*nID*/)

@@ -135,6 +135,9 @@ public:
     QModelIndex IndexFromItem(HTREEITEM hItem) const;
     CTreeModel* GetTreeModel() const { return m_pModel; }
 
+    // Tells a screen reader that the item's check box changed, so it says the new state.
+    void NotifyCheckChanged(HTREEITEM hItem);
+
     // State changes between these two are shown to the view as one change per parent.
     void BeginBatch() { m_pModel->BeginBatch(); }
     void EndBatch() { m_pModel->EndBatch(); }

@@ -223,6 +223,14 @@ QVariant CTreeModel::data(const QModelIndex& index, int nRole) const
     }
 }
 
+QVariant CTreeModel::headerData(int nSection, Qt::Orientation orientation, int nRole) const
+{
+    // The header is hidden, but a screen reader still reads it: not as the column's number.
+    if (nSection == 0 && orientation == Qt::Horizontal && nRole == Qt::DisplayRole)
+        return Texts::NameColumn();
+    return {};
+}
+
 Qt::ItemFlags CTreeModel::flags(const QModelIndex& index) const
 {
     const TreeNode* pNode = NodeFromIndex(index);

@@ -1,8 +1,10 @@
 #include "MossvaleView.h"
 
 #include "EntryJobs.h"
+#include "LoginFirst.h"
 #include "RightView.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/TemplateLayout.h"
 #include "platform/JobThreads.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
@@ -17,8 +19,10 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QHash>
+#include <QMainWindow>
 #include <QScreen>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QStyle>
 
 namespace {
@@ -70,14 +74,16 @@ CMossvaleView::CMossvaleView(QWidget* pParent)
 {
     const CDialogUnits units(QStringLiteral("MS Sans Serif"), 8);
     setFont(units.Font());
-    units.Place(&m_btnBackup, 125, 21, 94, 24);
-    units.Place(&m_btnRestore, 419, 19, 85, 26);
     for (QPushButton* pButton : {&m_btnBackup, &m_btnRestore}) {
         pButton->setIconSize(QSize(24, 24));
         QFont font = pButton->font();
         font.setBold(true);
         pButton->setFont(font);
     }
+    // In a narrow window RESTORE moves back towards BACKUP rather than off the edge.
+    auto* pLayout = new CTemplateLayout(this, units.ToPixels(QSize(kFormWidth, kFormHeight)));
+    pLayout->AddControl(&m_btnBackup, units.ToPixels(125, 21, 94, 24));
+    pLayout->AddControl(&m_btnRestore, units.ToPixels(419, 19, 85, 26), CTemplateLayout::YIELD);
     connect(&m_btnBackup, &QPushButton::clicked, this, [this] { OnButtonBackup(); });
     connect(&m_btnRestore, &QPushButton::clicked, this, [this] { OnButtonRestore(); });
 
@@ -93,12 +99,6 @@ CMossvaleView::~CMossvaleView()
         g_pWaitDlg = nullptr;
     if (g_pCommandView.load() == this)
         g_pCommandView = nullptr;
-}
-
-QSize CMossvaleView::sizeHint() const
-{
-    return CDialogUnits(QStringLiteral("MS Sans Serif"), 8)
-        .ToPixels(QSize(kFormWidth, kFormHeight));
 }
 
 void CMossvaleView::OnInitialUpdate()
@@ -129,12 +129,15 @@ LRESULT CMossvaleView::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
 
 void CMossvaleView::OnButtonBackup()
 {
+    if (!CheckLoggedIn(this))
+        return;
     m_dlgWait.Open(this);
     // A backup already running takes the queue to its end: a second chain would end the
     // backup while the other's upload still runs.
     if (!m_uploadsRunning.isEmpty())
         return;
     m_nBackupStarted = 0;
+    m_nBackedUp = 0;
     m_sentNames.clear();
     m_retried.clear();
     LeaveOutSameNames();
@@ -211,6 +214,9 @@ void CMossvaleView::EndBackup()
     m_dlgWait.Close();
     PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
     m_nBackupStarted = 0;
+    if (m_nBackedUp > 0)
+        ShowStatus(Texts::FilesBackedUp(m_nBackedUp));
+    m_nBackedUp = 0;
     m_sentNames.clear();
     m_retried.clear();
     if (m_failedBackups.isEmpty())
@@ -261,6 +267,8 @@ bool CMossvaleView::StartBackup(QByteArray path)
 
 void CMossvaleView::OnButtonRestore()
 {
+    if (!CheckLoggedIn(this))
+        return;
     const QString strFolder = m_pfnChooseFolder ? m_pfnChooseFolder() : QString();
     if (strFolder.isEmpty())
         return;
@@ -315,6 +323,8 @@ LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
             m_retryBackups.append(job.path);
         } else if (bFailed && !job.strName.isEmpty()) {
             m_failedBackups.append(WithReason(job.strName, eFailure, strReply));
+        } else if (!bFailed) {
+            ++m_nBackedUp;
         }
         if (bFailed && (eFailure == FAILURE_NO_CONNECTION || eFailure == FAILURE_LOGIN_REFUSED))
             FailQueuedBackups(eFailure);
@@ -323,13 +333,22 @@ LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
     }
     if (lParam == TRANSFER_DOWNLOAD) {
         const QString strName = TakeRunning(m_downloadsRunning, nJobId).strName;
-        if (bFailed)
+        if (bFailed) {
             RestoreFailed(strName, eFailure, strReply);
-        else
-            m_dlgWait.Close();
+            return 1;
+        }
+        m_dlgWait.Close();
+        ShowStatus(Texts::FileRestored(strName));
         return 1;
     }
     return 0;
+}
+
+void CMossvaleView::ShowStatus(const QString& strText)
+{
+    // The frame's status bar; a screen reader hears its message change.
+    if (auto* pFrame = qobject_cast<QMainWindow*>(window()))
+        pFrame->statusBar()->showMessage(strText);
 }
 
 void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFailure,

@@ -6,7 +6,8 @@
 // its tail) one upload job after another into the server's root, then relists the server.
 // RESTORE fetches the remote list's first selected entry into a folder the user picks.
 // Jobs report with WM_TRANSFER_DONE; a backup that lost files and a restore that failed say
-// so in a message box once the wait dialog has closed.
+// so in a message box once the wait dialog has closed, what arrived is said in the status
+// bar. Both need a login first.
 #include "WaitDlg.h"
 #include "platform/MsgWnd.h"
 #include "transfer/TransferFailure.h"
@@ -46,7 +47,6 @@ public:
     // its name; true when its thread runs.
     bool StartBackup(QByteArray path);
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
-    QSize sizeHint() const override; // the form's size
 
     // The folder browser of RESTORE; "" means cancelled. Tests replace it.
     std::function<QString()> m_pfnChooseFolder;
@@ -85,6 +85,8 @@ private:
     void EndBackup();
     void RestoreFailed(const QString& strName, ETransferFailure eFailure = FAILURE_NONE,
                        const std::string& strReplyLine = std::string());
+    // What went well, in the main window's status bar.
+    void ShowStatus(const QString& strText);
     // Notes the job whose file the wait dialog now shows; only its progress moves the bar.
     void ShowJob(unsigned nJobId, const QString& strName, int nPlace, int nCount);
 
@@ -92,6 +94,7 @@ private:
     QList<RunningJob> m_downloadsRunning;
     QStringList m_failedBackups; // paths whose upload failed in the current backup, with why
     int m_nBackupStarted = 0;    // files started in the current backup, for "n / total"
+    int m_nBackedUp = 0;         // files of the current backup that arrived
     // The names sent in the current backup, each with the path it was sent from.
     QHash<QByteArray, QByteArray> m_sentNames;
     // Files that changed while they were read, for one more try at the end of the backup,

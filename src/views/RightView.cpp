@@ -1,7 +1,9 @@
 #include "RightView.h"
 
 #include "EntryJobs.h"
+#include "LoginFirst.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/TemplateLayout.h"
 #include "resources/Texts.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/Messages.h"
@@ -12,6 +14,7 @@
 
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 
@@ -38,6 +41,7 @@ unsigned g_nLastListingTag = 0;
 // Form 145 ("System" 10) in template units.
 constexpr int kFormWidth = 299;
 constexpr int kFormHeight = 257;
+constexpr QSize kMinListSize(150, 90);
 
 } // namespace
 
@@ -46,10 +50,19 @@ CRightView::CRightView(QWidget* pParent)
 {
     const CDialogUnits units(QStringLiteral("System"), 10);
     setFont(units.Font());
-    units.Place(&m_lstRemote, 7, 42, 238, 171);
-    units.Place(&m_btnDelete, 199, 20, 46, 15);
-    units.Place(&m_prgUsage, 7, 230, 238, 20);
-    units.Place(&m_stcUsage, 245, 233, 48, 11);
+    // The list takes what the pane gives; Delete File stays above its right end, the meter
+    // and its text below it.
+    using Anchor = CTemplateLayout;
+    auto* pLayout = new CTemplateLayout(this, units.ToPixels(QSize(kFormWidth, kFormHeight)));
+    pLayout->AddControl(&m_lstRemote, units.ToPixels(7, 42, 238, 171), Anchor::STRETCH,
+                        Anchor::STRETCH);
+    pLayout->AddControl(&m_btnDelete, units.ToPixels(199, 20, 46, 15), Anchor::FOLLOW);
+    pLayout->AddControl(&m_prgUsage, units.ToPixels(7, 230, 238, 20), Anchor::STRETCH,
+                        Anchor::FOLLOW);
+    pLayout->AddControl(&m_stcUsage, units.ToPixels(245, 233, 48, 11), Anchor::FOLLOW,
+                        Anchor::FOLLOW);
+    // At least one column and one row of icons beside the scroll bar.
+    m_lstRemote.setMinimumSize(kMinListSize);
 
     // The form stands on white.
     QPalette white = palette();
@@ -63,18 +76,30 @@ CRightView::CRightView(QWidget* pParent)
     m_prgUsage.setTextVisible(false);
 
     m_btnDelete.setText(Texts::DeleteFileButton());
+    // Flat, and still showing when it has the focus.
     m_btnDelete.setStyleSheet(
         QStringLiteral("QPushButton { border: 1px solid #8a8a8a; background: #f6f6f6; }"
                        "QPushButton:hover { border-color: #3c7fb1; background: #e5f1fb; }"
-                       "QPushButton:pressed { background: #cce4f7; }"));
+                       "QPushButton:pressed { background: #cce4f7; }"
+                       "QPushButton:focus { border: 2px solid palette(highlight); }"));
     connect(&m_btnDelete, &QPushButton::clicked, this, [this] { OnButtonDelete(); });
+    // The Delete key on the list does what the button does.
+    auto* pDeleteKey =
+        new QShortcut(QKeySequence::Delete, &m_lstRemote, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(pDeleteKey, &QShortcut::activated, this, [this] { OnButtonDelete(); });
+    m_pfnConfirmDelete = [this](const QString& strName) {
+        QMessageBox box(QMessageBox::Question, Texts::AppName(), Texts::ConfirmDelete(strName),
+                        QMessageBox::Yes | QMessageBox::No, window());
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    };
 
     // An icon list that stays quick with tens of thousands of rows: every row has the same
     // size and picture, and layout runs in batches between events.
-    // Names for screen readers; the label and the meter have no caption of their own.
+    // Names for screen readers. The meter is "Space used" and says how much in its
+    // description; the label is read as the text it shows, with its notes.
     m_lstRemote.setAccessibleName(Texts::ServerFilesName());
     m_prgUsage.setAccessibleName(Texts::SpaceUsedName());
-    m_stcUsage.setAccessibleName(Texts::SpaceUsedName());
     m_lstRemote.setModel(&m_model);
     m_lstRemote.setViewMode(QListView::IconMode);
     m_lstRemote.setMovement(QListView::Static);
@@ -109,11 +134,6 @@ void CRightView::OnInitialUpdate()
     if (folder.isNull())
         folder = style()->standardIcon(QStyle::SP_DirIcon);
     m_model.SetIcon(folder);
-}
-
-QSize CRightView::sizeHint() const
-{
-    return CDialogUnits(QStringLiteral("System"), 10).ToPixels(QSize(kFormWidth, kFormHeight));
 }
 
 QString CRightView::GetFirstSelectedLabel() const
@@ -276,8 +296,13 @@ LRESULT CRightView::OnUsageUpdate(WPARAM wParam, LPARAM lParam)
     const QString strNotes = notes.join(QStringLiteral("; "));
     m_stcUsage.setToolTip(strNotes);
     m_stcUsage.setAccessibleDescription(strNotes);
-    if (QStatusBar* pStatus = window()->findChild<QStatusBar*>())
+    m_prgUsage.setAccessibleDescription(m_stcUsage.text());
+    // A listing that went well takes back its own earlier note only, not what a backup
+    // or restore said there meanwhile.
+    QStatusBar* pStatus = window()->findChild<QStatusBar*>();
+    if (pStatus && (!strNotes.isEmpty() || pStatus->currentMessage() == m_strStatusNote))
         pStatus->showMessage(strNotes);
+    m_strStatusNote = strNotes;
     if (eOutcome != LISTING_COMPLETE)
         ReportListingFailure(eOutcome, TransferFailureOf(static_cast<WPARAM>(lParam)));
     return 0;
@@ -305,7 +330,12 @@ QString CRightView::FormatUsage(unsigned nTotalKB)
 
 void CRightView::OnButtonDelete()
 {
+    if (!CheckLoggedIn(this))
+        return;
+    // The server's copy may be the only one left: ask first, No being the safe answer.
     const QByteArray name = GetFirstSelectedName();
+    if (!name.isEmpty() && m_pfnConfirmDelete && !m_pfnConfirmDelete(GetFirstSelectedLabel()))
+        return;
     JobRequest* pRequest = NewEntryRequest(QByteArray(), name);
     if (!pRequest)
         return;

@@ -2,7 +2,7 @@
 // The lower-right pane of the main window: what the account's root folder holds, one icon
 // with a label per entry, a meter of the space used out of 100 MB, and Delete File. It never
 // talks to the server itself: it starts listing and delete jobs and is fed by their messages.
-// Its controls keep their template places whatever the pane's size.
+// Its controls stand at their template places; the list grows and shrinks with the pane.
 //
 // Listings are tagged: a refresh supersedes any listing still running, whose entries and
 // end report are then dropped, so two refreshes close together give one copy of each row.
@@ -18,6 +18,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 
 struct RemoteEntry;
 struct RemoteEntryBatch;
@@ -32,15 +33,17 @@ public:
 
     // Sets g_pRemoteView and the pictures; repeatable, and keeps the rows.
     virtual void OnInitialUpdate();
-    // Deletes the first selected entry on the server (an empty name when none is).
+    // Deletes the first selected entry on the server (an empty name when none is), once the
+    // user has said yes; also the Delete key on the list. Needs a login.
     void OnButtonDelete();
+    // Asks whether to delete the named entry on the server; true for yes. Tests replace it.
+    std::function<bool(const QString&)> m_pfnConfirmDelete;
     // The first selected row's label (the lowest selected row), "" when nothing is selected.
     QString GetFirstSelectedLabel() const;
     // The same entry's name as the server sent it, for jobs; empty when nothing is selected.
     QByteArray GetFirstSelectedName() const;
 
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
-    QSize sizeHint() const override; // the form's size
 
     // The message handlers.
     LRESULT OnRefreshRemote(WPARAM wParam, LPARAM lParam);
@@ -76,5 +79,6 @@ private:
     void ReportListingFailure(EListingOutcome eOutcome, ETransferFailure eFailure);
     // Names being deleted, by RemoteNameKey(), to name the file whose delete failed.
     QHash<std::uint64_t, QByteArray> m_deletesRunning;
+    QString m_strStatusNote; // the listing's note last put in the status bar
     void AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues, int nCount);
 };

@@ -35,6 +35,9 @@ CWaitDlg::CWaitDlg(QWidget* pParent)
     m_stcFile.setTextFormat(Qt::PlainText);
     m_stcPlace.setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_prgFile.setTextVisible(false);
+    // No caption to read: a screen reader takes these names.
+    setAccessibleName(Texts::WaitDialogName());
+    m_prgFile.setAccessibleName(Texts::FileProgressName());
     SetProgressFile(QString(), 0, 0);
 }
 

@@ -2,7 +2,8 @@
 // Window templates give positions in dialog units, which scale with the template's font:
 // a horizontal unit is a quarter of the font's average character width, a vertical unit
 // an eighth of its height. One helper converts them, so every dialog and form lays out
-// its controls the same way. Controls keep these positions; they do not follow the window.
+// its controls the same way. CTemplateLayout keeps controls at these positions while the
+// window has room for them.
 #include <QFont>
 #include <QRect>
 #include <QSize>

@@ -1,5 +1,6 @@
 #include "AppDriver.h"
 
+#include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/MossvaleApp.h"
 #include "tree/LeftView.h"
@@ -66,7 +67,8 @@ void CAppDriver::PressOk(QMessageBox* pBox)
     QTest::mouseClick(pBox->button(QMessageBox::Ok), Qt::LeftButton);
 }
 
-bool CAppDriver::LogIn(const QString& strServer, const QString& strUser, const QString& strPassword)
+bool CAppDriver::LogIn(const QString& strServer, const QString& strUser, const QString& strPassword,
+                       bool bFromMenu)
 {
     WhenModalDialog([=](QDialog* pLogin) {
         const QList<QLineEdit*> edits = pLogin->findChildren<QLineEdit*>();
@@ -79,7 +81,10 @@ bool CAppDriver::LogIn(const QString& strServer, const QString& strUser, const Q
         if (QPushButton* pLogin1 = VisibleButton(pLogin, QStringLiteral("Login")))
             QTest::mouseClick(pLogin1, Qt::LeftButton);
     });
-    m_pApp->RunLogin();
+    if (!bFromMenu)
+        m_pApp->RunLogin();
+    else if (!ChooseMenu(QStringLiteral("&File"), ID_FILE_LOGIN))
+        return false;
     return QString::fromStdString(g_strServer) == strServer;
 }
 

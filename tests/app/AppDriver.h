@@ -21,8 +21,10 @@ public:
     CMainFrame* Frame() const;
     CFolderTreeCtrl& Tree() const;
 
-    // Runs the login dialog modally and fills it in; true once logged in.
-    bool LogIn(const QString& strServer, const QString& strUser, const QString& strPassword);
+    // Runs the login dialog modally (from File > Log In with bFromMenu) and fills it in;
+    // true once logged in.
+    bool LogIn(const QString& strServer, const QString& strUser, const QString& strPassword,
+               bool bFromMenu = false);
     // The child of hParent labelled strText, or null.
     HTREEITEM Child(HTREEITEM hParent, const QString& strText) const;
     // Selects an item by its label and opens it with the Right key.

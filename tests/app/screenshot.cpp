@@ -1,6 +1,7 @@
 // Makes the README's picture: the main window after a backup, against a throw-away FTP server
-// on loopback, driven as a user would. scripts/screenshot runs it under Xvfb.
-//     mossvale_screenshot OUTPUT.png
+// on loopback, driven as a user would. scripts/screenshot runs it under Xvfb; the accessibility
+// check keeps it running (--stay) to read the window through the accessibility bus.
+//     mossvale_screenshot OUTPUT.png [--stay]
 #include "AppDriver.h"
 #include "FtpTestServer.h"
 #include "TestFiles.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,7 +62,8 @@ int main(int argc, char** argv)
     CAppDriver driver(&app);
     if (!app.CreateMainWindow())
         return Fail("no main window");
-    driver.Frame()->setGeometry(0, 0, 1280, 800); // no window manager to maximise it
+    // No window manager to maximise it: the window takes the whole screen itself.
+    driver.Frame()->setGeometry(driver.Frame()->screen()->geometry());
     if (!driver.LogIn(server.ServerText(), server.User(), server.Password()))
         return Fail("the login failed");
 
@@ -88,5 +91,7 @@ int main(int argc, char** argv)
         return Fail("cannot write the picture");
     std::printf("%s\n", qPrintable(strOutput));
     std::fflush(stdout);
-    std::_Exit(0); // jobs of the session may still be closing their connections
+    const bool bStay = argc > 2 && qstrcmp(argv[2], "--stay") == 0;
+    const int nResult = bStay ? app.exec() : 0;
+    std::_Exit(nResult); // jobs of the session may still be closing their connections
 }

@@ -7,6 +7,7 @@
 #include "resources/Texts.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
+#include "shell/StatusBar.h"
 #include "shell/MossvaleApp.h"
 #include "transfer/InternetSession.h"
 #include "transfer/TransferGlobals.h"
@@ -80,8 +81,20 @@ private slots:
         QVERIFY(m_pApp->CreateMainWindow());
         QVERIFY(QTest::qWaitForWindowExposed(Frame()));
 
-        // Log in through the dialog, as typed by the user.
-        QVERIFY(m_driver.LogIn(m_server.ServerText(), m_server.User(), m_server.Password()));
+        // Esc in the login dialog: BACKUP says to log in first, and File > Log In opens the
+        // dialog again, where the user logs in as typed.
+        CAppDriver::WhenModalDialog(
+            [](QDialog* pLogin) { QTest::keyClick(pLogin, Qt::Key_Escape); });
+        m_pApp->RunLogin();
+        QString strSaid;
+        CAppDriver::WhenMessageBox([&](QMessageBox* pBox) {
+            strSaid = pBox->text();
+            CAppDriver::PressOk(pBox);
+        });
+        QTest::mouseClick(&Frame()->CommandView()->m_btnBackup, Qt::LeftButton);
+        QTRY_COMPARE(strSaid, Texts::LogInFirst());
+        QVERIFY(!Frame()->CommandView()->m_dlgWait.IsOpen());
+        QVERIFY(m_driver.LogIn(m_server.ServerText(), m_server.User(), m_server.Password(), true));
         QTRY_VERIFY(m_driver.RowOf("already-there.txt") >= 0);
 
         // Tick the two files in the tree.
@@ -112,6 +125,7 @@ private slots:
         QCOMPARE(m_server.ReadFile("b.bin"), QByteArray(3000, 'b'));
         QTRY_COMPARE(Frame()->RightView()->m_stcUsage.text(), QString("2KB/100M"));
         QVERIFY(Tree().m_backupList.IsEmpty());
+        QCOMPARE(Frame()->GetStatusBar()->MessageText(), Texts::FilesBackedUp(2));
 
         // Restore "a report.txt" into a folder of the user's choice.
         const QString strRestore = g_pHome->filePath("restored");
@@ -122,9 +136,24 @@ private slots:
         QVERIFY(m_driver.ChooseMenu("&File", ID_FILE_RESTORE));
         QTRY_COMPARE(QFile(strRestore + "/a report.txt").size(), qint64(6));
         QTRY_VERIFY(!Frame()->CommandView()->m_dlgWait.isVisible());
+        QCOMPARE(Frame()->GetStatusBar()->MessageText(), Texts::FileRestored("a report.txt"));
 
-        // Delete "b.bin" on the server.
+        // Delete "b.bin" on the server: the Delete key asks first, and No (Enter) keeps it.
+        Frame()->activateWindow(); // back from the last box, as a window manager does
+        QVERIFY(QTest::qWaitForWindowActive(Frame()));
         m_driver.ClickRow("b.bin");
+        QTRY_VERIFY(Frame()->RightView()->m_lstRemote.hasFocus());
+        QString strAsked;
+        CAppDriver::WhenMessageBox([&](QMessageBox* pBox) {
+            strAsked = pBox->text();
+            QTest::keyClick(pBox, Qt::Key_Return);
+        });
+        QTest::keyClick(&Frame()->RightView()->m_lstRemote, Qt::Key_Delete);
+        QCOMPARE(strAsked, Texts::ConfirmDelete("b.bin"));
+        QVERIFY(QFile::exists(m_server.FilePath("b.bin")));
+        CAppDriver::WhenMessageBox([](QMessageBox* pBox) {
+            QTest::mouseClick(pBox->button(QMessageBox::Yes), Qt::LeftButton);
+        });
         QTest::mouseClick(&Frame()->RightView()->m_btnDelete, Qt::LeftButton);
         QTRY_VERIFY(m_driver.RowOf("b.bin") < 0);
         QVERIFY(!QFile::exists(m_server.FilePath("b.bin")));

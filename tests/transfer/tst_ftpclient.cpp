@@ -906,6 +906,76 @@ private slots:
         QCOMPARE(int(changed.eMatch), int(HostKeyInfo::Changed));
         QVERIFY(changed.strSha256 != first.strSha256);
     }
+
+    void explicitTlsTrustedOnFirstUse_data() { certificateIsReadBeforeTheLogin_data(); }
+    void explicitTlsTrustedOnFirstUse()
+    {
+        QFETCH(int, kind);
+        const auto eKind = CFtpTestServer::Kind(kind);
+        if (eKind == CFtpTestServer::VsftpdTls && !CFtpTestServer::CanRunVsftpd())
+            QSKIP("vsftpd needs root");
+        CFtpTestServer server;
+        QVERIFY2(server.Start(eKind), qPrintable(server.LastError()));
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        // Its trust store lives in that folder.
+        auto pSession = std::make_unique<CInternetSession>();
+        const std::string strServer = "ftpes://" + Utf8(server.ServerText());
+        const auto connect = [&](ETransferFailure& eFailure) {
+            return std::unique_ptr<CFtpConnection>(
+                CFtpConnection::Connect(pSession.get(), strServer, 21, Utf8(server.User()),
+                                        Utf8(server.Password()), &eFailure));
+        };
+        ETransferFailure eFailure = FAILURE_NONE;
+        QVERIFY(!connect(eFailure)); // self-signed, and not trusted yet
+        QCOMPARE(int(eFailure), int(FAILURE_CERTIFICATE_UNTRUSTED));
+
+        CertificateInfo info;
+        std::string strError;
+        QVERIFY(CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                         CCertificateProbe::ETls::Explicit, 5, info, strError));
+        QVERIFY(pSession->TrustStore()->Trust(CTrustStore::ServerKey("127.0.0.1", server.Port()),
+                                              info.strPublicKeyPin, info.strSha256));
+        auto pConnection = connect(eFailure);
+        QVERIFY2(pConnection, qPrintable(server.LogText()));
+        // Two uploads on one connection, byte for byte, then back, listed and deleted.
+        QTemporaryDir local;
+        const QByteArray big = PatternBytes(5 * 1024 * 1024, 3);
+        const QByteArray small = PatternBytes(300000, 4);
+        QVERIFY(WriteFile(local.filePath("big.bin"), big));
+        QVERIFY(WriteFile(local.filePath("small.bin"), small));
+        QVERIFY(pConnection->PutFile(Utf8(local.filePath("big.bin")), "/big.bin"));
+        QVERIFY2(pConnection->PutFile(Utf8(local.filePath("small.bin")), "/small.bin"),
+                 pConnection->LastReplyLine().c_str());
+        QCOMPARE(server.ReadFile("big.bin"), big);
+        QCOMPARE(server.ReadFile("small.bin"), small);
+        QCOMPARE(ListRoot(pConnection.get()).entries.size(), size_t(2));
+        QVERIFY(pConnection->GetFile("/big.bin", Utf8(local.filePath("back.bin"))));
+        QCOMPARE(ReadFile(local.filePath("back.bin")), big);
+        QVERIFY(pConnection->DeleteFile("/small.bin"));
+        pConnection.reset();
+
+        // The same server with a new key is refused, never used silently.
+        const int nPort = server.Port();
+        server.ReplaceKeys();
+        QVERIFY(server.Start(eKind, {}, nPort));
+        pSession = std::make_unique<CInternetSession>(); // no pooled connection of the old one
+        QVERIFY(!connect(eFailure));
+        QCOMPARE(int(eFailure), int(FAILURE_CERTIFICATE_CHANGED));
+        qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void explicitTlsThatIsNotOfferedFails()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        ETransferFailure eFailure = FAILURE_NONE;
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), "ftpes://" + Utf8(server.ServerText()),
+                                         21, Utf8(server.User()), Utf8(server.Password()),
+                                         &eFailure));
+        QCOMPARE(int(eFailure), int(FAILURE_NO_TLS));
+        QCOMPARE(server.CommandCount("PASS"), 0); // the password never went out in clear
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFtpClient)

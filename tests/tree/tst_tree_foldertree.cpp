@@ -155,7 +155,7 @@ void TestFolderTree::firstLevelAndRepeatedUpdate()
 {
     CFolderTreeCtrl& tree = Tree();
     QCOMPARE(g_pLeftView, m_pView.get());
-    QCOMPARE(tree.geometry(), QRect(10, 10, 290, 490));
+    QCOMPARE(tree.geometry(), m_pView->rect().adjusted(10, 10, -10, -10));
 
     HTREEITEM hRoot = tree.GetRootItem();
     QCOMPARE(tree.GetItemText(hRoot), QString("My Computer"));
@@ -185,9 +185,9 @@ void TestFolderTree::firstLevelAndRepeatedUpdate()
         QCOMPARE(tree.GetFullPath(tree.GetChildItem(hDrive)), tree.GetItemName(hDrive));
     }
 
-    // The tree keeps its rectangle whatever the pane's size.
-    m_pView->resize(150, 200);
-    QCOMPARE(tree.geometry(), QRect(10, 10, 290, 490));
+    // The tree follows the pane's size, keeping its margin.
+    m_pView->resize(600, 700);
+    QTRY_COMPARE(tree.geometry(), QRect(10, 10, 580, 680));
 
     // A repeated initial update (New, Open) keeps the one tree and its selection.
     HTREEITEM hTwo = Open({"Two", "one.txt"});
@@ -547,6 +547,9 @@ void TestFolderTree::screenReaderReadsBoxes()
     QCOMPARE(cell("b.txt")->text(QAccessible::Description), QString("unchecked"));
     QCOMPARE(cell("Docs")->text(QAccessible::Description), QString("partly checked"));
     QVERIFY(!cell("My Computer")->state().checkable); // the root has no box
+    // The hidden header is read as what the column holds, not as its number.
+    QCOMPARE(pTree->child(0)->role(), QAccessible::ColumnHeader);
+    QCOMPARE(pTree->child(0)->text(QAccessible::Name), QString("Name"));
 }
 
 QTEST_MAIN(TestFolderTree)

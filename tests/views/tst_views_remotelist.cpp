@@ -93,6 +93,7 @@ void TestRemoteList::init()
     m_pView = std::make_unique<CRightView>();
     m_pView->resize(m_pView->sizeHint());
     m_pView->OnInitialUpdate();
+    m_pView->m_pfnConfirmDelete = [](const QString&) { return true; };
     m_pView->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pView.get()));
     m_pTester = std::make_unique<QAbstractItemModelTester>(&m_pView->m_model);
@@ -285,6 +286,15 @@ void TestRemoteList::tooltipAndDescription()
     }
     QVERIFY(pRow);
     QCOMPARE(pRow->text(QAccessible::Description), QString("15KB\n07/12/26"));
+
+    // The meter is "Space used" and says how much; its label reads as the text it shows.
+    m_pView->m_nUsedBytes = 292 * 1024;
+    m_pView->OnUsageUpdate(m_pView->m_nListingTag, 0);
+    QAccessibleInterface* pMeter = QAccessible::queryAccessibleInterface(&m_pView->m_prgUsage);
+    QCOMPARE(pMeter->text(QAccessible::Name), QString("Space used"));
+    QCOMPARE(pMeter->text(QAccessible::Description), QString("292KB/100M"));
+    QAccessibleInterface* pLabel = QAccessible::queryAccessibleInterface(&m_pView->m_stcUsage);
+    QCOMPARE(pLabel->text(QAccessible::Name), QString("292KB/100M"));
 }
 
 void TestRemoteList::quickRefreshesGiveOneCopy()

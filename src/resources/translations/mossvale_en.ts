@@ -209,6 +209,18 @@ Toggle StatusBar</translation>
         <source>Open this document</source>
         <translation>Open this document</translation>
     </message>
+    <message>
+        <source>Log in to the FTP server
+Log In</source>
+        <translation>Log in to the FTP server
+Log In</translation>
+    </message>
+    <message>
+        <source>List the files on the server again
+Refresh</source>
+        <translation>List the files on the server again
+Refresh</translation>
+    </message>
 </context>
 <context>
     <name>Texts</name>
@@ -303,26 +315,6 @@ Toggle StatusBar</translation>
     <message>
         <source>Quit</source>
         <translation>Quit</translation>
-    </message>
-    <message>
-        <source>LOGIN</source>
-        <translation>LOGIN</translation>
-    </message>
-    <message>
-        <source>New User</source>
-        <translation>New User</translation>
-    </message>
-    <message>
-        <source>Button1</source>
-        <translation>Button1</translation>
-    </message>
-    <message>
-        <source>Check1</source>
-        <translation>Check1</translation>
-    </message>
-    <message>
-        <source>Remember the account and password</source>
-        <translation>Remember the account and password</translation>
     </message>
     <message>
         <source>wait ......</source>
@@ -542,11 +534,11 @@ Options</translation>
     </message>
     <message>
         <source>服务器文件列表不完整</source>
-        <translation>The server's file list is incomplete</translation>
+        <translation>The server&apos;s file list is incomplete</translation>
     </message>
     <message>
         <source>无法读取服务器文件列表</source>
-        <translation>The server's file list could not be read</translation>
+        <translation>The server&apos;s file list could not be read</translation>
     </message>
     <message numerus="yes">
         <source>%n 个文件大小未知</source>
@@ -554,6 +546,57 @@ Options</translation>
             <numerusform>%n file of unknown size</numerusform>
             <numerusform>%n files of unknown size</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>服务器不提供加密连接</source>
+        <translation>the server offers no encrypted connection</translation>
+    </message>
+    <message>
+        <source>服务器证书不受信任</source>
+        <translation>the server certificate is not trusted</translation>
+    </message>
+    <message>
+        <source>服务器证书已改变，可能有人在拦截连接</source>
+        <translation>the server certificate has changed; someone may be intercepting the connection</translation>
+    </message>
+    <message>
+        <source>Transfer in progress</source>
+        <translation>Transfer in progress</translation>
+    </message>
+    <message>
+        <source>Progress of the file</source>
+        <translation>Progress of the file</translation>
+    </message>
+    <message>
+        <source>请先登录服务器（File &gt; Log In...）。</source>
+        <translation>Please log in to the server first (File &gt; Log In...).</translation>
+    </message>
+    <message numerus="yes">
+        <source>已备份 %n 个文件</source>
+        <translation>
+            <numerusform>%n file backed up</numerusform>
+            <numerusform>%n files backed up</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>已恢复 %1</source>
+        <translation>%1 restored</translation>
+    </message>
+    <message>
+        <source>确定要删除服务器上的 %1 吗？删除后无法恢复。</source>
+        <translation>Delete %1 on the server? It cannot be restored afterwards.</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>&amp;Log In...</source>
+        <translation>&amp;Log In...</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh	F5</source>
+        <translation>&amp;Refresh	F5</translation>
     </message>
 </context>
 </TS>
