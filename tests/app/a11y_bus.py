@@ -44,7 +44,7 @@ check(meter is not None and meter.description.endswith("KB/100M"),
 label = find(app, lambda n: n.getRoleName() == "label" and n.name.endswith("KB/100M"))
 check(label is not None, "the meter's label reads as its text")
 status = find(app, role_named("status bar"))
-check(status is not None and status.name == "已备份 2 个文件",
+check(status is not None and status.name == "2 files backed up",
       "the status bar says what the backup did: %r" % (status and status.name))
 tree = find(app, role_named("tree", "My Computer"))
 check(tree is not None, "the tree has a name")
