@@ -1,5 +1,7 @@
 #include "HostKeyProbe.h"
 
+#include "PrivateFile.h"
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -116,17 +118,5 @@ bool CHostKeyProbe::Trust(const std::string& strKnownHosts, const HostKeyInfo& i
         if (strLine.compare(0, strHostField.size() + 1, strHostField + ' ') != 0)
             strText += strLine + '\n';
     strText += info.strKnownHostsLine + '\n';
-    const std::string strTemp = strKnownHosts + ".new";
-    const int fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
-    const bool bWritten =
-        ::write(fd, strText.data(), strText.size()) == static_cast<ssize_t>(strText.size()) &&
-        fsync(fd) == 0;
-    ::close(fd);
-    if (!bWritten || std::rename(strTemp.c_str(), strKnownHosts.c_str()) != 0) {
-        ::unlink(strTemp.c_str());
-        return false;
-    }
-    return true;
+    return WritePrivateFile(strKnownHosts, strText);
 }

@@ -1,5 +1,7 @@
 #include "TrustStore.h"
 
+#include "PrivateFile.h"
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -31,28 +33,12 @@ std::vector<Entry> ReadEntries(const std::string& strPath)
     return entries;
 }
 
-// Written beside the file and renamed over it, so a crash leaves the old list or the new one.
 bool WriteEntries(const std::string& strPath, const std::vector<Entry>& entries)
 {
-    const std::size_t nSlash = strPath.rfind('/');
-    if (nSlash != std::string::npos && nSlash > 0)
-        ::mkdir(strPath.substr(0, nSlash).c_str(), 0700); // the settings folder, when new
-    const std::string strTemp = strPath + ".new";
-    const int fd = ::open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return false;
     std::string strText;
     for (const Entry& entry : entries)
         strText += entry.strServer + ' ' + entry.strPin + ' ' + entry.strSha256 + '\n';
-    const bool bWritten =
-        ::write(fd, strText.data(), strText.size()) == static_cast<ssize_t>(strText.size()) &&
-        fsync(fd) == 0;
-    ::close(fd);
-    if (!bWritten || std::rename(strTemp.c_str(), strPath.c_str()) != 0) {
-        ::unlink(strTemp.c_str());
-        return false;
-    }
-    return true;
+    return WritePrivateFile(strPath, strText);
 }
 
 } // namespace

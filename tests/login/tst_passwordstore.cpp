@@ -1,5 +1,6 @@
 // The password kept in a real keyring: a GNOME keyring in the suite's own D-Bus session
 // (tests/support/with-keyring), and a session without one.
+#include "ChildTest.h"
 #include "login/PasswordStore.h"
 
 #include <QtTest>
@@ -79,14 +80,12 @@ private slots:
 
     void withoutAKeyringItSaysSo()
     {
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment;
         environment.insert("MOSSVALE_NO_KEYRING_CHILD", "1");
         environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), {"readWithoutKeyring"});
-        QVERIFY(child.waitForFinished(60000));
-        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
+        const ChildOutcome child = RunTestInChild("readWithoutKeyring", environment);
+        QVERIFY(child.bFinished);
+        QVERIFY2(child.nExitCode == 0, child.output.constData());
     }
 };
 

@@ -8,7 +8,8 @@
 
 #define START_OR_SKIP(server, kind, ...)                                                           \
     do {                                                                                           \
-        if ((kind) == CFtpTestServer::Vsftpd && !CFtpTestServer::CanRunVsftpd())                   \
+        if (((kind) == CFtpTestServer::Vsftpd || (kind) == CFtpTestServer::VsftpdTls) &&           \
+            !CFtpTestServer::CanRunVsftpd())                                                       \
             QSKIP("vsftpd needs root");                                                            \
         QVERIFY2((server).Start((kind), ##__VA_ARGS__), qPrintable((server).LastError()));         \
     } while (false)

@@ -1,6 +1,7 @@
 // The FTP client against real servers on loopback: logging in, listing with MLSD and LIST,
 // byte-exact transfers, and that no failure costs the copy on either side.
 #include "TransferTestUtil.h"
+#include "ChildTest.h"
 #include "FtpTestServer.h"
 #include "transfer/CertificateProbe.h"
 #include "transfer/ConnectionPool.h"
@@ -784,15 +785,13 @@ private slots:
 
     void traceShowsNoPassword()
     {
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment environment;
         environment.insert("MOSSVALE_FTP_TRACE", "1");
         environment.insert("MOSSVALE_TRACE_CHILD", "1");
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(), {"tracedSession"});
-        QVERIFY(child.waitForFinished(60000));
-        const QByteArray trace = child.readAllStandardError();
-        QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
+        const ChildOutcome child = RunTestInChild("tracedSession", environment);
+        QVERIFY(child.bFinished);
+        QVERIFY2(child.nExitCode == 0, child.output.constData());
+        const QByteArray& trace = child.errors;
         QVERIFY2(trace.contains("PASS ****"), trace.constData());
         QVERIFY(trace.contains("STOR ") && trace.contains("RETR "));
         QVERIFY(!trace.contains("secret"));
@@ -809,10 +808,8 @@ private slots:
     {
         QFETCH(int, kind);
         const auto eKind = CFtpTestServer::Kind(kind);
-        if (eKind == CFtpTestServer::VsftpdTls && !CFtpTestServer::CanRunVsftpd())
-            QSKIP("vsftpd needs root");
         CFtpTestServer server;
-        QVERIFY2(server.Start(eKind), qPrintable(server.LastError()));
+        START_OR_SKIP(server, eKind);
         CertificateInfo info;
         std::string strError;
         QVERIFY2(CCertificateProbe::Probe("127.0.0.1", server.Port(),
@@ -912,10 +909,8 @@ private slots:
     {
         QFETCH(int, kind);
         const auto eKind = CFtpTestServer::Kind(kind);
-        if (eKind == CFtpTestServer::VsftpdTls && !CFtpTestServer::CanRunVsftpd())
-            QSKIP("vsftpd needs root");
         CFtpTestServer server;
-        QVERIFY2(server.Start(eKind), qPrintable(server.LastError()));
+        START_OR_SKIP(server, eKind);
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
         // Its trust store lives in that folder.
