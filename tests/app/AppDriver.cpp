@@ -1,5 +1,6 @@
 #include "AppDriver.h"
 
+#include "platform/DriveList.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/MossvaleApp.h"
@@ -7,6 +8,8 @@
 #include "views/RightView.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -143,4 +146,17 @@ void CAppDriver::ClickRow(const QString& strName)
     const QModelIndex index = list.model()->index(RowOf(strName), 0);
     list.scrollTo(index);
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualRect(index).center());
+}
+
+bool CAppDriver::UseOwnMachine(const QString& strHome, const QString& strDrive)
+{
+    QFile table(strHome + QStringLiteral("/mounts"));
+    if (!QDir().mkpath(strDrive) || !table.open(QIODevice::WriteOnly))
+        return false;
+    table.write(QStringLiteral("/dev/vdz %1 ext4 rw 0 0\n").arg(strDrive).toUtf8());
+    table.close();
+    SetMountTable(table.fileName());
+    CMainFrame::SetLayoutFolders(strHome + QStringLiteral("/program"),
+                                 strHome + QStringLiteral("/user"));
+    return true;
 }

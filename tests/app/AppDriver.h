@@ -41,6 +41,9 @@ public:
     static void WhenModalDialog(std::function<void(QDialog*)> fnAnswer);
     // Presses the message box's OK button.
     static void PressOk(QMessageBox* pBox);
+    // A machine of the run's own under strHome: one drive mounted at strDrive (made when
+    // missing) and the layout files there too, so no test sees the real disks or settings.
+    static bool UseOwnMachine(const QString& strHome, const QString& strDrive);
 
 private:
     CMossvaleApp* m_pApp;

@@ -60,13 +60,8 @@ private slots:
         QVERIFY(m_server.PutFile("already-there.txt", "old"));
 
         m_strDrive = g_pHome->filePath("disk");
+        QVERIFY(CAppDriver::UseOwnMachine(g_pHome->path(), m_strDrive));
         QVERIFY(QDir().mkpath(m_strDrive + "/Documents"));
-        QFile table(g_pHome->filePath("mounts"));
-        QVERIFY(table.open(QIODevice::WriteOnly));
-        table.write(QString("/dev/vdz %1 ext4 rw 0 0\n").arg(m_strDrive).toUtf8());
-        table.close();
-        SetMountTable(table.fileName());
-        CMainFrame::SetLayoutFolders(g_pHome->filePath("program"), g_pHome->filePath("user"));
     }
 
     void logInBackUpRestoreDeleteAndClose()

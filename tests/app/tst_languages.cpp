@@ -169,16 +169,10 @@ private slots:
         CInternetSession::SetTimeouts({5, 10});
         QVERIFY2(m_server.Start(CFtpTestServer::Pyftpdlib), qPrintable(m_server.LastError()));
         m_strDrive = g_pHome->filePath("disk");
-        QVERIFY(QDir().mkpath(m_strDrive));
+        QVERIFY(CAppDriver::UseOwnMachine(g_pHome->path(), m_strDrive));
         QFile local(m_strDrive + "/local.txt");
         QVERIFY(local.open(QIODevice::WriteOnly) && local.write("local") == 5);
         local.close();
-        QFile table(g_pHome->filePath("mounts"));
-        QVERIFY(table.open(QIODevice::WriteOnly));
-        table.write(QString("/dev/vdz %1 ext4 rw 0 0\n").arg(m_strDrive).toUtf8());
-        table.close();
-        SetMountTable(table.fileName());
-        CMainFrame::SetLayoutFolders(g_pHome->filePath("program"), g_pHome->filePath("user"));
     }
 
     // LANGUAGE may list several languages: the first the program has wins.
