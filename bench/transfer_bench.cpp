@@ -1,10 +1,8 @@
 // Transfer engine figures against curl's command line on the same vsftpd and files, in
 // the same run. Prints "name: value (target)" lines. Not part of the test suite.
-#include "platform/MsgWnd.h"
-#include "platform/WinThread.h"
 #include "FtpTestServer.h"
 #include "transfer/InternetSession.h"
-#include "transfer/Messages.h"
+#include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
 
@@ -18,28 +16,35 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
 
 // Counts what the jobs report, as the windows would receive it.
-class CCounter : public CMsgWnd
-{
-public:
-    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM) override
-    {
-        if (nMsg == WM_TRANSFER_DONE)
-            ++m_nDone;
-        else if (nMsg == WM_ADD_REMOTE_ITEMS)
-            m_nEntries += reinterpret_cast<const RemoteEntryBatch*>(wParam)->nCount;
-        else if (nMsg == WM_USAGE_UPDATE)
-            ++m_nListings;
-        return 0;
-    }
+struct Counter {
     int m_nDone = 0;
     long m_nEntries = 0;
     int m_nListings = 0;
 };
+
+// Connects a job's reports to the counter, on this (the window) thread.
+void Count(CMyThread* pJob, Counter& counter, QObject* pContext)
+{
+    QObject::connect(pJob, &CMyThread::transferDone, pContext,
+                     [&counter](const TransferReport&) { ++counter.m_nDone; });
+    QObject::connect(
+        pJob, &CMyThread::remoteItemsAdded, pContext,
+        [&counter](const RemoteItems& items, unsigned) { counter.m_nEntries += items.size(); });
+    QObject::connect(pJob, &CMyThread::listingEnded, pContext,
+                     [&counter](const ListingReport&) { ++counter.m_nListings; });
+}
+
+CMyThread::Account AccountOf(const CFtpTestServer& server)
+{
+    return {server.ServerText().toStdString(), server.User().toStdString(),
+            server.Password().toStdString(), 21, g_hInternet};
+}
 
 void MakeFile(const QString& strPath, qint64 nSize)
 {
@@ -50,24 +55,18 @@ void MakeFile(const QString& strPath, qint64 nSize)
         file.write(block.constData(), std::min<qint64>(nLeft, block.size()));
 }
 
-// One entry job as the command view launches it: connect on this thread, start, wait.
-void RunJob(AFX_THREADPROC pfnProc, const QString& strLocalDir, const QString& strName,
-            const CFtpTestServer& server, CCounter& counter, int nExpectedDone)
+// One entry job as the command view launches it: start it on the pool and wait for its end.
+void RunJob(CMyThread::EKind eKind, const QString& strLocalDir, const QString& strName,
+            const CFtpTestServer& server, Counter& counter, int nExpectedDone)
 {
-    auto* pJob = new CMyThread(strLocalDir.toUtf8().constData(), server.ServerText().toStdString(),
-                               server.User().toStdString(), server.Password().toStdString(), 21,
-                               "/", true, 1);
-    auto* pItems = new JobItem[1];
-    std::snprintf(pItems[0].szName, sizeof pItems[0].szName, "%s", strName.toUtf8().constData());
-    pItems[0].bFolder = 0;
-    CWinThread* pThread = AfxBeginThread(pfnProc, new JobRequest{pItems, pJob},
-                                         THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
-    pThread->m_bAutoDelete = false;
-    ++g_nPendingJobs;
-    pThread->ResumeThread();
-    WaitFor([&] { return counter.m_nDone >= nExpectedDone || pThread->HasEnded(); });
-    pThread->WaitForEnd();
-    delete pThread;
+    QObject context;
+    auto pJob = std::make_unique<CMyThread>(eKind, AccountOf(server), strLocalDir.toUtf8(), "/",
+                                            QList<QByteArray>{strName.toUtf8()});
+    Count(pJob.get(), counter, &context);
+    CJobPool::Get().Start(std::move(pJob));
+    WaitFor(
+        [&] { return counter.m_nDone >= nExpectedDone || CJobPool::Get().RunningCount() == 0; });
+    CJobPool::Get().WaitForAll(60000);
 }
 
 // The chain's local files: f0000.dat to f0999.dat.
@@ -81,22 +80,16 @@ constexpr int kBigPairs = 7;
 constexpr int kPairs = 9;
 
 // A listing of the root as the remote view launches it, on the session in g_hInternet.
-double RunListing(const CFtpTestServer& server, CCounter& counter)
+double RunListing(const CFtpTestServer& server, Counter& counter)
 {
     return Seconds([&] {
         const int nBefore = counter.m_nListings;
         counter.m_nEntries = 0;
-        auto* pJob =
-            new CMyThread(nullptr, server.ServerText().toStdString(), server.User().toStdString(),
-                          server.Password().toStdString(), 21, "/", true, 0);
-        if (!pJob->m_hConnect) { // nobody would be told: the bench has no login dialog
-            std::fprintf(stderr, "listing: could not log in\n");
-            delete pJob;
-            return;
-        }
-        CWinThread* pThread =
-            AfxBeginThread(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
-        pThread->ResumeThread();
+        QObject context;
+        auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, AccountOf(server),
+                                                QByteArray(), "/");
+        Count(pJob.get(), counter, &context);
+        CJobPool::Get().Start(std::move(pJob));
         WaitFor([&] { return counter.m_nListings > nBefore; });
         if (counter.m_nEntries < 20000)
             std::fprintf(stderr, "listing delivered only %ld entries\n", counter.m_nEntries);
@@ -116,10 +109,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.LastError()));
         return 1;
     }
-    g_hInternet = new CInternetSession;
-    CCounter counter;
-    g_pCommandView = &counter;
-    g_pRemoteView = &counter;
+    g_hInternet = std::make_shared<CInternetSession>();
+    Counter counter;
     const QString strUrl = "ftp://" + server.ServerText() + "/";
     const QStringList login{"--user", server.User() + ":" + server.Password()};
     QTemporaryDir work(QDir::tempPath() + "/mossvale-bench-XXXXXX");
@@ -136,8 +127,8 @@ int main(int argc, char** argv)
                     },
                     [&] {
                         return Seconds([&] {
-                            RunJob(UploadThreadProc, work.path(), "big.bin", server, counter,
-                                   counter.m_nDone + 1);
+                            RunJob(CMyThread::EKind::Upload, work.path(), "big.bin", server,
+                                   counter, counter.m_nDone + 1);
                         });
                     },
                 });
@@ -165,7 +156,7 @@ int main(int argc, char** argv)
                                },
                                [&] {
                                    const double seconds = Seconds([&] {
-                                       RunJob(DownloadThreadProc, work.filePath("restore"),
+                                       RunJob(CMyThread::EKind::Download, work.filePath("restore"),
                                               "down.bin", server, counter, counter.m_nDone + 1);
                                    });
                                    QFile::remove(strOurs);
@@ -212,8 +203,8 @@ int main(int argc, char** argv)
         auto runOurs = [&] {
             return Seconds([&] {
                 for (int i = 0; i < 1000; ++i)
-                    RunJob(UploadThreadProc, strDir + "/", ChainFileName(i), server, counter,
-                           counter.m_nDone + 1);
+                    RunJob(CMyThread::EKind::Upload, strDir + "/", ChainFileName(i), server,
+                           counter, counter.m_nDone + 1);
             });
         };
         const auto rounds = TakeInTurn(kPairs, {
@@ -251,8 +242,7 @@ int main(int argc, char** argv)
                                    },
                                    [&] { return RunListing(server, counter); },
                                    [&] {
-                                       delete g_hInternet;
-                                       g_hInternet = new CInternetSession;
+                                       g_hInternet = std::make_shared<CInternetSession>();
                                        return RunListing(server, counter);
                                    },
                                });
@@ -270,7 +260,5 @@ int main(int argc, char** argv)
                     Ratio::OursOverPeer, "target <= 2", "curl less --head");
     }
 
-    g_pCommandView = nullptr;
-    g_pRemoteView = nullptr;
     return 0;
 }

@@ -6,7 +6,6 @@
 //                                 during those refreshes and the second after each
 #include "FtpTestServer.h"
 #include "transfer/InternetSession.h"
-#include "transfer/Messages.h"
 #include "transfer/TransferGlobals.h"
 #include "views/RightView.h"
 
@@ -21,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -44,7 +44,7 @@ int main(int argc, char** argv)
     const QStringList login{"--user", server.User() + ":" + server.Password()};
     const QString strUrl = "ftp://" + server.ServerText() + "/";
     auto runCurl = [&] { return RunCurl(login + QStringList{strUrl}); };
-    g_hInternet = new CInternetSession;
+    g_hInternet = std::make_shared<CInternetSession>();
     g_strServer = server.ServerText().toStdString();
     g_strUserName = server.User().toStdString();
     g_strPassword = server.Password().toStdString();
@@ -67,7 +67,7 @@ int main(int argc, char** argv)
         sinceTick.start();
         ticker.start();
         const double seconds = Seconds([&] {
-            PostMessage(&view, WM_REFRESH_REMOTE, 0, 0);
+            view.StartListing();
             WaitFor([&] { return !view.m_stcUsage.text().isEmpty(); });
         });
         // The list lays its rows out in batches after they arrived: keep watching a while.
@@ -89,6 +89,5 @@ int main(int argc, char** argv)
     std::printf("remote_list_20000_ui_stall_ms: %lld (target <= 100)\n",
                 static_cast<long long>(nLongestGapMs));
 
-    g_pRemoteView = nullptr;
     return 0;
 }

@@ -1,11 +1,10 @@
 #include "LoginDlg.h"
 
 #include "widgets/DialogUnits.h"
-#include "platform/JobThreads.h"
 #include "resources/Texts.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/InternetSession.h"
-#include "transfer/Messages.h"
+#include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
 
@@ -78,7 +77,7 @@ CLoginDlg::CLoginDlg(QWidget* pParent)
 
 CLoginDlg::~CLoginDlg()
 {
-    ReleaseSlot();
+    StopCheck();
 }
 
 void CLoginDlg::CreateControls()
@@ -133,20 +132,8 @@ QWidget* CLoginDlg::GetDlgItem(int nID) const
     return findChild<QWidget*>(QString::number(nID), Qt::FindDirectChildrenOnly);
 }
 
-LRESULT CLoginDlg::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
-{
-    switch (nMsg) {
-    case WM_LOGIN_RESULT:
-        return OnLoginResult(wParam, lParam);
-    default:
-        return 0;
-    }
-}
-
 void CLoginDlg::OnInitDialog()
 {
-    g_pLoginDlg = static_cast<CMsgWnd*>(this);
-
     m_strServer.clear();
     m_strUserName.clear();
     m_strPassword.clear();
@@ -162,21 +149,23 @@ void CLoginDlg::OnInitDialog()
 
 void CLoginDlg::OnLogin()
 {
+    // One check at a time; Quit stops it. The button stays enabled: a disabled button would
+    // take the keyboard focus away from a user who pressed it with Space.
+    if (IsChecking())
+        return;
     SetStatus(Texts::LoginWaiting());
 
-    // Jobs of an earlier session keep their connections alive on their own, so the old
-    // session may go while they run.
-    auto* pSession = new (std::nothrow) CInternetSession();
+    // Jobs of an earlier session hold it themselves, so the old session may go while they run.
+    std::shared_ptr<CInternetSession> pSession(new (std::nothrow) CInternetSession());
     if (!pSession) {
         SetStatus(Texts::ConnectFailed());
         // Nothing can work without a session. This is inside the modal login, with the
         // application object on main's stack, where returning is not possible; jobs of an
         // earlier session get the same wait as at a normal exit.
-        FinishJobsForExit(1, CJobThreads::EXIT_WAIT_MS);
+        FinishJobsForExit(1, CJobPool::EXIT_WAIT_MS);
         std::fflush(nullptr);
         std::_Exit(1);
     }
-    delete g_hInternet;
     g_hInternet = pSession;
 
     // The account is remembered when it differs from the fields as they were before this
@@ -190,40 +179,52 @@ void CLoginDlg::OnLogin()
             store.WriteAccount(typed);
     }
 
-    bool bConnected = false;
-    ETransferFailure eFailure = FAILURE_NONE;
-    {
-        // Connects in its constructor; destroying it hands the proven connection back to
-        // the session, where the first listing picks it up.
-        CMyThread check(nullptr, Utf8(m_strServer), Utf8(m_strUserName), Utf8(m_strPassword),
-                        INTERNET_DEFAULT_FTP_PORT, LOGIN_CHECK_FOLDER, true, 0);
-        bConnected = check.m_hConnect != nullptr;
-        eFailure = check.m_eConnectFailure;
-    }
+    // The check connects on a worker; ending it hands the proven connection back to the
+    // session, where the first listing picks it up.
+    auto pJob = std::make_unique<CMyThread>(
+        CMyThread::EKind::LoginCheck,
+        CMyThread::Account{Utf8(m_strServer), Utf8(m_strUserName), Utf8(m_strPassword),
+                           INTERNET_DEFAULT_FTP_PORT, pSession},
+        QByteArray(), LOGIN_CHECK_FOLDER);
+    connect(pJob.get(), &CMyThread::loginChecked, this, &CLoginDlg::OnLoginChecked);
+    m_pCheck = pJob->State();
+    m_nCheckJob = CJobPool::Get().Start(std::move(pJob));
+}
 
+void CLoginDlg::OnLoginChecked(const LoginReport& report)
+{
+    if (!m_pCheck || m_pCheck->bCancel)
+        return; // given up meanwhile
+    m_pCheck.reset();
     // The status line says that it failed; the line below it, and its tooltip, say why (a
     // wrong user name or password, or a server that cannot be reached).
-    const QString strReason = Texts::FailureReason(eFailure);
+    const QString strReason = Texts::ReasonWithReply(Texts::FailureReason(report.eFailure),
+                                                     QString::fromUtf8(report.replyLine));
     m_staticStatus->setToolTip(strReason);
-    m_staticReason->setText(bConnected ? QString() : strReason);
-    if (!bConnected) {
+    m_staticReason->setText(report.bConnected ? QString() : strReason);
+    if (!report.bConnected) {
         SetStatus(Texts::ConnectFailed());
         return;
     }
     g_strUserName = Utf8(m_strUserName);
     g_strPassword = Utf8(m_strPassword);
     g_strServer = Utf8(m_strServer);
-    PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
+    emit loggedIn();
     UpdateData(true);
     QDialog::accept();
 }
 
-LRESULT CLoginDlg::OnLoginResult(WPARAM /*wParam*/, LPARAM lParam)
+void CLoginDlg::OnLoginResult(const QString& strText)
 {
-    const auto* pszServer = reinterpret_cast<const char*>(lParam);
-    if (pszServer)
-        m_staticStatus->setText(Texts::ServerNotConnected(QString::fromUtf8(pszServer)));
-    return 0;
+    m_staticStatus->setText(strText);
+}
+
+void CLoginDlg::StopCheck()
+{
+    if (!m_pCheck)
+        return;
+    m_pCheck->bCancel = true;
+    m_pCheck.reset();
 }
 
 void CLoginDlg::UpdateData(bool bSaveAndValidate)
@@ -241,8 +242,8 @@ void CLoginDlg::UpdateData(bool bSaveAndValidate)
 
 void CLoginDlg::done(int nResult)
 {
-    // Closed is as good as gone for the jobs: they must not report to a dialog nobody sees.
-    ReleaseSlot();
+    // Quit or Esc while connecting gives up the attempt at once.
+    StopCheck();
     m_bInitialised = false;
     QDialog::done(nResult);
 }
@@ -259,12 +260,4 @@ void CLoginDlg::showEvent(QShowEvent* pEvent)
 void CLoginDlg::SetStatus(const QString& strText)
 {
     m_staticStatus->setText(strText);
-    // Painted now: the connection check that follows holds the window thread.
-    m_staticStatus->repaint();
-}
-
-void CLoginDlg::ReleaseSlot()
-{
-    CMsgWnd* pSelf = this;
-    g_pLoginDlg.compare_exchange_strong(pSelf, nullptr);
 }

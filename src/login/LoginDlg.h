@@ -2,22 +2,24 @@
 // The login dialog: the user names the FTP account, Login checks it by connecting once
 // and, when the connection opens, makes it the account of every later job.
 //
-// Each Login press is one blocking check on the window thread (at most the session's
-// connect time-out, 20 s by default). The only entry from other threads is WM_LOGIN_RESULT,
-// sent by a listing job that could not connect; the dialog is reachable through g_pLoginDlg
-// only while it is open, so such a report never finds a dialog that has gone away.
+// The check is a job on a worker thread: the dialog stays responsive while it connects (at
+// most the session's connect time-out, 20 s by default), and Quit or Esc stops it at once.
+// A successful login emits loggedIn, on which the remote list is listed.
 #include "AccountStore.h"
-#include "platform/MsgWnd.h"
+#include "transfer/JobReports.h"
+#include "transfer/JobState.h"
 
 #include <QDialog>
 #include <QString>
+
+#include <memory>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QShowEvent;
 
-class CLoginDlg : public QDialog, public CMsgWnd
+class CLoginDlg : public QDialog
 {
     Q_OBJECT
 public:
@@ -40,7 +42,10 @@ public:
     // The control of a template id (labels without an id are not reachable); null if none.
     QWidget* GetDlgItem(int nID) const;
 
-    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    // A text for the status line from elsewhere (a listing that found no server).
+    void OnLoginResult(const QString& strText);
+    // True while a Login press's check runs.
+    bool IsChecking() const { return m_pCheck != nullptr; }
 
     QLabel* m_staticStatus = nullptr; // control 1006
     QLabel* m_staticReason = nullptr; // why the last login failed, below the status line
@@ -49,13 +54,13 @@ public:
     QString m_strServer;              // edit 1021
 
 protected:
-    // Runs when the dialog is shown for a modal run: takes the g_pLoginDlg slot and loads
-    // the remembered account into the edits.
+    // Runs when the dialog is shown for a modal run: loads the remembered account into the
+    // edits.
     virtual void OnInitDialog();
     // Button 1007, the default button: also Enter.
     virtual void OnLogin();
-    // WM_LOGIN_RESULT: lParam is the UTF-8 text for the status line. Returns 0.
-    LRESULT OnLoginResult(WPARAM wParam, LPARAM lParam);
+    // The check job's answer.
+    void OnLoginChecked(const LoginReport& report);
 
     // true: edits -> fields; false: fields -> edits.
     void UpdateData(bool bSaveAndValidate);
@@ -66,8 +71,8 @@ protected:
 private:
     void CreateControls();
     void SetStatus(const QString& strText);
-    // Gives up the g_pLoginDlg slot if it is still ours.
-    void ReleaseSlot();
+    // Stops a check still running; its answer is then not waited for.
+    void StopCheck();
 
     QLineEdit* m_editServer = nullptr;
     QLineEdit* m_editUserName = nullptr;
@@ -76,4 +81,9 @@ private:
     QPushButton* m_btnQuit = nullptr;
 
     bool m_bInitialised = false;
+    std::shared_ptr<CJobState> m_pCheck; // the running check's, null when none runs
+    unsigned m_nCheckJob = 0;
+
+signals:
+    void loggedIn();
 };

@@ -1,10 +1,10 @@
 #include "FileFind.h"
 
-#include "JobThreads.h"
 #include "Path.h"
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include <dirent.h>
@@ -173,12 +173,10 @@ struct ProbeSlice {
     size_t nEnd;
 };
 
-unsigned ProbeSliceProc(void* pParam)
+void Probe(const ProbeSlice& slice)
 {
-    const auto* pSlice = static_cast<const ProbeSlice*>(pParam);
-    for (size_t i = pSlice->nBegin; i < pSlice->nEnd; ++i)
-        (*pSlice->pFound)[i] = SubFolderHasEntries(pSlice->nParentFd, (*pSlice->pNames)[i]);
-    return 0;
+    for (size_t i = slice.nBegin; i < slice.nEnd; ++i)
+        (*slice.pFound)[i] = SubFolderHasEntries(slice.nParentFd, (*slice.pNames)[i]);
 }
 
 } // namespace
@@ -203,22 +201,19 @@ std::vector<bool> FoldersHaveEntries(const QByteArray& folder, const std::vector
     for (size_t nBegin = 0; nBegin < names.size(); nBegin += nSlice)
         slices.push_back(
             {nParentFd, &names, &found, nBegin, std::min(nBegin + nSlice, names.size())});
-    // The first slice is probed here, the others on threads of their own.
-    CJobThreads& threads = CJobThreads::Get();
-    std::vector<unsigned> started;
+    // The first slice is probed here, the others on threads that live only in this call.
+    std::vector<std::thread> started;
     for (size_t i = 1; i < slices.size(); ++i) {
-        const unsigned nThread = threads.Create(ProbeSliceProc, &slices[i], THREAD_PRIORITY_NORMAL);
-        if (nThread) {
-            threads.Resume(nThread);
-            started.push_back(nThread);
-        } else {
-            ProbeSliceProc(&slices[i]); // no thread to be had: do it here
+        try {
+            started.emplace_back([&slice = slices[i]] { Probe(slice); });
+        } catch (const std::system_error&) {
+            Probe(slices[i]); // no thread to be had: do it here
         }
     }
     if (!slices.empty())
-        ProbeSliceProc(&slices[0]);
-    for (unsigned nThread : started)
-        threads.WaitFor(nThread);
+        Probe(slices[0]);
+    for (std::thread& thread : started)
+        thread.join();
     close(nParentFd);
     for (size_t i = 0; i < names.size(); ++i)
         result[i] = found[i] != 0;

@@ -12,6 +12,3 @@ using BOOL = int;
 #define TRUE 1
 #define FALSE 0
 #endif
-
-// Window messages the framework itself knows about.
-constexpr UINT WM_CLOSE = 0x0010;

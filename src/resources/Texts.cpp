@@ -87,6 +87,8 @@ QString FailureReason(ETransferFailure eFailure)
         return QCoreApplication::translate("Texts", "本地文件夹无法写入");
     case FAILURE_SAME_NAME:
         return QCoreApplication::translate("Texts", "另一个选中的文件同名");
+    case FAILURE_CANCELLED:
+        return QCoreApplication::translate("Texts", "已取消");
     case FAILURE_NO_TLS:
         return QCoreApplication::translate("Texts", "服务器不提供加密连接");
     case FAILURE_CERTIFICATE_UNTRUSTED:
@@ -152,6 +154,73 @@ QString FilesBackedUp(int nCount)
 QString FileRestored(const QString& strName)
 {
     return QCoreApplication::translate("Texts", "已恢复 %1").arg(strName);
+}
+
+namespace {
+// Bytes as people read them: "512 B", "15.0 KB", "1.5 MB", "2.0 GB".
+QString Bytes(qint64 nBytes)
+{
+    if (nBytes < 1024)
+        return QStringLiteral("%1 B").arg(nBytes);
+    const char* const units[] = {"KB", "MB", "GB", "TB"};
+    double value = nBytes / 1024.0;
+    int nUnit = 0;
+    while (value >= 1024.0 && nUnit < 3) {
+        value /= 1024.0;
+        ++nUnit;
+    }
+    return QStringLiteral("%1 %2").arg(value, 0, 'f', 1).arg(QLatin1String(units[nUnit]));
+}
+} // namespace
+
+QString CancelButton()
+{
+    return QCoreApplication::translate("Texts", "Cancel");
+}
+
+QString FileProgress(qint64 nDone, qint64 nTotal, qint64 nBytesPerSecond)
+{
+    QString strText =
+        nTotal >= 0 ? Bytes(nDone) + QStringLiteral(" / ") + Bytes(nTotal) : Bytes(nDone);
+    if (nBytesPerSecond > 0)
+        strText += QStringLiteral("  ") + Bytes(nBytesPerSecond) + QStringLiteral("/s");
+    return strText;
+}
+
+QString BackupProgress(int nPlace, int nCount, qint64 nDone, qint64 nTotal, qint64 nSecondsLeft)
+{
+    QString strText = PlaceOfCount(nPlace, nCount) + QStringLiteral("  ") + Bytes(nDone) +
+                      QStringLiteral(" / ") + Bytes(nTotal);
+    if (nSecondsLeft >= 0)
+        strText += QCoreApplication::translate("Texts", "  剩余 %1:%2")
+                       .arg(nSecondsLeft / 60)
+                       .arg(nSecondsLeft % 60, 2, 10, QLatin1Char('0'));
+    return strText;
+}
+
+QString CancelledHeading()
+{
+    return QCoreApplication::translate("Texts", "以下文件已取消：");
+}
+
+QString NotSent()
+{
+    return QCoreApplication::translate("Texts", "未发送");
+}
+
+QString TransfersRunningQuestion()
+{
+    return QCoreApplication::translate("Texts", "文件仍在传输。等待传输完成，还是取消传输并退出？");
+}
+
+QString WaitForTransfersButton()
+{
+    return QCoreApplication::translate("Texts", "等待完成");
+}
+
+QString CancelAndQuitButton()
+{
+    return QCoreApplication::translate("Texts", "取消并退出");
 }
 
 QString DeleteFileButton()

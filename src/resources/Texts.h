@@ -51,6 +51,17 @@ QString FileProgressName();
 QString LogInFirst();
 QString FilesBackedUp(int nCount);
 QString FileRestored(const QString& strName);
+QString CancelButton();
+// "1.5 MB / 4.0 MB  160 KB/s": a file's bytes done of its size (below 0: unknown), its speed.
+QString FileProgress(qint64 nDone, qint64 nTotal, qint64 nBytesPerSecond);
+// The whole backup: "2 / 5  3.1 MB / 10.0 MB  剩余 0:42" (no time while it is not known).
+QString BackupProgress(int nPlace, int nCount, qint64 nDone, qint64 nTotal, qint64 nSecondsLeft);
+QString CancelledHeading();
+QString NotSent();
+// Closing the main window while transfers run.
+QString TransfersRunningQuestion();
+QString WaitForTransfersButton();
+QString CancelAndQuitButton();
 
 // The remote file list.
 QString DeleteFileButton();

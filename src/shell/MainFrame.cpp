@@ -14,6 +14,7 @@
 #include "platform/Path.h"
 #include "resources/Texts.h"
 #include "transfer/InternetSession.h"
+#include "transfer/JobPool.h"
 #include "transfer/TransferGlobals.h"
 #include "tree/LeftView.h"
 #include "views/LoginFirst.h"
@@ -30,6 +31,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QToolBar>
@@ -89,6 +91,7 @@ void CMainFrame::OnCreateClient()
     m_wndMainSplitter.addWidget(&m_wndLowerSplitter);
     m_pLeftView = new CLeftView;
     m_pRightView = new CRightView;
+    m_pCommandView->SetRemoteView(m_pRightView);
     m_wndLowerSplitter.addWidget(m_pLeftView);
     m_wndLowerSplitter.addWidget(m_pRightView);
 
@@ -325,9 +328,7 @@ void CMainFrame::OnFileBackup()
     QMessageBox box(QMessageBox::NoIcon, Texts::AppName(), Texts::BackupCommandNotice(),
                     QMessageBox::Ok, this);
     box.exec();
-    // The view may not have had its initial update yet; then there is no one to ask.
-    if (auto* pView = dynamic_cast<CMossvaleView*>(g_pCommandView.load()))
-        pView->OnButtonBackup();
+    m_pCommandView->OnButtonBackup();
 }
 
 void CMainFrame::OnFileRestore()
@@ -335,8 +336,7 @@ void CMainFrame::OnFileRestore()
     QMessageBox box(QMessageBox::NoIcon, Texts::AppName(), Texts::RestoreCommandNotice(),
                     QMessageBox::Ok, this);
     box.exec();
-    if (auto* pView = dynamic_cast<CMossvaleView*>(g_pCommandView.load()))
-        pView->OnButtonRestore();
+    m_pCommandView->OnButtonRestore();
 }
 
 void CMainFrame::OnViewRefresh()
@@ -454,11 +454,38 @@ void CMainFrame::SaveUserInterfaceState()
 
 void CMainFrame::closeEvent(QCloseEvent* pEvent)
 {
+    if (!AgreeToClose()) {
+        pEvent->ignore();
+        return;
+    }
     SaveUserInterfaceState();
-    // Running jobs hold connections of their own and are not waited for.
-    delete g_hInternet;
-    g_hInternet = nullptr;
+    // Jobs still running (listings, deletes) hold the session themselves.
+    g_hInternet.reset();
     QMainWindow::closeEvent(pEvent);
+}
+
+bool CMainFrame::AgreeToClose()
+{
+    if (!m_pCommandView->HasRunningWork())
+        return true;
+    // A healthy transfer is never cut off without the user's word.
+    QMessageBox box(QMessageBox::Question, Texts::AppName(), Texts::TransfersRunningQuestion(),
+                    QMessageBox::NoButton, this);
+    QPushButton* pWait = box.addButton(Texts::WaitForTransfersButton(), QMessageBox::RejectRole);
+    box.addButton(Texts::CancelAndQuitButton(), QMessageBox::DestructiveRole);
+    box.setDefaultButton(pWait);
+    box.setEscapeButton(pWait);
+    box.exec();
+    if (box.clickedButton() == pWait) {
+        // The window closes by itself once the last transfer has ended.
+        connect(m_pCommandView, &CMossvaleView::workEnded, this, &CMainFrame::close,
+                Qt::UniqueConnection);
+        return false;
+    }
+    // Cancelled jobs end within moments, a silent server's too; the view names the files.
+    m_pCommandView->OnCancel();
+    CJobPool::Get().WaitForAll(CJobPool::EXIT_WAIT_MS);
+    return true;
 }
 
 void CMainFrame::SetLayoutFolders(const QString& strProgramDir, const QString& strUserDir)

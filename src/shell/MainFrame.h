@@ -15,8 +15,8 @@
 // docking layout (the panes, and the toolbar's place and visibility) in "pane.dxl" under
 // "NormalLayout", in the program's folder, or in the per-user data folder when the
 // program's folder cannot be written. Both are read when the frame is built and written
-// when it closes; without pane.dxl the frame starts with the default layout. Closing also closes
-// g_hInternet, without waiting for running jobs.
+// when it closes; without pane.dxl the frame starts with the default layout. Closing while
+// transfers run asks whether to wait for them or to cancel them; it then closes g_hInternet.
 #include "FlatBorderWnd.h"
 #include "StatusBar.h"
 #include "platform/WinTypes.h"
@@ -104,6 +104,8 @@ protected:
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
+    // False when the user would rather wait for the transfers still running.
+    bool AgreeToClose();
     void OnCreateClient();
     void OnCreate();
     void SetUpCommandBars();

@@ -8,6 +8,7 @@
 #include "login/LoginDlg.h"
 #include "resources/Language.h"
 #include "resources/Texts.h"
+#include "views/RightView.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
@@ -69,6 +70,10 @@ void CMossvaleApp::RunLogin()
     // The main window stays disabled while the modal login runs; its result is not needed:
     // after Quit the program runs on without an account.
     CLoginDlg dlg(m_pMainFrame.get());
+    CRightView* pRemote = m_pMainFrame->RightView();
+    connect(&dlg, &CLoginDlg::loggedIn, pRemote, &CRightView::StartListing);
+    // A listing that finds no server tells the dialog, while it is open.
+    connect(pRemote, &CRightView::listingNotConnected, &dlg, &CLoginDlg::OnLoginResult);
     dlg.DoModal();
 }
 

@@ -1,6 +1,6 @@
 // Mossvale: backs up local files to an FTP server and restores them.
 #include "MossvaleApp.h"
-#include "platform/JobThreads.h"
+#include "transfer/JobPool.h"
 
 int main(int argc, char** argv)
 {

@@ -1,5 +1,7 @@
 #include "CurlHandle.h"
 
+#include <chrono>
+
 #include <curl/curl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -8,6 +10,8 @@ namespace {
 // The longest the driver waits without asking libcurl for progress; libcurl's own timeouts
 // still decide when a request has failed.
 constexpr int kMaxPollMs = 5;
+// How long a cancelled request may take to notice its shut sockets before it is dropped.
+constexpr auto kCancelGrace = std::chrono::milliseconds(500);
 
 curl_socket_t OnOpenSocket(void* pUser, curlsocktype /*purpose*/, curl_sockaddr* pAddress)
 {
@@ -32,13 +36,23 @@ CCurlHandle::CCurlHandle() : m_pEasy(curl_easy_init()), m_pMulti(curl_multi_init
 CCurlHandle::~CCurlHandle()
 {
     // A socket shut down here fails libcurl's QUIT at once instead of waiting for a reply.
-    for (int nSocket : m_sockets)
-        ::shutdown(nSocket, SHUT_RDWR);
+    ShutDownSockets();
     // The easy handle goes first; the multi handle then closes the connection it kept.
     if (m_pEasy)
         curl_easy_cleanup(m_pEasy);
     if (m_pMulti)
         curl_multi_cleanup(m_pMulti);
+}
+
+void CCurlHandle::ShutDownSockets()
+{
+    for (int nSocket : m_sockets)
+        ::shutdown(nSocket, SHUT_RDWR);
+}
+
+bool CCurlHandle::IsCancelled() const
+{
+    return m_pCancel && m_pCancel->load();
 }
 
 int CCurlHandle::Perform()
@@ -49,12 +63,26 @@ int CCurlHandle::Perform()
     curl_easy_setopt(m_pEasy, CURLOPT_OPENSOCKETDATA, &m_sockets);
     curl_easy_setopt(m_pEasy, CURLOPT_CLOSESOCKETFUNCTION, OnCloseSocket);
     curl_easy_setopt(m_pEasy, CURLOPT_CLOSESOCKETDATA, &m_sockets);
+    if (IsCancelled())
+        return CURLE_ABORTED_BY_CALLBACK;
     if (curl_multi_add_handle(m_pMulti, m_pEasy) != CURLM_OK)
         return CURLE_FAILED_INIT;
     CURLcode result = CURLE_OK;
     bool bDone = false;
+    bool bCancelled = false;
+    std::chrono::steady_clock::time_point cancelledAt;
     int nRunning = 1;
     while (!bDone) {
+        // Shut sockets fail whatever libcurl waits for at once, through its own error paths,
+        // so the connection is closed and never reused half-way through a command.
+        if (IsCancelled()) {
+            if (!bCancelled)
+                cancelledAt = std::chrono::steady_clock::now();
+            bCancelled = true;
+            ShutDownSockets(); // again each round: a connect may just have opened one
+            if (std::chrono::steady_clock::now() - cancelledAt > kCancelGrace)
+                break;
+        }
         if (curl_multi_perform(m_pMulti, &nRunning) != CURLM_OK) {
             result = CURLE_FAILED_INIT;
             break;
@@ -75,5 +103,5 @@ int CCurlHandle::Perform()
         curl_multi_poll(m_pMulti, nullptr, 0, nWait, nullptr);
     }
     curl_multi_remove_handle(m_pMulti, m_pEasy);
-    return result;
+    return bCancelled && result != CURLE_OK ? CURLE_ABORTED_BY_CALLBACK : result;
 }

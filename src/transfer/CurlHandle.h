@@ -8,6 +8,7 @@
 // for as long as the server's stall time-out, and a pooled connection is often freed on the
 // window thread (the session closing, a stale handle dropped inside a connect), where a
 // silent server would freeze the window for a minute per connection.
+#include <atomic>
 #include <set>
 
 typedef void CURL;
@@ -26,9 +27,17 @@ public:
     // Runs the request set up on Easy() to its end; the result as curl_easy_perform gives it
     // (an int here, a CURLcode in fact, so that this header needs no curl header).
     int Perform();
+    // A flag that, once set, stops the request running and every later one within a few
+    // milliseconds, with CURLE_ABORTED_BY_CALLBACK: connecting, logging in and waiting for a
+    // silent server included. Null for none; it must outlive the handle's use of it.
+    void SetCancelFlag(const std::atomic<bool>* pCancel) { m_pCancel = pCancel; }
 
 private:
+    void ShutDownSockets();
+    bool IsCancelled() const;
+
     CURL* m_pEasy;
     CURLM* m_pMulti;
     std::set<int> m_sockets; // what libcurl opened through this handle and has not closed
+    const std::atomic<bool>* m_pCancel = nullptr;
 };

@@ -25,6 +25,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+struct ProgressContext {
+    const CFtpConnection::ProgressFn* pFn;
+    bool bUpload;
+    std::int64_t nTotal;
+    // Read at every call: libcurl waits for some replies inside its own loop (the reply to a
+    // finished upload among them), where only this callback can stop it.
+    const std::atomic<bool>* pCancel;
+};
+
 // What the server answered last, from the reply lines libcurl hands to the header callback,
 // and what libcurl made of the request (a CURLcode).
 struct CFtpConnection::Reply {
@@ -43,6 +52,8 @@ namespace {
 
 // How long a pooled connection may have been idle and still be used without a check.
 constexpr auto kFreshIdle = std::chrono::seconds(2);
+// What the clean-up of a cancelled upload may take on a server that has stopped answering.
+constexpr long kCancelCleanupSeconds = 2;
 
 size_t OnReplyLine(char* pData, size_t nSize, size_t nCount, void* pUser)
 {
@@ -55,16 +66,12 @@ size_t OnReplyLine(char* pData, size_t nSize, size_t nCount, void* pUser)
     return nBytes;
 }
 
-struct ProgressContext {
-    const CFtpConnection::ProgressFn* pFn;
-    bool bUpload;
-    std::int64_t nTotal;
-};
-
 int OnProgress(void* pUser, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
                curl_off_t ulNow)
 {
     auto* pContext = static_cast<ProgressContext*>(pUser);
+    if (pContext->pCancel && pContext->pCancel->load())
+        return 1;
     if (pContext->pFn && *pContext->pFn) {
         const std::int64_t nDone = pContext->bUpload ? ulNow : dlNow;
         std::int64_t nTotal = pContext->nTotal;
@@ -254,6 +261,8 @@ ETransferFailure FailureOf(int nResult, int nReplyCode)
     switch (nResult) {
     case CURLE_OK:
         return FAILURE_NONE;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return FAILURE_CANCELLED;
     case CURLE_LOGIN_DENIED:
         return FAILURE_LOGIN_REFUSED;
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -320,13 +329,21 @@ CFtpConnection::CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpA
     : m_pHandle(std::move(pHandle)), m_pEasy(m_pHandle->Easy()), m_address(address),
       m_strKey(std::move(strKey)), m_pPool(std::move(pPool)), m_strUser(std::move(strUser)),
       m_strPassword(std::move(strPassword)), m_pRefusals(std::move(pRefusals)),
-      m_strAccount(address.BaseUrl() + '\n' + m_strUser)
+      m_strAccount(address.BaseUrl() + '\n' + m_strUser),
+      m_pCancelOnly(std::make_unique<ProgressContext>(ProgressContext{nullptr, false, -1, nullptr}))
 {
+}
+
+const std::atomic<bool>* CFtpConnection::CancelFlag() const
+{
+    // The clean-up after a cancel, which runs under a time limit, is not cancelled itself.
+    return m_nTimeLimitSeconds > 0 ? nullptr : m_pCancel;
 }
 
 CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::string& strServer,
                                         int nPort, const std::string& strUser,
-                                        const std::string& strPassword, ETransferFailure* pFailure)
+                                        const std::string& strPassword, ETransferFailure* pFailure,
+                                        const std::atomic<bool>* pCancel)
 {
     ETransferFailure eIgnored;
     ETransferFailure& eFailure = pFailure ? *pFailure : eIgnored;
@@ -354,12 +371,14 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
         pHandle = std::make_unique<CCurlHandle>();
     if (!pHandle->IsValid())
         return nullptr;
+    pHandle->SetCancelFlag(pCancel);
 
     auto* pConnection = new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser,
                                            strPassword, pSession->Refusals());
     if (address.Tls() != CFtpAddress::ETls::None)
         pConnection->m_strPinnedKey =
             pSession->TrustStore()->PinOf(CTrustStore::ServerKey(address.Host(), address.Port()));
+    pConnection->m_pCancel = pCancel;
     // A connection given back a moment ago is taken as it is: a backup connects once per
     // file, and if the server has dropped it meanwhile, libcurl notices at the next request
     // and logs in again by itself.
@@ -377,7 +396,10 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
 
 CFtpConnection::~CFtpConnection()
 {
-    if (m_pPool)
+    // A cancelled connection was shut down in the middle of something: not worth keeping.
+    const bool bCancelled = m_pCancel && m_pCancel->load();
+    m_pHandle->SetCancelFlag(nullptr); // the flag's owner may go before the pooled handle
+    if (m_pPool && !bCancelled)
         m_pPool->Give(m_strKey, std::move(m_pHandle));
 }
 
@@ -400,6 +422,15 @@ void CFtpConnection::PrepareRequest(const std::string& strUrl, Reply* pReply)
     curl_easy_setopt(m_pEasy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts.nStallSeconds));
     curl_easy_setopt(m_pEasy, CURLOPT_BUFFERSIZE, 256L * 1024L);
     curl_easy_setopt(m_pEasy, CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024L);
+    if (m_nTimeLimitSeconds > 0) {
+        curl_easy_setopt(m_pEasy, CURLOPT_CONNECTTIMEOUT, m_nTimeLimitSeconds);
+        curl_easy_setopt(m_pEasy, CURLOPT_TIMEOUT, m_nTimeLimitSeconds);
+    }
+    // Transfers set a context of their own that also reports progress.
+    m_pCancelOnly->pCancel = CancelFlag();
+    curl_easy_setopt(m_pEasy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(m_pEasy, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, m_pCancelOnly.get());
     // MOSSVALE_FTP_TRACE=1 shows the FTP conversation on stderr, for finding server quirks.
     static const bool s_bTrace = qEnvironmentVariableIsSet("MOSSVALE_FTP_TRACE");
     if (s_bTrace) {
@@ -455,8 +486,9 @@ bool CFtpConnection::CheckLogin(bool bPooled)
         if (result == CURLE_OK)
             return true;
         const ETransferFailure eTls = TlsFailureOf(result);
-        if (result == CURLE_LOGIN_DENIED || eTls != FAILURE_NONE) {
-            m_eLastFailure = eTls != FAILURE_NONE ? eTls : FAILURE_LOGIN_REFUSED;
+        if (result == CURLE_LOGIN_DENIED || result == CURLE_ABORTED_BY_CALLBACK ||
+            eTls != FAILURE_NONE) {
+            m_eLastFailure = eTls != FAILURE_NONE ? eTls : FailureOf(result, 0);
             return false;
         }
     }
@@ -615,7 +647,7 @@ int CFtpConnection::Store(FILE* pFile, std::int64_t nSize, const std::string& st
     nSent = 0;
     std::rewind(pFile);
     UploadSource source{pFile, nSize, 0, false, false};
-    ProgressContext progress{&onProgress, true, nSize};
+    ProgressContext progress{&onProgress, true, nSize, CancelFlag()};
     curl_slist* pAfter = nullptr;
     if (bSizeCheck) // "*" keeps a refused SIZE from failing the transfer that went through
         pAfter = curl_slist_append(pAfter, ("*SIZE " + strRemotePath).c_str());
@@ -659,6 +691,7 @@ void CFtpConnection::RenewHandle()
     auto pHandle = std::make_unique<CCurlHandle>();
     if (!pHandle->IsValid())
         return;
+    pHandle->SetCancelFlag(m_pCancel);
     m_pHandle = std::move(pHandle);
     m_pEasy = m_pHandle->Easy();
 }
@@ -667,9 +700,18 @@ bool CFtpConnection::Abandon(const std::string& strTemp, ETransferFailure eFailu
                              const Reply* pReply)
 {
     // A connection that broke or stalled is not trusted with the clean-up: a fresh one is.
-    if (eFailure == FAILURE_CONNECTION_BROKEN)
+    // After a cancel the temporary still goes, on a fresh connection that the cancel does
+    // not stop, but within a short time: a silent server keeps it for the next listing.
+    const bool bCancelled = eFailure == FAILURE_CANCELLED;
+    if (eFailure == FAILURE_CONNECTION_BROKEN || bCancelled)
         RenewHandle();
+    if (bCancelled) {
+        m_pHandle->SetCancelFlag(nullptr);
+        m_nTimeLimitSeconds = kCancelCleanupSeconds;
+    }
     RunCommands({"*DELE " + strTemp}); // whatever part of it arrived
+    m_nTimeLimitSeconds = 0;
+    m_pHandle->SetCancelFlag(m_pCancel);
     return Fail(eFailure, pReply);
 }
 
@@ -805,7 +847,7 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
 
     DownloadTarget target{pFile, 0};
     Reply reply;
-    ProgressContext progress{&onProgress, false, -1};
+    ProgressContext progress{&onProgress, false, -1, CancelFlag()};
     PrepareRequest(m_address.UrlOf(strSource), &reply);
     curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, OnWriteFile);
     curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, &target);

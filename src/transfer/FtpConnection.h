@@ -6,6 +6,7 @@
 #include "FtpFileInfo.h"
 #include "TransferFailure.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -17,6 +18,7 @@
 
 class CConnectionPool;
 class CCurlHandle;
+struct ProgressContext;
 class CInternetSession;
 class CServerRefusals;
 
@@ -32,10 +34,13 @@ public:
     // account when the session has one. Null when the server cannot be reached, refuses
     // the login, does not answer in time, or a text holds CR, LF or NUL; pFailure, when
     // given, then tells which (FAILURE_LOGIN_REFUSED or FAILURE_NO_CONNECTION).
+    // Once *pCancel is set, the connect and every later operation stop within milliseconds
+    // and fail with FAILURE_CANCELLED; the flag must outlive the connection.
     static CFtpConnection* Connect(CInternetSession* pSession, const std::string& strServer,
                                    int nPort, const std::string& strUser,
                                    const std::string& strPassword,
-                                   ETransferFailure* pFailure = nullptr);
+                                   ETransferFailure* pFailure = nullptr,
+                                   const std::atomic<bool>* pCancel = nullptr);
     // Gives the connection back to the session for the next job of the same account.
     ~CFtpConnection();
     CFtpConnection(const CFtpConnection&) = delete;
@@ -122,4 +127,10 @@ private:
     ETransferFailure m_eLastFailure = FAILURE_NONE;
     std::string m_strLastReply;
     std::string m_strPinnedKey; // "sha256//..." of a certificate the user trusted; or empty
+    const std::atomic<bool>* m_pCancel = nullptr;
+    // When set, every request gives up after this many seconds whatever the server does:
+    // the clean-up after a cancel must not hold a job that the user has let go of.
+    long m_nTimeLimitSeconds = 0;
+    const std::atomic<bool>* CancelFlag() const;    // what requests are stopped by now
+    std::unique_ptr<ProgressContext> m_pCancelOnly; // the progress callback of other requests
 };

@@ -1,88 +1,108 @@
 #include "MyThread.h"
 
 #include "FtpConnection.h"
-#include "TransferGlobals.h"
+#include "RemoteName.h"
 #include "platform/Path.h"
 
-#include <cstring>
-
-CMyThread::CMyThread(const char* pszLocalDir, const std::string& strServer,
-                     const std::string& strUserName, const std::string& strPassword, int nPort,
-                     const std::string& strRemoteDir, bool bConnect, int nItemCount)
-    : m_strLocalDir(pszLocalDir ? pszLocalDir : "")
+CMyThread::CMyThread(EKind eKind, Account account, QByteArray localDir, std::string strRemoteDir,
+                     QList<QByteArray> items)
+    : m_eKind(eKind), m_account(std::move(account)), m_localDir(std::move(localDir)),
+      m_strRemoteDir(std::move(strRemoteDir)), m_items(std::move(items))
 {
-    if (!bConnect)
-        return;
-    m_strServer = strServer;
-    m_strUserName = strUserName;
-    m_strPassword = strPassword;
-    m_nPort = nPort;
-    m_strRemoteDir = strRemoteDir;
-    m_nItemCount = nItemCount;
-    m_hConnect =
-        CFtpConnection::Connect(g_hInternet, m_strServer, static_cast<unsigned short>(nPort),
-                                m_strUserName, m_strPassword, &m_eConnectFailure);
 }
 
-CMyThread::~CMyThread()
+CMyThread::~CMyThread() = default;
+
+void CMyThread::Run()
 {
-    delete m_hConnect;
+    m_pConnect.reset(CFtpConnection::Connect(
+        m_account.pSession.get(), m_account.strServer, m_account.nPort, m_account.strUserName,
+        m_account.strPassword, &m_eConnectFailure, &m_pState->bCancel));
+    switch (m_eKind) {
+    case EKind::List:
+        ListRemoteFolder();
+        break;
+    case EKind::Upload:
+        UploadEntries();
+        break;
+    case EKind::Download:
+        DownloadEntries();
+        break;
+    case EKind::Delete:
+        DeleteEntries();
+        break;
+    case EKind::LoginCheck:
+        CheckLogin();
+        break;
+    }
+    // Here, on the worker: a connection handed back to the pool goes back from its own thread,
+    // and the session may end with this job.
+    m_pConnect.reset();
+    m_account.pSession.reset();
 }
 
-CMyThread::LoopResult CMyThread::RunEntryLoop(const JobRequest* pRequest, bool bLocalPaths,
-                                              const EntryStep& step)
+ETransferFailure CMyThread::Failure() const
+{
+    if (m_pState->bCancel)
+        return FAILURE_CANCELLED;
+    return m_pConnect ? m_pConnect->LastFailure() : m_eConnectFailure;
+}
+
+QByteArray CMyThread::ReplyLine() const
+{
+    if (m_pState->bCancel || !m_pConnect)
+        return {};
+    return QByteArray::fromStdString(m_pConnect->LastReplyLine());
+}
+
+CMyThread::LoopResult CMyThread::RunEntryLoop(bool bLocalPaths, const EntryStep& step)
 {
     LoopResult result;
-    result.eFailure = m_eConnectFailure;
-    if (!m_hConnect)
+    if (!m_pConnect) {
+        result.bFailed = !m_items.isEmpty();
+        result.eFailure = Failure();
+        result.failedItem = m_items.value(0);
         return result;
-    result.bConnected = true;
+    }
     // The process's current folder is left alone: every path here is absolute, and a
     // worker changing it would pull it from under every other thread.
-    m_hConnect->SetCurrentDirectory(m_strRemoteDir);
-    for (int i = 0; i < m_nItemCount; ++i) {
-        const JobItem& item = pRequest->pItems[i];
-        if (std::strcmp(item.szName, "..") == 0)
+    m_pConnect->SetCurrentDirectory(m_strRemoteDir);
+    for (const QByteArray& name : m_items) {
+        if (name == "..")
             continue;
-        const std::string strLocal = bLocalPaths ? JoinPath(m_strLocalDir, item.szName) : "";
-        const std::string strRemote = JoinPath(m_strRemoteDir, item.szName);
-        if (item.bFolder != 0)
-            continue;
-        if (!step(item, strLocal, strRemote)) {
+        const std::string strName = name.toStdString();
+        const std::string strLocal =
+            bLocalPaths ? JoinPath(m_localDir.toStdString(), strName) : std::string();
+        if (!step(name, strLocal, JoinPath(m_strRemoteDir, strName))) {
             result.bFailed = true;
-            result.eFailure = m_hConnect->LastFailure();
+            result.eFailure = Failure();
+            result.failedItem = name;
+            result.replyLine = ReplyLine();
             break;
         }
     }
     return result;
 }
 
-void CMyThread::Release(JobRequest* pRequest)
+void CMyThread::ReportTransfer(ETransferDirection eDirection, const LoopResult& result)
 {
-    delete[] pRequest->pItems;
-    delete pRequest->pJob;
-    delete pRequest;
+    TransferReport report;
+    report.nJobId = m_nJobId;
+    report.file = result.bFailed ? result.failedItem : m_items.value(0);
+    report.eDirection = eDirection;
+    report.eOutcome = !result.bFailed                        ? EJobOutcome::Succeeded
+                      : result.eFailure == FAILURE_CANCELLED ? EJobOutcome::Cancelled
+                                                             : EJobOutcome::Failed;
+    report.eFailure = result.bFailed ? result.eFailure : FAILURE_NONE;
+    report.replyLine = result.replyLine;
+    report.nBytes = m_nBytesMoved;
+    emit transferDone(report);
 }
 
-unsigned DeleteThreadProc(void* pParam)
+void CMyThread::CheckLogin()
 {
-    auto* pRequest = static_cast<JobRequest*>(pParam);
-    return pRequest->pJob->DeleteEntries(pRequest);
-}
-
-unsigned DownloadThreadProc(void* pParam)
-{
-    auto* pRequest = static_cast<JobRequest*>(pParam);
-    return pRequest->pJob->DownloadEntries(pRequest);
-}
-
-unsigned UploadThreadProc(void* pParam)
-{
-    auto* pRequest = static_cast<JobRequest*>(pParam);
-    return pRequest->pJob->UploadEntries(pRequest);
-}
-
-unsigned ListThreadProc(void* pParam)
-{
-    return static_cast<CMyThread*>(pParam)->ListRemoteFolder();
+    LoginReport report;
+    report.bConnected = m_pConnect != nullptr;
+    report.eFailure = report.bConnected ? FAILURE_NONE : Failure();
+    emit loginChecked(report);
 }

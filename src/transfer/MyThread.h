@@ -1,80 +1,104 @@
 #pragma once
-// A transfer job: one account, one FTP connection, a local and a remote folder and the
-// items to work on. A launcher constructs it on the window thread (which connects at once)
-// and hands it to a worker thread through one of the entry functions below; from then on
-// only that worker touches it, and the job frees itself, its request and its items.
+// A transfer job: one account, its own FTP connection, a local and a remote folder and the
+// names of the items to work on. A launcher creates it on the window thread, connects to its
+// reports with a context object and hands it to CJobPool, which runs Run() on a worker
+// thread: connecting, logging in and every FTP command happen there, never on the window
+// thread. Reports are queued signals carrying values (JobReports.h). The pool deletes the
+// job on the window thread once Run() has returned.
 //
-// Entry jobs (upload, download, delete) meet at an end barrier: each lowers
-// g_nPendingJobs when its items are done and waits until the count has read 0, so running
-// entry jobs finish together. The listing job takes no part in the count.
-#include "JobRecords.h"
-#include "TransferFailure.h"
+// Cancel() may be called from any thread: the job's network work stops within milliseconds,
+// and it ends as a failure does (the old copy kept on both sides), reporting
+// EJobOutcome::Cancelled.
+#include "JobReports.h"
+#include "JobState.h"
+
+#include <QList>
+#include <QObject>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class CFtpConnection;
+class CInternetSession;
 
 // The remote folder of a job that only proves a login (the login dialog's check): a single
-// space, which names no folder we would list, so a listing run with it stays in the folder
-// the login starts in.
+// space, which names no folder we would list.
 constexpr char LOGIN_CHECK_FOLDER[] = " ";
 
-class CMyThread
+// The longest item name a job takes; a longer one is refused rather than shortened, as a
+// shortened name would name another file.
+constexpr int kMaxItemNameBytes = 255;
+
+class CMyThread : public QObject
 {
+    Q_OBJECT
 public:
-    // Connects when bConnect is set (every launcher sets it); m_hConnect is null when the
-    // connection or login failed. A null local folder is taken as empty.
-    CMyThread(const char* pszLocalDir, const std::string& strServer, const std::string& strUserName,
-              const std::string& strPassword, int nPort, const std::string& strRemoteDir,
-              bool bConnect, int nItemCount);
-    virtual ~CMyThread(); // closes the connection
-    CMyThread(const CMyThread&) = delete;
-    CMyThread& operator=(const CMyThread&) = delete;
+    enum class EKind { List, Upload, Download, Delete, LoginCheck };
 
-    // The operations; each frees the job (and request) before it returns 0.
-    virtual unsigned DeleteEntries(JobRequest* pRequest);
-    virtual unsigned DownloadEntries(JobRequest* pRequest);
-    virtual unsigned UploadEntries(JobRequest* pRequest);
-    virtual unsigned ListRemoteFolder();
+    // The account to connect with and the session it connects through.
+    struct Account {
+        std::string strServer;
+        std::string strUserName;
+        std::string strPassword;
+        int nPort = 0;
+        std::shared_ptr<CInternetSession> pSession;
+    };
 
-    std::string m_strServer;
-    std::string m_strUserName;
-    std::string m_strPassword;
-    std::string m_strRemoteDir;
-    std::string m_strLocalDir;
-    int m_nPort = 0;
-    int m_nItemCount = 0;
-    CFtpConnection* m_hConnect = nullptr;
-    // Set by a listing's launcher and echoed in the listing's reports, so a list that was
-    // refreshed again can tell the entries of a superseded listing from the current ones.
-    unsigned m_nListingTag = 0;
-    // Set by an entry job's launcher and echoed in its WM_TRANSFER_DONE and
-    // WM_TRANSFER_PROGRESS, so reports of overlapping jobs are told apart (0: none).
+    CMyThread(EKind eKind, Account account, QByteArray localDir, std::string strRemoteDir,
+              QList<QByteArray> items = {});
+    ~CMyThread() override;
+
+    // The whole job, on the calling (worker) thread: connect, work, report, disconnect.
+    void Run();
+    void Cancel() { m_pState->bCancel = true; }
+    // For the window's progress timer and Cancel button; shared with the running job.
+    const std::shared_ptr<CJobState>& State() const { return m_pState; }
+    EKind Kind() const { return m_eKind; }
+    bool IsTransfer() const { return m_eKind == EKind::Upload || m_eKind == EKind::Download; }
+
+    // Echoed in the reports so that overlapping jobs' reports are told apart.
     unsigned m_nJobId = 0;
-    // Why the connect failed; FAILURE_NONE while connected or never asked to connect.
-    ETransferFailure m_eConnectFailure = FAILURE_NONE;
+    unsigned m_nListingTag = 0;
 
-    // Frees the items, the job and the request: the last thing an entry job does, and what
-    // a launcher does with a request no thread took.
-    static void Release(JobRequest* pRequest);
+signals:
+    void transferDone(const TransferReport& report);
+    void remoteItemsAdded(const RemoteItems& items, unsigned nListingTag);
+    void listingEnded(const ListingReport& report);
+    void remoteDeleted(const DeletionReport& report);
+    void loginChecked(const LoginReport& report);
 
 private:
     struct LoopResult {
-        bool bConnected = false;
-        bool bFailed = false;                     // a step failed and ended the loop
-        ETransferFailure eFailure = FAILURE_NONE; // why it failed or could not connect
+        bool bFailed = false; // a step failed (or was cancelled) and ended the loop
+        ETransferFailure eFailure = FAILURE_NONE;
+        QByteArray failedItem;
+        QByteArray replyLine; // the server's words when it refused
     };
-    // One item's work: its local path (empty for delete) and remote path. True on success.
-    using EntryStep = std::function<bool(const JobItem& item, const std::string& strLocal,
+    // One item's work, given its local path (empty for delete) and remote path.
+    using EntryStep = std::function<bool(const QByteArray& name, const std::string& strLocal,
                                          const std::string& strRemote)>;
-    LoopResult RunEntryLoop(const JobRequest* pRequest, bool bLocalPaths, const EntryStep& step);
-    // Posts WM_REMOTE_DELETED for one name; a failure leaves the server's words in g_replyLines.
-    void ReportDeletion(const char* pszName, bool bDeleted, ETransferFailure eFailure);
-};
+    LoopResult RunEntryLoop(bool bLocalPaths, const EntryStep& step);
 
-// Worker-thread entry points: a JobRequest* for the entry jobs, the CMyThread* for listing.
-unsigned DeleteThreadProc(void* pParam);
-unsigned DownloadThreadProc(void* pParam);
-unsigned UploadThreadProc(void* pParam);
-unsigned ListThreadProc(void* pParam);
+    void UploadEntries();
+    void DownloadEntries();
+    void DeleteEntries();
+    void ListRemoteFolder();
+    void CheckLogin();
+    void ReportTransfer(ETransferDirection eDirection, const LoopResult& result);
+    ETransferFailure Failure() const; // FAILURE_CANCELLED once cancelled, else the last one
+    QByteArray ReplyLine() const;     // the server's line behind the last failure, or empty
+    void ReportDeletion(const QByteArray& name, bool bDeleted, ETransferFailure eFailure);
+
+    EKind m_eKind;
+    Account m_account;
+    QByteArray m_localDir;
+    std::string m_strRemoteDir;
+    QList<QByteArray> m_items;
+    std::shared_ptr<CJobState> m_pState = std::make_shared<CJobState>();
+
+    // Made, used and freed by Run() on the worker thread only.
+    std::unique_ptr<CFtpConnection> m_pConnect;
+    ETransferFailure m_eConnectFailure = FAILURE_NONE;
+    qint64 m_nBytesMoved = 0;
+};

@@ -1,7 +1,6 @@
 #pragma once
 // Why a transfer or a connection failed, so that a failure report can tell the user more than
-// "it failed". The numbers travel in posted messages (six bits); 0 means no failure. The
-// windows turn them into texts (Texts::FailureReason).
+// "it failed". 0 means no failure. The windows turn them into texts (Texts::FailureReason).
 enum ETransferFailure : int {
     FAILURE_NONE = 0,
     FAILURE_LOGIN_REFUSED = 1,     // the server answered, but refused the user name or password
@@ -15,6 +14,7 @@ enum ETransferFailure : int {
     FAILURE_FILE_CHANGED = 9,      // the local file grew, shrank or was rewritten while it was read
     FAILURE_LOCAL_UNWRITABLE = 10, // the local folder cannot be written, or a folder is in the way
     FAILURE_SAME_NAME = 11,        // another ticked file of the same name is sent in this backup
+    FAILURE_CANCELLED = 12,        // the user stopped it; the old copy on either side is untouched
     // An encrypted connection asked for and not had.
     FAILURE_NO_TLS = 20,                // the server does not offer TLS
     FAILURE_CERTIFICATE_UNTRUSTED = 21, // no authority vouches for it, and the user has not

@@ -1,29 +1,22 @@
 #include "MyThread.h"
 
 #include "FtpConnection.h"
-#include "Messages.h"
-#include "ReplyLines.h"
-#include "ProgressReporter.h"
-#include "TransferGlobals.h"
-#include "platform/MsgWnd.h"
 
-unsigned CMyThread::UploadEntries(JobRequest* pRequest)
+void CMyThread::UploadEntries()
 {
     const LoopResult result = RunEntryLoop(
-        pRequest, true,
-        [this](const JobItem&, const std::string& strLocal, const std::string& strRemote) {
-            CProgressReporter progress(m_nJobId);
-            return m_hConnect->PutFile(strLocal, strRemote, std::ref(progress));
+        true, [this](const QByteArray&, const std::string& strLocal, const std::string& strRemote) {
+            m_pState->nDone = 0;
+            m_pState->nTotal = -1;
+            const bool bSent = m_pConnect->PutFile(strLocal, strRemote,
+                                                   [this](std::int64_t nDone, std::int64_t nTotal) {
+                                                       m_pState->nDone = nDone;
+                                                       m_pState->nTotal = nTotal;
+                                                   });
+            if (bSent)
+                m_nBytesMoved += m_pState->nDone;
+            return bSent;
         });
     // A backup must not look complete when a file did not arrive: the report says which, and why.
-    const bool bSucceeded = !result.bFailed && (result.bConnected || m_nItemCount <= 0);
-    if (!bSucceeded && result.bFailed)
-        g_replyLines.Put(CReplyLines::JobKey(m_nJobId), m_hConnect->LastReplyLine());
-    PassEndBarrier();
-    PostMessage(
-        g_pCommandView.load(), WM_TRANSFER_DONE,
-        TransferDoneParam(bSucceeded, bSucceeded ? FAILURE_NONE : result.eFailure, m_nJobId),
-        TRANSFER_UPLOAD);
-    Release(pRequest);
-    return 0;
+    ReportTransfer(ETransferDirection::Upload, result);
 }

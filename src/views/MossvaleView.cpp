@@ -1,16 +1,13 @@
 #include "MossvaleView.h"
 
-#include "EntryJobs.h"
 #include "LoginFirst.h"
 #include "RightView.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/TemplateLayout.h"
-#include "platform/JobThreads.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
-#include "transfer/Messages.h"
+#include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
-#include "transfer/ReplyLines.h"
 #include "transfer/TransferGlobals.h"
 #include "tree/LeftView.h"
 
@@ -18,12 +15,13 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontMetrics>
-#include <QHash>
 #include <QMainWindow>
 #include <QScreen>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QStyle>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -37,13 +35,8 @@ constexpr int kMaxNamedFailures = 20;
 // What a message box adds around its text: icon, margins, buttons, title bar and border.
 constexpr int kBoxChromeWidth = 120;
 constexpr int kBoxChromeHeight = 160;
-
-// Waits for the previous job of a kind to end; its thread is the registry's to free.
-void EndPrevious(unsigned& nThread)
-{
-    CJobThreads::Get().WaitFor(nThread);
-    nThread = 0;
-}
+// How often the wait dialog reads the shown job's progress.
+constexpr int kProgressMs = 100;
 
 QIcon ResourceIcon(const QString& strPath, QStyle::StandardPixmap fallback, const QStyle* pStyle)
 {
@@ -59,11 +52,17 @@ CBackupList* BackupList()
 // A failed file as its failure message names it: the name, then why, when that is known, and
 // the server's own words when it refused.
 QString WithReason(const QString& strName, ETransferFailure eFailure,
-                   const std::string& strReplyLine = std::string())
+                   const QByteArray& replyLine = QByteArray())
 {
-    const QString strReason = Texts::ReasonWithReply(Texts::FailureReason(eFailure),
-                                                     QString::fromStdString(strReplyLine));
+    const QString strReason =
+        Texts::ReasonWithReply(Texts::FailureReason(eFailure), QString::fromUtf8(replyLine));
     return strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason);
+}
+
+qint64 LocalFileSize(const QByteArray& path)
+{
+    struct stat info;
+    return ::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) ? qint64(info.st_size) : 0;
 }
 
 } // namespace
@@ -86,6 +85,9 @@ CMossvaleView::CMossvaleView(QWidget* pParent)
     pLayout->AddControl(&m_btnRestore, units.ToPixels(419, 19, 85, 26), CTemplateLayout::YIELD);
     connect(&m_btnBackup, &QPushButton::clicked, this, [this] { OnButtonBackup(); });
     connect(&m_btnRestore, &QPushButton::clicked, this, [this] { OnButtonRestore(); });
+    connect(&m_dlgWait, &CWaitDlg::cancelRequested, this, [this] { OnCancel(); });
+    m_tmrProgress.setInterval(kProgressMs);
+    connect(&m_tmrProgress, &QTimer::timeout, this, [this] { OnProgressTimer(); });
 
     m_pfnChooseFolder = [this] {
         return QFileDialog::getExistingDirectory(window(), Texts::ChooseFolderTitle(),
@@ -93,38 +95,14 @@ CMossvaleView::CMossvaleView(QWidget* pParent)
     };
 }
 
-CMossvaleView::~CMossvaleView()
-{
-    if (g_pWaitDlg.load() == &m_dlgWait)
-        g_pWaitDlg = nullptr;
-    if (g_pCommandView.load() == this)
-        g_pCommandView = nullptr;
-}
+CMossvaleView::~CMossvaleView() = default;
 
 void CMossvaleView::OnInitialUpdate()
 {
-    g_pCommandView = this;
-    g_pWaitDlg = &m_dlgWait;
-    // A job still running is no longer waited for by the next job of its kind.
-    m_nRestoreThread = 0;
-    m_nBackupThread = 0;
-
     m_btnBackup.setIcon(
         ResourceIcon(QStringLiteral(":/views/backup.png"), QStyle::SP_DialogSaveButton, style()));
     m_btnRestore.setIcon(ResourceIcon(QStringLiteral(":/views/restore.png"),
                                       QStyle::SP_FileDialogContentsView, style()));
-}
-
-LRESULT CMossvaleView::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
-{
-    switch (nMsg) {
-    case WM_TRANSFER_DONE:
-        return OnTransferDone(wParam, lParam);
-    case WM_TRANSFER_PROGRESS:
-        return OnTransferProgress(wParam, lParam);
-    default:
-        return 0;
-    }
 }
 
 void CMossvaleView::OnButtonBackup()
@@ -134,13 +112,20 @@ void CMossvaleView::OnButtonBackup()
     m_dlgWait.Open(this);
     // A backup already running takes the queue to its end: a second chain would end the
     // backup while the other's upload still runs.
-    if (!m_uploadsRunning.isEmpty())
+    if (m_bBackupRunning)
         return;
+    m_bBackupRunning = true;
     m_nBackupStarted = 0;
+    m_nBackupBytes = 0;
+    m_nBackupBytesDone = 0;
     m_nBackedUp = 0;
     m_sentNames.clear();
     m_retried.clear();
     LeaveOutSameNames();
+    if (const CBackupList* pList = BackupList())
+        for (const QByteArray& path : pList->ToList())
+            m_nBackupBytes += LocalFileSize(path);
+    m_backupClock.start();
     ContinueBackupQueue();
 }
 
@@ -186,10 +171,10 @@ void CMossvaleView::ContinueBackupQueue()
 {
     CBackupList* pList = BackupList();
     // A file that changed while it was read gets one more try once the others are sent.
-    if (pList && pList->IsEmpty())
+    if (!m_bCancelling && pList && pList->IsEmpty())
         while (!m_retryBackups.isEmpty())
             pList->AddTail(m_retryBackups.takeLast());
-    while (pList && !pList->IsEmpty()) {
+    while (!m_bCancelling && pList && !pList->IsEmpty()) {
         const QByteArray path = pList->RemoveTail();
         if (TakeSameName(path))
             continue;
@@ -207,61 +192,39 @@ void CMossvaleView::FailQueuedBackups(ETransferFailure eFailure)
     CBackupList* pList = BackupList();
     while (pList && !pList->IsEmpty())
         m_failedBackups.append(WithReason(DisplayName(pList->RemoveTail()), eFailure));
+    while (!m_retryBackups.isEmpty())
+        m_failedBackups.append(WithReason(DisplayName(m_retryBackups.takeLast()), eFailure));
 }
 
 void CMossvaleView::EndBackup()
 {
-    m_dlgWait.Close();
-    PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
+    m_bBackupRunning = false;
     m_nBackupStarted = 0;
     if (m_nBackedUp > 0)
         ShowStatus(Texts::FilesBackedUp(m_nBackedUp));
     m_nBackedUp = 0;
     m_sentNames.clear();
     m_retried.clear();
-    if (m_failedBackups.isEmpty())
-        return;
-    // At most kMaxNamedFailures paths in the text, fewer when the box would not fit on the
-    // screen (long paths wrap); the details keep every one.
-    const int nScreenHeight = screen()->availableGeometry().height();
-    const int nTextWidth = screen()->availableGeometry().width() / 2 - kBoxChromeWidth;
-    QMessageBox box(QMessageBox::Warning, Texts::AppName(), QString(), QMessageBox::Ok, window());
-    box.setDetailedText(m_failedBackups.join(QLatin1Char('\n')));
-    for (int nNamed = qMin(kMaxNamedFailures, int(m_failedBackups.size())); nNamed >= 1; --nNamed) {
-        QString strText = Texts::BackupFailedHeading() + QLatin1Char('\n') +
-                          m_failedBackups.mid(0, nNamed).join(QLatin1Char('\n'));
-        if (m_failedBackups.size() > nNamed)
-            strText += Texts::MoreFailures(m_failedBackups.size());
-        box.setText(strText);
-        // Measured as the box will wrap it: a box is seldom wider than half the screen.
-        const QRect textArea = box.fontMetrics().boundingRect(
-            QRect(0, 0, nTextWidth, nScreenHeight * 4), Qt::TextWordWrap, strText);
-        if (textArea.height() + kBoxChromeHeight <= nScreenHeight)
-            break;
-    }
-    m_failedBackups.clear();
-    box.exec();
+    if (m_pRemoteView)
+        m_pRemoteView->StartListing();
+    FinishIfIdle();
 }
 
 bool CMossvaleView::StartBackup(QByteArray path)
 {
     // The server stores the name's bytes as they are, whatever they were encoded in.
     const PathParts<QByteArray> parts = SplitPath(path);
-    const QByteArray& name = parts.name;
-    JobRequest* pRequest = NewEntryRequest(parts.folder, name);
-    if (!pRequest)
+    if (parts.name.size() > kMaxItemNameBytes)
         return false;
-    const unsigned nJobId = pRequest->pJob->m_nJobId; // the job is the worker's once it runs
-    EndPrevious(m_nBackupThread);
-    m_nBackupThread = StartEntryJob(UploadThreadProc, pRequest, THREAD_PRIORITY_BELOW_NORMAL);
-    if (!m_nBackupThread)
-        return false;
-
-    m_uploadsRunning.append({nJobId, DisplayName(path), path});
+    if (!m_bBackupRunning) { // called on its own, outside a BACKUP press
+        m_bBackupRunning = true;
+        m_backupClock.start();
+    }
     ++m_nBackupStarted;
-    const CBackupList* pList = BackupList();
-    ShowJob(nJobId, DisplayName(name), m_nBackupStarted,
-            m_nBackupStarted + (pList ? pList->GetCount() : 0));
+    StartJob(ETransferDirection::Upload, parts.folder, parts.name, DisplayName(path),
+             DisplayName(parts.name), m_nBackupStarted);
+    m_running.last().nSize = LocalFileSize(path);
+    m_running.last().path = path;
     return true;
 }
 
@@ -274,74 +237,141 @@ void CMossvaleView::OnButtonRestore()
         return;
     m_dlgWait.Open(this);
 
-    const auto* pRemote = dynamic_cast<const CRightView*>(g_pRemoteView.load());
-    const QByteArray name = pRemote ? pRemote->GetFirstSelectedName() : QByteArray();
+    const QByteArray name = m_pRemoteView ? m_pRemoteView->GetFirstSelectedName() : QByteArray();
     const QString strLabel = QString::fromUtf8(name);
-    JobRequest* pRequest = NewEntryRequest(QFile::encodeName(strFolder), name);
-    if (!pRequest)
+    if (name.size() > kMaxItemNameBytes)
         return RestoreFailed(strLabel);
-    const unsigned nJobId = pRequest->pJob->m_nJobId;
-    EndPrevious(m_nRestoreThread);
-    m_nRestoreThread = StartEntryJob(DownloadThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL);
-    if (!m_nRestoreThread)
-        return RestoreFailed(strLabel);
-    m_downloadsRunning.append({nJobId, strLabel, name});
-    ShowJob(nJobId, strLabel, 0, 0);
+    StartJob(ETransferDirection::Download, QFile::encodeName(strFolder), name, strLabel, strLabel,
+             0);
+    // Many servers do not say a download's size when it starts; the listing did.
+    m_running.last().nSize = m_pRemoteView ? m_pRemoteView->GetFirstSelectedSize() : -1;
 }
 
-void CMossvaleView::ShowJob(unsigned nJobId, const QString& strName, int nPlace, int nCount)
+unsigned CMossvaleView::StartJob(ETransferDirection eDirection, const QByteArray& localDir,
+                                 const QByteArray& name, const QString& strName,
+                                 const QString& strLabel, int nPlace)
 {
-    m_nShownJob = nJobId;
-    m_dlgWait.SetProgressFile(strName, nPlace, nCount);
+    const auto eKind = eDirection == ETransferDirection::Upload ? CMyThread::EKind::Upload
+                                                                : CMyThread::EKind::Download;
+    auto pJob = std::make_unique<CMyThread>(eKind, CurrentAccount(), localDir, "/",
+                                            QList<QByteArray>{name});
+    connect(pJob.get(), &CMyThread::transferDone, this, &CMossvaleView::OnTransferDone);
+    RunningJob running{0, strName, strLabel, {}, nPlace, 0, pJob->State(), {}};
+    running.clock.start();
+    running.nJobId = CJobPool::Get().Start(std::move(pJob));
+    m_running.append(running);
+    ShowLatestJob();
+    m_tmrProgress.start();
+    return running.nJobId;
 }
 
-CMossvaleView::RunningJob CMossvaleView::TakeRunning(QList<RunningJob>& running, unsigned nJobId)
+void CMossvaleView::ShowLatestJob()
 {
-    for (int i = 0; i < running.size(); ++i) {
-        // A report that names no job is taken as the oldest one's, as jobs of a kind end in turn.
-        if (nJobId == 0 || running[i].nJobId == nJobId)
-            return running.takeAt(i);
+    if (m_running.isEmpty())
+        return;
+    const RunningJob& job = m_running.last();
+    if (job.nJobId == m_nShownJob)
+        return;
+    m_nShownJob = job.nJobId;
+    const CBackupList* pList = BackupList();
+    m_dlgWait.SetProgressFile(job.strLabel, job.nPlace,
+                              job.nPlace > 0 ? m_nBackupStarted + (pList ? pList->GetCount() : 0)
+                                             : 0);
+}
+
+void CMossvaleView::OnProgressTimer()
+{
+    qint64 nUploading = 0; // the backup's current file
+    for (const RunningJob& job : m_running) {
+        const qint64 nDone = job.pState->nDone;
+        if (job.nPlace > 0)
+            nUploading = nDone;
+        if (job.nJobId != m_nShownJob)
+            continue;
+        const qint64 nElapsedMs = job.clock.elapsed();
+        const qint64 nTotal = job.pState->nTotal;
+        m_dlgWait.SetProgressBytes(nDone, nTotal >= 0 ? nTotal : job.nSize,
+                                   nElapsedMs > 0 ? nDone * 1000 / nElapsedMs : 0);
     }
-    return RunningJob{0, QString(), QByteArray()};
+    if (!m_bBackupRunning) {
+        m_dlgWait.SetBackupProgress(QString());
+        return;
+    }
+    const CBackupList* pList = BackupList();
+    const int nCount = m_nBackupStarted + (pList ? pList->GetCount() : 0);
+    const qint64 nDone = m_nBackupBytesDone + nUploading;
+    const qint64 nElapsedMs = m_backupClock.elapsed();
+    // Time left from the backup's own average so far: one slow file does not make it jump.
+    const qint64 nSecondsLeft = nDone > 0 && nElapsedMs >= 1000 && m_nBackupBytes >= nDone
+                                    ? (m_nBackupBytes - nDone) * nElapsedMs / nDone / 1000
+                                    : -1;
+    m_dlgWait.SetBackupProgress(
+        Texts::BackupProgress(m_nBackupStarted, nCount, nDone, m_nBackupBytes, nSecondsLeft));
 }
 
-LRESULT CMossvaleView::OnTransferDone(WPARAM wParam, LPARAM lParam)
+void CMossvaleView::OnTransferDone(const TransferReport& report)
 {
-    if (wParam == 0)
-        return 0;
-    const bool bFailed = TransferOutcome(wParam) == TRANSFER_FAILED;
-    const ETransferFailure eFailure = TransferFailureOf(wParam);
-    const unsigned nJobId = TransferJobOf(wParam);
-    const std::string strReply =
-        bFailed ? g_replyLines.Take(CReplyLines::JobKey(nJobId)) : std::string();
-    if (lParam == TRANSFER_UPLOAD) {
-        const RunningJob job = TakeRunning(m_uploadsRunning, nJobId);
-        if (bFailed && eFailure == FAILURE_FILE_CHANGED && !job.path.isEmpty() &&
-            !m_retried.contains(job.path)) {
-            m_retried.insert(job.path);
-            m_sentNames.remove(SplitPath(job.path).name);
-            m_retryBackups.append(job.path);
-        } else if (bFailed && !job.strName.isEmpty()) {
-            m_failedBackups.append(WithReason(job.strName, eFailure, strReply));
-        } else if (!bFailed) {
-            ++m_nBackedUp;
-        }
-        if (bFailed && (eFailure == FAILURE_NO_CONNECTION || eFailure == FAILURE_LOGIN_REFUSED))
-            FailQueuedBackups(eFailure);
+    int nIndex = -1;
+    for (int i = 0; i < m_running.size() && nIndex < 0; ++i)
+        if (m_running[i].nJobId == report.nJobId)
+            nIndex = i;
+    if (nIndex < 0)
+        return;
+    const RunningJob job = m_running.takeAt(nIndex);
+    if (report.eOutcome == EJobOutcome::Cancelled)
+        m_cancelled.append(WithReason(job.strName, FAILURE_CANCELLED));
+
+    if (report.eDirection == ETransferDirection::Upload) {
+        OnUploadDone(report, job);
+        ShowLatestJob();
         ContinueBackupQueue();
-        return 1;
+        return;
     }
-    if (lParam == TRANSFER_DOWNLOAD) {
-        const QString strName = TakeRunning(m_downloadsRunning, nJobId).strName;
-        if (bFailed) {
-            RestoreFailed(strName, eFailure, strReply);
-            return 1;
-        }
+    ShowLatestJob();
+    if (report.eOutcome == EJobOutcome::Failed)
+        return RestoreFailed(job.strName, report.eFailure, report.replyLine);
+    if (report.eOutcome == EJobOutcome::Succeeded)
+        ShowStatus(Texts::FileRestored(job.strName));
+    FinishIfIdle();
+}
+
+void CMossvaleView::OnUploadDone(const TransferReport& report, const RunningJob& job)
+{
+    m_nBackupBytesDone += job.nSize; // done with, whether it arrived or not
+    if (report.eOutcome == EJobOutcome::Succeeded) {
+        ++m_nBackedUp;
+        return;
+    }
+    if (report.eOutcome != EJobOutcome::Failed)
+        return;
+    if (report.eFailure == FAILURE_FILE_CHANGED && !job.path.isEmpty() &&
+        !m_retried.contains(job.path)) {
+        m_retried.insert(job.path);
+        m_sentNames.remove(SplitPath(job.path).name);
+        m_retryBackups.append(job.path);
+        m_nBackupBytes += LocalFileSize(job.path);
+        return;
+    }
+    m_failedBackups.append(WithReason(job.strName, report.eFailure, report.replyLine));
+    if (report.eFailure == FAILURE_NO_CONNECTION || report.eFailure == FAILURE_LOGIN_REFUSED)
+        FailQueuedBackups(report.eFailure);
+}
+
+void CMossvaleView::OnCancel()
+{
+    if (!HasRunningWork()) {
         m_dlgWait.Close();
-        ShowStatus(Texts::FileRestored(strName));
-        return 1;
+        return;
     }
-    return 0;
+    m_bCancelling = true;
+    CBackupList* pList = BackupList();
+    while (pList && !pList->IsEmpty())
+        m_notSent.append(Texts::NameWithReason(DisplayName(pList->RemoveTail()), Texts::NotSent()));
+    while (!m_retryBackups.isEmpty())
+        m_notSent.append(
+            Texts::NameWithReason(DisplayName(m_retryBackups.takeLast()), Texts::NotSent()));
+    for (const RunningJob& job : m_running)
+        job.pState->bCancel = true;
 }
 
 void CMossvaleView::ShowStatus(const QString& strText)
@@ -352,19 +382,53 @@ void CMossvaleView::ShowStatus(const QString& strText)
 }
 
 void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFailure,
-                                  const std::string& strReplyLine)
+                                  const QByteArray& replyLine)
 {
-    m_dlgWait.Close();
+    FinishIfIdle();
     QMessageBox::warning(window(), Texts::AppName(),
-                         Texts::RestoreFailedHeading() +
-                             WithReason(strName, eFailure, strReplyLine));
+                         Texts::RestoreFailedHeading() + WithReason(strName, eFailure, replyLine));
 }
 
-LRESULT CMossvaleView::OnTransferProgress(WPARAM wParam, LPARAM lParam)
+void CMossvaleView::FinishIfIdle()
 {
-    // A restore during a backup, or an upload of an earlier chain, must not drive the bar of
-    // the file the dialog names.
-    if (m_dlgWait.IsOpen() && ProgressJobOf(wParam) == m_nShownJob)
-        m_dlgWait.SetProgressBytes(ProgressBytes(wParam), static_cast<qint64>(lParam));
-    return 0;
+    if (HasRunningWork())
+        return;
+    m_tmrProgress.stop();
+    m_nShownJob = 0;
+    m_dlgWait.Close();
+    QStringList lines;
+    if (!m_cancelled.isEmpty() || !m_notSent.isEmpty())
+        lines << Texts::CancelledHeading() << m_cancelled << m_notSent;
+    if (!m_failedBackups.isEmpty())
+        lines << Texts::BackupFailedHeading() << m_failedBackups;
+    m_cancelled.clear();
+    m_notSent.clear();
+    m_failedBackups.clear();
+    m_bCancelling = false;
+    if (!lines.isEmpty())
+        ShowEndMessage(lines);
+    emit workEnded();
+}
+
+void CMossvaleView::ShowEndMessage(const QStringList& lines)
+{
+    // At most kMaxNamedFailures lines in the text, fewer when the box would not fit on the
+    // screen (long paths wrap); the details keep every one.
+    const int nScreenHeight = screen()->availableGeometry().height();
+    const int nTextWidth = screen()->availableGeometry().width() / 2 - kBoxChromeWidth;
+    QMessageBox box(QMessageBox::Warning, Texts::AppName(), QString(), QMessageBox::Ok, window());
+    const QStringList named = lines.mid(1);
+    box.setDetailedText(named.join(QLatin1Char('\n')));
+    for (int nNamed = qMin(kMaxNamedFailures, int(named.size())); nNamed >= 1; --nNamed) {
+        QString strText = lines.first() + QLatin1Char('\n') + named.mid(0, nNamed).join('\n');
+        if (named.size() > nNamed)
+            strText += Texts::MoreFailures(named.size());
+        box.setText(strText);
+        // Measured as the box will wrap it: a box is seldom wider than half the screen.
+        const QRect textArea = box.fontMetrics().boundingRect(
+            QRect(0, 0, nTextWidth, nScreenHeight * 4), Qt::TextWordWrap, strText);
+        if (textArea.height() + kBoxChromeHeight <= nScreenHeight)
+            break;
+    }
+    box.exec();
 }

@@ -4,71 +4,82 @@
 //
 // BACKUP sends the files of the backup selection (the folder tree's m_backupList, taken from
 // its tail) one upload job after another into the server's root, then relists the server.
-// RESTORE fetches the remote list's first selected entry into a folder the user picks.
-// Jobs report with WM_TRANSFER_DONE; a backup that lost files and a restore that failed say
-// so in a message box once the wait dialog has closed, what arrived is said in the status
-// bar. Both need a login first.
+// RESTORE fetches the remote list's first selected entry into a folder the user picks; it runs
+// beside a backup or another restore at once. The wait dialog shows the latest job still
+// running and the whole backup, and closes when the last job has ended; Cancel in it stops
+// them all. Failures and cancelled files are named in one message box at that end; a failed
+// restore says so at once. What arrived is said in the status bar. Both need a login first.
 #include "WaitDlg.h"
-#include "platform/MsgWnd.h"
-#include "transfer/TransferFailure.h"
+#include "transfer/JobReports.h"
+#include "transfer/JobState.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
-#include <QSet>
+#include <QPointer>
 #include <QPushButton>
+#include <QSet>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
-#include <string>
+#include <memory>
 
-class CMossvaleView : public QWidget, public CMsgWnd
+class CRightView;
+
+class CMossvaleView : public QWidget
 {
     Q_OBJECT
 public:
     explicit CMossvaleView(QWidget* pParent = nullptr);
-    // Does not wait for running jobs: their threads belong to CJobThreads.
+    // Does not wait for running jobs: they belong to CJobPool, and their reports to a view
+    // that has gone are dropped.
     ~CMossvaleView() override;
 
-    // Sets g_pCommandView and g_pWaitDlg and builds the button icons. Repeatable: it also
-    // forgets the previous backup and restore threads, so the next job of each kind does
-    // not wait for them.
+    // Builds the button icons; repeatable.
     virtual void OnInitialUpdate();
+    // The list that RESTORE takes its entry from and that a backup's end relists.
+    void SetRemoteView(CRightView* pView) { m_pRemoteView = pView; }
     void OnButtonBackup();
     void OnButtonRestore();
-    // WM_TRANSFER_DONE: wParam non-zero when a job ended (its outcome, reason and job id,
-    // Messages.h), lParam TRANSFER_UPLOAD or TRANSFER_DOWNLOAD. 1 when it acted, else 0.
-    LRESULT OnTransferDone(WPARAM wParam, LPARAM lParam);
-    // WM_TRANSFER_PROGRESS: bytes done of the current file and the job's id, and the file's
-    // size (-1 unknown). Only the job whose file the wait dialog shows moves its bar.
-    LRESULT OnTransferProgress(WPARAM wParam, LPARAM lParam);
+    // An upload's or download's end; reports of jobs this view did not start are ignored.
+    void OnTransferDone(const TransferReport& report);
+    // Cancel or Esc in the wait dialog: stops every running transfer and the rest of the
+    // backup; the files are named once the jobs have ended.
+    void OnCancel();
+    // Transfers running or files queued.
+    bool HasRunningWork() const { return !m_running.isEmpty() || m_bBackupRunning; }
     // Starts the upload of one local file (its path's bytes) into "/", under the bytes of
-    // its name; true when its thread runs.
+    // its name; true when the job was started.
     bool StartBackup(QByteArray path);
-    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
     // The folder browser of RESTORE; "" means cancelled. Tests replace it.
     std::function<QString()> m_pfnChooseFolder;
 
-    // The latest upload's and download's threads in CJobThreads, waited for before the next
-    // job of the kind starts; 0 for none.
-    unsigned m_nBackupThread = 0;
-    unsigned m_nRestoreThread = 0;
     unsigned m_nShownJob = 0; // the job whose file and progress the wait dialog shows
     CWaitDlg m_dlgWait;
     QPushButton m_btnBackup;
     QPushButton m_btnRestore;
+    QTimer m_tmrProgress; // reads the shown job's progress while jobs run
+
+signals:
+    // The last running transfer has ended and its messages have been read.
+    void workEnded();
 
 private:
-    // A started upload or download until its report arrives, found by the id it echoes.
+    // A started upload or download until its report arrives, found by its id.
     struct RunningJob {
         unsigned nJobId;
-        QString strName; // as the user reads it: an upload's local path, a download's name
-        QByteArray path; // its bytes: the local path of an upload, the remote name of a download
+        QString strName;  // as the user reads it: an upload's local path, a download's name
+        QString strLabel; // the wait dialog's file line
+        QByteArray path;  // an upload's local path, for its one more try
+        int nPlace;       // an upload's place in the backup, 0 for a restore
+        qint64 nSize;     // an upload's size as the backup counted it, a download's as listed
+        std::shared_ptr<CJobState> pState;
+        QElapsedTimer clock; // since it started, for its speed
     };
-    // The running job that a report names, taken off the list; an empty name when none.
-    static RunningJob TakeRunning(QList<RunningJob>& running, unsigned nJobId);
 
     // Before a backup starts: every ticked file whose name an earlier ticked one has is taken
     // off the selection and named in the failure message.
@@ -76,7 +87,12 @@ private:
     // True (and the file named in the failure message when it is another file) when a file of
     // path's name was already sent in this backup; otherwise notes the name as sent.
     bool TakeSameName(const QByteArray& path);
-
+    // An upload's end within the backup: counted, retried once when the file changed while it
+    // was read, or named with why it failed.
+    void OnUploadDone(const TransferReport& report, const RunningJob& job);
+    unsigned StartJob(ETransferDirection eDirection, const QByteArray& localDir,
+                      const QByteArray& name, const QString& strName, const QString& strLabel,
+                      int nPlace);
     // Starts the next file of the selection, or ends the backup when none is left.
     void ContinueBackupQueue();
     // The server could not be reached or refused the login: the files still queued would
@@ -84,17 +100,29 @@ private:
     void FailQueuedBackups(ETransferFailure eFailure);
     void EndBackup();
     void RestoreFailed(const QString& strName, ETransferFailure eFailure = FAILURE_NONE,
-                       const std::string& strReplyLine = std::string());
+                       const QByteArray& replyLine = QByteArray());
     // What went well, in the main window's status bar.
     void ShowStatus(const QString& strText);
-    // Notes the job whose file the wait dialog now shows; only its progress moves the bar.
-    void ShowJob(unsigned nJobId, const QString& strName, int nPlace, int nCount);
+    // Shows the latest running job in the wait dialog.
+    void ShowLatestJob();
+    void OnProgressTimer();
+    // When nothing runs any more: closes the wait dialog and names what failed or was
+    // cancelled.
+    void FinishIfIdle();
+    void ShowEndMessage(const QStringList& lines);
 
-    QList<RunningJob> m_uploadsRunning;
-    QList<RunningJob> m_downloadsRunning;
+    QPointer<CRightView> m_pRemoteView;
+    QList<RunningJob> m_running;
+    bool m_bBackupRunning = false;
+    bool m_bCancelling = false;
     QStringList m_failedBackups; // paths whose upload failed in the current backup, with why
+    QStringList m_cancelled;     // files stopped by the last Cancel
+    QStringList m_notSent;       // files of the backup it left unsent
     int m_nBackupStarted = 0;    // files started in the current backup, for "n / total"
-    int m_nBackedUp = 0;         // files of the current backup that arrived
+    qint64 m_nBackupBytes = 0;   // the sizes of the files of the current backup
+    qint64 m_nBackupBytesDone = 0;
+    QElapsedTimer m_backupClock;
+    int m_nBackedUp = 0; // files of the current backup that arrived
     // The names sent in the current backup, each with the path it was sent from.
     QHash<QByteArray, QByteArray> m_sentNames;
     // Files that changed while they were read, for one more try at the end of the backup,

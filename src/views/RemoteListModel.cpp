@@ -22,32 +22,15 @@ void CRemoteListModel::Clear()
     endResetModel();
 }
 
-void CRemoteListModel::AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues,
-                                  int nCount)
+void CRemoteListModel::AddEntries(const RemoteItems& items)
 {
     QVector<Row> folders;
     QVector<Row> files;
-    files.reserve(nCount);
-    for (int i = 0; i < nCount; ++i) {
-        const RemoteEntry& entry = pEntries[i];
-        if (IsFolderLink(entry.szName))
+    files.reserve(items.size());
+    for (const RemoteItem& item : items) {
+        if (IsFolderLink(std::string_view(item.name.constData(), size_t(item.name.size()))))
             continue;
-        // The texts are formed when shown: most rows never are, and a folder may hold
-        // tens of thousands.
-        Row row{QByteArray(entry.szName),
-                entry.bFolder,
-                pValues != nullptr,
-                pValues ? pValues[i] : RemoteEntryValues{},
-                QByteArray(),
-                QByteArray()};
-        if (!pValues) {
-            row.size = QByteArray(entry.szSize);
-            row.date = QByteArray(entry.szDate);
-        }
-        if (entry.bFolder == 1)
-            folders.append(row);
-        else
-            files.append(row);
+        (item.bFolder ? folders : files).append(item);
     }
     if (!folders.isEmpty()) {
         beginInsertRows(QModelIndex(), 0, folders.size() - 1);
@@ -62,10 +45,10 @@ void CRemoteListModel::AddEntries(const RemoteEntry* pEntries, const RemoteEntry
     }
 }
 
-int CRemoteListModel::FindNameKey(std::uint64_t nKey) const
+int CRemoteListModel::FindName(const QByteArray& name) const
 {
     for (int i = 0; i < rowCount(); ++i)
-        if (RemoteNameKey(RowAt(i).name.constData()) == nKey)
+        if (RowAt(i).name == name)
             return i;
     return -1;
 }
@@ -103,7 +86,7 @@ QVariant CRemoteListModel::data(const QModelIndex& index, int nRole) const
     case Qt::SizeHintRole:
         return m_itemSize.isValid() ? QVariant(m_itemSize) : QVariant();
     case FolderRole:
-        return RowAt(index.row()).bFolder;
+        return RowAt(index.row()).bFolder ? 1 : 0;
     default:
         return {};
     }
@@ -112,13 +95,10 @@ QVariant CRemoteListModel::data(const QModelIndex& index, int nRole) const
 QString CRemoteListModel::Details(int nRow) const
 {
     const Row& row = RowAt(nRow);
-    if (!row.bHasValues)
-        return QString::fromUtf8(row.size) + QLatin1Char('\n') + QString::fromUtf8(row.date);
-    char szSize[sizeof RemoteEntry::szSize];
-    char szDate[sizeof RemoteEntry::szDate];
-    FormatEntrySize(row.bFolder == 1, row.values.nSize, szSize, sizeof szSize);
-    FormatEntryDate(static_cast<std::time_t>(row.values.tLastWrite),
-                    static_cast<ETimeKind>(row.values.eTimeKind), szDate, sizeof szDate);
+    char szSize[20];
+    char szDate[20];
+    FormatEntrySize(row.bFolder, row.nSize, szSize, sizeof szSize);
+    FormatEntryDate(static_cast<std::time_t>(row.tLastWrite), row.eTimeKind, szDate, sizeof szDate);
     return QString::fromUtf8(szSize) + QLatin1Char('\n') + QString::fromUtf8(szDate);
 }
 

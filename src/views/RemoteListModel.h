@@ -8,7 +8,7 @@
 // folder of tens of thousands of entries costs a few hundred inserts, not one per entry.
 // Folders are kept in arrival order and shown from the last, so a folder that goes to the
 // top is an append. Every row shows the same icon.
-#include "transfer/JobRecords.h"
+#include "transfer/JobReports.h"
 
 #include <QAbstractListModel>
 #include <QByteArray>
@@ -29,29 +29,23 @@ public:
     // the size of the others.
     void SetItemSize(const QSize& size) { m_itemSize = size; }
     void Clear();
-    // Adds the entries except "." and ".."; O(count). With values (nCount of them, or null)
-    // a row shows its size and date formed from them, else the record's texts.
-    void AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues, int nCount);
-    // The row whose name has this RemoteNameKey, or -1. O(rows).
-    int FindNameKey(std::uint64_t nKey) const;
+    // Adds the entries except "." and ".."; O(count).
+    void AddEntries(const RemoteItems& items);
+    // The row of this name, or -1. O(rows).
+    int FindName(const QByteArray& name) const;
     void RemoveRow(int nRow);
 
     const QByteArray& Name(int nRow) const { return RowAt(nRow).name; }
     QString Label(int nRow) const { return QString::fromUtf8(RowAt(nRow).name); }
+    bool IsFolder(int nRow) const { return RowAt(nRow).bFolder; }
+    qint64 Size(int nRow) const { return RowAt(nRow).nSize; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int nRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    struct Row {
-        QByteArray name;
-        std::int32_t bFolder;
-        bool bHasValues; // a listing's row: its texts are formed from values when shown
-        RemoteEntryValues values;
-        QByteArray size; // a record's own texts, for rows without values: "512", "15KB"
-        QByteArray date;
-    };
+    using Row = RemoteItem; // its texts are formed when shown
     // The row's size and date, for its tooltip and for screen readers.
     QString Details(int nRow) const;
     const Row& RowAt(int nRow) const

@@ -1,15 +1,12 @@
 #include "RightView.h"
 
-#include "EntryJobs.h"
 #include "LoginFirst.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/TemplateLayout.h"
-#include "resources/Texts.h"
-#include "transfer/FtpAddress.h"
-#include "transfer/Messages.h"
-#include "transfer/MyThread.h"
-#include "transfer/ReplyLines.h"
 #include "platform/Path.h"
+#include "resources/Texts.h"
+#include "transfer/JobPool.h"
+#include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
 
 #include <QItemSelectionModel>
@@ -18,21 +15,7 @@
 #include <QStatusBar>
 #include <QStyle>
 
-#include <cstdlib>
-#include <cstring>
-
 namespace {
-
-// What a record that came without its values (WM_ADD_REMOTE_ITEM) says of its size: a byte
-// count up to 1024, or whole kilobytes and "KB", as much as its rounded text is sure of.
-std::uint64_t BytesOfSizeText(const char* pszSize)
-{
-    char* pEnd = nullptr;
-    const unsigned long long nValue = std::strtoull(pszSize, &pEnd, 10);
-    if (pEnd == pszSize || pszSize[0] == '-')
-        return 0;
-    return std::strcmp(pEnd, "KB") == 0 ? nValue * 1024 : nValue;
-}
 
 // Tags of all listings in the process, so a listing launched by a view that has gone cannot
 // pass for the current listing of a new one.
@@ -120,15 +103,10 @@ CRightView::CRightView(QWidget* pParent)
     m_lstRemote.setDragEnabled(false);
 }
 
-CRightView::~CRightView()
-{
-    if (g_pRemoteView.load() == this)
-        g_pRemoteView = nullptr;
-}
+CRightView::~CRightView() = default;
 
 void CRightView::OnInitialUpdate()
 {
-    g_pRemoteView = this;
     m_nUsedBytes = 0;
     QIcon folder(QStringLiteral(":/views/folder.png"));
     if (folder.isNull())
@@ -141,7 +119,7 @@ QString CRightView::GetFirstSelectedLabel() const
     return QString::fromUtf8(GetFirstSelectedName());
 }
 
-QByteArray CRightView::GetFirstSelectedName() const
+int CRightView::FirstSelectedRow() const
 {
     int nFirst = -1;
     if (const QItemSelectionModel* pSelection = m_lstRemote.selectionModel()) {
@@ -149,33 +127,19 @@ QByteArray CRightView::GetFirstSelectedName() const
             if (nFirst < 0 || range.top() < nFirst)
                 nFirst = range.top();
     }
-    return nFirst >= 0 && nFirst < m_model.rowCount() ? m_model.Name(nFirst) : QByteArray();
+    return nFirst < m_model.rowCount() ? nFirst : -1;
 }
 
-LRESULT CRightView::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
+QByteArray CRightView::GetFirstSelectedName() const
 {
-    switch (nMsg) {
-    case WM_ADD_REMOTE_ITEM:
-        return OnAddRemoteItem(wParam, lParam);
-    case WM_ADD_REMOTE_ITEMS:
-        return OnAddRemoteItems(wParam, lParam);
-    case WM_REFRESH_REMOTE:
-        return OnRefreshRemote(wParam, lParam);
-    case WM_REMOTE_FOLDER_EMPTY:
-        return OnRemoteFolderEmpty(wParam, lParam);
-    case WM_REMOTE_DELETED:
-        return OnRemoteDeleted(wParam, lParam);
-    case WM_USAGE_UPDATE:
-        return OnUsageUpdate(wParam, lParam);
-    default:
-        return 0;
-    }
+    const int nRow = FirstSelectedRow();
+    return nRow >= 0 ? m_model.Name(nRow) : QByteArray();
 }
 
-LRESULT CRightView::OnRefreshRemote(WPARAM, LPARAM)
+qint64 CRightView::GetFirstSelectedSize() const
 {
-    StartListing();
-    return 0;
+    const int nRow = FirstSelectedRow();
+    return nRow >= 0 && !m_model.IsFolder(nRow) ? m_model.Size(nRow) : -1;
 }
 
 void CRightView::StartListing()
@@ -187,92 +151,90 @@ void CRightView::StartListing()
     m_nUnknownSizes = 0;
     m_model.Clear();
 
-    auto* pJob = new CMyThread(nullptr, g_strServer, g_strUserName, g_strPassword,
-                               INTERNET_DEFAULT_FTP_PORT, "/", true, 0);
+    auto pJob =
+        std::make_unique<CMyThread>(CMyThread::EKind::List, CurrentAccount(), QByteArray(), "/");
     pJob->m_nListingTag = m_nListingTag;
-    const unsigned nThread =
-        CJobThreads::Get().Create(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL);
-    if (!nThread) {
-        delete pJob;
+    connect(pJob.get(), &CMyThread::remoteItemsAdded, this, &CRightView::OnRemoteItemsAdded);
+    connect(pJob.get(), &CMyThread::listingEnded, this, &CRightView::OnListingEnded);
+    CJobPool::Get().Start(std::move(pJob));
+}
+
+void CRightView::OnRemoteItemsAdded(const RemoteItems& items, unsigned nListingTag)
+{
+    if (nListingTag != m_nListingTag)
         return;
-    }
-    CJobThreads::Get().Resume(nThread);
-}
-
-LRESULT CRightView::OnAddRemoteItem(WPARAM wParam, LPARAM)
-{
-    if (const auto* pEntry = reinterpret_cast<const RemoteEntry*>(wParam))
-        AddEntries(pEntry, nullptr, 1);
-    return 0;
-}
-
-LRESULT CRightView::OnAddRemoteItems(WPARAM wParam, LPARAM)
-{
-    const auto* pBatch = reinterpret_cast<const RemoteEntryBatch*>(wParam);
-    if (pBatch && pBatch->nListingTag == m_nListingTag && pBatch->nCount > 0)
-        AddEntries(pBatch->pEntries, pBatch->pValues, pBatch->nCount);
-    return 0;
-}
-
-void CRightView::AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues,
-                            int nCount)
-{
-    for (int i = 0; i < nCount; ++i) {
-        if (pEntries[i].bFolder == 1)
+    for (const RemoteItem& item : items) {
+        if (item.bFolder)
             continue;
-        if (pValues && pValues[i].nSize < 0)
+        if (item.nSize < 0)
             ++m_nUnknownSizes; // counted as unknown, not as nothing
         else
-            m_nUsedBytes += pValues ? static_cast<std::uint64_t>(pValues[i].nSize)
-                                    : BytesOfSizeText(pEntries[i].szSize);
+            m_nUsedBytes += static_cast<std::uint64_t>(item.nSize);
     }
-    m_model.AddEntries(pEntries, pValues, nCount);
+    m_model.AddEntries(items);
 }
 
-LRESULT CRightView::OnRemoteFolderEmpty(WPARAM wParam, LPARAM)
+void CRightView::OnListingEnded(const ListingReport& report)
 {
-    if (wParam != m_nListingTag)
-        return 0;
-    // The listing waits until the user has read this.
-    QMessageBox box(QMessageBox::Information, Texts::AppName(), Texts::FolderEmpty(),
-                    QMessageBox::Ok, this);
-    box.exec();
-    return 0;
+    if (report.nListingTag != m_nListingTag)
+        return;
+    if (report.eOutcome == EListingOutcome::NotConnected)
+        emit listingNotConnected(Texts::ServerNotConnected(QString::fromStdString(g_strServer)));
+    UpdateUsage(report.eOutcome);
+    switch (report.eOutcome) {
+    case EListingOutcome::Complete:
+        break;
+    case EListingOutcome::Empty: {
+        QMessageBox box(QMessageBox::Information, Texts::AppName(), Texts::FolderEmpty(),
+                        QMessageBox::Ok, this);
+        box.exec();
+        break;
+    }
+    case EListingOutcome::Cut:
+    case EListingOutcome::Refused:
+    case EListingOutcome::NotConnected:
+        ReportListingFailure(report);
+        break;
+    }
 }
 
-LRESULT CRightView::OnRemoteDeleted(WPARAM wParam, LPARAM lParam)
+void CRightView::ReportListingFailure(const ListingReport& report)
 {
-    const QByteArray name = m_deletesRunning.take(static_cast<std::uint64_t>(wParam));
-    if (DeleteOutcome(lParam) == DELETE_FAILED && !name.isEmpty()) {
+    const QString strReason = Texts::ReasonWithReply(Texts::FailureReason(report.eFailure),
+                                                     QString::fromUtf8(report.replyLine));
+    const QString strHeading = report.eOutcome == EListingOutcome::Cut ? Texts::ListingIncomplete()
+                                                                       : Texts::ListingUnreadable();
+    QMessageBox::warning(this, Texts::AppName(),
+                         strReason.isEmpty() ? strHeading
+                                             : Texts::NameWithReason(strHeading, strReason));
+}
+
+void CRightView::OnRemoteDeleted(const DeletionReport& report)
+{
+    // With nothing selected there was nothing to delete, and nothing to say.
+    if (report.name.isEmpty())
+        return;
+    if (!report.bDeleted) {
         // The row stays; the user learns why the server still holds the file.
-        const unsigned nJobId = TransferJobOf(static_cast<WPARAM>(lParam));
-        const QString strReason = Texts::ReasonWithReply(
-            Texts::FailureReason(TransferFailureOf(static_cast<WPARAM>(lParam))),
-            QString::fromStdString(g_replyLines.Take(CReplyLines::JobKey(nJobId))));
-        const QString strName = DisplayName(name);
+        const QString strReason = Texts::ReasonWithReply(Texts::FailureReason(report.eFailure),
+                                                         QString::fromUtf8(report.replyLine));
+        const QString strName = DisplayName(report.name);
         QMessageBox::warning(
             this, Texts::AppName(),
             Texts::DeleteFailedHeading() +
                 (strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason)));
-        return 0;
+        return;
     }
-    // The report names the deleted file; the selection may have moved since Delete File. With
-    // nothing selected there was nothing to delete, and nothing to say.
-    if (DeleteOutcome(lParam) != DELETE_SUCCEEDED || wParam == 0)
-        return 0;
-    const int nRow = m_model.FindNameKey(static_cast<std::uint64_t>(wParam));
+    // The report names the deleted file; the selection may have moved since Delete File.
+    const int nRow = m_model.FindName(report.name);
     if (nRow >= 0) {
         m_model.RemoveRow(nRow);
         m_lstRemote.doItemsLayout();
     }
-    return 0;
 }
 
-LRESULT CRightView::OnUsageUpdate(WPARAM wParam, LPARAM lParam)
+void CRightView::UpdateUsage(EListingOutcome eOutcome)
 {
-    if (wParam != m_nListingTag)
-        return 0;
-    const EListingOutcome eOutcome = ListingOutcomeOf(lParam);
     m_prgUsage.setRange(0, kQuotaKB);
     const std::uint64_t nUsedKB = m_nUsedBytes / 1024;
     m_prgUsage.setValue(static_cast<int>(qMin<std::uint64_t>(nUsedKB, kQuotaKB)));
@@ -280,13 +242,15 @@ LRESULT CRightView::OnUsageUpdate(WPARAM wParam, LPARAM lParam)
         FormatUsage(static_cast<unsigned>(qMin<std::uint64_t>(nUsedKB, 0xFFFFFFFFu)));
     // An empty account and a list that could not be read must never look alike: what the
     // meter adds up is only a lower bound when entries are missing or of unknown size.
+    const bool bUnread =
+        eOutcome == EListingOutcome::Refused || eOutcome == EListingOutcome::NotConnected;
     QStringList notes;
-    if (eOutcome == LISTING_FAILED) {
+    if (bUnread) {
         m_stcUsage.setText(Texts::UsageUnknown(strUsage.section(QLatin1Char('/'), 1)));
         notes << Texts::ListingUnreadable();
-    } else if (eOutcome == LISTING_CUT || m_nUnknownSizes > 0) {
+    } else if (eOutcome == EListingOutcome::Cut || m_nUnknownSizes > 0) {
         m_stcUsage.setText(Texts::UsageAtLeast(strUsage));
-        if (eOutcome == LISTING_CUT)
+        if (eOutcome == EListingOutcome::Cut)
             notes << Texts::ListingIncomplete();
     } else {
         m_stcUsage.setText(strUsage);
@@ -303,21 +267,6 @@ LRESULT CRightView::OnUsageUpdate(WPARAM wParam, LPARAM lParam)
     if (pStatus && (!strNotes.isEmpty() || pStatus->currentMessage() == m_strStatusNote))
         pStatus->showMessage(strNotes);
     m_strStatusNote = strNotes;
-    if (eOutcome != LISTING_COMPLETE)
-        ReportListingFailure(eOutcome, TransferFailureOf(static_cast<WPARAM>(lParam)));
-    return 0;
-}
-
-void CRightView::ReportListingFailure(EListingOutcome eOutcome, ETransferFailure eFailure)
-{
-    const QString strReason = Texts::ReasonWithReply(
-        Texts::FailureReason(eFailure),
-        QString::fromStdString(g_replyLines.Take(CReplyLines::ListingKey(m_nListingTag))));
-    const QString strHeading =
-        eOutcome == LISTING_CUT ? Texts::ListingIncomplete() : Texts::ListingUnreadable();
-    QMessageBox::warning(this, Texts::AppName(),
-                         strReason.isEmpty() ? strHeading
-                                             : Texts::NameWithReason(strHeading, strReason));
 }
 
 QString CRightView::FormatUsage(unsigned nTotalKB)
@@ -336,9 +285,10 @@ void CRightView::OnButtonDelete()
     const QByteArray name = GetFirstSelectedName();
     if (!name.isEmpty() && m_pfnConfirmDelete && !m_pfnConfirmDelete(GetFirstSelectedLabel()))
         return;
-    JobRequest* pRequest = NewEntryRequest(QByteArray(), name);
-    if (!pRequest)
+    if (name.size() > kMaxItemNameBytes)
         return;
-    m_deletesRunning.insert(RemoteNameKey(name.constData()), name);
-    StartEntryJob(DeleteThreadProc, pRequest, THREAD_PRIORITY_ABOVE_NORMAL);
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Delete, CurrentAccount(),
+                                            QByteArray(), "/", QList<QByteArray>{name});
+    connect(pJob.get(), &CMyThread::remoteDeleted, this, &CRightView::OnRemoteDeleted);
+    CJobPool::Get().Start(std::move(pJob));
 }

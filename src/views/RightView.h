@@ -1,16 +1,14 @@
 #pragma once
 // The lower-right pane of the main window: what the account's root folder holds, one icon
 // with a label per entry, a meter of the space used out of 100 MB, and Delete File. It never
-// talks to the server itself: it starts listing and delete jobs and is fed by their messages.
+// talks to the server itself: it starts listing and delete jobs and is fed by their reports.
 // Its controls stand at their template places; the list grows and shrinks with the pane.
 //
 // Listings are tagged: a refresh supersedes any listing still running, whose entries and
 // end report are then dropped, so two refreshes close together give one copy of each row.
 #include "RemoteListModel.h"
-#include "platform/MsgWnd.h"
-#include "transfer/Messages.h"
+#include "transfer/JobReports.h"
 
-#include <QHash>
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
@@ -20,18 +18,14 @@
 #include <cstdint>
 #include <functional>
 
-struct RemoteEntry;
-struct RemoteEntryBatch;
-struct RemoteEntryValues;
-
-class CRightView : public QWidget, public CMsgWnd
+class CRightView : public QWidget
 {
     Q_OBJECT
 public:
     explicit CRightView(QWidget* pParent = nullptr);
     ~CRightView() override;
 
-    // Sets g_pRemoteView and the pictures; repeatable, and keeps the rows.
+    // Sets the pictures; repeatable, and keeps the rows.
     virtual void OnInitialUpdate();
     // Deletes the first selected entry on the server (an empty name when none is), once the
     // user has said yes; also the Delete key on the list. Needs a login.
@@ -42,19 +36,18 @@ public:
     QString GetFirstSelectedLabel() const;
     // The same entry's name as the server sent it, for jobs; empty when nothing is selected.
     QByteArray GetFirstSelectedName() const;
-
-    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
-
-    // The message handlers.
-    LRESULT OnRefreshRemote(WPARAM wParam, LPARAM lParam);
-    LRESULT OnAddRemoteItem(WPARAM wParam, LPARAM lParam);  // one untagged RemoteEntry*
-    LRESULT OnAddRemoteItems(WPARAM wParam, LPARAM lParam); // a RemoteEntryBatch*
-    LRESULT OnRemoteFolderEmpty(WPARAM wParam, LPARAM lParam);
-    LRESULT OnRemoteDeleted(WPARAM wParam, LPARAM lParam);
-    LRESULT OnUsageUpdate(WPARAM wParam, LPARAM lParam);
+    // The same entry's size as listed; -1 when nothing is selected or it is not known.
+    qint64 GetFirstSelectedSize() const;
 
     // Clears the list and the total and starts a listing job of "/", superseding any other.
+    // What a login and the end of a backup ask for.
     void StartListing();
+
+    // The listing job's reports; those of a superseded listing are dropped.
+    void OnRemoteItemsAdded(const RemoteItems& items, unsigned nListingTag);
+    void OnListingEnded(const ListingReport& report);
+    // The delete job's report: the row of that name goes, wherever the selection is now.
+    void OnRemoteDeleted(const DeletionReport& report);
 
     // "512KB/100M" below 1024 KB, else "1.5M/100M"; the quota's part comes from kQuotaKB.
     static QString FormatUsage(unsigned nTotalKB);
@@ -74,11 +67,16 @@ public:
     // Files of the current listing whose size the server gave as no number.
     qlonglong m_nUnknownSizes = 0;
 
+signals:
+    // A listing found the server unreachable or the login refused; the text says so in the
+    // program's words, for the login dialog while it is open.
+    void listingNotConnected(const QString& strText);
+
 private:
+    int FirstSelectedRow() const; // -1 for none
+    // The meter and its label after a listing, and their notes when it was not whole.
+    void UpdateUsage(EListingOutcome eOutcome);
     // The message box of a listing that broke or could not be read, with its reason.
-    void ReportListingFailure(EListingOutcome eOutcome, ETransferFailure eFailure);
-    // Names being deleted, by RemoteNameKey(), to name the file whose delete failed.
-    QHash<std::uint64_t, QByteArray> m_deletesRunning;
+    void ReportListingFailure(const ListingReport& report);
     QString m_strStatusNote; // the listing's note last put in the status bar
-    void AddEntries(const RemoteEntry* pEntries, const RemoteEntryValues* pValues, int nCount);
 };

@@ -8,13 +8,14 @@
 namespace {
 // Template units ("Arial" 10): the original 269 x 49 and, below it, our progress lines.
 constexpr int kWidth = 269;
-constexpr int kHeight = 76;
+constexpr int kHeight = 100;
 constexpr int kBarRange = 1000;
 } // namespace
 
 CWaitDlg::CWaitDlg(QWidget* pParent)
     : QDialog(pParent, Qt::Dialog | Qt::FramelessWindowHint), m_stcWait(Texts::PleaseWait(), this),
-      m_animWait(this), m_stcFile(this), m_stcPlace(this), m_prgFile(this),
+      m_animWait(this), m_stcFile(this), m_stcPlace(this), m_prgFile(this), m_stcBytes(this),
+      m_stcBackup(this), m_btnCancel(Texts::CancelButton(), this),
       m_movWait(QStringLiteral(":/views/wait.gif"))
 {
     setModal(false);
@@ -26,6 +27,10 @@ CWaitDlg::CWaitDlg(QWidget* pParent)
     units.Place(&m_stcFile, 7, 48, 200, 10);
     units.Place(&m_stcPlace, 207, 48, 55, 10);
     units.Place(&m_prgFile, 7, 60, 255, 9);
+    units.Place(&m_stcBytes, 7, 71, 255, 10);
+    units.Place(&m_stcBackup, 7, 84, 200, 10);
+    units.Place(&m_btnCancel, 212, 82, 50, 14);
+    connect(&m_btnCancel, &QPushButton::clicked, this, &CWaitDlg::cancelRequested);
 
     m_stcWait.setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_animWait.setAlignment(Qt::AlignCenter);
@@ -51,6 +56,7 @@ void CWaitDlg::Open(QWidget* pOwner)
     if (parentWidget() != pWindow)
         setParent(pWindow, windowFlags()); // hides the dialog; it is shown below
     SetProgressFile(QString(), 0, 0);
+    SetBackupProgress(QString());
     if (pWindow) {
         const QPoint centre = pWindow->mapToGlobal(pWindow->rect().center());
         move(centre - QPoint(width() / 2, height() / 2));
@@ -63,7 +69,7 @@ void CWaitDlg::Open(QWidget* pOwner)
 void CWaitDlg::Close()
 {
     if (isVisible())
-        reject();
+        QDialog::reject();
 }
 
 void CWaitDlg::SetProgressFile(const QString& strName, int nIndex, int nCount)
@@ -75,10 +81,22 @@ void CWaitDlg::SetProgressFile(const QString& strName, int nIndex, int nCount)
     m_stcPlace.setText(nIndex > 0 ? Texts::PlaceOfCount(nIndex, nCount) : QString());
     m_prgFile.setRange(0, kBarRange);
     m_prgFile.setValue(0);
+    m_stcBytes.clear();
 }
 
-void CWaitDlg::SetProgressBytes(qint64 nDone, qint64 nTotal)
+void CWaitDlg::SetBackupProgress(const QString& strText)
 {
+    m_stcBackup.setText(strText);
+}
+
+void CWaitDlg::reject()
+{
+    emit cancelRequested();
+}
+
+void CWaitDlg::SetProgressBytes(qint64 nDone, qint64 nTotal, qint64 nBytesPerSecond)
+{
+    m_stcBytes.setText(Texts::FileProgress(nDone, nTotal, nBytesPerSecond));
     if (nTotal < 0) {
         m_prgFile.setRange(0, 0);
         return;
@@ -87,13 +105,6 @@ void CWaitDlg::SetProgressBytes(qint64 nDone, qint64 nTotal)
     const qint64 nDoneClamped = qBound<qint64>(0, nDone, nTotal);
     m_prgFile.setValue(nTotal == 0 ? kBarRange
                                    : static_cast<int>(nDoneClamped * kBarRange / nTotal));
-}
-
-LRESULT CWaitDlg::WindowProc(UINT nMsg, WPARAM, LPARAM)
-{
-    if (nMsg == WM_CLOSE)
-        Close();
-    return 0;
 }
 
 void CWaitDlg::showEvent(QShowEvent* pEvent)

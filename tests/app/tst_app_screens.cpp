@@ -5,7 +5,7 @@
 //     tst_app_screens WIDTHxHEIGHT[@SCALE]   (CTest runs it for a few screens)
 #include "shell/MainFrame.h"
 #include "shell/MossvaleApp.h"
-#include "transfer/JobRecords.h"
+#include "transfer/JobReports.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
@@ -16,9 +16,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
-
-#include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -72,14 +69,18 @@ void TestScreens::FillRemoteList()
 {
     // Enough rows for a scroll bar, and the widest meter text there is at the quota.
     CRightView* pView = Frame()->RightView();
+    RemoteItems items;
     for (int i = 0; i < 300; ++i) {
-        RemoteEntry entry{};
-        std::snprintf(entry.szName, sizeof entry.szName, "photo-%03d.jpg", i);
-        std::strcpy(entry.szSize, "15KB");
-        pView->OnAddRemoteItem(reinterpret_cast<WPARAM>(&entry), 0);
+        RemoteItem item;
+        item.name = QStringLiteral("photo-%1.jpg").arg(i, 3, 10, QLatin1Char('0')).toUtf8();
+        item.nSize = 15 * 1024;
+        items.append(item);
     }
+    pView->OnRemoteItemsAdded(items, pView->m_nListingTag);
     pView->m_nUsedBytes = std::uint64_t(CRightView::kQuotaKB) * 1024;
-    pView->OnUsageUpdate(pView->m_nListingTag, 0);
+    ListingReport listed;
+    listed.nListingTag = pView->m_nListingTag;
+    pView->OnListingEnded(listed);
     QCOMPARE(pView->m_stcUsage.text(), QString("100.0M/100M"));
 }
 

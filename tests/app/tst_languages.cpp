@@ -2,6 +2,7 @@
 // LANG=zh_CN.UTF-8; it walks every window, menu and message it can open and reads their texts:
 // under C none may hold a Chinese character, under Chinese they are the source texts.
 #include "AppDriver.h"
+#include "login/LoginDlg.h"
 #include "FtpTestServer.h"
 #include "platform/DriveList.h"
 #include "resources/Language.h"
@@ -206,6 +207,10 @@ private slots:
         // A login that cannot connect, then one that does, to a server with nothing on it.
         m_fnDialog = [this](QDialog* pLogin) {
             TypeLogin(pLogin, QStringLiteral("127.0.0.1:1"));
+            // The check runs on a worker; the dialog says how it went once it has ended.
+            auto* pDlg = qobject_cast<CLoginDlg*>(pLogin);
+            QVERIFY(pDlg);
+            QTRY_VERIFY_WITH_TIMEOUT(!pDlg->IsChecking(), 20000);
             m_texts << TextsOf(pLogin);
             TypeLogin(pLogin, m_server.ServerText());
         };

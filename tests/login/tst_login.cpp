@@ -1,12 +1,11 @@
 // The login dialog and the remembered account, against a real FTP server on loopback, with
 // the user's config folder in a fresh temporary folder for every case.
 #include "FtpTestServer.h"
+#include "LatencyProbe.h"
 #include "login/AccountStore.h"
 #include "login/LoginDlg.h"
-#include "platform/WinThread.h"
 #include "transfer/InternetSession.h"
-#include "transfer/Messages.h"
-#include "transfer/MyThread.h"
+#include "transfer/JobPool.h"
 #include "transfer/TransferGlobals.h"
 
 #include <QAccessible>
@@ -15,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QtTest>
 
@@ -23,20 +23,6 @@
 #include <vector>
 
 namespace {
-
-// Stands in for the remote list view and records what it is posted.
-class CRecorder : public CMsgWnd
-{
-public:
-    LRESULT WindowProc(UINT nMsg, WPARAM, LPARAM) override
-    {
-        m_messages.push_back(nMsg);
-        return 0;
-    }
-    std::vector<UINT> m_messages;
-};
-
-constexpr UINT kSentinel = 0x7fff;
 
 int FileMode(const QString& strPath)
 {
@@ -60,23 +46,6 @@ void WriteRaw(const QString& strServer, const QString& strUser, const QString& s
     settings.setValue("Password", strPassword);
 }
 
-unsigned SendReport(void* pText)
-{
-    const std::string& strText = *static_cast<std::string*>(pText);
-    SendMessage(g_pLoginDlg.load(), WM_LOGIN_RESULT, 0, reinterpret_cast<LPARAM>(strText.c_str()));
-    return 0;
-}
-
-// Runs pfnProc(pParam) on a worker and waits for it while this thread handles messages.
-#define RUN_ON_WORKER(pfnProc, pParam)                                                             \
-    do {                                                                                           \
-        CWinThread* pThread = AfxBeginThread((pfnProc), (pParam));                                 \
-        QVERIFY(pThread);                                                                          \
-        pThread->m_bAutoDelete = false;                                                            \
-        QTRY_VERIFY_WITH_TIMEOUT(pThread->HasEnded(), 20000);                                      \
-        delete pThread;                                                                            \
-    } while (false)
-
 } // namespace
 
 class TestLogin : public QObject
@@ -97,23 +66,30 @@ private slots:
     void enterLogsIn();
     void quitAndEscapeLeaveNoAccount();
     void loginResultReports();
+    void quitStopsTheCheckAtOnce();
 
 private:
     CLoginDlg* Open();
     QLineEdit* Edit(int nID) { return qobject_cast<QLineEdit*>(m_pDlg->GetDlgItem(nID)); }
     QString Status() { return m_pDlg->m_staticStatus->text(); }
     void Type(int nID, const QString& strText);
+    // Presses Login and waits for the check's answer.
     void ClickLogin()
     {
         QTest::mouseClick(m_pDlg->GetDlgItem(CLoginDlg::IDC_LOGIN), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_pDlg->IsChecking(), 20000);
     }
-    // What the remote list view was posted, once everything posted so far has arrived.
-    std::vector<UINT> Posted();
+    CLoginDlg* NewDialog()
+    {
+        m_pDlg = std::make_unique<CLoginDlg>();
+        connect(m_pDlg.get(), &CLoginDlg::loggedIn, this, [this] { ++m_nLoggedIn; });
+        return m_pDlg.get();
+    }
 
     CFtpTestServer m_server;
     std::unique_ptr<QTemporaryDir> m_pConfig;
     std::unique_ptr<CLoginDlg> m_pDlg;
-    CRecorder m_remoteView;
+    int m_nLoggedIn = 0; // the listings asked for
 };
 
 void TestLogin::initTestCase()
@@ -129,18 +105,14 @@ void TestLogin::init()
     m_pConfig = std::make_unique<QTemporaryDir>();
     QVERIFY(m_pConfig->isValid());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_pConfig->path()));
-    g_pRemoteView = &m_remoteView;
+    m_nLoggedIn = 0;
 }
 
 void TestLogin::cleanup()
 {
     m_pDlg.reset();
-    QCOMPARE(g_pLoginDlg.load(), nullptr);
-    delete g_hInternet;
-    g_hInternet = nullptr;
-    Posted(); // so no report of this case is taken for one of the next
-    g_pRemoteView = nullptr;
-    m_remoteView.m_messages.clear();
+    QVERIFY(CJobPool::Get().WaitForAll(20000));
+    g_hInternet.reset();
     g_strServer.clear();
     g_strUserName.clear();
     g_strPassword.clear();
@@ -148,8 +120,7 @@ void TestLogin::cleanup()
 
 CLoginDlg* TestLogin::Open()
 {
-    m_pDlg = std::make_unique<CLoginDlg>();
-    m_pDlg->show();
+    NewDialog()->show();
     return QTest::qWaitForWindowExposed(m_pDlg.get()) ? m_pDlg.get() : nullptr;
 }
 
@@ -168,16 +139,6 @@ void TestLogin::Type(int nID, const QString& strText)
             QApplication::sendEvent(pEdit, &event);
         }
     }
-}
-
-std::vector<UINT> TestLogin::Posted()
-{
-    PostMessage(&m_remoteView, kSentinel, 0, 0);
-    std::vector<UINT>& messages = m_remoteView.m_messages;
-    [&] { QTRY_VERIFY(!messages.empty() && messages.back() == kSentinel); }();
-    if (!messages.empty() && messages.back() == kSentinel)
-        messages.pop_back();
-    return messages;
 }
 
 void TestLogin::storeFileAndMode()
@@ -245,7 +206,6 @@ void TestLogin::dialogAsTemplate()
 {
     QVERIFY(CAccountStore::EnsureExists());
     QVERIFY(Open());
-    QCOMPARE(g_pLoginDlg.load(), static_cast<CMsgWnd*>(m_pDlg.get()));
     for (int nID : {CLoginDlg::IDC_SERVER, CLoginDlg::IDC_USERNAME, CLoginDlg::IDC_PASSWORD})
         QCOMPARE(Edit(nID)->text(), QString());
     QCOMPARE(Status(), QString("Please login the server."));
@@ -308,12 +268,11 @@ void TestLogin::rememberedAccountLogsIn()
     ClickLogin();
     QVERIFY(m_pDlg->isHidden());
     QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
-    QCOMPARE(g_pLoginDlg.load(), nullptr);
     QCOMPARE(QString::fromStdString(g_strServer), m_server.ServerText());
     QCOMPARE(QString::fromStdString(g_strUserName), m_server.User());
     QCOMPARE(QString::fromStdString(g_strPassword), m_server.Password());
     QVERIFY(g_hInternet);
-    QCOMPARE(Posted(), std::vector<UINT>{WM_REFRESH_REMOTE});
+    QCOMPARE(m_nLoggedIn, 1);
     QCOMPARE(RawValue("UserName"), strUserPadded); // unchanged fields wrote nothing
 }
 
@@ -326,7 +285,7 @@ void TestLogin::failedCheckKeepsTypedAccount()
     QCOMPARE(Status(), QString::fromUtf8("连接失败"));
     QVERIFY(m_pDlg->isVisible());
     QVERIFY(g_strServer.empty() && g_strUserName.empty() && g_strPassword.empty());
-    QVERIFY(Posted().empty());
+    QCOMPARE(m_nLoggedIn, 0);
     // One changed value rewrites all three, before the check and whatever its outcome.
     QCOMPARE(RawValue("Server"), m_server.ServerText());
     QCOMPARE(RawValue("Password"), QString::fromUtf8("wrong 密码"));
@@ -334,11 +293,11 @@ void TestLogin::failedCheckKeepsTypedAccount()
     // The next start shows what was typed; correcting it logs in.
     QVERIFY(Open());
     QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), QString::fromUtf8("wrong 密码"));
-    const CInternetSession* pFirstSession = g_hInternet;
+    const CInternetSession* pFirstSession = g_hInternet.get();
     Type(CLoginDlg::IDC_PASSWORD, m_server.Password());
     ClickLogin();
     QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
-    QVERIFY(g_hInternet && g_hInternet != pFirstSession);
+    QVERIFY(g_hInternet && g_hInternet.get() != pFirstSession);
     QCOMPARE(QString::fromStdString(g_strPassword), m_server.Password());
     QCOMPARE(RawValue("Password"), m_server.Password());
 }
@@ -358,7 +317,12 @@ void TestLogin::failureCauseShown()
     Type(CLoginDlg::IDC_SERVER, m_server.ServerText());
     Type(CLoginDlg::IDC_USERNAME, m_server.User());
     Type(CLoginDlg::IDC_PASSWORD, "wrong");
-    ClickLogin();
+    {
+        // The server pauses 3 s before it refuses; the window does not.
+        CLatencyProbe probe;
+        ClickLogin();
+        QVERIFY2(probe.LargestGapMs() < 100, qPrintable(QString::number(probe.LargestGapMs())));
+    }
     QCOMPARE(Status(), strStatusTip);
     QCOMPARE(tip(), QString::fromUtf8("登录被拒绝"));
 
@@ -396,7 +360,7 @@ void TestLogin::enterLogsIn()
 void TestLogin::quitAndEscapeLeaveNoAccount()
 {
     // No store at all: the dialog works and remembers nothing.
-    m_pDlg = std::make_unique<CLoginDlg>();
+    NewDialog();
     QTimer::singleShot(0, m_pDlg.get(), [this] {
         Type(CLoginDlg::IDC_SERVER, m_server.ServerText());
         Type(CLoginDlg::IDC_USERNAME, "nobody");
@@ -406,40 +370,51 @@ void TestLogin::quitAndEscapeLeaveNoAccount()
     QCOMPARE(m_pDlg->DoModal(), int(QDialog::Rejected));
     QCOMPARE(Status(), QString::fromUtf8("连接失败"));
     QVERIFY(!QFile::exists(CAccountStore::FilePath()));
-    QCOMPARE(g_pLoginDlg.load(), nullptr);
 
     QTimer::singleShot(0, m_pDlg.get(), [this] {
         Type(CLoginDlg::IDC_USERNAME, m_server.User());
         Type(CLoginDlg::IDC_PASSWORD, m_server.Password());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTest::keyClick(m_pDlg.get(), Qt::Key_Escape);
     });
     QCOMPARE(m_pDlg->DoModal(), int(QDialog::Rejected));
     QVERIFY(g_strServer.empty() && g_strUserName.empty() && g_strPassword.empty());
-    QVERIFY(Posted().empty());
+    QCOMPARE(m_nLoggedIn, 0);
 }
 
 void TestLogin::loginResultReports()
 {
+    // What a listing that found no server has to say is shown as it comes.
     QVERIFY(Open());
-    std::string strReport = m_server.ServerText().toStdString();
-    RUN_ON_WORKER(SendReport, &strReport);
-    QCOMPARE(Status(), QString::fromStdString(strReport) + QString::fromUtf8("服务器未接上"));
+    const QString strReport = m_server.ServerText() + QString::fromUtf8("服务器未接上");
+    m_pDlg->OnLoginResult(strReport);
+    QCOMPARE(Status(), strReport);
+}
 
-    // A real listing job that cannot connect reports the same way.
-    auto* pJob = new CMyThread(nullptr, "127.0.0.1:1", "u", "p", 21, "/", true, 0);
-    QVERIFY(!pJob->m_hConnect);
-    RUN_ON_WORKER(ListThreadProc, pJob);
-    QCOMPARE(Status(), QString::fromUtf8("127.0.0.1:1服务器未接上"));
+void TestLogin::quitStopsTheCheckAtOnce()
+{
+    // A server that never greets: the dialog shows it is connecting and still answers the
+    // keyboard; Esc closes it and ends the check long before the connect time-out would.
+    CInternetSession::SetTimeouts({60, 60});
+    const auto restore = qScopeGuard([] { CInternetSession::SetTimeouts({6, 3}); });
+    CFtpTestServer silent;
+    QVERIFY(silent.Start(CFtpTestServer::Pyftpdlib, {"slow-login"}));
+    QVERIFY(Open());
+    Type(CLoginDlg::IDC_SERVER, silent.ServerText());
+    CLatencyProbe probe;
+    QTest::mouseClick(m_pDlg->GetDlgItem(CLoginDlg::IDC_LOGIN), Qt::LeftButton);
+    QCOMPARE(Status(), QString("wait ......"));
+    QVERIFY(m_pDlg->IsChecking());
+    Type(CLoginDlg::IDC_USERNAME, "typed meanwhile");
+    QCOMPARE(Edit(CLoginDlg::IDC_USERNAME)->text(), QString("typed meanwhile"));
+    QCOMPARE(CJobPool::Get().RunningCount(), 1);
 
-    // Once the dialog has closed, and once it is gone, reports reach nobody.
-    QTest::keyClick(m_pDlg.get(), Qt::Key_Escape);
+    QTest::keyClick(Edit(CLoginDlg::IDC_USERNAME), Qt::Key_Escape);
     QVERIFY(m_pDlg->isHidden());
-    strReport = "late";
-    RUN_ON_WORKER(SendReport, &strReport);
-    QCOMPARE(Status(), QString::fromUtf8("127.0.0.1:1服务器未接上"));
-    m_pDlg.reset();
-    RUN_ON_WORKER(ListThreadProc,
-                  new CMyThread(nullptr, "127.0.0.1:1", "u", "p", 21, "/", true, 0));
+    QCOMPARE(m_pDlg->result(), int(QDialog::Rejected));
+    QVERIFY(CJobPool::Get().WaitForAll(5000));
+    QVERIFY(g_strServer.empty());
+    QCOMPARE(m_nLoggedIn, 0);
+    QVERIFY2(probe.LargestGapMs() < 100, qPrintable(QString::number(probe.LargestGapMs())));
 }
 
 int main(int argc, char* argv[])

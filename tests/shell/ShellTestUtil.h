@@ -1,9 +1,12 @@
 #pragma once
 // What the frame suites share: a private config and data folder for every run, menus worked
 // with the mouse, and a user who deals with whatever modal window comes up.
+#include "FtpTestServer.h"
 #include "resources/Texts.h"
 #include "shell/CommandBars.h"
 #include "shell/MainFrame.h"
+#include "transfer/InternetSession.h"
+#include "transfer/TransferGlobals.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -16,6 +19,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
 // Runs the suite with XDG_CONFIG_HOME and XDG_DATA_HOME in a throw-away folder, set before
 // anything reads them, so the profile lands where the program really puts it.
@@ -125,6 +129,49 @@ private:
     QTimer m_timer;
     bool m_bBusy = false;
 };
+
+// Logged in to a real server on loopback that holds one file, for as long as it lives, so a
+// backup's relisting ends quietly: an empty or unreachable account would say so in a box.
+class CLoggedIn
+{
+public:
+    bool Start()
+    {
+        if (!m_server.Start(CFtpTestServer::Pyftpdlib) || !m_server.PutFile("kept.txt", "x"))
+            return false;
+        LogIn(m_server);
+        return true;
+    }
+    static void LogIn(const CFtpTestServer& server)
+    {
+        g_strServer = server.ServerText().toStdString();
+        g_strUserName = server.User().toStdString();
+        g_strPassword = server.Password().toStdString();
+        g_hInternet = std::make_shared<CInternetSession>();
+    }
+    ~CLoggedIn()
+    {
+        g_strServer.clear();
+        g_strUserName.clear();
+        g_strPassword.clear();
+        g_hInternet.reset();
+    }
+
+private:
+    CFtpTestServer m_server;
+};
+
+// Gives the frame the keyboard back once a box or the wait dialog has gone, as a window manager
+// does; asked again until it holds, as the dialog's own activation may still be on its way.
+inline bool BackToFrame(CMainFrame& frame)
+{
+    for (int i = 0; i < 50; ++i) {
+        frame.activateWindow();
+        if (QTest::qWaitForWindowActive(&frame, 100))
+            return true;
+    }
+    return false;
+}
 
 // Shows the frame at a size of its own and waits until it is the active window, so its
 // shortcuts work.

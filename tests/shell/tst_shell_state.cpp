@@ -3,6 +3,7 @@
 // and what the customise dialog changes; and what closing the frame does to the jobs still
 // running.
 #include "FtpTestServer.h"
+#include "LatencyProbe.h"
 #include "ShellTestUtil.h"
 #include "TestFiles.h"
 #include "shell/CommandIds.h"
@@ -16,9 +17,10 @@
 #include "shell/ShortcutEdit.h"
 #include "shell/ShortcutManager.h"
 #include "transfer/InternetSession.h"
+#include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
-#include "views/EntryJobs.h"
+#include "tree/LeftView.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
 
@@ -118,7 +120,8 @@ private slots:
     void shortcutTableRules();
     void savedToolbarButtonsAreChecked_data();
     void savedToolbarButtonsAreChecked();
-    void closingDoesNotWaitForRunningJobs();
+    void closingAsksWhileTransfersRun();
+    void closingBesideAStoppedServerDoesNotWait();
 
 private:
     QString LayoutPath() const { return m_pDir->filePath("program/pane.dxl"); }
@@ -381,12 +384,11 @@ void TestShellState::toolbarPlaceIsPartOfTheLayout()
 
 void TestShellState::shortcutFromCustomiseWorksAndSurvives()
 {
-    g_strServer = "127.0.0.1:9"; // logged in, as far as Backup can tell
-    const auto logOut = qScopeGuard([] { g_strServer.clear(); });
+    CLoggedIn login;
+    QVERIFY(login.Start());
     {
         CMainFrame frame;
         frame.InitialUpdateViews();
-        g_pRemoteView = nullptr; // no account: the backup's relisting goes nowhere
         QVERIFY(ShowFrame(frame));
         QVERIFY(Customise(frame, [&](CCustomizeDlg* pDlg) {
             ClickTab(pDlg, "Keyboard");
@@ -421,9 +423,9 @@ void TestShellState::shortcutFromCustomiseWorksAndSurvives()
         QCOMPARE(user.m_texts, QStringList(QString::fromUtf8("现在执行OnButtonBackup")));
         QVERIFY(frame.close());
     }
+    g_hInternet = std::make_shared<CInternetSession>(); // closing the frame ended the session
     CMainFrame frame;
     frame.InitialUpdateViews();
-    g_pRemoteView = nullptr;
     QVERIFY(ShowFrame(frame));
     QCOMPARE(frame.Action(ID_FILE_BACKUP)->shortcuts(),
              QList<QKeySequence>(
@@ -431,6 +433,7 @@ void TestShellState::shortcutFromCustomiseWorksAndSurvives()
     CModalUser user;
     QTest::keyClick(&frame, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(user.m_texts, QStringList(QString::fromUtf8("现在执行OnButtonBackup")));
+    QVERIFY(BackToFrame(frame));
 
     // Reset All goes back to the accelerator table: Backup keeps Ctrl+B alone.
     QVERIFY(Customise(frame, [&](CCustomizeDlg* pDlg) {
@@ -527,18 +530,19 @@ void TestShellState::savedToolbarButtonsAreChecked()
     QCOMPARE(frame.GetCommandBars()->ToolBar()->actions().size(), int(expected.size()));
 }
 
-void TestShellState::closingDoesNotWaitForRunningJobs()
+void TestShellState::closingAsksWhileTransfersRun()
 {
-    CFtpTestServer server;
-    QVERIFY2(server.Start(CFtpTestServer::Pyftpdlib, {"stall-retr", "stall-stor"}),
-             qPrintable(server.LastError()));
-    QVERIFY(server.PutFile("big.bin", QByteArray(256 * 1024, 'd')));
-    QVERIFY(server.PutFile("listed.txt", "x"));
+    // "Wait" keeps the window until a slow upload has arrived; "cancel and quit" stops an upload
+    // stuck on a server that stopped reading, well before its stall time, and names the files.
+    CFtpTestServer slow;
+    QVERIFY2(slow.Start(CFtpTestServer::Pyftpdlib, {"slow"}), qPrintable(slow.LastError()));
+    CFtpTestServer stalling;
+    QVERIFY(stalling.Start(CFtpTestServer::Pyftpdlib, {"stall-stor"}));
     QTemporaryDir local;
-    QVERIFY(WriteFile(local.filePath("up.bin"), QByteArray(4 * 1024 * 1024, 'u')));
-    g_strServer = server.ServerText().toStdString();
-    g_strUserName = server.User().toStdString();
-    g_strPassword = server.Password().toStdString();
+    const QString strUp = local.filePath("up.bin");
+    const QString strQueued = local.filePath("queued.bin");
+    QVERIFY(WriteFile(strUp, QByteArray(320 * 1024, 'u')));
+    QVERIFY(WriteFile(strQueued, "q"));
     const CInternetSession::Timeouts saved = CInternetSession::GetTimeouts();
     const auto restore = qScopeGuard([saved] {
         CInternetSession::SetTimeouts(saved);
@@ -546,29 +550,79 @@ void TestShellState::closingDoesNotWaitForRunningJobs()
         g_strUserName.clear();
         g_strPassword.clear();
     });
-    CInternetSession::SetTimeouts({5, 3});
-    g_hInternet = new CInternetSession;
+    CInternetSession::SetTimeouts({5, 60});
+    const auto logIn = [](const CFtpTestServer& server) { CLoggedIn::LogIn(server); };
+    QString strChoice;
+    CModalUser user;
+    user.m_onModal = [&](QWidget* pModal) {
+        auto* pBox = qobject_cast<QMessageBox*>(pModal);
+        if (QAbstractButton* pOk = pBox->button(QMessageBox::Ok))
+            return QTest::mouseClick(pOk, Qt::LeftButton);
+        for (QAbstractButton* pButton : pBox->buttons())
+            if (pButton->text() == strChoice)
+                return QTest::mouseClick(pButton, Qt::LeftButton);
+    };
 
+    logIn(slow);
     auto pFrame = std::make_unique<CMainFrame>();
     pFrame->InitialUpdateViews();
     QVERIFY(ShowFrame(*pFrame));
-    const QByteArray localDir = QFile::encodeName(local.path());
-    QVERIFY(StartEntryJob(DownloadThreadProc, NewEntryRequest(localDir, "big.bin"),
-                          THREAD_PRIORITY_ABOVE_NORMAL));
-    QVERIFY(StartEntryJob(UploadThreadProc, NewEntryRequest(localDir, "up.bin"),
-                          THREAD_PRIORITY_BELOW_NORMAL));
-    pFrame->RightView()->StartListing();
-    QCOMPARE(g_nPendingJobs.load(), 2);
+    QVERIFY(pFrame->CommandView()->StartBackup(QFile::encodeName(strUp)));
+    strChoice = QString::fromUtf8("等待完成");
+    QVERIFY(!pFrame->close());
+    QCOMPARE(user.m_texts,
+             QStringList(QString::fromUtf8("文件仍在传输。等待传输完成，还是取消传输并退出？")));
+    QVERIFY(pFrame->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(!pFrame->isVisible(), 20000);
+    QCOMPARE(slow.ReadFile("up.bin"), QByteArray(320 * 1024, 'u'));
+    QVERIFY(CJobPool::Get().WaitForAll(20000));
 
+    logIn(stalling);
+    pFrame = std::make_unique<CMainFrame>();
+    pFrame->InitialUpdateViews();
+    QVERIFY(ShowFrame(*pFrame));
+    CBackupList& queue = pFrame->LeftView()->m_treeCtrl.m_backupList;
+    queue.AddTail(strQueued);
+    queue.AddTail(strUp);
+    QTest::mouseClick(&pFrame->CommandView()->m_btnBackup, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(pFrame->CommandView()->m_dlgWait.m_prgFile.value() > 0, 20000);
+    user.m_texts.clear();
+    strChoice = QString::fromUtf8("取消并退出");
+    QVERIFY(pFrame->close());
+    QCOMPARE(CJobPool::Get().RunningTransfers(), 0);
+    // Beside, maybe, the relisting's box of an empty server.
+    QVERIFY(user.m_texts.contains(QString::fromUtf8("以下文件已取消：\n") + strUp +
+                                  QString::fromUtf8("（已取消）\n") + strQueued +
+                                  QString::fromUtf8("（未发送）")));
+    QVERIFY(!g_hInternet);
+    QVERIFY(!QFile::exists(stalling.FilePath("up.bin")));
+}
+
+void TestShellState::closingBesideAStoppedServerDoesNotWait()
+{
+    // Eight connections kept in the session's pool, then the server stops (SIGSTOP): closing
+    // the window frees them without a word to the server, and its events keep running.
+    CFtpTestServer server;
+    QVERIFY(server.Start(CFtpTestServer::Pyftpdlib));
+    QVERIFY(server.PutFile("listed.txt", "x"));
+    CLoggedIn::LogIn(server);
+    const auto restore = qScopeGuard([] {
+        g_strServer.clear();
+        g_strUserName.clear();
+        g_strPassword.clear();
+    });
+    auto pFrame = std::make_unique<CMainFrame>();
+    pFrame->InitialUpdateViews();
+    QVERIFY(ShowFrame(*pFrame));
+    for (int i = 0; i < 8; ++i)
+        pFrame->RightView()->StartListing();
+    QVERIFY(CJobPool::Get().WaitForAll(20000));
+    QVERIFY(server.Freeze(true));
+    const auto thaw = qScopeGuard([&] { server.Freeze(false); });
+    CLatencyProbe probe;
     QVERIFY(pFrame->close());
     QVERIFY(!g_hInternet);
-    QCOMPARE(g_nPendingJobs.load(), 2); // still running
-    pFrame.reset();
-
-    // The stalled jobs give up on their own and report to windows that are gone; their
-    // threads are freed once they have.
-    QTRY_COMPARE_WITH_TIMEOUT(g_nPendingJobs.load(), 0, 30000);
-    QTRY_COMPARE_WITH_TIMEOUT(CJobThreads::Get().Count(), 0, 30000);
+    QVERIFY2(probe.LargestGapMs() < 100, qPrintable(QString::number(probe.LargestGapMs())));
 }
 
 MOSSVALE_SHELL_TEST_MAIN(TestShellState)

@@ -55,6 +55,7 @@ const QStringList& KnownFaults()
         QStringLiteral("refuse-list"),
         QStringLiteral("odd-size-list"),
         QStringLiteral("stor-quota"),
+        QStringLiteral("slow"),
     };
     return s_faults;
 }

@@ -40,6 +40,9 @@ Faults (repeatable, combinable):
                  "letters.txt", "huge.txt" whose sizes read -5, 12abc and 2^64.
   stor-quota     as drop-stor, but the server answers 452 (no room left), as a server whose disk
                  fills up during the upload does.
+  slow           file transfers, both ways, move at about 160 KiB a second, with small socket
+                 buffers so an upload cannot vanish into the kernel at once (other clients
+                 are served meanwhile).
 
 The crafted listing (name bytes, size, folder), each dated 2021-03-05 00:00:00 UTC
 (MLSD modify=20210305000000, LIST "Mar 05  2021"):
@@ -73,7 +76,8 @@ import warnings
 warnings.simplefilter("ignore", DeprecationWarning)
 
 from pyftpdlib.authorizers import DummyAuthorizer  # noqa: E402
-from pyftpdlib.handlers import DTPHandler, FTPHandler, TLS_DTPHandler, TLS_FTPHandler  # noqa: E402
+from pyftpdlib.handlers import (DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler,  # noqa: E402
+                                TLS_FTPHandler)
 from pyftpdlib.ioloop import RetryError  # noqa: E402
 from pyftpdlib.servers import FTPServer  # noqa: E402
 
@@ -81,9 +85,11 @@ FAULTS = (
     "drop-retr", "stall-retr", "drop-stor", "stall-stor", "refuse-rename",
     "refuse-size", "no-mlsd", "crafted-list", "slow-login", "short-stor", "drop-rnto",
     "stall-list", "list-option-as-name", "cut-list", "refuse-list", "odd-size-list", "stor-quota",
+    "slow",
 )
 
 STALL_RETR_BYTES = 16 * 1024
+SLOW_BYTES_PER_SECOND = 160 * 1024
 DROP_STOR_BYTES = 64 * 1024
 STALL_LIST_BYTES = 4 * 1024
 
@@ -230,6 +236,20 @@ class FaultyDTPHandler(DTPHandler):
         super().handle_close()
 
 
+class SlowDTPHandler(FaultyDTPHandler, ThrottledDTPHandler):
+    """Data channel of the "slow" fault."""
+
+    read_limit = SLOW_BYTES_PER_SECOND // 2
+    write_limit = SLOW_BYTES_PER_SECOND // 2
+
+    def __init__(self, sock, cmd_channel):
+        # Small buffers both ways, so the kernel cannot take a whole upload at once and the
+        # sender sees the server's pace. pyftpdlib's throttle moves twice its limit a second.
+        for option in (socket.SO_RCVBUF, socket.SO_SNDBUF):
+            sock.setsockopt(socket.SOL_SOCKET, option, 16 * 1024)
+        super().__init__(sock, cmd_channel)
+
+
 class FaultyHandler(FTPHandler):
     dtp_handler = FaultyDTPHandler
     faults = frozenset()
@@ -354,6 +374,8 @@ def main():
     if "no-mlsd" in faults:
         attributes["proto_cmds"] = {name: value for name, value in FTPHandler.proto_cmds.items()
                                     if name not in ("MLSD", "MLST")}
+    if "slow" in faults:
+        attributes["dtp_handler"] = SlowDTPHandler
     handler = handler_class(faults, attributes, args.tls, args.tls_required)
 
     server = FTPServer(("127.0.0.1", args.port), handler)

@@ -1,93 +1,55 @@
-// Transfer jobs on worker threads, as the windows launch them: what they report, in which
-// order, the end barrier, and that a crafted server listing cannot make them misbehave.
+// Transfer jobs on the pool's worker threads, as the windows launch them: what they report,
+// that no job waits for another, cancelling, and that a crafted server listing cannot make
+// them misbehave.
 #include "TransferTestUtil.h"
 #include "FtpTestServer.h"
-#include "platform/MsgWnd.h"
-#include "platform/WinThread.h"
 #include "transfer/InternetSession.h"
-#include "transfer/Messages.h"
+#include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
-#include "transfer/TransferGlobals.h"
 
 #include <QtTest>
 
 #include <QTemporaryDir>
 
-#include <atomic>
-#include <cstring>
-#include <thread>
+#include <memory>
 #include <vector>
 
 #include <sys/stat.h>
 
 namespace {
 
-struct Report {
-    UINT nMsg;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
-// Stands in for a window: records what the jobs say to it.
-class CRecorder : public CMsgWnd
+// Stands in for the windows: records what the jobs report to it.
+class CRecorder : public QObject
 {
 public:
-    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override
+    void Attach(CMyThread* pJob)
     {
-        if (nMsg == WM_ADD_REMOTE_ITEMS) {
-            const auto* pBatch = reinterpret_cast<const RemoteEntryBatch*>(wParam);
-            m_entries.insert(m_entries.end(), pBatch->pEntries, pBatch->pEntries + pBatch->nCount);
-            ++m_nBatches;
-            return 0;
-        }
-        if (nMsg == WM_LOGIN_RESULT)
-            m_texts.push_back(QString::fromUtf8(reinterpret_cast<const char*>(lParam)));
-        if (nMsg != WM_TRANSFER_PROGRESS)
-            m_reports.push_back({nMsg, wParam, lParam});
-        else
-            m_nLastProgress = static_cast<qint64>(wParam);
-        return 0;
+        connect(pJob, &CMyThread::transferDone, this,
+                [this](const TransferReport& report) { m_transfers.push_back(report); });
+        connect(pJob, &CMyThread::remoteDeleted, this,
+                [this](const DeletionReport& report) { m_deletions.push_back(report); });
+        connect(pJob, &CMyThread::remoteItemsAdded, this,
+                [this](const RemoteItems& items, unsigned) {
+                    m_items += items;
+                    ++m_nBatches;
+                });
+        connect(pJob, &CMyThread::listingEnded, this,
+                [this](const ListingReport& report) { m_listings.push_back(report); });
     }
-
-    int Count(UINT nMsg) const
+    const RemoteItem* Item(const QByteArray& name) const
     {
-        int n = 0;
-        for (const Report& report : m_reports)
-            n += report.nMsg == nMsg;
-        return n;
-    }
-    const RemoteEntry* Entry(const char* pszName) const
-    {
-        for (const RemoteEntry& entry : m_entries)
-            if (std::strcmp(entry.szName, pszName) == 0)
-                return &entry;
+        for (const RemoteItem& item : m_items)
+            if (item.name == name)
+                return &item;
         return nullptr;
     }
 
-    std::vector<Report> m_reports;
-    std::vector<RemoteEntry> m_entries;
-    std::vector<QString> m_texts;
+    std::vector<TransferReport> m_transfers;
+    std::vector<DeletionReport> m_deletions;
+    std::vector<ListingReport> m_listings;
+    RemoteItems m_items;
     int m_nBatches = 0;
-    qint64 m_nLastProgress = -1;
 };
-
-// What a launcher does, in its order: construct (connects), request, suspended thread,
-// count raised, resumed. The thread object is kept so a test can see when it ended.
-CWinThread* Launch(AFX_THREADPROC pfnProc, CMyThread* pJob, const std::vector<std::string>& names,
-                   int nPriority = THREAD_PRIORITY_NORMAL)
-{
-    auto* pItems = new JobItem[names.size()];
-    for (size_t i = 0; i < names.size(); ++i) {
-        std::snprintf(pItems[i].szName, sizeof pItems[i].szName, "%s", names[i].c_str());
-        pItems[i].bFolder = 0;
-    }
-    auto* pRequest = new JobRequest{pItems, pJob};
-    CWinThread* pThread = AfxBeginThread(pfnProc, pRequest, nPriority, CREATE_SUSPENDED);
-    pThread->m_bAutoDelete = false;
-    ++g_nPendingJobs;
-    pThread->ResumeThread();
-    return pThread;
-}
 
 } // namespace
 
@@ -95,113 +57,102 @@ class TestTransferJobs : public QObject
 {
     Q_OBJECT
 
-    CRecorder* m_pCommand = nullptr;
-    CRecorder* m_pRemote = nullptr;
-    CRecorder* m_pLogin = nullptr;
-    CRecorder* m_pWait = nullptr;
+    std::unique_ptr<CRecorder> m_pRecorder;
 
-    CMyThread* NewJob(const CFtpTestServer& server, const QString& strLocalDir, int nItems,
-                      const std::string& strPassword = {})
+    std::unique_ptr<CMyThread> NewJob(CMyThread::EKind eKind, const CFtpTestServer& server,
+                                      const QString& strLocalDir, QList<QByteArray> items = {},
+                                      const std::string& strPassword = {})
     {
-        return new CMyThread(strLocalDir.isEmpty() ? nullptr : strLocalDir.toUtf8().constData(),
-                             Utf8(server.ServerText()), Utf8(server.User()),
-                             strPassword.empty() ? Utf8(server.Password()) : strPassword, 21, "/",
-                             true, nItems);
+        CMyThread::Account account{Utf8(server.ServerText()), Utf8(server.User()),
+                                   strPassword.empty() ? Utf8(server.Password()) : strPassword, 21,
+                                   m_pSession};
+        auto pJob = std::make_unique<CMyThread>(eKind, account, QFile::encodeName(strLocalDir), "/",
+                                                std::move(items));
+        m_pRecorder->Attach(pJob.get());
+        return pJob;
     }
+    // Starts a job and gives its shared state, for a test that cancels it or reads progress.
+    std::shared_ptr<CJobState> Start(std::unique_ptr<CMyThread> pJob)
+    {
+        std::shared_ptr<CJobState> pState = pJob->State();
+        CJobPool::Get().Start(std::move(pJob));
+        return pState;
+    }
+    void Run(std::unique_ptr<CMyThread> pJob)
+    {
+        Start(std::move(pJob));
+        QVERIFY(CJobPool::Get().WaitForAll(60000));
+    }
+    const TransferReport& LastTransfer() const { return m_pRecorder->m_transfers.back(); }
 
-    void Finish(CWinThread* pThread)
-    {
-        QVERIFY(pThread->WaitForEnd(60000));
-        delete pThread;
-        QCoreApplication::processEvents(); // let the posted reports arrive
-    }
+    std::shared_ptr<CInternetSession> m_pSession;
 
 private slots:
     void initTestCase()
     {
-        CInternetSession::SetTimeouts({3, 3});
-        g_hInternet = new CInternetSession;
+        CInternetSession::SetTimeouts({5, 3});
+        m_pSession = std::make_shared<CInternetSession>();
     }
-    void cleanupTestCase()
-    {
-        delete g_hInternet;
-        g_hInternet = nullptr;
-    }
+    void cleanupTestCase() { m_pSession.reset(); }
 
-    void init()
-    {
-        m_pCommand = new CRecorder;
-        m_pRemote = new CRecorder;
-        m_pLogin = new CRecorder;
-        m_pWait = new CRecorder;
-        g_pCommandView = m_pCommand;
-        g_pRemoteView = m_pRemote;
-        g_pLoginDlg = m_pLogin;
-        g_pWaitDlg = m_pWait;
-    }
+    void init() { m_pRecorder = std::make_unique<CRecorder>(); }
     void cleanup()
     {
-        QCOMPARE(g_nPendingJobs.load(), 0);
-        g_pCommandView = g_pRemoteView = g_pLoginDlg = g_pWaitDlg = nullptr;
-        delete m_pCommand;
-        delete m_pRemote;
-        delete m_pLogin;
-        delete m_pWait;
+        QVERIFY(CJobPool::Get().WaitForAll(60000));
+        m_pRecorder.reset();
     }
 
-    void uploadReportsSuccessOrFailureAfterTheBarrier()
+    void uploadReportsSuccessOrFailure()
     {
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Vsftpd);
         QTemporaryDir local;
         QVERIFY(WriteFile(local.filePath("a.txt"), "alpha"));
 
-        Finish(Launch(UploadThreadProc, NewJob(server, local.path() + "/", 1), {"a.txt"}));
+        std::unique_ptr<CMyThread> pJob =
+            NewJob(CMyThread::EKind::Upload, server, local.path() + "/", {"a.txt"});
+        const std::shared_ptr<CJobState> pState = pJob->State();
+        Run(std::move(pJob));
         QCOMPARE(ReadFile(server.FilePath("a.txt")), QByteArray("alpha"));
-        QCOMPARE(m_pCommand->m_reports.size(), size_t(1));
-        QCOMPARE(m_pCommand->m_reports[0].nMsg, WM_TRANSFER_DONE);
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_SUCCEEDED);
-        QCOMPARE(m_pCommand->m_reports[0].lParam, TRANSFER_UPLOAD);
-        QCOMPARE(m_pCommand->m_nLastProgress, qint64(5));
+        QCOMPARE(m_pRecorder->m_transfers.size(), size_t(1));
+        QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Succeeded);
+        QCOMPARE(LastTransfer().eDirection, ETransferDirection::Upload);
+        QCOMPARE(LastTransfer().file, QByteArray("a.txt"));
+        QCOMPARE(LastTransfer().nBytes, qint64(5));
+        QCOMPARE(pState->nDone.load(), std::int64_t(5));
 
-        // A missing local file: the report says the backup of it failed.
-        Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"gone.txt"}));
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
-        QCOMPARE(m_pCommand->m_reports.back().lParam, TRANSFER_UPLOAD);
-
-        // No items: nothing touched, the count still goes down and the report is made.
-        Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 0), {}));
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_SUCCEEDED);
-        QCOMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 3);
+        // A missing local file: the report says the backup of it failed, and why.
+        Run(NewJob(CMyThread::EKind::Upload, server, local.path(), {"gone.txt"}));
+        QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Failed);
+        QCOMPARE(LastTransfer().eFailure, FAILURE_LOCAL_UNREADABLE);
+        QCOMPARE(LastTransfer().file, QByteArray("gone.txt"));
     }
 
-    void jobsWithoutConnectionStillPassTheBarrierAndReport()
+    void jobsWithoutConnectionReportWhy()
     {
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
         QTemporaryDir local;
         QVERIFY(WriteFile(local.filePath("a.txt"), "alpha"));
 
-        CMyThread* pJob = NewJob(server, local.path(), 1, "wrong password");
-        QVERIFY(!pJob->m_hConnect);
-        Finish(Launch(UploadThreadProc, pJob, {"a.txt"}));
-        Finish(Launch(DownloadThreadProc, NewJob(server, local.path(), 1, "wrong"), {"a.txt"}));
-        Finish(Launch(DeleteThreadProc, NewJob(server, "", 1, "wrong"), {"a.txt"}));
-        QCOMPARE(g_nPendingJobs.load(), 0);
-        QCOMPARE(m_pCommand->m_reports.size(), size_t(2));
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_FAILED);
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports[1].wParam), TRANSFER_FAILED);
-        QCOMPARE(m_pCommand->m_reports[1].lParam, TRANSFER_DOWNLOAD);
-        QCOMPARE(m_pRemote->m_reports.size(), size_t(1));
-        QCOMPARE(DeleteOutcome(m_pRemote->m_reports[0].lParam), DELETE_FAILED);
+        Run(NewJob(CMyThread::EKind::Upload, server, local.path(), {"a.txt"}, "wrong"));
+        Run(NewJob(CMyThread::EKind::Download, server, local.path(), {"a.txt"}, "wrong"));
+        Run(NewJob(CMyThread::EKind::Delete, server, "", {"a.txt"}, "wrong"));
+        QCOMPARE(m_pRecorder->m_transfers.size(), size_t(2));
+        for (const TransferReport& report : m_pRecorder->m_transfers) {
+            QCOMPARE(report.eOutcome, EJobOutcome::Failed);
+            QCOMPARE(report.eFailure, FAILURE_LOGIN_REFUSED);
+        }
+        QCOMPARE(m_pRecorder->m_deletions.size(), size_t(1));
+        QVERIFY(!m_pRecorder->m_deletions[0].bDeleted);
+        QCOMPARE(m_pRecorder->m_deletions[0].eFailure, FAILURE_LOGIN_REFUSED);
         QCOMPARE(ReadFile(local.filePath("a.txt")), QByteArray("alpha"));
     }
 
-    void theFirstJobDoneWaitsAtTheBarrierForTheOther()
+    void noJobWaitsForAnother()
     {
-        // A delete and a download finish at once; an upload to a stalling server takes until
-        // the stall time-out. The delete and the download report their files at once, but
-        // end only with the upload.
+        // An upload stalls on one server; a delete and a download on another report and end
+        // meanwhile, and the pool counts only the upload as running.
         CFtpTestServer stalling;
         START_OR_SKIP(stalling, CFtpTestServer::Pyftpdlib, {"stall-stor"});
         CFtpTestServer server;
@@ -211,94 +162,65 @@ private slots:
         QTemporaryDir local;
         QVERIFY(WriteFile(local.filePath("big.bin"), PatternBytes(8 << 20)));
 
-        CWinThread* pUpload = Launch(UploadThreadProc, NewJob(stalling, local.path(), 1),
-                                     {"big.bin"}, THREAD_PRIORITY_BELOW_NORMAL);
-        CWinThread* pDelete = Launch(DeleteThreadProc, NewJob(server, "", 1), {"old.txt"},
-                                     THREAD_PRIORITY_ABOVE_NORMAL);
-        CWinThread* pDownload = Launch(DownloadThreadProc, NewJob(server, local.path(), 1),
-                                       {"wanted.txt"}, THREAD_PRIORITY_ABOVE_NORMAL);
-        QTRY_COMPARE(m_pRemote->Count(WM_REMOTE_DELETED), 1);
-        QVERIFY(!QFile::exists(server.FilePath("old.txt")));
-        // The restore's report comes while the upload still holds the barrier shut.
-        QTRY_COMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 1);
-        QVERIFY(g_nPendingJobs.load() >= 1);
-        QCOMPARE(m_pCommand->m_reports[0].lParam, TRANSFER_DOWNLOAD);
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_SUCCEEDED);
+        CJobPool& pool = CJobPool::Get();
+        QSignalSpy ended(&pool, &CJobPool::jobEnded);
+        Start(NewJob(CMyThread::EKind::Upload, stalling, local.path(), {"big.bin"}));
+        Start(NewJob(CMyThread::EKind::Delete, server, "", {"old.txt"}));
+        Start(NewJob(CMyThread::EKind::Download, server, local.path(), {"wanted.txt"}));
+        QCOMPARE(pool.RunningCount(), 3);
+        QCOMPARE(pool.RunningTransfers(), 2);
+        QTRY_COMPARE(ended.count(), 2);
+        QCOMPARE(pool.RunningCount(), 1);
+        QCOMPARE(m_pRecorder->m_transfers.size(), size_t(1));
+        QCOMPARE(LastTransfer().eDirection, ETransferDirection::Download);
         QCOMPARE(ReadFile(local.filePath("wanted.txt")), QByteArray("restored"));
-        QVERIFY(!pDelete->HasEnded()); // held at the barrier by the upload
-        QVERIFY(!pDownload->HasEnded());
-        QVERIFY(!pUpload->HasEnded());
+        QVERIFY(m_pRecorder->m_deletions.at(0).bDeleted);
 
-        for (CWinThread* pThread : {pUpload, pDelete, pDownload}) {
-            QVERIFY(pThread->WaitForEnd(60000));
-            delete pThread;
-        }
-        QTRY_COMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 2);
-        QCOMPARE(m_pCommand->m_reports[1].lParam, TRANSFER_UPLOAD);
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports[1].wParam), TRANSFER_FAILED);
-        QCOMPARE(m_pRemote->m_reports[0].wParam, WPARAM(RemoteNameKey("old.txt")));
-        QCOMPARE(DeleteOutcome(m_pRemote->m_reports[0].lParam), DELETE_SUCCEEDED);
+        QVERIFY(pool.WaitForAll(60000));
+        QCOMPARE(LastTransfer().eDirection, ETransferDirection::Upload);
+        QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Failed);
     }
 
-    void anUploadDoneWaitsForARunningDelete()
+    void cancelKeepsBothCopies_data()
     {
-        // The delete's server hangs once the job has connected, so its DELE gets no answer
-        // until the server goes on; the upload's file is on the server meanwhile, but its
-        // report waits for the delete.
-        CFtpTestServer hanging;
-        START_OR_SKIP(hanging, CFtpTestServer::Pyftpdlib);
-        QVERIFY(WriteFile(hanging.FilePath("old.txt"), "x"));
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("upload");
+        QTest::newRow("upload stalled") << "stall-stor" << true;
+        QTest::newRow("download stalled") << "stall-retr" << false;
+        QTest::newRow("no greeting") << "slow-login" << true;
+    }
+
+    void cancelKeepsBothCopies()
+    {
+        // Every wait is far longer than the test waits for the report: only the cancel can
+        // end these jobs in time.
+        QFETCH(QString, fault);
+        QFETCH(bool, upload);
+        CInternetSession::SetTimeouts({60, 60});
+        const auto restore = qScopeGuard([] { CInternetSession::SetTimeouts({5, 3}); });
         CFtpTestServer server;
-        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {fault});
+        QVERIFY(server.PutFile("big.bin", QByteArray(1 << 20, 'o')));
         QTemporaryDir local;
-        QVERIFY(WriteFile(local.filePath("a.txt"), "alpha"));
+        QVERIFY(WriteFile(local.filePath("big.bin"), PatternBytes(4 << 20)));
 
-        CInternetSession::SetTimeouts({3, 30}); // the DELE waits for the server to go on
-        auto restore = qScopeGuard([] { CInternetSession::SetTimeouts({3, 3}); });
-        CMyThread* pDeleteJob = NewJob(hanging, "", 1);
-        QVERIFY(pDeleteJob->m_hConnect);
-        QVERIFY(hanging.Freeze(true));
-        auto thaw = qScopeGuard([&] { hanging.Freeze(false); });
-        CWinThread* pDelete = Launch(DeleteThreadProc, pDeleteJob, {"old.txt"});
-        CWinThread* pUpload = Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"a.txt"});
-        QTRY_COMPARE(ReadFile(server.FilePath("a.txt")), QByteArray("alpha"));
-        QTRY_COMPARE(g_nPendingJobs.load(), 1); // the upload is at the barrier
-        QCoreApplication::processEvents();
-        QCOMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 0);
-        QVERIFY(!pUpload->HasEnded());
-
-        QVERIFY(hanging.Freeze(false));
-        for (CWinThread* pThread : {pDelete, pUpload}) {
-            QVERIFY(pThread->WaitForEnd(60000));
-            delete pThread;
-        }
-        QTRY_COMPARE(m_pCommand->Count(WM_TRANSFER_DONE), 1);
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_SUCCEEDED);
-        QCOMPARE(DeleteOutcome(m_pRemote->m_reports[0].lParam), DELETE_SUCCEEDED);
-        QVERIFY(!QFile::exists(hanging.FilePath("old.txt")));
+        const std::shared_ptr<CJobState> pState =
+            Start(NewJob(upload ? CMyThread::EKind::Upload : CMyThread::EKind::Download, server,
+                         local.path(), {"big.bin"}));
+        if (fault != "slow-login")
+            QTRY_VERIFY_WITH_TIMEOUT(pState->nDone > 0, 20000);
+        pState->bCancel = true;
+        QTRY_COMPARE_WITH_TIMEOUT(m_pRecorder->m_transfers.size(), size_t(1), 5000);
+        QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Cancelled);
+        QCOMPARE(LastTransfer().eFailure, FAILURE_CANCELLED);
+        QCOMPARE(server.ReadFile("big.bin"), QByteArray(1 << 20, 'o'));
+        QCOMPARE(ReadFile(local.filePath("big.bin")), PatternBytes(4 << 20));
+        QCOMPARE(Leftovers(local.path()), QStringList());
+        if (fault == "stall-stor") // the server still answers commands on a new connection
+            QTRY_COMPARE(Leftovers(server.Root()), QStringList());
     }
 
-    void theBarrierOpensForAJobThatSleptThroughZero()
-    {
-        // A waits; B's pass brings the count to 0 and a new job raises it again before A
-        // has looked. A must still pass: the count did read 0.
-        g_nPendingJobs = 2;
-        std::atomic<bool> bPassed{false};
-        std::thread waiter([&] {
-            PassEndBarrier();
-            bPassed = true;
-        });
-        QTRY_COMPARE(g_nPendingJobs.load(), 1); // A is waiting
-        PassEndBarrier();
-        ++g_nPendingJobs;
-        const bool bInTime = QTest::qWaitFor([&] { return bPassed.load(); }, 5000);
-        PassEndBarrier(); // the new job ends, so A is let go whatever happened
-        waiter.join();
-        QVERIFY2(bInTime, "a job that slept while the count read 0 was held");
-        QCOMPARE(g_nPendingJobs.load(), 0);
-    }
-
-    void downloadReportsItsFirstFileAndEveryFailure()
+    void downloadReportsItsFileAndEveryFailure()
     {
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Vsftpd);
@@ -308,27 +230,23 @@ private slots:
         QVERIFY(WriteFile(local.filePath("a.txt"), "mine"));
 
         // ".." is skipped, the file arrives over the local one, one report.
-        Finish(Launch(DownloadThreadProc, NewJob(server, local.path(), 2), {"..", "a.txt"}));
+        Run(NewJob(CMyThread::EKind::Download, server, local.path(), {"..", "a.txt"}));
         QCOMPARE(ReadFile(local.filePath("a.txt")), QByteArray("from server"));
-        QCOMPARE(m_pCommand->m_reports.size(), size_t(1));
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports[0].wParam), TRANSFER_SUCCEEDED);
-        QCOMPARE(m_pCommand->m_reports[0].lParam, TRANSFER_DOWNLOAD);
+        QCOMPARE(m_pRecorder->m_transfers.size(), size_t(1));
+        QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Succeeded);
+        QCOMPARE(LastTransfer().nBytes, qint64(11));
 
         // "." is attempted, refused, and ends the loop before a.txt.
         QVERIFY(WriteFile(local.filePath("a.txt"), "mine"));
-        Finish(Launch(DownloadThreadProc, NewJob(server, local.path(), 2), {".", "a.txt"}));
+        Run(NewJob(CMyThread::EKind::Download, server, local.path(), {".", "a.txt"}));
         QCOMPARE(ReadFile(local.filePath("a.txt")), QByteArray("mine"));
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
+        QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Failed);
 
         // A folder on the server cannot be restored as a file.
-        Finish(Launch(DownloadThreadProc, NewJob(server, local.path(), 1), {"folder"}));
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
-        QCOMPARE(m_pCommand->m_reports.size(), size_t(3));
+        Run(NewJob(CMyThread::EKind::Download, server, local.path(), {"folder"}));
+        QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Failed);
+        QCOMPARE(m_pRecorder->m_transfers.size(), size_t(3));
         QCOMPARE(Leftovers(local.path()), QStringList());
-
-        // No items: nothing fetched and nothing to report, but the count still goes down.
-        Finish(Launch(DownloadThreadProc, NewJob(server, local.path(), 0), {}));
-        QCOMPARE(m_pCommand->m_reports.size(), size_t(3));
     }
 
     void craftedNamesAreRefused()
@@ -341,13 +259,13 @@ private slots:
         QVERIFY(WriteFile(server.FilePath("victim"), "server"));
         const QString strRestore = base.filePath("restore");
 
-        for (const std::string& strName :
-             {std::string("../victim"), std::string("/victim"), std::string("a\r\nDELE victim"),
-              std::string(""), std::string("x/../../victim")}) {
-            Finish(Launch(DownloadThreadProc, NewJob(server, strRestore, 1), {strName}));
-            QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
-            Finish(Launch(DeleteThreadProc, NewJob(server, "", 1), {strName}));
-            QCOMPARE(DeleteOutcome(m_pRemote->m_reports.back().lParam), DELETE_FAILED);
+        for (const QByteArray& name :
+             {QByteArray("../victim"), QByteArray("/victim"), QByteArray("a\r\nDELE victim"),
+              QByteArray(""), QByteArray("x/../../victim"), QByteArray("vic\0tim", 7)}) {
+            Run(NewJob(CMyThread::EKind::Download, server, strRestore, {name}));
+            QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Failed);
+            Run(NewJob(CMyThread::EKind::Delete, server, "", {name}));
+            QVERIFY(!m_pRecorder->m_deletions.back().bDeleted);
         }
         QCOMPARE(ReadFile(base.filePath("victim")), QByteArray("keep me"));
         QCOMPARE(ReadFile(server.FilePath("victim")), QByteArray("server"));
@@ -360,31 +278,26 @@ private slots:
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Vsftpd);
         QVERIFY(WriteFile(server.FilePath("b c.txt"), "b"));
-        Finish(Launch(DeleteThreadProc, NewJob(server, "", 1), {"b c.txt"}));
+        Run(NewJob(CMyThread::EKind::Delete, server, "", {"b c.txt"}));
         QVERIFY(!QFile::exists(server.FilePath("b c.txt")));
-        QCOMPARE(m_pRemote->m_reports.size(), size_t(1));
-        QCOMPARE(m_pRemote->m_reports[0].nMsg, WM_REMOTE_DELETED);
-        QCOMPARE(m_pRemote->m_reports[0].wParam, WPARAM(RemoteNameKey("b c.txt")));
-        QCOMPARE(DeleteOutcome(m_pRemote->m_reports[0].lParam), DELETE_SUCCEEDED);
+        QCOMPARE(m_pRecorder->m_deletions.size(), size_t(1));
+        QCOMPARE(m_pRecorder->m_deletions[0].name, QByteArray("b c.txt"));
+        QVERIFY(m_pRecorder->m_deletions[0].bDeleted);
         // Gone already: the failure is reported too, for the same name.
-        Finish(Launch(DeleteThreadProc, NewJob(server, "", 1), {"b c.txt"}));
-        QCOMPARE(m_pRemote->m_reports[1].wParam, WPARAM(RemoteNameKey("b c.txt")));
-        QCOMPARE(DeleteOutcome(m_pRemote->m_reports[1].lParam), DELETE_FAILED);
+        Run(NewJob(CMyThread::EKind::Delete, server, "", {"b c.txt"}));
+        QCOMPARE(m_pRecorder->m_deletions[1].name, QByteArray("b c.txt"));
+        QVERIFY(!m_pRecorder->m_deletions[1].bDeleted);
 
         // A folder is never deleted: the failure is reported and the folder stays.
         QVERIFY(server.MakeFolder("folder"));
         QVERIFY(server.PutFile("folder/inside.txt", "i"));
-        Finish(Launch(DeleteThreadProc, NewJob(server, "", 1), {"folder"}));
-        QCOMPARE(m_pRemote->m_reports[2].wParam, WPARAM(RemoteNameKey("folder")));
-        QCOMPARE(DeleteOutcome(m_pRemote->m_reports[2].lParam), DELETE_FAILED);
+        Run(NewJob(CMyThread::EKind::Delete, server, "", {"folder"}));
+        QCOMPARE(m_pRecorder->m_deletions[2].name, QByteArray("folder"));
+        QVERIFY(!m_pRecorder->m_deletions[2].bDeleted);
         QCOMPARE(server.ReadFile("folder/inside.txt"), QByteArray("i"));
-
-        // No items: nothing deleted, nothing reported, the count still goes down.
-        Finish(Launch(DeleteThreadProc, NewJob(server, "", 0), {}));
-        QCOMPARE(m_pRemote->m_reports.size(), size_t(3));
     }
 
-    void listingHandsOverEveryEntryThenUpdatesTheMeter()
+    void listingHandsOverEveryEntryThenEnds()
     {
         for (auto kind : {CFtpTestServer::Pyftpdlib, CFtpTestServer::Vsftpd}) {
             CFtpTestServer server;
@@ -392,102 +305,63 @@ private slots:
             for (int i = 0; i < 3000; ++i)
                 QVERIFY(WriteFile(server.FilePath(QString("file%1").arg(i)), QByteArray(i, 'x')));
             QVERIFY(QDir(server.Root()).mkdir("dir"));
-            m_pRemote->m_entries.clear();
-            m_pRemote->m_reports.clear();
+            m_pRecorder = std::make_unique<CRecorder>();
 
-            auto* pJob = NewJob(server, "", 0);
+            std::unique_ptr<CMyThread> pJob = NewJob(CMyThread::EKind::List, server, "");
             pJob->m_nListingTag = 7;
-            CWinThread* pThread = AfxBeginThread(ListThreadProc, pJob, THREAD_PRIORITY_BELOW_NORMAL,
-                                                 CREATE_SUSPENDED);
-            pThread->ResumeThread(); // auto-delete, as the list view starts it
-            QTRY_COMPARE(m_pRemote->Count(WM_USAGE_UPDATE), 1);
-            QCOMPARE(m_pRemote->m_reports.back().wParam, WPARAM(7));
-            QCOMPARE(m_pWait->Count(WM_CLOSE), kind == CFtpTestServer::Pyftpdlib ? 1 : 2);
-            QCOMPARE(m_pRemote->m_entries.size(), size_t(3001));
-            QVERIFY(m_pRemote->m_nBatches < 3001); // handed over in batches
-            QCOMPARE(QByteArray(m_pRemote->Entry("dir")->szSize), QByteArray("<DIR>"));
-            QCOMPARE(m_pRemote->Entry("dir")->bFolder, 1);
-            QCOMPARE(QByteArray(m_pRemote->Entry("file1024")->szSize), QByteArray("1024"));
-            QCOMPARE(QByteArray(m_pRemote->Entry("file1025")->szSize), QByteArray("1KB"));
-            QCOMPARE(QByteArray(m_pRemote->Entry("file2047")->szSize), QByteArray("1KB"));
-            QCOMPARE(QByteArray(m_pRemote->Entry("file2048")->szSize), QByteArray("2KB"));
-            QCOMPARE(QByteArray(m_pRemote->Entry("file0")->szSize), QByteArray("0"));
-            QCOMPARE(m_pRemote->Entry("file0")->bFolder, 0);
-            QVERIFY(std::strlen(m_pRemote->Entry("file0")->szDate) > 0);
+            Run(std::move(pJob));
+            QCOMPARE(m_pRecorder->m_listings.size(), size_t(1));
+            QCOMPARE(m_pRecorder->m_listings[0].nListingTag, 7u);
+            QCOMPARE(m_pRecorder->m_listings[0].eOutcome, EListingOutcome::Complete);
+            QCOMPARE(m_pRecorder->m_items.size(), 3001);
+            QVERIFY(m_pRecorder->m_nBatches < 3001); // handed over in batches
+            QVERIFY(m_pRecorder->Item("dir")->bFolder);
+            QCOMPARE(m_pRecorder->Item("file2047")->nSize, qint64(2047));
+            QVERIFY(!m_pRecorder->Item("file0")->bFolder);
+            QVERIFY(m_pRecorder->Item("file0")->tLastWrite > 0);
         }
     }
 
-    void emptyFolderAsksForTheMessageOnceAndStillEnds()
+    void listingOutcomes()
     {
-        CFtpTestServer server;
-        START_OR_SKIP(server, CFtpTestServer::Vsftpd);
-        CWinThread* pThread = AfxBeginThread(ListThreadProc, NewJob(server, "", 0),
-                                             THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
-        pThread->ResumeThread();
-        QTRY_COMPARE(m_pRemote->Count(WM_USAGE_UPDATE), 1);
-        QCOMPARE(m_pRemote->Count(WM_REMOTE_FOLDER_EMPTY), 1);
-        // The message box comes before the meter is updated.
-        QCOMPARE(m_pRemote->m_reports[0].nMsg, WM_REMOTE_FOLDER_EMPTY);
-        QCOMPARE(m_pWait->Count(WM_CLOSE), 1);
-    }
-
-    void listingWithoutConnectionSaysSo()
-    {
+        // An empty folder, and a login that is refused, each end with their own outcome.
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
-        CWinThread* pThread = AfxBeginThread(ListThreadProc, NewJob(server, "", 0, "wrong"),
-                                             THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
-        pThread->ResumeThread();
-        QTRY_COMPARE(m_pLogin->m_texts.size(), size_t(1));
-        QCOMPARE(m_pLogin->m_texts[0], server.ServerText());
-        // The list learns that it could not be read, and why: not an empty account.
-        QTRY_COMPARE(m_pRemote->Count(WM_USAGE_UPDATE), 1);
-        QCOMPARE(ListingOutcomeOf(m_pRemote->m_reports.back().lParam), LISTING_FAILED);
-        QTRY_COMPARE(m_pWait->Count(WM_CLOSE), 1);
-
-        // With the login dialog gone, nobody is told and nothing breaks.
-        g_pLoginDlg = nullptr;
-        pThread = AfxBeginThread(ListThreadProc, NewJob(server, "", 0, "wrong"),
-                                 THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
-        pThread->m_bAutoDelete = false;
-        pThread->ResumeThread();
-        Finish(pThread);
-        QCOMPARE(m_pLogin->m_texts.size(), size_t(1));
+        Run(NewJob(CMyThread::EKind::List, server, ""));
+        QCOMPARE(m_pRecorder->m_listings.back().eOutcome, EListingOutcome::Empty);
+        Run(NewJob(CMyThread::EKind::List, server, "", {}, "wrong"));
+        QCOMPARE(m_pRecorder->m_listings.back().eOutcome, EListingOutcome::NotConnected);
+        QCOMPARE(m_pRecorder->m_listings.back().eFailure, FAILURE_LOGIN_REFUSED);
+        QVERIFY(m_pRecorder->m_items.isEmpty());
     }
 
     void craftedListingIsHandedOverSafely()
     {
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"crafted-list"});
-        CWinThread* pThread = AfxBeginThread(ListThreadProc, NewJob(server, "", 0),
-                                             THREAD_PRIORITY_BELOW_NORMAL, CREATE_SUSPENDED);
-        pThread->ResumeThread();
-        QTRY_COMPARE(m_pRemote->Count(WM_USAGE_UPDATE), 1);
-        // 255 bytes fit a name field; 256 do not, and a shortened name would be another file.
-        QVERIFY(m_pRemote->Entry((std::string(251, 'x') + ".txt").c_str()));
-        for (const RemoteEntry& entry : m_pRemote->m_entries)
-            QVERIFY2(entry.szName[0] != 'y', entry.szName);
+        Run(NewJob(CMyThread::EKind::List, server, ""));
+        // 255 bytes fit a job's item; 256 do not, and a shortened name would be another file.
+        QVERIFY(m_pRecorder->Item(QByteArray(251, 'x') + ".txt"));
+        for (const RemoteItem& item : m_pRecorder->m_items)
+            QVERIFY2(!item.name.startsWith('y'), item.name.constData());
         // The 4 GiB file keeps its high bits.
-        bool bSawHuge = false;
-        for (const RemoteEntry& entry : m_pRemote->m_entries)
-            bSawHuge |= QByteArray(entry.szSize) == "4194306KB";
-        QVERIFY(bSawHuge);
+        QCOMPARE(m_pRecorder->Item("four-gib-plus-2048.bin")->nSize, qint64(4294969344));
     }
 
     void aFileReplacedByAPipeFailsAtOnceAndLaterJobsRun()
     {
         // The file was ticked as a regular file; by the time the backup reaches it, it is a
-        // FIFO. A blocking open would hold this job, and through the barrier every later one.
+        // FIFO. A blocking open would hold this job for ever.
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
         QTemporaryDir local;
         QVERIFY(WriteFile(local.filePath("b.txt"), "beta"));
         QVERIFY(::mkfifo(QFile::encodeName(local.filePath("a.txt")).constData(), 0600) == 0);
-        Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"a.txt"}));
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_FAILED);
-        QCOMPARE(TransferFailureOf(m_pCommand->m_reports.back().wParam), FAILURE_NOT_REGULAR_FILE);
-        Finish(Launch(UploadThreadProc, NewJob(server, local.path(), 1), {"b.txt"}));
-        QCOMPARE(TransferOutcome(m_pCommand->m_reports.back().wParam), TRANSFER_SUCCEEDED);
+        Run(NewJob(CMyThread::EKind::Upload, server, local.path(), {"a.txt"}));
+        QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Failed);
+        QCOMPARE(LastTransfer().eFailure, FAILURE_NOT_REGULAR_FILE);
+        Run(NewJob(CMyThread::EKind::Upload, server, local.path(), {"b.txt"}));
+        QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Succeeded);
         QCOMPARE(ReadFile(server.FilePath("b.txt")), QByteArray("beta"));
         QVERIFY(!QFile::exists(server.FilePath("a.txt")));
     }

@@ -4,9 +4,8 @@
 #include "FtpTestServer.h"
 #include "StartOrSkip.h"
 #include "TestFiles.h"
-#include "platform/MsgWnd.h"
 #include "transfer/InternetSession.h"
-#include "transfer/Messages.h"
+#include "transfer/JobPool.h"
 #include "transfer/TransferGlobals.h"
 
 #include <QApplication>
@@ -22,13 +21,12 @@
 inline void OpenSession(const CInternetSession::Timeouts& timeouts)
 {
     CInternetSession::SetTimeouts(timeouts);
-    g_hInternet = new CInternetSession;
+    g_hInternet = std::make_shared<CInternetSession>();
 }
 
 inline void CloseSession()
 {
-    delete g_hInternet;
-    g_hInternet = nullptr;
+    g_hInternet.reset();
 }
 
 // The account of the server, as a login would set it.

@@ -3,9 +3,8 @@
 //   views_demo [--expand PATH]... [SERVER USER PASSWORD]
 // With an account it logs in as the login dialog would and lists the server. Each --expand
 // opens the tree down to that folder, so its files are a click away.
-#include "platform/MsgWnd.h"
+#include "transfer/JobPool.h"
 #include "transfer/InternetSession.h"
-#include "transfer/Messages.h"
 #include "transfer/TransferGlobals.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
@@ -57,6 +56,7 @@ int main(int argc, char* argv[])
     auto* pLower = new QSplitter(Qt::Horizontal, &window);
     auto* pLeft = new CLeftView(pLower);
     auto* pRight = new CRightView(pLower);
+    pCommand->SetRemoteView(pRight);
     window.setStretchFactor(1, 1);
     pLower->setSizes({320, 900});
     window.resize(1240, 760);
@@ -69,15 +69,13 @@ int main(int argc, char* argv[])
     window.show();
 
     if (args.size() >= 3) {
-        g_hInternet = new CInternetSession;
+        g_hInternet = std::make_shared<CInternetSession>();
         g_strServer = args[0].toStdString();
         g_strUserName = args[1].toStdString();
         g_strPassword = args[2].toStdString();
-        PostMessage(g_pRemoteView.load(), WM_REFRESH_REMOTE, 0, 0);
+        pRight->StartListing();
     }
     const int nResult = app.exec();
-    // Like the main frame: the session closes without waiting for running jobs.
-    delete g_hInternet;
-    g_hInternet = nullptr;
-    return nResult;
+    g_hInternet.reset();
+    return FinishJobsForExit(nResult);
 }

@@ -598,5 +598,37 @@ Options</translation>
         <source>&amp;Refresh	F5</source>
         <translation>&amp;Refresh	F5</translation>
     </message>
+    <message>
+        <source>已取消</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>  剩余 %1:%2</source>
+        <translation>  %1:%2 left</translation>
+    </message>
+    <message>
+        <source>以下文件已取消：</source>
+        <translation>These files were cancelled:</translation>
+    </message>
+    <message>
+        <source>未发送</source>
+        <translation>not sent</translation>
+    </message>
+    <message>
+        <source>文件仍在传输。等待传输完成，还是取消传输并退出？</source>
+        <translation>Files are still being transferred. Wait for the transfers to finish, or cancel them and quit?</translation>
+    </message>
+    <message>
+        <source>等待完成</source>
+        <translation>Wait</translation>
+    </message>
+    <message>
+        <source>取消并退出</source>
+        <translation>Cancel and Quit</translation>
+    </message>
 </context>
 </TS>
