@@ -95,6 +95,10 @@ QString FailureReason(ETransferFailure eFailure)
         return QCoreApplication::translate("Texts", "服务器证书不受信任");
     case FAILURE_CERTIFICATE_CHANGED:
         return QCoreApplication::translate("Texts", "服务器证书已改变，可能有人在拦截连接");
+    case FAILURE_HOST_KEY_UNKNOWN:
+        return QCoreApplication::translate("Texts", "服务器主机密钥未知");
+    case FAILURE_HOST_KEY_CHANGED:
+        return QCoreApplication::translate("Texts", "服务器主机密钥已改变，可能有人在拦截连接");
     case FAILURE_NONE:
         break;
     }

@@ -51,20 +51,31 @@ std::string EscapeSegment(const std::string& strSegment)
 bool CFtpAddress::Parse(const std::string& strServer, int nDefaultPort)
 {
     std::string strText = Trimmed(strServer);
+    // The port of each scheme stands in for the FTP port the callers give.
+    // clang-format off
     static const struct {
         const char* pszScheme;
         ETls eTls;
+        EProtocol eProtocol;
+        int nPort;
     } s_schemes[] = {
-        {"ftp://", ETls::None}, {"ftpes://", ETls::Explicit}, {"ftps://", ETls::Implicit}};
+        {"ftp://",   ETls::None,     EProtocol::Ftp,  INTERNET_DEFAULT_FTP_PORT},
+        {"ftpes://", ETls::Explicit, EProtocol::Ftp,  INTERNET_DEFAULT_FTP_PORT},
+        {"ftps://",  ETls::Implicit, EProtocol::Ftp,  IMPLICIT_FTPS_PORT},
+        {"sftp://",  ETls::None,     EProtocol::Sftp, DEFAULT_SFTP_PORT},
+    };
+    // clang-format on
     m_eTls = ETls::None;
+    m_eProtocol = EProtocol::Ftp;
     for (const auto& scheme : s_schemes) {
         const std::size_t nLength = std::strlen(scheme.pszScheme);
         if (strText.size() >= nLength &&
             strncasecmp(strText.c_str(), scheme.pszScheme, nLength) == 0) {
             strText = strText.substr(nLength);
             m_eTls = scheme.eTls;
-            if (m_eTls == ETls::Implicit && nDefaultPort == INTERNET_DEFAULT_FTP_PORT)
-                nDefaultPort = IMPLICIT_FTPS_PORT;
+            m_eProtocol = scheme.eProtocol;
+            if (nDefaultPort == INTERNET_DEFAULT_FTP_PORT)
+                nDefaultPort = scheme.nPort;
             break;
         }
     }
@@ -99,21 +110,25 @@ bool CFtpAddress::Parse(const std::string& strServer, int nDefaultPort)
 std::string CFtpAddress::BaseUrl() const
 {
     const bool bIpv6 = m_strHost.find(':') != std::string::npos;
-    return (m_eTls == ETls::Implicit ? "ftps://" : "ftp://") +
-           (bIpv6 ? "[" + m_strHost + "]" : m_strHost) + ":" + std::to_string(m_nPort);
+    const char* pszScheme = m_eProtocol == EProtocol::Sftp ? "sftp://"
+                            : m_eTls == ETls::Implicit     ? "ftps://"
+                                                           : "ftp://";
+    return pszScheme + (bIpv6 ? "[" + m_strHost + "]" : m_strHost) + ":" + std::to_string(m_nPort);
 }
 
 std::string CFtpAddress::UrlOf(const std::string& strRemotePath) const
 {
-    // "%2F" first makes the path absolute: without it curl reads it from the login folder.
-    std::string strUrl = BaseUrl() + "/%2F";
+    // FTP: "%2F" first makes the path absolute: without it curl reads it from the login
+    // folder. An SFTP URL's path is absolute as it stands ("/~/" would be the login folder).
+    const bool bSftp = m_eProtocol == EProtocol::Sftp;
+    std::string strUrl = BaseUrl() + (bSftp ? "" : "/%2F");
     std::size_t start = strRemotePath.find_first_not_of('/');
     bool bFirst = true;
     while (start != std::string::npos && start < strRemotePath.size()) {
         const auto end = strRemotePath.find('/', start);
         const std::string strSegment = strRemotePath.substr(start, end - start);
         if (!strSegment.empty()) {
-            if (!bFirst)
+            if (!bFirst || bSftp)
                 strUrl += '/';
             strUrl += EscapeSegment(strSegment);
             bFirst = false;

@@ -6,6 +6,7 @@
 #include "InternetSession.h"
 #include "RemoteName.h"
 #include "ServerRefusals.h"
+#include "SftpConnection.h"
 #include "Temporaries.h"
 #include "TrustStore.h"
 #include "platform/Path.h"
@@ -34,19 +35,12 @@ struct ProgressContext {
     const std::atomic<bool>* pCancel;
 };
 
-// What the server answered last, from the reply lines libcurl hands to the header callback,
-// and what libcurl made of the request (a CURLcode).
-struct CFtpConnection::Reply {
-    std::string strLastLine;
-    int nResult = CURLE_OK;
-
-    int Code() const
-    {
-        return strLastLine.size() >= 3 && std::isdigit(static_cast<unsigned char>(strLastLine[0]))
-                   ? std::atoi(strLastLine.substr(0, 3).c_str())
-                   : 0;
-    }
-};
+int CFtpConnection::Reply::Code() const
+{
+    return strLastLine.size() >= 3 && std::isdigit(static_cast<unsigned char>(strLastLine[0]))
+               ? std::atoi(strLastLine.substr(0, 3).c_str())
+               : 0;
+}
 
 namespace {
 
@@ -110,14 +104,6 @@ size_t OnReadFile(char* pBuffer, size_t nSize, size_t nCount, void* pUser)
     return nRead;
 }
 
-// True when the file was rewritten in place since it was opened (same size, new contents).
-bool ChangedSince(std::FILE* pFile, const timespec& modified)
-{
-    struct stat now;
-    return fstat(fileno(pFile), &now) != 0 || now.st_mtim.tv_sec != modified.tv_sec ||
-           now.st_mtim.tv_nsec != modified.tv_nsec;
-}
-
 // MOSSVALE_FTP_TRACE: the conversation as libcurl's verbose output shows it, with the password
 // masked, so a trace can be shared.
 int OnTrace(CURL*, curl_infotype type, char* pData, size_t nSize, void*)
@@ -159,7 +145,6 @@ struct ListContext {
     const CFtpConnection::EntriesFn* pOnEntries;
     std::vector<FtpFileInfo> batch;
     std::size_t nBytes = 0;
-    std::string strLastReply;
 
     void Deliver()
     {
@@ -373,8 +358,13 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
         return nullptr;
     pHandle->SetCancelFlag(pCancel);
 
-    auto* pConnection = new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser,
-                                           strPassword, pSession->Refusals());
+    // The scheme is part of the key (BaseUrl), so SFTP and FTP connections never mix.
+    const bool bSftp = address.Protocol() == CFtpAddress::EProtocol::Sftp;
+    CFtpConnection* pConnection =
+        bSftp ? new CSftpConnection(std::move(pHandle), address, strKey, pPool, strUser,
+                                    strPassword, pSession->Refusals(), pSession->KnownHostsPath())
+              : new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser, strPassword,
+                                   pSession->Refusals());
     if (address.Tls() != CFtpAddress::ETls::None)
         pConnection->m_strPinnedKey =
             pSession->TrustStore()->PinOf(CTrustStore::ServerKey(address.Host(), address.Port()));
@@ -440,9 +430,49 @@ void CFtpConnection::PrepareRequest(const std::string& strUrl, Reply* pReply)
     if (pReply) {
         curl_easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, OnReplyLine);
         curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, &pReply->strLastLine);
+        static_assert(sizeof pReply->szError >= CURL_ERROR_SIZE, "libcurl's error text");
+        curl_easy_setopt(m_pEasy, CURLOPT_ERRORBUFFER, pReply->szError);
     }
+    PrepareSecurity();
+}
+
+void CFtpConnection::PrepareSecurity()
+{
     if (m_address.Tls() != CFtpAddress::ETls::None)
         PrepareTls();
+}
+
+const char* CFtpConnection::AliveCommand() const
+{
+    return "NOOP";
+}
+
+ETransferFailure CFtpConnection::SecurityFailureOf(int nResult) const
+{
+    return TlsFailureOf(nResult);
+}
+
+ETransferFailure CFtpConnection::FailureOfReply(const Reply& reply, bool bStore) const
+{
+    return bStore ? StoreFailureOf(reply.nResult, reply.Code())
+                  : FailureOf(reply.nResult, reply.Code());
+}
+
+std::string CFtpConnection::RefusalText(const Reply& reply) const
+{
+    return reply.Code() >= 400 ? reply.strLastLine : std::string();
+}
+
+std::string CFtpConnection::DeleteCommand(const std::string& strPath) const
+{
+    return "DELE " + strPath;
+}
+
+bool CFtpConnection::ChangedSince(std::FILE* pFile, const timespec& modified)
+{
+    struct stat now;
+    return fstat(fileno(pFile), &now) != 0 || now.st_mtim.tv_sec != modified.tv_sec ||
+           now.st_mtim.tv_nsec != modified.tv_nsec;
 }
 
 void CFtpConnection::PrepareTls()
@@ -472,7 +502,7 @@ bool CFtpConnection::CheckLogin(bool bPooled)
     // second try logs in anew.
     const int nTries = bPooled ? 2 : 1;
     for (int i = 0; i < nTries; ++i) {
-        curl_slist* pNoop = bPooled ? curl_slist_append(nullptr, "NOOP") : nullptr;
+        curl_slist* pNoop = bPooled ? curl_slist_append(nullptr, AliveCommand()) : nullptr;
         PrepareRequest(m_address.BaseUrl() + "/", nullptr);
         curl_easy_setopt(m_pEasy, CURLOPT_NOBODY, 1L);
         curl_easy_setopt(m_pEasy, CURLOPT_QUOTE, pNoop);
@@ -485,7 +515,7 @@ bool CFtpConnection::CheckLogin(bool bPooled)
         curl_slist_free_all(pNoop);
         if (result == CURLE_OK)
             return true;
-        const ETransferFailure eTls = TlsFailureOf(result);
+        const ETransferFailure eTls = SecurityFailureOf(result);
         if (result == CURLE_LOGIN_DENIED || result == CURLE_ABORTED_BY_CALLBACK ||
             eTls != FAILURE_NONE) {
             m_eLastFailure = eTls != FAILURE_NONE ? eTls : FailureOf(result, 0);
@@ -580,7 +610,7 @@ void CFtpConnection::RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temp
         const std::time_t tWritten =
             info.eTimeKind == TIME_EXACT ? info.tLastWrite : ModificationTime(strPath);
         if (CTemporaries::IsStale(tWritten, tNow))
-            RunCommands({"DELE " + strPath}); // if it fails, the next listing tries again
+            RunCommands({DeleteCommand(strPath)}); // if it fails, the next listing tries again
     }
 }
 
@@ -596,29 +626,28 @@ std::time_t CFtpConnection::ModificationTime(const std::string& strPath)
 bool CFtpConnection::ListWith(const char* pszCommand, const EntriesFn& onEntries,
                               long& nRefusedWith)
 {
-    const bool bMlsd = std::string(pszCommand) == "MLSD";
+    const bool bMlsd = pszCommand && std::string(pszCommand) == "MLSD";
     CFtpListParser parser(bMlsd ? CFtpListParser::MLSD : CFtpListParser::LIST, std::time(nullptr));
-    ListContext context{&parser, &onEntries, {}, 0, {}};
+    ListContext context{&parser, &onEntries, {}, 0};
 
     std::string strFolder = m_strCurrentDir;
     if (strFolder.back() != '/')
         strFolder += '/';
-    PrepareRequest(m_address.UrlOf(strFolder), nullptr);
-    curl_easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, OnReplyLine);
-    curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, &context.strLastReply);
-    curl_easy_setopt(m_pEasy, CURLOPT_CUSTOMREQUEST, pszCommand);
+    Reply reply;
+    PrepareRequest(m_address.UrlOf(strFolder), &reply);
+    if (pszCommand)
+        curl_easy_setopt(m_pEasy, CURLOPT_CUSTOMREQUEST, pszCommand);
     curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, OnListData);
     curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, &context);
-    const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
-    if (result == CURLE_OK) {
+    reply.nResult = m_pHandle->Perform();
+    if (reply.nResult == CURLE_OK) {
         parser.Finish(context.batch);
         context.Deliver();
         return true;
     }
     long nCode = 0;
     curl_easy_getinfo(m_pEasy, CURLINFO_RESPONSE_CODE, &nCode);
-    m_eLastFailure = FailureOf(result, static_cast<int>(nCode));
-    m_strLastReply = nCode >= 400 ? context.strLastReply : std::string();
+    Fail(FailureOfReply(reply, false), &reply);
     // Only worth trying another form when nothing was delivered yet, or the entries would
     // arrive twice.
     nRefusedWith = context.nBytes == 0 && nCode >= 500 && nCode <= 599 ? nCode : 0;
@@ -676,14 +705,13 @@ bool CFtpConnection::Fail(ETransferFailure eFailure, const Reply* pReply)
 {
     m_eLastFailure = eFailure;
     // A failure of ours (a local file, a size that does not match) has no words of the server.
-    m_strLastReply = pReply && pReply->Code() >= 400 ? pReply->strLastLine : std::string();
+    m_strLastReply = pReply ? RefusalText(*pReply) : std::string();
     return false;
 }
 
 ETransferFailure CFtpConnection::StoreFailure(const Reply& reply) const
 {
-    return m_eLastFailure != FAILURE_NONE ? m_eLastFailure
-                                          : StoreFailureOf(reply.nResult, reply.Code());
+    return m_eLastFailure != FAILURE_NONE ? m_eLastFailure : FailureOfReply(reply, true);
 }
 
 void CFtpConnection::RenewHandle()
@@ -696,12 +724,12 @@ void CFtpConnection::RenewHandle()
     m_pEasy = m_pHandle->Easy();
 }
 
-bool CFtpConnection::Abandon(const std::string& strTemp, ETransferFailure eFailure,
-                             const Reply* pReply)
+void CFtpConnection::CleanUp(const std::vector<std::string>& commands, ETransferFailure eFailure)
 {
     // A connection that broke or stalled is not trusted with the clean-up: a fresh one is.
-    // After a cancel the temporary still goes, on a fresh connection that the cancel does
-    // not stop, but within a short time: a silent server keeps it for the next listing.
+    // After a cancel the clean-up still runs, on a fresh connection that the cancel does
+    // not stop, but within a short time: a silent server keeps a temporary for the next
+    // listing.
     const bool bCancelled = eFailure == FAILURE_CANCELLED;
     if (eFailure == FAILURE_CONNECTION_BROKEN || bCancelled)
         RenewHandle();
@@ -709,9 +737,15 @@ bool CFtpConnection::Abandon(const std::string& strTemp, ETransferFailure eFailu
         m_pHandle->SetCancelFlag(nullptr);
         m_nTimeLimitSeconds = kCancelCleanupSeconds;
     }
-    RunCommands({"*DELE " + strTemp}); // whatever part of it arrived
+    RunCommands(commands);
     m_nTimeLimitSeconds = 0;
     m_pHandle->SetCancelFlag(m_pCancel);
+}
+
+bool CFtpConnection::Abandon(const std::string& strTemp, ETransferFailure eFailure,
+                             const Reply* pReply)
+{
+    CleanUp({"*" + DeleteCommand(strTemp)}, eFailure); // whatever part of it arrived
     return Fail(eFailure, pReply);
 }
 
@@ -779,7 +813,7 @@ bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize, const ti
     // and gets its files stored directly; every other refusal fails just this file.
     if (ProbeRename(strTemp) != RenameProbe::Refused)
         return Abandon(strTemp, FAILURE_SERVER_REFUSED, &rename);
-    RunCommands({"*DELE " + strTemp});
+    RunCommands({"*" + DeleteCommand(strTemp)});
     return StoreDirectly(pFile, nSize, modified, strTarget, onProgress);
 }
 
@@ -854,7 +888,8 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     curl_easy_setopt(m_pEasy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, &progress);
-    const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
+    reply.nResult = m_pHandle->Perform();
+    const CURLcode result = static_cast<CURLcode>(reply.nResult);
 
     TakeModeOf(fd, strLocalPath);
     // On disk before the rename, or a crash could leave an empty file where the old one was.
@@ -870,7 +905,7 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     ::unlink(strTemp.c_str());
     if (result == CURLE_OK || result == CURLE_WRITE_ERROR)
         return Fail(LocalWriteFailure(nErrno));
-    return Fail(FailureOf(result, reply.Code()), &reply);
+    return Fail(FailureOfReply(reply, false), &reply);
 }
 
 bool CFtpConnection::DeleteFile(const std::string& strRemotePath)
@@ -881,7 +916,7 @@ bool CFtpConnection::DeleteFile(const std::string& strRemotePath)
     if (!CFtpAddress::IsSafeText(strTarget))
         return Fail(FAILURE_SERVER_REFUSED);
     Reply reply;
-    if (RunCommands({"DELE " + strTarget}, &reply))
+    if (RunCommands({DeleteCommand(strTarget)}, &reply))
         return true;
-    return Fail(FailureOf(reply.nResult, reply.Code()), &reply);
+    return Fail(FailureOfReply(reply, false), &reply);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // One logged-in FTP connection, used by one thread at a time: passive mode, binary
-// transfers, absolute remote paths. Built on a libcurl easy handle; a connection that the
+// transfers, absolute remote paths. An "sftp://" account gets a CSftpConnection, which keeps
+// the same promises over SSH. Built on a libcurl easy handle; a connection that the
 // server has dropped in between is opened and logged in again by the next operation.
 #include "FtpAddress.h"
 #include "FtpFileInfo.h"
@@ -33,7 +34,8 @@ public:
     // Connects and logs in at once, reusing an idle logged-in connection of the same
     // account when the session has one. Null when the server cannot be reached, refuses
     // the login, does not answer in time, or a text holds CR, LF or NUL; pFailure, when
-    // given, then tells which (FAILURE_LOGIN_REFUSED or FAILURE_NO_CONNECTION).
+    // given, then tells which (FAILURE_LOGIN_REFUSED or FAILURE_NO_CONNECTION, or why an
+    // encrypted connection was not had: a certificate or an SFTP host key not trusted).
     // Once *pCancel is set, the connect and every later operation stop within milliseconds
     // and fail with FAILURE_CANCELLED; the flag must outlive the connection.
     static CFtpConnection* Connect(CInternetSession* pSession, const std::string& strServer,
@@ -42,7 +44,7 @@ public:
                                    ETransferFailure* pFailure = nullptr,
                                    const std::atomic<bool>* pCancel = nullptr);
     // Gives the connection back to the session for the next job of the same account.
-    ~CFtpConnection();
+    virtual ~CFtpConnection();
     CFtpConnection(const CFtpConnection&) = delete;
     CFtpConnection& operator=(const CFtpConnection&) = delete;
 
@@ -79,44 +81,74 @@ public:
     ETransferFailure LastFailure() const { return m_eLastFailure; }
     const std::string& LastReplyLine() const { return m_strLastReply; }
 
-private:
+protected:
     CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address,
                    std::string strKey, std::shared_ptr<CConnectionPool> pPool, std::string strUser,
                    std::string strPassword, std::shared_ptr<CServerRefusals> pRefusals);
 
-    struct Reply;
+    // What the server answered last, from the reply lines libcurl hands to the header
+    // callback, libcurl's own words for a failure, and what libcurl made of the request
+    // (a CURLcode).
+    struct Reply {
+        std::string strLastLine;
+        char szError[256] = {}; // CURL_ERROR_SIZE
+        int nResult = 0;
+        int Code() const; // of strLastLine; 0 when it has none
+    };
+
+    // What differs between FTP and SFTP; FTP's forms here, SFTP's in CSftpConnection.
+    virtual void PrepareSecurity();           // the last of every request's set-up
+    virtual const char* AliveCommand() const; // a command that only proves the connection
+    virtual ETransferFailure SecurityFailureOf(int nResult) const; // FAILURE_NONE: not one
+    virtual ETransferFailure FailureOfReply(const Reply& reply, bool bStore) const;
+    virtual std::string RefusalText(const Reply& reply) const; // "" when it is no refusal
+    virtual bool ListFolder(const EntriesFn& onEntries);       // every entry, "." and ".." too
+    virtual std::time_t ModificationTime(const std::string& strPath); // 0 when unknown
+    virtual std::string DeleteCommand(const std::string& strPath) const;
+    // modified: the file's time when it was opened, to notice a rewrite of the same size.
+    virtual bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
+                                   const std::string& strTarget, const ProgressFn& onProgress);
+
     void PrepareRequest(const std::string& strUrl, Reply* pReply);
-    void PrepareTls();
-    bool CheckLogin(bool bPooled);
-    bool ListFolder(const EntriesFn& onEntries); // every entry, "." and ".." too
-    void RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temporaries);
-    std::time_t ModificationTime(const std::string& strPath); // by MDTM; 0 when unknown
     // nRefusedWith: the 5xx reply of a listing that failed before it delivered anything.
+    // A null command lists by the URL alone.
     bool ListWith(const char* pszCommand, const EntriesFn& onEntries, long& nRefusedWith);
     int Store(std::FILE* pFile, std::int64_t nSize, const std::string& strRemotePath,
               bool bSizeCheck, Reply& reply, std::int64_t& nSent, const ProgressFn& onProgress);
-    // modified: the file's time when it was opened, to notice a rewrite of the same size.
-    bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
-                           const std::string& strTarget, const ProgressFn& onProgress);
-    bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
-                       const std::string& strTarget, const ProgressFn& onProgress);
-    ETransferFailure CheckSize(bool bAsked, const Reply& reply, std::int64_t nSent);
     ETransferFailure StoreFailure(const Reply& reply) const;
-    enum class RenameProbe { Works, Refused, Unknown };
-    // Whether the server renames at all, found by renaming strTemp to a second fresh name
-    // (strTemp then names it), or known from an earlier probe of the session.
-    RenameProbe ProbeRename(std::string& strTemp);
+    // Removes strTemp after a failed upload; always false.
     bool Abandon(const std::string& strTemp, ETransferFailure eFailure,
                  const Reply* pReply = nullptr);
-    // Records the failure, and the reply's line when it is the server's refusal; false.
+    // Runs commands that undo a failed operation: after a break or a cancel on a fresh
+    // connection, which a cancel does not stop but a short time limit does.
+    void CleanUp(const std::vector<std::string>& commands, ETransferFailure eFailure);
+    // Records the failure, and the reply's words when it is the server's refusal; false.
     bool Fail(ETransferFailure eFailure, const Reply* pReply = nullptr);
-    void RenewHandle();
     bool RunCommands(const std::vector<std::string>& commands, Reply* pReply = nullptr);
-    std::string AbsolutePath(const std::string& strPath) const;
+    // True when the file was rewritten in place since it was opened (same size, new contents).
+    static bool ChangedSince(std::FILE* pFile, const timespec& modified);
 
     std::unique_ptr<CCurlHandle> m_pHandle;
     void* m_pEasy; // m_pHandle's libcurl handle, which every request sets up
     CFtpAddress m_address;
+    std::string m_strPinnedKey; // "sha256//..." of a certificate the user trusted; or empty
+    const std::atomic<bool>* m_pCancel = nullptr;
+    ETransferFailure m_eLastFailure = FAILURE_NONE;
+
+private:
+    bool CheckLogin(bool bPooled);
+    void RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temporaries);
+    void PrepareTls();
+    bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
+                       const std::string& strTarget, const ProgressFn& onProgress);
+    ETransferFailure CheckSize(bool bAsked, const Reply& reply, std::int64_t nSent);
+    enum class RenameProbe { Works, Refused, Unknown };
+    // Whether the server renames at all, found by renaming strTemp to a second fresh name
+    // (strTemp then names it), or known from an earlier probe of the session.
+    RenameProbe ProbeRename(std::string& strTemp);
+    void RenewHandle();
+    std::string AbsolutePath(const std::string& strPath) const;
+
     std::string m_strKey;
     std::shared_ptr<CConnectionPool> m_pPool;
     std::string m_strUser;
@@ -124,10 +156,7 @@ private:
     std::string m_strCurrentDir = "/";
     std::shared_ptr<CServerRefusals> m_pRefusals;
     std::string m_strAccount; // server URL and user: the key of m_pRefusals
-    ETransferFailure m_eLastFailure = FAILURE_NONE;
     std::string m_strLastReply;
-    std::string m_strPinnedKey; // "sha256//..." of a certificate the user trusted; or empty
-    const std::atomic<bool>* m_pCancel = nullptr;
     // When set, every request gives up after this many seconds whatever the server does:
     // the clean-up after a cancel must not hold a job that the user has let go of.
     long m_nTimeLimitSeconds = 0;

@@ -16,6 +16,15 @@ namespace {
 std::atomic<int> g_nConnectSeconds{CInternetSession::DEFAULT_CONNECT_SECONDS};
 std::atomic<int> g_nStallSeconds{CInternetSession::DEFAULT_STALL_SECONDS};
 std::once_flag g_curlInit;
+
+// A file of the program's own in the user's config folder.
+std::string ConfigFile(const char* pszName)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        .append(QStringLiteral("/Brindlecor/"))
+        .append(QLatin1String(pszName))
+        .toStdString();
+}
 } // namespace
 
 void CInternetSession::SetTimeouts(const Timeouts& timeouts)
@@ -33,10 +42,8 @@ CInternetSession::Timeouts CInternetSession::GetTimeouts()
 }
 
 CInternetSession::CInternetSession()
-    : m_pTrustStore(std::make_shared<CTrustStore>(
-          QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-              .append(QStringLiteral("/Brindlecor/trusted-certificates"))
-              .toStdString())),
+    : m_strKnownHosts(ConfigFile("known_hosts")),
+      m_pTrustStore(std::make_shared<CTrustStore>(ConfigFile("trusted-certificates"))),
       m_pPool(std::make_shared<CConnectionPool>()), m_pRefusals(std::make_shared<CServerRefusals>())
 {
     // libcurl's global set-up is not thread-safe; the first session is opened on the

@@ -34,8 +34,13 @@ public:
     // The certificates the user trusted ($XDG_CONFIG_HOME/Brindlecor/trusted-certificates),
     // kept for good, unlike the refusals.
     const std::shared_ptr<CTrustStore>& TrustStore() const { return m_pTrustStore; }
+    // The SFTP host keys the user trusted ($XDG_CONFIG_HOME/Brindlecor/known_hosts, in
+    // OpenSSH's form), apart from the user's own ~/.ssh: trusting a server here changes
+    // nothing for ssh, and ssh's choices change nothing here.
+    const std::string& KnownHostsPath() const { return m_strKnownHosts; }
 
 private:
+    std::string m_strKnownHosts;
     std::shared_ptr<CTrustStore> m_pTrustStore;
     std::shared_ptr<CConnectionPool> m_pPool;
     std::shared_ptr<CServerRefusals> m_pRefusals;

@@ -18,6 +18,7 @@ namespace {
 constexpr std::size_t kPrefixLength = sizeof kOwnTemporaryPrefix - 1;
 constexpr char kUploadSuffix[] = ".part";
 constexpr std::size_t kUploadSuffixLength = sizeof kUploadSuffix - 1;
+constexpr char kAsideSuffix[] = ".old";
 constexpr std::size_t kUploadDigits = 16;
 constexpr std::size_t kRestoreLetters = 6;
 constexpr std::time_t kStaleSeconds = 60 * 60;
@@ -47,6 +48,12 @@ std::string CTemporaries::NewUploadName()
     std::snprintf(szDigits, sizeof szDigits, "%016llx",
                   static_cast<unsigned long long>(s_random()));
     return kOwnTemporaryPrefix + std::string(szDigits) + kUploadSuffix;
+}
+
+std::string CTemporaries::NewAsideName()
+{
+    std::string strName = NewUploadName();
+    return strName.replace(strName.size() - kUploadSuffixLength, kUploadSuffixLength, kAsideSuffix);
 }
 
 bool CTemporaries::IsRestoreTemporary(const std::string& strName)

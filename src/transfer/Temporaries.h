@@ -13,6 +13,10 @@ public:
     // Exactly the name an upload gives its temporary, nothing more general.
     static bool IsUploadTemporary(const std::string& strName);
     static std::string NewUploadName();
+    // ".mossvale-" + 16 hex digits + ".old": a file's old copy, set aside on an SFTP server
+    // for the moment its new copy takes the name. Neither hidden nor ever deleted as stale:
+    // should a broken connection leave one behind, it is the user's old copy.
+    static std::string NewAsideName();
     // Exactly the name mkstemp makes of RestoreTemplate().
     static bool IsRestoreTemporary(const std::string& strName);
     static std::string RestoreTemplate(); // for mkstemp: ends in "XXXXXX"

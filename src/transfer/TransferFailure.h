@@ -19,4 +19,6 @@ enum ETransferFailure : int {
     FAILURE_NO_TLS = 20,                // the server does not offer TLS
     FAILURE_CERTIFICATE_UNTRUSTED = 21, // no authority vouches for it, and the user has not
     FAILURE_CERTIFICATE_CHANGED = 22,   // not the certificate the user trusted for the server
+    FAILURE_HOST_KEY_UNKNOWN = 23,      // an SFTP server whose key the user has not trusted yet
+    FAILURE_HOST_KEY_CHANGED = 24,      // not the key the user trusted for the SFTP server
 };

@@ -630,5 +630,13 @@ Options</translation>
         <source>取消并退出</source>
         <translation>Cancel and Quit</translation>
     </message>
+    <message>
+        <source>服务器主机密钥未知</source>
+        <translation>The server&apos;s host key is unknown</translation>
+    </message>
+    <message>
+        <source>服务器主机密钥已改变，可能有人在拦截连接</source>
+        <translation>The server&apos;s host key has changed: someone may be intercepting the connection</translation>
+    </message>
 </context>
 </TS>

@@ -1,0 +1,206 @@
+#include "SftpConnection.h"
+
+#include "CurlHandle.h"
+#include "Temporaries.h"
+#include "platform/Path.h"
+
+#include <curl/curl.h>
+
+namespace {
+
+// Records what the check found; only the key the user trusted lets the login go on.
+int OnHostKey(CURL*, const curl_khkey*, const curl_khkey*, curl_khmatch eMatch, void* pUser)
+{
+    *static_cast<HostKeyInfo::EMatch*>(pUser) = eMatch == CURLKHMATCH_OK ? HostKeyInfo::Known
+                                                : eMatch == CURLKHMATCH_MISMATCH
+                                                    ? HostKeyInfo::Changed
+                                                    : HostKeyInfo::Unknown;
+    return eMatch == CURLKHMATCH_OK ? CURLKHSTAT_FINE : CURLKHSTAT_REJECT;
+}
+
+size_t OnDiscard(char*, size_t nSize, size_t nCount, void*)
+{
+    return nSize * nCount;
+}
+
+// A path as libcurl's SFTP commands read one: in double quotes, so that blanks stay part of
+// the name, with '"' and '\' escaped.
+std::string Quoted(const std::string& strPath)
+{
+    std::string strQuoted = "\"";
+    for (char c : strPath) {
+        if (c == '"' || c == '\\')
+            strQuoted += '\\';
+        strQuoted += c;
+    }
+    return strQuoted + '"';
+}
+
+std::string RenameCommand(const std::string& strFrom, const std::string& strTo)
+{
+    return "rename " + Quoted(strFrom) + ' ' + Quoted(strTo);
+}
+
+} // namespace
+
+CSftpConnection::CSftpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address,
+                                 std::string strKey, std::shared_ptr<CConnectionPool> pPool,
+                                 std::string strUser, std::string strPassword,
+                                 std::shared_ptr<CServerRefusals> pRefusals,
+                                 std::string strKnownHosts)
+    : CFtpConnection(std::move(pHandle), address, std::move(strKey), std::move(pPool),
+                     std::move(strUser), std::move(strPassword), std::move(pRefusals)),
+      m_strKnownHosts(std::move(strKnownHosts))
+{
+}
+
+void CSftpConnection::PrepareSecurity()
+{
+    curl_easy_setopt(m_pEasy, CURLOPT_PROTOCOLS_STR, "sftp");
+    // The password only: libcurl would otherwise also offer the user's own SSH keys.
+    curl_easy_setopt(m_pEasy, CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PASSWORD));
+    curl_easy_setopt(m_pEasy, CURLOPT_SSH_KNOWNHOSTS, m_strKnownHosts.c_str());
+    curl_easy_setopt(m_pEasy, CURLOPT_SSH_KEYFUNCTION, OnHostKey);
+    curl_easy_setopt(m_pEasy, CURLOPT_SSH_KEYDATA, &m_eHostKey);
+}
+
+const char* CSftpConnection::AliveCommand() const
+{
+    return "pwd";
+}
+
+ETransferFailure CSftpConnection::SecurityFailureOf(int nResult) const
+{
+    if (nResult != CURLE_PEER_FAILED_VERIFICATION)
+        return FAILURE_NONE;
+    return m_eHostKey == HostKeyInfo::Changed ? FAILURE_HOST_KEY_CHANGED : FAILURE_HOST_KEY_UNKNOWN;
+}
+
+ETransferFailure CSftpConnection::FailureOfReply(const Reply& reply, bool bStore) const
+{
+    // SFTP answers with status codes, which libcurl turns into its own results.
+    switch (reply.nResult) {
+    case CURLE_QUOTE_ERROR:
+    case CURLE_REMOTE_FILE_NOT_FOUND:
+    case CURLE_REMOTE_ACCESS_DENIED:
+    case CURLE_REMOTE_FILE_EXISTS:
+    case CURLE_UPLOAD_FAILED:
+        return FAILURE_SERVER_REFUSED;
+    case CURLE_REMOTE_DISK_FULL:
+        return FAILURE_DISK_FULL;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return SecurityFailureOf(reply.nResult);
+    default:
+        return CFtpConnection::FailureOfReply(reply, bStore);
+    }
+}
+
+std::string CSftpConnection::RefusalText(const Reply& reply) const
+{
+    // libcurl's words for the server's status ("rm command failed: No such file or
+    // directory"): SFTP has no reply line of its own.
+    const ETransferFailure eFailure = FailureOfReply(reply, false);
+    return eFailure == FAILURE_SERVER_REFUSED || eFailure == FAILURE_DISK_FULL
+               ? std::string(reply.szError)
+               : std::string();
+}
+
+bool CSftpConnection::ListFolder(const EntriesFn& onEntries)
+{
+    // A folder's URL lists it, with "ls -l" lines that hide no name beginning with a dot.
+    long nRefusedWith = 0;
+    return ListWith(nullptr, onEntries, nRefusedWith);
+}
+
+bool CSftpConnection::Stat(const std::string& strPath, std::int64_t& nSize, std::time_t& tModified,
+                           Reply& reply)
+{
+    PrepareRequest(m_address.UrlOf(strPath), &reply);
+    curl_easy_setopt(m_pEasy, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(m_pEasy, CURLOPT_FILETIME, 1L);
+    reply.nResult = m_pHandle->Perform();
+    curl_off_t nLength = -1;
+    curl_off_t tTime = -1;
+    curl_easy_getinfo(m_pEasy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &nLength);
+    curl_easy_getinfo(m_pEasy, CURLINFO_FILETIME_T, &tTime);
+    nSize = static_cast<std::int64_t>(nLength);
+    tModified = tTime > 0 ? static_cast<std::time_t>(tTime) : 0;
+    return reply.nResult == CURLE_OK;
+}
+
+std::time_t CSftpConnection::ModificationTime(const std::string& strPath)
+{
+    std::int64_t nSize = -1;
+    std::time_t tModified = 0;
+    Reply reply;
+    return Stat(strPath, nSize, tModified, reply) ? tModified : 0;
+}
+
+std::string CSftpConnection::DeleteCommand(const std::string& strPath) const
+{
+    return "rm " + Quoted(strPath);
+}
+
+bool CSftpConnection::IsRemoteFolder(const std::string& strPath)
+{
+    // Only a folder opens as one: a file's URL with a "/" after it fails at once. (Opening it
+    // as a file tells nothing: OpenSSH's server opens folders for reading too.)
+    Reply reply;
+    PrepareRequest(m_address.UrlOf(strPath + '/'), &reply);
+    curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, OnDiscard);
+    return m_pHandle->Perform() == CURLE_OK;
+}
+
+bool CSftpConnection::StoreViaTemporary(std::FILE* pFile, std::int64_t nSize,
+                                        const timespec& modified, const std::string& strTarget,
+                                        const ProgressFn& onProgress)
+{
+    const std::string strTemp =
+        JoinPath(SplitPath(strTarget).folder, CTemporaries::NewUploadName());
+    Reply reply;
+    std::int64_t nSent = 0;
+    if (Store(pFile, nSize, strTemp, false, reply, nSent, onProgress) != CURLE_OK)
+        return Abandon(strTemp, StoreFailure(reply), &reply);
+    if (ChangedSince(pFile, modified))
+        return Abandon(strTemp, FAILURE_FILE_CHANGED);
+    // Each write was acknowledged; the size says that the server kept every byte.
+    std::int64_t nKept = -1;
+    std::time_t tModified = 0;
+    if (!Stat(strTemp, nKept, tModified, reply))
+        return Abandon(strTemp, FailureOfReply(reply, false), &reply);
+    if (nKept != nSent)
+        return Abandon(strTemp, FAILURE_SIZE_CHECK);
+
+    Reply rename;
+    if (RunCommands({RenameCommand(strTemp, strTarget)}, &rename))
+        return true;
+    if (rename.nResult != CURLE_QUOTE_ERROR)
+        return Abandon(strTemp, FailureOfReply(rename, false), &rename);
+    return ReplaceAside(strTemp, strTarget, rename);
+}
+
+bool CSftpConnection::ReplaceAside(const std::string& strTemp, const std::string& strTarget,
+                                   const Reply& refused)
+{
+    // A folder in the way is never moved: it fails this file, as with FTP.
+    if (IsRemoteFolder(strTarget))
+        return Abandon(strTemp, FAILURE_SERVER_REFUSED, &refused);
+    const std::string strAside =
+        JoinPath(SplitPath(strTarget).folder, CTemporaries::NewAsideName());
+    const std::string strPutBack = '*' + RenameCommand(strAside, strTarget);
+    Reply step;
+    if (!RunCommands({RenameCommand(strTarget, strAside)}, &step)) {
+        const ETransferFailure eFailure = FailureOfReply(step, false);
+        // A refusal moved nothing; after a break the server may have renamed it all the same.
+        if (step.nResult != CURLE_QUOTE_ERROR)
+            CleanUp({strPutBack}, eFailure);
+        return Abandon(strTemp, eFailure, &step);
+    }
+    if (!RunCommands({RenameCommand(strTemp, strTarget)}, &step)) {
+        const ETransferFailure eFailure = FailureOfReply(step, false);
+        CleanUp({strPutBack, '*' + DeleteCommand(strTemp)}, eFailure);
+        return Fail(eFailure, &step);
+    }
+    RunCommands({'*' + DeleteCommand(strAside)}); // a copy left here is only the old one
+    return true;
+}
