@@ -60,6 +60,12 @@ const QStringList& KnownFaults()
     return s_faults;
 }
 
+const QStringList& SftpFaults()
+{
+    static const QStringList s_faults = {QStringLiteral("refuse-rename-part")};
+    return s_faults;
+}
+
 class CFdGuard
 {
 public:
@@ -215,12 +221,12 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
     m_strError.clear();
     m_kind = kind;
     for (const QString& strFault : faults) {
-        if (!KnownFaults().contains(strFault))
+        if (!(kind == Sftp ? SftpFaults() : KnownFaults()).contains(strFault))
             return Fail(QStringLiteral("unknown fault: ") + strFault);
     }
-    if (kind == Vsftpd || kind == VsftpdTls || kind == Sftp) {
+    if (kind == Vsftpd || kind == VsftpdTls) {
         if (!faults.isEmpty())
-            return Fail(QStringLiteral("faults need the pyftpdlib server"));
+            return Fail(QStringLiteral("faults need the pyftpdlib or SFTP server"));
     }
     if ((kind == VsftpdTls || kind == PyftpdlibTls) && !EnsureCertificate())
         return Fail(QStringLiteral("cannot make a certificate: ") + m_strError);
@@ -229,7 +235,7 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
     case VsftpdTls:
         return StartVsftpd(kind == VsftpdTls, nPort);
     case Sftp:
-        return StartSftp(nPort);
+        return StartSftp(faults, nPort);
     case Pyftpdlib:
     case PyftpdlibTls:
         break;
@@ -380,7 +386,7 @@ bool CFtpTestServer::StartPyftpdlib(const QStringList& faults, int nPort, bool b
            Fail(QStringLiteral("pyftpdlib sent no greeting: ") + LogText());
 }
 
-bool CFtpTestServer::StartSftp(int nPort)
+bool CFtpTestServer::StartSftp(const QStringList& faults, int nPort)
 {
     const QString strScript = SupportDir() + QStringLiteral("/sftpserver.py");
     if (!QFileInfo::exists(strScript))
@@ -392,10 +398,22 @@ bool CFtpTestServer::StartSftp(int nPort)
     m_strUser = QString::fromLatin1(PYFTPDLIB_USER);
     m_strPassword = QString::fromLatin1(PYFTPDLIB_PASSWORD);
     m_strLogPath = m_pTempDir->path() + QStringLiteral("/server.log");
-    StartProcess(QString::fromLatin1(PYTHON_BINARY),
-                 {strScript, QStringLiteral("--root"), m_strRoot, QStringLiteral("--host-key"),
-                  HostKeyPath(), QStringLiteral("--user"), m_strUser, QStringLiteral("--password"),
-                  m_strPassword, QStringLiteral("--port"), QString::number(nPort)});
+    QStringList arguments = {strScript,
+                             QStringLiteral("--root"),
+                             m_strRoot,
+                             QStringLiteral("--host-key"),
+                             HostKeyPath(),
+                             QStringLiteral("--user"),
+                             m_strUser,
+                             QStringLiteral("--password"),
+                             m_strPassword,
+                             QStringLiteral("--port"),
+                             QString::number(nPort),
+                             QStringLiteral("--journal"),
+                             JournalPath()};
+    for (const QString& strFault : faults)
+        arguments << QStringLiteral("--fault") << strFault;
+    StartProcess(QString::fromLatin1(PYTHON_BINARY), arguments);
     // It prints its port once it listens; the SSH greeting follows on every connection.
     return ReadPrintedPort(QDeadlineTimer(START_TIMEOUT_MS), QStringLiteral("the SFTP server"));
 }

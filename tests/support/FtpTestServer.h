@@ -52,8 +52,9 @@ public:
 
     // Starts the server on 127.0.0.1 on a free port over a fresh temporary root folder and
     // returns once it accepts connections (and has greeted, unless "slow-login" was asked for).
-    // faults: misbehaviours of the pyftpdlib kind, named as in ftpserver.py. False, with the
-    // reason in LastError(), when it cannot start (vsftpd when not root, unknown fault, ...).
+    // faults: misbehaviours of the pyftpdlib and Sftp kinds, named as in ftpserver.py and
+    // sftpserver.py. False, with the reason in LastError(), when it cannot start (vsftpd when
+    // not root, unknown fault, ...).
     // nPort asks the pyftpdlib kind for a given port (0: any free one), to stand in for a
     // server that went away and came back.
     bool Start(Kind kind, const QStringList& faults = {}, int nPort = 0);
@@ -87,7 +88,8 @@ public:
     // The server's own output so far, for a failing test's message.
     QString LogText() const;
     // How often the pyftpdlib kind received a command (by its verb, "STOR") or accepted a
-    // login ("LOGIN"); 0 for vsftpd.
+    // login ("LOGIN"); for Sftp, how often it received a password ("PASSWORD") or accepted
+    // one ("LOGIN"); 0 for vsftpd.
     int CommandCount(const QString& strVerb) const;
 
     static bool CanRunVsftpd(); // binary present and running as root
@@ -103,7 +105,7 @@ public:
 private:
     bool StartVsftpd(bool bTls, int nPort);
     bool StartPyftpdlib(const QStringList& faults, int nPort, bool bTls);
-    bool StartSftp(int nPort);
+    bool StartSftp(const QStringList& faults, int nPort);
     // Reads the port a script prints once it listens; false when it printed none in time.
     bool ReadPrintedPort(const QDeadlineTimer& deadline, const QString& strWhat);
     bool EnsureCertificate();

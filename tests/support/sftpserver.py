@@ -2,16 +2,22 @@
 """An SFTP server on loopback for Mossvale's tests (asyncssh), serving one folder as "/".
 
     sftpserver.py --root DIR --host-key FILE [--user U] [--password P] [--port N]
+                  [--journal FILE] [--fault NAME]...
 
 Logs in one user by password and offers nothing but SFTP inside DIR. The host key is read from
 FILE, or made there (ed25519) when FILE does not exist yet, so a test can keep a server's key
 across restarts or replace it. Prints the listening port as its first line on stdout, then
-serves until killed.
+serves until killed. --journal appends "PASSWORD" per password received and "LOGIN" per
+accepted login, so a test can tell that a client sent none. Faults on request:
+
+  refuse-rename-part  renames of an upload temporary (".mossvale-<16 hex>.part") fail, every
+                      other rename works.
 """
 
 import argparse
 import asyncio
 import os
+import re
 import sys
 import warnings
 
@@ -22,9 +28,15 @@ import asyncssh  # noqa: E402
 
 
 class PasswordServer(asyncssh.SSHServer):
-    def __init__(self, user, password):
+    def __init__(self, user, password, journal):
         self._user = user
         self._password = password
+        self._journal = journal
+
+    def _note(self, text):
+        if self._journal:
+            with open(self._journal, "a") as journal:
+                journal.write(text + "\n")
 
     def begin_auth(self, username):
         return True
@@ -33,7 +45,26 @@ class PasswordServer(asyncssh.SSHServer):
         return True
 
     def validate_password(self, username, password):
-        return username == self._user and password == self._password
+        self._note("PASSWORD")
+        accepted = username == self._user and password == self._password
+        if accepted:
+            self._note("LOGIN")
+        return accepted
+
+
+UPLOAD_TEMPORARY = re.compile(rb"\.mossvale-[0-9a-f]{16}\.part")
+
+
+class FaultySFTPServer(asyncssh.SFTPServer):
+    def __init__(self, channel, root, faults):
+        super().__init__(channel, chroot=root)
+        self._faults = faults
+
+    def rename(self, oldpath, newpath):
+        if ("refuse-rename-part" in self._faults
+                and UPLOAD_TEMPORARY.fullmatch(os.path.basename(oldpath))):
+            raise asyncssh.SFTPFailure("rename refused on request")
+        return super().rename(oldpath, newpath)
 
 
 def host_key(path):
@@ -47,8 +78,8 @@ async def serve(args):
     root = os.path.realpath(args.root)
     server = await asyncssh.listen(
         "127.0.0.1", args.port, server_host_keys=[host_key(args.host_key)],
-        server_factory=lambda: PasswordServer(args.user, args.password),
-        sftp_factory=lambda channel: asyncssh.SFTPServer(channel, chroot=root),
+        server_factory=lambda: PasswordServer(args.user, args.password, args.journal),
+        sftp_factory=lambda channel: FaultySFTPServer(channel, root, args.fault),
         allow_scp=False)
     print(server.sockets[0].getsockname()[1], flush=True)
     await server.wait_closed()
@@ -61,6 +92,9 @@ def main():
     parser.add_argument("--user", default="mossvale")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--journal")
+    parser.add_argument("--fault", action="append", default=[],
+                        choices=["refuse-rename-part"])
     args = parser.parse_args()
     try:
         asyncio.run(serve(args))

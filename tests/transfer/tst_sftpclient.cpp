@@ -1,0 +1,247 @@
+// The client against a real SFTP server on loopback (asyncssh): no password before the host
+// key is trusted, byte-exact transfers, and that no failure costs the server's old copy.
+#include "TransferTestUtil.h"
+#include "transfer/FtpAddress.h"
+#include "transfer/FtpConnection.h"
+#include "transfer/HostKeyProbe.h"
+#include "transfer/InternetSession.h"
+
+#include <QtTest>
+
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <map>
+#include <memory>
+
+#include <unistd.h>
+
+class TestSftpClient : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_config; // $XDG_CONFIG_HOME: the session's known-hosts file lives here
+    std::unique_ptr<CInternetSession> m_pSession;
+
+    std::unique_ptr<CFtpConnection> Connect(const CFtpTestServer& server,
+                                            ETransferFailure* pFailure = nullptr,
+                                            const std::atomic<bool>* pCancel = nullptr)
+    {
+        return std::unique_ptr<CFtpConnection>(CFtpConnection::Connect(
+            m_pSession.get(), Utf8(server.ServerText()), INTERNET_DEFAULT_FTP_PORT,
+            Utf8(server.User()), Utf8(server.Password()), pFailure, pCancel));
+    }
+
+    HostKeyInfo Probe(const CFtpTestServer& server)
+    {
+        HostKeyInfo info;
+        std::string strError;
+        if (!CHostKeyProbe::Probe("127.0.0.1", server.Port(), m_pSession->KnownHostsPath(), 5, info,
+                                  strError))
+            qWarning("%s", strError.c_str());
+        return info;
+    }
+
+    // A started server whose key the user has trusted, and a connection to it.
+    std::unique_ptr<CFtpConnection> StartTrusted(CFtpTestServer& server,
+                                                 const QStringList& faults = {})
+    {
+        if (!server.Start(CFtpTestServer::Sftp, faults)) {
+            qWarning("%s", qPrintable(server.LastError()));
+            return nullptr;
+        }
+        if (!CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(server)))
+            return nullptr;
+        return Connect(server);
+    }
+
+    static std::map<std::string, FtpFileInfo> List(CFtpConnection& connection)
+    {
+        std::map<std::string, FtpFileInfo> entries;
+        connection.List([&](const std::vector<FtpFileInfo>& batch) {
+            for (const FtpFileInfo& info : batch)
+                entries[info.strName] = info;
+        });
+        return entries;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        CInternetSession::SetTimeouts({5, 5});
+        m_pSession = std::make_unique<CInternetSession>();
+    }
+
+    void cleanupTestCase() { qunsetenv("XDG_CONFIG_HOME"); }
+
+    void addressesOfSftpAccounts()
+    {
+        CFtpAddress address;
+        QVERIFY(address.Parse("sftp://files.example", INTERNET_DEFAULT_FTP_PORT));
+        QCOMPARE(address.Port(), DEFAULT_SFTP_PORT);
+        QVERIFY(address.Protocol() == CFtpAddress::EProtocol::Sftp);
+        QCOMPARE(address.BaseUrl(), std::string("sftp://files.example:22"));
+        // The path is the server's own absolute path, not one below the login folder.
+        QCOMPARE(address.UrlOf("/"), std::string("sftp://files.example:22/"));
+        QCOMPARE(address.UrlOf("/a b/c#.txt"),
+                 std::string("sftp://files.example:22/a%20b/c%23.txt"));
+        QCOMPARE(address.UrlOf("/x/"), std::string("sftp://files.example:22/x/"));
+        QVERIFY(address.Parse("SFTP://[::1]:2222", INTERNET_DEFAULT_FTP_PORT));
+        QCOMPARE(address.BaseUrl(), std::string("sftp://[::1]:2222"));
+        // The scheme does not stick to the next text parsed.
+        QVERIFY(address.Parse("files.example", INTERNET_DEFAULT_FTP_PORT));
+        QCOMPARE(address.BaseUrl(), std::string("ftp://files.example:21"));
+    }
+
+    void passwordWaitsForATrustedHostKey()
+    {
+        CFtpTestServer server;
+        QVERIFY2(server.Start(CFtpTestServer::Sftp), qPrintable(server.LastError()));
+        ETransferFailure eFailure = FAILURE_NONE;
+        QVERIFY(!Connect(server, &eFailure));
+        QCOMPARE(int(eFailure), int(FAILURE_HOST_KEY_UNKNOWN));
+        QCOMPARE(server.CommandCount("PASSWORD"), 0);
+
+        QVERIFY(CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(server)));
+        QVERIFY(Connect(server, &eFailure));
+        QCOMPARE(server.CommandCount("LOGIN"), 1);
+        ETransferFailure eWrong = FAILURE_NONE;
+        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), Utf8(server.ServerText()), 21,
+                                         Utf8(server.User()), "wrong", &eWrong));
+        QCOMPARE(int(eWrong), int(FAILURE_LOGIN_REFUSED));
+
+        // The same server with another key: refused as changed, the password kept back.
+        // (A new session first: a pooled connection of the old server would hold its port.)
+        m_pSession = std::make_unique<CInternetSession>();
+        const int nPort = server.Port();
+        server.ReplaceKeys();
+        QVERIFY2(server.Start(CFtpTestServer::Sftp, {}, nPort), qPrintable(server.LastError()));
+        QVERIFY(!Connect(server, &eFailure));
+        QCOMPARE(int(eFailure), int(FAILURE_HOST_KEY_CHANGED));
+        QCOMPARE(server.CommandCount("PASSWORD"), 0);
+    }
+
+    void backupAndRestoreAreByteExact()
+    {
+        CFtpTestServer server;
+        auto pConnection = StartTrusted(server);
+        QVERIFY(pConnection);
+        QTemporaryDir local;
+        const QString strName = QStringLiteral("a \"quoted\" \\ name.bin");
+        const std::string strRemote = "/" + Utf8(strName);
+        const QByteArray big = PatternBytes(5 * 1024 * 1024, 1);
+        QVERIFY(WriteFile(local.filePath(strName), big));
+        std::int64_t nLastDone = -1;
+        QVERIFY2(pConnection->PutFile(Utf8(local.filePath(strName)), strRemote,
+                                      [&](std::int64_t nDone, std::int64_t) { nLastDone = nDone; }),
+                 pConnection->LastReplyLine().c_str());
+        QCOMPARE(server.ReadFile(strName), big);
+        QCOMPARE(nLastDone, std::int64_t(big.size()));
+
+        // Over the existing copy, which the server will not rename onto.
+        const QByteArray second = PatternBytes(300000, 2);
+        QVERIFY(WriteFile(local.filePath(strName), second));
+        QVERIFY2(pConnection->PutFile(Utf8(local.filePath(strName)), strRemote),
+                 pConnection->LastReplyLine().c_str());
+        QCOMPARE(server.ReadFile(strName), second);
+        QCOMPARE(Leftovers(server.Root()), QStringList());
+
+        // Restored over a longer local file: replaced, not appended to.
+        QTemporaryDir restore;
+        QVERIFY(WriteFile(restore.filePath("back.bin"), big));
+        QVERIFY(pConnection->GetFile(strRemote, Utf8(restore.filePath("back.bin"))));
+        QCOMPARE(ReadFile(restore.filePath("back.bin")), second);
+        QCOMPARE(Leftovers(restore.path()), QStringList());
+
+        QVERIFY(pConnection->DeleteFile(strRemote));
+        QVERIFY(!QFile::exists(server.FilePath(strName)));
+        QVERIFY(!pConnection->DeleteFile(strRemote)); // already gone: the server's refusal
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_SERVER_REFUSED));
+        QVERIFY(!pConnection->LastReplyLine().empty());
+        QVERIFY(!pConnection->GetFile(strRemote, Utf8(restore.filePath("gone.bin"))));
+        QCOMPARE(Leftovers(restore.path()), QStringList());
+    }
+
+    void failedUploadsKeepTheOldCopy()
+    {
+        CFtpTestServer server;
+        auto pConnection = StartTrusted(server);
+        QVERIFY(pConnection);
+        const QByteArray original = PatternBytes(300000, 1);
+        QVERIFY(server.PutFile("keep.bin", original));
+        QVERIFY(server.MakeFolder("clashdir"));
+        QTemporaryDir local;
+
+        // A folder in the way is refused, never moved aside.
+        QVERIFY(WriteFile(local.filePath("clashdir"), "in the way"));
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("clashdir")), "/clashdir"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_SERVER_REFUSED));
+        QVERIFY(QFileInfo(server.FilePath("clashdir")).isDir());
+        QCOMPARE(Leftovers(server.Root()), QStringList());
+
+        // Broken half-way: the local file shrinks under the reader.
+        const QString strShrinking = local.filePath("keep.bin");
+        QVERIFY(WriteFile(strShrinking, PatternBytes(5 * 1024 * 1024, 2)));
+        bool bCut = false;
+        const auto cutHalfWay = [&](std::int64_t nDone, std::int64_t) {
+            if (nDone > 0 && !bCut)
+                bCut = ::truncate(QFile::encodeName(strShrinking).constData(), 1024 * 1024) == 0;
+        };
+        QVERIFY(!pConnection->PutFile(Utf8(strShrinking), "/keep.bin", cutHalfWay));
+        QVERIFY(bCut);
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_FILE_CHANGED));
+        QCOMPARE(server.ReadFile("keep.bin"), original);
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+
+        // Cancelled half-way, through the job's flag.
+        std::atomic<bool> bCancel{false};
+        ETransferFailure eFailure = FAILURE_NONE;
+        auto pCancellable = Connect(server, &eFailure, &bCancel);
+        QVERIFY(pCancellable);
+        QVERIFY(WriteFile(strShrinking, PatternBytes(5 * 1024 * 1024, 3)));
+        QVERIFY(!pCancellable->PutFile(Utf8(strShrinking), "/keep.bin",
+                                       [&](std::int64_t nDone, std::int64_t) {
+                                           if (nDone > 0)
+                                               bCancel = true;
+                                       }));
+        QCOMPARE(int(pCancellable->LastFailure()), int(FAILURE_CANCELLED));
+        QCOMPARE(server.ReadFile("keep.bin"), original);
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+
+        // The old copy was set aside, then the new one was refused the name: it goes back.
+        CFtpTestServer refusing;
+        auto pRefused = StartTrusted(refusing, {QStringLiteral("refuse-rename-part")});
+        QVERIFY(pRefused);
+        QVERIFY(refusing.PutFile("keep.bin", original));
+        QVERIFY(!pRefused->PutFile(Utf8(strShrinking), "/keep.bin"));
+        QCOMPARE(int(pRefused->LastFailure()), int(FAILURE_SERVER_REFUSED));
+        QCOMPARE(refusing.ReadFile("keep.bin"), original);
+        QCOMPARE(Leftovers(refusing.Root()), QStringList());
+    }
+
+    void listingShowsDotFilesButNoTemporaries()
+    {
+        CFtpTestServer server;
+        auto pConnection = StartTrusted(server);
+        QVERIFY(pConnection);
+        QVERIFY(server.PutFile(".profile", "dot"));
+        QVERIFY(server.PutFile("a b.txt", "12345"));
+        QVERIFY(server.PutFile("sub/inner.txt", "in"));
+        QVERIFY(server.PutFile(".mossvale-0123456789abcdef.part", "half"));
+        const auto entries = List(*pConnection);
+        QCOMPARE(entries.size(), size_t(3));
+        QCOMPARE(entries.at(".profile").nSize, std::int64_t(3));
+        QCOMPARE(entries.at("a b.txt").nSize, std::int64_t(5));
+        QCOMPARE(entries.at("sub").dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
+
+        QVERIFY(pConnection->SetCurrentDirectory("/sub"));
+        const auto inner = List(*pConnection);
+        QCOMPARE(inner.size(), size_t(1));
+        QVERIFY(inner.count("inner.txt"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSftpClient)
+#include "tst_sftpclient.moc"
