@@ -229,8 +229,15 @@ private slots:
         QVERIFY(server.PutFile(".profile", "dot"));
         QVERIFY(server.PutFile("a b.txt", "12345"));
         QVERIFY(server.PutFile("sub/inner.txt", "in"));
+        // Temporaries are never listed; one older than an hour belongs to no upload and goes.
         QVERIFY(server.PutFile(".mossvale-0123456789abcdef.part", "half"));
+        QVERIFY(server.PutFile(".mossvale-00000000000000aa.part", "stale"));
+        QFile stale(server.FilePath(".mossvale-00000000000000aa.part"));
+        QVERIFY(stale.open(QIODevice::ReadWrite));
+        QVERIFY(stale.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-2 * 3600),
+                                  QFileDevice::FileModificationTime));
         const auto entries = List(*pConnection);
+        QCOMPARE(Leftovers(server.Root()), QStringList{".mossvale-0123456789abcdef.part"});
         QCOMPARE(entries.size(), size_t(3));
         QCOMPARE(entries.at(".profile").nSize, std::int64_t(3));
         QCOMPARE(entries.at("a b.txt").nSize, std::int64_t(5));
