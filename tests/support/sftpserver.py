@@ -80,7 +80,9 @@ async def serve(args):
         "127.0.0.1", args.port, server_host_keys=[host_key(args.host_key)],
         server_factory=lambda: PasswordServer(args.user, args.password, args.journal),
         sftp_factory=lambda channel: FaultySFTPServer(channel, root, args.fault),
-        allow_scp=False)
+        allow_scp=False,
+        # A restart on the same port must not wait for the old connections to die out.
+        reuse_address=True)
     print(server.sockets[0].getsockname()[1], flush=True)
     await server.wait_closed()
 

@@ -113,11 +113,10 @@ private slots:
         QCOMPARE(int(eWrong), int(FAILURE_LOGIN_REFUSED));
 
         // The same server with another key: refused as changed, the password kept back.
-        // (A new session first: a pooled connection of the old server would hold its port.)
-        m_pSession = std::make_unique<CInternetSession>();
         const int nPort = server.Port();
         server.ReplaceKeys();
         QVERIFY2(server.Start(CFtpTestServer::Sftp, {}, nPort), qPrintable(server.LastError()));
+        m_pSession = std::make_unique<CInternetSession>(); // no pooled connection of the old key
         QVERIFY(!Connect(server, &eFailure));
         QCOMPARE(int(eFailure), int(FAILURE_HOST_KEY_CHANGED));
         QCOMPARE(server.CommandCount("PASSWORD"), 0);
