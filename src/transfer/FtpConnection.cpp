@@ -496,7 +496,7 @@ void CFtpConnection::PrepareTls()
 bool CFtpConnection::CheckLogin(bool bPooled)
 {
     // NOBODY on the root logs in (USER, PASS, PWD) and transfers nothing. A pooled
-    // connection is asked for a NOOP instead: it proves the connection still works, and
+    // connection is asked for a NOOP (SFTP: pwd) instead: it proves the connection works, and
     // libcurl, given nothing to send on a reused connection, would time out waiting for a
     // reply it never asked for. One that has gone stale is dropped by libcurl, and the
     // second try logs in anew.
