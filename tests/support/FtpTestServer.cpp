@@ -62,7 +62,8 @@ const QStringList& KnownFaults()
 
 const QStringList& SftpFaults()
 {
-    static const QStringList s_faults = {QStringLiteral("refuse-rename-part")};
+    static const QStringList s_faults = {QStringLiteral("refuse-rename-part"),
+                                         QStringLiteral("stall-write")};
     return s_faults;
 }
 

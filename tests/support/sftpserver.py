@@ -12,6 +12,7 @@ accepted login, so a test can tell that a client sent none. Faults on request:
 
   refuse-rename-part  renames of an upload temporary (".mossvale-<16 hex>.part") fail, every
                       other rename works.
+  stall-write         writes past a file's first MiB are never answered; other requests are.
 """
 
 import argparse
@@ -66,6 +67,11 @@ class FaultySFTPServer(asyncssh.SFTPServer):
             raise asyncssh.SFTPFailure("rename refused on request")
         return super().rename(oldpath, newpath)
 
+    def write(self, file_obj, offset, data):
+        if "stall-write" in self._faults and offset >= 1 << 20:
+            return asyncio.sleep(3600)
+        return super().write(file_obj, offset, data)
+
 
 def host_key(path):
     if not os.path.exists(path):
@@ -96,7 +102,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--journal")
     parser.add_argument("--fault", action="append", default=[],
-                        choices=["refuse-rename-part"])
+                        choices=["refuse-rename-part", "stall-write"])
     args = parser.parse_args()
     try:
         asyncio.run(serve(args))

@@ -1,10 +1,12 @@
 // The client against a real SFTP server on loopback (asyncssh): no password before the host
-// key is trusted, byte-exact transfers, and that no failure costs the server's old copy.
+// key is trusted, byte-exact transfers, and that no failure or cancel costs the server's old copy.
 #include "TransferTestUtil.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/FtpConnection.h"
 #include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
+#include "transfer/JobPool.h"
+#include "transfer/MyThread.h"
 
 #include <QtTest>
 
@@ -21,7 +23,7 @@ class TestSftpClient : public QObject
     Q_OBJECT
 
     QTemporaryDir m_config; // $XDG_CONFIG_HOME: the session's known-hosts file lives here
-    std::unique_ptr<CInternetSession> m_pSession;
+    std::shared_ptr<CInternetSession> m_pSession;
 
     std::unique_ptr<CFtpConnection> Connect(const CFtpTestServer& server,
                                             ETransferFailure* pFailure = nullptr,
@@ -71,7 +73,7 @@ private slots:
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
         CInternetSession::SetTimeouts({5, 5});
-        m_pSession = std::make_unique<CInternetSession>();
+        m_pSession = std::make_shared<CInternetSession>();
     }
 
     void cleanupTestCase() { qunsetenv("XDG_CONFIG_HOME"); }
@@ -116,7 +118,7 @@ private slots:
         const int nPort = server.Port();
         server.ReplaceKeys();
         QVERIFY2(server.Start(CFtpTestServer::Sftp, {}, nPort), qPrintable(server.LastError()));
-        m_pSession = std::make_unique<CInternetSession>(); // no pooled connection of the old key
+        m_pSession = std::make_shared<CInternetSession>(); // no pooled connection of the old key
         QVERIFY(!Connect(server, &eFailure));
         QCOMPARE(int(eFailure), int(FAILURE_HOST_KEY_CHANGED));
         QCOMPARE(server.CommandCount("PASSWORD"), 0);
@@ -218,6 +220,36 @@ private slots:
         QCOMPARE(int(pRefused->LastFailure()), int(FAILURE_SERVER_REFUSED));
         QCOMPARE(refusing.ReadFile("keep.bin"), original);
         QCOMPARE(Leftovers(refusing.Root()), QStringList());
+    }
+
+    void cancelledJobKeepsTheOldCopy()
+    {
+        // The server never answers a write: only the job's cancel can end the upload.
+        CFtpTestServer server;
+        QVERIFY(StartTrusted(server, {QStringLiteral("stall-write")}));
+        const QByteArray original = PatternBytes(300000, 1);
+        QVERIFY(server.PutFile("big.bin", original));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("big.bin"), PatternBytes(4 << 20, 2)));
+        CMyThread::Account account{Utf8(server.ServerText()), Utf8(server.User()),
+                                   Utf8(server.Password()), INTERNET_DEFAULT_FTP_PORT, m_pSession};
+        auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Upload, account,
+                                                QFile::encodeName(local.path()), "/",
+                                                QList<QByteArray>{"big.bin"});
+        std::vector<TransferReport> reports;
+        QObject receiver;
+        connect(pJob.get(), &CMyThread::transferDone, &receiver,
+                [&](const TransferReport& report) { reports.push_back(report); });
+        const std::shared_ptr<CJobState> pState = pJob->State();
+        CJobPool::Get().Start(std::move(pJob));
+        QTRY_VERIFY_WITH_TIMEOUT(pState->nDone > 0, 20000);
+        pState->bCancel = true;
+        QTRY_COMPARE_WITH_TIMEOUT(reports.size(), size_t(1), 5000);
+        QCOMPARE(reports[0].eOutcome, EJobOutcome::Cancelled);
+        QCOMPARE(reports[0].eFailure, FAILURE_CANCELLED);
+        QVERIFY(CJobPool::Get().WaitForAll(10000));
+        QCOMPARE(server.ReadFile("big.bin"), original);
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
     }
 
     void listingShowsDotFilesButNoTemporaries()
