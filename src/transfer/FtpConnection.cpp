@@ -104,6 +104,14 @@ size_t OnReadFile(char* pBuffer, size_t nSize, size_t nCount, void* pUser)
     return nRead;
 }
 
+// True when the file was rewritten in place since it was opened (same size, new contents).
+bool ChangedSince(std::FILE* pFile, const timespec& modified)
+{
+    struct stat now;
+    return fstat(fileno(pFile), &now) != 0 || now.st_mtim.tv_sec != modified.tv_sec ||
+           now.st_mtim.tv_nsec != modified.tv_nsec;
+}
+
 // MOSSVALE_FTP_TRACE: the conversation as libcurl's verbose output shows it, with the password
 // masked, so a trace can be shared.
 int OnTrace(CURL*, curl_infotype type, char* pData, size_t nSize, void*)
@@ -468,13 +476,6 @@ std::string CFtpConnection::DeleteCommand(const std::string& strPath) const
     return "DELE " + strPath;
 }
 
-bool CFtpConnection::ChangedSince(std::FILE* pFile, const timespec& modified)
-{
-    struct stat now;
-    return fstat(fileno(pFile), &now) != 0 || now.st_mtim.tv_sec != modified.tv_sec ||
-           now.st_mtim.tv_nsec != modified.tv_nsec;
-}
-
 void CFtpConnection::PrepareTls()
 {
     // The login and every transfer protected (AUTH TLS, PROT P), or nothing is sent.
@@ -786,6 +787,17 @@ ETransferFailure CFtpConnection::CheckSize(bool bAsked, const Reply& reply, std:
     return FAILURE_SERVER_REFUSED;
 }
 
+bool CFtpConnection::StoreTemporary(FILE* pFile, std::int64_t nSize, const timespec& modified,
+                                    const std::string& strTemp, bool bSizeCheck, Reply& reply,
+                                    std::int64_t& nSent, const ProgressFn& onProgress)
+{
+    if (Store(pFile, nSize, strTemp, bSizeCheck, reply, nSent, onProgress) != CURLE_OK)
+        return Abandon(strTemp, StoreFailure(reply), &reply);
+    if (ChangedSince(pFile, modified))
+        return Abandon(strTemp, FAILURE_FILE_CHANGED);
+    return true;
+}
+
 bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize, const timespec& modified,
                                        const std::string& strTarget, const ProgressFn& onProgress)
 {
@@ -793,10 +805,8 @@ bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize, const ti
     const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
     Reply reply;
     std::int64_t nSent = 0;
-    if (Store(pFile, nSize, strTemp, bAskSize, reply, nSent, onProgress) != CURLE_OK)
-        return Abandon(strTemp, StoreFailure(reply), &reply);
-    if (ChangedSince(pFile, modified))
-        return Abandon(strTemp, FAILURE_FILE_CHANGED);
+    if (!StoreTemporary(pFile, nSize, modified, strTemp, bAskSize, reply, nSent, onProgress))
+        return false;
     const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent);
     if (eSize != FAILURE_NONE)
         return Abandon(strTemp, eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &reply);

@@ -115,6 +115,11 @@ protected:
     bool ListWith(const char* pszCommand, const EntriesFn& onEntries, long& nRefusedWith);
     int Store(std::FILE* pFile, std::int64_t nSize, const std::string& strRemotePath,
               bool bSizeCheck, Reply& reply, std::int64_t& nSent, const ProgressFn& onProgress);
+    // Store() to a temporary, failed (the temporary abandoned) when the store fails or the file
+    // changed meanwhile.
+    bool StoreTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
+                        const std::string& strTemp, bool bSizeCheck, Reply& reply,
+                        std::int64_t& nSent, const ProgressFn& onProgress);
     ETransferFailure StoreFailure(const Reply& reply) const;
     // Removes strTemp after a failed upload; always false.
     bool Abandon(const std::string& strTemp, ETransferFailure eFailure,
@@ -125,8 +130,6 @@ protected:
     // Records the failure, and the reply's words when it is the server's refusal; false.
     bool Fail(ETransferFailure eFailure, const Reply* pReply = nullptr);
     bool RunCommands(const std::vector<std::string>& commands, Reply* pReply = nullptr);
-    // True when the file was rewritten in place since it was opened (same size, new contents).
-    static bool ChangedSince(std::FILE* pFile, const timespec& modified);
 
     std::unique_ptr<CCurlHandle> m_pHandle;
     void* m_pEasy; // m_pHandle's libcurl handle, which every request sets up

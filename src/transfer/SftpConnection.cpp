@@ -159,10 +159,8 @@ bool CSftpConnection::StoreViaTemporary(std::FILE* pFile, std::int64_t nSize,
         JoinPath(SplitPath(strTarget).folder, CTemporaries::NewUploadName());
     Reply reply;
     std::int64_t nSent = 0;
-    if (Store(pFile, nSize, strTemp, false, reply, nSent, onProgress) != CURLE_OK)
-        return Abandon(strTemp, StoreFailure(reply), &reply);
-    if (ChangedSince(pFile, modified))
-        return Abandon(strTemp, FAILURE_FILE_CHANGED);
+    if (!StoreTemporary(pFile, nSize, modified, strTemp, false, reply, nSent, onProgress))
+        return false;
     // Each write was acknowledged; the size says that the server kept every byte.
     std::int64_t nKept = -1;
     std::time_t tModified = 0;

@@ -360,19 +360,7 @@ bool CFtpTestServer::StartPyftpdlib(const QStringList& faults, int nPort, bool b
     m_strPassword = QString::fromLatin1(PYFTPDLIB_PASSWORD);
     m_strLogPath = m_pTempDir->path() + QStringLiteral("/server.log");
 
-    QStringList arguments = {strScript,
-                             QStringLiteral("--root"),
-                             m_strRoot,
-                             QStringLiteral("--user"),
-                             m_strUser,
-                             QStringLiteral("--password"),
-                             m_strPassword,
-                             QStringLiteral("--port"),
-                             QString::number(nPort),
-                             QStringLiteral("--journal"),
-                             JournalPath()};
-    for (const QString& strFault : faults)
-        arguments << QStringLiteral("--fault") << strFault;
+    QStringList arguments = ScriptArguments(strScript, faults, nPort);
     if (bTls)
         arguments << QStringLiteral("--tls") << CertificatePath()
                   << QStringLiteral("--tls-required");
@@ -387,6 +375,25 @@ bool CFtpTestServer::StartPyftpdlib(const QStringList& faults, int nPort, bool b
            Fail(QStringLiteral("pyftpdlib sent no greeting: ") + LogText());
 }
 
+QStringList CFtpTestServer::ScriptArguments(const QString& strScript, const QStringList& faults,
+                                            int nPort) const
+{
+    QStringList arguments = {strScript,
+                             QStringLiteral("--root"),
+                             m_strRoot,
+                             QStringLiteral("--user"),
+                             m_strUser,
+                             QStringLiteral("--password"),
+                             m_strPassword,
+                             QStringLiteral("--port"),
+                             QString::number(nPort),
+                             QStringLiteral("--journal"),
+                             JournalPath()};
+    for (const QString& strFault : faults)
+        arguments << QStringLiteral("--fault") << strFault;
+    return arguments;
+}
+
 bool CFtpTestServer::StartSftp(const QStringList& faults, int nPort)
 {
     const QString strScript = SupportDir() + QStringLiteral("/sftpserver.py");
@@ -399,22 +406,9 @@ bool CFtpTestServer::StartSftp(const QStringList& faults, int nPort)
     m_strUser = QString::fromLatin1(PYFTPDLIB_USER);
     m_strPassword = QString::fromLatin1(PYFTPDLIB_PASSWORD);
     m_strLogPath = m_pTempDir->path() + QStringLiteral("/server.log");
-    QStringList arguments = {strScript,
-                             QStringLiteral("--root"),
-                             m_strRoot,
-                             QStringLiteral("--host-key"),
-                             HostKeyPath(),
-                             QStringLiteral("--user"),
-                             m_strUser,
-                             QStringLiteral("--password"),
-                             m_strPassword,
-                             QStringLiteral("--port"),
-                             QString::number(nPort),
-                             QStringLiteral("--journal"),
-                             JournalPath()};
-    for (const QString& strFault : faults)
-        arguments << QStringLiteral("--fault") << strFault;
-    StartProcess(QString::fromLatin1(PYTHON_BINARY), arguments);
+    StartProcess(QString::fromLatin1(PYTHON_BINARY), ScriptArguments(strScript, faults, nPort)
+                                                         << QStringLiteral("--host-key")
+                                                         << HostKeyPath());
     // It prints its port once it listens; the SSH greeting follows on every connection.
     return ReadPrintedPort(QDeadlineTimer(START_TIMEOUT_MS), QStringLiteral("the SFTP server"));
 }

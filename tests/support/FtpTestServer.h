@@ -106,6 +106,9 @@ private:
     bool StartVsftpd(bool bTls, int nPort);
     bool StartPyftpdlib(const QStringList& faults, int nPort, bool bTls);
     bool StartSftp(const QStringList& faults, int nPort);
+    // What the Python servers share on their command line: root, account, port, journal, faults.
+    QStringList ScriptArguments(const QString& strScript, const QStringList& faults,
+                                int nPort) const;
     // Reads the port a script prints once it listens; false when it printed none in time.
     bool ReadPrintedPort(const QDeadlineTimer& deadline, const QString& strWhat);
     bool EnsureCertificate();

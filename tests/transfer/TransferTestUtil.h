@@ -10,6 +10,9 @@
 #include "FtpTestServer.h"
 #include "StartOrSkip.h"
 #include "TestFiles.h"
+#include "transfer/FtpConnection.h"
+
+#include <unistd.h>
 
 inline QByteArray PatternBytes(qint64 nSize, quint32 nSeed = 7)
 {
@@ -29,4 +32,19 @@ inline QStringList Leftovers(const QString& strFolder)
 inline std::string Utf8(const QString& strText)
 {
     return strText.toStdString();
+}
+
+// An upload broken half-way: a 5 MiB file (PatternBytes seed 2) whose local copy shrinks to its
+// first MiB under the reader once the first bytes have gone. True when it was cut and failed.
+inline bool PutShrinkingFile(CFtpConnection& connection, const QString& strLocal,
+                             const std::string& strRemote)
+{
+    if (!WriteFile(strLocal, PatternBytes(5 * 1024 * 1024, 2)))
+        return false;
+    bool bCut = false;
+    const auto cutHalfWay = [&](std::int64_t nDone, std::int64_t) {
+        if (nDone > 0 && !bCut)
+            bCut = ::truncate(QFile::encodeName(strLocal).constData(), 1024 * 1024) == 0;
+    };
+    return !connection.PutFile(Utf8(strLocal), strRemote, cutHalfWay) && bCut;
 }

@@ -695,14 +695,7 @@ private slots:
         // The safe upload is still on: a later upload that breaks half-way (here, its local
         // file shrinks under it) leaves the old copy whole.
         const QString strShrinking = local.filePath("keep.bin");
-        QVERIFY(WriteFile(strShrinking, PatternBytes(5 * 1024 * 1024, 2)));
-        bool bCut = false;
-        const auto cutHalfWay = [&](std::int64_t nDone, std::int64_t) {
-            if (nDone > 0 && !bCut)
-                bCut = ::truncate(QFile::encodeName(strShrinking).constData(), 1024 * 1024) == 0;
-        };
-        QVERIFY(!pConnection->PutFile(Utf8(strShrinking), "/keep.bin", cutHalfWay));
-        QVERIFY(bCut);
+        QVERIFY(PutShrinkingFile(*pConnection, strShrinking, "/keep.bin"));
         QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_FILE_CHANGED));
         QCOMPARE(server.ReadFile("keep.bin"), original);
         QTRY_COMPARE(Leftovers(server.Root()), QStringList());
