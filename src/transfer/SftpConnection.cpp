@@ -166,7 +166,9 @@ bool CSftpConnection::StoreViaTemporary(std::FILE* pFile, std::int64_t nSize,
     std::time_t tModified = 0;
     if (!Stat(strTemp, nKept, tModified, reply))
         return Abandon(strTemp, FailureOfReply(reply, false), &reply);
-    if (nKept != nSent)
+    // libcurl gives an empty file's size as unknown (-1), as it would a server's silence: only
+    // an upload of nothing takes that for an answer.
+    if (nKept != nSent && !(nKept < 0 && nSent == 0))
         return Abandon(strTemp, FAILURE_SIZE_CHECK);
 
     Reply rename;
@@ -188,10 +190,12 @@ bool CSftpConnection::ReplaceAside(const std::string& strTemp, const std::string
     const std::string strPutBack = '*' + RenameCommand(strAside, strTarget);
     Reply step;
     if (!RunCommands({RenameCommand(strTarget, strAside)}, &step)) {
+        // A refusal moved nothing, and the first refusal says best why the file failed. After
+        // a break the server may have renamed it all the same.
+        if (step.nResult == CURLE_QUOTE_ERROR)
+            return Abandon(strTemp, FAILURE_SERVER_REFUSED, &refused);
         const ETransferFailure eFailure = FailureOfReply(step, false);
-        // A refusal moved nothing; after a break the server may have renamed it all the same.
-        if (step.nResult != CURLE_QUOTE_ERROR)
-            CleanUp({strPutBack}, eFailure);
+        CleanUp({strPutBack}, eFailure);
         return Abandon(strTemp, eFailure, &step);
     }
     if (!RunCommands({RenameCommand(strTemp, strTarget)}, &step)) {

@@ -36,6 +36,7 @@ private:
                            const std::string& strTarget, const ProgressFn& onProgress) override;
 
     // Asks for a remote file's size and time without reading it; false when that fails.
+    // nSize is -1 for an empty file as for one whose size the server does not tell.
     bool Stat(const std::string& strPath, std::int64_t& nSize, std::time_t& tModified,
               Reply& reply);
     bool IsRemoteFolder(const std::string& strPath);

@@ -147,6 +147,9 @@ private slots:
         QVERIFY2(pConnection->PutFile(Utf8(local.filePath(strName)), strRemote),
                  pConnection->LastReplyLine().c_str());
         QCOMPARE(server.ReadFile(strName), second);
+        QVERIFY(WriteFile(local.filePath("empty"), QByteArray()));
+        QVERIFY(pConnection->PutFile(Utf8(local.filePath("empty")), "/empty"));
+        QVERIFY(QFileInfo(server.FilePath("empty")).isFile());
         QCOMPARE(Leftovers(server.Root()), QStringList());
 
         // Restored over a longer local file: replaced, not appended to.
@@ -154,6 +157,9 @@ private slots:
         QVERIFY(WriteFile(restore.filePath("back.bin"), big));
         QVERIFY(pConnection->GetFile(strRemote, Utf8(restore.filePath("back.bin"))));
         QCOMPARE(ReadFile(restore.filePath("back.bin")), second);
+        QVERIFY(WriteFile(restore.filePath("empty")));
+        QVERIFY(pConnection->GetFile("/empty", Utf8(restore.filePath("empty"))));
+        QCOMPARE(ReadFile(restore.filePath("empty")), QByteArray());
         QCOMPARE(Leftovers(restore.path()), QStringList());
 
         QVERIFY(pConnection->DeleteFile(strRemote));
