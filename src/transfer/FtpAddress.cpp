@@ -55,14 +55,16 @@ bool CFtpAddress::Parse(const std::string& strServer, int nDefaultPort)
         const char* pszScheme;
         ETls eTls;
     } s_schemes[] = {
-        {"ftp://", ETls::None}, {"ftpes://", ETls::Explicit}, {"ftps://", ETls::Implicit}};
-    m_eTls = ETls::None;
+        {"ftp://", ETls::Explicit}, {"ftpes://", ETls::Explicit}, {"ftps://", ETls::Implicit}};
+    m_eTls = ETls::Explicit;
+    m_bTlsByDefault = true;
     for (const auto& scheme : s_schemes) {
         const std::size_t nLength = std::strlen(scheme.pszScheme);
         if (strText.size() >= nLength &&
             strncasecmp(strText.c_str(), scheme.pszScheme, nLength) == 0) {
             strText = strText.substr(nLength);
             m_eTls = scheme.eTls;
+            m_bTlsByDefault = std::strcmp(scheme.pszScheme, "ftp://") == 0;
             if (m_eTls == ETls::Implicit && nDefaultPort == INTERNET_DEFAULT_FTP_PORT)
                 nDefaultPort = IMPLICIT_FTPS_PORT;
             break;

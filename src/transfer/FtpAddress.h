@@ -2,7 +2,8 @@
 // Where an FTP account lives, from the server text the user typed: "host", "host:port",
 // "[ipv6]", "[ipv6]:port" or a bare IPv6 address, optionally written as a URL: ftp:// (as
 // without a scheme), ftpes:// (explicit TLS required) or ftps:// (implicit TLS, port 990 unless
-// one is written).
+// one is written). Without a scheme, or with ftp://, TLS is asked for too: the account goes in
+// clear text only once its user has agreed to it for a server that offers no TLS.
 // A port written in the text wins over the port the caller gives (every launcher gives
 // INTERNET_DEFAULT_FTP_PORT), so an account on another port works.
 #include <string>
@@ -21,6 +22,14 @@ public:
     const std::string& Host() const { return m_strHost; }
     int Port() const { return m_nPort; }
     ETls Tls() const { return m_eTls; }
+    // No scheme, or ftp://: explicit TLS that the user may waive for a server without it.
+    bool TlsByDefault() const { return m_bTlsByDefault; }
+    // The user agreed to clear text for this account; only where TLS was not written.
+    void WaiveTls()
+    {
+        if (m_bTlsByDefault)
+            m_eTls = ETls::None;
+    }
     // "ftp://host:port" ("ftps://" for implicit TLS) with IPv6 hosts in brackets.
     std::string BaseUrl() const;
     // The URL of an absolute remote path, each segment percent-encoded. A path ending in
@@ -34,5 +43,6 @@ public:
 private:
     std::string m_strHost;
     int m_nPort = INTERNET_DEFAULT_FTP_PORT;
-    ETls m_eTls = ETls::None;
+    ETls m_eTls = ETls::Explicit;
+    bool m_bTlsByDefault = true;
 };
