@@ -97,19 +97,72 @@ CAccountStore::Account CAccountStore::ReadAccount() const
 
 bool CAccountStore::WriteAccount(const Account& account)
 {
+    return Write([&account](QSettings& settings) {
+        settings.setValue(QStringLiteral("Server"), account.strServer);
+        settings.setValue(QStringLiteral("UserName"), account.strUserName);
+        settings.setValue(QStringLiteral("Password"), account.strPassword);
+    });
+}
+
+template <typename TWrite> bool CAccountStore::Write(TWrite write)
+{
     // The store may have gone since it was opened; writing must not bring it back.
     if (!m_bOpen || !QFileInfo(m_strPath).isFile())
         return false;
     bool bWritten = false;
     {
         QSettings settings(m_strPath, QSettings::IniFormat);
-        settings.setValue(QStringLiteral("Server"), account.strServer);
-        settings.setValue(QStringLiteral("UserName"), account.strUserName);
-        settings.setValue(QStringLiteral("Password"), account.strPassword);
+        write(settings);
         settings.sync();
         bWritten = settings.status() == QSettings::NoError;
     }
     // QSettings replaces the file on every write; put the owner-only mode back on the new one.
     QFile::setPermissions(m_strPath, kOwnerOnly);
     return bWritten;
+}
+
+bool CAccountStore::WriteValue(const QString& strKey, const QVariant& value)
+{
+    return Write([&](QSettings& settings) {
+        if (value.isValid())
+            settings.setValue(strKey, value);
+        else
+            settings.remove(strKey);
+    });
+}
+
+bool CAccountStore::ReadFlag(const QString& strKey) const
+{
+    return m_bOpen && QSettings(m_strPath, QSettings::IniFormat).value(strKey).toBool();
+}
+
+QString CAccountStore::ClearTextKey(const QString& strServerKey, const QString& strUser)
+{
+    // Hex, so that no user name or server text can reach into the INI syntax.
+    return QStringLiteral("ClearText/") +
+           QString::fromLatin1((strUser + QLatin1Char('@') + strServerKey).toUtf8().toHex());
+}
+
+bool CAccountStore::IsClearTextAllowed(const QString& strServerKey, const QString& strUser) const
+{
+    return ReadFlag(ClearTextKey(strServerKey, strUser));
+}
+
+bool CAccountStore::SetClearTextAllowed(const QString& strServerKey, const QString& strUser,
+                                        bool bAllowed)
+{
+    return WriteValue(ClearTextKey(strServerKey, strUser), bAllowed ? QVariant(true) : QVariant());
+}
+
+std::optional<bool> CAccountStore::PasswordFileChoice() const
+{
+    const QVariant choice =
+        m_bOpen ? QSettings(m_strPath, QSettings::IniFormat).value(QStringLiteral("PasswordInFile"))
+                : QVariant();
+    return choice.isValid() ? std::optional<bool>(choice.toBool()) : std::nullopt;
+}
+
+bool CAccountStore::SetPasswordFileChoice(bool bAgreed)
+{
+    return WriteValue(QStringLiteral("PasswordInFile"), bAgreed);
 }

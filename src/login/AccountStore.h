@@ -5,6 +5,9 @@
 // It holds the password in the clear, so the file is kept readable by its owner alone.
 // Failures are silent: the caller learns of them only through the return values.
 #include <QString>
+#include <QVariant>
+
+#include <optional>
 
 class QSettings;
 
@@ -46,8 +49,22 @@ public:
     // Writes all three values as typed. False when the store is not open or the write failed.
     bool WriteAccount(const Account& account);
 
+    // Whether the user agreed to log in to a server that offers no encryption in clear text;
+    // per server ("host:port") and user name.
+    bool IsClearTextAllowed(const QString& strServerKey, const QString& strUser) const;
+    bool SetClearTextAllowed(const QString& strServerKey, const QString& strUser, bool bAllowed);
+    // Whether the user agreed to keep the password in this file, with no keyring to keep it;
+    // nothing when never asked.
+    std::optional<bool> PasswordFileChoice() const;
+    bool SetPasswordFileChoice(bool bAgreed);
+
 private:
     static QString ReadFrom(const QSettings& settings, const char* pszName);
+    static QString ClearTextKey(const QString& strServerKey, const QString& strUser);
+    bool ReadFlag(const QString& strKey) const;
+    // Sets or removes one value; the file keeps its owner-only mode.
+    bool WriteValue(const QString& strKey, const QVariant& value);
+    template <typename TWrite> bool Write(TWrite write);
 
     QString m_strPath;
     bool m_bOpen = false;

@@ -2,14 +2,17 @@
 
 #include "widgets/DialogUnits.h"
 #include "resources/Texts.h"
+#include "transfer/ClearTextAccounts.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
+#include "transfer/TrustStore.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include <cstdio>
@@ -137,14 +140,36 @@ void CLoginDlg::OnInitDialog()
     m_strServer.clear();
     m_strUserName.clear();
     m_strPassword.clear();
+    CAccountStore::Account remembered;
     CAccountStore store;
-    if (store.Open()) {
-        const CAccountStore::Account account = store.ReadAccount();
-        m_strServer = account.strServer;
-        m_strUserName = account.strUserName;
-        m_strPassword = account.strPassword;
-    }
+    if (store.Open())
+        remembered = store.ReadAccount();
+    m_strServer = remembered.strServer;
+    m_strUserName = remembered.strUserName;
     UpdateData(false);
+    // The keyring answers a moment later (or asks the user to unlock it first); what the user
+    // types meanwhile wins.
+    m_bPasswordPending = true;
+    m_password.Load(remembered, this,
+                    [this, nLoad = ++m_nPasswordLoad](const QString& strPassword, bool bNoKeyring) {
+                        if (nLoad == m_nPasswordLoad)
+                            OnPasswordLoaded(strPassword, bNoKeyring);
+                    });
+}
+
+void CLoginDlg::OnPasswordLoaded(const QString& strPassword, bool bNoKeyring)
+{
+    m_bPasswordPending = false;
+    if (m_editPassword->text().isEmpty()) {
+        m_strPassword = strPassword;
+        m_editPassword->setText(strPassword);
+    }
+    if (bNoKeyring && strPassword.isEmpty())
+        m_staticReason->setText(Texts::NoKeyringNotice());
+    if (m_bLoginWhenLoaded) {
+        m_bLoginWhenLoaded = false;
+        OnLogin();
+    }
 }
 
 void CLoginDlg::OnLogin()
@@ -154,6 +179,12 @@ void CLoginDlg::OnLogin()
     if (IsChecking())
         return;
     SetStatus(Texts::LoginWaiting());
+    m_staticReason->clear();
+    // Login pressed before the keyring answered: the remembered password is on its way.
+    if (m_bPasswordPending && m_editPassword->text().isEmpty()) {
+        m_bLoginWhenLoaded = true;
+        return;
+    }
 
     // Jobs of an earlier session hold it themselves, so the old session may go while they run.
     std::shared_ptr<CInternetSession> pSession(new (std::nothrow) CInternetSession());
@@ -168,23 +199,30 @@ void CLoginDlg::OnLogin()
     }
     g_hInternet = pSession;
 
-    // The account is remembered when it differs from the fields as they were before this
-    // press; an account already taken in by Enter counts as unchanged.
-    const CAccountStore::Account before{m_strServer, m_strUserName, m_strPassword};
+    // Nothing is remembered before the server has let the account in: a mistyped password
+    // must not replace the good one.
     UpdateData(true);
-    const CAccountStore::Account typed{m_strServer, m_strUserName, m_strPassword};
-    if (typed != before) {
-        CAccountStore store;
-        if (store.Open())
-            store.WriteAccount(typed);
-    }
+    CFtpAddress address;
+    const bool bParsed = address.Parse(Utf8(m_strServer), INTERNET_DEFAULT_FTP_PORT);
+    m_strServerKey = bParsed ? CTrustStore::ServerKey(address.Host(), address.Port()) : "";
+    m_bTlsByDefault = bParsed && address.TlsByDefault();
+    // An account the user let go in clear text before goes so again; any other demands TLS,
+    // so a server that offered it and no longer does is not used in clear without asking.
+    CAccountStore store;
+    if (m_bTlsByDefault && store.Open() &&
+        store.IsClearTextAllowed(QString::fromStdString(m_strServerKey), m_strUserName))
+        CClearTextAccounts::Allow(m_strServerKey, Utf8(m_strUserName));
+    StartCheck();
+}
 
+void CLoginDlg::StartCheck()
+{
     // The check connects on a worker; ending it hands the proven connection back to the
     // session, where the first listing picks it up.
     auto pJob = std::make_unique<CMyThread>(
         CMyThread::EKind::LoginCheck,
         CMyThread::Account{Utf8(m_strServer), Utf8(m_strUserName), Utf8(m_strPassword),
-                           INTERNET_DEFAULT_FTP_PORT, pSession},
+                           INTERNET_DEFAULT_FTP_PORT, g_hInternet},
         QByteArray(), LOGIN_CHECK_FOLDER);
     connect(pJob.get(), &CMyThread::loginChecked, this, &CLoginDlg::OnLoginChecked);
     m_pCheck = pJob->State();
@@ -196,22 +234,82 @@ void CLoginDlg::OnLoginChecked(const LoginReport& report)
     if (!m_pCheck || m_pCheck->bCancel)
         return; // given up meanwhile
     m_pCheck.reset();
+    if (report.bConnected)
+        return OnLoginProven();
+    const bool bTryAgain =
+        (report.eFailure == FAILURE_NO_TLS && m_bTlsByDefault && AgreeToClearText()) ||
+        (report.eFailure == FAILURE_CERTIFICATE_UNTRUSTED && AgreeToTrust(report.certificate));
+    if (bTryAgain)
+        return StartCheck();
+    ShowFailure(report);
+}
+
+void CLoginDlg::ShowFailure(const LoginReport& report)
+{
     // The status line says that it failed; the line below it, and its tooltip, say why (a
     // wrong user name or password, or a server that cannot be reached).
     const QString strReason = Texts::ReasonWithReply(Texts::FailureReason(report.eFailure),
                                                      QString::fromUtf8(report.replyLine));
     m_staticStatus->setToolTip(strReason);
-    m_staticReason->setText(report.bConnected ? QString() : strReason);
-    if (!report.bConnected) {
-        SetStatus(Texts::ConnectFailed());
-        return;
-    }
-    g_strUserName = Utf8(m_strUserName);
-    g_strPassword = Utf8(m_strPassword);
-    g_strServer = Utf8(m_strServer);
-    emit loggedIn();
-    UpdateData(true);
-    QDialog::accept();
+    m_staticReason->setText(strReason);
+    SetStatus(Texts::ConnectFailed());
+    // Someone may be in between: worth more than a line in the dialog.
+    if (report.eFailure == FAILURE_CERTIFICATE_CHANGED)
+        QMessageBox::warning(this, Texts::AppName(), strReason);
+}
+
+void CLoginDlg::OnLoginProven()
+{
+    m_staticStatus->setToolTip(QString());
+    m_bSaving = true;
+    m_password.Save({m_strServer, m_strUserName, m_strPassword}, this, [this] {
+        if (!m_bSaving)
+            return; // Quit meanwhile: the account is remembered, but nobody logs in
+        m_bSaving = false;
+        g_strUserName = Utf8(m_strUserName);
+        g_strPassword = Utf8(m_strPassword);
+        g_strServer = Utf8(m_strServer);
+        emit loggedIn();
+        QDialog::accept();
+    });
+}
+
+bool CLoginDlg::AgreeToClearText()
+{
+    if (CClearTextAccounts::IsAllowed(m_strServerKey, Utf8(m_strUserName)))
+        return false; // it was not TLS that failed
+    QMessageBox box(QMessageBox::Warning, Texts::AppName(), Texts::ClearTextQuestion(m_strServer),
+                    QMessageBox::Cancel, this);
+    QPushButton* pGoOn =
+        box.addButton(Texts::ContinueWithoutEncryptionButton(), QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    if (box.clickedButton() != pGoOn)
+        return false;
+    CAccountStore store; // a store that is not there remembers nothing
+    if (store.Open())
+        store.SetClearTextAllowed(QString::fromStdString(m_strServerKey), m_strUserName, true);
+    CClearTextAccounts::Allow(m_strServerKey, Utf8(m_strUserName));
+    return true;
+}
+
+bool CLoginDlg::AgreeToTrust(const CertificateInfo& certificate)
+{
+    if (certificate.strSha256.empty() || !g_hInternet)
+        return false; // nothing to show: it could not be fetched again
+    const auto text = [](const std::string& strText) { return QString::fromStdString(strText); };
+    QMessageBox box(QMessageBox::Warning, Texts::AppName(),
+                    Texts::UntrustedCertificateText(m_strServer), QMessageBox::Cancel, this);
+    box.setInformativeText(Texts::CertificateDetails(
+        text(certificate.strSubject), text(certificate.strIssuer), text(certificate.strNotBefore),
+        text(certificate.strNotAfter), text(certificate.strSha256)));
+    box.setDetailedText(text(certificate.strProblem));
+    QPushButton* pTrust = box.addButton(Texts::TrustCertificateButton(), QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == pTrust &&
+           g_hInternet->TrustStore()->Trust(m_strServerKey, certificate.strPublicKeyPin,
+                                            certificate.strSha256);
 }
 
 void CLoginDlg::OnLoginResult(const QString& strText)
@@ -244,6 +342,9 @@ void CLoginDlg::done(int nResult)
 {
     // Quit or Esc while connecting gives up the attempt at once.
     StopCheck();
+    m_bLoginWhenLoaded = false;
+    if (nResult != QDialog::Accepted)
+        m_bSaving = false;
     m_bInitialised = false;
     QDialog::done(nResult);
 }

@@ -5,7 +5,14 @@
 // The check is a job on a worker thread: the dialog stays responsive while it connects (at
 // most the session's connect time-out, 20 s by default), and Quit or Esc stops it at once.
 // A successful login emits loggedIn, on which the remote list is listed.
+//
+// Nothing secret crosses the network in clear text unless the user agrees: TLS is asked for,
+// and a server that does not offer it is used in clear only after the user says so (once per
+// server and account, remembered). A certificate that the system's authorities do not vouch
+// for is shown before the user name is sent, to be trusted or not. The password is remembered
+// only once it has logged in, in the keyring where there is one (CRememberedPassword).
 #include "AccountStore.h"
+#include "RememberedPassword.h"
 #include "transfer/JobReports.h"
 #include "transfer/JobState.h"
 
@@ -13,6 +20,7 @@
 #include <QString>
 
 #include <memory>
+#include <string>
 
 class QLabel;
 class QLineEdit;
@@ -44,8 +52,9 @@ public:
 
     // A text for the status line from elsewhere (a listing that found no server).
     void OnLoginResult(const QString& strText);
-    // True while a Login press's check runs.
-    bool IsChecking() const { return m_pCheck != nullptr; }
+    // True while a Login press waits for the keyring, while its check runs, and while its
+    // password is being put away.
+    bool IsChecking() const { return m_pCheck != nullptr || m_bSaving || m_bLoginWhenLoaded; }
 
     QLabel* m_staticStatus = nullptr; // control 1006
     QLabel* m_staticReason = nullptr; // why the last login failed, below the status line
@@ -71,8 +80,17 @@ protected:
 private:
     void CreateControls();
     void SetStatus(const QString& strText);
+    void OnPasswordLoaded(const QString& strPassword, bool bNoKeyring);
+    void StartCheck();
     // Stops a check still running; its answer is then not waited for.
     void StopCheck();
+    void ShowFailure(const LoginReport& report);
+    // Once the server has let the account in: remembers it, then logs in for good.
+    void OnLoginProven();
+    // The user's word (asked now, or remembered) to go on in clear text, or to trust the
+    // certificate the server showed; each true when the check is worth trying again.
+    bool AgreeToClearText();
+    bool AgreeToTrust(const CertificateInfo& certificate);
 
     QLineEdit* m_editServer = nullptr;
     QLineEdit* m_editUserName = nullptr;
@@ -83,6 +101,13 @@ private:
     bool m_bInitialised = false;
     std::shared_ptr<CJobState> m_pCheck; // the running check's, null when none runs
     unsigned m_nCheckJob = 0;
+    std::string m_strServerKey;      // "host:port" of the server being checked
+    bool m_bTlsByDefault = false;    // its text names no encryption: TLS asked for, not demanded
+    bool m_bSaving = false;          // the login worked; the password is being put away
+    unsigned m_nPasswordLoad = 0;    // the latest load: an answer for an earlier one is dropped
+    bool m_bPasswordPending = false; // the keyring has not answered yet
+    bool m_bLoginWhenLoaded = false; // Login was pressed meanwhile
+    CRememberedPassword m_password;
 
 signals:
     void loggedIn();

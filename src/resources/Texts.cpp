@@ -327,6 +327,48 @@ QString LoginDialogName()
 {
     return QCoreApplication::translate("Texts", "Login");
 }
+QString ClearTextQuestion(const QString& strServer)
+{
+    // Each sentence a text of its own: a literal stays whole on its line.
+    return QCoreApplication::translate("Texts", "服务器 %1 不提供加密连接。").arg(strServer) +
+           QCoreApplication::translate("Texts", "不加密时，密码和文件以明文在网络上传送。") +
+           QCoreApplication::translate("Texts", "仍然不加密登录吗？");
+}
+QString ContinueWithoutEncryptionButton()
+{
+    return QCoreApplication::translate("Texts", "不加密继续");
+}
+QString UntrustedCertificateText(const QString& strServer)
+{
+    return QCoreApplication::translate("Texts", "系统不为服务器 %1 的证书担保。").arg(strServer) +
+           QCoreApplication::translate("Texts", "只有确认这是你的服务器的证书时才信任它。");
+}
+QString CertificateDetails(const QString& strSubject, const QString& strIssuer,
+                           const QString& strNotBefore, const QString& strNotAfter,
+                           const QString& strSha256)
+{
+    return QStringList{
+        QCoreApplication::translate("Texts", "主题：%1").arg(strSubject),
+        QCoreApplication::translate("Texts", "颁发者：%1").arg(strIssuer),
+        QCoreApplication::translate("Texts", "有效期：%1 至 %2").arg(strNotBefore, strNotAfter),
+        QCoreApplication::translate("Texts", "SHA-256 指纹：%1").arg(strSha256)}
+        .join(QLatin1Char('\n'));
+}
+QString TrustCertificateButton()
+{
+    return QCoreApplication::translate("Texts", "信任此服务器的这个证书");
+}
+QString NoKeyringNotice()
+{
+    return QCoreApplication::translate("Texts", "没有可用的密钥环：每次登录请输入密码");
+}
+QString KeepPasswordInFileQuestion()
+{
+    return QCoreApplication::translate("Texts", "没有可用的密钥环来保存密码。") +
+           QCoreApplication::translate("Texts", "要把密码保存在只有你能读取的文件中吗？") +
+           QCoreApplication::translate("Texts",
+                                       "密码在文件中不加密，以你的身份运行的程序都能读取它。");
+}
 
 QString OkButton()
 {

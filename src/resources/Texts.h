@@ -95,6 +95,16 @@ QString QuitButton();
 QString LoginWaiting();
 QString ConnectFailed();
 QString LoginDialogName();
+// A server without encryption, a certificate nobody vouches for, a keyring that is not there.
+QString ClearTextQuestion(const QString& strServer);
+QString ContinueWithoutEncryptionButton();
+QString UntrustedCertificateText(const QString& strServer);
+QString CertificateDetails(const QString& strSubject, const QString& strIssuer,
+                           const QString& strNotBefore, const QString& strNotAfter,
+                           const QString& strSha256);
+QString TrustCertificateButton();
+QString NoKeyringNotice();
+QString KeepPasswordInFileQuestion();
 
 // The main frame, its command bars and docking panes.
 QString OkButton();

@@ -51,21 +51,24 @@ std::string EscapeSegment(const std::string& strSegment)
 bool CFtpAddress::Parse(const std::string& strServer, int nDefaultPort)
 {
     std::string strText = Trimmed(strServer);
-    // The port of each scheme stands in for the FTP port the callers give.
+    // The port of each scheme stands in for the FTP port the callers give. ftp:// asks for
+    // TLS as no scheme does, and may go without it by the user's word.
     // clang-format off
     static const struct {
         const char* pszScheme;
         ETls eTls;
+        bool bTlsByDefault;
         EProtocol eProtocol;
         int nPort;
     } s_schemes[] = {
-        {"ftp://",   ETls::None,     EProtocol::Ftp,  INTERNET_DEFAULT_FTP_PORT},
-        {"ftpes://", ETls::Explicit, EProtocol::Ftp,  INTERNET_DEFAULT_FTP_PORT},
-        {"ftps://",  ETls::Implicit, EProtocol::Ftp,  IMPLICIT_FTPS_PORT},
-        {"sftp://",  ETls::None,     EProtocol::Sftp, DEFAULT_SFTP_PORT},
+        {"ftp://",   ETls::Explicit, true,  EProtocol::Ftp,  INTERNET_DEFAULT_FTP_PORT},
+        {"ftpes://", ETls::Explicit, false, EProtocol::Ftp,  INTERNET_DEFAULT_FTP_PORT},
+        {"ftps://",  ETls::Implicit, false, EProtocol::Ftp,  IMPLICIT_FTPS_PORT},
+        {"sftp://",  ETls::None,     false, EProtocol::Sftp, DEFAULT_SFTP_PORT},
     };
     // clang-format on
-    m_eTls = ETls::None;
+    m_eTls = ETls::Explicit;
+    m_bTlsByDefault = true;
     m_eProtocol = EProtocol::Ftp;
     for (const auto& scheme : s_schemes) {
         const std::size_t nLength = std::strlen(scheme.pszScheme);
@@ -73,6 +76,7 @@ bool CFtpAddress::Parse(const std::string& strServer, int nDefaultPort)
             strncasecmp(strText.c_str(), scheme.pszScheme, nLength) == 0) {
             strText = strText.substr(nLength);
             m_eTls = scheme.eTls;
+            m_bTlsByDefault = scheme.bTlsByDefault;
             m_eProtocol = scheme.eProtocol;
             if (nDefaultPort == INTERNET_DEFAULT_FTP_PORT)
                 nDefaultPort = scheme.nPort;

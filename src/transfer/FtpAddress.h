@@ -2,7 +2,9 @@
 // Where an FTP account lives, from the server text the user typed: "host", "host:port",
 // "[ipv6]", "[ipv6]:port" or a bare IPv6 address, optionally written as a URL: ftp:// (as
 // without a scheme), ftpes:// (explicit TLS required), ftps:// (implicit TLS, port 990 unless
-// one is written) or sftp:// (SSH, port 22 unless one is written).
+// one is written) or sftp:// (SSH, port 22 unless one is written). Without a scheme, or with
+// ftp://, TLS is asked for too: the account goes in clear text only once its user has agreed
+// to it for a server that offers no TLS.
 // A port written in the text wins over the port the caller gives (every launcher gives
 // INTERNET_DEFAULT_FTP_PORT), so an account on another port works.
 #include <string>
@@ -25,6 +27,14 @@ public:
     int Port() const { return m_nPort; }
     ETls Tls() const { return m_eTls; }
     EProtocol Protocol() const { return m_eProtocol; }
+    // No scheme, or ftp://: explicit TLS that the user may waive for a server without it.
+    bool TlsByDefault() const { return m_bTlsByDefault; }
+    // The user agreed to clear text for this account; only where TLS was not written.
+    void WaiveTls()
+    {
+        if (m_bTlsByDefault)
+            m_eTls = ETls::None;
+    }
     // "ftp://host:port" ("ftps://" for implicit TLS, "sftp://" for SFTP) with IPv6 hosts in
     // brackets.
     std::string BaseUrl() const;
@@ -39,6 +49,7 @@ public:
 private:
     std::string m_strHost;
     int m_nPort = INTERNET_DEFAULT_FTP_PORT;
-    ETls m_eTls = ETls::None;
+    ETls m_eTls = ETls::Explicit;
+    bool m_bTlsByDefault = true;
     EProtocol m_eProtocol = EProtocol::Ftp;
 };

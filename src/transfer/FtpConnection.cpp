@@ -1,5 +1,6 @@
 #include "FtpConnection.h"
 
+#include "ClearTextAccounts.h"
 #include "ConnectionPool.h"
 #include "CurlHandle.h"
 #include "FtpListParser.h"
@@ -350,6 +351,10 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
         return nullptr;
     }
 
+    const std::string strServerKey = CTrustStore::ServerKey(address.Host(), address.Port());
+    if (address.TlsByDefault() && CClearTextAccounts::IsAllowed(strServerKey, strUser))
+        address.WaiveTls();
+
     // The key holds the password, so a pooled connection is never handed to a login that
     // has not been proven with the same credentials.
     // ... nor one of another kind of security: a plain connection to an "ftpes://" account.
@@ -374,8 +379,7 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
               : new CFtpConnection(std::move(pHandle), address, strKey, pPool, strUser, strPassword,
                                    pSession->Refusals());
     if (address.Tls() != CFtpAddress::ETls::None)
-        pConnection->m_strPinnedKey =
-            pSession->TrustStore()->PinOf(CTrustStore::ServerKey(address.Host(), address.Port()));
+        pConnection->m_strPinnedKey = pSession->TrustStore()->PinOf(strServerKey);
     pConnection->m_pCancel = pCancel;
     // A connection given back a moment ago is taken as it is: a backup connects once per
     // file, and if the server has dropped it meanwhile, libcurl notices at the next request

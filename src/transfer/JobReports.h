@@ -1,6 +1,7 @@
 #pragma once
 // What jobs tell the windows, as values: each report travels by a queued signal from the job's
 // worker thread to the window thread, so nothing in it points into the worker's memory.
+#include "CertificateProbe.h"
 #include "FtpFileInfo.h"
 #include "TransferFailure.h"
 
@@ -67,6 +68,9 @@ struct LoginReport {
     bool bConnected = false;
     ETransferFailure eFailure = FAILURE_NONE; // FAILURE_CANCELLED when the user gave up
     QByteArray replyLine;
+    // With FAILURE_CERTIFICATE_UNTRUSTED, the certificate the server showed, for the user to
+    // judge; its fingerprint is empty when it could not be fetched again.
+    CertificateInfo certificate;
 };
 
 Q_DECLARE_METATYPE(TransferReport)

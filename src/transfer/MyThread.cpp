@@ -1,6 +1,8 @@
 #include "MyThread.h"
 
+#include "FtpAddress.h"
 #include "FtpConnection.h"
+#include "InternetSession.h"
 #include "RemoteName.h"
 #include "platform/Path.h"
 
@@ -104,5 +106,25 @@ void CMyThread::CheckLogin()
     LoginReport report;
     report.bConnected = m_pConnect != nullptr;
     report.eFailure = report.bConnected ? FAILURE_NONE : Failure();
+    if (report.eFailure == FAILURE_CERTIFICATE_UNTRUSTED)
+        report.certificate = FetchCertificate();
     emit loginChecked(report);
+}
+
+CertificateInfo CMyThread::FetchCertificate() const
+{
+    // The login stopped at the handshake, before the user name was sent; the certificate is
+    // fetched again, without a login, for the user to judge.
+    CertificateInfo info;
+    CFtpAddress address;
+    if (!address.Parse(m_account.strServer, m_account.nPort))
+        return info;
+    const auto eTls = address.Tls() == CFtpAddress::ETls::Implicit
+                          ? CCertificateProbe::ETls::Implicit
+                          : CCertificateProbe::ETls::Explicit;
+    std::string strError;
+    if (!CCertificateProbe::Probe(address.Host(), address.Port(), eTls,
+                                  CInternetSession::GetTimeouts().nConnectSeconds, info, strError))
+        info = CertificateInfo();
+    return info;
 }

@@ -1,6 +1,7 @@
 #include "AppDriver.h"
 
 #include "platform/DriveList.h"
+#include "resources/Texts.h"
 #include "shell/CommandIds.h"
 #include "shell/MainFrame.h"
 #include "shell/MossvaleApp.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -41,6 +43,24 @@ QPushButton* VisibleButton(QWidget* pParent, const QString& strText)
         if (pButton->text() == strText && pButton->isVisible())
             return pButton;
     return nullptr;
+}
+
+// With no keyring, a successful login asks whether to keep the password in a file: this user
+// says no, for as long as the login dialog is up.
+void DeclinePasswordFile(QDialog* pLogin)
+{
+    auto* pTimer = new QTimer;
+    pTimer->setInterval(20);
+    QObject::connect(pTimer, &QTimer::timeout, [pTimer, login = QPointer<QDialog>(pLogin)] {
+        auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (pBox && pBox->text() == Texts::KeepPasswordInFileQuestion())
+            QTest::mouseClick(pBox->button(QMessageBox::No), Qt::LeftButton);
+        if (!login || !login->isVisible()) {
+            pTimer->stop();
+            pTimer->deleteLater();
+        }
+    });
+    pTimer->start();
 }
 
 } // namespace
@@ -83,6 +103,7 @@ bool CAppDriver::LogIn(const QString& strServer, const QString& strUser, const Q
         }
         if (QPushButton* pLogin1 = VisibleButton(pLogin, QStringLiteral("Login")))
             QTest::mouseClick(pLogin1, Qt::LeftButton);
+        DeclinePasswordFile(pLogin);
     });
     if (!bFromMenu)
         m_pApp->RunLogin();

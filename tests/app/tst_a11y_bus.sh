@@ -21,6 +21,9 @@ sleep 1
 export DISPLAY=":$n" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb
 # shellcheck disable=SC2016
 dbus-run-session -- bash -c '
+  # An unlocked keyring of its own, for the password the login puts away.
+  HOME="$2" XDG_DATA_HOME="$2/share" gnome-keyring-daemon --unlock --components=secrets \
+    <<<mossvale-tests >/dev/null
   # The accessibility bus first, so the program finds it when it starts.
   /usr/bin/python3 -c "import pyatspi; pyatspi.Registry.getDesktop(0)" >/dev/null 2>&1
   "$1" "$2/shot.png" --stay >"$2/program.log" 2>&1 &

@@ -1,12 +1,17 @@
 // The login dialog and the remembered account, against a real FTP server on loopback, with
 // the user's config folder in a fresh temporary folder for every case.
+#include "ChildTest.h"
 #include "FtpTestServer.h"
 #include "LatencyProbe.h"
+#include "ModalUser.h"
 #include "login/AccountStore.h"
 #include "login/LoginDlg.h"
+#include "resources/Texts.h"
+#include "transfer/ClearTextAccounts.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/TransferGlobals.h"
+#include "transfer/TrustStore.h"
 
 #include <QAccessible>
 #include <QPushButton>
@@ -46,6 +51,29 @@ void WriteRaw(const QString& strServer, const QString& strUser, const QString& s
     settings.setValue("Password", strPassword);
 }
 
+std::string ServerKey(const CFtpTestServer& server)
+{
+    return CTrustStore::ServerKey(server.Host().toStdString(), server.Port());
+}
+
+// Answers each message box with the button of the text held, or Cancel; notes the texts.
+struct CBoxAnswerer : CModalUser {
+    QString m_strChoice;
+    CBoxAnswerer()
+    {
+        m_onModal = [this](QWidget* pModal) {
+            auto* pBox = qobject_cast<QMessageBox*>(pModal);
+            if (!pBox)
+                return; // the login dialog itself
+            QAbstractButton* pButton = pBox->button(QMessageBox::Cancel);
+            for (QAbstractButton* pOther : pBox->buttons())
+                if (pOther->text() == m_strChoice)
+                    pButton = pOther;
+            QTest::mouseClick(pButton ? pButton : pBox->buttons().value(0), Qt::LeftButton);
+        };
+    }
+};
+
 } // namespace
 
 class TestLogin : public QObject
@@ -67,6 +95,9 @@ private slots:
     void quitAndEscapeLeaveNoAccount();
     void loginResultReports();
     void quitStopsTheCheckAtOnce();
+    void clearTextOnlyWithConsent();
+    void certificateTrustedOnFirstUse();
+    void withoutAKeyringTheUserChooses();
 
 private:
     CLoginDlg* Open();
@@ -273,33 +304,34 @@ void TestLogin::rememberedAccountLogsIn()
     QCOMPARE(QString::fromStdString(g_strPassword), m_server.Password());
     QVERIFY(g_hInternet);
     QCOMPARE(m_nLoggedIn, 1);
-    QCOMPARE(RawValue("UserName"), strUserPadded); // unchanged fields wrote nothing
+    // The password moved to the keyring; the file no longer holds it.
+    QCOMPARE(RawValue("Password"), QString());
+    QVERIFY(Open());
+    QTRY_COMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), m_server.Password());
 }
 
 void TestLogin::failedCheckKeepsTypedAccount()
 {
-    WriteRaw(m_server.ServerText() + " ", m_server.User(), m_server.Password());
+    WriteRaw(m_server.ServerText(), m_server.User(), m_server.Password());
     QVERIFY(Open());
     Type(CLoginDlg::IDC_PASSWORD, QString::fromUtf8("wrong 密码"));
     ClickLogin();
     QCOMPARE(Status(), QString::fromUtf8("连接失败"));
     QVERIFY(m_pDlg->isVisible());
+    QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), QString::fromUtf8("wrong 密码"));
     QVERIFY(g_strServer.empty() && g_strUserName.empty() && g_strPassword.empty());
     QCOMPARE(m_nLoggedIn, 0);
-    // One changed value rewrites all three, before the check and whatever its outcome.
-    QCOMPARE(RawValue("Server"), m_server.ServerText());
-    QCOMPARE(RawValue("Password"), QString::fromUtf8("wrong 密码"));
+    // A mistyped password never replaces the good one.
+    QCOMPARE(RawValue("Password"), m_server.Password());
 
-    // The next start shows what was typed; correcting it logs in.
+    // The next start offers the good one, which logs in.
     QVERIFY(Open());
-    QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), QString::fromUtf8("wrong 密码"));
+    QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), m_server.Password());
     const CInternetSession* pFirstSession = g_hInternet.get();
-    Type(CLoginDlg::IDC_PASSWORD, m_server.Password());
     ClickLogin();
     QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
     QVERIFY(g_hInternet && g_hInternet.get() != pFirstSession);
     QCOMPARE(QString::fromStdString(g_strPassword), m_server.Password());
-    QCOMPARE(RawValue("Password"), m_server.Password());
 }
 
 void TestLogin::failureCauseShown()
@@ -361,6 +393,7 @@ void TestLogin::quitAndEscapeLeaveNoAccount()
 {
     // No store at all: the dialog works and remembers nothing.
     NewDialog();
+    CClearTextAccounts::Allow(ServerKey(m_server), "nobody"); // refused for the name, not TLS
     QTimer::singleShot(0, m_pDlg.get(), [this] {
         Type(CLoginDlg::IDC_SERVER, m_server.ServerText());
         Type(CLoginDlg::IDC_USERNAME, "nobody");
@@ -415,6 +448,136 @@ void TestLogin::quitStopsTheCheckAtOnce()
     QVERIFY(g_strServer.empty());
     QCOMPARE(m_nLoggedIn, 0);
     QVERIFY2(probe.LargestGapMs() < 100, qPrintable(QString::number(probe.LargestGapMs())));
+}
+
+void TestLogin::clearTextOnlyWithConsent()
+{
+    // A server without TLS: nothing goes in clear text before the user agrees, and the answer
+    // is remembered for the account.
+    CClearTextAccounts::Forget(ServerKey(m_server), m_server.User().toStdString());
+    QVERIFY(CAccountStore::EnsureExists());
+    const int nPasswordsSent = m_server.CommandCount("PASS");
+    CBoxAnswerer user;
+    QVERIFY(Open());
+    Type(CLoginDlg::IDC_SERVER, m_server.ServerText());
+    Type(CLoginDlg::IDC_USERNAME, m_server.User());
+    Type(CLoginDlg::IDC_PASSWORD, m_server.Password());
+    ClickLogin();
+    QCOMPARE(user.m_texts, QStringList(Texts::ClearTextQuestion(m_server.ServerText())));
+    QCOMPARE(Status(), QString::fromUtf8("连接失败"));
+    QCOMPARE(m_pDlg->m_staticReason->text(), QString::fromUtf8("服务器不提供加密连接"));
+    QCOMPARE(m_server.CommandCount("PASS"), nPasswordsSent); // the password was never sent
+    QVERIFY(g_strServer.empty());
+
+    user.m_strChoice = Texts::ContinueWithoutEncryptionButton();
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(user.m_texts.size(), 2);
+
+    // The next run of the program remembers the answer.
+    CClearTextAccounts::Forget(ServerKey(m_server), m_server.User().toStdString());
+    QVERIFY(Open());
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(user.m_texts.size(), 2);
+}
+
+void TestLogin::certificateTrustedOnFirstUse()
+{
+    // A self-signed certificate is shown before anything secret is sent; once trusted, the
+    // next login is silent; a new key is refused with a warning. And when that server stops
+    // offering TLS, the account is not used in clear text without asking.
+    CFtpTestServer tls;
+    QVERIFY2(tls.Start(CFtpTestServer::PyftpdlibTls), qPrintable(tls.LastError()));
+    QVERIFY(CAccountStore::EnsureExists());
+    QProcess openssl;
+    openssl.start("openssl", {"x509", "-noout", "-fingerprint", "-sha256", "-in",
+                              tls.CertificatePath() + ".crt"});
+    QVERIFY(openssl.waitForFinished());
+    const QString strFingerprint =
+        QString::fromLatin1(openssl.readAllStandardOutput()).section('=', 1).trimmed();
+    QVERIFY(!strFingerprint.isEmpty());
+
+    CBoxAnswerer user;
+    QVERIFY(Open());
+    Type(CLoginDlg::IDC_SERVER, tls.ServerText()); // no scheme: TLS asked for
+    Type(CLoginDlg::IDC_USERNAME, tls.User());
+    Type(CLoginDlg::IDC_PASSWORD, tls.Password());
+    ClickLogin(); // Cancel
+    QCOMPARE(user.m_texts, QStringList(Texts::UntrustedCertificateText(tls.ServerText())));
+    QVERIFY(user.m_details.value(0).contains(strFingerprint));
+    QVERIFY(user.m_details.value(0).contains("127.0.0.1"));
+    QCOMPARE(m_pDlg->m_staticReason->text(), QString::fromUtf8("服务器证书不受信任"));
+    QCOMPARE(tls.CommandCount("PASS"), 0);
+
+    user.m_strChoice = Texts::TrustCertificateButton();
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(user.m_texts.size(), 2);
+    QVERIFY(
+        QFile(QString::fromUtf8(qgetenv("XDG_CONFIG_HOME")) + "/Brindlecor/trusted-certificates")
+            .exists());
+
+    QVERIFY(Open());
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(user.m_texts.size(), 2); // trusted: nothing asked
+
+    const int nPort = tls.Port();
+    tls.ReplaceKeys();
+    QVERIFY(tls.Start(CFtpTestServer::PyftpdlibTls, {}, nPort));
+    QVERIFY(Open());
+    ClickLogin();
+    QCOMPARE(Status(), QString::fromUtf8("连接失败"));
+    const QString strChanged = QString::fromUtf8("服务器证书已改变，可能有人在拦截连接");
+    QCOMPARE(user.m_texts.mid(2), QStringList(strChanged));
+    QCOMPARE(m_pDlg->m_staticReason->text(), strChanged);
+
+    tls.Stop();
+    CFtpTestServer plain;
+    QVERIFY(plain.Start(CFtpTestServer::Pyftpdlib, {}, nPort));
+    CClearTextAccounts::Forget(ServerKey(plain), plain.User().toStdString());
+    ClickLogin();
+    QCOMPARE(user.m_texts.mid(3), QStringList(Texts::ClearTextQuestion(plain.ServerText())));
+    QCOMPARE(plain.CommandCount("PASS"), 0);
+    QCOMPARE(Status(), QString::fromUtf8("连接失败"));
+}
+
+void TestLogin::withoutAKeyringTheUserChooses()
+{
+    // No keyring: the dialog says so; the password goes into the owner-only file only if the
+    // user agrees, asked once.
+    if (!qEnvironmentVariableIsSet("MOSSVALE_NO_KEYRING_CHILD")) {
+        QProcessEnvironment environment;
+        environment.insert("MOSSVALE_NO_KEYRING_CHILD", "1");
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent");
+        const ChildOutcome outcome = RunTestInChild("withoutAKeyringTheUserChooses", environment);
+        QVERIFY2(outcome.bFinished && outcome.nExitCode == 0,
+                 outcome.output.constData() + outcome.errors);
+        return;
+    }
+    WriteRaw(m_server.ServerText(), m_server.User(), QString());
+    CBoxAnswerer user;
+    user.m_strChoice = "&No";
+    const auto logIn = [&] {
+        QVERIFY(Open());
+        QTRY_COMPARE(m_pDlg->m_staticReason->text(), Texts::NoKeyringNotice());
+        Type(CLoginDlg::IDC_PASSWORD, m_server.Password());
+        ClickLogin();
+        QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    };
+    logIn();
+    QCOMPARE(user.m_texts, QStringList(Texts::KeepPasswordInFileQuestion()));
+    QCOMPARE(RawValue("Password"), QString());
+    logIn(); // the answer holds
+    QCOMPARE(user.m_texts.size(), 1);
+
+    QSettings(CAccountStore::FilePath(), QSettings::IniFormat).remove("PasswordInFile");
+    user.m_strChoice = "&Yes";
+    logIn();
+    QCOMPARE(user.m_texts.size(), 2);
+    QCOMPARE(RawValue("Password"), m_server.Password());
+    QCOMPARE(FileMode(CAccountStore::FilePath()), 0600);
 }
 
 int main(int argc, char* argv[])

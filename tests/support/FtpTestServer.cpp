@@ -1,5 +1,8 @@
 #include "FtpTestServer.h"
 
+#include "transfer/ClearTextAccounts.h"
+#include "transfer/TrustStore.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -231,17 +234,25 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
     }
     if ((kind == VsftpdTls || kind == PyftpdlibTls) && !EnsureCertificate())
         return Fail(QStringLiteral("cannot make a certificate: ") + m_strError);
+    bool bStarted = false;
     switch (kind) {
     case Vsftpd:
     case VsftpdTls:
-        return StartVsftpd(kind == VsftpdTls, nPort);
+        bStarted = StartVsftpd(kind == VsftpdTls, nPort);
+        break;
     case Sftp:
         return StartSftp(faults, nPort);
     case Pyftpdlib:
     case PyftpdlibTls:
+        bStarted = StartPyftpdlib(faults, nPort, kind == PyftpdlibTls);
         break;
     }
-    return StartPyftpdlib(faults, nPort, kind == PyftpdlibTls);
+    // The plain servers offer no TLS: their account goes in clear text, as if its user had
+    // agreed to it at the login.
+    if (bStarted && (kind == Vsftpd || kind == Pyftpdlib))
+        CClearTextAccounts::Allow(CTrustStore::ServerKey(Host().toStdString(), m_nPort),
+                                  m_strUser.toStdString());
+    return bStarted;
 }
 
 QString CFtpTestServer::CertificatePath() const

@@ -170,7 +170,7 @@ private slots:
         };
         const QByteArray key = ReadAll(keyFile());
         QVERIFY(!key.isEmpty());
-        QVERIFY(server.Start(eKind, {}, server.Port()));
+        QVERIFY2(server.Start(eKind, {}, server.Port()), qPrintable(server.LastError()));
         QCOMPARE(ReadAll(keyFile()), key);
         server.ReplaceKeys();
         QVERIFY(server.Start(eKind));

@@ -4,6 +4,7 @@
 #include "ChildTest.h"
 #include "FtpTestServer.h"
 #include "transfer/CertificateProbe.h"
+#include "transfer/ClearTextAccounts.h"
 #include "transfer/ConnectionPool.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/FtpConnection.h"
@@ -953,16 +954,85 @@ private slots:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
-    void explicitTlsThatIsNotOfferedFails()
+    void tlsThatIsNotOfferedFails()
     {
+        // ftpes:// demands TLS; no scheme asks for it and goes in clear only for an account
+        // whose user agreed. The password never goes out in clear otherwise.
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        const std::string strKey = CTrustStore::ServerKey("127.0.0.1", server.Port());
+        const std::string strUser = Utf8(server.User());
+        const auto connect = [&](const std::string& strServer, ETransferFailure& eFailure) {
+            return std::unique_ptr<CFtpConnection>(CFtpConnection::Connect(
+                m_pSession.get(), strServer, 21, strUser, Utf8(server.Password()), &eFailure));
+        };
         ETransferFailure eFailure = FAILURE_NONE;
-        QVERIFY(!CFtpConnection::Connect(m_pSession.get(), "ftpes://" + Utf8(server.ServerText()),
-                                         21, Utf8(server.User()), Utf8(server.Password()),
-                                         &eFailure));
+        QVERIFY(!connect("ftpes://" + Utf8(server.ServerText()), eFailure));
         QCOMPARE(int(eFailure), int(FAILURE_NO_TLS));
-        QCOMPARE(server.CommandCount("PASS"), 0); // the password never went out in clear
+        CClearTextAccounts::Forget(strKey, strUser);
+        for (const char* pszScheme : {"", "ftp://"}) {
+            QVERIFY(!connect(pszScheme + Utf8(server.ServerText()), eFailure));
+            QCOMPARE(int(eFailure), int(FAILURE_NO_TLS));
+        }
+        QCOMPARE(server.CommandCount("PASS"), 0);
+        CClearTextAccounts::Allow(strKey, strUser);
+        QVERIFY(connect(Utf8(server.ServerText()), eFailure));
+        QVERIFY(!connect("ftpes://" + Utf8(server.ServerText()), eFailure)); // still demanded
+    }
+
+    void nothingSecretCrossesTheControlConnection()
+    {
+        // What someone between client and server sees of the control connection: the login
+        // in clear on a plain server (so the capture works), nothing readable over TLS.
+        CFtpTestServer tls;
+        START_OR_SKIP(tls, CFtpTestServer::PyftpdlibTls);
+        CFtpTestServer plain;
+        START_OR_SKIP(plain, CFtpTestServer::Pyftpdlib);
+        QTemporaryDir work;
+        QVERIFY(WriteFile(work.filePath("secret.bin"), "SECRET-FILE-BYTES-" + PatternBytes(5000)));
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_CONFIG_HOME"); });
+        auto pSession = std::make_unique<CInternetSession>();
+
+        const auto capture = [&](const CFtpTestServer& server) {
+            const QString strCapture = work.filePath(QString::number(server.Port()) + ".cap");
+            QProcess relay;
+            relay.start("/usr/bin/python3",
+                        {CFtpTestServer::SupportDir() + "/tcprelay.py", "--target",
+                         QString::number(server.Port()), "--capture", strCapture});
+            if (!relay.waitForReadyRead(10000))
+                return QByteArray("relay did not start");
+            const int nPort = relay.readLine().trimmed().toInt();
+            const std::string strKey = CTrustStore::ServerKey("127.0.0.1", nPort);
+            if (server.ServerKind() == CFtpTestServer::Pyftpdlib)
+                CClearTextAccounts::Allow(strKey, Utf8(server.User()));
+            CertificateInfo info;
+            std::string strError;
+            if (CCertificateProbe::Probe("127.0.0.1", nPort, CCertificateProbe::ETls::Explicit, 5,
+                                         info, strError))
+                pSession->TrustStore()->Trust(strKey, info.strPublicKeyPin, info.strSha256);
+            ETransferFailure eFailure = FAILURE_NONE;
+            std::unique_ptr<CFtpConnection> pConnection(
+                CFtpConnection::Connect(pSession.get(), "127.0.0.1:" + std::to_string(nPort), 21,
+                                        Utf8(server.User()), Utf8(server.Password()), &eFailure));
+            if (!pConnection || !pConnection->PutFile(Utf8(work.filePath("secret.bin")), "/s.bin"))
+                return QByteArray("no transfer: ") +
+                       QByteArray::number(pConnection ? pConnection->LastFailure() : eFailure);
+            pConnection.reset();
+            pSession->Pool()->Close();
+            relay.terminate();
+            relay.waitForFinished();
+            return ReadFile(strCapture);
+        };
+        const QByteArray clear = capture(plain);
+        QVERIFY2(clear.contains("PASS " + plain.Password().toUtf8()), clear.left(200));
+        const QByteArray encrypted = capture(tls);
+        QVERIFY2(encrypted.contains("AUTH TLS"), encrypted.left(200));
+        for (const QByteArray& secret : {QByteArray("PASS"), QByteArray("USER"),
+                                         tls.Password().toUtf8(), QByteArray("SECRET-FILE")})
+            QVERIFY2(!encrypted.contains(secret), secret.constData());
+        QCOMPARE(tls.ReadFile("s.bin"), ReadFile(work.filePath("secret.bin")));
     }
 };
 

@@ -84,6 +84,7 @@ private slots:
         QVERIFY(address.Parse("sftp://files.example", INTERNET_DEFAULT_FTP_PORT));
         QCOMPARE(address.Port(), DEFAULT_SFTP_PORT);
         QVERIFY(address.Protocol() == CFtpAddress::EProtocol::Sftp);
+        QVERIFY(address.Tls() == CFtpAddress::ETls::None && !address.TlsByDefault());
         QCOMPARE(address.BaseUrl(), std::string("sftp://files.example:22"));
         // The path is the server's own absolute path, not one below the login folder.
         QCOMPARE(address.UrlOf("/"), std::string("sftp://files.example:22/"));

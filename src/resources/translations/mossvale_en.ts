@@ -638,5 +638,65 @@ Options</translation>
         <source>服务器主机密钥已改变，可能有人在拦截连接</source>
         <translation>The server&apos;s host key has changed: someone may be intercepting the connection</translation>
     </message>
+    <message>
+        <source>不加密继续</source>
+        <translation>Continue without encryption</translation>
+    </message>
+    <message>
+        <source>信任此服务器的这个证书</source>
+        <translation>Trust this certificate for this server</translation>
+    </message>
+    <message>
+        <source>没有可用的密钥环：每次登录请输入密码</source>
+        <translation>No keyring is available: type the password at each login</translation>
+    </message>
+    <message>
+        <source>服务器 %1 不提供加密连接。</source>
+        <translation>The server %1 does not offer an encrypted connection. </translation>
+    </message>
+    <message>
+        <source>不加密时，密码和文件以明文在网络上传送。</source>
+        <translation>Without encryption, your password and files cross the network in clear text. </translation>
+    </message>
+    <message>
+        <source>仍然不加密登录吗？</source>
+        <translation>Log in without encryption anyway?</translation>
+    </message>
+    <message>
+        <source>系统不为服务器 %1 的证书担保。</source>
+        <translation>The system does not vouch for the certificate of the server %1. </translation>
+    </message>
+    <message>
+        <source>只有确认这是你的服务器的证书时才信任它。</source>
+        <translation>Trust it only if you know it is your server&apos;s.</translation>
+    </message>
+    <message>
+        <source>主题：%1</source>
+        <translation>Subject: %1</translation>
+    </message>
+    <message>
+        <source>颁发者：%1</source>
+        <translation>Issuer: %1</translation>
+    </message>
+    <message>
+        <source>有效期：%1 至 %2</source>
+        <translation>Valid: %1 to %2</translation>
+    </message>
+    <message>
+        <source>SHA-256 指纹：%1</source>
+        <translation>SHA-256 fingerprint: %1</translation>
+    </message>
+    <message>
+        <source>没有可用的密钥环来保存密码。</source>
+        <translation>No keyring is available to keep the password. </translation>
+    </message>
+    <message>
+        <source>要把密码保存在只有你能读取的文件中吗？</source>
+        <translation>Keep it in a file only you can read? </translation>
+    </message>
+    <message>
+        <source>密码在文件中不加密，以你的身份运行的程序都能读取它。</source>
+        <translation>It is not encrypted there: any program running as you can read it.</translation>
+    </message>
 </context>
 </TS>
