@@ -187,20 +187,15 @@ bool CSftpConnection::ReplaceAside(const std::string& strTemp, const std::string
         return Abandon(strTemp, FAILURE_SERVER_REFUSED, &refused);
     const std::string strAside =
         JoinPath(SplitPath(strTarget).folder, CTemporaries::NewAsideName());
-    const std::string strPutBack = '*' + RenameCommand(strAside, strTarget);
     Reply step;
-    if (!RunCommands({RenameCommand(strTarget, strAside)}, &step)) {
-        // A refusal moved nothing, and the first refusal says best why the file failed. After
-        // a break the server may have renamed it all the same.
-        if (step.nResult == CURLE_QUOTE_ERROR)
-            return Abandon(strTemp, FAILURE_SERVER_REFUSED, &refused);
+    const bool bAside = RunCommands({RenameCommand(strTarget, strAside)}, &step);
+    // A refusal moved nothing, and the first refusal says best why the file failed.
+    if (!bAside && step.nResult == CURLE_QUOTE_ERROR)
+        return Abandon(strTemp, FAILURE_SERVER_REFUSED, &refused);
+    // After a break the old copy may have gone aside all the same: it is put back too.
+    if (!bAside || !RunCommands({RenameCommand(strTemp, strTarget)}, &step)) {
         const ETransferFailure eFailure = FailureOfReply(step, false);
-        CleanUp({strPutBack}, eFailure);
-        return Abandon(strTemp, eFailure, &step);
-    }
-    if (!RunCommands({RenameCommand(strTemp, strTarget)}, &step)) {
-        const ETransferFailure eFailure = FailureOfReply(step, false);
-        CleanUp({strPutBack, '*' + DeleteCommand(strTemp)}, eFailure);
+        CleanUp({'*' + RenameCommand(strAside, strTarget), '*' + DeleteCommand(strTemp)}, eFailure);
         return Fail(eFailure, &step);
     }
     RunCommands({'*' + DeleteCommand(strAside)}); // a copy left here is only the old one
