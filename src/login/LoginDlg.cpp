@@ -4,6 +4,7 @@
 #include "resources/Texts.h"
 #include "transfer/ClearTextAccounts.h"
 #include "transfer/FtpAddress.h"
+#include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
@@ -238,7 +239,8 @@ void CLoginDlg::OnLoginChecked(const LoginReport& report)
         return OnLoginProven();
     const bool bTryAgain =
         (report.eFailure == FAILURE_NO_TLS && m_bTlsByDefault && AgreeToClearText()) ||
-        (report.eFailure == FAILURE_CERTIFICATE_UNTRUSTED && AgreeToTrust(report.certificate));
+        (report.eFailure == FAILURE_CERTIFICATE_UNTRUSTED && AgreeToTrust(report.certificate)) ||
+        (report.eFailure == FAILURE_HOST_KEY_UNKNOWN && AgreeToTrust(report.hostKey));
     if (bTryAgain)
         return StartCheck();
     ShowFailure(report);
@@ -254,7 +256,8 @@ void CLoginDlg::ShowFailure(const LoginReport& report)
     m_staticReason->setText(strReason);
     SetStatus(Texts::ConnectFailed());
     // Someone may be in between: worth more than a line in the dialog.
-    if (report.eFailure == FAILURE_CERTIFICATE_CHANGED)
+    if (report.eFailure == FAILURE_CERTIFICATE_CHANGED ||
+        report.eFailure == FAILURE_HOST_KEY_CHANGED)
         QMessageBox::warning(this, Texts::AppName(), strReason);
 }
 
@@ -298,18 +301,38 @@ bool CLoginDlg::AgreeToTrust(const CertificateInfo& certificate)
     if (certificate.strSha256.empty() || !g_hInternet)
         return false; // nothing to show: it could not be fetched again
     const auto text = [](const std::string& strText) { return QString::fromStdString(strText); };
-    QMessageBox box(QMessageBox::Warning, Texts::AppName(),
-                    Texts::UntrustedCertificateText(m_strServer), QMessageBox::Cancel, this);
-    box.setInformativeText(Texts::CertificateDetails(
-        text(certificate.strSubject), text(certificate.strIssuer), text(certificate.strNotBefore),
-        text(certificate.strNotAfter), text(certificate.strSha256)));
-    box.setDetailedText(text(certificate.strProblem));
-    QPushButton* pTrust = box.addButton(Texts::TrustCertificateButton(), QMessageBox::AcceptRole);
-    box.setDefaultButton(QMessageBox::Cancel);
-    box.exec();
-    return box.clickedButton() == pTrust &&
+    return AskToTrust(Texts::UntrustedCertificateText(m_strServer),
+                      Texts::CertificateDetails(
+                          text(certificate.strSubject), text(certificate.strIssuer),
+                          text(certificate.strNotBefore), text(certificate.strNotAfter),
+                          text(certificate.strSha256)),
+                      text(certificate.strProblem), Texts::TrustCertificateButton()) &&
            g_hInternet->TrustStore()->Trust(m_strServerKey, certificate.strPublicKeyPin,
                                             certificate.strSha256);
+}
+
+bool CLoginDlg::AgreeToTrust(const HostKeyInfo& hostKey)
+{
+    if (hostKey.eMatch != HostKeyInfo::Unknown || hostKey.strSha256.empty() || !g_hInternet)
+        return false;
+    return AskToTrust(Texts::UnknownHostKeyText(m_strServer),
+                      Texts::HostKeyDetails(QString::fromStdString(hostKey.strType),
+                                            QString::fromStdString(hostKey.strSha256)),
+                      QString(), Texts::TrustHostKeyButton()) &&
+           CHostKeyProbe::Trust(g_hInternet->KnownHostsPath(), hostKey);
+}
+
+bool CLoginDlg::AskToTrust(const QString& strText, const QString& strDetails,
+                           const QString& strProblem, const QString& strTrustButton)
+{
+    // Cancel is the default: trusting is a choice the user makes, never an Enter in passing.
+    QMessageBox box(QMessageBox::Warning, Texts::AppName(), strText, QMessageBox::Cancel, this);
+    box.setInformativeText(strDetails);
+    box.setDetailedText(strProblem);
+    QPushButton* pTrust = box.addButton(strTrustButton, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == pTrust;
 }
 
 void CLoginDlg::OnLoginResult(const QString& strText)

@@ -9,8 +9,9 @@
 // Nothing secret crosses the network in clear text unless the user agrees: TLS is asked for,
 // and a server that does not offer it is used in clear only after the user says so (once per
 // server and account, remembered). A certificate that the system's authorities do not vouch
-// for is shown before the user name is sent, to be trusted or not. The password is remembered
-// only once it has logged in, in the keyring where there is one (CRememberedPassword).
+// for, or an SFTP host key not seen before, is shown before the user name is sent, to be
+// trusted or not. The password is remembered only once it has logged in, in the keyring where
+// there is one (CRememberedPassword).
 #include "AccountStore.h"
 #include "RememberedPassword.h"
 #include "transfer/JobReports.h"
@@ -91,6 +92,9 @@ private:
     // certificate the server showed; each true when the check is worth trying again.
     bool AgreeToClearText();
     bool AgreeToTrust(const CertificateInfo& certificate);
+    bool AgreeToTrust(const HostKeyInfo& hostKey);
+    bool AskToTrust(const QString& strText, const QString& strDetails, const QString& strProblem,
+                    const QString& strTrustButton);
 
     QLineEdit* m_editServer = nullptr;
     QLineEdit* m_editUserName = nullptr;

@@ -358,6 +358,20 @@ QString TrustCertificateButton()
 {
     return QCoreApplication::translate("Texts", "信任此服务器的这个证书");
 }
+QString UnknownHostKeyText(const QString& strServer)
+{
+    return QCoreApplication::translate("Texts", "服务器 %1 的主机密钥未知。").arg(strServer) +
+           QCoreApplication::translate("Texts", "只有确认这是你的服务器的密钥时才信任它。");
+}
+QString HostKeyDetails(const QString& strType, const QString& strSha256)
+{
+    return QCoreApplication::translate("Texts", "密钥类型：%1").arg(strType) + QLatin1Char('\n') +
+           QCoreApplication::translate("Texts", "SHA-256 指纹：%1").arg(strSha256);
+}
+QString TrustHostKeyButton()
+{
+    return QCoreApplication::translate("Texts", "信任此服务器的这个主机密钥");
+}
 QString NoKeyringNotice()
 {
     return QCoreApplication::translate("Texts", "没有可用的密钥环：每次登录请输入密码");

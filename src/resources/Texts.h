@@ -103,6 +103,9 @@ QString CertificateDetails(const QString& strSubject, const QString& strIssuer,
                            const QString& strNotBefore, const QString& strNotAfter,
                            const QString& strSha256);
 QString TrustCertificateButton();
+QString UnknownHostKeyText(const QString& strServer);
+QString HostKeyDetails(const QString& strType, const QString& strSha256);
+QString TrustHostKeyButton();
 QString NoKeyringNotice();
 QString KeepPasswordInFileQuestion();
 

@@ -3,6 +3,7 @@
 // worker thread to the window thread, so nothing in it points into the worker's memory.
 #include "CertificateProbe.h"
 #include "FtpFileInfo.h"
+#include "HostKeyProbe.h"
 #include "TransferFailure.h"
 
 #include <QByteArray>
@@ -71,6 +72,8 @@ struct LoginReport {
     // With FAILURE_CERTIFICATE_UNTRUSTED, the certificate the server showed, for the user to
     // judge; its fingerprint is empty when it could not be fetched again.
     CertificateInfo certificate;
+    // With FAILURE_HOST_KEY_UNKNOWN, the SFTP server's key, likewise.
+    HostKeyInfo hostKey;
 };
 
 Q_DECLARE_METATYPE(TransferReport)

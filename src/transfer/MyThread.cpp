@@ -108,7 +108,22 @@ void CMyThread::CheckLogin()
     report.eFailure = report.bConnected ? FAILURE_NONE : Failure();
     if (report.eFailure == FAILURE_CERTIFICATE_UNTRUSTED)
         report.certificate = FetchCertificate();
+    if (report.eFailure == FAILURE_HOST_KEY_UNKNOWN)
+        report.hostKey = FetchHostKey();
     emit loginChecked(report);
+}
+
+HostKeyInfo CMyThread::FetchHostKey() const
+{
+    // As for a certificate: the login stopped before the password; the key is read again.
+    HostKeyInfo info;
+    CFtpAddress address;
+    std::string strError;
+    if (!m_account.pSession || !address.Parse(m_account.strServer, m_account.nPort) ||
+        !CHostKeyProbe::Probe(address.Host(), address.Port(), m_account.pSession->KnownHostsPath(),
+                              CInternetSession::GetTimeouts().nConnectSeconds, info, strError))
+        return HostKeyInfo();
+    return info;
 }
 
 CertificateInfo CMyThread::FetchCertificate() const

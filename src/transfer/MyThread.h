@@ -86,6 +86,7 @@ private:
     void ListRemoteFolder();
     void CheckLogin();
     CertificateInfo FetchCertificate() const;
+    HostKeyInfo FetchHostKey() const;
     void ReportTransfer(ETransferDirection eDirection, const LoopResult& result);
     ETransferFailure Failure() const; // FAILURE_CANCELLED once cancelled, else the last one
     QByteArray ReplyLine() const;     // the server's line behind the last failure, or empty

@@ -97,6 +97,7 @@ private slots:
     void quitStopsTheCheckAtOnce();
     void clearTextOnlyWithConsent();
     void certificateTrustedOnFirstUse();
+    void hostKeyTrustedOnFirstUse();
     void withoutAKeyringTheUserChooses();
 
 private:
@@ -541,6 +542,42 @@ void TestLogin::certificateTrustedOnFirstUse()
     QCOMPARE(user.m_texts.mid(3), QStringList(Texts::ClearTextQuestion(plain.ServerText())));
     QCOMPARE(plain.CommandCount("PASS"), 0);
     QCOMPARE(Status(), QString::fromUtf8("连接失败"));
+}
+
+void TestLogin::hostKeyTrustedOnFirstUse()
+{
+    // An SFTP server's key is shown before the password goes; once trusted, the next login is
+    // silent; a new key is refused with a warning.
+    CFtpTestServer sftp;
+    QVERIFY2(sftp.Start(CFtpTestServer::Sftp), qPrintable(sftp.LastError()));
+    QVERIFY(CAccountStore::EnsureExists());
+    CBoxAnswerer user;
+    QVERIFY(Open());
+    Type(CLoginDlg::IDC_SERVER, sftp.ServerText());
+    Type(CLoginDlg::IDC_USERNAME, sftp.User());
+    Type(CLoginDlg::IDC_PASSWORD, sftp.Password());
+    ClickLogin(); // Cancel
+    QCOMPARE(user.m_texts, QStringList(Texts::UnknownHostKeyText(sftp.ServerText())));
+    QVERIFY(user.m_details.value(0).contains("SHA256:"));
+    QCOMPARE(m_pDlg->m_staticReason->text(), Texts::FailureReason(FAILURE_HOST_KEY_UNKNOWN));
+    QCOMPARE(sftp.CommandCount("PASSWORD"), 0);
+
+    user.m_strChoice = Texts::TrustHostKeyButton();
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QVERIFY(Open());
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(user.m_texts.size(), 2); // trusted: nothing asked
+
+    const int nPort = sftp.Port();
+    sftp.ReplaceKeys();
+    QVERIFY(sftp.Start(CFtpTestServer::Sftp, {}, nPort));
+    QVERIFY(Open());
+    ClickLogin();
+    QCOMPARE(Status(), QString::fromUtf8("连接失败"));
+    QCOMPARE(user.m_texts.mid(2), QStringList(Texts::FailureReason(FAILURE_HOST_KEY_CHANGED)));
+    QCOMPARE(sftp.CommandCount("PASSWORD"), 0);
 }
 
 void TestLogin::withoutAKeyringTheUserChooses()

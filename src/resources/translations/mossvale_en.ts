@@ -698,5 +698,21 @@ Options</translation>
         <source>密码在文件中不加密，以你的身份运行的程序都能读取它。</source>
         <translation>It is not encrypted there: any program running as you can read it.</translation>
     </message>
+    <message>
+        <source>服务器 %1 的主机密钥未知。</source>
+        <translation>The host key of the server %1 is not known. </translation>
+    </message>
+    <message>
+        <source>只有确认这是你的服务器的密钥时才信任它。</source>
+        <translation>Trust it only if you know it is your server&apos;s.</translation>
+    </message>
+    <message>
+        <source>密钥类型：%1</source>
+        <translation>Key type: %1</translation>
+    </message>
+    <message>
+        <source>信任此服务器的这个主机密钥</source>
+        <translation>Trust this host key for this server</translation>
+    </message>
 </context>
 </TS>
