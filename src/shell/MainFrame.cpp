@@ -44,6 +44,7 @@ QString g_strLayoutUserFolder;
 
 const QString ONLINE_SUPPORT_KEY = QStringLiteral("Settings/OnlineSupport");
 const QString PLACEMENT_KEY = QStringLiteral("Settings/WindowPlacement");
+const QString PARALLEL_UPLOADS_KEY = QStringLiteral("Settings/ParallelUploads");
 
 // A folder the layout can be written to: it exists and lets us replace pane.dxl in it.
 bool CanWriteLayout(const QString& strFolder)
@@ -271,6 +272,12 @@ QAction* CMainFrame::Action(UINT nID) const
 
 void CMainFrame::InitialUpdateViews()
 {
+    // How many files a backup sends at once: a setting of the profile, as other FTP clients
+    // keep their number of simultaneous transfers.
+    m_pCommandView->SetParallelUploads(
+        CProfile::Open()
+            ->value(PARALLEL_UPLOADS_KEY, CMossvaleView::kDefaultParallelUploads)
+            .toInt());
     m_pCommandView->OnInitialUpdate();
     m_pLeftView->OnInitialUpdate();
     m_pRightView->OnInitialUpdate();

@@ -21,6 +21,8 @@
 #include <QStatusBar>
 #include <QStyle>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 
 namespace {
@@ -147,8 +149,8 @@ void CMossvaleView::LeaveOutSameNames()
         }
         pList->RemoveFirstEqual(path);
         if (*it != path)
-            m_failedBackups.append(
-                Texts::NameWithReason(DisplayName(path), Texts::SameNameReason(DisplayName(*it))));
+            AddFailedBackup(0, Texts::NameWithReason(DisplayName(path),
+                                                     Texts::SameNameReason(DisplayName(*it))));
     }
 }
 
@@ -162,7 +164,8 @@ bool CMossvaleView::TakeSameName(const QByteArray& path)
         return false;
     }
     if (*it != path)
-        m_failedBackups.append(
+        AddFailedBackup(
+            m_nBackupStarted,
             Texts::NameWithReason(DisplayName(path), Texts::SameNameReason(DisplayName(*it))));
     return true;
 }
@@ -174,26 +177,48 @@ void CMossvaleView::ContinueBackupQueue()
     if (!m_bCancelling && pList && pList->IsEmpty())
         while (!m_retryBackups.isEmpty())
             pList->AddTail(m_retryBackups.takeLast());
-    while (!m_bCancelling && pList && !pList->IsEmpty()) {
+    while (!m_bCancelling && pList && !pList->IsEmpty() && RunningUploads() < m_nParallelUploads) {
         const QByteArray path = pList->RemoveTail();
-        if (TakeSameName(path))
+        if (TakeSameName(path) || StartBackup(path))
             continue;
-        if (StartBackup(path))
-            return;
         // A file that cannot even be started is lost like one whose upload failed; the
         // backup goes on instead of waiting for a report that will never come.
-        m_failedBackups.append(DisplayName(path));
+        AddFailedBackup(++m_nBackupStarted, DisplayName(path));
     }
-    EndBackup();
+    if (RunningUploads() == 0)
+        EndBackup();
+}
+
+int CMossvaleView::RunningUploads() const
+{
+    int nCount = 0;
+    for (const RunningJob& job : m_running)
+        nCount += job.nPlace > 0;
+    return nCount;
+}
+
+void CMossvaleView::SetParallelUploads(int nCount)
+{
+    m_nParallelUploads = qBound(1, nCount, kMaxParallelUploads);
+}
+
+void CMossvaleView::AddFailedBackup(int nPlace, const QString& strText)
+{
+    // After the failures of its place already noted, before those of later places.
+    auto it = std::upper_bound(
+        m_failedBackups.begin(), m_failedBackups.end(), nPlace,
+        [](int nWanted, const QPair<int, QString>& failure) { return nWanted < failure.first; });
+    m_failedBackups.insert(it, qMakePair(nPlace, strText));
 }
 
 void CMossvaleView::FailQueuedBackups(ETransferFailure eFailure)
 {
     CBackupList* pList = BackupList();
     while (pList && !pList->IsEmpty())
-        m_failedBackups.append(WithReason(DisplayName(pList->RemoveTail()), eFailure));
+        AddFailedBackup(++m_nBackupStarted, WithReason(DisplayName(pList->RemoveTail()), eFailure));
     while (!m_retryBackups.isEmpty())
-        m_failedBackups.append(WithReason(DisplayName(m_retryBackups.takeLast()), eFailure));
+        AddFailedBackup(++m_nBackupStarted,
+                        WithReason(DisplayName(m_retryBackups.takeLast()), eFailure));
 }
 
 void CMossvaleView::EndBackup()
@@ -281,11 +306,11 @@ void CMossvaleView::ShowLatestJob()
 
 void CMossvaleView::OnProgressTimer()
 {
-    qint64 nUploading = 0; // the backup's current file
+    qint64 nUploading = 0; // of the backup's files being sent
     for (const RunningJob& job : m_running) {
         const qint64 nDone = job.pState->nDone;
         if (job.nPlace > 0)
-            nUploading = nDone;
+            nUploading += nDone;
         if (job.nJobId != m_nShownJob)
             continue;
         const qint64 nElapsedMs = job.clock.elapsed();
@@ -352,7 +377,7 @@ void CMossvaleView::OnUploadDone(const TransferReport& report, const RunningJob&
         m_nBackupBytes += LocalFileSize(job.path);
         return;
     }
-    m_failedBackups.append(WithReason(job.strName, report.eFailure, report.replyLine));
+    AddFailedBackup(job.nPlace, WithReason(job.strName, report.eFailure, report.replyLine));
     if (report.eFailure == FAILURE_NO_CONNECTION || report.eFailure == FAILURE_LOGIN_REFUSED)
         FailQueuedBackups(report.eFailure);
 }
@@ -399,8 +424,11 @@ void CMossvaleView::FinishIfIdle()
     QStringList lines;
     if (!m_cancelled.isEmpty() || !m_notSent.isEmpty())
         lines << Texts::CancelledHeading() << m_cancelled << m_notSent;
-    if (!m_failedBackups.isEmpty())
-        lines << Texts::BackupFailedHeading() << m_failedBackups;
+    if (!m_failedBackups.isEmpty()) {
+        lines << Texts::BackupFailedHeading();
+        for (const auto& failure : m_failedBackups)
+            lines << failure.second;
+    }
     m_cancelled.clear();
     m_notSent.clear();
     m_failedBackups.clear();

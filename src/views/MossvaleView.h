@@ -3,7 +3,8 @@
 // dialog they share.
 //
 // BACKUP sends the files of the backup selection (the folder tree's m_backupList, taken from
-// its tail) one upload job after another into the server's root, then relists the server.
+// its tail) into the server's root, a few upload jobs at once (each on a connection of its
+// own: a distant server's round trips then overlap), then relists the server.
 // RESTORE fetches the remote list's first selected entry into a folder the user picks; it runs
 // beside a backup or another restore at once. The wait dialog shows the latest job still
 // running and the whole backup, and closes when the last job has ended; Cancel in it stops
@@ -58,6 +59,11 @@ public:
     // The folder browser of RESTORE; "" means cancelled. Tests replace it.
     std::function<QString()> m_pfnChooseFolder;
 
+    // How many files a backup sends at once: 1 to kMaxParallelUploads.
+    static constexpr int kDefaultParallelUploads = 2;
+    static constexpr int kMaxParallelUploads = 4;
+    void SetParallelUploads(int nCount);
+
     unsigned m_nShownJob = 0; // the job whose file and progress the wait dialog shows
     CWaitDlg m_dlgWait;
     QPushButton m_btnBackup;
@@ -106,6 +112,10 @@ private:
     // Shows the latest running job in the wait dialog.
     void ShowLatestJob();
     void OnProgressTimer();
+    int RunningUploads() const;
+    // A file the backup could not send, at its place in the backup: the message lists them
+    // in the order they were taken from the selection, whichever upload ended first.
+    void AddFailedBackup(int nPlace, const QString& strText);
     // When nothing runs any more: closes the wait dialog and names what failed or was
     // cancelled.
     void FinishIfIdle();
@@ -115,11 +125,13 @@ private:
     QList<RunningJob> m_running;
     bool m_bBackupRunning = false;
     bool m_bCancelling = false;
-    QStringList m_failedBackups; // paths whose upload failed in the current backup, with why
-    QStringList m_cancelled;     // files stopped by the last Cancel
-    QStringList m_notSent;       // files of the backup it left unsent
-    int m_nBackupStarted = 0;    // files started in the current backup, for "n / total"
-    qint64 m_nBackupBytes = 0;   // the sizes of the files of the current backup
+    // Paths whose upload failed in the current backup, with why, by their place in it.
+    QList<QPair<int, QString>> m_failedBackups;
+    int m_nParallelUploads = kDefaultParallelUploads;
+    QStringList m_cancelled;   // files stopped by the last Cancel
+    QStringList m_notSent;     // files of the backup it left unsent
+    int m_nBackupStarted = 0;  // files started in the current backup, for "n / total"
+    qint64 m_nBackupBytes = 0; // the sizes of the files of the current backup
     qint64 m_nBackupBytesDone = 0;
     QElapsedTimer m_backupClock;
     int m_nBackedUp = 0; // files of the current backup that arrived

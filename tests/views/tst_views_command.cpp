@@ -54,6 +54,7 @@ private slots:
     void backupSendsNewestFirstAndRelists();
     void failedFilesAreNamed();
     void sameNamesAreSentOnce();
+    void severalAtOnceNamedInTheirOrder();
     void manyFailuresFitTheScreen();
     void queuedFilesFailAtOnce_data();
     void queuedFilesFailAtOnce();
@@ -200,6 +201,7 @@ void TestCommandView::backupWithNothingChecked()
 
 void TestCommandView::backupSendsNewestFirstAndRelists()
 {
+    Command().SetParallelUploads(1); // one after the other, to see their order
     for (const char* pszName : {"A.txt", "B.txt", "C.txt"}) {
         QVERIFY(WriteFile(Local(pszName), QByteArray("content of ") + pszName));
         Queue().AddTail(Local(pszName)); // what ticking them in this order does
@@ -258,6 +260,36 @@ void TestCommandView::sameNamesAreSentOnce()
         QString::fromUtf8("（另一个选中的文件同名，已备份的是 %1）").arg(Local("a/same.txt"));
     lines.sort();
     QCOMPARE(lines, QStringList({Local("b/same.txt") + strWhy, Local("same.txt") + strWhy}));
+}
+
+void TestCommandView::severalAtOnceNamedInTheirOrder()
+{
+    // Two uploads at once on a slow server, never more; the message names the failed files
+    // in the order they were taken, though the first one failed last.
+    CFtpTestServer slow;
+    QVERIFY(slow.Start(CFtpTestServer::Pyftpdlib, {"slow"}));
+    QVERIFY(slow.MakeFolder("big.bin")); // in the way of its rename, once it has arrived
+    LogIn(slow);
+    QVERIFY(WriteFile(Local("small.txt"), "small"));
+    QVERIFY(::mkfifo(QFile::encodeName(Local("fifo")).constData(), 0600) == 0);
+    QVERIFY(WriteFile(Local("big.bin"), QByteArray(320 << 10, 'b')));
+    for (const char* pszName : {"small.txt", "fifo", "big.bin"})
+        Queue().AddTail(Local(pszName)); // big.bin is taken first
+
+    int nMostAtOnce = 0;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this,
+            [&] { nMostAtOnce = qMax(nMostAtOnce, CJobPool::Get().RunningTransfers()); });
+    watch.start(5);
+    CBoxReader reader;
+    QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
+    QCOMPARE(nMostAtOnce, CMossvaleView::kDefaultParallelUploads);
+    QCOMPARE(slow.ReadFile("small.txt"), QByteArray("small"));
+    const QStringList lines = reader.m_texts.first().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QVERIFY2(lines[1].startsWith(Local("big.bin") + QString::fromUtf8("（")), qPrintable(lines[1]));
+    QCOMPARE(lines[2], Local("fifo") + QString::fromUtf8("（不是普通文件）"));
 }
 
 void TestCommandView::failedFilesAreNamed()
@@ -368,10 +400,11 @@ void TestCommandView::queuedFilesFailAtOnce()
     QCOMPARE(lines, expected);
     QCOMPARE(Queue().GetCount(), 0);
     QVERIFY(CJobPool::Get().WaitForAll(20000));
-    // The first upload's login and the relisting's after the backup; a login for every
-    // queued file would make six.
+    // The logins of the uploads started at once and the relisting's after the backup; a
+    // login for every queued file would make six.
     if (!serverGone)
-        QVERIFY(m_server.CommandCount("PASS") - nLoginsBefore <= 2);
+        QVERIFY(m_server.CommandCount("PASS") - nLoginsBefore <=
+                CMossvaleView::kDefaultParallelUploads + 1);
 }
 
 void TestCommandView::backupPressedWhileRunning()
@@ -383,12 +416,12 @@ void TestCommandView::backupPressedWhileRunning()
     MarkListing();
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
     const unsigned nFirst = Command().m_nShownJob;
-    // The second press only shows the dialog: no second upload, the queue untouched.
+    // The second press only shows the dialog: no more uploads, the queue untouched.
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
     QCOMPARE(Command().m_nShownJob, nFirst);
-    QCOMPARE(CJobPool::Get().RunningTransfers(), 1);
-    QCOMPARE(Queue().GetCount(), 2);
-    QCOMPARE(Wait().m_stcPlace.text(), QStringLiteral("1 / 3"));
+    QCOMPARE(CJobPool::Get().RunningTransfers(), CMossvaleView::kDefaultParallelUploads);
+    QCOMPARE(Queue().GetCount(), 1);
+    QCOMPARE(Wait().m_stcPlace.text(), QStringLiteral("2 / 3"));
     QVERIFY(Wait().isVisible());
     QVERIFY(Relisted());
     QVERIFY(!Wait().isVisible());
@@ -492,6 +525,7 @@ void TestCommandView::overlappingRestoresNameTheirOwnFile()
 void TestCommandView::waitDialog()
 {
     // A backup whose upload stalls: the dialog stays up with its file, and Esc stops it.
+    Command().SetParallelUploads(1); // the second file waits its turn
     CFtpTestServer stalling;
     QVERIFY(stalling.Start(CFtpTestServer::Pyftpdlib, {"stall-stor"}));
     QVERIFY(stalling.PutFile("big.bin", "the old copy"));
@@ -570,6 +604,7 @@ void TestCommandView::restoreBesideABackup()
     const auto restore = qScopeGuard([] { CInternetSession::SetTimeouts({5, 2}); });
     LogIn(slow);
     QVERIFY(Refresh());
+    Command().SetParallelUploads(1);
     for (const char* pszName : {"one.bin", "two.bin"}) {
         QVERIFY(WriteFile(Local(pszName), QByteArray(320 << 10, pszName[0])));
         Queue().AddTail(Local(pszName));

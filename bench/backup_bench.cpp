@@ -1,0 +1,215 @@
+// A backup to a distant server: 200 files of 4 KiB through bench/delayproxy.py, which holds
+// every chunk back 25 ms each way (a 50 ms round trip) on the control and the data
+// connections. Ours is the command view's BACKUP as the user presses it; the peers are curl
+// sending the same files one after another over one connection with the same safety
+// commands, and lftp's parallel mirror. Prints "name: value (target)" lines; not a test.
+#include "FtpTestServer.h"
+#include "transfer/ClearTextAccounts.h"
+#include "transfer/InternetSession.h"
+#include "transfer/JobPool.h"
+#include "transfer/TransferGlobals.h"
+#include "transfer/TrustStore.h"
+#include "tree/LeftView.h"
+#include "views/MossvaleView.h"
+#include "views/RightView.h"
+
+#include "BenchUtil.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSplitter>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kFiles = 200;
+constexpr int kDelayMs = 25; // each way
+constexpr int kPairs = 5;
+
+QString FileName(int i)
+{
+    return QString("f%1.dat").arg(i, 3, 10, QChar('0'));
+}
+
+// The relay in front of the server; its port, or 0.
+int StartProxy(QProcess& proxy, int nServerPort)
+{
+    proxy.start("/usr/bin/python3",
+                {QStringLiteral(MOSSVALE_BENCH_DIR "/delayproxy.py"), "--target",
+                 QString::number(nServerPort), "--delay-ms", QString::number(kDelayMs)});
+    if (!proxy.waitForReadyRead(10000))
+        return 0;
+    return proxy.readLine().trimmed().toInt();
+}
+
+// The main window's views as a user meets them, logged in to the server behind the proxy.
+struct CViews {
+    QSplitter window{Qt::Vertical};
+    CMossvaleView* pCommand = new CMossvaleView(&window);
+    QSplitter* pLower = new QSplitter(&window);
+    CLeftView* pLeft = new CLeftView(pLower);
+    CRightView* pRight = new CRightView(pLower);
+
+    CViews()
+    {
+        pCommand->SetRemoteView(pRight);
+        pCommand->OnInitialUpdate();
+        pLeft->OnInitialUpdate();
+        pRight->OnInitialUpdate();
+    }
+
+    // Ticks the files and presses BACKUP; returns once the backup and its relisting ended.
+    double Backup(const QString& strDir, int nParallel, int nFiles = kFiles)
+    {
+        pCommand->SetParallelUploads(nParallel);
+        for (int i = 0; i < nFiles; ++i)
+            pLeft->m_treeCtrl.m_backupList.AddTail(QFile::encodeName(strDir + "/" + FileName(i)));
+        return Seconds([&] {
+            pCommand->OnButtonBackup();
+            WaitFor([&] { return !pCommand->HasRunningWork(); });
+            CJobPool::Get().WaitForAll(60000);
+        });
+    }
+};
+
+// The FTP commands a safe upload spends per file, each a round trip (the data connection's
+// opening is one more), counted by a pyftpdlib server's journal over a backup of 20 files.
+double CommandsPerFile(const QString& strDir)
+{
+    CFtpTestServer counting;
+    if (!counting.Start(CFtpTestServer::Pyftpdlib))
+        return 0;
+    const auto sum = [&] {
+        int nCount = 0;
+        for (const char* pszVerb :
+             {"USER", "PASS", "PWD", "CWD", "EPSV", "PASV", "TYPE", "STOR", "SIZE", "MDTM", "RNFR",
+              "RNTO", "DELE", "NOOP", "FEAT", "MLSD", "LIST", "OPTS", "QUIT"})
+            nCount += counting.CommandCount(pszVerb);
+        return nCount;
+    };
+    const std::string strSaved[] = {g_strServer, g_strUserName, g_strPassword};
+    g_strServer = counting.ServerText().toStdString();
+    g_strUserName = counting.User().toStdString();
+    g_strPassword = counting.Password().toStdString();
+    CViews views;
+    views.Backup(strDir, 1, 20); // logs in once and lists at its end
+    const int nBefore = sum();
+    views.Backup(strDir, 1, 20);
+    g_strServer = strSaved[0];
+    g_strUserName = strSaved[1];
+    g_strPassword = strSaved[2];
+    return double(sum() - nBefore) / 20;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    CFtpTestServer server;
+    if (!server.Start(CFtpTestServer::Vsftpd)) {
+        std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.LastError()));
+        return 1;
+    }
+    QProcess proxy;
+    const int nPort = StartProxy(proxy, server.Port());
+    if (nPort == 0) {
+        std::fprintf(stderr, "the delay proxy did not start\n");
+        return 1;
+    }
+    const QString strServer = "127.0.0.1:" + QString::number(nPort);
+    const QString strUrl = "ftp://" + strServer + "/";
+    // The test server offers no TLS; its account goes in clear, as the user agreed.
+    CClearTextAccounts::Allow(CTrustStore::ServerKey("127.0.0.1", nPort),
+                              server.User().toStdString());
+    g_hInternet = std::make_shared<CInternetSession>();
+    g_strServer = strServer.toStdString();
+    g_strUserName = server.User().toStdString();
+    g_strPassword = server.Password().toStdString();
+
+    QTemporaryDir work(QDir::tempPath() + "/mossvale-bench-XXXXXX");
+    const QString strDir = work.filePath("backup");
+    QDir().mkpath(strDir);
+    QStringList safeArgs;
+    const QStringList login{"--user", server.User() + ":" + server.Password()};
+    for (int i = 0; i < kFiles; ++i) {
+        QFile file(strDir + "/" + FileName(i));
+        file.open(QIODevice::WriteOnly);
+        file.write(QByteArray(4096, char('a' + i % 26)));
+        // What our safe upload sends: a temporary, SIZE, the rename over the target.
+        if (i > 0)
+            safeArgs << "--next"
+                     << "-o"
+                     << "/dev/null";
+        safeArgs << login << "-T" << strDir + "/" + FileName(i) << strUrl + "s.part"
+                 << "-Q"
+                 << "-SIZE /s.part"
+                 << "-Q"
+                 << "-RNFR /s.part"
+                 << "-Q"
+                 << "-RNTO /c" + FileName(i);
+    }
+    const auto lftp = [&] {
+        return Seconds([&] {
+            QProcess mirror;
+            mirror.start("lftp", {"-u", server.User() + "," + server.Password(), "-e",
+                                  "set ftp:ssl-allow no; set net:max-retries 1; "
+                                  "mirror -R --parallel=4 --no-perms " +
+                                      strDir + " /lftp; quit",
+                                  strUrl});
+            mirror.waitForFinished(-1);
+            if (mirror.exitCode() != 0)
+                std::fprintf(stderr, "lftp failed: %s\n",
+                             mirror.readAllStandardError().constData());
+        });
+    };
+    const auto clearServer = [&] {
+        QDir(server.Root()).removeRecursively();
+        QDir().mkpath(server.Root());
+    };
+    CViews views;
+    // Ours with the default of two uploads at once and with the most, curl, lftp.
+    const auto rounds = TakeInTurn(
+        kPairs, {
+                    [&] {
+                        clearServer();
+                        return views.Backup(strDir, CMossvaleView::kDefaultParallelUploads);
+                    },
+                    [&] {
+                        clearServer();
+                        return views.Backup(strDir, CMossvaleView::kMaxParallelUploads);
+                    },
+                    [&] { return RunCurl(safeArgs); },
+                    lftp,
+                });
+    PrintFigure("backup_chain_200x4KiB_rtt50ms_4_uploads_vs_curl",
+                Pairs(rounds,
+                      [](const Round& r) {
+                          return TimePair{r[1], r[2]};
+                      }),
+                Ratio::PeerOverOurs, "target >= 2.5", "curl one connection, safe-upload commands");
+    PrintFigure("backup_chain_200x4KiB_rtt50ms_4_uploads_vs_lftp",
+                Pairs(rounds,
+                      [](const Round& r) {
+                          return TimePair{r[1], r[3]};
+                      }),
+                Ratio::PeerOverOurs, "target >= 1.0", "lftp mirror -R --parallel=4");
+    PrintFigure("backup_chain_200x4KiB_rtt50ms_2_uploads_vs_curl",
+                Pairs(rounds,
+                      [](const Round& r) {
+                          return TimePair{r[0], r[2]};
+                      }),
+                Ratio::PeerOverOurs, "reported; the default setting", "curl one connection");
+    std::printf("safe_upload_commands_per_file: %.2f (reported; the relisting's included, "
+                "and one round trip more for each data connection)\n",
+                CommandsPerFile(strDir));
+    g_hInternet.reset();
+    proxy.kill();
+    proxy.waitForFinished();
+    return 0;
+}
