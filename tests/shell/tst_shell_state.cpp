@@ -581,6 +581,7 @@ void TestShellState::closingAsksWhileTransfersRun()
     pFrame = std::make_unique<CMainFrame>();
     pFrame->InitialUpdateViews();
     QVERIFY(ShowFrame(*pFrame));
+    pFrame->CommandView()->SetParallelUploads(1); // the second file waits its turn
     CBackupList& queue = pFrame->LeftView()->m_treeCtrl.m_backupList;
     queue.AddTail(strQueued);
     queue.AddTail(strUp);

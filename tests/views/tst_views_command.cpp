@@ -270,11 +270,12 @@ void TestCommandView::severalAtOnceNamedInTheirOrder()
     QVERIFY(slow.Start(CFtpTestServer::Pyftpdlib, {"slow"}));
     QVERIFY(slow.MakeFolder("big.bin")); // in the way of its rename, once it has arrived
     LogIn(slow);
-    QVERIFY(WriteFile(Local("small.txt"), "small"));
+    QVERIFY(WriteFile(Local("one.bin"), QByteArray(160 << 10, '1')));
+    QVERIFY(WriteFile(Local("two.bin"), QByteArray(160 << 10, '2')));
     QVERIFY(::mkfifo(QFile::encodeName(Local("fifo")).constData(), 0600) == 0);
     QVERIFY(WriteFile(Local("big.bin"), QByteArray(320 << 10, 'b')));
-    for (const char* pszName : {"small.txt", "fifo", "big.bin"})
-        Queue().AddTail(Local(pszName)); // big.bin is taken first
+    for (const char* pszName : {"two.bin", "one.bin", "fifo", "big.bin"})
+        Queue().AddTail(Local(pszName)); // big.bin is taken first, two.bin waits for a place
 
     int nMostAtOnce = 0;
     QTimer watch;
@@ -285,7 +286,7 @@ void TestCommandView::severalAtOnceNamedInTheirOrder()
     QTest::mouseClick(&Command().m_btnBackup, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(reader.m_texts.size(), 1, 20000);
     QCOMPARE(nMostAtOnce, CMossvaleView::kDefaultParallelUploads);
-    QCOMPARE(slow.ReadFile("small.txt"), QByteArray("small"));
+    QCOMPARE(slow.ReadFile("two.bin"), QByteArray(160 << 10, '2'));
     const QStringList lines = reader.m_texts.first().split('\n');
     QCOMPARE(lines.size(), 3);
     QVERIFY2(lines[1].startsWith(Local("big.bin") + QString::fromUtf8("（")), qPrintable(lines[1]));
