@@ -18,9 +18,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QSplitter>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -169,9 +171,20 @@ int main(int argc, char** argv)
         });
     };
     const auto clearServer = [&] {
-        QDir(server.Root()).removeRecursively();
-        QDir().mkpath(server.Root());
+        // The files only: the root belongs to the server's account.
+        for (const QString& strName : QDir(server.Root()).entryList(QDir::Files))
+            QFile::remove(server.Root() + "/" + strName);
+        QDir(server.Root() + "/lftp").removeRecursively();
     };
+    // A message box would wait for a user: say what it says and go on.
+    QTimer boxes;
+    QObject::connect(&boxes, &QTimer::timeout, [] {
+        if (auto* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            std::fprintf(stderr, "message: %s\n", qPrintable(pBox->text()));
+            pBox->done(QMessageBox::Ok);
+        }
+    });
+    boxes.start(50);
     CViews views;
     // Ours with the default of two uploads at once and with the most, curl, lftp.
     const auto rounds = TakeInTurn(
