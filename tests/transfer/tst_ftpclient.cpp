@@ -942,6 +942,10 @@ private slots:
         QVERIFY(pConnection->GetFile("/big.bin", Utf8(local.filePath("back.bin"))));
         QCOMPARE(ReadFile(local.filePath("back.bin")), big);
         QVERIFY(pConnection->DeleteFile("/small.bin"));
+        // Broken half-way over TLS: the old copy stays, no temporary is left.
+        QVERIFY(PutShrinkingFile(*pConnection, local.filePath("shrinking.bin"), "/big.bin"));
+        QCOMPARE(server.ReadFile("big.bin"), big);
+        QCOMPARE(Leftovers(server.Root()), QStringList());
         pConnection.reset();
 
         // The same server with a new key is refused, never used silently.
