@@ -121,11 +121,11 @@ constexpr quint32 kHeadBytes = sizeof SortKey::nHead;
 
 void AppendKeyUnit(std::string& pool, char16_t c)
 {
+    c = FileNameUpper(c); // before the length is chosen: "ı" and "ſ" upper-case to ASCII
     if (c < 0x80) {
-        pool += char(AsciiUpper(c));
+        pool += char(c);
         return;
     }
-    c = FileNameUpper(c);
     if (c < 0x800) {
         pool += char(0xC0 | (c >> 6));
     } else {
