@@ -25,6 +25,8 @@
 namespace {
 
 constexpr int kPairs = 9;
+// A million files take seconds per side, and a fresh view each: a few pairs are enough.
+constexpr int kMillionPairs = 3;
 
 bool Touch(const QString& strPath)
 {
@@ -64,6 +66,50 @@ HTREEITEM Child(CFolderTreeCtrl& tree, HTREEITEM hParent, const QString& strText
     return nullptr;
 }
 
+// The mixed-case names of a big folder, so the case-insensitive order has work to do.
+bool MakeFiles(const QString& strFolder, int nCount)
+{
+    if (!QDir().mkdir(strFolder))
+        return false;
+    const int nWidth = int(QString::number(nCount).size());
+    for (int i = 0; i < nCount; ++i) {
+        const QString strName = QStringLiteral("%1_%2.dat")
+                                    .arg(i % 2 ? "File" : "file")
+                                    .arg((i * 7919) % nCount, nWidth, 10, QLatin1Char('0'));
+        if (!Touch(strFolder + "/" + strName))
+            return false;
+    }
+    return true;
+}
+
+// Removes a folder of files; QDir's walk would stat every one of a million entries.
+void RemoveFiles(const QString& strFolder)
+{
+    const QByteArray folder = QFile::encodeName(strFolder);
+    if (DIR* pDir = opendir(folder.constData())) {
+        while (const dirent* pEntry = readdir(pDir)) {
+            if (pEntry->d_type == DT_REG)
+                unlinkat(dirfd(pDir), pEntry->d_name, 0);
+        }
+        closedir(pDir);
+    }
+    rmdir(folder.constData());
+}
+
+// A line of /proc/self/status in KiB ("VmHWM", the resident peak, or "VmRSS"); 0 if absent.
+long StatusKiB(const char* pszField)
+{
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray prefix = QByteArray(pszField) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return 0;
+}
+
 // A fresh left view whose only drives are "/" and the bench folder, shown offscreen.
 struct Bench {
     explicit Bench(const QString& strDrive)
@@ -90,12 +136,13 @@ struct Bench {
 };
 
 // A first expansion of the folder on a fresh tree (an item is read only once), in turn
-// with both peers' scans of the same folder.
-void ReportExpand(const char* pszName, const QString& strDrive, const QString& strFolder)
+// with both peers' scans of the same folder. Without bTargets the lines carry no target.
+void ReportExpand(const char* pszName, const QString& strDrive, const QString& strFolder,
+                  int nPairs = kPairs, bool bTargets = true)
 {
     const QString strPath = strDrive + "/" + strFolder;
     const auto rounds =
-        TakeInTurn(kPairs, {
+        TakeInTurn(nPairs, {
                                [&] { return Seconds([&] { BareScan(strPath, Scan::Readdir); }); },
                                [&] { return Seconds([&] { BareScan(strPath, Scan::Stat); }); },
                                [&] {
@@ -108,7 +155,7 @@ void ReportExpand(const char* pszName, const QString& strDrive, const QString& s
                       [](const Round& r) {
                           return TimePair{r[2], r[0]};
                       }),
-                Ratio::OursOverPeer, "target <= 3", "readdir with d_type");
+                Ratio::OursOverPeer, bTargets ? "target <= 3" : "no target", "readdir with d_type");
     PrintFigure((std::string(pszName) + "_vs_stat_scan").c_str(),
                 Pairs(rounds,
                       [](const Round& r) {
@@ -118,7 +165,8 @@ void ReportExpand(const char* pszName, const QString& strDrive, const QString& s
     std::vector<double> ours;
     for (const Round& round : rounds)
         ours.push_back(round[2]);
-    PrintSpread((std::string(pszName) + "_seconds").c_str(), ours, "target < 1");
+    PrintSpread((std::string(pszName) + "_seconds").c_str(), ours,
+                bTargets ? "target < 1" : "no target");
 }
 
 } // namespace
@@ -132,16 +180,10 @@ int main(int argc, char* argv[])
     QTemporaryDir dir;
     const QString strDrive = dir.path();
     QDir d(strDrive);
-    if (!d.mkdir("files") || !d.mkdir("folders"))
+    if (!d.mkdir("folders"))
         return 1;
-    // Mixed case, so the case-insensitive order has work to do.
-    for (int i = 0; i < 100000; ++i) {
-        const QString strName = QStringLiteral("%1_%2.dat")
-                                    .arg(i % 2 ? "File" : "file")
-                                    .arg((i * 7919) % 100000, 6, 10, QLatin1Char('0'));
-        if (!Touch(strDrive + "/files/" + strName))
-            return 1;
-    }
+    if (!MakeFiles(strDrive + "/files", 100000) || !MakeFiles(strDrive + "/million", 1000000))
+        return 1;
     for (int i = 0; i < 10000; ++i) {
         const QString strFolder =
             strDrive + QStringLiteral("/folders/Folder %1").arg(i, 5, 10, QLatin1Char('0'));
@@ -157,6 +199,17 @@ int main(int argc, char* argv[])
     SetMountTable(strTable);
     BareScan(strDrive + "/files", Scan::Stat); // warm the caches for every side
     BareScan(strDrive + "/folders", Scan::Stat);
+    // The million first, so that the resident peak before it is the program's own.
+    BareScan(strDrive + "/million", Scan::Stat);
+    const long nPeakBefore = StatusKiB("VmHWM");
+    ReportExpand("tree_expand_1M_files", strDrive, "million", kMillionPairs, false);
+    const long nPeakAfter = StatusKiB("VmHWM");
+    std::printf("tree_expand_1M_files_peak_memory: %.0f MiB (no target) VmHWM %.0f MiB before, "
+                "%.0f MiB after\n",
+                (nPeakAfter - nPeakBefore) / 1024.0, nPeakBefore / 1024.0, nPeakAfter / 1024.0);
+    std::fflush(stdout);
+    RemoveFiles(strDrive + "/million");
+
     ReportExpand("tree_expand_100k_files", strDrive, "files");
     ReportExpand("tree_expand_10k_subfolders", strDrive, "folders");
 

@@ -4,8 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
-#include <thread>
+#include <string>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -75,11 +74,18 @@ char16_t AsciiUpper(char16_t c)
     return c >= u'a' && c <= u'z' ? char16_t(c - (u'a' - u'A')) : c;
 }
 
+// One code unit as CompareFileNames compares it.
+char16_t FileNameUpper(char16_t c)
+{
+    return c < 0x80 ? AsciiUpper(c) : char16_t(QChar::toUpper(c));
+}
+
 } // namespace
 
 bool IsOwnTemporary(const char* pszName)
 {
-    return std::strncmp(pszName, kOwnTemporaryPrefix, sizeof kOwnTemporaryPrefix - 1) == 0;
+    return pszName[0] == '.' &&
+           std::strncmp(pszName, kOwnTemporaryPrefix, sizeof kOwnTemporaryPrefix - 1) == 0;
 }
 
 int CompareFileNames(QStringView a, QStringView b)
@@ -90,13 +96,117 @@ int CompareFileNames(QStringView a, QStringView b)
         const char16_t cb = b[i].unicode();
         if (ca == cb)
             continue;
-        const char16_t ua = ca < 0x80 ? AsciiUpper(ca) : char16_t(QChar::toUpper(ca));
-        const char16_t ub = cb < 0x80 ? AsciiUpper(cb) : char16_t(QChar::toUpper(cb));
+        const char16_t ua = FileNameUpper(ca);
+        const char16_t ub = FileNameUpper(cb);
         if (ua != ub)
             return ua < ub ? -1 : 1;
     }
     return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
+
+namespace {
+
+// An entry's sort key: the code units of its name upper-cased as CompareFileNames does,
+// each written the way UTF-8 writes a code point (surrogates too). That keeps their order
+// and no unit's bytes begin another's, so memcmp orders the keys as CompareFileNames orders
+// the names. The first 16 bytes, big end first and zero-padded, sit in the key itself and
+// settle most comparisons without reaching into the pool.
+struct SortKey {
+    quint64 nHead[2];
+    quint32 nOffset; // of the whole key in the pool
+    quint32 nLength;
+    quint32 nEntry;
+};
+constexpr quint32 kHeadBytes = sizeof SortKey::nHead;
+
+void AppendKeyUnit(std::string& pool, char16_t c)
+{
+    c = FileNameUpper(c); // before the length is chosen: "ı" and "ſ" upper-case to ASCII
+    if (c < 0x80) {
+        pool += char(c);
+        return;
+    }
+    if (c < 0x800) {
+        pool += char(0xC0 | (c >> 6));
+    } else {
+        pool += char(0xE0 | (c >> 12));
+        pool += char(0x80 | ((c >> 6) & 0x3F));
+    }
+    pool += char(0x80 | (c & 0x3F));
+}
+
+SortKey MakeSortKey(std::string& pool, const QString& strName, quint32 nEntry)
+{
+    const size_t nOffset = pool.size();
+    for (const QChar c : strName)
+        AppendKeyUnit(pool, c.unicode());
+    SortKey key{{0, 0}, quint32(nOffset), quint32(pool.size() - nOffset), nEntry};
+    for (quint32 i = 0; i < kHeadBytes; ++i) {
+        quint64& nHead = key.nHead[i / 8];
+        nHead = nHead << 8 | (i < key.nLength ? quint8(pool[nOffset + i]) : 0);
+    }
+    return key;
+}
+
+// Negative, 0 or positive as CompareFileNames of the two names.
+int CompareKeys(const SortKey& a, const SortKey& b, const char* pPool)
+{
+    for (int i = 0; i < 2; ++i) {
+        if (a.nHead[i] != b.nHead[i])
+            return a.nHead[i] < b.nHead[i] ? -1 : 1;
+    }
+    // Equal heads and either key within them: the shorter key is the other's beginning.
+    if (a.nLength > kHeadBytes && b.nLength > kHeadBytes) {
+        const int nOrder =
+            std::memcmp(pPool + a.nOffset + kHeadBytes, pPool + b.nOffset + kHeadBytes,
+                        std::min(a.nLength, b.nLength) - kHeadBytes);
+        if (nOrder != 0)
+            return nOrder;
+    }
+    return a.nLength == b.nLength ? 0 : (a.nLength < b.nLength ? -1 : 1);
+}
+
+// Moves every entry to its place in the sorted keys, following each cycle of the order
+// once: no second vector of a million entries.
+void Reorder(std::vector<FindEntry>& entries, std::vector<SortKey>& keys)
+{
+    for (quint32 i = 0; i < keys.size(); ++i) {
+        if (keys[i].nEntry == i)
+            continue;
+        FindEntry first = std::move(entries[i]);
+        quint32 j = i;
+        while (keys[j].nEntry != i) {
+            const quint32 nFrom = keys[j].nEntry;
+            entries[j] = std::move(entries[nFrom]);
+            keys[j].nEntry = j;
+            j = nFrom;
+        }
+        entries[j] = std::move(first);
+        keys[j].nEntry = j;
+    }
+}
+
+// Sorts the entries into FindFolderEntries' order, each name upper-cased once rather than
+// at every comparison: a folder of a million files sorts in a fraction of the time.
+void SortByName(std::vector<FindEntry>& entries)
+{
+    std::string pool;
+    std::vector<SortKey> keys;
+    keys.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        keys.push_back(MakeSortKey(pool, entries[i].strName, quint32(i)));
+    std::sort(keys.begin(), keys.end(), [&](const SortKey& a, const SortKey& b) {
+        if (const int nOrder = CompareKeys(a, b, pool.data()))
+            return nOrder < 0;
+        const FindEntry& entryA = entries[a.nEntry];
+        const FindEntry& entryB = entries[b.nEntry];
+        return entryA.strName != entryB.strName ? entryA.strName < entryB.strName
+                                                : entryA.name < entryB.name;
+    });
+    Reorder(entries, keys);
+}
+
+} // namespace
 
 bool FindFolderEntries(const QByteArray& folder, std::vector<FindEntry>& entries)
 {
@@ -113,13 +223,7 @@ bool FindFolderEntries(const QByteArray& folder, std::vector<FindEntry>& entries
         entries.push_back({std::move(name), std::move(strName), EntryAttributes(nDirFd, pEntry)});
     }
     closedir(pDir);
-
-    std::sort(entries.begin(), entries.end(), [](const FindEntry& a, const FindEntry& b) {
-        const int nOrder = CompareFileNames(a.strName, b.strName);
-        if (nOrder != 0)
-            return nOrder < 0;
-        return a.strName != b.strName ? a.strName < b.strName : a.name < b.name;
-    });
+    SortByName(entries);
     return true;
 }
 
@@ -137,87 +241,6 @@ bool FolderHasEntries(const QByteArray& folder)
     }
     closedir(pDir);
     return bFound;
-}
-
-namespace {
-
-// Opens the sub-folder relative to its parent and reads its first directory block only.
-bool SubFolderHasEntries(int nParentFd, const QByteArray& name)
-{
-    const int fd = openat(nParentFd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    alignas(8) char buffer[2048];
-    bool bFound = false;
-    ssize_t nRead;
-    while (!bFound && (nRead = getdents64(fd, buffer, sizeof buffer)) > 0) {
-        for (ssize_t nOffset = 0; nOffset < nRead;) {
-            const auto* pEntry = reinterpret_cast<const dirent64*>(buffer + nOffset);
-            if (IsShownEntry(pEntry->d_name)) {
-                bFound = true;
-                break;
-            }
-            nOffset += pEntry->d_reclen;
-        }
-    }
-    close(fd);
-    return bFound;
-}
-
-// The sub-folders names[nBegin, nEnd) of one parent, probed on one thread.
-struct ProbeSlice {
-    int nParentFd;
-    const std::vector<QByteArray>* pNames;
-    std::vector<char>* pFound;
-    size_t nBegin;
-    size_t nEnd;
-};
-
-void Probe(const ProbeSlice& slice)
-{
-    for (size_t i = slice.nBegin; i < slice.nEnd; ++i)
-        (*slice.pFound)[i] = SubFolderHasEntries(slice.nParentFd, (*slice.pNames)[i]);
-}
-
-} // namespace
-
-std::vector<bool> FoldersHaveEntries(const QByteArray& folder, const std::vector<QByteArray>& names)
-{
-    std::vector<bool> result(names.size(), false);
-    const int nParentFd =
-        folder.isEmpty() ? -1 : open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (nParentFd < 0)
-        return result;
-
-    // Each thread writes its own bytes; vector<bool> packs bits, so collect in chars.
-    std::vector<char> found(names.size(), 0);
-    // A probe is mostly waiting: in the kernel on a warm cache, on the disk on a cold one.
-    // A few threads more than the cores keep both busy.
-    constexpr size_t kPerThread = 256;
-    const size_t nMaxThreads = std::clamp(std::thread::hardware_concurrency(), 4u, 8u);
-    const size_t nThreads = std::clamp<size_t>(names.size() / kPerThread, 1, nMaxThreads);
-    const size_t nSlice = (names.size() + nThreads - 1) / nThreads;
-    std::vector<ProbeSlice> slices;
-    for (size_t nBegin = 0; nBegin < names.size(); nBegin += nSlice)
-        slices.push_back(
-            {nParentFd, &names, &found, nBegin, std::min(nBegin + nSlice, names.size())});
-    // The first slice is probed here, the others on threads that live only in this call.
-    std::vector<std::thread> started;
-    for (size_t i = 1; i < slices.size(); ++i) {
-        try {
-            started.emplace_back([&slice = slices[i]] { Probe(slice); });
-        } catch (const std::system_error&) {
-            Probe(slices[i]); // no thread to be had: do it here
-        }
-    }
-    if (!slices.empty())
-        Probe(slices[0]);
-    for (std::thread& thread : started)
-        thread.join();
-    close(nParentFd);
-    for (size_t i = 0; i < names.size(); ++i)
-        result[i] = found[i] != 0;
-    return result;
 }
 
 UINT GetFileAttributes(const QByteArray& path)

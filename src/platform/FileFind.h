@@ -52,12 +52,6 @@ bool FindFolderEntries(const QByteArray& folder, std::vector<FindEntry>& entries
 // first such entry.
 bool FolderHasEntries(const QByteArray& folder);
 
-// FolderHasEntries for many sub-folders of one folder at once: result[i] is true when
-// folder/names[i] is a folder that can be opened and holds an entry. Big batches are
-// probed on a few threads, since each probe waits on its own folder's first block.
-std::vector<bool> FoldersHaveEntries(const QByteArray& folder,
-                                     const std::vector<QByteArray>& names);
-
 // The attribute word of a path, following links; INVALID_FILE_ATTRIBUTES when the path
 // doesn't exist (a dangling link included).
 UINT GetFileAttributes(const QByteArray& path);

@@ -10,6 +10,7 @@
 #include "SftpConnection.h"
 #include "Temporaries.h"
 #include "TrustStore.h"
+#include "WriteBehindFile.h"
 #include "platform/Path.h"
 
 #include <QtGlobal>
@@ -129,18 +130,10 @@ int OnTrace(CURL*, curl_infotype type, char* pData, size_t nSize, void*)
     return 0;
 }
 
-struct DownloadTarget {
-    FILE* pFile;
-    int nErrno; // of the first failed write, 0 while none failed
-};
-
 size_t OnWriteFile(char* pData, size_t nSize, size_t nCount, void* pUser)
 {
-    auto* pTarget = static_cast<DownloadTarget*>(pUser);
-    const size_t nWritten = std::fwrite(pData, 1, nSize * nCount, pTarget->pFile);
-    if (nWritten != nSize * nCount && pTarget->nErrno == 0)
-        pTarget->nErrno = errno ? errno : EIO;
-    return nWritten;
+    // Anything but the whole count fails the transfer (CURLE_WRITE_ERROR).
+    return static_cast<CWriteBehindFile*>(pUser)->Write(pData, nSize * nCount) ? nSize * nCount : 0;
 }
 
 // Sockets of ours must not leak into a program started meanwhile from another thread.
@@ -886,14 +879,8 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     const int fd = mkostemp(&strTemp[0], O_CLOEXEC);
     if (fd < 0)
         return Fail(LocalWriteFailure(errno));
-    FILE* pFile = fdopen(fd, "wb");
-    if (!pFile) {
-        ::close(fd);
-        ::unlink(strTemp.c_str());
-        return Fail(FAILURE_LOCAL_UNWRITABLE);
-    }
 
-    DownloadTarget target{pFile, 0};
+    CWriteBehindFile target(fd);
     Reply reply;
     ProgressContext progress{&onProgress, false, -1, CancelFlag()};
     PrepareRequest(m_address.UrlOf(strSource), &reply);
@@ -907,15 +894,13 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
 
     TakeModeOf(fd, strLocalPath);
     // On disk before the rename, or a crash could leave an empty file where the old one was.
-    if (result == CURLE_OK && (std::fflush(pFile) != 0 || fsync(fd) != 0))
-        target.nErrno = errno;
-    const bool bClosed = std::fclose(pFile) == 0;
-    if (result == CURLE_OK && target.nErrno == 0 && bClosed &&
-        std::rename(strTemp.c_str(), strLocalPath.c_str()) == 0) {
+    const bool bSynced = result == CURLE_OK && target.Finish();
+    const bool bClosed = ::close(fd) == 0;
+    if (bSynced && bClosed && std::rename(strTemp.c_str(), strLocalPath.c_str()) == 0) {
         SyncFolder(strLocalDir.empty() ? "." : strLocalDir);
         return true;
     }
-    const int nErrno = target.nErrno ? target.nErrno : errno;
+    const int nErrno = target.LastErrno() ? target.LastErrno() : errno;
     ::unlink(strTemp.c_str());
     if (result == CURLE_OK || result == CURLE_WRITE_ERROR)
         return Fail(LocalWriteFailure(nErrno));

@@ -24,12 +24,12 @@ public:
     CWaitCursor& operator=(const CWaitCursor&) = delete;
 };
 
-TreeInsertItem MakeItem(const QByteArray& name, const QString& strText, int nImage,
-                        int nSelectedImage, int nCheck)
+TreeInsertItem MakeItem(QByteArray name, QString strText, int nImage, int nSelectedImage,
+                        int nCheck)
 {
     TreeInsertItem item;
-    item.strText = strText;
-    item.name = name;
+    item.strText = std::move(strText);
+    item.name = std::move(name);
     item.nImage = nImage;
     item.nSelectedImage = nSelectedImage;
     item.nState = INDEXTOSTATEIMAGEMASK(nCheck);
@@ -41,6 +41,38 @@ TreeInsertItem MakePlaceholder()
 {
     return MakeItem(QByteArray(), QString(), CFolderTreeCtrl::IMAGE_CDROM,
                     CFolderTreeCtrl::IMAGE_CDROM, CHECK_NO_BOX);
+}
+
+// The items a folder's entries show as, in the same order; the names move into them.
+std::vector<TreeInsertItem> ItemsOf(std::vector<FindEntry>& entries)
+{
+    std::vector<TreeInsertItem> items;
+    items.reserve(entries.size());
+    for (FindEntry& entry : entries) {
+        if (IsOwnTemporary(entry.name.constData()))
+            continue; // a restore's file on its way; it is renamed into place or removed
+        if (!(entry.nAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            items.push_back(MakeItem(std::move(entry.name), std::move(entry.strName),
+                                     CFolderTreeCtrl::IMAGE_FILE, CFolderTreeCtrl::IMAGE_FILE,
+                                     CHECK_UNCHECKED));
+            continue;
+        }
+        if (entry.name == "." || entry.name == "..")
+            continue;
+        // Exactly directory + hidden + system, not a bit test. Linux has no system
+        // attribute, so this never hides a folder here.
+        if (entry.nAttributes ==
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+            continue;
+        // Every folder gets an expand button without being opened: looking into each of
+        // 10,000 sub-folders here would cost far more than reading this one. Expanding a
+        // folder that holds nothing to show takes its button away (OnItemExpanding).
+        items.push_back(MakeItem(std::move(entry.name), std::move(entry.strName),
+                                 CFolderTreeCtrl::IMAGE_FOLDER,
+                                 CFolderTreeCtrl::IMAGE_FOLDER_SELECTED, CHECK_UNCHECKED));
+        items.back().children.push_back(MakePlaceholder());
+    }
+    return items;
 }
 
 } // namespace
@@ -129,67 +161,33 @@ int CFolderTreeCtrl::GetPathKind(const QByteArray& path)
 
 void CFolderTreeCtrl::ListFolder(HTREEITEM hItem, const QByteArray& path)
 {
-    std::vector<FindEntry> entries;
-    if (!FindFolderEntries(path, entries))
-        return; // no medium, no access: the item stays without children
-    CWaitCursor wait;
-
     std::vector<TreeInsertItem> items;
-    std::vector<bool> isFile;
-    std::vector<QByteArray> folderNames;
-    std::vector<size_t> folderItems;
-    items.reserve(entries.size());
-    isFile.reserve(entries.size());
-    for (FindEntry& entry : entries) {
-        if (IsOwnTemporary(entry.name.constData()))
-            continue; // a restore's file on its way; it is renamed into place or removed
-        if (entry.nAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (entry.name == "." || entry.name == "..")
-                continue;
-            // Exactly directory + hidden + system, not a bit test. Linux has no system
-            // attribute, so this never hides a folder here.
-            if (entry.nAttributes ==
-                (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
-                continue;
-            items.push_back(MakeItem(entry.name, entry.strName, IMAGE_FOLDER, IMAGE_FOLDER_SELECTED,
-                                     CHECK_UNCHECKED));
-            isFile.push_back(false);
-            folderNames.push_back(entry.name);
-            folderItems.push_back(items.size() - 1);
-        } else {
-            items.push_back(
-                MakeItem(entry.name, entry.strName, IMAGE_FILE, IMAGE_FILE, CHECK_UNCHECKED));
-            isFile.push_back(true);
-        }
+    {
+        std::vector<FindEntry> entries;
+        if (!FindFolderEntries(path, entries))
+            return; // no medium, no access: the item stays without children
+        // The entries go as soon as their names have moved into the items: for a folder of
+        // a million files they are tens of MiB that need not sit beside the new nodes.
+        items = ItemsOf(entries);
     }
-
-    // FolderHasEntries for every sub-folder, in one batch: a folder of 10,000 sub-folders
-    // would otherwise wait on 10,000 folder reads one after the other.
-    const std::vector<bool> hasEntries = FoldersHaveEntries(path, folderNames);
-    for (size_t i = 0; i < folderItems.size(); ++i) {
-        if (hasEntries[i])
-            items[folderItems[i]].children.push_back(MakePlaceholder());
-    }
+    CWaitCursor wait;
 
     // Folders are appended in enumeration order; a file goes before the first child
     // already there whose text sorts after it. The enumeration comes sorted by that same
-    // comparison, so then every file lands last too and the whole batch goes in as it is,
-    // in one insertion. Otherwise place them one by one, as the rule says.
-    bool bInOrder = !ItemHasChildren(hItem);
-    for (size_t i = 1; bInOrder && i < items.size(); ++i)
-        bInOrder = CompareFileNames(items[i - 1].strText, items[i].strText) <= 0;
-    if (bInOrder) {
+    // comparison, so into an item without children every file lands last too and the
+    // whole batch goes in as it is, in one insertion.
+    if (!ItemHasChildren(hItem)) {
         InsertItems(hItem, items);
         return;
     }
-    for (size_t i = 0; i < items.size(); ++i) {
-        std::vector<TreeInsertItem> one{std::move(items[i])};
+    for (TreeInsertItem& item : items) {
         HTREEITEM hBefore = nullptr;
-        if (isFile[i]) {
+        if (item.nImage == IMAGE_FILE) {
             hBefore = GetChildItem(hItem);
-            while (hBefore && CompareFileNames(GetItemText(hBefore), one[0].strText) <= 0)
+            while (hBefore && CompareFileNames(GetItemText(hBefore), item.strText) <= 0)
                 hBefore = GetNextSiblingItem(hBefore);
         }
+        std::vector<TreeInsertItem> one{std::move(item)};
         GetTreeModel()->InsertNodes(hItem, hBefore ? hBefore->nRow : GetChildCount(hItem), one);
     }
 }

@@ -1,9 +1,10 @@
 #pragma once
 // The tree of the local machine: "My Computer", one item per drive, and below them the
 // folders and files, each with a three-state check box. Folders are read once, at the
-// first expansion of their item. Ticking or unticking an item spreads the state over the
-// items loaded below it and up through its ancestors, and every file reached that way
-// has its full path appended to, or removed from, m_backupList, the backup selection.
+// first expansion of their item; until then every folder shows an expand button, which
+// goes when that expansion finds nothing to show. Ticking or unticking an item spreads the state
+// over the items loaded below it and up through its ancestors, and every file reached that way has
+// its full path appended to, or removed from, m_backupList, the backup selection.
 //
 // Paths are the file system's bytes, built from the items' names (GetItemName); the item
 // texts only show them, so a name that is not UTF-8 is still found, queued and sent.

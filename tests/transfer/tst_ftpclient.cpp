@@ -11,6 +11,7 @@
 #include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
 #include "transfer/TrustStore.h"
+#include "transfer/WriteBehindFile.h"
 
 #include <QtTest>
 
@@ -24,6 +25,7 @@
 #include <chrono>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -402,6 +404,8 @@ private slots:
             QTest::addRow("%s empty", pszServer) << kind << "empty.dat" << 0;
             QTest::addRow("%s one byte", pszServer) << kind << "one" << 1;
             QTest::addRow("%s 1 MiB", pszServer) << kind << "big.bin" << (1 << 20) + 3;
+            // A restore this size is written back in ranges while it arrives.
+            QTest::addRow("%s 40 MiB", pszServer) << kind << "huge.bin" << (40 << 20) + 5;
             QTest::addRow("%s non-ASCII", pszServer)
                 << kind << QString::fromUtf8("备份 ü.txt") << 777;
             QTest::addRow("%s spaces and #", pszServer) << kind << "a b #c;type=a?.txt" << 100;
@@ -446,6 +450,31 @@ private slots:
         QVERIFY(!pConnection->DeleteFile("/" + Utf8(name))); // already gone
         // The connection survives a refused command.
         QCOMPARE(int(ListRoot(pConnection.get()).result), int(CFtpConnection::ListResult::Empty));
+    }
+
+    void writeBehindKeepsEveryByteOrSaysWhy()
+    {
+        // Pieces of odd sizes across several write-back ranges, then an fsync.
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath("f.bin");
+        const int fd = ::open(QFile::encodeName(strPath).constData(), O_WRONLY | O_CREAT, 0600);
+        QVERIFY(fd >= 0);
+        const QByteArray data = PatternBytes(25 * 1024 * 1024 + 11, 4);
+        CWriteBehindFile file(fd);
+        for (qsizetype nAt = 0, nPiece = 1; nAt < data.size(); nAt += nPiece, nPiece *= 3)
+            QVERIFY(file.Write(data.constData() + nAt, std::min(nPiece, data.size() - nAt)));
+        QVERIFY(file.Finish());
+        ::close(fd);
+        QCOMPARE(ReadFile(strPath), data);
+
+        // A full disk fails the write and the fsync after it, and says it was full.
+        const int nFull = ::open("/dev/full", O_WRONLY);
+        QVERIFY(nFull >= 0);
+        CWriteBehindFile full(nFull);
+        QVERIFY(!full.Write(data.constData(), 4096));
+        QCOMPARE(full.LastErrno(), ENOSPC);
+        QVERIFY(!full.Finish());
+        ::close(nFull);
     }
 
     void whatCannotBeSentIsRefused()

@@ -207,11 +207,27 @@ void TestFolderTree::readsEachFolderOnce()
     QVERIFY(tree.Expand(hDisk, TVE_EXPAND));
     QCOMPARE(tree.GetItemData(hDisk), LPARAM(1));
     QCOMPARE(ChildTexts(hDisk), QStringList({"Docs", "Empty", "Gone", "Hidden", "Special", "Two"}));
-    // Expand buttons only where there is something to show; a hidden file counts.
-    QVERIFY(tree.ItemHasChildren(Child(hDisk, "Docs")));
-    QVERIFY(!tree.ItemHasChildren(Child(hDisk, "Empty")));
+    // Every folder has an expand button before it is read; its first expansion keeps the
+    // button only where there is something to show, and a hidden file counts.
+    for (const char* pszFolder : {"Docs", "Empty", "Hidden", "Special"}) {
+        HTREEITEM hFolder = Child(hDisk, pszFolder);
+        QVERIFY2(tree.ItemHasChildren(hFolder), pszFolder);
+        QCOMPARE(tree.GetItemData(hFolder), LPARAM(0));
+    }
+    HTREEITEM hEmpty = Child(hDisk, "Empty");
+    auto hitLeftOf = [&](HTREEITEM hItem) {
+        const QRect row = tree.GetItemRect(hItem, false);
+        UINT nFlags = 0;
+        return tree.HitTest(QPoint(row.left() - 8, row.center().y()), &nFlags) == hItem ? nFlags
+                                                                                        : 0;
+    };
+    QCOMPARE(hitLeftOf(hEmpty), TVHT_ONITEMBUTTON);
+    for (const char* pszFolder : {"Empty", "Hidden", "Special"})
+        tree.Expand(Child(hDisk, pszFolder), TVE_EXPAND);
+    QVERIFY(!tree.ItemHasChildren(hEmpty));
     QVERIFY(tree.ItemHasChildren(Child(hDisk, "Hidden")));
     QVERIFY(!tree.ItemHasChildren(Child(hDisk, "Special")));
+    QCOMPARE(hitLeftOf(hEmpty), TVHT_ONITEMINDENT); // no button left to press
 
     HTREEITEM hDocs = Open({"Docs"});
     QVERIFY(tree.Expand(hDocs, TVE_EXPAND));
@@ -293,6 +309,17 @@ void TestFolderTree::checkSpreadsDownAndUp()
         QCOMPARE(Check(h), 3);
     QCOMPARE(Check(hDisk), 2); // its other folders are unchecked
     QCOMPARE(Check(tree.GetRootItem()), 0);
+
+    // A folder that turns out empty when first expanded keeps its tick and queues nothing.
+    HTREEITEM hEmpty = Child(hDisk, "Empty");
+    ClickBox(hEmpty);
+    tree.Expand(hEmpty, TVE_EXPAND);
+    QVERIFY(!tree.ItemHasChildren(hEmpty));
+    QCOMPARE(Check(hEmpty), 3);
+    QCOMPARE(tree.m_backupList.GetCount(), 2);
+    ClickBox(hEmpty);
+    QCOMPARE(Check(hEmpty), 1);
+    QCOMPARE(tree.m_backupList.GetCount(), 2);
 
     // Expanding a checked folder for the first time shows its children unchecked.
     tree.Expand(hSub, TVE_EXPAND);
@@ -469,7 +496,9 @@ void TestFolderTree::namesThatAreNotUtf8()
     QVERIFY(tree.Expand(hOld, TVE_EXPAND));
     QCOMPARE(ChildTexts(hOld),
              QStringList({"caf\\xE9.txt", "Temps", "\\xC4\\xE3\\xBA\\xC3.txt", "\\xD6\\xD0"}));
-    QVERIFY(!tree.ItemHasChildren(Child(hOld, "Temps"))); // holds only a temporary
+    HTREEITEM hTemps = Child(hOld, "Temps"); // holds only a temporary
+    tree.Expand(hTemps, TVE_EXPAND);
+    QVERIFY(!tree.ItemHasChildren(hTemps));
     QCOMPARE(CFolderTreeCtrl::GetPathKind(gbk), int(CFolderTreeCtrl::PATH_FILE));
     // The folder is found by its bytes: it is read, not taken for one that has gone.
     HTREEITEM hFolder = Child(hOld, "\\xD6\\xD0");
