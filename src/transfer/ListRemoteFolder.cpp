@@ -63,5 +63,6 @@ void CMyThread::ListRemoteFolder()
         report.replyLine = ReplyLine();
         break;
     }
+    HandBackConnection();
     emit listingEnded(report);
 }

@@ -98,7 +98,13 @@ void CMyThread::ReportTransfer(ETransferDirection eDirection, const LoopResult& 
     report.eFailure = result.bFailed ? result.eFailure : FAILURE_NONE;
     report.replyLine = result.replyLine;
     report.nBytes = m_nBytesMoved;
+    HandBackConnection();
     emit transferDone(report);
+}
+
+void CMyThread::HandBackConnection()
+{
+    m_pConnect.reset();
 }
 
 void CMyThread::CheckLogin()
@@ -110,6 +116,7 @@ void CMyThread::CheckLogin()
         report.certificate = FetchCertificate();
     if (report.eFailure == FAILURE_HOST_KEY_UNKNOWN)
         report.hostKey = FetchHostKey();
+    HandBackConnection();
     emit loginChecked(report);
 }
 

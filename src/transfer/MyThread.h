@@ -88,6 +88,10 @@ private:
     CertificateInfo FetchCertificate() const;
     HostKeyInfo FetchHostKey() const;
     void ReportTransfer(ETransferDirection eDirection, const LoopResult& result);
+    // Gives the connection back to the pool before the job's last report: the window may start
+    // the next job the moment it reads it, and that job must find the connection idle
+    // instead of logging in again.
+    void HandBackConnection();
     ETransferFailure Failure() const; // FAILURE_CANCELLED once cancelled, else the last one
     QByteArray ReplyLine() const;     // the server's line behind the last failure, or empty
     void ReportDeletion(const QByteArray& name, bool bDeleted, ETransferFailure eFailure);

@@ -181,6 +181,35 @@ private slots:
         QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Failed);
     }
 
+    void theNextJobFindsTheConnectionIdle()
+    {
+        // The window starts the next file the moment a job reports its end, so by then the
+        // job has given its connection back: a login taken at that moment, here on the
+        // job's own thread while it reports, is the same connection. A new login per file
+        // costs a distant server several round trips.
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("a.txt"), "alpha"));
+        int nTaken = 0;
+        const auto takeConnection = [&] {
+            std::unique_ptr<CFtpConnection> pConnection(
+                CFtpConnection::Connect(m_pSession.get(), Utf8(server.ServerText()), 21,
+                                        Utf8(server.User()), Utf8(server.Password())));
+            nTaken += pConnection != nullptr;
+        };
+        auto pUpload = NewJob(CMyThread::EKind::Upload, server, local.path(), {"a.txt"});
+        connect(pUpload.get(), &CMyThread::transferDone, this, takeConnection,
+                Qt::DirectConnection);
+        Run(std::move(pUpload));
+        auto pListing = NewJob(CMyThread::EKind::List, server, "");
+        connect(pListing.get(), &CMyThread::listingEnded, this, takeConnection,
+                Qt::DirectConnection);
+        Run(std::move(pListing));
+        QCOMPARE(nTaken, 2);
+        QCOMPARE(server.CommandCount("USER"), 1);
+    }
+
     void cancelKeepsBothCopies_data()
     {
         QTest::addColumn<QString>("fault");
