@@ -79,6 +79,17 @@ struct CViews {
     }
 };
 
+// Every command a client may send, as the server's journal counts them.
+int AllCommands(const CFtpTestServer& server)
+{
+    int nCount = 0;
+    for (const char* pszVerb :
+         {"USER", "PASS", "PWD",  "CWD",  "MKD",  "EPSV", "PASV", "TYPE", "STOR", "SIZE", "MDTM",
+          "MFMT", "SITE", "RNFR", "RNTO", "DELE", "NOOP", "FEAT", "MLSD", "LIST", "OPTS", "QUIT"})
+        nCount += server.CommandCount(pszVerb);
+    return nCount;
+}
+
 // The FTP commands a safe upload spends per file, each a round trip (the data connection's
 // opening is one more), counted by a pyftpdlib server's journal over a backup of 20 files.
 double CommandsPerFile(const QString& strDir)
@@ -86,14 +97,7 @@ double CommandsPerFile(const QString& strDir)
     CFtpTestServer counting;
     if (!counting.Start(CFtpTestServer::Pyftpdlib))
         return 0;
-    const auto sum = [&] {
-        int nCount = 0;
-        for (const char* pszVerb :
-             {"USER", "PASS", "PWD", "CWD", "EPSV", "PASV", "TYPE", "STOR", "SIZE", "MDTM", "RNFR",
-              "RNTO", "DELE", "NOOP", "FEAT", "MLSD", "LIST", "OPTS", "QUIT"})
-            nCount += counting.CommandCount(pszVerb);
-        return nCount;
-    };
+    const auto sum = [&] { return AllCommands(counting); };
     const std::string strSaved[] = {g_strServer, g_strUserName, g_strPassword};
     g_strServer = counting.ServerText().toStdString();
     g_strUserName = counting.User().toStdString();
@@ -106,6 +110,31 @@ double CommandsPerFile(const QString& strDir)
     g_strUserName = strSaved[1];
     g_strPassword = strSaved[2];
     return double(sum() - nBefore) / 20;
+}
+
+// The same for lftp's mirror, one file at a time: the commands of a 40-file mirror less those
+// of a 20-file one, so that its login and listing drop out.
+double LftpCommandsPerFile(const QString& strDir)
+{
+    CFtpTestServer counting;
+    if (!counting.Start(CFtpTestServer::Pyftpdlib))
+        return 0;
+    const auto mirror = [&](int nFiles) {
+        const QString strFrom = strDir + QString("-%1").arg(nFiles);
+        QDir().mkpath(strFrom);
+        for (int i = 0; i < nFiles; ++i)
+            QFile::copy(strDir + "/" + FileName(i), strFrom + "/" + FileName(i));
+        const int nBefore = AllCommands(counting);
+        QProcess lftp;
+        lftp.start("lftp", {"-u", counting.User() + "," + counting.Password(), "-e",
+                            "set ftp:ssl-allow no; mirror -R --no-perms " + strFrom +
+                                QString(" /m%1; quit").arg(nFiles),
+                            "ftp://" + counting.ServerText() + "/"});
+        lftp.waitForFinished(-1);
+        return AllCommands(counting) - nBefore;
+    };
+    const int nTwenty = mirror(20);
+    return double(mirror(40) - nTwenty) / 20;
 }
 
 } // namespace
@@ -221,6 +250,9 @@ int main(int argc, char** argv)
     std::printf("safe_upload_commands_per_file: %.2f (reported; the relisting's included, "
                 "and one round trip more for each data connection)\n",
                 CommandsPerFile(strDir));
+    std::printf("lftp_mirror_commands_per_file: %.2f (reported; plain STOR over the name, and "
+                "the file's time set after it)\n",
+                LftpCommandsPerFile(strDir));
     g_hInternet.reset();
     proxy.kill();
     proxy.waitForFinished();

@@ -78,6 +78,28 @@ QString ChainFileName(int i)
     return QString("f%1.dat").arg(i, 4, 10, QChar('0'));
 }
 
+// A backup one file at a time, as the command view chains it: the next upload starts when
+// the last one reports, with no poll in between.
+double RunChain(const QString& strLocalDir, int nFiles, const CFtpTestServer& server)
+{
+    return Seconds([&] {
+        QObject context;
+        int nNext = 0;
+        std::function<void()> startNext = [&] {
+            if (nNext == nFiles)
+                return;
+            auto pJob = std::make_unique<CMyThread>(
+                CMyThread::EKind::Upload, AccountOf(server), strLocalDir.toUtf8(), "/",
+                QList<QByteArray>{ChainFileName(nNext++).toUtf8()});
+            QObject::connect(pJob.get(), &CMyThread::transferDone, &context,
+                             [&](const TransferReport&) { startNext(); });
+            CJobPool::Get().Start(std::move(pJob));
+        };
+        startNext();
+        WaitFor([&] { return nNext == nFiles && CJobPool::Get().RunningCount() == 0; });
+    });
+}
+
 // What a safe restore adds to a plain download: the file on disk before it is used.
 double SyncFile(const QString& strPath)
 {
@@ -248,13 +270,7 @@ int main(int argc, char** argv)
                      << "-Q"
                      << "-RNTO /s" + strName;
         }
-        auto runOurs = [&] {
-            return Seconds([&] {
-                for (int i = 0; i < 1000; ++i)
-                    RunJob(CMyThread::EKind::Upload, strDir + "/", ChainFileName(i), server,
-                           counter, counter.m_nDone + 1);
-            });
-        };
+        auto runOurs = [&] { return RunChain(strDir + "/", 1000, server); };
         const auto rounds = TakeInTurn(kPairs, {
                                                    [&] { return RunCurl(curlArgs); },
                                                    [&] { return RunCurl(safeArgs); },
