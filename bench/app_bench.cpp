@@ -41,9 +41,9 @@ bool ShowsDialog(qint64 nPid)
     return false;
 }
 
-// Seconds from starting the program until its dialog is on the screen; the program is then
-// killed. Both sides are polled alike, every 10 ms.
-double StartToDialog(const QString& strProgram, const QProcessEnvironment& env)
+// Seconds from starting the program until its dialog is on the screen, or -1; the program
+// is then killed. Both sides are polled alike, every 10 ms.
+double StartToDialogOnce(const QString& strProgram, const QProcessEnvironment& env, bool& bExited)
 {
     QProcess process;
     process.setProcessEnvironment(env);
@@ -58,12 +58,28 @@ double StartToDialog(const QString& strProgram, const QProcessEnvironment& env)
             seconds = timer.nsecsElapsed() / 1e9;
             break;
         }
-        QThread::msleep(10);
+        process.waitForFinished(10); // the poll's pause, and it notices an early end
     }
+    bExited = process.state() == QProcess::NotRunning;
     process.kill();
     process.waitForFinished(10000);
     if (seconds < 0)
-        std::fprintf(stderr, "%s showed no dialog\n", qPrintable(strProgram));
+        std::fprintf(stderr, "%s showed no dialog: %s\n", qPrintable(strProgram),
+                     process.readAllStandardError().trimmed().constData());
+    return seconds;
+}
+
+// The same, started again when the program ended before showing anything: now and then
+// (about one start in thirty here) Xvfb refuses a connection, so the program never ran.
+double StartToDialog(const QString& strProgram, const QProcessEnvironment& env)
+{
+    double seconds = -1;
+    bool bExited = true;
+    for (int nTry = 0; nTry < 5 && seconds < 0 && bExited; ++nTry) {
+        if (nTry > 0)
+            QThread::msleep(200);
+        seconds = StartToDialogOnce(strProgram, env, bExited);
+    }
     return seconds;
 }
 
