@@ -232,10 +232,13 @@ CBackupRun::EStart CBackupRun::Start()
         return EStart::AlreadyRunning;
     if (m_plan.IsEmpty())
         return EStart::EmptyPlan;
-    m_p->pLock = std::make_unique<CBackupLock>(m_pSession->AccountKey());
-    if (!m_p->pLock->TryLock()) {
-        m_p->pLock.reset();
-        return EStart::AlreadyRunning;
+    // A dry run sends nothing, so it may look while another backup runs.
+    if (!m_options.bDryRun) {
+        m_p->pLock = std::make_unique<CBackupLock>(m_pSession->AccountKey());
+        if (!m_p->pLock->TryLock()) {
+            m_p->pLock.reset();
+            return EStart::AlreadyRunning;
+        }
     }
     m_bRunning = true;
     m_summary = {};

@@ -120,8 +120,8 @@ public:
     // Cancels what still runs; its jobs' reports are dropped.
     ~CBackupRun() override;
 
-    // Takes the account's lock and begins; anything but Started means nothing happened and no
-    // signal follows.
+    // Takes the account's lock (not for a dry run) and begins; anything but Started means
+    // nothing happened and no signal follows.
     EStart Start();
     // Stops the uploads within a second; the files never sent end as NotSent, and finished
     // follows once the running jobs have ended.
