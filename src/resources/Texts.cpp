@@ -388,9 +388,7 @@ QString TrustNewKeyButton()
 }
 QString ConfirmTrustNewKeyText()
 {
-    return QCoreApplication::translate(
-               "Texts", "只有确知服务器已经更换了证书或主机密钥（例如管理员告诉了你新的指纹）时，"
-                        "才信任新的。") +
+    return QCoreApplication::translate("Texts", "只有确知服务器换了证书或主机密钥时才信任新的。") +
            QCoreApplication::translate("Texts", "否则可能有人在拦截连接，你的密码会落到他手里。");
 }
 QString ConfirmTrustNewKeyButton()

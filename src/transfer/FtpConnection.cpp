@@ -814,7 +814,7 @@ void CFtpConnection::CleanUp(const std::vector<std::string>& commands, ETransfer
     // not stop, but within a short time: a silent server keeps a temporary for the next
     // listing.
     const bool bCancelled = eFailure == FAILURE_CANCELLED;
-    if (eFailure == FAILURE_CONNECTION_BROKEN || bCancelled)
+    if (eFailure == FAILURE_CONNECTION_BROKEN || eFailure == FAILURE_TLS_HANDSHAKE || bCancelled)
         RenewHandle();
     if (bCancelled) {
         m_pHandle->SetCancelFlag(nullptr);

@@ -747,8 +747,8 @@ Options</translation>
         <translation>Trust the new one…</translation>
     </message>
     <message>
-        <source>只有确知服务器已经更换了证书或主机密钥（例如管理员告诉了你新的指纹）时，才信任新的。</source>
-        <translation>Trust the new one only if you know that the server's certificate or host key was replaced (its administrator told you the new fingerprint, for example). </translation>
+        <source>只有确知服务器换了证书或主机密钥时才信任新的。</source>
+        <translation>Trust the new one only if you know that the server's certificate or host key was replaced. </translation>
     </message>
     <message>
         <source>否则可能有人在拦截连接，你的密码会落到他手里。</source>
