@@ -97,6 +97,18 @@ QString ConnectFailed();
 QString LoginDialogName();
 // A server without encryption, a certificate nobody vouches for, a keyring that is not there.
 QString ClearTextQuestion(const QString& strServer);
+// A server that renames no file: whether to store files directly over their old copies.
+QString DirectStoreQuestion(const QString& strServer, const QString& strRefusal);
+QString StoreDirectlyButton();
+QString FailTheseFilesButton();
+// Before a restore replaces a local file that differs: the name, then each copy's facts.
+QString ReplaceQuestion(const QString& strName, const QString& strLocal, const QString& strServer);
+QString FileFacts(const QString& strSize, const QString& strDate); // "12 KB, 2024/3/5 10:00"
+QString ReplaceButton();
+QString KeepBothButton();
+QString SkipButton();
+// A file sent, or restored, whose size the server offered no way to check.
+QString SentUnchecked(const QString& strName);
 QString ContinueWithoutEncryptionButton();
 QString UntrustedCertificateText(const QString& strServer);
 QString CertificateDetails(const QString& strSubject, const QString& strIssuer,

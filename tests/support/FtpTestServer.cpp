@@ -59,6 +59,17 @@ const QStringList& KnownFaults()
         QStringLiteral("odd-size-list"),
         QStringLiteral("stor-quota"),
         QStringLiteral("slow"),
+        QStringLiteral("slow-rnto"),
+        QStringLiteral("size-502"),
+        QStringLiteral("size-550-once"),
+        QStringLiteral("size-garbage"),
+        QStringLiteral("stor-grow"),
+        QStringLiteral("stor-notrunc"),
+        QStringLiteral("retr-short-226"),
+        QStringLiteral("retr-nosize150"),
+        // These take a number: "rnfr-busy=2".
+        QStringLiteral("rnfr-busy="),
+        QStringLiteral("mlsd-offset="),
     };
     return s_faults;
 }
@@ -225,7 +236,9 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
     m_strError.clear();
     m_kind = kind;
     for (const QString& strFault : faults) {
-        if (!(kind == Sftp ? SftpFaults() : KnownFaults()).contains(strFault))
+        const int nValueAt = strFault.indexOf(QLatin1Char('=')) + 1;
+        if (!(kind == Sftp ? SftpFaults() : KnownFaults())
+                 .contains(nValueAt > 0 ? strFault.left(nValueAt) : strFault))
             return Fail(QStringLiteral("unknown fault: ") + strFault);
     }
     if (kind == Vsftpd || kind == VsftpdTls) {
