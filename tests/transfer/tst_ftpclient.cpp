@@ -840,6 +840,8 @@ private slots:
 
     void pooledConnectionsAreReusedAndReplacedWhenStale()
     {
+        // A session of its own: earlier tests' idle connections would fill the pool.
+        m_pSession = std::make_unique<CInternetSession>();
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
         for (int i = 0; i < 3; ++i) {
