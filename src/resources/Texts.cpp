@@ -89,6 +89,13 @@ QString FailureReason(ETransferFailure eFailure)
         return QCoreApplication::translate("Texts", "另一个选中的文件同名");
     case FAILURE_CANCELLED:
         return QCoreApplication::translate("Texts", "已取消");
+    case FAILURE_RENAME_REFUSED:
+        return QCoreApplication::translate("Texts", "服务器不允许改名，无法安全替换，旧副本已保留");
+    case FAILURE_DOWNLOAD_SHORT:
+        return QCoreApplication::translate("Texts", "收到的字节少于服务器上的文件");
+    case FAILURE_UNSAFE_NAME:
+        return QCoreApplication::translate("Texts",
+                                           "名称会离开所选文件夹（..、/）或含有控制字符，不予处理");
     case FAILURE_NO_TLS:
         return QCoreApplication::translate("Texts", "服务器不提供加密连接");
     case FAILURE_CERTIFICATE_UNTRUSTED:
@@ -346,6 +353,50 @@ QString ClearTextQuestion(const QString& strServer, bool bWasEncrypted)
     return QCoreApplication::translate("Texts", "服务器 %1 不提供加密连接。").arg(strServer) +
            QCoreApplication::translate("Texts", "不加密时，密码和文件以明文在网络上传送。") +
            QCoreApplication::translate("Texts", "仍然不加密登录吗？");
+}
+QString DirectStoreQuestion(const QString& strServer, const QString& strRefusal)
+{
+    return QCoreApplication::translate("Texts", "服务器 %1 不允许给文件改名（%2）。")
+               .arg(strServer, strRefusal) +
+           QCoreApplication::translate("Texts",
+                                       "Mossvale 先把文件传到临时名称，完整后才替换旧副本；") +
+           QCoreApplication::translate(
+               "Texts", "直接存储会在传送时覆盖旧副本，传送中断时新旧副本都不完整。") +
+           QCoreApplication::translate("Texts", "仍然对这个帐户直接存储文件吗？");
+}
+QString StoreDirectlyButton()
+{
+    return QCoreApplication::translate("Texts", "直接存储");
+}
+QString FailTheseFilesButton()
+{
+    return QCoreApplication::translate("Texts", "不存储，保留旧副本");
+}
+QString ReplaceQuestion(const QString& strName, const QString& strLocal, const QString& strServer)
+{
+    return QCoreApplication::translate("Texts", "本地已有不同的 %1。").arg(strName) + '\n' +
+           QCoreApplication::translate("Texts", "本地：%1").arg(strLocal) + '\n' +
+           QCoreApplication::translate("Texts", "服务器：%1").arg(strServer);
+}
+QString FileFacts(const QString& strSize, const QString& strDate)
+{
+    return QCoreApplication::translate("Texts", "%1，%2").arg(strSize, strDate);
+}
+QString ReplaceButton()
+{
+    return QCoreApplication::translate("Texts", "替换");
+}
+QString KeepBothButton()
+{
+    return QCoreApplication::translate("Texts", "保留两者");
+}
+QString SkipButton()
+{
+    return QCoreApplication::translate("Texts", "跳过");
+}
+QString SentUnchecked(const QString& strName)
+{
+    return QCoreApplication::translate("Texts", "%1 已传送，但服务器无法核对大小").arg(strName);
 }
 QString ContinueWithoutEncryptionButton()
 {

@@ -98,6 +98,18 @@ QString LoginDialogName();
 // A server without encryption, a certificate nobody vouches for, a keyring that is not there.
 // bWasEncrypted: the account logged in over TLS before, so the missing TLS is suspect.
 QString ClearTextQuestion(const QString& strServer, bool bWasEncrypted = false);
+// A server that renames no file: whether to store files directly over their old copies.
+QString DirectStoreQuestion(const QString& strServer, const QString& strRefusal);
+QString StoreDirectlyButton();
+QString FailTheseFilesButton();
+// Before a restore replaces a local file that differs: the name, then each copy's facts.
+QString ReplaceQuestion(const QString& strName, const QString& strLocal, const QString& strServer);
+QString FileFacts(const QString& strSize, const QString& strDate); // "12 KB, 2024/3/5 10:00"
+QString ReplaceButton();
+QString KeepBothButton();
+QString SkipButton();
+// A file sent, or restored, whose size the server offered no way to check.
+QString SentUnchecked(const QString& strName);
 QString ContinueWithoutEncryptionButton();
 QString UntrustedCertificateText(const QString& strServer);
 QString CertificateDetails(const QString& strSubject, const QString& strIssuer,

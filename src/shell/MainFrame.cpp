@@ -13,6 +13,7 @@
 #include "ShortcutManager.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
+#include "transfer/DirectStoreAccounts.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/TransferGlobals.h"
@@ -31,6 +32,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -76,9 +78,29 @@ CMainFrame::CMainFrame(QWidget* pParent) : QMainWindow(pParent)
     setWindowIcon(CFrameResources::AppIcon());
     OnCreateClient();
     OnCreate();
+    // A server that renames nothing: its files are stored over their old copies only if
+    // the user says so, once per account, knowing what a broken upload would cost.
+    CDirectStoreAccounts::SetAsker([pFrame = QPointer<CMainFrame>(this)](
+                                       const std::string& strServer, const std::string&,
+                                       const std::string& strRefusal) {
+        QMessageBox box(QMessageBox::Warning, Texts::AppName(),
+                        Texts::DirectStoreQuestion(QString::fromStdString(strServer),
+                                                   QString::fromStdString(strRefusal)),
+                        QMessageBox::NoButton, pFrame);
+        QPushButton* pStore =
+            box.addButton(Texts::StoreDirectlyButton(), QMessageBox::DestructiveRole);
+        QPushButton* pKeep = box.addButton(Texts::FailTheseFilesButton(), QMessageBox::RejectRole);
+        box.setDefaultButton(pKeep);
+        box.setEscapeButton(pKeep);
+        box.exec();
+        return box.clickedButton() == pStore;
+    });
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    CDirectStoreAccounts::SetAsker(nullptr);
+}
 
 void CMainFrame::OnCreateClient()
 {

@@ -63,6 +63,9 @@ int CCurlHandle::Perform()
     curl_easy_setopt(m_pEasy, CURLOPT_OPENSOCKETDATA, &m_sockets);
     curl_easy_setopt(m_pEasy, CURLOPT_CLOSESOCKETFUNCTION, OnCloseSocket);
     curl_easy_setopt(m_pEasy, CURLOPT_CLOSESOCKETDATA, &m_sockets);
+    // A name lookup still running is left to finish on its own instead of being waited for:
+    // a cancel must not wait out a slow resolver.
+    curl_easy_setopt(m_pEasy, CURLOPT_QUICK_EXIT, 1L);
     if (IsCancelled())
         return CURLE_ABORTED_BY_CALLBACK;
     if (curl_multi_add_handle(m_pMulti, m_pEasy) != CURLM_OK)
@@ -103,5 +106,9 @@ int CCurlHandle::Perform()
         curl_multi_poll(m_pMulti, nullptr, 0, nWait, nullptr);
     }
     curl_multi_remove_handle(m_pMulti, m_pEasy);
+    // A request dropped after the grace never finished: never a success.
+    if (!bDone)
+        return bCancelled ? CURLE_ABORTED_BY_CALLBACK
+                          : (result != CURLE_OK ? result : CURLE_RECV_ERROR);
     return bCancelled && result != CURLE_OK ? CURLE_ABORTED_BY_CALLBACK : result;
 }

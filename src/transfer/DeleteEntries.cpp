@@ -22,7 +22,7 @@ void CMyThread::DeleteEntries()
         false, [this](const QByteArray& name, const std::string&, const std::string& strRemote) {
             // A name that would reach outside the folder is the server's to refuse, unsent.
             if (!IsSafeRemoteName(std::string_view(name.constData(), size_t(name.size())))) {
-                ReportDeletion(name, false, FAILURE_SERVER_REFUSED);
+                ReportDeletion(name, false, FAILURE_UNSAFE_NAME);
                 return false;
             }
             const bool bDeleted = m_pConnect->DeleteFile(strRemote);

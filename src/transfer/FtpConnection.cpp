@@ -3,6 +3,7 @@
 #include "ClearTextAccounts.h"
 #include "ConnectionPool.h"
 #include "CurlHandle.h"
+#include "DirectStoreAccounts.h"
 #include "FtpListParser.h"
 #include "InternetSession.h"
 #include "RemoteName.h"
@@ -60,8 +61,11 @@ size_t OnReplyLine(char* pData, size_t nSize, size_t nCount, void* pUser)
     std::string strLine(pData, nBytes);
     while (!strLine.empty() && (strLine.back() == '\n' || strLine.back() == '\r'))
         strLine.pop_back();
+    auto* pReply = static_cast<CFtpConnection::Reply*>(pUser);
+    if (pReply->pLines)
+        pReply->pLines->push_back(strLine);
     if (!strLine.empty())
-        static_cast<std::string*>(pUser)->swap(strLine);
+        pReply->strLastLine.swap(strLine);
     return nBytes;
 }
 
@@ -82,6 +86,39 @@ size_t OnLoginReply(char* pData, size_t nSize, size_t nCount, void* pUser)
         curl_easy_getinfo(pWatch->pEasy, CURLINFO_TLS_SSL_PTR, &pInfo) == CURLE_OK && pInfo &&
         pInfo->internals;
     return nSize * nCount;
+}
+
+// A size as a server writes it: decimal digits only, nothing before or after.
+bool ParseSize(const std::string& strText, std::int64_t& nSize)
+{
+    if (strText.empty() || strText.size() > 18 ||
+        strText.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    nSize = std::strtoll(strText.c_str(), nullptr, 10);
+    return true;
+}
+
+// The size fact of an MLST reply's fact line (" type=file;size=123;modify=...; /path").
+bool SizeFact(const std::vector<std::string>& lines, std::int64_t& nSize)
+{
+    for (const std::string& strLine : lines) {
+        if (strLine.empty() || strLine[0] != ' ')
+            continue;
+        const std::string strFacts = strLine.substr(1, strLine.find(' ', 1) - 1);
+        std::size_t nAt = 0;
+        while (nAt < strFacts.size()) {
+            const std::size_t nEnd = std::min(strFacts.find(';', nAt), strFacts.size());
+            const std::string strFact = strFacts.substr(nAt, nEnd - nAt);
+            const std::size_t nEq = strFact.find('=');
+            std::string strName = strFact.substr(0, nEq);
+            for (char& c : strName)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (nEq != std::string::npos && strName == "size")
+                return ParseSize(strFact.substr(nEq + 1), nSize);
+            nAt = nEnd + 1;
+        }
+    }
+    return false;
 }
 
 int OnProgress(void* pUser, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
@@ -485,7 +522,7 @@ void CFtpConnection::PrepareRequest(const std::string& strUrl, Reply* pReply)
     }
     if (pReply) {
         curl_easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, OnReplyLine);
-        curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, &pReply->strLastLine);
+        curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, pReply);
         static_assert(sizeof pReply->szError >= CURL_ERROR_SIZE, "libcurl's error text");
         curl_easy_setopt(m_pEasy, CURLOPT_ERRORBUFFER, pReply->szError);
     }
@@ -683,18 +720,18 @@ bool CFtpConnection::ListFolder(const EntriesFn& onEntries)
 
 void CFtpConnection::RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temporaries)
 {
-    const std::time_t tNow = std::time(nullptr);
-    for (const FtpFileInfo& info : temporaries) {
-        if (info.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY)
-            continue; // named like ours, but we never make folders
-        const std::string strPath = AbsolutePath(info.strName);
-        // Only MLSD's time is sure to be UTC; LIST shows the server's clock in a zone we do
-        // not know, or just the day, so the server is asked for the time itself.
-        const std::time_t tWritten =
-            info.eTimeKind == TIME_EXACT ? info.tLastWrite : ModificationTime(strPath);
-        if (CTemporaries::IsStale(tWritten, tNow))
-            RunCommands({DeleteCommand(strPath)}); // if it fails, the next listing tries again
-    }
+    // The server's dates are not trusted for this (its clock may be hours off): only a
+    // temporary our own clock has seen, unchanged, for a day is left over.
+    std::vector<std::pair<std::string, std::int64_t>> seen;
+    for (const FtpFileInfo& info : temporaries)
+        if (info.dwFileAttributes != FILE_ATTRIBUTE_DIRECTORY) // named like ours, but a folder
+            seen.emplace_back(info.strName, info.nSize);
+    std::string strFolderKey = m_address.BaseUrl() + m_strCurrentDir;
+    if (strFolderKey.back() != '/')
+        strFolderKey += '/';
+    for (const std::string& strName :
+         CTemporaries::StaleOnServer(strFolderKey, seen, std::time(nullptr)))
+        RunCommands({DeleteCommand(AbsolutePath(strName))}); // if it fails, a later listing tries
 }
 
 std::time_t CFtpConnection::ModificationTime(const std::string& strPath)
@@ -832,41 +869,122 @@ bool CFtpConnection::Abandon(const std::string& strTemp, ETransferFailure eFailu
     return Fail(eFailure, pReply);
 }
 
-CFtpConnection::RenameProbe CFtpConnection::ProbeRename(std::string& strTemp)
+bool CFtpConnection::RenamesAtAll(std::string& strTemp)
 {
-    const unsigned nKnown = m_pRefusals->Of(m_strAccount);
-    if ((nKnown & CServerRefusals::RENAMES) != 0)
-        return RenameProbe::Works;
     const std::string strProbe = JoinPath(SplitPath(strTemp).folder, CTemporaries::NewUploadName());
     Reply probe;
     if (RunCommands({"RNFR " + strTemp, "RNTO " + strProbe}, &probe)) {
         strTemp = strProbe; // the temporary has moved
-        m_pRefusals->Note(m_strAccount, CServerRefusals::RENAMES);
-        return RenameProbe::Works;
+        return true;
     }
-    if (probe.nResult == CURLE_QUOTE_ERROR && probe.Code() >= 500) {
-        m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_RENAME);
-        return RenameProbe::Refused;
-    }
-    return RenameProbe::Unknown;
+    return !(probe.nResult == CURLE_QUOTE_ERROR && probe.Code() >= 500);
 }
 
-// The SIZE answer after a store: the bytes match, they do not, or the server refuses SIZE
-// (noted, so it is not asked again). Any other answer proves nothing, so it fails the file.
-ETransferFailure CFtpConnection::CheckSize(bool bAsked, const Reply& reply, std::int64_t nSent)
+bool CFtpConnection::FeaturesNameSize()
 {
-    if (!bAsked)
-        return FAILURE_NONE;
-    const int nCode = reply.Code();
-    if (nCode == 213)
-        return std::strtoll(reply.strLastLine.c_str() + 4, nullptr, 10) == nSent
-                   ? FAILURE_NONE
-                   : FAILURE_SIZE_CHECK;
-    if (nCode >= 500) {
-        m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_SIZE);
-        return FAILURE_NONE;
+    const unsigned nKnown = m_pRefusals->Of(m_strAccount);
+    if ((nKnown & CServerRefusals::FEATURES_READ) != 0)
+        return (nKnown & CServerRefusals::REFUSES_SIZE) == 0;
+    std::vector<std::string> lines;
+    Reply reply;
+    reply.pLines = &lines;
+    if (!RunCommands({"FEAT"}, &reply))
+        return true; // no list of features: it proves nothing
+    bool bSize = false;
+    for (const std::string& strLine : lines) {
+        const std::size_t nAt = strLine.find_first_not_of(' ');
+        bSize = bSize || (nAt == 1 && strLine.compare(1, 4, "SIZE") == 0 &&
+                          (strLine.size() == 5 || strLine[5] == ' '));
     }
-    return FAILURE_SERVER_REFUSED;
+    m_pRefusals->Note(m_strAccount, CServerRefusals::FEATURES_READ |
+                                        (bSize ? 0u : unsigned(CServerRefusals::REFUSES_SIZE)));
+    return bSize;
+}
+
+CFtpConnection::SizeFound CFtpConnection::SizeFromListing(const std::string& strPath,
+                                                          std::int64_t& nSize, Reply& why)
+{
+    if ((m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_MLST) == 0) {
+        std::vector<std::string> lines;
+        Reply reply;
+        reply.pLines = &lines;
+        if (RunCommands({"MLST " + strPath}, &reply))
+            return SizeFact(lines, nSize) ? SizeFound::Known : SizeFound::NoWay;
+        const int nCode = reply.Code();
+        if (reply.nResult != CURLE_QUOTE_ERROR || nCode < 500 || nCode > 504) {
+            why = reply;
+            return SizeFound::Failed; // a break, or an answer about this file
+        }
+        m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_MLST);
+    }
+    // LIST of the name: a line like those of a folder's listing, where the server takes a
+    // name at all.
+    CFtpListParser parser(CFtpListParser::LIST, std::time(nullptr));
+    std::vector<FtpFileInfo> entries;
+    const EntriesFn onEntries = [&](const std::vector<FtpFileInfo>& batch) {
+        entries.insert(entries.end(), batch.begin(), batch.end());
+    };
+    ListContext context{&parser, &onEntries, {}, 0};
+    Reply reply;
+    // From within the folder (CWD): without it libcurl would put the folder after the name.
+    PrepareRequest(m_address.UrlOf(SplitPath(strPath).folder), &reply);
+    curl_easy_setopt(m_pEasy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+    const std::string strCommand = "LIST " + SplitPath(strPath).name;
+    curl_easy_setopt(m_pEasy, CURLOPT_CUSTOMREQUEST, strCommand.c_str());
+    curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, OnListData);
+    curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, &context);
+    reply.nResult = m_pHandle->Perform();
+    if (reply.nResult != CURLE_OK) {
+        if (FailureOf(reply.nResult, reply.Code()) == FAILURE_SERVER_REFUSED)
+            return SizeFound::NoWay; // it takes no name
+        why = reply;
+        return SizeFound::Failed;
+    }
+    parser.Finish(context.batch);
+    context.Deliver();
+    const std::string strName = SplitPath(strPath).name;
+    for (const FtpFileInfo& info : entries)
+        if (info.strName == strName && info.nSize >= 0 &&
+            info.dwFileAttributes != FILE_ATTRIBUTE_DIRECTORY) {
+            nSize = info.nSize;
+            return SizeFound::Known;
+        }
+    return SizeFound::NoWay;
+}
+
+ETransferFailure CFtpConnection::CheckSize(bool bAsked, const Reply& reply, std::int64_t nSent,
+                                           const std::string& strPath, Reply& why)
+{
+    std::int64_t nKept = -1;
+    if (bAsked) {
+        const int nCode = reply.Code();
+        if (nCode == 213) {
+            why = reply;
+            if (!ParseSize(
+                    reply.strLastLine.substr(std::min<std::size_t>(4, reply.strLastLine.size())),
+                    nKept))
+                return FAILURE_SIZE_CHECK; // a garbled answer proves nothing
+            return nKept == nSent ? FAILURE_NONE : FAILURE_SIZE_CHECK;
+        }
+        // Only a server that does not know the command has no SIZE; any other answer is about
+        // this file, unless the server's features leave SIZE out.
+        const bool bUnknown = nCode == 500 || nCode == 502;
+        if (!bUnknown && FeaturesNameSize()) {
+            why = reply;
+            return nCode >= 400 ? FailureOf(CURLE_QUOTE_ERROR, nCode) : FAILURE_SERVER_REFUSED;
+        }
+        m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_SIZE);
+    }
+    switch (SizeFromListing(strPath, nKept, why)) {
+    case SizeFound::Known:
+        return nKept == nSent ? FAILURE_NONE : FAILURE_SIZE_CHECK;
+    case SizeFound::NoWay:
+        m_bUnchecked = true;
+        return FAILURE_NONE;
+    case SizeFound::Failed:
+        break;
+    }
+    return FailureOfReply(why, false);
 }
 
 bool CFtpConnection::StoreTemporary(FILE* pFile, std::int64_t nSize, const timespec& modified,
@@ -889,24 +1007,47 @@ bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize, const ti
     std::int64_t nSent = 0;
     if (!StoreTemporary(pFile, nSize, modified, strTemp, bAskSize, reply, nSent, onProgress))
         return false;
-    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent);
+    Reply why;
+    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent, strTemp, why);
     if (eSize != FAILURE_NONE)
-        return Abandon(strTemp, eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &reply);
+        return Abandon(strTemp, eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &why);
 
     Reply rename;
     if (RunCommands({"RNFR " + strTemp, "RNTO " + strTarget}, &rename))
         return true;
-    // Only a definite refusal can mean the server cannot rename. A break or a time-out may
-    // have come at any point: the old copy stays and the file is failed.
+    // Cancelled while the server renamed: what counts is what it did.
+    if (rename.nResult == CURLE_ABORTED_BY_CALLBACK)
+        return SettleCancelledRename(strTemp) || Fail(FAILURE_CANCELLED);
+    // Only a definite refusal says anything about renaming. A break or a time-out may have
+    // come at any point: the old copy stays and the file is failed.
     if (rename.nResult != CURLE_QUOTE_ERROR || rename.Code() < 500)
         return Abandon(strTemp, FailureOf(rename.nResult, rename.Code()), &rename);
-    // A refusal may be this name's alone (a folder in the way, a protected file). Only a
-    // server that will not even rename our temporary to a name nothing holds cannot rename,
-    // and gets its files stored directly; every other refusal fails just this file.
-    if (ProbeRename(strTemp) != RenameProbe::Refused)
+    // A refusal may be this name's alone (a folder in the way, a protected file): then it
+    // fails just this file. A server that will not even rename our temporary to a name
+    // nothing holds may be one that renames nothing, or a file in use at the moment: either
+    // way the old copy is never overwritten without the user's word for the account.
+    if (RenamesAtAll(strTemp))
         return Abandon(strTemp, FAILURE_SERVER_REFUSED, &rename);
+    if (!CDirectStoreAccounts::MayStoreDirectly(m_strAccount, m_address.BaseUrl(), m_strUser,
+                                                rename.strLastLine, CancelFlag()))
+        return Abandon(strTemp, FAILURE_RENAME_REFUSED, &rename);
+    m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_RENAME);
     RunCommands({"*" + DeleteCommand(strTemp)});
     return StoreDirectly(pFile, nSize, modified, strTarget, onProgress);
+}
+
+bool CFtpConnection::SettleCancelledRename(const std::string& strTemp)
+{
+    // On a fresh connection, under the clean-up's time limit: our temporary still there to be
+    // deleted means the old copy still has the name; gone, the new copy has it.
+    RenewHandle();
+    m_pHandle->SetCancelFlag(nullptr);
+    m_nTimeLimitSeconds = kCancelCleanupSeconds;
+    Reply deletion;
+    RunCommands({DeleteCommand(strTemp)}, &deletion);
+    m_nTimeLimitSeconds = 0;
+    m_pHandle->SetCancelFlag(m_pCancel);
+    return deletion.nResult == CURLE_QUOTE_ERROR && deletion.Code() == 550;
 }
 
 bool CFtpConnection::StoreDirectly(FILE* pFile, std::int64_t nSize, const timespec& modified,
@@ -919,8 +1060,9 @@ bool CFtpConnection::StoreDirectly(FILE* pFile, std::int64_t nSize, const timesp
         return Fail(StoreFailure(reply), &reply);
     if (ChangedSince(pFile, modified))
         return Fail(FAILURE_FILE_CHANGED);
-    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent);
-    return eSize == FAILURE_NONE || Fail(eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &reply);
+    Reply why;
+    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent, strTarget, why);
+    return eSize == FAILURE_NONE || Fail(eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &why);
 }
 
 bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
@@ -928,6 +1070,7 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
 {
     m_eLastFailure = FAILURE_NONE;
     m_strLastReply.clear();
+    m_bUnchecked = false;
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget) || strTarget.back() == '/')
         return Fail(FAILURE_SERVER_REFUSED);
@@ -937,8 +1080,8 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
     FILE* pFile = OpenUpload(strLocalPath, nSize, modified, eOpen);
     if (!pFile)
         return Fail(eOpen);
+    // Noted only once the user agreed to direct stores for a server that renames nothing.
     const bool bNoRename = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_RENAME) != 0;
-    // A server that cannot rename only takes a file under its own name.
     const bool bSent = bNoRename ? StoreDirectly(pFile, nSize, modified, strTarget, onProgress)
                                  : StoreViaTemporary(pFile, nSize, modified, strTarget, onProgress);
     std::fclose(pFile);
@@ -950,6 +1093,7 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
 {
     m_eLastFailure = FAILURE_NONE;
     m_strLastReply.clear();
+    m_bUnchecked = false;
     const std::string strSource = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strSource) || strSource.back() == '/')
         return Fail(FAILURE_SERVER_REFUSED);
@@ -976,10 +1120,43 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, &progress);
     reply.nResult = m_pHandle->Perform();
     const CURLcode result = static_cast<CURLcode>(reply.nResult);
+    curl_off_t nExpected = -1;
+    curl_off_t nReceived = 0;
+    curl_easy_getinfo(m_pEasy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &nExpected);
+    curl_easy_getinfo(m_pEasy, CURLINFO_SIZE_DOWNLOAD_T, &nReceived);
 
+    // libcurl holds the transfer to the size SIZE or the 150 reply gave; without one, a 226
+    // after half the bytes would pass for the whole file.
+    ETransferFailure eShort = FAILURE_NONE;
+    Reply why;
+    // (SFTP's read knows the size from the file's own attributes.)
+    const bool bSftp = m_address.Protocol() == CFtpAddress::EProtocol::Sftp;
+    if (result == CURLE_OK && nExpected < 0 && !bSftp) {
+        std::int64_t nSize = -1;
+        switch (SizeFromListing(strSource, nSize, why)) {
+        case SizeFound::Known:
+            eShort = nSize == nReceived ? FAILURE_NONE : FAILURE_DOWNLOAD_SHORT;
+            break;
+        case SizeFound::NoWay:
+            m_bUnchecked = true;
+            break;
+        case SizeFound::Failed:
+            eShort = FailureOfReply(why, false);
+            break;
+        }
+    }
+
+    // The server's time for the file (MDTM), asked once the file is whole: asked before,
+    // its refusal would stand in for the transfer's own.
+    const std::time_t tModified =
+        result == CURLE_OK && eShort == FAILURE_NONE ? ModificationTime(strSource) : 0;
     TakeModeOf(fd, strLocalPath);
     // On disk before the rename, or a crash could leave an empty file where the old one was.
-    const bool bSynced = result == CURLE_OK && target.Finish();
+    const bool bSynced = result == CURLE_OK && eShort == FAILURE_NONE && target.Finish();
+    if (bSynced && tModified > 0) {
+        const timespec times[2] = {{0, UTIME_NOW}, {static_cast<time_t>(tModified), 0}};
+        futimens(fd, times);
+    }
     const bool bClosed = ::close(fd) == 0;
     if (bSynced && bClosed && std::rename(strTemp.c_str(), strLocalPath.c_str()) == 0) {
         SyncFolder(strLocalDir.empty() ? "." : strLocalDir);
@@ -987,6 +1164,8 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     }
     const int nErrno = target.LastErrno() ? target.LastErrno() : errno;
     ::unlink(strTemp.c_str());
+    if (eShort != FAILURE_NONE)
+        return Fail(eShort, eShort == FAILURE_DOWNLOAD_SHORT ? nullptr : &why);
     if (result == CURLE_OK || result == CURLE_WRITE_ERROR)
         return Fail(LocalWriteFailure(nErrno));
     return Fail(FailureOfReply(reply, false), &reply);

@@ -61,17 +61,23 @@ public:
 
     // Sends a local regular file. The server's copy of the target is replaced only once the
     // whole file has arrived: it goes to a temporary name in the same folder, its size is
-    // checked, then it is renamed over the target. A refused rename fails that file, unless
-    // the server will not rename at all (it refuses to rename our temporary to a second fresh
-    // name too: one probe per session, remembered): then the file is stored directly under
-    // its name, size-checked, and so are later files. A broken or stalled rename keeps the
-    // old copy. A file that changes while it is read fails (FAILURE_FILE_CHANGED).
-    // Servers that refuse SIZE get no size check beyond the transfer's own reply.
+    // checked, then it is renamed over the target. A refused or broken rename fails that file
+    // (the server's words kept, our temporary removed) and keeps the old copy. A server that
+    // will not rename at all (it refuses to rename our temporary to a second fresh name too)
+    // fails its files with FAILURE_RENAME_REFUSED, unless the user agreed, for that account,
+    // to have them stored directly (CDirectStoreAccounts). A file that changes while it is
+    // read fails (FAILURE_FILE_CHANGED). The size is read with SIZE, or where the server has
+    // none (FEAT does not name it, or it answers 500/502) from MLST or a LIST of the name;
+    // any other answer fails the file. Only where none of these tells a size is the file
+    // taken as sent, and LastSentUnchecked() says so.
     bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                  const ProgressFn& onProgress = nullptr);
     // Fetches a remote file into a temporary file beside the local path and renames it
     // over the local path once every byte has arrived and is on disk; on failure the local file
-    // is as it was. A replaced file keeps its mode (and owner and group where permitted).
+    // is as it was. Every byte: as many as the server's size for the file (SIZE, the count in
+    // its 150 reply, else MLST or a LIST of the name), or FAILURE_DOWNLOAD_SHORT. A replaced
+    // file keeps its mode (and owner and group where permitted), a new one gets the umask's;
+    // both get the server's modification time where MDTM tells it.
     bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
                  const ProgressFn& onProgress = nullptr);
     bool DeleteFile(const std::string& strRemotePath);
@@ -83,22 +89,28 @@ public:
     // again uses it, and then loses that consent for the rest of the process.
     bool IsEncrypted() const { return m_bEncrypted; }
     const std::string& LastReplyLine() const { return m_strLastReply; }
+    // The last file that PutFile or GetFile took as complete was so without a size to check
+    // it by: the server offered no way to read one.
+    bool LastSentUnchecked() const { return m_bUnchecked; }
 
 protected:
     CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address,
                    std::string strKey, std::shared_ptr<CConnectionPool> pPool, std::string strUser,
                    std::string strPassword, std::shared_ptr<CServerRefusals> pRefusals);
 
+public:
     // What the server answered last, from the reply lines libcurl hands to the header
     // callback, libcurl's own words for a failure, and what libcurl made of the request
     // (a CURLcode).
     struct Reply {
         std::string strLastLine;
-        char szError[256] = {}; // CURL_ERROR_SIZE
+        std::vector<std::string>* pLines = nullptr; // every line, when a caller wants them
+        char szError[256] = {};                     // CURL_ERROR_SIZE
         int nResult = 0;
         int Code() const; // of strLastLine; 0 when it has none
     };
 
+protected:
     // What differs between FTP and SFTP; FTP's forms here, SFTP's in CSftpConnection.
     virtual void PrepareSecurity();           // the last of every request's set-up
     virtual const char* AliveCommand() const; // a command that only proves the connection
@@ -152,11 +164,21 @@ private:
     void PrepareTls();
     bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                        const std::string& strTarget, const ProgressFn& onProgress);
-    ETransferFailure CheckSize(bool bAsked, const Reply& reply, std::int64_t nSent);
-    enum class RenameProbe { Works, Refused, Unknown };
+    // Whether the server kept nSent bytes under strPath: the reply to the SIZE that followed
+    // the store when bAsked, else (or when the server has no SIZE) a listing of the name.
+    // pWhy: the server's answer behind a failure.
+    ETransferFailure CheckSize(bool bAsked, const Reply& reply, std::int64_t nSent,
+                               const std::string& strPath, Reply& why);
+    enum class SizeFound { Known, NoWay, Failed };
+    // A file's size from MLST, else from a LIST of its name; Failed with the reply in why.
+    SizeFound SizeFromListing(const std::string& strPath, std::int64_t& nSize, Reply& why);
+    bool FeaturesNameSize(); // FEAT names SIZE (asked once per session)
     // Whether the server renames at all, found by renaming strTemp to a second fresh name
-    // (strTemp then names it), or known from an earlier probe of the session.
-    RenameProbe ProbeRename(std::string& strTemp);
+    // (strTemp then names it). Asked anew each time: a refusal may pass (a file in use).
+    bool RenamesAtAll(std::string& strTemp);
+    // The rename was cancelled before its reply: a fresh connection finds out whether the
+    // server made it. True when the new copy took the name.
+    bool SettleCancelledRename(const std::string& strTemp);
     void RenewHandle();
     std::string AbsolutePath(const std::string& strPath) const;
 
@@ -168,6 +190,7 @@ private:
     std::shared_ptr<CServerRefusals> m_pRefusals;
     std::string m_strAccount; // server URL and user: the key of m_pRefusals
     std::string m_strLastReply;
+    bool m_bUnchecked = false;
     // When set, every request gives up after this many seconds whatever the server does:
     // the clean-up after a cancel must not hold a job that the user has let go of.
     long m_nTimeLimitSeconds = 0;

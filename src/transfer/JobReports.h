@@ -27,6 +27,9 @@ struct TransferReport {
     ETransferFailure eFailure = FAILURE_NONE;
     QByteArray replyLine; // the server's own words when it refused, else empty
     qint64 nBytes = 0;    // bytes moved by this job
+    // Succeeded, but the server offered no way to read the file's size, so the bytes it kept
+    // could not be checked: the window says so rather than "backed up".
+    bool bUnchecked = false;
 };
 
 // One entry of a remote folder (remoteItemsAdded hands them over in batches).

@@ -48,12 +48,14 @@ ETransferFailure CMyThread::Failure() const
 {
     if (m_pState->bCancel)
         return FAILURE_CANCELLED;
+    if (m_eStepFailure != FAILURE_NONE)
+        return m_eStepFailure;
     return m_pConnect ? m_pConnect->LastFailure() : m_eConnectFailure;
 }
 
 QByteArray CMyThread::ReplyLine() const
 {
-    if (m_pState->bCancel || !m_pConnect)
+    if (m_pState->bCancel || !m_pConnect || m_eStepFailure != FAILURE_NONE)
         return {};
     return QByteArray::fromStdString(m_pConnect->LastReplyLine());
 }
@@ -70,12 +72,14 @@ CMyThread::LoopResult CMyThread::RunEntryLoop(bool bLocalPaths, const EntryStep&
     // The process's current folder is left alone: every path here is absolute, and a
     // worker changing it would pull it from under every other thread.
     m_pConnect->SetCurrentDirectory(m_strRemoteDir);
-    for (const QByteArray& name : m_items) {
+    for (int i = 0; i < m_items.size(); ++i) {
+        const QByteArray& name = m_items[i];
         if (name == "..")
             continue;
         const std::string strName = name.toStdString();
+        const std::string strLocalName = m_localNames.value(i, name).toStdString();
         const std::string strLocal =
-            bLocalPaths ? JoinPath(m_localDir.toStdString(), strName) : std::string();
+            bLocalPaths ? JoinPath(m_localDir.toStdString(), strLocalName) : std::string();
         if (!step(name, strLocal, JoinPath(m_strRemoteDir, strName))) {
             result.bFailed = true;
             result.eFailure = Failure();
@@ -99,6 +103,7 @@ void CMyThread::ReportTransfer(ETransferDirection eDirection, const LoopResult& 
     report.eFailure = result.bFailed ? result.eFailure : FAILURE_NONE;
     report.replyLine = result.replyLine;
     report.nBytes = m_nBytesMoved;
+    report.bUnchecked = m_bUnchecked && !result.bFailed;
     HandBackConnection();
     emit transferDone(report);
 }

@@ -49,6 +49,10 @@ public:
               QList<QByteArray> items = {});
     ~CMyThread() override;
 
+    // Download only: the local names to write, item by item, where they differ from the
+    // server's (a restore that keeps both copies); set before the job starts.
+    void SetLocalNames(QList<QByteArray> localNames) { m_localNames = std::move(localNames); }
+
     // The whole job, on the calling (worker) thread: connect, work, report, disconnect.
     void Run();
     void Cancel() { m_pState->bCancel = true; }
@@ -101,10 +105,13 @@ private:
     QByteArray m_localDir;
     std::string m_strRemoteDir;
     QList<QByteArray> m_items;
+    QList<QByteArray> m_localNames;
     std::shared_ptr<CJobState> m_pState = std::make_shared<CJobState>();
 
     // Made, used and freed by Run() on the worker thread only.
     std::unique_ptr<CFtpConnection> m_pConnect;
     ETransferFailure m_eConnectFailure = FAILURE_NONE;
     qint64 m_nBytesMoved = 0;
+    bool m_bUnchecked = false; // a file was taken as complete without a size to check
+    ETransferFailure m_eStepFailure = FAILURE_NONE; // a step's own refusal, before any command
 };

@@ -13,9 +13,11 @@ public:
     enum : unsigned {
         REFUSES_MLSD = 1,
         REFUSES_SIZE = 2,
+        // Renames nothing, and the user agreed to have files stored directly instead.
         REFUSES_RENAME = 4,
         REFUSES_LIST_ALL = 8,
-        RENAMES = 16, // not a refusal: the server was seen renaming a temporary of ours
+        REFUSES_MLST = 16,
+        FEATURES_READ = 32, // not a refusal: FEAT was read (REFUSES_SIZE when it lacked SIZE)
     };
 
     // The bits noted for the account ("server URL\nuser").

@@ -15,6 +15,11 @@ enum ETransferFailure : int {
     FAILURE_LOCAL_UNWRITABLE = 10, // the local folder cannot be written, or a folder is in the way
     FAILURE_SAME_NAME = 11,        // another ticked file of the same name is sent in this backup
     FAILURE_CANCELLED = 12,        // the user stopped it; the old copy on either side is untouched
+    FAILURE_RENAME_REFUSED = 13,   // the server renames no file, so the old copy could not be
+                                   // replaced safely, and the user has not agreed to less
+    FAILURE_DOWNLOAD_SHORT = 14,   // fewer bytes arrived than the server's file has
+    FAILURE_UNSAFE_NAME = 15,      // a listed name that would leave the folder ("..", "a/b") or
+                                   // hold CR, LF or NUL: never fetched or deleted
     // An encrypted connection asked for and not had.
     FAILURE_NO_TLS = 20,                // the server does not offer TLS
     FAILURE_CERTIFICATE_UNTRUSTED = 21, // no authority vouches for it, and the user has not

@@ -13,8 +13,10 @@ void CMyThread::UploadEntries()
                                                        m_pState->nDone = nDone;
                                                        m_pState->nTotal = nTotal;
                                                    });
-            if (bSent)
+            if (bSent) {
                 m_nBytesMoved += m_pState->nDone;
+                m_bUnchecked = m_bUnchecked || m_pConnect->LastSentUnchecked();
+            }
             return bSent;
         });
     // A backup must not look complete when a file did not arrive: the report says which, and why.

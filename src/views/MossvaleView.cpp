@@ -260,26 +260,35 @@ void CMossvaleView::OnButtonRestore()
     const QString strFolder = m_pfnChooseFolder ? m_pfnChooseFolder() : QString();
     if (strFolder.isEmpty())
         return;
-    m_dlgWait.Open(this);
-
     const QByteArray name = m_pRemoteView ? m_pRemoteView->GetFirstSelectedName() : QByteArray();
     const QString strLabel = QString::fromUtf8(name);
+    const qint64 nListedSize = m_pRemoteView ? m_pRemoteView->GetFirstSelectedSize() : -1;
+    // A local file that differs is replaced only with the user's word.
+    const QByteArray folder = QFile::encodeName(strFolder);
+    QByteArray localName = name;
+    const CReplaceQuestionDlg::FileFacts server{
+        nListedSize, m_pRemoteView ? m_pRemoteView->GetFirstSelectedExactTime() : 0};
+    if (name.size() <= kMaxItemNameBytes && !name.isEmpty() &&
+        !CReplaceQuestionDlg::Settle(this, folder, name, server, m_pfnAskReplace, localName))
+        return;
+    m_dlgWait.Open(this);
     if (name.size() > kMaxItemNameBytes)
         return RestoreFailed(strLabel);
-    StartJob(ETransferDirection::Download, QFile::encodeName(strFolder), name, strLabel, strLabel,
-             0);
+    StartJob(ETransferDirection::Download, folder, name, strLabel, strLabel, 0, localName);
     // Many servers do not say a download's size when it starts; the listing did.
-    m_running.last().nSize = m_pRemoteView ? m_pRemoteView->GetFirstSelectedSize() : -1;
+    m_running.last().nSize = nListedSize;
 }
 
 unsigned CMossvaleView::StartJob(ETransferDirection eDirection, const QByteArray& localDir,
                                  const QByteArray& name, const QString& strName,
-                                 const QString& strLabel, int nPlace)
+                                 const QString& strLabel, int nPlace, const QByteArray& localName)
 {
     const auto eKind = eDirection == ETransferDirection::Upload ? CMyThread::EKind::Upload
                                                                 : CMyThread::EKind::Download;
     auto pJob = std::make_unique<CMyThread>(eKind, CurrentAccount(), localDir, "/",
                                             QList<QByteArray>{name});
+    if (!localName.isEmpty() && localName != name)
+        pJob->SetLocalNames({localName});
     connect(pJob.get(), &CMyThread::transferDone, this, &CMossvaleView::OnTransferDone);
     RunningJob running{0, strName, strLabel, {}, nPlace, 0, pJob->State(), {}};
     running.clock.start();
@@ -356,7 +365,8 @@ void CMossvaleView::OnTransferDone(const TransferReport& report)
     if (report.eOutcome == EJobOutcome::Failed)
         return RestoreFailed(job.strName, report.eFailure, report.replyLine);
     if (report.eOutcome == EJobOutcome::Succeeded)
-        ShowStatus(Texts::FileRestored(job.strName));
+        ShowStatus(report.bUnchecked ? Texts::SentUnchecked(job.strName)
+                                     : Texts::FileRestored(job.strName));
     FinishIfIdle();
 }
 

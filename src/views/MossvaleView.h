@@ -10,6 +10,7 @@
 // running and the whole backup, and closes when the last job has ended; Cancel in it stops
 // them all. Failures and cancelled files are named in one message box at that end; a failed
 // restore says so at once. What arrived is said in the status bar. Both need a login first.
+#include "ReplaceQuestionDlg.h"
 #include "WaitDlg.h"
 #include "transfer/JobReports.h"
 #include "transfer/JobState.h"
@@ -58,6 +59,8 @@ public:
 
     // The folder browser of RESTORE; "" means cancelled. Tests replace it.
     std::function<QString()> m_pfnChooseFolder;
+    // Asks whether a restore may replace a local file that differs; null shows the question.
+    CReplaceQuestionDlg::AskFn m_pfnAskReplace;
 
     // How many files a backup sends at once: 1 to kMaxParallelUploads.
     static constexpr int kDefaultParallelUploads = 2;
@@ -98,7 +101,7 @@ private:
     void OnUploadDone(const TransferReport& report, const RunningJob& job);
     unsigned StartJob(ETransferDirection eDirection, const QByteArray& localDir,
                       const QByteArray& name, const QString& strName, const QString& strLabel,
-                      int nPlace);
+                      int nPlace, const QByteArray& localName = {});
     // Starts the next file of the selection, or ends the backup when none is left.
     void ContinueBackupQueue();
     // The server could not be reached or refused the login: the files still queued would

@@ -39,6 +39,8 @@ public:
     QString Label(int nRow) const { return QString::fromUtf8(RowAt(nRow).name); }
     bool IsFolder(int nRow) const { return RowAt(nRow).bFolder; }
     qint64 Size(int nRow) const { return RowAt(nRow).nSize; }
+    qint64 LastWrite(int nRow) const { return RowAt(nRow).tLastWrite; }
+    ETimeKind TimeKind(int nRow) const { return RowAt(nRow).eTimeKind; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int nRole) const override;

@@ -142,6 +142,12 @@ qint64 CRightView::GetFirstSelectedSize() const
     return nRow >= 0 && !m_model.IsFolder(nRow) ? m_model.Size(nRow) : -1;
 }
 
+qint64 CRightView::GetFirstSelectedExactTime() const
+{
+    const int nRow = FirstSelectedRow();
+    return nRow >= 0 && m_model.TimeKind(nRow) == TIME_EXACT ? m_model.LastWrite(nRow) : 0;
+}
+
 void CRightView::StartListing()
 {
     if (++g_nLastListingTag == 0)

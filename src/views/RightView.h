@@ -38,6 +38,8 @@ public:
     QByteArray GetFirstSelectedName() const;
     // The same entry's size as listed; -1 when nothing is selected or it is not known.
     qint64 GetFirstSelectedSize() const;
+    // The same entry's time when the server gave it to the second (MLSD), UTC; else 0.
+    qint64 GetFirstSelectedExactTime() const;
 
     // Clears the list and the total and starts a listing job of "/", superseding any other.
     // What a login and the end of a backup ask for.

@@ -65,6 +65,17 @@ const QStringList& KnownFaults()
         QStringLiteral("odd-size-list"),
         QStringLiteral("stor-quota"),
         QStringLiteral("slow"),
+        QStringLiteral("slow-rnto"),
+        QStringLiteral("size-502"),
+        QStringLiteral("size-550-once"),
+        QStringLiteral("size-garbage"),
+        QStringLiteral("stor-grow"),
+        QStringLiteral("stor-notrunc"),
+        QStringLiteral("retr-short-226"),
+        QStringLiteral("retr-nosize150"),
+        // These take a number: "rnfr-busy=2".
+        QStringLiteral("rnfr-busy="),
+        QStringLiteral("mlsd-offset="),
     };
     return s_faults;
 }
@@ -266,7 +277,9 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
                 return Fail(QStringLiteral("unknown fault: ") + strFault);
             continue;
         }
-        if (!(kind == Sftp ? SftpFaults() : KnownFaults()).contains(strFault) &&
+        const int nValueAt = strFault.indexOf(QLatin1Char('=')) + 1;
+        const QString strName = nValueAt > 0 ? strFault.left(nValueAt) : strFault;
+        if (!(kind == Sftp ? SftpFaults() : KnownFaults()).contains(strName) &&
             !(kind == Sftp ? SftpConnectionFaults() : ConnectionFaults()).contains(strFault))
             return Fail(QStringLiteral("unknown fault: ") + strFault);
     }

@@ -40,6 +40,18 @@ Faults (repeatable, combinable):
                  "letters.txt", "huge.txt" whose sizes read -5, 12abc and 2^64.
   stor-quota     as drop-stor, but the server answers 452 (no room left), as a server whose disk
                  fills up during the upload does.
+  rnfr-busy=N    the first N RNFRs answer 550 (a file in use, as a server with a virus scanner does).
+  slow-rnto      RNTO renames at once but answers only 3 seconds later.
+  mlsd-offset=SEC  MLSD and MLST times read SEC seconds later than the file's (a server clock
+                 that is off); LIST and MDTM are left alone.
+  size-502       SIZE answers 502 (not implemented); FEAT still names it.
+  size-550-once  the first SIZE answers 550; later ones tell the truth.
+  size-garbage   SIZE answers "213 abc".
+  stor-grow      an upload is answered 226, and the server keeps 7 bytes more than it received.
+  stor-notrunc   STOR over an existing file overwrites its start and keeps its tail.
+  retr-short-226 a download sends half the file (rounded down) and then answers 226.
+  retr-nosize150 SIZE answers 502 and the 150 reply names no size (pyftpdlib's never does), so
+                 a client learns a download's size only from a listing.
   slow           file transfers, both ways, move at about 160 KiB a second, with small socket
                  buffers so an upload cannot vanish into the kernel at once (other clients
                  are served meanwhile).
@@ -73,8 +85,11 @@ CFtpTestServer::CraftedEntries() returns the same list as a correct parser reads
 """
 
 import argparse
+import calendar
 import logging
 import os
+import re
+import time
 import socket
 import sys
 import warnings
@@ -83,6 +98,7 @@ import warnings
 warnings.simplefilter("ignore", DeprecationWarning)
 
 from pyftpdlib.authorizers import DummyAuthorizer  # noqa: E402
+from pyftpdlib.filesystems import AbstractedFS  # noqa: E402
 from pyftpdlib.handlers import (DTPHandler, FTPHandler, ThrottledDTPHandler, TLS_DTPHandler,  # noqa: E402
                                 TLS_FTPHandler)
 from pyftpdlib.ioloop import RetryError  # noqa: E402
@@ -92,9 +108,12 @@ FAULTS = (
     "drop-retr", "stall-retr", "drop-stor", "stall-stor", "refuse-rename",
     "refuse-size", "no-mlsd", "crafted-list", "slow-login", "short-stor", "drop-rnto",
     "stall-list", "list-option-as-name", "cut-list", "refuse-list", "odd-size-list", "stor-quota",
-    "slow",
+    "slow", "slow-rnto", "size-502", "size-550-once", "size-garbage", "stor-grow", "stor-notrunc",
+    "retr-short-226", "retr-nosize150",
 )
 FAULTS += ("greeting-flood", "auth-garbage", "tls-optional", "tls13-only")
+# Faults that take a number: "name=N".
+VALUED_FAULTS = ("rnfr-busy", "mlsd-offset")
 
 STALL_RETR_BYTES = 16 * 1024
 SLOW_BYTES_PER_SECOND = 160 * 1024
@@ -165,7 +184,7 @@ class FaultyDTPHandler(DTPHandler):
 
     def use_sendfile(self):
         # sendfile would push the whole file past our send() below.
-        if self._faults() & {"drop-retr", "stall-retr"}:
+        if self._faults() & {"drop-retr", "stall-retr", "retr-short-226"}:
             return False
         return super().use_sendfile()
 
@@ -182,6 +201,16 @@ class FaultyDTPHandler(DTPHandler):
             room = STALL_LIST_BYTES - self.tot_bytes_sent
             if room <= 0:
                 self.del_channel()  # never written to again; the socket stays open
+                return 0
+            data = data[:room]
+        if self._sending_file() and "retr-short-226" in faults:
+            if self._retr_limit is None:
+                self._retr_limit = os.fstat(self.file_obj.fileno()).st_size // 2
+            room = self._retr_limit - self.tot_bytes_sent
+            if room <= 0:
+                self._resp = ("226 Transfer complete.", logging.info)
+                self.transfer_finished = True
+                self.close()
                 return 0
             data = data[:room]
         if self._sending_file() and faults & {"drop-retr", "stall-retr"}:
@@ -258,9 +287,36 @@ class SlowDTPHandler(FaultyDTPHandler, ThrottledDTPHandler):
         super().__init__(sock, cmd_channel)
 
 
+class FaultyFS(AbstractedFS):
+    """The file system as the faults see it: MLSx times off, STOR that does not truncate."""
+
+    def format_mlsx(self, basedir, listing, perms, facts, ignore_err=True):
+        lines = super().format_mlsx(basedir, listing, perms, facts, ignore_err)
+        offset = self.cmd_channel.fault_values.get("mlsd-offset")
+        if not offset:
+            return lines
+        return (self._shifted(line, offset) for line in lines)
+
+    @staticmethod
+    def _shifted(line, offset):
+        def shift(match):
+            when = calendar.timegm(time.strptime(match.group(1).decode(), "%Y%m%d%H%M%S"))
+            return b"modify=" + time.strftime("%Y%m%d%H%M%S", time.gmtime(when + offset)).encode()
+        return re.sub(rb"modify=(\d{14})", shift, line)
+
+    def open(self, filename, mode):
+        if (mode == "wb" and "stor-notrunc" in self.cmd_channel.faults
+                and os.path.isfile(filename)):
+            return open(filename, "r+b")
+        return super().open(filename, mode)
+
+
 class FaultyHandler(FTPHandler):
     dtp_handler = FaultyDTPHandler
+    abstracted_fs = FaultyFS
     faults = frozenset()
+    fault_values = {}
+    size_550_given = False
     journal = None
     # Names are bytes on the disk, as on vsftpd: a name that is not UTF-8 (GBK, Latin-1) is
     # stored, listed and quoted as it came, not with U+FFFD in place of its bytes.
@@ -288,6 +344,9 @@ class FaultyHandler(FTPHandler):
         # The 226 is already on its way; the SIZE that follows sees what was kept.
         if "short-stor" in self.faults:
             os.truncate(file, os.path.getsize(file) // 2)
+        if "stor-grow" in self.faults:
+            with open(file, "ab") as grown:
+                grown.write(b"X" * 7)
 
     def handle(self):
         if "slow-login" in self.faults:
@@ -323,6 +382,11 @@ class FaultyHandler(FTPHandler):
         if "refuse-rename" in self.faults:
             self.respond("550 Rename refused.")
             return None
+        if self.fault_values.get("rnfr-busy", 0) > 0:
+            self.fault_values["rnfr-busy"] -= 1
+            self.respond("550 The process cannot access the file because it is being used by "
+                         "another process.")
+            return None
         return super().ftp_RNFR(path)
 
     def ftp_RNTO(self, path):
@@ -332,11 +396,39 @@ class FaultyHandler(FTPHandler):
         if "refuse-rename" in self.faults:
             self.respond("550 Rename refused.")
             return None
+        if "slow-rnto" in self.faults:
+            return self._slow_rnto(path)
         return super().ftp_RNTO(path)
+
+    def _slow_rnto(self, path):
+        # Renamed now, said later: a client that gives up meanwhile cannot know from the reply.
+        held = []
+        respond = self.respond
+        self.respond = lambda text, logfun=logging.debug: held.append((text, logfun))
+        try:
+            result = super().ftp_RNTO(path)
+        finally:
+            del self.respond
+        def answer():
+            if not self._closed:
+                for text, logfun in held:
+                    respond(text, logfun)
+        self.ioloop.call_later(3, answer, _errback=self.handle_error)
+        return result
 
     def ftp_SIZE(self, path):
         if "refuse-size" in self.faults:
             self.respond("550 SIZE refused.")
+            return None
+        if "size-502" in self.faults or "retr-nosize150" in self.faults:
+            self.respond("502 Command not implemented.")
+            return None
+        if "size-550-once" in self.faults and not FaultyHandler.size_550_given:
+            FaultyHandler.size_550_given = True
+            self.respond("550 Could not get file size.")
+            return None
+        if "size-garbage" in self.faults:
+            self.respond("213 abc")
             return None
         return super().ftp_SIZE(path)
 
@@ -398,13 +490,22 @@ def handler_class(faults, attributes, tls_pem, tls_required):
     return type("TestHandler", (ConnectionFaultsHandler, FaultyHandler), attributes)
 
 
+def fault_argument(text):
+    name, _, value = text.partition("=")
+    if name in VALUED_FAULTS and value.lstrip("-").isdigit():
+        return name, int(value)
+    if name in FAULTS and not value:
+        return name, None
+    raise argparse.ArgumentTypeError("unknown fault: " + text)
+
+
 def main():
     parser = argparse.ArgumentParser(description="pyftpdlib test server on 127.0.0.1")
     parser.add_argument("--root", required=True)
     parser.add_argument("--user", default="mossvale")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--port", type=int, default=0)
-    parser.add_argument("--fault", action="append", default=[], choices=FAULTS)
+    parser.add_argument("--fault", action="append", default=[], type=fault_argument)
     parser.add_argument("--journal")
     parser.add_argument("--verbose", action="store_true")
     parser.add_argument("--tls", metavar="PEM")
@@ -416,8 +517,10 @@ def main():
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, args.password, os.path.realpath(args.root), perm="elradfmwMT")
 
-    faults = frozenset(args.fault)
-    attributes = {"authorizer": authorizer, "faults": faults, "journal": args.journal,
+    faults = frozenset(name for name, _ in args.fault)
+    values = {name: value for name, value in args.fault if value is not None}
+    attributes = {"authorizer": authorizer, "faults": faults, "fault_values": values,
+                  "journal": args.journal,
                   "banner": "Mossvale test server ready."}
     if "no-mlsd" in faults:
         attributes["proto_cmds"] = {name: value for name, value in FTPHandler.proto_cmds.items()

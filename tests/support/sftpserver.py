@@ -10,7 +10,7 @@ across restarts or replace it. Prints the listening port as its first line on st
 serves until killed. --journal appends "PASSWORD" per password received and "LOGIN" per
 accepted login, so a test can tell that a client sent none. Faults on request:
 
-  refuse-rename-part  renames of an upload temporary (".mossvale-<16 hex>.part") fail, every
+  refuse-rename-part  renames of an upload temporary (".mossvale-[<run>-]<16 hex>.part") fail, every
                       other rename works.
   stall-write         writes past a file's first MiB are never answered; other requests are.
 
@@ -57,7 +57,7 @@ class PasswordServer(asyncssh.SSHServer):
         return accepted
 
 
-UPLOAD_TEMPORARY = re.compile(rb"\.mossvale-[0-9a-f]{16}\.part")
+UPLOAD_TEMPORARY = re.compile(rb"\.mossvale-([0-9a-f]{16}-)?[0-9a-f]{16}\.part")
 
 
 class FaultySFTPServer(asyncssh.SFTPServer):

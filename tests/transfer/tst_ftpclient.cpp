@@ -6,10 +6,12 @@
 #include "transfer/CertificateProbe.h"
 #include "transfer/ClearTextAccounts.h"
 #include "transfer/ConnectionPool.h"
+#include "transfer/DirectStoreAccounts.h"
 #include "transfer/FtpAddress.h"
 #include "transfer/FtpConnection.h"
 #include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
+#include "transfer/Temporaries.h"
 #include "transfer/TrustStore.h"
 #include "transfer/WriteBehindFile.h"
 
@@ -25,9 +27,32 @@
 #include <chrono>
 #include <thread>
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// A name lookup that takes 3 seconds, for "slow-lookup.test" only: this definition stands in
+// for the C library's in libcurl's resolver thread. Set when that slow lookup has ended.
+std::atomic<bool> g_bSlowLookupEnded{false};
+
+} // namespace
+
+extern "C" int getaddrinfo(const char* pszNode, const char* pszService, const addrinfo* pHints,
+                           addrinfo** ppResult)
+{
+    using Fn = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
+    static const Fn s_real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "getaddrinfo"));
+    if (pszNode && std::string(pszNode) == "slow-lookup.test") {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        g_bSlowLookupEnded = true;
+        return EAI_NONAME;
+    }
+    return s_real(pszNode, pszService, pHints, ppResult);
+}
 
 namespace {
 
@@ -53,17 +78,21 @@ class TestFtpClient : public QObject
     Q_OBJECT
 
     std::unique_ptr<CInternetSession> m_pSession;
+    QTemporaryDir m_state; // where the program notes the server temporaries it has seen
 
-    std::unique_ptr<CFtpConnection> Connect(const CFtpTestServer& server)
+    std::unique_ptr<CFtpConnection> Connect(const CFtpTestServer& server,
+                                            const std::atomic<bool>* pCancel = nullptr)
     {
-        return std::unique_ptr<CFtpConnection>(
-            CFtpConnection::Connect(m_pSession.get(), Utf8(server.ServerText()), 21,
-                                    Utf8(server.User()), Utf8(server.Password())));
+        return std::unique_ptr<CFtpConnection>(CFtpConnection::Connect(
+            m_pSession.get(), Utf8(server.ServerText()), 21, Utf8(server.User()),
+            Utf8(server.Password()), nullptr, pCancel));
     }
 
 private slots:
     void initTestCase()
     {
+        QVERIFY(m_state.isValid());
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_state.path()));
         CInternetSession::SetTimeouts({3, 3});
         m_pSession = std::make_unique<CInternetSession>();
     }
@@ -163,6 +192,23 @@ private slots:
         QVERIFY(!Connect(silent));
         // Bounded by the connect time-out (3 s here), not the 300 s libcurl would wait.
         QVERIFY2(timer.elapsed() < 30000, "the connect time-out did not apply");
+    }
+
+    void cancelDuringASlowNameLookup()
+    {
+        // The cancel neither waits for the lookup nor passes for a login.
+        std::atomic<bool> bCancel{false};
+        std::thread canceller([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            bCancel = true;
+        });
+        ETransferFailure eFailure = FAILURE_NONE;
+        std::unique_ptr<CFtpConnection> pConnection(CFtpConnection::Connect(
+            m_pSession.get(), "slow-lookup.test:2121", 21, "u", "p", &eFailure, &bCancel));
+        canceller.join();
+        QVERIFY(!pConnection);
+        QCOMPARE(int(eFailure), int(FAILURE_CANCELLED));
+        QVERIFY(!g_bSlowLookupEnded);
     }
 
     void closingTheSessionDoesNotWaitForASilentServer()
@@ -273,40 +319,50 @@ private slots:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QStringList>("faults");
-        QTest::newRow("pyftpdlib MLSD") << int(CFtpTestServer::Pyftpdlib) << QStringList();
-        QTest::newRow("pyftpdlib LIST") << int(CFtpTestServer::Pyftpdlib) << QStringList{"no-mlsd"};
+        // MLSD dates every file more than a day back: the server's dates decide nothing.
+        QTest::newRow("pyftpdlib MLSD a day off")
+            << int(CFtpTestServer::Pyftpdlib) << QStringList{"mlsd-offset=-100000"};
         QTest::newRow("vsftpd LIST") << int(CFtpTestServer::Vsftpd) << QStringList();
     }
 
     void staleTemporariesAreDeletedByTheListing()
     {
-        // LIST dates a file of two hours ago by the server's clock and one of 2021 by its day
-        // alone; both must be found stale, while another upload's fresh temporary stays.
+        // Only temporaries of other runs that our own clock has seen, unchanged, for a day go;
+        // never one of this run, which an upload may be writing, nor one that grew meanwhile.
         QFETCH(int, kind);
         QFETCH(QStringList, faults);
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Kind(kind), faults);
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        const std::map<QString, QDateTime> written = {
-            {".mossvale-00000000000000aa.part", now.addSecs(-2 * 3600)},
-            {".mossvale-00000000000000bb.part",
-             QDateTime(QDate(2021, 3, 5), QTime(12, 0), Qt::UTC)},
-            {".mossvale-00000000000000cc.part", now.addSecs(-60)},
-            {"kept.txt", now.addSecs(-2 * 3600)},
-        };
-        for (const auto& [strName, when] : written) {
-            QVERIFY(WriteFile(server.FilePath(strName)));
+        const QString strOld = ".mossvale-00000000000000aa.part"; // an older version's
+        const QString strOther = ".mossvale-0123456789abcdef-00000000000000bb.part";
+        const QString strGrown = ".mossvale-0123456789abcdef-00000000000000cc.part";
+        const QString strFresh = ".mossvale-0123456789abcdef-00000000000000dd.part";
+        const QString strOwn = QString::fromStdString(CTemporaries::NewUploadName());
+        const QDateTime old = QDateTime::currentDateTimeUtc().addDays(-3);
+        for (const QString& strName :
+             {strOld, strOther, strGrown, strFresh, strOwn, QString("kept.txt")}) {
+            QVERIFY(server.PutFile(strName, "12345"));
             QFile file(server.FilePath(strName));
             QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.setFileTime(when, QFileDevice::FileModificationTime));
+            QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
         }
+        // Seen two days ago, one of them smaller then; the fresh one never seen before.
+        const std::string strFolderKey = "ftp://127.0.0.1:" + std::to_string(server.Port()) + "/";
+        CTemporaries::StaleOnServer(
+            strFolderKey,
+            {{Utf8(strOld), 5}, {Utf8(strOther), 5}, {Utf8(strGrown), 2}, {Utf8(strOwn), 5}},
+            std::time(nullptr) - 2 * 24 * 3600);
         auto pConnection = Connect(server);
         QVERIFY(pConnection);
         const Listing listing = ListRoot(pConnection.get());
         QCOMPARE(int(listing.result), int(CFtpConnection::ListResult::Listed));
         QCOMPARE(listing.entries.size(), std::size_t(1));
         QVERIFY(listing.entries.count("kept.txt"));
-        QCOMPARE(Leftovers(server.Root()), QStringList{".mossvale-00000000000000cc.part"});
+        QStringList left = Leftovers(server.Root());
+        left.sort();
+        QStringList expected{strGrown, strFresh, strOwn};
+        expected.sort();
+        QCOMPARE(left, expected);
     }
 
     void staleLocalTemporariesAreCleanedByARestore()
@@ -536,52 +592,150 @@ private slots:
         QCOMPARE(ListRoot(pConnection.get()).entries.size(), size_t(1));
     }
 
-    void refusalsAreRememberedForTheSession_data()
+    void refusedRenamesNeverStoreOverTheOldCopy()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QString>("refused");
-        QTest::addColumn<int>("firstStores"); // STORs for the first file of a session
-        QTest::addColumn<int>("asked");       // the refused command, for the first file
-        // RNFR twice: the rename over the target, then the probe that tells a server that
-        // cannot rename from a refusal of that one name.
-        QTest::newRow("rename") << "refuse-rename"
-                                << "RNFR" << 2 << 2;
-        QTest::newRow("size") << "refuse-size"
-                              << "SIZE" << 1 << 1;
+        // A server whose file is "in use" for a moment refuses the rename and the probe
+        // alike: that file fails in the server's words, the next one is renamed as usual.
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"rnfr-busy=2"});
+        const QByteArray original = PatternBytes(100020, 1);
+        QVERIFY(server.PutFile("keep.bin", original));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("keep.bin"), PatternBytes(32768, 2)));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        QVERIFY(!pConnection->PutFile(Utf8(local.filePath("keep.bin")), "/keep.bin"));
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_RENAME_REFUSED));
+        QVERIFY2(pConnection->LastReplyLine().find("used by another process") != std::string::npos,
+                 pConnection->LastReplyLine().c_str());
+        QCOMPARE(server.ReadFile("keep.bin"), original);
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+        QCOMPARE(server.CommandCount("STOR"), 1);
+
+        QVERIFY(pConnection->PutFile(Utf8(local.filePath("keep.bin")), "/keep.bin"));
+        QCOMPARE(server.ReadFile("keep.bin"), PatternBytes(32768, 2));
+        QCOMPARE(server.CommandCount("STOR"), 2);
+        QCOMPARE(server.CommandCount("RNTO"), 1);
     }
 
-    void refusalsAreRememberedForTheSession()
+    void cancelWhileTheRenameIsAnsweredSaysWhatTheServerDid()
     {
-        QFETCH(QString, fault);
-        QFETCH(QString, refused);
-        QFETCH(int, firstStores);
-        QFETCH(int, asked);
+        // The server renames at once and answers late; the user cancels meanwhile. The new
+        // copy has the name, so the upload is no "cancelled, old copy kept".
         CFtpTestServer server;
-        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {fault});
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"slow-rnto"});
+        QVERIFY(server.PutFile("f.bin", "old"));
         QTemporaryDir local;
-        const QByteArray data = PatternBytes(70000);
+        QVERIFY(WriteFile(local.filePath("f.bin"), "new copy"));
+        std::atomic<bool> bCancel{false};
+        auto pConnection = Connect(server, &bCancel);
+        QVERIFY(pConnection);
+        std::atomic<int> nSent{-1};
+        std::thread upload(
+            [&] { nSent = pConnection->PutFile(Utf8(local.filePath("f.bin")), "/f.bin") ? 1 : 0; });
+        QTRY_COMPARE(server.CommandCount("RNTO"), 1);
+        bCancel = true;
+        upload.join();
+        QCOMPARE(nSent.load(), 1);
+        QCOMPARE(server.ReadFile("f.bin"), QByteArray("new copy"));
+        QCOMPARE(Leftovers(server.Root()), QStringList());
+    }
+
+    void storingDirectlyNeedsTheUsersWord()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"refuse-rename"});
+        const QByteArray original = PatternBytes(70000, 1);
+        QVERIFY(server.PutFile("f.bin", original));
+        QTemporaryDir local;
+        const QByteArray data = PatternBytes(60000, 2);
         QVERIFY(WriteFile(local.filePath("f.bin"), data));
+        const auto forget = qScopeGuard([] {
+            CDirectStoreAccounts::SetAsker(nullptr);
+            CDirectStoreAccounts::ForgetAll();
+        });
         auto upload = [&](const char* pszName) {
             auto pConnection = Connect(server);
             return pConnection && pConnection->PutFile(Utf8(local.filePath("f.bin")), pszName);
         };
-        QVERIFY(upload("/f.bin"));
-        QCOMPARE(ReadFile(server.FilePath("f.bin")), data);
+
+        // Nobody to ask (a backup from the command line): the files fail, the old copy stays.
+        QVERIFY(!upload("/f.bin"));
+        QCOMPARE(server.ReadFile("f.bin"), original);
+        QCOMPARE(server.CommandCount("STOR"), 1);
         QCOMPARE(Leftovers(server.Root()), QStringList());
-        QCOMPARE(server.CommandCount("STOR"), firstStores);
-        QCOMPARE(server.CommandCount(refused), asked);
 
-        // The next file of the session is sent once, and the refused command not asked again.
-        QVERIFY(upload("/g.bin"));
-        QCOMPARE(ReadFile(server.FilePath("g.bin")), data);
-        QCOMPARE(server.CommandCount("STOR"), firstStores + 1);
-        QCOMPARE(server.CommandCount(refused), asked);
-
-        // A new session (a new login) does not inherit it: the server may have changed.
+        // Asked once per account, with the server's refusal; agreed, the files go straight
+        // under their names, still size-checked.
+        CDirectStoreAccounts::ForgetAll();
         m_pSession = std::make_unique<CInternetSession>();
-        QVERIFY(upload("/h.bin"));
-        QCOMPARE(server.CommandCount(refused), 2 * asked);
+        int nAsked = 0;
+        std::string strRefusal;
+        CDirectStoreAccounts::SetAsker(
+            [&](const std::string&, const std::string&, const std::string& strWhy) {
+                ++nAsked;
+                strRefusal = strWhy;
+                return true;
+            });
+        QVERIFY(upload("/f.bin"));
+        QCOMPARE(server.ReadFile("f.bin"), data);
+        QVERIFY(upload("/g.bin"));
+        QCOMPARE(server.ReadFile("g.bin"), data);
+        QCOMPARE(nAsked, 1);
+        QCOMPARE(strRefusal, std::string("550 Rename refused."));
+        QCOMPARE(server.CommandCount("STOR"), 1 + 2 + 1); // the second file is sent once
         QCOMPARE(Leftovers(server.Root()), QStringList());
+    }
+
+    void sizeCheckNeverTurnsItselfOff_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<int>("first");  // the failure of the first upload, 0: sent
+        QTest::addColumn<int>("second"); // of the second
+        QTest::addColumn<bool>("unchecked");
+        // Without SIZE the size comes from MLST, else from a LIST of the name.
+        QTest::newRow("no SIZE, MLST") << QStringList{"size-502"} << 0 << 0 << false;
+        QTest::newRow("no SIZE, MLST, server kept more")
+            << QStringList{"size-502", "stor-grow"} << int(FAILURE_SIZE_CHECK)
+            << int(FAILURE_SIZE_CHECK) << false;
+        QTest::newRow("no SIZE, LIST, server kept more")
+            << QStringList{"size-502", "no-mlsd", "stor-grow"} << int(FAILURE_SIZE_CHECK)
+            << int(FAILURE_SIZE_CHECK) << false;
+        // A 550 is about that file: it fails, and the next file is checked again.
+        QTest::newRow("550 once") << QStringList{"size-550-once", "stor-grow"}
+                                  << int(FAILURE_SERVER_REFUSED) << int(FAILURE_SIZE_CHECK)
+                                  << false;
+        QTest::newRow("garbled") << QStringList{"size-garbage"} << int(FAILURE_SIZE_CHECK)
+                                 << int(FAILURE_SIZE_CHECK) << false;
+        QTest::newRow("no way to read a size")
+            << QStringList{"size-502", "no-mlsd", "refuse-list"} << 0 << 0 << true;
+    }
+
+    void sizeCheckNeverTurnsItselfOff()
+    {
+        QFETCH(QStringList, faults);
+        QFETCH(int, first);
+        QFETCH(int, second);
+        QFETCH(bool, unchecked);
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, faults);
+        const QByteArray original = PatternBytes(5000, 1);
+        QVERIFY(server.PutFile("f.bin", original));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("f.bin"), PatternBytes(70000, 2)));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        for (int nExpected : {first, second}) {
+            const bool bSent = pConnection->PutFile(Utf8(local.filePath("f.bin")), "/f.bin");
+            QCOMPARE(int(pConnection->LastFailure()), nExpected);
+            QCOMPARE(bSent, nExpected == 0);
+            QCOMPARE(pConnection->LastSentUnchecked(), unchecked);
+            if (!bSent)
+                QCOMPARE(server.ReadFile("f.bin"), original);
+            QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+        }
+        if (first == int(FAILURE_SERVER_REFUSED))
+            QCOMPARE(server.CommandCount("SIZE"), 2);
     }
 
     void namedPipesAreRefusedWithoutWaiting()
@@ -607,6 +761,12 @@ private slots:
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
         QVERIFY(WriteFile(server.FilePath("secret.txt"), "new"));
+        const QDateTime written(QDate(2021, 3, 5), QTime(12, 30, 15), Qt::UTC);
+        {
+            QFile file(server.FilePath("secret.txt"));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(written, QFileDevice::FileModificationTime));
+        }
         QTemporaryDir local;
         const QByteArray strOld = QFile::encodeName(local.filePath("secret.txt"));
         QVERIFY(WriteFile(local.filePath("secret.txt"), "old"));
@@ -618,6 +778,8 @@ private slots:
         struct stat info;
         QVERIFY(::stat(strOld.constData(), &info) == 0);
         QCOMPARE(info.st_mode & 07777, mode_t(0600));
+        // ... and the server's time (MDTM).
+        QCOMPARE(QFileInfo(local.filePath("secret.txt")).lastModified().toUTC(), written);
 
         // A file that is new gets the usual mode.
         const mode_t nMask = ::umask(022);
@@ -630,16 +792,21 @@ private slots:
 
     void brokenDownloadKeepsTheLocalFile_data()
     {
-        QTest::addColumn<QString>("fault");
-        QTest::newRow("dropped") << "drop-retr";
-        QTest::newRow("stalled") << "stall-retr";
+        QTest::addColumn<QStringList>("faults");
+        QTest::newRow("dropped") << QStringList{"drop-retr"};
+        QTest::newRow("stalled") << QStringList{"stall-retr"};
+        // 226 after half the bytes, and neither SIZE nor the 150 reply told the size: the
+        // listing of the file (MLST, else LIST) does.
+        QTest::newRow("226 after half, MLST") << QStringList{"retr-short-226", "retr-nosize150"};
+        QTest::newRow("226 after half, LIST")
+            << QStringList{"retr-short-226", "retr-nosize150", "no-mlsd"};
     }
 
     void brokenDownloadKeepsTheLocalFile()
     {
-        QFETCH(QString, fault);
+        QFETCH(QStringList, faults);
         CFtpTestServer server;
-        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {fault});
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, faults);
         QVERIFY(WriteFile(server.FilePath("doc.bin"), PatternBytes(2000000, 5)));
         QTemporaryDir local;
         const QByteArray mine = PatternBytes(1000, 6);
@@ -650,6 +817,8 @@ private slots:
         timer.start();
         QVERIFY(!pConnection->GetFile("/doc.bin", Utf8(local.filePath("doc.bin"))));
         QVERIFY2(timer.elapsed() < 60000, "a stalled transfer was not given up");
+        if (faults.contains("retr-short-226"))
+            QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_DOWNLOAD_SHORT));
         QCOMPARE(ReadFile(local.filePath("doc.bin")), mine);
         QCOMPARE(Leftovers(local.path()), QStringList());
     }
@@ -671,6 +840,8 @@ private slots:
 
     void pooledConnectionsAreReusedAndReplacedWhenStale()
     {
+        // A session of its own: earlier tests' idle connections would fill the pool.
+        m_pSession = std::make_unique<CInternetSession>();
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
         for (int i = 0; i < 3; ++i) {

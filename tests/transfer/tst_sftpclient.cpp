@@ -5,6 +5,7 @@
 #include "transfer/FtpConnection.h"
 #include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
+#include "transfer/Temporaries.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 
@@ -72,6 +73,7 @@ private slots:
     {
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_config.filePath("state")));
         CInternetSession::SetTimeouts({5, 5});
         m_pSession = std::make_shared<CInternetSession>();
     }
@@ -300,13 +302,13 @@ private slots:
         QVERIFY(server.PutFile(".profile", "dot"));
         QVERIFY(server.PutFile("a b.txt", "12345"));
         QVERIFY(server.PutFile("sub/inner.txt", "in"));
-        // Temporaries are never listed; one older than an hour belongs to no upload and goes.
+        // Temporaries are never listed; one our own clock has seen, unchanged, for a day
+        // belongs to no upload and goes.
         QVERIFY(server.PutFile(".mossvale-0123456789abcdef.part", "half"));
         QVERIFY(server.PutFile(".mossvale-00000000000000aa.part", "stale"));
-        QFile stale(server.FilePath(".mossvale-00000000000000aa.part"));
-        QVERIFY(stale.open(QIODevice::ReadWrite));
-        QVERIFY(stale.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-2 * 3600),
-                                  QFileDevice::FileModificationTime));
+        CTemporaries::StaleOnServer(Utf8(server.ServerText()) + "/",
+                                    {{".mossvale-00000000000000aa.part", 5}},
+                                    std::time(nullptr) - 2 * 24 * 3600);
         const auto entries = List(*pConnection);
         QCOMPARE(Leftovers(server.Root()), QStringList{".mossvale-0123456789abcdef.part"});
         QCOMPARE(entries.size(), size_t(3));

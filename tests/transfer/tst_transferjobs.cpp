@@ -86,10 +86,13 @@ class TestTransferJobs : public QObject
     const TransferReport& LastTransfer() const { return m_pRecorder->m_transfers.back(); }
 
     std::shared_ptr<CInternetSession> m_pSession;
+    QTemporaryDir m_state; // the sightings of server temporaries
 
 private slots:
     void initTestCase()
     {
+        QVERIFY(m_state.isValid());
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_state.path()));
         CInternetSession::SetTimeouts({5, 3});
         m_pSession = std::make_shared<CInternetSession>();
     }
@@ -293,8 +296,10 @@ private slots:
               QByteArray(""), QByteArray("x/../../victim"), QByteArray("vic\0tim", 7)}) {
             Run(NewJob(CMyThread::EKind::Download, server, strRestore, {name}));
             QCOMPARE(LastTransfer().eOutcome, EJobOutcome::Failed);
+            QCOMPARE(LastTransfer().eFailure, FAILURE_UNSAFE_NAME); // said why
             Run(NewJob(CMyThread::EKind::Delete, server, "", {name}));
             QVERIFY(!m_pRecorder->m_deletions.back().bDeleted);
+            QCOMPARE(m_pRecorder->m_deletions.back().eFailure, FAILURE_UNSAFE_NAME);
         }
         QCOMPARE(ReadFile(base.filePath("victim")), QByteArray("keep me"));
         QCOMPARE(ReadFile(server.FilePath("victim")), QByteArray("server"));

@@ -61,6 +61,7 @@ private slots:
     void backupPressedWhileRunning();
     void restoreWritesIntoTheChosenFolder_data();
     void restoreWritesIntoTheChosenFolder();
+    void restoreAsksBeforeReplacingADifferentFile();
     void failedRestoreSaysSo();
     void cancelledRestoreDoesNothing();
     void overlappingRestoresNameTheirOwnFile();
@@ -73,6 +74,7 @@ private slots:
     void namesThatAreNotUtf8();
 
 private:
+    int m_nReplaceAsked = 0;
     CMossvaleView& Command() { return *m_pCommand; }
     CWaitDlg& Wait() { return m_pCommand->m_dlgWait; }
     CBackupList& Queue() { return m_pLeft->m_treeCtrl.m_backupList; }
@@ -120,6 +122,14 @@ void TestCommandView::init()
     m_pLeft = new CLeftView(pLower);
     m_pRight = new CRightView(pLower);
     m_pCommand->SetRemoteView(m_pRight);
+    // A local file that differs is replaced after a question; the tests say yes unless they
+    // ask otherwise.
+    m_nReplaceAsked = 0;
+    m_pCommand->m_pfnAskReplace = [this](const QString&, const CReplaceQuestionDlg::FileFacts&,
+                                         const CReplaceQuestionDlg::FileFacts&) {
+        ++m_nReplaceAsked;
+        return CReplaceQuestionDlg::EAnswer::Replace;
+    };
     m_pWindow->resize(1200, 760);
     m_pCommand->OnInitialUpdate();
     m_pLeft->OnInitialUpdate();
@@ -454,9 +464,44 @@ void TestCommandView::restoreWritesIntoTheChosenFolder()
     QVERIFY(Wait().isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!Wait().isVisible(), 20000);
     QCOMPARE(ReadFile(Local("restore/" + strName)), QByteArray("restored content"));
+    QCOMPARE(m_nReplaceAsked, existing.isEmpty() ? 0 : 1);
     QVERIFY(CJobPool::Get().WaitForAll(20000));
     QCoreApplication::processEvents();
     QCOMPARE(m_pRight->m_nListingTag, m_nMarkedListing); // a restore does not relist
+}
+
+void TestCommandView::restoreAsksBeforeReplacingADifferentFile()
+{
+    QVERIFY(m_server.PutFile("doc.txt", "the server's copy"));
+    QVERIFY(Refresh());
+    QVERIFY(WriteFile(Local("doc.txt"), "mine"));
+    QVERIFY(WriteFile(Local("doc (1).txt"), "taken"));
+    SelectRemote("doc.txt");
+    Command().m_pfnChooseFolder = [&] { return m_pLocal->path(); };
+    CReplaceQuestionDlg::FileFacts local;
+    CReplaceQuestionDlg::FileFacts server;
+    auto answer = CReplaceQuestionDlg::EAnswer::Skip;
+    Command().m_pfnAskReplace = [&](const QString&, const CReplaceQuestionDlg::FileFacts& here,
+                                    const CReplaceQuestionDlg::FileFacts& there) {
+        local = here;
+        server = there;
+        return answer;
+    };
+    // Skip: nothing starts, nothing changes; the question had both sizes.
+    QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
+    QCOMPARE(local.nSize, qint64(4));
+    QCOMPARE(server.nSize, qint64(17));
+    QVERIFY(server.tModified > 0); // MLSD's time
+    QCOMPARE(CJobPool::Get().RunningTransfers(), 0);
+    QVERIFY(!Wait().isVisible());
+
+    // Keep both: the restored copy under the first free name.
+    answer = CReplaceQuestionDlg::EAnswer::KeepBoth;
+    QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!Wait().isVisible(), 20000);
+    QCOMPARE(ReadFile(Local("doc (2).txt")), QByteArray("the server's copy"));
+    QCOMPARE(ReadFile(Local("doc.txt")), QByteArray("mine"));
+    QCOMPARE(ReadFile(Local("doc (1).txt")), QByteArray("taken"));
 }
 
 void TestCommandView::failedRestoreSaysSo()

@@ -795,6 +795,74 @@ Options</translation>
         <translation>Continue without encryption</translation>
     </message>
     <message>
+        <source>服务器不允许改名，无法安全替换，旧副本已保留</source>
+        <translation>The server does not rename files, so the old copy could not be replaced safely; it was kept</translation>
+    </message>
+    <message>
+        <source>收到的字节少于服务器上的文件</source>
+        <translation>Fewer bytes arrived than the server&apos;s file holds</translation>
+    </message>
+    <message>
+        <source>名称会离开所选文件夹（..、/）或含有控制字符，不予处理</source>
+        <translation>The name would leave the chosen folder (.., /) or holds control characters, so it is not used</translation>
+    </message>
+    <message>
+        <source>服务器 %1 不允许给文件改名（%2）。</source>
+        <translation>The server %1 does not rename files (%2). </translation>
+    </message>
+    <message>
+        <source>Mossvale 先把文件传到临时名称，完整后才替换旧副本；</source>
+        <translation>Mossvale sends each file to a temporary name and replaces the old copy only once it is complete; </translation>
+    </message>
+    <message>
+        <source>直接存储会在传送时覆盖旧副本，传送中断时新旧副本都不完整。</source>
+        <translation>storing directly overwrites the old copy as the file arrives, and a broken upload leaves neither copy whole. </translation>
+    </message>
+    <message>
+        <source>仍然对这个帐户直接存储文件吗？</source>
+        <translation>Store files directly for this account anyway?</translation>
+    </message>
+    <message>
+        <source>直接存储</source>
+        <translation>Store directly</translation>
+    </message>
+    <message>
+        <source>不存储，保留旧副本</source>
+        <translation>Do not store, keep the old copies</translation>
+    </message>
+    <message>
+        <source>本地已有不同的 %1。</source>
+        <translation>A different %1 is already here.</translation>
+    </message>
+    <message>
+        <source>本地：%1</source>
+        <translation>Here: %1</translation>
+    </message>
+    <message>
+        <source>服务器：%1</source>
+        <translation>On the server: %1</translation>
+    </message>
+    <message>
+        <source>%1，%2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>替换</source>
+        <translation>Replace</translation>
+    </message>
+    <message>
+        <source>保留两者</source>
+        <translation>Keep both</translation>
+    </message>
+    <message>
+        <source>跳过</source>
+        <translation>Skip</translation>
+    </message>
+    <message>
+        <source>%1 已传送，但服务器无法核对大小</source>
+        <translation>%1 was sent, but the server offers no way to check its size</translation>
+    </message>
+    <message>
         <source>信任此服务器的这个证书</source>
         <translation>Trust this certificate for this server</translation>
     </message>
