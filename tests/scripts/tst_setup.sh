@@ -46,6 +46,7 @@ check "exits 0" [ "$status" -eq 0 ]
 check "services held back during the install" logged policy-during-install
 check "its own policy file removed" policy_gone
 check "system vsftpd masked" logged "systemctl mask vsftpd.service"
+check "system ssh masked" logged "systemctl mask ssh.service ssh.socket"
 check "init script disabled" logged "update-rc.d vsftpd disable"
 check "no sudo as root" not_logged "^sudo"
 
@@ -61,7 +62,10 @@ check "leaves no policy file" policy_gone
 
 run_setup vsftpd-already-there "vsftpd" "" 0 no --test
 check "exits 0" [ "$status" -eq 0 ]
-check "a vsftpd someone else installed is not masked" not_logged systemctl
+check "a vsftpd someone else installed is not masked" not_logged vsftpd
+run_setup sshd-already-there "openssh-server" "" 0 no --test
+check "an SSH server someone else installed is not masked" not_logged "ssh\.s"
+check "the vsftpd installed here is" logged "systemctl mask vsftpd.service"
 
 run_setup install-fails "" 1 0 no
 check "fails" [ "$status" -ne 0 ]

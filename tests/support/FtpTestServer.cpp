@@ -92,12 +92,6 @@ const QStringList& ConnectionFaults()
     return s_faults;
 }
 
-const QStringList& SftpConnectionFaults()
-{
-    static const QStringList s_faults = {QStringLiteral("hardened")};
-    return s_faults;
-}
-
 const QStringList& OpenSshFaults()
 {
     static const QStringList s_faults = {QStringLiteral("rsa-only"), QStringLiteral("hardened")};
@@ -280,13 +274,10 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
         const int nValueAt = strFault.indexOf(QLatin1Char('=')) + 1;
         const QString strName = nValueAt > 0 ? strFault.left(nValueAt) : strFault;
         if (!(kind == Sftp ? SftpFaults() : KnownFaults()).contains(strName) &&
-            !(kind == Sftp ? SftpConnectionFaults() : ConnectionFaults()).contains(strFault))
+            (kind == Sftp || !ConnectionFaults().contains(strFault)))
             return Fail(QStringLiteral("unknown fault: ") + strFault);
     }
-    if (kind == Vsftpd || kind == VsftpdTls) {
-        if (!faults.isEmpty())
-            return Fail(QStringLiteral("faults need the pyftpdlib or SFTP server"));
-    }
+    // vsftpd, ProFTPD and Pure-FTPd run as Debian ships them.
     if (kind != OpenSsh && kind != Sftp && !faults.isEmpty() && kind != Pyftpdlib &&
         kind != PyftpdlibTls)
         return Fail(QStringLiteral("faults need the pyftpdlib or SFTP server"));
