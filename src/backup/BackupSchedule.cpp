@@ -92,6 +92,14 @@ qint64 CBackupSchedule::IntervalSeconds() const
     return 0;
 }
 
+bool CBackupSchedule::IsStale(const QDateTime& lastSuccess, const QDateTime& now) const
+{
+    if (!lastSuccess.isValid())
+        return false;
+    const qint64 nLimit = IsOn() ? 2 * IntervalSeconds() : 7 * 24 * 3600;
+    return lastSuccess.secsTo(now) > nLimit;
+}
+
 void CBackupSchedule::Save(QSettings& settings) const
 {
     settings.beginGroup(QStringLiteral("Schedule"));

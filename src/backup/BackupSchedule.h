@@ -30,6 +30,12 @@ public:
     // Seconds from one run to the next; 0 when never.
     qint64 IntervalSeconds() const;
 
+    // Whether the last successful backup is old enough to warn of: older than two of the
+    // schedule's intervals (one run missed may be a closed lid; two are not), or than a week
+    // with no schedule. No success at all is not warned of here: there is nothing it
+    // stopped, and the failures were told as they happened.
+    bool IsStale(const QDateTime& lastSuccess, const QDateTime& now) const;
+
     void Save(QSettings& settings) const;
     // What is missing or damaged in the profile reads as never: a guess could start
     // backups the user never asked for.

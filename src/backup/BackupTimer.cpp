@@ -128,6 +128,14 @@ QDateTime CBackupTimer::NextElapse() const
     return ParseTimestamp(QString::fromUtf8(process.readAllStandardOutput()).trimmed());
 }
 
+QDateTime CBackupTimer::NextRun(const CBackupSchedule& schedule) const
+{
+    if (!schedule.IsOn() || !IsInstalled())
+        return {};
+    const QDateTime next = NextElapse();
+    return next.isValid() ? next : schedule.NextRun(QDateTime::currentDateTime());
+}
+
 QDateTime CBackupTimer::ParseTimestamp(const QString& strValue)
 {
     if (strValue.startsWith(QLatin1Char('@'))) {

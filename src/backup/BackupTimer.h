@@ -38,6 +38,9 @@ public:
 
     // When systemd will start the next run; invalid when it cannot tell.
     QDateTime NextElapse() const;
+    // The next run of the schedule: systemd's word where it has one, else the schedule's
+    // own reckoning; invalid when the schedule is off or its timer is not there.
+    QDateTime NextRun(const CBackupSchedule& schedule) const;
     // systemctl's value of a timestamp: "@1765432100", or its local "Fri 2026-12-11 02:30:00 UTC".
     static QDateTime ParseTimestamp(const QString& strValue);
 

@@ -69,6 +69,19 @@ private slots:
                  QDateTime(now.date(), QTime(10, 16)));
     }
 
+    void staleAfterTwoIntervals()
+    {
+        const QDateTime now(QDate(2026, 12, 9), QTime(10, 0));
+        const CBackupSchedule daily = CBackupSchedule::Daily(QTime(2, 30));
+        QVERIFY(!daily.IsStale(now.addSecs(-2 * 24 * 3600), now));
+        QVERIFY(daily.IsStale(now.addSecs(-2 * 24 * 3600 - 60), now));
+        QVERIFY(CBackupSchedule::Hourly().IsStale(now.addSecs(-3 * 3600), now));
+        QVERIFY(!CBackupSchedule::Weekly(1, QTime(2, 30)).IsStale(now.addDays(-13), now));
+        QVERIFY(!CBackupSchedule().IsStale(now.addDays(-6), now));
+        QVERIFY(CBackupSchedule().IsStale(now.addDays(-8), now));
+        QVERIFY(!daily.IsStale(QDateTime(), now));
+    }
+
     void savedInTheProfile()
     {
         QSettings settings(m_dir.filePath(QStringLiteral("profile.ini")), QSettings::IniFormat);
