@@ -25,7 +25,7 @@
 #include <memory>
 
 class CBackupSession;
-class CBackupHistory;
+struct TransferReport;
 
 // How a run was started, as the history shows it.
 enum class EBackupTrigger { Window = 0, CommandLine = 1, Timer = 2 };
@@ -74,6 +74,7 @@ struct BackupProgress {
 
 // A run's end (finished).
 struct BackupSummary {
+    int nPlanned = 0; // files the run took to send (in a dry run: would have sent)
     int nSent = 0;
     int nUnchanged = 0;
     int nFailed = 0;
@@ -119,8 +120,8 @@ public:
     // Cancels what still runs; its jobs' reports are dropped.
     ~CBackupRun() override;
 
-    // Takes the account's lock and begins; anything but Started means nothing happened and no
-    // signal follows.
+    // Takes the account's lock (not for a dry run) and begins; anything but Started means
+    // nothing happened and no signal follows.
     EStart Start();
     // Stops the uploads within a second; the files never sent end as NotSent, and finished
     // follows once the running jobs have ended.
@@ -135,7 +136,7 @@ public:
 signals:
     // The ticked folders have been read: nFiles files in all so far.
     void expanded(int nFiles);
-    // A file's upload begins (or, in a dry run, would).
+    // A file's upload begins (in a dry run: one that would be sent; no fileDone follows).
     void fileStarted(const QByteArray& path, qint64 nSize);
     void fileDone(const BackupFileReport& report);
     void progress(const BackupProgress& progress);
@@ -144,6 +145,18 @@ signals:
 
 private:
     struct Private;
+    // The plan's folders have been read (on the worker).
+    void OnExpanded();
+    void OnUploadDone(const TransferReport& report);
+    // Starts files while places are free; ends the run when nothing is left.
+    void ContinueQueue();
+    void StartUpload(); // the first file of the queue
+    // A file's outcome: counted, recorded, reported.
+    void AddOutcome(const BackupFileReport& report);
+    // Every file still queued ends with the same failure, or as not sent.
+    void EndQueued(EFileOutcome eOutcome, ETransferFailure eFailure, const QByteArray& replyLine);
+    void Finish();
+
     CBackupPlan m_plan;
     std::shared_ptr<CBackupSession> m_pSession;
     Options m_options;
