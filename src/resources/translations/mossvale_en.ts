@@ -152,6 +152,10 @@
         <source>%1 秒</source>
         <translation>%1 s</translation>
     </message>
+    <message>
+        <source>与 --backup 一起：由定时器启动，结束时以桌面通知告知结果。</source>
+        <translation>With --backup: started by the timer; tells the desktop how the run ended.</translation>
+    </message>
 </context>
 <context>
     <name>CFrameResources</name>
