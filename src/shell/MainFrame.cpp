@@ -111,10 +111,12 @@ void CMainFrame::OnCreateClient()
 void CMainFrame::OnCreate()
 {
     setStatusBar(&m_wndStatusBar);
+    // Ahead of the indicators, which come after it.
+    m_pScheduleStatus = new CScheduleStatus(&m_wndStatusBar);
+    m_wndStatusBar.addPermanentWidget(m_pScheduleStatus);
+    m_pScheduleStatus->LoadLastSuccess();
     m_wndStatusBar.SetIndicators(
         {ID_SEPARATOR, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL});
-    m_pScheduleStatus = new CScheduleStatus(&m_wndStatusBar);
-    m_wndStatusBar.insertPermanentWidget(0, m_pScheduleStatus);
     SetUpCommandBars();
     SetUpDockingPanes();
 

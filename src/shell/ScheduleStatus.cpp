@@ -2,9 +2,12 @@
 
 #include "BackupSchedulePage.h"
 #include "Profile.h"
+#include "backup/BackupSession.h"
 #include "backup/BackupTimer.h"
+#include "login/AccountStore.h"
 #include "resources/Texts.h"
 
+#include <QFile>
 #include <QLocale>
 
 CScheduleStatus::CScheduleStatus(QWidget* pParent) : QLabel(pParent)
@@ -28,6 +31,32 @@ void CScheduleStatus::SetLastSuccess(const QDateTime& lastSuccess)
 {
     m_lastSuccess = lastSuccess;
     Update();
+}
+
+void CScheduleStatus::LoadLastSuccess()
+{
+    CAccountStore store;
+    const CAccountStore::Account account =
+        store.Open() ? store.ReadAccount() : CAccountStore::Account();
+    if (account.strServer.isEmpty() || account.strUserName.isEmpty())
+        return SetLastSuccess({});
+    const QString strKey = CBackupSession(account.strServer.toStdString(),
+                                          account.strUserName.toStdString(), std::string())
+                               .AccountKey();
+    // Only an account that has a history: opening one would make it.
+    if (!QFile::exists(CBackupHistory::FilePath(strKey)))
+        return SetLastSuccess({});
+    SetLastSuccess(LastSuccess(CBackupHistory(strKey).Runs()));
+}
+
+QDateTime CScheduleStatus::LastSuccess(const QList<BackupRunRecord>& runs)
+{
+    for (const BackupRunRecord& run : runs) {
+        if (run.eState == BackupRunRecord::EState::Finished && run.nFailed == 0 &&
+            run.nNotSent == 0)
+            return run.ended;
+    }
+    return {};
 }
 
 void CScheduleStatus::Update()

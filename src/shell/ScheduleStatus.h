@@ -1,6 +1,7 @@
 #pragma once
 // The status bar's word on automatic backups: when the next one runs, and a warning when the
 // last successful backup is overdue. Empty and hidden while there is neither to say.
+#include "backup/BackupHistory.h"
 #include "backup/BackupSchedule.h"
 
 #include <QDateTime>
@@ -17,6 +18,10 @@ public:
     void Refresh();
     // The end of the account's last successful backup (invalid: none known), from its history.
     void SetLastSuccess(const QDateTime& lastSuccess);
+    // The same, read from the history of the account the login dialog remembers.
+    void LoadLastSuccess();
+    // When the newest run that finished with every file on the server ended; runs newest first.
+    static QDateTime LastSuccess(const QList<BackupRunRecord>& runs);
     bool IsWarning() const { return m_bWarning; }
 
 private:

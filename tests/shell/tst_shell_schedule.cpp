@@ -63,6 +63,15 @@ private slots:
         status.SetLastSuccess(QDateTime::currentDateTime().addDays(-15));
         QVERIFY(status.IsWarning());
         QVERIFY(!status.isHidden());
+
+        // A run with failures, or one cancelled, is no success.
+        BackupRunRecord failed, cancelled, good;
+        failed.eState = good.eState = BackupRunRecord::EState::Finished;
+        failed.nFailed = 1;
+        cancelled.eState = BackupRunRecord::EState::Cancelled;
+        good.ended = QDateTime(QDate(2026, 12, 1), QTime(2, 31));
+        QCOMPARE(CScheduleStatus::LastSuccess({failed, cancelled, good}), good.ended);
+        QCOMPARE(CScheduleStatus::LastSuccess({failed, cancelled}), QDateTime());
     }
 
     void noSystemdSaysSoAndKeepsNothing()
