@@ -970,5 +970,49 @@ Options</translation>
         <source>上次成功备份已久：%1</source>
         <translation>The last successful backup is overdue: %1</translation>
     </message>
+    <message>
+        <source>加密连接（TLS）握手失败</source>
+        <translation>The encrypted connection (TLS) failed at its handshake</translation>
+    </message>
+    <message>
+        <source>服务器不接受本程序支持的任何 TLS 版本</source>
+        <translation>The server accepts none of the TLS versions this program speaks</translation>
+    </message>
+    <message>
+        <source>SSH 密钥交换失败：服务器与本程序没有共同支持的算法</source>
+        <translation>SSH key exchange failed: the server and this program share no algorithm</translation>
+    </message>
+    <message>
+        <source>服务器 %1 以前提供加密连接，现在不提供了。</source>
+        <translation>The server %1 offered an encrypted connection before and no longer does. </translation>
+    </message>
+    <message>
+        <source>可能有人在拦截连接。</source>
+        <translation>Someone may be intercepting the connection. </translation>
+    </message>
+    <message>
+        <source>以前信任的 SHA-256 指纹：%1</source>
+        <translation>SHA-256 fingerprint trusted before: %1</translation>
+    </message>
+    <message>
+        <source>现在出示的：</source>
+        <translation>Shown now:</translation>
+    </message>
+    <message>
+        <source>信任新的…</source>
+        <translation>Trust the new one…</translation>
+    </message>
+    <message>
+        <source>只有确知服务器换了证书或主机密钥时才信任新的。</source>
+        <translation>Trust the new one only if you know that the server&apos;s certificate or host key was replaced. </translation>
+    </message>
+    <message>
+        <source>否则可能有人在拦截连接，你的密码会落到他手里。</source>
+        <translation>Otherwise someone may be intercepting the connection, and your password would reach them.</translation>
+    </message>
+    <message>
+        <source>确认信任新的</source>
+        <translation>Yes, trust the new one</translation>
+    </message>
 </context>
 </TS>
