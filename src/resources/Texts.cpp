@@ -635,4 +635,90 @@ QString ShowScreenTips()
     return QCoreApplication::translate("Texts", "Show Screen&Tips on toolbars");
 }
 
+QString SchedulePageTitle()
+{
+    return QCoreApplication::translate("Texts", "自动备份");
+}
+QString BackUpAutomaticallyLabel()
+{
+    return QCoreApplication::translate("Texts", "自动备份(&A)：");
+}
+QString ScheduleNever()
+{
+    return QCoreApplication::translate("Texts", "从不");
+}
+QString ScheduleHourly()
+{
+    return QCoreApplication::translate("Texts", "每小时");
+}
+QString ScheduleDaily()
+{
+    return QCoreApplication::translate("Texts", "每天");
+}
+QString ScheduleWeekly()
+{
+    return QCoreApplication::translate("Texts", "每周");
+}
+QString ScheduleAtLabel()
+{
+    return QCoreApplication::translate("Texts", "时间");
+}
+QString DayName(int nDay)
+{
+    static const char* const names[] = {
+        QT_TRANSLATE_NOOP("Texts", "星期一"), QT_TRANSLATE_NOOP("Texts", "星期二"),
+        QT_TRANSLATE_NOOP("Texts", "星期三"), QT_TRANSLATE_NOOP("Texts", "星期四"),
+        QT_TRANSLATE_NOOP("Texts", "星期五"), QT_TRANSLATE_NOOP("Texts", "星期六"),
+        QT_TRANSLATE_NOOP("Texts", "星期日")};
+    if (nDay < 1 || nDay > 7)
+        return {};
+    return QCoreApplication::translate("Texts", names[nDay - 1]);
+}
+QString ApplyButton()
+{
+    return QCoreApplication::translate("Texts", "应用(&P)");
+}
+QString NextBackupAt(const QString& strWhen)
+{
+    return QCoreApplication::translate("Texts", "下次自动备份：%1").arg(strWhen);
+}
+QString NoScheduledBackup()
+{
+    return QCoreApplication::translate("Texts", "不自动备份。");
+}
+QString ScheduleFailed(const QString& strStep, const QString& strError)
+{
+    return QCoreApplication::translate("Texts", "无法设定自动备份：%1 失败（%2）。")
+               .arg(strStep, strError) +
+           QLatin1Char(' ') +
+           QCoreApplication::translate("Texts",
+                                       "没有 systemd 用户会话，备份不能自动运行；现在不自动备份。");
+}
+
+QString NotifySuccessCheck()
+{
+    return QCoreApplication::translate("Texts", "定时备份成功时也通知(&N)");
+}
+QString ScheduledBackupSucceeded()
+{
+    return QCoreApplication::translate("Texts", "定时备份完成");
+}
+QString ScheduledBackupFailed()
+{
+    return QCoreApplication::translate("Texts", "定时备份失败");
+}
+QString ScheduledBackupInterrupted()
+{
+    return QCoreApplication::translate("Texts", "定时备份中断");
+}
+QString ShowHistoryAction()
+{
+    return QCoreApplication::translate("Texts", "查看历史记录");
+}
+
+QString LastBackupOverdue(const QString& strWhen)
+{
+    return QCoreApplication::translate("Texts", "上次成功备份已久：%1").arg(strWhen);
+}
+
 } // namespace Texts

@@ -172,4 +172,27 @@ QString OtherGroup();
 QString LargeIcons();
 QString ShowScreenTips();
 
+// Backups on a schedule: the customise dialog's page and what the window says of it.
+QString SchedulePageTitle();
+QString BackUpAutomaticallyLabel();
+QString ScheduleNever();
+QString ScheduleHourly();
+QString ScheduleDaily();
+QString ScheduleWeekly();
+QString ScheduleAtLabel();
+QString DayName(int nDay); // 1 Monday ... 7 Sunday
+QString ApplyButton();
+QString NextBackupAt(const QString& strWhen);
+QString NoScheduledBackup();
+// The step that failed (a command line or a file) and what it said.
+QString ScheduleFailed(const QString& strStep, const QString& strError);
+QString NotifySuccessCheck();
+// The last successful backup is older than its schedule allows; strWhen is its time.
+QString LastBackupOverdue(const QString& strWhen);
+// The desktop notification at the end of a scheduled backup.
+QString ScheduledBackupSucceeded();
+QString ScheduledBackupFailed();
+QString ScheduledBackupInterrupted();
+QString ShowHistoryAction();
+
 } // namespace Texts

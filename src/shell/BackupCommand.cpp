@@ -5,6 +5,7 @@
 #include "backup/BackupSession.h"
 #include "login/AccountStore.h"
 #include "login/PasswordStore.h"
+#include "notify/DesktopNotifier.h"
 #include "platform/Path.h"
 #include "resources/Language.h"
 #include "resources/Texts.h"
@@ -17,6 +18,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QProcess>
+#include <QSettings>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -33,6 +36,8 @@ namespace {
 
 // How long the keyring may take to answer before the backup gives up on it.
 constexpr int kKeyringWaitMs = 30000;
+// How long a scheduled run waits for a click on its notification before it ends.
+constexpr int kNotificationWaitMs = 10 * 60 * 1000;
 
 int g_signalSockets[2] = {-1, -1};
 
@@ -99,6 +104,9 @@ bool CBackupCommand::IsWanted(int argc, char** argv)
         const QByteArray arg(argv[i]);
         if (arg == "-h" || arg == "-?" || arg == "-v")
             return true;
+        // The window opens its history at once for a click on a scheduled run's notification.
+        if (arg == "--history")
+            continue;
         if (arg.startsWith("--") && !IsWindowOption(arg))
             return true;
     }
@@ -123,8 +131,13 @@ int CBackupCommand::Main(int argc, char** argv)
         QStringLiteral("dry-run"),
         QCoreApplication::translate("CBackupCommand",
                                     "与 --backup 一起：列出将要发送的文件，不发送。"));
+    const QCommandLineOption byTimer(
+        QStringLiteral("started-by-timer"),
+        QCoreApplication::translate("CBackupCommand",
+                                    "与 --backup 一起：由定时器启动，结束时以桌面通知告知结果。"));
     parser.addOption(backup);
     parser.addOption(dryRun);
+    parser.addOption(byTimer);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const bool bParsed = parser.parse(QCoreApplication::arguments());
@@ -145,15 +158,18 @@ int CBackupCommand::Main(int argc, char** argv)
         return EXIT_CANNOT_RUN;
     }
 
-    CBackupCommand command(parser.isSet(dryRun));
-    const int nExit = command.Prepare();
-    if (nExit != EXIT_DONE)
-        return FinishJobsForExit(nExit);
-    return FinishJobsForExit(QCoreApplication::exec());
+    CBackupCommand command(parser.isSet(dryRun), parser.isSet(byTimer));
+    int nExit = command.Prepare();
+    if (nExit == EXIT_DONE)
+        nExit = QCoreApplication::exec();
+    if (command.m_bByTimer)
+        command.TellDesktop(nExit);
+    return FinishJobsForExit(nExit);
 }
 
-CBackupCommand::CBackupCommand(bool bDryRun)
-    : m_bDryRun(bDryRun), m_bTerminal(::isatty(STDOUT_FILENO) != 0)
+CBackupCommand::CBackupCommand(bool bDryRun, bool bByTimer)
+    : m_bDryRun(bDryRun), m_bByTimer(bByTimer && !bDryRun),
+      m_bTerminal(::isatty(STDOUT_FILENO) != 0)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalSockets) == 0) {
         m_pSignals = std::make_unique<QSocketNotifier>(g_signalSockets[1], QSocketNotifier::Read);
@@ -214,8 +230,9 @@ int CBackupCommand::Prepare()
     CBackupRun::Options options;
     options.nParallelUploads = CBackupRun::ParallelUploadsSetting();
     // Started by systemd (a timer's service) or by hand.
-    options.eTrigger = qEnvironmentVariableIsSet("INVOCATION_ID") ? EBackupTrigger::Timer
-                                                                  : EBackupTrigger::CommandLine;
+    options.eTrigger = m_bByTimer || qEnvironmentVariableIsSet("INVOCATION_ID")
+                           ? EBackupTrigger::Timer
+                           : EBackupTrigger::CommandLine;
     options.bDryRun = m_bDryRun;
     m_pRun = std::make_unique<CBackupRun>(plan, m_pSession, options);
     connect(m_pRun.get(), &CBackupRun::fileStarted, this, &CBackupCommand::OnFileStarted);
@@ -397,6 +414,8 @@ void CBackupCommand::OnFinished(const BackupSummary& summary)
             strLine += QStringLiteral(", ") + Texts::FailureReason(FAILURE_CANCELLED);
     }
     Say(strLine);
+    m_strSummary = strLine;
+    m_bCancelled = summary.bCancelled;
     m_nExit = ExitOf(summary);
     QCoreApplication::exit(m_nExit);
 }
@@ -414,6 +433,31 @@ int CBackupCommand::ExitOf(const BackupSummary& summary) const
     return nNotOnServer > 0 ? EXIT_FILES_FAILED : EXIT_DONE;
 }
 
+void CBackupCommand::TellDesktop(int nExit)
+{
+    CDesktopNotifier::ERunEnd eEnd = CDesktopNotifier::RUN_SUCCEEDED;
+    if (m_bCancelled)
+        eEnd = CDesktopNotifier::RUN_INTERRUPTED;
+    else if (nExit != EXIT_DONE)
+        eEnd = CDesktopNotifier::RUN_FAILED;
+    QString strDetail = m_strSummary;
+    if (nExit == EXIT_CANNOT_RUN || strDetail.isEmpty())
+        strDetail = m_strLastError;
+    const bool bNotifySuccess = CDesktopNotifier::NotifiesSuccess(*CBackupPlan::OpenProfile());
+    CDesktopNotifier notifier;
+    if (!notifier.ShowRunEnd(eEnd, strDetail, bNotifySuccess))
+        return;
+    QEventLoop loop;
+    connect(&notifier, &CDesktopNotifier::activated, &loop, [&loop] {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                {QStringLiteral("--history")});
+        loop.quit();
+    });
+    connect(&notifier, &CDesktopNotifier::closed, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kNotificationWaitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
 void CBackupCommand::OnSignal()
 {
     char ch;
@@ -428,6 +472,8 @@ void CBackupCommand::OnSignal()
 
 void CBackupCommand::Say(const QString& strLine, bool bError)
 {
+    if (bError)
+        m_strLastError = strLine;
     ClearProgressLine();
     Print(bError ? stderr : stdout, strLine + QLatin1Char('\n'));
 }

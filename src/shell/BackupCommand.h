@@ -31,7 +31,7 @@ public:
     static int Main(int argc, char** argv);
 
 private:
-    explicit CBackupCommand(bool bDryRun);
+    CBackupCommand(bool bDryRun, bool bByTimer);
     ~CBackupCommand() override;
 
     // Everything up to the run; EXIT_DONE when the run has started.
@@ -49,9 +49,16 @@ private:
     void Say(const QString& strLine, bool bError = false);
     void ClearProgressLine();
     int ExitOf(const BackupSummary& summary) const;
+    // A run the timer started tells the desktop how it ended, and waits a while for a click
+    // on the notification, which opens the history.
+    void TellDesktop(int nExit);
 
     bool m_bDryRun;
-    bool m_bTerminal; // standard output is a terminal: one progress line
+    bool m_bByTimer;
+    bool m_bCancelled = false;
+    QString m_strLastError; // what the run said last on standard error
+    QString m_strSummary;   // its summary line
+    bool m_bTerminal;       // standard output is a terminal: one progress line
     bool m_bProgressShown = false;
     std::shared_ptr<CBackupSession> m_pSession;
     std::unique_ptr<CBackupRun> m_pRun;

@@ -1,5 +1,6 @@
 #include "MainFrame.h"
 
+#include "BackupSchedulePage.h"
 #include "CommandBars.h"
 #include "CommandIds.h"
 #include "CustomizeCommandsPage.h"
@@ -10,6 +11,7 @@
 #include "PaneCaption.h"
 #include "PaneLayout.h"
 #include "Profile.h"
+#include "ScheduleStatus.h"
 #include "ShortcutManager.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
@@ -131,6 +133,10 @@ void CMainFrame::OnCreateClient()
 void CMainFrame::OnCreate()
 {
     setStatusBar(&m_wndStatusBar);
+    // Ahead of the indicators, which come after it.
+    m_pScheduleStatus = new CScheduleStatus(&m_wndStatusBar);
+    m_wndStatusBar.addPermanentWidget(m_pScheduleStatus);
+    m_pScheduleStatus->LoadLastSuccess();
     m_wndStatusBar.SetIndicators(
         {ID_SEPARATOR, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL});
     SetUpCommandBars();
@@ -412,6 +418,7 @@ void CMainFrame::OnCustomize()
     dlg.AddPage(pKeyboard);
     pKeyboard->InsertCategories(Texts::AllCommandsCategory());
     dlg.AddPage(new CCustomizeOptionsPage(m_pCommandBars, &dlg));
+    dlg.AddPage(new CBackupSchedulePage(QCoreApplication::applicationFilePath(), &dlg));
 
     CCustomizeCommandsPage* pCommands = dlg.GetCommandsPage();
     pCommands->InsertCategories();
@@ -419,6 +426,7 @@ void CMainFrame::OnCustomize()
     pCommands->InsertBuiltInMenus(Texts::BuiltInMenusCategory());
     pCommands->InsertNewMenuCategory(Texts::NewMenuName());
     dlg.exec();
+    m_pScheduleStatus->Refresh();
 }
 
 void CMainFrame::OnViewToolBar()

@@ -31,6 +31,7 @@ class CCommandBars;
 class CLeftView;
 class CMossvaleView;
 class CRightView;
+class CScheduleStatus;
 class QDockWidget;
 
 class CMainFrame : public QMainWindow
@@ -56,6 +57,8 @@ public:
     CCommandBars* GetCommandBars() const { return m_pCommandBars; }
     QAction* Action(UINT nID) const;
     CStatusBar* GetStatusBar() { return &m_wndStatusBar; }
+    // The next automatic backup and the overdue warning, in the status bar.
+    CScheduleStatus* GetScheduleStatus() { return m_pScheduleStatus; }
     QSplitter* MainSplitter() { return &m_wndMainSplitter; }
     QSplitter* LowerSplitter() { return &m_wndLowerSplitter; }
     // Docking pane IDR_PANE_OPTIONS or IDR_PANE_PROPERTIES, and its content window, whose
@@ -128,6 +131,7 @@ private:
     CLeftView* m_pLeftView = nullptr;
     CRightView* m_pRightView = nullptr;
     CCommandBars* m_pCommandBars = nullptr;
+    CScheduleStatus* m_pScheduleStatus = nullptr;
     std::map<UINT, QDockWidget*> m_panes;
     bool m_bSplittersSized = false;
     QHash<UINT, std::function<void()>> m_handlers;

@@ -14,8 +14,12 @@
 #include "transfer/FtpAddress.h"
 #include "transfer/TrustStore.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,6 +36,7 @@ private slots:
     void someFilesFailed();
     void nothingCouldRun();
     void killedRunReadsInterrupted();
+    void timerRunTellsTheDesktop();
 
 private:
     struct Outcome {
@@ -233,6 +238,45 @@ void TestBackupCommand::killedRunReadsInterrupted()
     // The killed run's lock is taken over by the next backup.
     CBackupLock lock(KeyOf(slow));
     QVERIFY(lock.TryLock());
+}
+
+// A run the timer started that could not run is told to the desktop's notification service
+// (python3-dbusmock's, on the suite's own session bus), and ends once the notification does.
+void TestBackupCommand::timerRunTellsTheDesktop()
+{
+    const QString strLog = m_home.filePath("notify.log");
+    QProcess service;
+    service.setProcessChannelMode(QProcess::ForwardedChannels);
+    service.start("/usr/bin/python3",
+                  {"-m", "dbusmock", "--template", "notification_daemon", "-l", strLog});
+    QVERIFY(service.waitForStarted());
+    const auto stop = qScopeGuard([&service] {
+        service.terminate();
+        service.waitForFinished();
+    });
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    QTRY_VERIFY_WITH_TIMEOUT(bus.interface()->isServiceRegistered("org.freedesktop.Notifications"),
+                             20000);
+
+    QVERIFY(CBackupPlan().SaveToProfile());
+    QProcess child;
+    StartChild(child, {"--backup", "--started-by-timer"});
+    const auto log = [&strLog] {
+        QFile file(strLog);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(log().contains("Notify "), 20000);
+    QVERIFY2(log().contains("\"Scheduled backup failed\"") && log().contains("tick the files"),
+             qPrintable(log()));
+    QVERIFY(child.state() == QProcess::Running); // waiting for a click
+
+    QDBusMessage close = QDBusMessage::createMethodCall(
+        "org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+        "org.freedesktop.Notifications", "CloseNotification");
+    close << 1u;
+    QCOMPARE(bus.call(close).type(), QDBusMessage::ReplyMessage);
+    QVERIFY(child.waitForFinished(20000));
+    QCOMPARE(child.exitCode(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestBackupCommand)

@@ -264,7 +264,7 @@ void TestShellState::commandBarStateSurvivesRestart()
 
         QVERIFY(Customise(frame, [&](CCustomizeDlg* pDlg) {
             CCustomizeCommandsPage* pPage = pDlg->GetCommandsPage();
-            QCOMPARE(pDlg->Pages()->count(), 3);
+            QCOMPARE(pDlg->Pages()->count(), 4);
             QStringList categories;
             for (int i = 0; i < pPage->Categories()->count(); ++i)
                 categories << pPage->Categories()->item(i)->text();

@@ -152,6 +152,10 @@
         <source>%1 秒</source>
         <translation>%1 s</translation>
     </message>
+    <message>
+        <source>与 --backup 一起：由定时器启动，结束时以桌面通知告知结果。</source>
+        <translation>With --backup: started by the timer; tells the desktop how the run ended.</translation>
+    </message>
 </context>
 <context>
     <name>CFrameResources</name>
@@ -935,6 +939,106 @@ Options</translation>
         <translation>Trust this host key for this server</translation>
     </message>
     <message>
+        <source>自动备份</source>
+        <translation>Backup Schedule</translation>
+    </message>
+    <message>
+        <source>自动备份(&amp;A)：</source>
+        <translation>Back up &amp;automatically:</translation>
+    </message>
+    <message>
+        <source>从不</source>
+        <translation>never</translation>
+    </message>
+    <message>
+        <source>每小时</source>
+        <translation>every hour</translation>
+    </message>
+    <message>
+        <source>每天</source>
+        <translation>every day</translation>
+    </message>
+    <message>
+        <source>每周</source>
+        <translation>every week on</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>at</translation>
+    </message>
+    <message>
+        <source>星期一</source>
+        <translation>Monday</translation>
+    </message>
+    <message>
+        <source>星期二</source>
+        <translation>Tuesday</translation>
+    </message>
+    <message>
+        <source>星期三</source>
+        <translation>Wednesday</translation>
+    </message>
+    <message>
+        <source>星期四</source>
+        <translation>Thursday</translation>
+    </message>
+    <message>
+        <source>星期五</source>
+        <translation>Friday</translation>
+    </message>
+    <message>
+        <source>星期六</source>
+        <translation>Saturday</translation>
+    </message>
+    <message>
+        <source>星期日</source>
+        <translation>Sunday</translation>
+    </message>
+    <message>
+        <source>应用(&amp;P)</source>
+        <translation>A&amp;pply</translation>
+    </message>
+    <message>
+        <source>下次自动备份：%1</source>
+        <translation>Next automatic backup: %1</translation>
+    </message>
+    <message>
+        <source>不自动备份。</source>
+        <translation>Backups run only when you start them.</translation>
+    </message>
+    <message>
+        <source>无法设定自动备份：%1 失败（%2）。</source>
+        <translation>Could not set up automatic backups: %1 failed (%2).</translation>
+    </message>
+    <message>
+        <source>没有 systemd 用户会话，备份不能自动运行；现在不自动备份。</source>
+        <translation>Without a systemd user session backups cannot run on their own; none is set now.</translation>
+    </message>
+    <message>
+        <source>定时备份成功时也通知(&amp;N)</source>
+        <translation>&amp;Notify me when a scheduled backup succeeds too</translation>
+    </message>
+    <message>
+        <source>定时备份完成</source>
+        <translation>Scheduled backup finished</translation>
+    </message>
+    <message>
+        <source>定时备份失败</source>
+        <translation>Scheduled backup failed</translation>
+    </message>
+    <message>
+        <source>定时备份中断</source>
+        <translation>Scheduled backup interrupted</translation>
+    </message>
+    <message>
+        <source>查看历史记录</source>
+        <translation>Show History</translation>
+    </message>
+    <message>
+        <source>上次成功备份已久：%1</source>
+        <translation>The last successful backup is overdue: %1</translation>
+    </message>
+    <message>
         <source>加密连接（TLS）握手失败</source>
         <translation>The encrypted connection (TLS) failed at its handshake</translation>
     </message>
@@ -968,7 +1072,7 @@ Options</translation>
     </message>
     <message>
         <source>只有确知服务器换了证书或主机密钥时才信任新的。</source>
-        <translation>Trust the new one only if you know that the server's certificate or host key was replaced. </translation>
+        <translation>Trust the new one only if you know that the server&apos;s certificate or host key was replaced. </translation>
     </message>
     <message>
         <source>否则可能有人在拦截连接，你的密码会落到他手里。</source>
