@@ -42,7 +42,8 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent)
     const QRect placesRect = units.ToPixels(11, 36, 0, 0);
     const QSize text = pPlaces->sizeHint();
     pPlaces->setGeometry(placesRect.x(), placesRect.y(), text.width(), text.height());
-    size = size.expandedTo(QSize(pPlaces->geometry().right() + placesRect.x(),
-                                 pPlaces->geometry().bottom() + units.ToPixelsY(7)));
+    // Wide enough for the longest path, and no taller than the text needs.
+    size.setWidth(qMax(size.width(), pPlaces->geometry().right() + placesRect.x()));
+    size.setHeight(pPlaces->geometry().bottom() + units.ToPixelsY(7));
     setFixedSize(size);
 }

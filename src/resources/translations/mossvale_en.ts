@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>CFolderTreeCtrl</name>
+    <message>
+        <source>正在读取…</source>
+        <translation>Reading…</translation>
+    </message>
+</context>
+<context>
     <name>CFrameResources</name>
     <message>
         <source>Ready</source>
