@@ -1,6 +1,9 @@
 // Transfer engine figures against curl's command line on the same vsftpd and files, in
 // the same run. Prints "name: value (target)" lines. Not part of the test suite.
 #include "FtpTestServer.h"
+#include "transfer/ConnectionPool.h"
+#include "transfer/FtpConnection.h"
+#include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
@@ -147,6 +150,110 @@ double RunListing(const CFtpTestServer& server, Counter& counter)
         if (counter.m_nEntries < 20000)
             std::fprintf(stderr, "listing delivered only %ld entries\n", counter.m_nEntries);
     });
+}
+
+// SFTP at a distance: 64 MiB each way through the delay relay (25 ms each way, a 50 ms round
+// trip) to Debian's sshd, ours (connect and login included) against OpenSSH's sftp, which logs
+// in by password through SSH_ASKPASS.
+void SftpFigures(const QTemporaryDir& work, const std::function<bool(const char*)>& wanted)
+{
+    CFtpTestServer sshd;
+    if (!sshd.Start(CFtpTestServer::OpenSsh)) {
+        std::fprintf(stderr, "sshd: %s\n", qPrintable(sshd.LastError()));
+        return;
+    }
+    QProcess relay;
+    relay.start("/usr/bin/python3", {QStringLiteral(MOSSVALE_BENCH_DIR "/delayproxy.py"),
+                                     "--target", QString::number(sshd.Port()), "--delay-ms", "25"});
+    if (!relay.waitForReadyRead(10000))
+        return;
+    const int nRelay = relay.readLine().trimmed().toInt();
+    HostKeyInfo key;
+    std::string strError;
+    if (!CHostKeyProbe::Probe("127.0.0.1", nRelay, g_hInternet->KnownHostsPath(), 20, key,
+                              strError) ||
+        !CHostKeyProbe::Trust(g_hInternet->KnownHostsPath(), key)) {
+        std::fprintf(stderr, "host key: %s\n", strError.c_str());
+        return;
+    }
+    const QString strAskPass = work.filePath("askpass");
+    QFile askPass(strAskPass);
+    askPass.open(QIODevice::WriteOnly);
+    askPass.write("#!/bin/sh\necho '" + sshd.Password().toUtf8() + "'\n");
+    askPass.close();
+    askPass.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    // Commands on standard input, not -b: a batch file turns password logins off.
+    const auto openSsh = [&](const QString& strCommand) {
+        return Seconds([&] {
+            QProcess sftp;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("SSH_ASKPASS", strAskPass);
+            environment.insert("SSH_ASKPASS_REQUIRE", "force");
+            sftp.setProcessEnvironment(environment);
+            sftp.start("sftp",
+                       {"-q", "-P", QString::number(nRelay), "-o", "StrictHostKeyChecking=no", "-o",
+                        "UserKnownHostsFile=/dev/null", "-o", "PreferredAuthentications=password",
+                        sshd.User() + "@127.0.0.1"});
+            sftp.write(strCommand.toUtf8() + "\nquit\n");
+            sftp.closeWriteChannel();
+            sftp.waitForFinished(-1);
+            const QByteArray errors = sftp.readAllStandardError();
+            if (sftp.exitCode() != 0 || !errors.isEmpty())
+                std::fprintf(stderr, "sftp: %s\n", errors.constData());
+        });
+    };
+    const std::string strServer = "sftp://127.0.0.1:" + std::to_string(nRelay);
+    const auto ours = [&](const std::function<bool(CFtpConnection&)>& transfer) {
+        return Seconds([&] {
+            std::unique_ptr<CFtpConnection> pConnection(
+                CFtpConnection::Connect(g_hInternet.get(), strServer, 22, sshd.User().toStdString(),
+                                        sshd.Password().toStdString()));
+            if (!pConnection || !transfer(*pConnection))
+                std::fprintf(stderr, "our SFTP transfer failed\n");
+            g_hInternet->Pool()->Close(); // each round logs in anew, as sftp does
+        });
+    };
+    const QString strLocal = work.filePath("sftp64.bin");
+    MakeFile(strLocal, 64LL << 20);
+    constexpr int kRounds = 3;
+    if (wanted("sftp_upload_64MiB_rtt50ms_vs_openssh")) {
+        const auto rounds = TakeInTurn(
+            kRounds, {[&] { return openSsh("put " + strLocal + " " + sshd.FilePath("peer.bin")); },
+                      [&] {
+                          return ours([&](CFtpConnection& connection) {
+                              return connection.PutFile(strLocal.toStdString(),
+                                                        sshd.RemotePath("ours.bin"));
+                          });
+                      }});
+        PrintFigure("sftp_upload_64MiB_rtt50ms_vs_openssh",
+                    Pairs(rounds,
+                          [](const Round& r) {
+                              return TimePair{r[1], r[0]};
+                          }),
+                    Ratio::PeerOverOurs, "target >= 1.0", "OpenSSH sftp");
+    }
+    if (wanted("sftp_download_64MiB_rtt50ms_vs_openssh")) {
+        MakeFile(sshd.FilePath("down.bin"), 64LL << 20);
+        const auto rounds = TakeInTurn(
+            kRounds,
+            {[&] {
+                 return openSsh("get " + sshd.FilePath("down.bin") + " " + work.filePath("p.bin"));
+             },
+             [&] {
+                 return ours([&](CFtpConnection& connection) {
+                     return connection.GetFile(sshd.RemotePath("down.bin"),
+                                               work.filePath("o.bin").toStdString());
+                 });
+             }});
+        PrintFigure("sftp_download_64MiB_rtt50ms_vs_openssh",
+                    Pairs(rounds,
+                          [](const Round& r) {
+                              return TimePair{r[1], r[0]};
+                          }),
+                    Ratio::PeerOverOurs, "target >= 1.5", "OpenSSH sftp");
+    }
+    relay.terminate();
+    relay.waitForFinished();
 }
 
 } // namespace
@@ -323,6 +430,10 @@ int main(int argc, char** argv)
                           }),
                     Ratio::OursOverPeer, "target <= 2", "curl less --head");
     }
+
+    if (wanted("sftp_upload_64MiB_rtt50ms_vs_openssh") ||
+        wanted("sftp_download_64MiB_rtt50ms_vs_openssh"))
+        SftpFigures(work, wanted);
 
     return 0;
 }

@@ -136,22 +136,34 @@ bool CAccountStore::ReadFlag(const QString& strKey) const
     return m_bOpen && QSettings(m_strPath, QSettings::IniFormat).value(strKey).toBool();
 }
 
-QString CAccountStore::ClearTextKey(const QString& strServerKey, const QString& strUser)
+QString CAccountStore::AccountKey(const char* pszGroup, const QString& strServerKey,
+                                  const QString& strUser)
 {
     // Hex, so that no user name or server text can reach into the INI syntax.
-    return QStringLiteral("ClearText/") +
+    return QLatin1String(pszGroup) + QLatin1Char('/') +
            QString::fromLatin1((strUser + QLatin1Char('@') + strServerKey).toUtf8().toHex());
 }
 
 bool CAccountStore::IsClearTextAllowed(const QString& strServerKey, const QString& strUser) const
 {
-    return ReadFlag(ClearTextKey(strServerKey, strUser));
+    return ReadFlag(AccountKey("ClearText", strServerKey, strUser));
 }
 
 bool CAccountStore::SetClearTextAllowed(const QString& strServerKey, const QString& strUser,
                                         bool bAllowed)
 {
-    return WriteValue(ClearTextKey(strServerKey, strUser), bAllowed ? QVariant(true) : QVariant());
+    return WriteValue(AccountKey("ClearText", strServerKey, strUser),
+                      bAllowed ? QVariant(true) : QVariant());
+}
+
+bool CAccountStore::WasEncrypted(const QString& strServerKey, const QString& strUser) const
+{
+    return ReadFlag(AccountKey("Encrypted", strServerKey, strUser));
+}
+
+bool CAccountStore::SetEncrypted(const QString& strServerKey, const QString& strUser)
+{
+    return WriteValue(AccountKey("Encrypted", strServerKey, strUser), true);
 }
 
 std::optional<bool> CAccountStore::PasswordFileChoice() const
@@ -173,20 +185,16 @@ int CAccountStore::QuotaMB(const QString& strServer, const QString& strUser) con
 {
     if (!m_bOpen)
         return 0;
-    const int nMB =
-        QSettings(m_strPath, QSettings::IniFormat).value(QuotaKey(strServer, strUser)).toInt();
+    const int nMB = QSettings(m_strPath, QSettings::IniFormat)
+                        .value(AccountKey("Quota", strServer, strUser))
+                        .toInt();
     return nMB > 0 ? nMB : 0;
 }
 
 bool CAccountStore::SetQuotaMB(const QString& strServer, const QString& strUser, int nMB)
 {
-    return WriteValue(QuotaKey(strServer, strUser), nMB > 0 ? QVariant(nMB) : QVariant());
-}
-
-QString CAccountStore::QuotaKey(const QString& strServer, const QString& strUser)
-{
-    return QStringLiteral("Quota/") +
-           QString::fromLatin1((strUser + QLatin1Char('@') + strServer).toUtf8().toHex());
+    return WriteValue(AccountKey("Quota", strServer, strUser),
+                      nMB > 0 ? QVariant(nMB) : QVariant());
 }
 
 bool CAccountStore::SetPasswordFileChoice(bool bAgreed)

@@ -53,6 +53,9 @@ public:
     // per server ("host:port") and user name.
     bool IsClearTextAllowed(const QString& strServerKey, const QString& strUser) const;
     bool SetClearTextAllowed(const QString& strServerKey, const QString& strUser, bool bAllowed);
+    // Whether the account has logged in over TLS: a server that then offers none is suspect.
+    bool WasEncrypted(const QString& strServerKey, const QString& strUser) const;
+    bool SetEncrypted(const QString& strServerKey, const QString& strUser);
     // Whether the user agreed to keep the password in this file, with no keyring to keep it;
     // nothing when never asked.
     std::optional<bool> PasswordFileChoice() const;
@@ -67,8 +70,8 @@ public:
 
 private:
     static QString ReadFrom(const QSettings& settings, const char* pszName);
-    static QString ClearTextKey(const QString& strServerKey, const QString& strUser);
-    static QString QuotaKey(const QString& strServer, const QString& strUser);
+    static QString AccountKey(const char* pszGroup, const QString& strServerKey,
+                              const QString& strUser);
     bool ReadFlag(const QString& strKey) const;
     // Sets or removes one value; the file keeps its owner-only mode.
     bool WriteValue(const QString& strKey, const QVariant& value);

@@ -235,12 +235,23 @@ void CLoginDlg::OnLoginChecked(const LoginReport& report)
     if (!m_pCheck || m_pCheck->bCancel)
         return; // given up meanwhile
     m_pCheck.reset();
-    if (report.bConnected)
+    if (report.bConnected) {
+        // TLS seen: the account never goes in clear again without the user's word, given
+        // anew with a warning.
+        CAccountStore store;
+        if (report.bEncrypted && m_bTlsByDefault && store.Open()) {
+            const QString strServerKey = QString::fromStdString(m_strServerKey);
+            store.SetClearTextAllowed(strServerKey, m_strUserName, false);
+            store.SetEncrypted(strServerKey, m_strUserName);
+        }
         return OnLoginProven();
+    }
     const bool bTryAgain =
         (report.eFailure == FAILURE_NO_TLS && m_bTlsByDefault && AgreeToClearText()) ||
         (report.eFailure == FAILURE_CERTIFICATE_UNTRUSTED && AgreeToTrust(report.certificate)) ||
-        (report.eFailure == FAILURE_HOST_KEY_UNKNOWN && AgreeToTrust(report.hostKey));
+        (report.eFailure == FAILURE_HOST_KEY_UNKNOWN && AgreeToTrust(report.hostKey)) ||
+        (report.eFailure == FAILURE_CERTIFICATE_CHANGED && AgreeToReplace(report)) ||
+        (report.eFailure == FAILURE_HOST_KEY_CHANGED && AgreeToReplace(report));
     if (bTryAgain)
         return StartCheck();
     ShowFailure(report);
@@ -255,9 +266,10 @@ void CLoginDlg::ShowFailure(const LoginReport& report)
     m_staticStatus->setToolTip(strReason);
     m_staticReason->setText(strReason);
     SetStatus(Texts::ConnectFailed());
-    // Someone may be in between: worth more than a line in the dialog.
-    if (report.eFailure == FAILURE_CERTIFICATE_CHANGED ||
-        report.eFailure == FAILURE_HOST_KEY_CHANGED)
+    // Someone may be in between: worth more than a line in the dialog, unless the user has
+    // just read it beside the two fingerprints.
+    if ((report.eFailure == FAILURE_CERTIFICATE_CHANGED && report.certificate.strSha256.empty()) ||
+        (report.eFailure == FAILURE_HOST_KEY_CHANGED && report.hostKey.strSha256.empty()))
         QMessageBox::warning(this, Texts::AppName(), strReason);
 }
 
@@ -280,17 +292,21 @@ void CLoginDlg::OnLoginProven()
 bool CLoginDlg::AgreeToClearText()
 {
     if (CClearTextAccounts::IsAllowed(m_strServerKey, Utf8(m_strUserName)))
-        return false; // it was not TLS that failed
-    QMessageBox box(QMessageBox::Warning, Texts::AppName(), Texts::ClearTextQuestion(m_strServer),
-                    QMessageBox::Cancel, this);
+        return false;    // it was not TLS that failed
+    CAccountStore store; // a store that is not there remembers nothing
+    const bool bOpen = store.Open();
+    const bool bWasEncrypted =
+        bOpen && store.WasEncrypted(QString::fromStdString(m_strServerKey), m_strUserName);
+    QMessageBox box(QMessageBox::Warning, Texts::AppName(),
+                    Texts::ClearTextQuestion(m_strServer, bWasEncrypted), QMessageBox::Cancel,
+                    this);
     QPushButton* pGoOn =
         box.addButton(Texts::ContinueWithoutEncryptionButton(), QMessageBox::AcceptRole);
     box.setDefaultButton(QMessageBox::Cancel);
     box.exec();
     if (box.clickedButton() != pGoOn)
         return false;
-    CAccountStore store; // a store that is not there remembers nothing
-    if (store.Open())
+    if (bOpen)
         store.SetClearTextAllowed(QString::fromStdString(m_strServerKey), m_strUserName, true);
     CClearTextAccounts::Allow(m_strServerKey, Utf8(m_strUserName));
     return true;
@@ -320,6 +336,35 @@ bool CLoginDlg::AgreeToTrust(const HostKeyInfo& hostKey)
                                             QString::fromStdString(hostKey.strSha256)),
                       QString(), Texts::TrustHostKeyButton()) &&
            CHostKeyProbe::Trust(g_hInternet->KnownHostsPath(), hostKey);
+}
+
+bool CLoginDlg::AgreeToReplace(const LoginReport& report)
+{
+    // The warning comes first, with the fingerprint trusted before and the one shown now;
+    // trusting the new one takes a second, deliberate step. Cancel is the default of both.
+    const bool bCertificate = report.eFailure == FAILURE_CERTIFICATE_CHANGED;
+    const CertificateInfo& certificate = report.certificate;
+    const HostKeyInfo& hostKey = report.hostKey;
+    const std::string& strNew = bCertificate ? certificate.strSha256 : hostKey.strSha256;
+    if (strNew.empty() || !g_hInternet || (!bCertificate && hostKey.eMatch != HostKeyInfo::Changed))
+        return false;
+    const auto text = [](const std::string& strText) { return QString::fromStdString(strText); };
+    const QString strNewDetails =
+        bCertificate
+            ? Texts::CertificateDetails(text(certificate.strSubject), text(certificate.strIssuer),
+                                        text(certificate.strNotBefore),
+                                        text(certificate.strNotAfter), text(strNew))
+            : Texts::HostKeyDetails(text(hostKey.strType), text(strNew));
+    const std::string& strOld = bCertificate ? certificate.strOldSha256 : hostKey.strOldSha256;
+    if (!AskToTrust(Texts::FailureReason(report.eFailure),
+                    Texts::ChangedKeyDetails(text(strOld), strNewDetails),
+                    text(certificate.strProblem), Texts::TrustNewKeyButton()) ||
+        !AskToTrust(Texts::ConfirmTrustNewKeyText(), QString(), QString(),
+                    Texts::ConfirmTrustNewKeyButton()))
+        return false;
+    return bCertificate ? g_hInternet->TrustStore()->Trust(m_strServerKey,
+                                                           certificate.strPublicKeyPin, strNew)
+                        : CHostKeyProbe::Trust(g_hInternet->KnownHostsPath(), hostKey);
 }
 
 bool CLoginDlg::AskToTrust(const QString& strText, const QString& strDetails,

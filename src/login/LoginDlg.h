@@ -8,10 +8,12 @@
 //
 // Nothing secret crosses the network in clear text unless the user agrees: TLS is asked for,
 // and a server that does not offer it is used in clear only after the user says so (once per
-// server and account, remembered). A certificate that the system's authorities do not vouch
-// for, or an SFTP host key not seen before, is shown before the user name is sent, to be
-// trusted or not. The password is remembered only once it has logged in, in the keyring where
-// there is one (CRememberedPassword).
+// server and account, remembered, and only while the server offers no TLS: once it has, the
+// consent goes, and a server that stops offering TLS is met with a warning). A certificate that the
+// system's authorities do not vouch for, or an SFTP host key not seen before, is shown before the
+// user name is sent, to be trusted or not; one that differs from the key trusted before is refused
+// with a warning that shows both, and is trusted only in a second, deliberate step. The password is
+// remembered only once it has logged in, in the keyring where there is one (CRememberedPassword).
 #include "AccountStore.h"
 #include "RememberedPassword.h"
 #include "transfer/JobReports.h"
@@ -93,6 +95,9 @@ private:
     bool AgreeToClearText();
     bool AgreeToTrust(const CertificateInfo& certificate);
     bool AgreeToTrust(const HostKeyInfo& hostKey);
+    // A certificate or host key other than the one trusted: shown beside the old one, and
+    // trusted only after a second question.
+    bool AgreeToReplace(const LoginReport& report);
     bool AskToTrust(const QString& strText, const QString& strDetails, const QString& strProblem,
                     const QString& strTrustButton);
 

@@ -99,6 +99,13 @@ QString FailureReason(ETransferFailure eFailure)
         return QCoreApplication::translate("Texts", "服务器主机密钥未知");
     case FAILURE_HOST_KEY_CHANGED:
         return QCoreApplication::translate("Texts", "服务器主机密钥已改变，可能有人在拦截连接");
+    case FAILURE_TLS_HANDSHAKE:
+        return QCoreApplication::translate("Texts", "加密连接（TLS）握手失败");
+    case FAILURE_TLS_VERSION:
+        return QCoreApplication::translate("Texts", "服务器不接受本程序支持的任何 TLS 版本");
+    case FAILURE_KEY_EXCHANGE:
+        return QCoreApplication::translate("Texts",
+                                           "SSH 密钥交换失败：服务器与本程序没有共同支持的算法");
     case FAILURE_NONE:
         break;
     }
@@ -327,9 +334,15 @@ QString LoginDialogName()
 {
     return QCoreApplication::translate("Texts", "Login");
 }
-QString ClearTextQuestion(const QString& strServer)
+QString ClearTextQuestion(const QString& strServer, bool bWasEncrypted)
 {
     // Each sentence a text of its own: a literal stays whole on its line.
+    if (bWasEncrypted)
+        return QCoreApplication::translate("Texts", "服务器 %1 以前提供加密连接，现在不提供了。")
+                   .arg(strServer) +
+               QCoreApplication::translate("Texts", "可能有人在拦截连接。") +
+               QCoreApplication::translate("Texts", "不加密时，密码和文件以明文在网络上传送。") +
+               QCoreApplication::translate("Texts", "仍然不加密登录吗？");
     return QCoreApplication::translate("Texts", "服务器 %1 不提供加密连接。").arg(strServer) +
            QCoreApplication::translate("Texts", "不加密时，密码和文件以明文在网络上传送。") +
            QCoreApplication::translate("Texts", "仍然不加密登录吗？");
@@ -362,6 +375,25 @@ QString UnknownHostKeyText(const QString& strServer)
 {
     return QCoreApplication::translate("Texts", "服务器 %1 的主机密钥未知。").arg(strServer) +
            QCoreApplication::translate("Texts", "只有确认这是你的服务器的密钥时才信任它。");
+}
+QString ChangedKeyDetails(const QString& strOldSha256, const QString& strNewDetails)
+{
+    return QCoreApplication::translate("Texts", "以前信任的 SHA-256 指纹：%1").arg(strOldSha256) +
+           QLatin1Char('\n') + QCoreApplication::translate("Texts", "现在出示的：") +
+           QLatin1Char('\n') + strNewDetails;
+}
+QString TrustNewKeyButton()
+{
+    return QCoreApplication::translate("Texts", "信任新的…");
+}
+QString ConfirmTrustNewKeyText()
+{
+    return QCoreApplication::translate("Texts", "只有确知服务器换了证书或主机密钥时才信任新的。") +
+           QCoreApplication::translate("Texts", "否则可能有人在拦截连接，你的密码会落到他手里。");
+}
+QString ConfirmTrustNewKeyButton()
+{
+    return QCoreApplication::translate("Texts", "确认信任新的");
 }
 QString HostKeyDetails(const QString& strType, const QString& strSha256)
 {

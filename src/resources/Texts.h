@@ -96,7 +96,8 @@ QString LoginWaiting();
 QString ConnectFailed();
 QString LoginDialogName();
 // A server without encryption, a certificate nobody vouches for, a keyring that is not there.
-QString ClearTextQuestion(const QString& strServer);
+// bWasEncrypted: the account logged in over TLS before, so the missing TLS is suspect.
+QString ClearTextQuestion(const QString& strServer, bool bWasEncrypted = false);
 QString ContinueWithoutEncryptionButton();
 QString UntrustedCertificateText(const QString& strServer);
 QString CertificateDetails(const QString& strSubject, const QString& strIssuer,
@@ -106,6 +107,12 @@ QString TrustCertificateButton();
 QString UnknownHostKeyText(const QString& strServer);
 QString HostKeyDetails(const QString& strType, const QString& strSha256);
 QString TrustHostKeyButton();
+// A certificate or host key other than the one trusted: both fingerprints, and the two steps
+// that trust the new one.
+QString ChangedKeyDetails(const QString& strOldSha256, const QString& strNewDetails);
+QString TrustNewKeyButton();
+QString ConfirmTrustNewKeyText();
+QString ConfirmTrustNewKeyButton();
 QString NoKeyringNotice();
 QString KeepPasswordInFileQuestion();
 

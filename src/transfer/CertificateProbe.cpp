@@ -1,5 +1,8 @@
 #include "CertificateProbe.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -11,6 +14,7 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -50,21 +54,61 @@ bool ConnectTo(const std::string& strHost, int nPort, int nSeconds, CSocket& soc
     return sock.fd >= 0;
 }
 
-// The code of the server's next reply, read to its last line ("234 ..." after "234-...").
-int ReadReply(int fd)
+// A reply longer than this is no FTP server's: a greeting that never ends is given up on.
+constexpr int kMaxReplyLines = 200;
+constexpr size_t kMaxReplyBytes = 64 * 1024;
+constexpr int kCancelPollMs = 100;
+
+// The code of the server's next reply, read to its last line ("234 ..." after "234-..."); 0
+// when none came whole before the deadline, within the bounds above, or before a cancel.
+int ReadReply(int fd, std::chrono::steady_clock::time_point deadline,
+              const std::atomic<bool>* pCancel, std::string& strError)
 {
     std::string strLine;
-    char c = 0;
-    while (::recv(fd, &c, 1, 0) == 1) {
+    size_t nBytes = 0;
+    int nLines = 0;
+    for (;;) {
+        if (pCancel && pCancel->load()) {
+            strError = "cancelled";
+            return 0;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            strError = "the server did not answer in time";
+            return 0;
+        }
+        pollfd pfd{fd, POLLIN, 0};
+        const int nReady =
+            ::poll(&pfd, 1, static_cast<int>(std::min<long long>(left.count(), kCancelPollMs)));
+        if (nReady < 0 && errno != EINTR) {
+            strError = "the connection broke";
+            return 0;
+        }
+        if (nReady <= 0)
+            continue;
+        // One byte at a time: what follows the reply belongs to the TLS handshake.
+        char c = 0;
+        if (::recv(fd, &c, 1, 0) != 1) {
+            strError = "the connection broke";
+            return 0;
+        }
+        if (++nBytes > kMaxReplyBytes) {
+            strError = "the server's reply does not end";
+            return 0;
+        }
         if (c != '\n') {
             strLine += c;
             continue;
         }
         if (strLine.size() >= 4 && strLine[3] == ' ')
             return std::atoi(strLine.substr(0, 3).c_str());
+        if (++nLines >= kMaxReplyLines) {
+            strError = "the server's reply does not end";
+            return 0;
+        }
         strLine.clear();
     }
-    return 0;
 }
 
 std::string OneLine(X509_NAME* pName)
@@ -130,22 +174,26 @@ void Describe(SSL* pSsl, X509* pCertificate, CertificateInfo& info)
 } // namespace
 
 bool CCertificateProbe::Probe(const std::string& strHost, int nPort, ETls eTls, int nSeconds,
-                              CertificateInfo& info, std::string& strError)
+                              CertificateInfo& info, std::string& strError,
+                              const std::atomic<bool>* pCancel)
 {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(nSeconds);
     CSocket sock;
     if (!ConnectTo(strHost, nPort, nSeconds, sock)) {
         strError = "cannot connect";
         return false;
     }
     if (eTls == ETls::Explicit) {
-        if (ReadReply(sock.fd) != 220) {
-            strError = "no greeting";
+        if (ReadReply(sock.fd, deadline, pCancel, strError) != 220) {
+            if (strError.empty())
+                strError = "no greeting";
             return false;
         }
         static const char s_szAuth[] = "AUTH TLS\r\n";
         if (::send(sock.fd, s_szAuth, sizeof s_szAuth - 1, MSG_NOSIGNAL) < 0 ||
-            ReadReply(sock.fd) != 234) {
-            strError = "the server does not offer TLS";
+            ReadReply(sock.fd, deadline, pCancel, strError) != 234) {
+            if (strError.empty())
+                strError = "the server does not offer TLS";
             return false;
         }
     }

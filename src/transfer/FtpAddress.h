@@ -29,12 +29,6 @@ public:
     EProtocol Protocol() const { return m_eProtocol; }
     // No scheme, or ftp://: explicit TLS that the user may waive for a server without it.
     bool TlsByDefault() const { return m_bTlsByDefault; }
-    // The user agreed to clear text for this account; only where TLS was not written.
-    void WaiveTls()
-    {
-        if (m_bTlsByDefault)
-            m_eTls = ETls::None;
-    }
     // "ftp://host:port" ("ftps://" for implicit TLS, "sftp://" for SFTP) with IPv6 hosts in
     // brackets.
     std::string BaseUrl() const;

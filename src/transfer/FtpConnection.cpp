@@ -20,7 +20,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <mutex>
+#include <set>
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -60,6 +63,25 @@ size_t OnReplyLine(char* pData, size_t nSize, size_t nCount, void* pUser)
     if (!strLine.empty())
         static_cast<std::string*>(pUser)->swap(strLine);
     return nBytes;
+}
+
+// Notes, at each reply of a login, whether the connection it came over is encrypted: a login
+// allowed to go on in clear text must tell the two apart.
+struct LoginWatch {
+    CURL* pEasy;
+    bool bEncrypted;
+    bool bTlsAgreed; // the last reply was 234 to AUTH TLS: what fails next is the handshake
+};
+
+size_t OnLoginReply(char* pData, size_t nSize, size_t nCount, void* pUser)
+{
+    auto* pWatch = static_cast<LoginWatch*>(pUser);
+    pWatch->bTlsAgreed = nSize * nCount >= 4 && std::strncmp(pData, "234 ", 4) == 0;
+    const curl_tlssessioninfo* pInfo = nullptr;
+    pWatch->bEncrypted =
+        curl_easy_getinfo(pWatch->pEasy, CURLINFO_TLS_SSL_PTR, &pInfo) == CURLE_OK && pInfo &&
+        pInfo->internals;
+    return nSize * nCount;
 }
 
 int OnProgress(void* pUser, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulTotal,
@@ -235,9 +257,36 @@ ETransferFailure TlsFailureOf(int nResult)
         return FAILURE_CERTIFICATE_UNTRUSTED;
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
         return FAILURE_CERTIFICATE_CHANGED;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CIPHER:
+        return FAILURE_TLS_HANDSHAKE;
     default:
         return FAILURE_NONE;
     }
+}
+
+// libcurl's words (OpenSSL's) when the server refused our TLS version, or we its.
+bool IsTlsVersionRefusal(const char* pszError)
+{
+    const std::string strError(pszError);
+    return strError.find("alert protocol version") != std::string::npos ||
+           strError.find("unsupported protocol") != std::string::npos;
+}
+
+// The servers that refused TLS 1.2 and took 1.3, for the rest of the process.
+std::mutex g_tls13Lock;
+std::set<std::string> g_tls13Servers;
+
+bool NeedsTls13(const std::string& strServerKey)
+{
+    const std::lock_guard<std::mutex> hold(g_tls13Lock);
+    return g_tls13Servers.count(strServerKey) != 0;
+}
+
+void NoteNeedsTls13(const std::string& strServerKey)
+{
+    const std::lock_guard<std::mutex> hold(g_tls13Lock);
+    g_tls13Servers.insert(strServerKey);
 }
 
 // What a failed request means for the user; the reply code tells a refusal from a break.
@@ -345,14 +394,14 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
     }
 
     const std::string strServerKey = CTrustStore::ServerKey(address.Host(), address.Port());
-    if (address.TlsByDefault() && CClearTextAccounts::IsAllowed(strServerKey, strUser))
-        address.WaiveTls();
+    const bool bTlsOptional =
+        address.TlsByDefault() && CClearTextAccounts::IsAllowed(strServerKey, strUser);
 
     // The key holds the password, so a pooled connection is never handed to a login that
     // has not been proven with the same credentials.
     // ... nor one of another kind of security: a plain connection to an "ftpes://" account.
     std::string strKey = address.BaseUrl();
-    strKey += '\n' + std::to_string(static_cast<int>(address.Tls()));
+    strKey += '\n' + std::to_string(static_cast<int>(address.Tls())) + (bTlsOptional ? "?" : "");
     strKey += '\n' + strUser + '\n' + strPassword;
     const std::shared_ptr<CConnectionPool>& pPool = pSession->Pool();
     std::chrono::steady_clock::duration idleFor{};
@@ -374,6 +423,8 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
     if (address.Tls() != CFtpAddress::ETls::None)
         pConnection->m_strPinnedKey = pSession->TrustStore()->PinOf(strServerKey);
     pConnection->m_pCancel = pCancel;
+    pConnection->m_bTlsOptional = bTlsOptional;
+    pConnection->m_strServerKey = strServerKey;
     // A connection given back a moment ago is taken as it is: a backup connects once per
     // file, and if the server has dropped it meanwhile, libcurl notices at the next request
     // and logs in again by itself.
@@ -477,11 +528,19 @@ void CFtpConnection::PrepareTls()
 {
     // The login and every transfer protected (AUTH TLS, PROT P), or nothing is sent.
     curl_easy_setopt(m_pEasy, CURLOPT_PROTOCOLS_STR, "ftp,ftps");
-    curl_easy_setopt(m_pEasy, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+    // Only with the user's word for a server that offered no TLS does a refused AUTH let the
+    // login go on in clear; AUTH TLS is sent first either way (libcurl's default, AUTH SSL,
+    // is refused by some servers, Pure-FTPd among them).
+    curl_easy_setopt(m_pEasy, CURLOPT_USE_SSL,
+                     static_cast<long>(m_bTlsOptional ? CURLUSESSL_TRY : CURLUSESSL_ALL));
+    curl_easy_setopt(m_pEasy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
     // TLS 1.2 at most: over TLS 1.3 Debian's vsftpd, which insists on TLS session reuse for
-    // the data connections, cuts uploads short and then refuses the next one (522).
+    // the data connections, cuts uploads short and then refuses the next one (522). Only a
+    // server that refused 1.2 gets 1.3.
+    const long nMaxVersion =
+        NeedsTls13(m_strServerKey) ? CURL_SSLVERSION_MAX_TLSv1_3 : CURL_SSLVERSION_MAX_TLSv1_2;
     curl_easy_setopt(m_pEasy, CURLOPT_SSLVERSION,
-                     static_cast<long>(CURL_SSLVERSION_TLSv1_2 | CURL_SSLVERSION_MAX_TLSv1_2));
+                     static_cast<long>(CURL_SSLVERSION_TLSv1_2) | nMaxVersion);
     if (m_strPinnedKey.empty())
         return; // the system's authorities must vouch for the certificate and its name
     // A certificate the user trusted stands for itself: its public key must be the one
@@ -498,7 +557,7 @@ bool CFtpConnection::CheckLogin(bool bPooled)
     // libcurl, given nothing to send on a reused connection, would time out waiting for a
     // reply it never asked for. One that has gone stale is dropped by libcurl, and the
     // second try logs in anew.
-    const int nTries = bPooled ? 2 : 1;
+    int nTries = bPooled ? 2 : 1;
     for (int i = 0; i < nTries; ++i) {
         curl_slist* pNoop = bPooled ? curl_slist_append(nullptr, AliveCommand()) : nullptr;
         PrepareRequest(m_address.BaseUrl() + "/", nullptr);
@@ -509,11 +568,37 @@ bool CFtpConnection::CheckLogin(bool bPooled)
         const long nLoginSeconds = CInternetSession::GetTimeouts().nConnectSeconds;
         curl_easy_setopt(m_pEasy, CURLOPT_TIMEOUT, nLoginSeconds);
         curl_easy_setopt(m_pEasy, CURLOPT_SERVER_RESPONSE_TIMEOUT, nLoginSeconds);
+        LoginWatch watch{m_pEasy, false, false};
+        curl_easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, OnLoginReply);
+        curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, &watch);
+        char szError[CURL_ERROR_SIZE] = {};
+        curl_easy_setopt(m_pEasy, CURLOPT_ERRORBUFFER, szError);
         const CURLcode result = static_cast<CURLcode>(m_pHandle->Perform());
         curl_slist_free_all(pNoop);
-        if (result == CURLE_OK)
+        if (result == CURLE_OK) {
+            m_bEncrypted = watch.bEncrypted;
+            // The server offers TLS (again): the consent to clear text, given while it offered
+            // none, no longer holds; should TLS go missing later, the user is asked anew.
+            if (m_bTlsOptional && m_bEncrypted)
+                CClearTextAccounts::Forget(m_strServerKey, m_strUser);
             return true;
-        const ETransferFailure eTls = SecurityFailureOf(result);
+        }
+        // A server that will not speak TLS 1.2 gets one more try, with 1.3.
+        if (result == CURLE_SSL_CONNECT_ERROR && IsTlsVersionRefusal(szError) &&
+            m_address.Protocol() == CFtpAddress::EProtocol::Ftp && !NeedsTls13(m_strServerKey)) {
+            NoteNeedsTls13(m_strServerKey);
+            ++nTries;
+            continue;
+        }
+        ETransferFailure eTls = SecurityFailureOf(result);
+        // The server took AUTH TLS, then the handshake broke, whatever libcurl made of it.
+        if (watch.bTlsAgreed && eTls == FAILURE_NONE && result != CURLE_ABORTED_BY_CALLBACK)
+            eTls = FAILURE_TLS_HANDSHAKE;
+        if (eTls == FAILURE_TLS_HANDSHAKE && IsTlsVersionRefusal(szError))
+            eTls = FAILURE_TLS_VERSION;
+        // libssh2's words when the SSH server and it share no key exchange, host key or MAC.
+        if (result == CURLE_FAILED_INIT && std::strstr(szError, "exchange encryption keys"))
+            eTls = FAILURE_KEY_EXCHANGE;
         if (result == CURLE_LOGIN_DENIED || result == CURLE_ABORTED_BY_CALLBACK ||
             eTls != FAILURE_NONE) {
             m_eLastFailure = eTls != FAILURE_NONE ? eTls : FailureOf(result, 0);
@@ -729,7 +814,7 @@ void CFtpConnection::CleanUp(const std::vector<std::string>& commands, ETransfer
     // not stop, but within a short time: a silent server keeps a temporary for the next
     // listing.
     const bool bCancelled = eFailure == FAILURE_CANCELLED;
-    if (eFailure == FAILURE_CONNECTION_BROKEN || bCancelled)
+    if (eFailure == FAILURE_CONNECTION_BROKEN || eFailure == FAILURE_TLS_HANDSHAKE || bCancelled)
         RenewHandle();
     if (bCancelled) {
         m_pHandle->SetCancelFlag(nullptr);

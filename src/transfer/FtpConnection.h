@@ -79,6 +79,9 @@ public:
     // Why the last operation that failed did so, and the server's reply line when it refused
     // ("550 Permission denied."); empty where the failure was not the server's answer.
     ETransferFailure LastFailure() const { return m_eLastFailure; }
+    // Whether the login ran over TLS: an account let go in clear text whose server offers TLS
+    // again uses it, and then loses that consent for the rest of the process.
+    bool IsEncrypted() const { return m_bEncrypted; }
     const std::string& LastReplyLine() const { return m_strLastReply; }
 
 protected:
@@ -135,6 +138,11 @@ protected:
     void* m_pEasy; // m_pHandle's libcurl handle, which every request sets up
     CFtpAddress m_address;
     std::string m_strPinnedKey; // "sha256//..." of a certificate the user trusted; or empty
+    // The user agreed to clear text while the server offered no TLS: AUTH TLS is still sent,
+    // and TLS used whenever the server takes it.
+    bool m_bTlsOptional = false;
+    bool m_bEncrypted = false;
+    std::string m_strServerKey; // "host:port"
     const std::atomic<bool>* m_pCancel = nullptr;
     ETransferFailure m_eLastFailure = FAILURE_NONE;
 

@@ -38,24 +38,54 @@ std::string TypeOf(const std::string& strBlob)
     return nName <= strBlob.size() - 4 ? strBlob.substr(4, nName) : std::string();
 }
 
-int OnHostKey(CURL*, const curl_khkey*, const curl_khkey* pFound, curl_khmatch eMatch, void* pUser)
+std::string Fingerprint(const std::string& strBlob)
 {
-    auto* pContext = static_cast<ProbeContext*>(pUser);
-    const std::string strBlob = pFound->len ? std::string(pFound->key, pFound->len) : std::string();
-    if (strBlob.empty())
-        return CURLKHSTAT_REJECT;
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned nDigest = 0;
     EVP_Digest(strBlob.data(), strBlob.size(), digest, &nDigest, EVP_sha256(), nullptr);
     std::string strPrint = Base64(digest, nDigest);
     while (!strPrint.empty() && strPrint.back() == '=')
         strPrint.pop_back(); // OpenSSH shows it without padding
+    return "SHA256:" + strPrint;
+}
+
+// The fingerprint of the key the known-hosts file holds for the host field; empty if none.
+std::string KnownFingerprint(const std::string& strKnownHosts, const std::string& strHostField)
+{
+    std::ifstream in(strKnownHosts);
+    std::string strLine;
+    while (std::getline(in, strLine)) {
+        std::istringstream words(strLine);
+        std::string strHost, strType, strKey;
+        if (!(words >> strHost >> strType >> strKey) || strHost != strHostField)
+            continue;
+        std::vector<unsigned char> blob(strKey.size());
+        const int nBlob =
+            EVP_DecodeBlock(blob.data(), reinterpret_cast<const unsigned char*>(strKey.data()),
+                            static_cast<int>(strKey.size()));
+        if (nBlob <= 0)
+            continue;
+        size_t nPadding = 0; // EVP_DecodeBlock counts the padding's zero bytes too
+        for (auto it = strKey.rbegin(); it != strKey.rend() && *it == '='; ++it)
+            ++nPadding;
+        return Fingerprint(std::string(reinterpret_cast<char*>(blob.data()),
+                                       static_cast<size_t>(nBlob) - nPadding));
+    }
+    return std::string();
+}
+
+int OnHostKey(CURL*, const curl_khkey*, const curl_khkey* pFound, curl_khmatch eMatch, void* pUser)
+{
+    auto* pContext = static_cast<ProbeContext*>(pUser);
+    const std::string strBlob = pFound->len ? std::string(pFound->key, pFound->len) : std::string();
+    if (strBlob.empty())
+        return CURLKHSTAT_REJECT;
     HostKeyInfo& info = *pContext->pInfo;
     info.eMatch = eMatch == CURLKHMATCH_OK         ? HostKeyInfo::Known
                   : eMatch == CURLKHMATCH_MISMATCH ? HostKeyInfo::Changed
                                                    : HostKeyInfo::Unknown;
     info.strType = TypeOf(strBlob);
-    info.strSha256 = "SHA256:" + strPrint;
+    info.strSha256 = Fingerprint(strBlob);
     info.strKnownHostsLine =
         pContext->strHostField + ' ' + info.strType + ' ' +
         Base64(reinterpret_cast<const unsigned char*>(strBlob.data()), strBlob.size());
@@ -104,6 +134,8 @@ bool CHostKeyProbe::Probe(const std::string& strHost, int nPort, const std::stri
     curl_easy_cleanup(pEasy);
     if (!context.bSeen)
         strError = curl_easy_strerror(result);
+    else if (info.eMatch == HostKeyInfo::Changed)
+        info.strOldSha256 = KnownFingerprint(strKnownHosts, context.strHostField);
     return context.bSeen;
 }
 

@@ -10,6 +10,7 @@ struct HostKeyInfo {
     std::string strType;           // "ssh-ed25519"
     std::string strSha256;         // "SHA256:<base64>", as OpenSSH shows it
     std::string strKnownHostsLine; // the line Trust() writes for it
+    std::string strOldSha256;      // Changed: the fingerprint of the key trusted before
 };
 
 class CHostKeyProbe

@@ -67,12 +67,13 @@ struct DeletionReport {
 // The login check's answer (loginChecked).
 struct LoginReport {
     bool bConnected = false;
+    bool bEncrypted = false;                  // the FTP login ran over TLS
     ETransferFailure eFailure = FAILURE_NONE; // FAILURE_CANCELLED when the user gave up
     QByteArray replyLine;
-    // With FAILURE_CERTIFICATE_UNTRUSTED, the certificate the server showed, for the user to
-    // judge; its fingerprint is empty when it could not be fetched again.
+    // With FAILURE_CERTIFICATE_UNTRUSTED or _CHANGED, the certificate the server showed, for
+    // the user to judge; its fingerprint is empty when it could not be fetched again.
     CertificateInfo certificate;
-    // With FAILURE_HOST_KEY_UNKNOWN, the SFTP server's key, likewise.
+    // With FAILURE_HOST_KEY_UNKNOWN or _CHANGED, the SFTP server's key, likewise.
     HostKeyInfo hostKey;
 };
 

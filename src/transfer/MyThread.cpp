@@ -4,6 +4,7 @@
 #include "FtpConnection.h"
 #include "InternetSession.h"
 #include "RemoteName.h"
+#include "TrustStore.h"
 #include "platform/Path.h"
 
 CMyThread::CMyThread(EKind eKind, Account account, QByteArray localDir, std::string strRemoteDir,
@@ -111,10 +112,12 @@ void CMyThread::CheckLogin()
 {
     LoginReport report;
     report.bConnected = m_pConnect != nullptr;
+    report.bEncrypted = report.bConnected && m_pConnect->IsEncrypted();
     report.eFailure = report.bConnected ? FAILURE_NONE : Failure();
-    if (report.eFailure == FAILURE_CERTIFICATE_UNTRUSTED)
+    if (report.eFailure == FAILURE_CERTIFICATE_UNTRUSTED ||
+        report.eFailure == FAILURE_CERTIFICATE_CHANGED)
         report.certificate = FetchCertificate();
-    if (report.eFailure == FAILURE_HOST_KEY_UNKNOWN)
+    if (report.eFailure == FAILURE_HOST_KEY_UNKNOWN || report.eFailure == FAILURE_HOST_KEY_CHANGED)
         report.hostKey = FetchHostKey();
     HandBackConnection();
     emit loginChecked(report);
@@ -146,7 +149,11 @@ CertificateInfo CMyThread::FetchCertificate() const
                           : CCertificateProbe::ETls::Explicit;
     std::string strError;
     if (!CCertificateProbe::Probe(address.Host(), address.Port(), eTls,
-                                  CInternetSession::GetTimeouts().nConnectSeconds, info, strError))
+                                  CInternetSession::GetTimeouts().nConnectSeconds, info, strError,
+                                  &m_pState->bCancel))
         info = CertificateInfo();
+    else if (m_account.pSession)
+        info.strOldSha256 = m_account.pSession->TrustStore()->Sha256Of(
+            CTrustStore::ServerKey(address.Host(), address.Port()));
     return info;
 }

@@ -62,6 +62,11 @@ void CSftpConnection::PrepareSecurity()
     curl_easy_setopt(m_pEasy, CURLOPT_SSH_KNOWNHOSTS, m_strKnownHosts.c_str());
     curl_easy_setopt(m_pEasy, CURLOPT_SSH_KEYFUNCTION, OnHostKey);
     curl_easy_setopt(m_pEasy, CURLOPT_SSH_KEYDATA, &m_eHostKey);
+    // libssh2 keeps as many SFTP requests in flight as the buffer holds: at 50 ms round trip
+    // 64 MiB took 8.2 s up with 512 KiB and 3.1 s with 2 MiB, 4.2 s down with 256 KiB and
+    // 1.5 s with 2 MiB (OpenSSH's sftp: about 3 s each way).
+    curl_easy_setopt(m_pEasy, CURLOPT_UPLOAD_BUFFERSIZE, 2L * 1024L * 1024L);
+    curl_easy_setopt(m_pEasy, CURLOPT_BUFFERSIZE, 2L * 1024L * 1024L);
 }
 
 const char* CSftpConnection::AliveCommand() const

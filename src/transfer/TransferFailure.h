@@ -21,4 +21,7 @@ enum ETransferFailure : int {
     FAILURE_CERTIFICATE_CHANGED = 22,   // not the certificate the user trusted for the server
     FAILURE_HOST_KEY_UNKNOWN = 23,      // an SFTP server whose key the user has not trusted yet
     FAILURE_HOST_KEY_CHANGED = 24,      // not the key the user trusted for the SFTP server
+    FAILURE_TLS_HANDSHAKE = 25,         // TLS was agreed on, but its handshake failed
+    FAILURE_TLS_VERSION = 26,           // the server and we share no TLS version
+    FAILURE_KEY_EXCHANGE = 27,          // the SFTP server and we share no key exchange or key
 };

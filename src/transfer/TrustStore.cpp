@@ -58,6 +58,15 @@ std::string CTrustStore::PinOf(const std::string& strServerKey) const
     return std::string();
 }
 
+std::string CTrustStore::Sha256Of(const std::string& strServerKey) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    for (const Entry& entry : ReadEntries(m_strPath))
+        if (entry.strServer == strServerKey)
+            return entry.strSha256;
+    return std::string();
+}
+
 bool CTrustStore::Trust(const std::string& strServerKey, const std::string& strPin,
                         const std::string& strSha256)
 {

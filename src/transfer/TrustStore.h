@@ -15,8 +15,9 @@ public:
     // "host:port", with IPv6 hosts in brackets.
     static std::string ServerKey(const std::string& strHost, int nPort);
 
-    // The pin trusted for the server; empty when none is.
+    // The pin trusted for the server, and its certificate's fingerprint; empty when none is.
     std::string PinOf(const std::string& strServerKey) const;
+    std::string Sha256Of(const std::string& strServerKey) const;
     // Trusts a certificate for the server, replacing an earlier one; false when the file
     // could not be written (the choice then holds for nothing).
     bool Trust(const std::string& strServerKey, const std::string& strPin,

@@ -58,9 +58,11 @@ std::string ServerKey(const CFtpTestServer& server)
     return CTrustStore::ServerKey(server.Host().toStdString(), server.Port());
 }
 
-// Answers each message box with the button of the text held, or Cancel; notes the texts.
+// Answers each message box with the button of the text held (or of one of m_alsoChoose), or
+// Cancel; notes the texts.
 struct CBoxAnswerer : CModalUser {
     QString m_strChoice;
+    QStringList m_alsoChoose;
     CBoxAnswerer()
     {
         m_onModal = [this](QWidget* pModal) {
@@ -69,7 +71,7 @@ struct CBoxAnswerer : CModalUser {
                 return; // the login dialog itself
             QAbstractButton* pButton = pBox->button(QMessageBox::Cancel);
             for (QAbstractButton* pOther : pBox->buttons())
-                if (pOther->text() == m_strChoice)
+                if (pOther->text() == m_strChoice || m_alsoChoose.contains(pOther->text()))
                     pButton = pOther;
             QTest::mouseClick(pButton ? pButton : pBox->buttons().value(0), Qt::LeftButton);
         };
@@ -494,12 +496,14 @@ void TestLogin::certificateTrustedOnFirstUse()
     CFtpTestServer tls;
     QVERIFY2(tls.Start(CFtpTestServer::PyftpdlibTls), qPrintable(tls.LastError()));
     QVERIFY(CAccountStore::EnsureExists());
-    QProcess openssl;
-    openssl.start("openssl", {"x509", "-noout", "-fingerprint", "-sha256", "-in",
-                              tls.CertificatePath() + ".crt"});
-    QVERIFY(openssl.waitForFinished());
-    const QString strFingerprint =
-        QString::fromLatin1(openssl.readAllStandardOutput()).section('=', 1).trimmed();
+    const auto fingerprint = [&] {
+        QProcess openssl;
+        openssl.start("openssl", {"x509", "-noout", "-fingerprint", "-sha256", "-in",
+                                  tls.CertificatePath() + ".crt"});
+        openssl.waitForFinished();
+        return QString::fromLatin1(openssl.readAllStandardOutput()).section('=', 1).trimmed();
+    };
+    const QString strFingerprint = fingerprint();
     QVERIFY(!strFingerprint.isEmpty());
 
     CBoxAnswerer user;
@@ -536,13 +540,28 @@ void TestLogin::certificateTrustedOnFirstUse()
     const QString strChanged = QString::fromUtf8("服务器证书已改变，可能有人在拦截连接");
     QCOMPARE(user.m_texts.mid(2), QStringList(strChanged));
     QCOMPARE(m_pDlg->m_staticReason->text(), strChanged);
+    // The warning shows the old fingerprint and the new; trusting the new one takes a
+    // second, deliberate answer.
+    QVERIFY(user.m_details.value(2).contains(strFingerprint));
+    QVERIFY(user.m_details.value(2).contains(fingerprint()));
+    QCOMPARE(tls.CommandCount("PASS"), 0);
+    user.m_strChoice = Texts::TrustNewKeyButton();
+    ClickLogin(); // the second question is cancelled
+    QCOMPARE(user.m_texts.mid(3), QStringList({strChanged, Texts::ConfirmTrustNewKeyText()}));
+    QCOMPARE(Status(), QString::fromUtf8("连接失败"));
+    user.m_alsoChoose = QStringList(Texts::ConfirmTrustNewKeyButton());
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(tls.CommandCount("PASS"), 1);
 
     tls.Stop();
     CFtpTestServer plain;
     QVERIFY(plain.Start(CFtpTestServer::Pyftpdlib, {}, nPort));
     CClearTextAccounts::Forget(ServerKey(plain), plain.User().toStdString());
+    QVERIFY(Open());
     ClickLogin();
-    QCOMPARE(user.m_texts.mid(3), QStringList(Texts::ClearTextQuestion(plain.ServerText())));
+    // It logged in over TLS before: the question comes with a warning.
+    QCOMPARE(user.m_texts.mid(7), QStringList(Texts::ClearTextQuestion(plain.ServerText(), true)));
     QCOMPARE(plain.CommandCount("PASS"), 0);
     QCOMPARE(Status(), QString::fromUtf8("连接失败"));
 }
@@ -581,6 +600,12 @@ void TestLogin::hostKeyTrustedOnFirstUse()
     QCOMPARE(Status(), QString::fromUtf8("连接失败"));
     QCOMPARE(user.m_texts.mid(2), QStringList(Texts::FailureReason(FAILURE_HOST_KEY_CHANGED)));
     QCOMPARE(sftp.CommandCount("PASSWORD"), 0);
+    // Both fingerprints shown; two deliberate answers trust the new key.
+    QCOMPARE(user.m_details.value(2).count("SHA256:"), 2);
+    user.m_strChoice = Texts::TrustNewKeyButton();
+    user.m_alsoChoose = QStringList(Texts::ConfirmTrustNewKeyButton());
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
 }
 
 void TestLogin::withoutAKeyringTheUserChooses()

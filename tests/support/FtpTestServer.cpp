@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <grp.h>
 #include <poll.h>
 #include <pwd.h>
 #include <signal.h>
@@ -29,6 +30,11 @@
 namespace {
 
 const char* const VSFTPD_BINARY = "/usr/sbin/vsftpd";
+const char* const SSHD_BINARY = "/usr/sbin/sshd";
+// sshd takes its PAM service's name from the name it was started by: this link's name is the
+// service that prepare-vsftpd-account writes.
+const char* const SSHD_LINK = "/var/lib/mossvale-tests/mossvale-tests";
+const char* const SSHD_PRIVSEP_DIR = "/run/sshd";
 const char* const PYTHON_BINARY = "/usr/bin/python3";
 const char* const SECURE_CHROOT_DIR = "/var/run/vsftpd/empty";
 const char* const ACCOUNT_NAME = "mossvale-ftp";
@@ -60,6 +66,30 @@ const QStringList& KnownFaults()
         QStringLiteral("stor-quota"),
         QStringLiteral("slow"),
     };
+    return s_faults;
+}
+
+// Faults of the connection and its encryption, for the pyftpdlib kinds.
+const QStringList& ConnectionFaults()
+{
+    static const QStringList s_faults = {
+        QStringLiteral("greeting-flood"),
+        QStringLiteral("auth-garbage"),
+        QStringLiteral("tls-optional"),
+        QStringLiteral("tls13-only"),
+    };
+    return s_faults;
+}
+
+const QStringList& SftpConnectionFaults()
+{
+    static const QStringList s_faults = {QStringLiteral("hardened")};
+    return s_faults;
+}
+
+const QStringList& OpenSshFaults()
+{
+    static const QStringList s_faults = {QStringLiteral("rsa-only"), QStringLiteral("hardened")};
     return s_faults;
 }
 
@@ -106,8 +136,8 @@ int FindFreePort()
 
 enum class Probe { Refused, Greeted, Silent };
 
-// Connects to 127.0.0.1:nPort and reads the first reply line.
-Probe ProbeGreeting(int nPort, int nTimeoutMs)
+// Connects to 127.0.0.1:nPort and reads the first reply line, which must begin pszGreeting.
+Probe ProbeGreeting(int nPort, int nTimeoutMs, const char* pszGreeting)
 {
     CFdGuard sock(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (sock.Get() < 0)
@@ -142,7 +172,7 @@ Probe ProbeGreeting(int nPort, int nTimeoutMs)
     // vsftpd forks a session per connection; say goodbye so it ends at once.
     static const char s_quit[] = "QUIT\r\n";
     (void)!::send(sock.Get(), s_quit, sizeof(s_quit) - 1, MSG_NOSIGNAL);
-    return reply.startsWith("220") ? Probe::Greeted : Probe::Silent;
+    return reply.startsWith(pszGreeting) ? Probe::Greeted : Probe::Silent;
 }
 
 // The local account vsftpd logs in, prepared by a script that run-ftp-server shares: a locked
@@ -173,6 +203,12 @@ bool EnsureVsftpdAccount(const QString& strSupportDir, QString& strPassword, int
         return false;
     }
     return true;
+}
+
+QString GroupName(int nGid)
+{
+    const group* pGroup = ::getgrgid(static_cast<gid_t>(nGid));
+    return pGroup ? QString::fromLocal8Bit(pGroup->gr_name) : QString::number(nGid);
 }
 
 // Tests often write into the root as root. A default ACL on the root gives the account write
@@ -225,14 +261,24 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
     m_strError.clear();
     m_kind = kind;
     for (const QString& strFault : faults) {
-        if (!(kind == Sftp ? SftpFaults() : KnownFaults()).contains(strFault))
+        if (kind == OpenSsh) {
+            if (!OpenSshFaults().contains(strFault))
+                return Fail(QStringLiteral("unknown fault: ") + strFault);
+            continue;
+        }
+        if (!(kind == Sftp ? SftpFaults() : KnownFaults()).contains(strFault) &&
+            !(kind == Sftp ? SftpConnectionFaults() : ConnectionFaults()).contains(strFault))
             return Fail(QStringLiteral("unknown fault: ") + strFault);
     }
     if (kind == Vsftpd || kind == VsftpdTls) {
         if (!faults.isEmpty())
             return Fail(QStringLiteral("faults need the pyftpdlib or SFTP server"));
     }
-    if ((kind == VsftpdTls || kind == PyftpdlibTls) && !EnsureCertificate())
+    if (kind != OpenSsh && kind != Sftp && !faults.isEmpty() && kind != Pyftpdlib &&
+        kind != PyftpdlibTls)
+        return Fail(QStringLiteral("faults need the pyftpdlib or SFTP server"));
+    if ((kind == VsftpdTls || kind == PyftpdlibTls || kind == ProFtpdTls || kind == PureFtpdTls) &&
+        !EnsureCertificate())
         return Fail(QStringLiteral("cannot make a certificate: ") + m_strError);
     bool bStarted = false;
     switch (kind) {
@@ -242,6 +288,14 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
         break;
     case Sftp:
         return StartSftp(faults, nPort);
+    case OpenSsh:
+        return StartOpenSsh(faults, nPort);
+    case ProFtpd:
+    case ProFtpdTls:
+    case PureFtpd:
+    case PureFtpdTls:
+        bStarted = StartUnpacked(nPort);
+        break;
     case Pyftpdlib:
     case PyftpdlibTls:
         bStarted = StartPyftpdlib(faults, nPort, kind == PyftpdlibTls);
@@ -249,7 +303,7 @@ bool CFtpTestServer::Start(Kind kind, const QStringList& faults, int nPort)
     }
     // The plain servers offer no TLS: their account goes in clear text, as if its user had
     // agreed to it at the login.
-    if (bStarted && (kind == Vsftpd || kind == Pyftpdlib))
+    if (bStarted && (kind == Vsftpd || kind == Pyftpdlib || kind == ProFtpd || kind == PureFtpd))
         CClearTextAccounts::Allow(CTrustStore::ServerKey(Host().toStdString(), m_nPort),
                                   m_strUser.toStdString());
     return bStarted;
@@ -424,6 +478,207 @@ bool CFtpTestServer::StartSftp(const QStringList& faults, int nPort)
     return ReadPrintedPort(QDeadlineTimer(START_TIMEOUT_MS), QStringLiteral("the SFTP server"));
 }
 
+bool CFtpTestServer::EnsureSshHostKey(const QString& strType, QString& strPath)
+{
+    if (!m_pKeyDir)
+        m_pKeyDir = std::make_unique<QTemporaryDir>();
+    strPath = m_pKeyDir->path() + QStringLiteral("/ssh_host_") + strType + QStringLiteral("_key");
+    if (QFileInfo::exists(strPath))
+        return true;
+    QProcess keygen;
+    keygen.start(QStringLiteral("ssh-keygen"),
+                 {QStringLiteral("-q"), QStringLiteral("-t"), strType, QStringLiteral("-N"),
+                  QString(), QStringLiteral("-f"), strPath});
+    return keygen.waitForFinished(30000) && keygen.exitCode() == 0;
+}
+
+bool CFtpTestServer::StartOpenSsh(const QStringList& faults, int nPort)
+{
+    if (!CanRunSshd())
+        return Fail(QStringLiteral("sshd is not installed or needs root"));
+    QString strError;
+    if (!EnsureVsftpdAccount(SupportDir(), m_strPassword, m_nAccountUid, m_nAccountGid, strError))
+        return Fail(strError);
+    m_strUser = QString::fromLatin1(ACCOUNT_NAME);
+    QFile::remove(QString::fromLatin1(SSHD_LINK));
+    if (!QFile::link(QString::fromLatin1(SSHD_BINARY), QString::fromLatin1(SSHD_LINK)) ||
+        !QDir().mkpath(QString::fromLatin1(SSHD_PRIVSEP_DIR)))
+        return Fail(QStringLiteral("cannot prepare sshd's link or folder"));
+    if (!MakeRoot() || !ChownToAccount(m_strRoot))
+        return Fail(QStringLiteral("cannot prepare ") + m_strRoot);
+    GrantAccountBelow(m_strRoot, m_nAccountUid);
+    const bool bRsaOnly = faults.contains(QStringLiteral("rsa-only"));
+    QString strRsaKey;
+    QString strEdKey;
+    if (!EnsureSshHostKey(QStringLiteral("rsa"), strRsaKey) ||
+        (!bRsaOnly && !EnsureSshHostKey(QStringLiteral("ed25519"), strEdKey)))
+        return Fail(QStringLiteral("cannot make a host key"));
+
+    QString strConfig = QStringLiteral("ListenAddress 127.0.0.1\nPidFile none\n"
+                                       "UsePAM yes\nPasswordAuthentication yes\n"
+                                       "KbdInteractiveAuthentication no\nPubkeyAuthentication no\n"
+                                       "AuthorizedKeysFile none\nPermitRootLogin no\n"
+                                       "AllowUsers %1\nSubsystem sftp internal-sftp\n"
+                                       "ForceCommand internal-sftp\nLogLevel ERROR\n")
+                            .arg(m_strUser);
+    if (!bRsaOnly)
+        strConfig += QStringLiteral("HostKey %1\n").arg(strEdKey);
+    strConfig += QStringLiteral("HostKey %1\n").arg(strRsaKey);
+    if (faults.contains(QStringLiteral("hardened")))
+        strConfig +=
+            QStringLiteral("KexAlgorithms sntrup761x25519-sha512@openssh.com,curve25519-sha256,"
+                           "curve25519-sha256@libssh.org\n"
+                           "HostKeyAlgorithms ssh-ed25519,rsa-sha2-512,rsa-sha2-256\n"
+                           "Ciphers chacha20-poly1305@openssh.com,aes256-gcm@openssh.com,"
+                           "aes128-gcm@openssh.com,aes256-ctr,aes192-ctr,aes128-ctr\n"
+                           "MACs hmac-sha2-256-etm@openssh.com,hmac-sha2-512-etm@openssh.com,"
+                           "umac-128-etm@openssh.com\n");
+    const QString strConfigPath = m_pTempDir->path() + QStringLiteral("/sshd_config");
+    m_strLogPath = m_pTempDir->path() + QStringLiteral("/server.log");
+    for (int nAttempt = 0; nAttempt < PORT_ATTEMPTS; ++nAttempt) {
+        m_nPort = nPort > 0 ? nPort : FindFreePort();
+        if (m_nPort == 0)
+            return Fail(QStringLiteral("no free port"));
+        QFile config(strConfigPath);
+        if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            config.write((QStringLiteral("Port %1\n").arg(m_nPort) + strConfig).toUtf8()) < 0)
+            return Fail(QStringLiteral("cannot write ") + strConfigPath);
+        config.close();
+        // -D: in the foreground, in our process group; -e: its log on stderr.
+        StartProcess(QString::fromLatin1(SSHD_LINK), {QStringLiteral("-D"), QStringLiteral("-e"),
+                                                      QStringLiteral("-f"), strConfigPath});
+        if (WaitForGreeting(START_TIMEOUT_MS, "SSH-"))
+            return true;
+        if (IsRunning() || !LogText().contains(QStringLiteral("ind")))
+            return Fail(QStringLiteral("sshd did not start: ") + LogText());
+    }
+    return Fail(QStringLiteral("sshd found no free port: ") + LogText());
+}
+
+bool CFtpTestServer::StartUnpacked(int nPort)
+{
+    if (::geteuid() != 0)
+        return Fail(QStringLiteral("ProFTPD and Pure-FTPd need root"));
+    QProcess unpack;
+    unpack.start(QStringLiteral("/bin/bash"),
+                 {SupportDir() + QStringLiteral("/unpack-ftp-daemons")});
+    if (!unpack.waitForFinished(300000) || unpack.exitCode() != 0)
+        return Fail(QStringLiteral("unpack-ftp-daemons failed: ") +
+                    QString::fromLocal8Bit(unpack.readAllStandardError()));
+    const QString strDaemons = QString::fromLocal8Bit(unpack.readAllStandardOutput()).trimmed();
+    QString strError;
+    if (!EnsureVsftpdAccount(SupportDir(), m_strPassword, m_nAccountUid, m_nAccountGid, strError))
+        return Fail(strError);
+    m_strUser = QString::fromLatin1(ACCOUNT_NAME);
+    if (!MakeRoot() || !ChownToAccount(m_strRoot))
+        return Fail(QStringLiteral("cannot prepare ") + m_strRoot);
+    GrantAccountBelow(m_strRoot, m_nAccountUid);
+    const QString strTemp = m_pTempDir->path();
+    m_strLogPath = strTemp + QStringLiteral("/server.log");
+
+    // Both read the account from a password file of their own, in /etc/passwd's form.
+    QProcess hash;
+    hash.start(QStringLiteral("openssl"),
+               {QStringLiteral("passwd"), QStringLiteral("-6"), QStringLiteral("-stdin")});
+    hash.write(m_strPassword.toUtf8() + '\n');
+    hash.closeWriteChannel();
+    if (!hash.waitForFinished(30000) || hash.exitCode() != 0)
+        return Fail(QStringLiteral("openssl passwd failed"));
+    const QString strAccount =
+        QStringLiteral("%1:%2:%3:%4::%5")
+            .arg(m_strUser, QString::fromLatin1(hash.readAllStandardOutput().trimmed()),
+                 QString::number(m_nAccountUid), QString::number(m_nAccountGid), m_strRoot);
+    const bool bTls = m_kind == ProFtpdTls || m_kind == PureFtpdTls;
+    // The libraries unpacked beside them, for the daemon's process alone.
+    m_strLibraryPath = strDaemons + QStringLiteral("/usr/lib/x86_64-linux-gnu");
+
+    bool bStarted = false;
+    if (m_kind == ProFtpd || m_kind == ProFtpdTls) {
+        const QString strPasswd = strTemp + QStringLiteral("/passwd");
+        QFile passwd(strPasswd); // for root's eyes only, or ProFTPD will not read it
+        if (!passwd.open(QIODevice::WriteOnly) ||
+            !passwd.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+            passwd.write((strAccount + QStringLiteral(":/bin/false\n")).toUtf8()) < 0)
+            return Fail(QStringLiteral("cannot write ") + strPasswd);
+        passwd.close();
+        QString strConfig =
+            QStringLiteral("ServerType standalone\nServerName \"Mossvale test ProFTPD\"\n"
+                           "DefaultAddress 127.0.0.1\nSocketBindTight on\nUseIPv6 off\n"
+                           "User %1\nGroup %2\nPidFile %3/proftpd.pid\n"
+                           "ScoreboardFile %3/scoreboard\nDelayEngine off\nWtmpLog off\n"
+                           "UseReverseDNS off\nModulePath %4/usr/lib/proftpd\n"
+                           "AuthOrder mod_auth_file.c\nAuthUserFile %5\nRequireValidShell off\n"
+                           "DefaultRoot ~\nAllowOverwrite on\nUmask 022\nTransferLog none\n"
+                           "SystemLog %3/system.log\n")
+                .arg(m_strUser, GroupName(m_nAccountGid), strTemp, strDaemons, strPasswd);
+        if (bTls)
+            strConfig += QStringLiteral("LoadModule mod_tls.c\nTLSEngine on\nTLSRequired on\n"
+                                        "TLSRSACertificateFile %1\nTLSRSACertificateKeyFile %1\n"
+                                        "TLSProtocol TLSv1.2 TLSv1.3\n"
+                                        "TLSOptions NoSessionReuseRequired\n")
+                             .arg(CertificatePath());
+        const QString strConfigPath = strTemp + QStringLiteral("/proftpd.conf");
+        bStarted = StartOnFreePort(
+            nPort,
+            [&](int nFreePort) {
+                QFile config(strConfigPath);
+                if (config.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    config.write((QStringLiteral("Port %1\n").arg(nFreePort) + strConfig).toUtf8());
+                // -n: in the foreground; -q: no start-up noise.
+                return QStringList{QStringLiteral("-n"), QStringLiteral("-q"), QStringLiteral("-c"),
+                                   strConfigPath};
+            },
+            strDaemons + QStringLiteral("/usr/sbin/proftpd"), QStringLiteral("ProFTPD"));
+    } else {
+        const QString strPasswd = strTemp + QStringLiteral("/pureftpd.passwd");
+        const QString strDatabase = strTemp + QStringLiteral("/pureftpd.pdb");
+        QFile passwd(strPasswd);
+        // "/./" ends the home folder: the user is shut inside it.
+        if (!passwd.open(QIODevice::WriteOnly) ||
+            passwd.write((strAccount + QStringLiteral("/./::::::::::::\n")).toUtf8()) < 0)
+            return Fail(QStringLiteral("cannot write ") + strPasswd);
+        passwd.close();
+        QProcess makeDatabase;
+        makeDatabase.start(strDaemons + QStringLiteral("/usr/bin/pure-pw"),
+                           {QStringLiteral("mkdb"), strDatabase, QStringLiteral("-f"), strPasswd});
+        if (!makeDatabase.waitForFinished(30000) || makeDatabase.exitCode() != 0)
+            return Fail(QStringLiteral("pure-pw mkdb failed"));
+        bStarted = StartOnFreePort(
+            nPort,
+            [&](int nFreePort) {
+                // -E: no anonymous login; -A: every user shut in at home; -H: no name lookups.
+                QStringList arguments = {
+                    QStringLiteral("-S"), QStringLiteral("127.0.0.1,%1").arg(nFreePort),
+                    QStringLiteral("-l"), QStringLiteral("puredb:") + strDatabase,
+                    QStringLiteral("-E"), QStringLiteral("-A"),
+                    QStringLiteral("-H"), QStringLiteral("-4")};
+                if (bTls) // 2: TLS demanded for the login and every transfer
+                    arguments << QStringLiteral("-Y") << QStringLiteral("2") << QStringLiteral("-2")
+                              << CertificatePath();
+                return arguments;
+            },
+            strDaemons + QStringLiteral("/usr/sbin/pure-ftpd"), QStringLiteral("Pure-FTPd"));
+    }
+    return bStarted;
+}
+
+bool CFtpTestServer::StartOnFreePort(int nPort,
+                                     const std::function<QStringList(int nPort)>& arguments,
+                                     const QString& strProgram, const QString& strWhat)
+{
+    for (int nAttempt = 0; nAttempt < PORT_ATTEMPTS; ++nAttempt) {
+        m_nPort = nPort > 0 ? nPort : FindFreePort();
+        if (m_nPort == 0)
+            return Fail(QStringLiteral("no free port"));
+        StartProcess(strProgram, arguments(m_nPort));
+        if (WaitForGreeting(START_TIMEOUT_MS))
+            return true;
+        if (IsRunning() || !LogText().contains(QStringLiteral("in use")))
+            return Fail(strWhat + QStringLiteral(" did not start: ") + LogText());
+    }
+    return Fail(strWhat + QStringLiteral(" found no free port: ") + LogText());
+}
+
 bool CFtpTestServer::ReadPrintedPort(const QDeadlineTimer& deadline, const QString& strWhat)
 {
     while (!m_pProcess->canReadLine()) {
@@ -460,8 +715,10 @@ void CFtpTestServer::StartProcess(const QString& strProgram, const QStringList& 
     // A pyenv or virtualenv setting would point the system interpreter at foreign modules.
     environment.remove(QStringLiteral("PYTHONHOME"));
     environment.remove(QStringLiteral("PYTHONPATH"));
+    if (!m_strLibraryPath.isEmpty())
+        environment.insert(QStringLiteral("LD_LIBRARY_PATH"), m_strLibraryPath);
     m_pProcess->setProcessEnvironment(environment);
-    if (m_kind != Vsftpd && m_kind != VsftpdTls) { // the scripts print their port on stdout
+    if (m_kind == Pyftpdlib || m_kind == PyftpdlibTls || m_kind == Sftp) { // they print a port
         m_pProcess->setStandardErrorFile(m_strLogPath);
     } else {
         m_pProcess->setProcessChannelMode(QProcess::MergedChannels);
@@ -477,14 +734,14 @@ void CFtpTestServer::StartProcess(const QString& strProgram, const QStringList& 
     m_pProcess->waitForStarted(START_TIMEOUT_MS);
 }
 
-bool CFtpTestServer::WaitForGreeting(int nTimeoutMs)
+bool CFtpTestServer::WaitForGreeting(int nTimeoutMs, const char* pszGreeting)
 {
     const QDeadlineTimer deadline(nTimeoutMs);
     while (!deadline.hasExpired()) {
         if (!IsRunning())
             return false;
-        const Probe probe =
-            ProbeGreeting(m_nPort, static_cast<int>(qMin<qint64>(1000, deadline.remainingTime())));
+        const Probe probe = ProbeGreeting(
+            m_nPort, static_cast<int>(qMin<qint64>(1000, deadline.remainingTime())), pszGreeting);
         if (probe == Probe::Greeted)
             return true;
         // Not listening yet: give it a moment, returning early should it exit.
@@ -522,6 +779,7 @@ void CFtpTestServer::Stop()
     m_nPort = 0;
     m_nAccountUid = -1;
     m_nAccountGid = -1;
+    m_strLibraryPath.clear();
 }
 
 bool CFtpTestServer::Freeze(bool bFrozen)
@@ -554,7 +812,8 @@ int CFtpTestServer::Port() const
 QString CFtpTestServer::ServerText() const
 {
     const QString strHostPort = Host() + QLatin1Char(':') + QString::number(m_nPort);
-    return m_kind == Sftp ? QStringLiteral("sftp://") + strHostPort : strHostPort;
+    return m_kind == Sftp || m_kind == OpenSsh ? QStringLiteral("sftp://") + strHostPort
+                                               : strHostPort;
 }
 
 QString CFtpTestServer::User() const
@@ -575,6 +834,11 @@ QString CFtpTestServer::Root() const
 QString CFtpTestServer::FilePath(const QString& name) const
 {
     return m_strRoot + QLatin1Char('/') + name;
+}
+
+std::string CFtpTestServer::RemotePath(const QString& name) const
+{
+    return (m_kind == OpenSsh ? FilePath(name) : QLatin1Char('/') + name).toStdString();
 }
 
 bool CFtpTestServer::ChownToAccount(const QString& strPath) const
@@ -624,14 +888,19 @@ QString CFtpTestServer::LogText() const
 {
     QString strText;
     if (m_pTempDir) {
-        for (const QString& strName :
-             {QStringLiteral("/server.log"), QStringLiteral("/vsftpd.log")}) {
+        for (const QString& strName : {QStringLiteral("/server.log"), QStringLiteral("/vsftpd.log"),
+                                       QStringLiteral("/system.log")}) {
             QFile file(m_pTempDir->path() + strName);
             if (file.open(QIODevice::ReadOnly))
                 strText += QString::fromUtf8(file.readAll());
         }
     }
     return strText.trimmed();
+}
+
+bool CFtpTestServer::CanRunSshd()
+{
+    return QFileInfo(QString::fromLatin1(SSHD_BINARY)).isExecutable() && ::geteuid() == 0;
 }
 
 bool CFtpTestServer::CanRunVsftpd()

@@ -17,6 +17,20 @@
 // certificate (self-signed, for 127.0.0.1) and host key are made with the first Start() and kept
 // across restarts of the same object until ReplaceKeys().
 //
+// OpenSsh: Debian's OpenSSH sshd (root only) on its own loopback port and configuration, SFTP
+// only (internal-sftp), logging in the vsftpd kind's account and password through the same
+// PAM service: sshd names its PAM service after the name it was started by, so it is started
+// through a link of that name, and the account stays locked for every other way in. There is
+// no chroot: its remote paths are the machine's, so a test reaches its files by RemotePath().
+// Faults: "rsa-only" (its only host key is RSA, so only rsa-sha2 signatures are on offer) and
+// "hardened" (key exchange, host keys, ciphers and MACs cut down as the ssh-audit hardening
+// guide does: curve25519, rsa-sha2 and ed25519, AEAD and CTR ciphers, encrypt-then-MAC only).
+//
+// ProFtpd, ProFtpdTls, PureFtpd, PureFtpdTls: ProFTPD 1.3.8 and Pure-FTPd 1.0.50 from Debian's
+// packages, unpacked (never installed) by unpack-ftp-daemons into a folder of the tests' own
+// and run from there (root only), logging in the vsftpd kind's account and password from a
+// password file of their own. The TLS kinds demand TLS for the login and every transfer.
+//
 // The server runs in a process group of its own that Stop() ends; the kernel ends it too if the
 // thread that called Start() exits first, so start servers from a thread that outlives them.
 #include <QByteArray>
@@ -28,6 +42,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +50,18 @@
 class CFtpTestServer
 {
 public:
-    enum Kind { Vsftpd, Pyftpdlib, VsftpdTls, PyftpdlibTls, Sftp };
+    enum Kind {
+        Vsftpd,
+        Pyftpdlib,
+        VsftpdTls,
+        PyftpdlibTls,
+        Sftp,
+        OpenSsh,
+        ProFtpd,
+        ProFtpdTls,
+        PureFtpd,
+        PureFtpdTls
+    };
 
     // One entry of the crafted-list fault's listing, as a client reading it through libcurl
     // parses it.
@@ -78,6 +104,8 @@ public:
     QString Password() const;
     QString Root() const;                        // local folder that is the server's "/"
     QString FilePath(const QString& name) const; // Root() + "/" + name
+    // The path a client names a file of Root() by: "/" + name, for OpenSsh FilePath(name).
+    std::string RemotePath(const QString& name) const;
 
     // Writes a file (creating missing folders) that the server's account owns, so an upload
     // may overwrite it and a delete may remove it.
@@ -93,6 +121,7 @@ public:
     int CommandCount(const QString& strVerb) const;
 
     static bool CanRunVsftpd(); // binary present and running as root
+    static bool CanRunSshd();   // likewise
     // tests/support: $MOSSVALE_TEST_SUPPORT_DIR when it holds ftpserver.py, else the source tree.
     static QString SupportDir();
 
@@ -106,6 +135,12 @@ private:
     bool StartVsftpd(bool bTls, int nPort);
     bool StartPyftpdlib(const QStringList& faults, int nPort, bool bTls);
     bool StartSftp(const QStringList& faults, int nPort);
+    bool StartOpenSsh(const QStringList& faults, int nPort);
+    bool StartUnpacked(int nPort); // the ProFTPD and Pure-FTPd kinds
+    // Starts the daemon the configuration names on free ports until one binds.
+    bool StartOnFreePort(int nPort, const std::function<QStringList(int nPort)>& arguments,
+                         const QString& strProgram, const QString& strWhat);
+    bool EnsureSshHostKey(const QString& strType, QString& strPath);
     // What the Python servers share on their command line: root, account, port, journal, faults.
     QStringList ScriptArguments(const QString& strScript, const QStringList& faults,
                                 int nPort) const;
@@ -113,7 +148,7 @@ private:
     bool ReadPrintedPort(const QDeadlineTimer& deadline, const QString& strWhat);
     bool EnsureCertificate();
     bool MakeRoot();
-    bool WaitForGreeting(int nTimeoutMs);
+    bool WaitForGreeting(int nTimeoutMs, const char* pszGreeting = "220");
     bool Fail(const QString& strError);
     void StartProcess(const QString& strProgram, const QStringList& arguments);
     bool ChownToAccount(const QString& strPath) const;
@@ -129,6 +164,7 @@ private:
     QString m_strPassword;
     QString m_strError;
     int m_nPort = 0;
-    int m_nAccountUid = -1; // owner of the files the server writes, when not root
+    QString m_strLibraryPath; // LD_LIBRARY_PATH of the unpacked daemons
+    int m_nAccountUid = -1;   // owner of the files the server writes, when not root
     int m_nAccountGid = -1;
 };

@@ -11,5 +11,8 @@
         if (((kind) == CFtpTestServer::Vsftpd || (kind) == CFtpTestServer::VsftpdTls) &&           \
             !CFtpTestServer::CanRunVsftpd())                                                       \
             QSKIP("vsftpd needs root");                                                            \
+        if (((kind) == CFtpTestServer::OpenSsh || (kind) >= CFtpTestServer::ProFtpd) &&            \
+            !CFtpTestServer::CanRunSshd())                                                         \
+            QSKIP("sshd, ProFTPD and Pure-FTPd need root");                                                              \
         QVERIFY2((server).Start((kind), ##__VA_ARGS__), qPrintable((server).LastError()));         \
     } while (false)

@@ -44,6 +44,13 @@ Faults (repeatable, combinable):
                  buffers so an upload cannot vanish into the kernel at once (other clients
                  are served meanwhile).
 
+Faults of the connection and its encryption:
+  greeting-flood the greeting is an endless stream of "220-" lines that never ends.
+  auth-garbage   (with --tls) AUTH TLS is answered 234, then bytes that are no TLS handshake
+                 follow and the connection closes.
+  tls-optional   (with --tls) TLS is offered but not required: a client may log in in clear.
+  tls13-only     (with --tls) TLS 1.2 and older are refused with a protocol-version alert.
+
 The crafted listing (name bytes, size, folder), each dated 2021-03-05 00:00:00 UTC
 (MLSD modify=20210305000000, LIST "Mar 05  2021"):
   "zero.bin"                      0  file
@@ -87,6 +94,7 @@ FAULTS = (
     "stall-list", "list-option-as-name", "cut-list", "refuse-list", "odd-size-list", "stor-quota",
     "slow",
 )
+FAULTS += ("greeting-flood", "auth-garbage", "tls-optional", "tls13-only")
 
 STALL_RETR_BYTES = 16 * 1024
 SLOW_BYTES_PER_SECOND = 160 * 1024
@@ -342,12 +350,52 @@ class TlsDTPHandler(FaultyDTPHandler, TLS_DTPHandler):
         return self._ssl_accepting or super().readable()
 
 
+class FloodProducer:
+    """An endless multi-line greeting: more() never runs dry."""
+
+    def __init__(self):
+        self.count = 0
+
+    def more(self):
+        self.count += 1
+        return b"220-%d Welcome. This greeting goes on for ever.\r\n" % self.count
+
+
+class ConnectionFaultsHandler:
+    """The connection and encryption faults, in front of FaultyHandler."""
+
+    def handle(self):
+        if "greeting-flood" in self.faults:
+            self.push_with_producer(FloodProducer())
+            return
+        super().handle()
+
+    def ftp_AUTH(self, line):
+        if "auth-garbage" in self.faults:
+            self.respond("234 AUTH TLS successful.")
+            self.push("This is no TLS handshake.\r\n" * 8)
+            self.close_when_done()
+            return
+        super().ftp_AUTH(line)
+
+
+def tls_attributes(faults, attributes):
+    if "tls13-only" in faults:
+        from OpenSSL import SSL
+        attributes = dict(attributes, ssl_options=TLS_FTPHandler.ssl_options | SSL.OP_NO_TLSv1
+                          | SSL.OP_NO_TLSv1_1 | SSL.OP_NO_TLSv1_2)
+    return attributes
+
+
 def handler_class(faults, attributes, tls_pem, tls_required):
     if tls_pem:
-        attributes = dict(attributes, certfile=tls_pem, dtp_handler=TlsDTPHandler,
-                          tls_control_required=tls_required, tls_data_required=tls_required)
-        return type("TestTlsHandler", (FaultyHandler, TLS_FTPHandler), attributes)
-    return type("TestHandler", (FaultyHandler,), attributes)
+        tls_required = tls_required and "tls-optional" not in faults
+        attributes = dict(tls_attributes(faults, attributes), certfile=tls_pem,
+                          dtp_handler=TlsDTPHandler, tls_control_required=tls_required,
+                          tls_data_required=tls_required)
+        return type("TestTlsHandler", (ConnectionFaultsHandler, FaultyHandler, TLS_FTPHandler),
+                    attributes)
+    return type("TestHandler", (ConnectionFaultsHandler, FaultyHandler), attributes)
 
 
 def main():

@@ -13,6 +13,10 @@ accepted login, so a test can tell that a client sent none. Faults on request:
   refuse-rename-part  renames of an upload temporary (".mossvale-<16 hex>.part") fail, every
                       other rename works.
   stall-write         writes past a file's first MiB are never answered; other requests are.
+
+Faults of the connection:
+  hardened            only the encrypt-then-MAC MACs are offered, as hardening guides advise;
+                      a client without them fails the key exchange.
 """
 
 import argparse
@@ -73,6 +77,15 @@ class FaultySFTPServer(asyncssh.SFTPServer):
         return super().write(file_obj, offset, data)
 
 
+CONNECTION_FAULTS = ["hardened"]
+
+
+def connection_options(faults):
+    if "hardened" in faults:
+        return {"mac_algs": ["hmac-sha2-256-etm@openssh.com", "hmac-sha2-512-etm@openssh.com"]}
+    return {}
+
+
 def host_key(path):
     if not os.path.exists(path):
         key = asyncssh.generate_private_key("ssh-ed25519")
@@ -88,7 +101,7 @@ async def serve(args):
         sftp_factory=lambda channel: FaultySFTPServer(channel, root, args.fault),
         allow_scp=False,
         # A restart on the same port must not wait for the old connections to die out.
-        reuse_address=True)
+        reuse_address=True, **connection_options(args.fault))
     print(server.sockets[0].getsockname()[1], flush=True)
     await server.wait_closed()
 
@@ -102,7 +115,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--journal")
     parser.add_argument("--fault", action="append", default=[],
-                        choices=["refuse-rename-part", "stall-write"])
+                        choices=["refuse-rename-part", "stall-write"] + CONNECTION_FAULTS)
     args = parser.parse_args()
     try:
         asyncio.run(serve(args))

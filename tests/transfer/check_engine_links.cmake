@@ -1,6 +1,9 @@
-# cmake -DPROBE=<program> -P check_engine_links.cmake
-# Fails when the engine's link closure reaches Qt Gui or Widgets. The probe must list Qt Core
+# cmake -DPROBE=<program> [-DWHAT=<library>] -P check_engine_links.cmake
+# Fails when the library's link closure reaches Qt Gui or Widgets. The probe must list Qt Core
 # and libcurl, or readelf read nothing and the check would pass for the wrong reason.
+if(NOT WHAT)
+  set(WHAT "the transfer engine")
+endif()
 execute_process(COMMAND readelf -d ${PROBE} OUTPUT_VARIABLE dynamic RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "readelf -d ${PROBE} failed")
@@ -13,7 +16,7 @@ foreach(library Qt6Core curl)
 endforeach()
 foreach(library Qt6Gui Qt6Widgets Qt6OpenGL)
   if(needed MATCHES "lib${library}")
-    message(FATAL_ERROR "the transfer engine links lib${library}; it must link no window code:\n${needed}")
+    message(FATAL_ERROR "${WHAT} links lib${library}; it must link no window code:\n${needed}")
   endif()
 endforeach()
-message(STATUS "the engine links: ${needed}")
+message(STATUS "${WHAT} links: ${needed}")

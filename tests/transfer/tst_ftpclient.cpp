@@ -1013,6 +1013,148 @@ private slots:
         QVERIFY(!connect("ftpes://" + Utf8(server.ServerText()), eFailure)); // still demanded
     }
 
+    void tlsIsTakenWheneverOfferedAndItsLossIsRefused()
+    {
+        // The user let this account go in clear while its server offered no TLS. A server that
+        // offers TLS (without demanding it) gets it anyway, and the consent goes with that:
+        // should TLS then vanish, no password goes in clear without asking again. TLS that
+        // breaks after AUTH is never a reason to go on in clear, and a server that refuses
+        // TLS 1.2 is reached over 1.3; failures of TLS itself are named as such.
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_CONFIG_HOME"); });
+        CInternetSession session;
+        const auto connect = [&](const CFtpTestServer& server, const std::string& strScheme,
+                                 ETransferFailure& eFailure) {
+            return std::unique_ptr<CFtpConnection>(
+                CFtpConnection::Connect(&session, strScheme + Utf8(server.ServerText()), 21,
+                                        Utf8(server.User()), Utf8(server.Password()), &eFailure));
+        };
+        const auto trust = [&](const CFtpTestServer& server) {
+            CertificateInfo info;
+            std::string strError;
+            return CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                            CCertificateProbe::ETls::Explicit, 5, info, strError) &&
+                   session.TrustStore()->Trust(CTrustStore::ServerKey("127.0.0.1", server.Port()),
+                                               info.strPublicKeyPin, info.strSha256);
+        };
+        ETransferFailure eFailure = FAILURE_NONE;
+
+        CFtpTestServer optional;
+        START_OR_SKIP(optional, CFtpTestServer::PyftpdlibTls, {"tls-optional"});
+        const std::string strKey = CTrustStore::ServerKey("127.0.0.1", optional.Port());
+        const std::string strUser = Utf8(optional.User());
+        QVERIFY(trust(optional));
+        CClearTextAccounts::Allow(strKey, strUser);
+        const int nAuthBefore = optional.CommandCount("AUTH"); // the probe's
+        auto pConnection = connect(optional, "", eFailure);
+        QVERIFY2(pConnection && pConnection->IsEncrypted(), qPrintable(optional.LogText()));
+        QCOMPARE(optional.CommandCount("AUTH"), nAuthBefore + 1);
+        QVERIFY(!CClearTextAccounts::IsAllowed(strKey, strUser));
+        pConnection.reset();
+        session.Pool()->Close();
+
+        const int nPort = optional.Port();
+        optional.Stop();
+        CFtpTestServer stripped;
+        START_OR_SKIP(stripped, CFtpTestServer::Pyftpdlib, {}, nPort);
+        CClearTextAccounts::Forget(strKey, strUser); // the test server's own consent
+        QVERIFY(!connect(stripped, "", eFailure));
+        QCOMPARE(int(eFailure), int(FAILURE_NO_TLS));
+        QCOMPARE(stripped.CommandCount("PASS"), 0);
+
+        CFtpTestServer garbage;
+        START_OR_SKIP(garbage, CFtpTestServer::PyftpdlibTls, {"auth-garbage", "tls-optional"});
+        CClearTextAccounts::Allow(CTrustStore::ServerKey("127.0.0.1", garbage.Port()), strUser);
+        QVERIFY(!connect(garbage, "", eFailure));
+        QCOMPARE(int(eFailure), int(FAILURE_TLS_HANDSHAKE));
+        QCOMPARE(garbage.CommandCount("PASS"), 0);
+
+        CFtpTestServer tls13;
+        START_OR_SKIP(tls13, CFtpTestServer::PyftpdlibTls, {"tls13-only"});
+        QVERIFY(trust(tls13));
+        pConnection = connect(tls13, "ftpes://", eFailure);
+        QVERIFY2(pConnection, qPrintable(QString::number(eFailure) + tls13.LogText()));
+        QTemporaryDir local;
+        const QByteArray data = PatternBytes(300000, 5);
+        QVERIFY(WriteFile(local.filePath("up.bin"), data));
+        QVERIFY(pConnection->PutFile(Utf8(local.filePath("up.bin")), "/up.bin"));
+        QVERIFY(pConnection->GetFile("/up.bin", Utf8(local.filePath("down.bin"))));
+        QCOMPARE(tls13.ReadFile("up.bin"), data);
+        QCOMPARE(ReadFile(local.filePath("down.bin")), data);
+    }
+
+    void otherDaemonsKeepEveryPromise_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("proftpd") << int(CFtpTestServer::ProFtpd);
+        QTest::newRow("proftpd-tls") << int(CFtpTestServer::ProFtpdTls);
+        QTest::newRow("pure-ftpd") << int(CFtpTestServer::PureFtpd);
+        QTest::newRow("pure-ftpd-tls") << int(CFtpTestServer::PureFtpdTls);
+    }
+
+    void otherDaemonsKeepEveryPromise()
+    {
+        // ProFTPD and Pure-FTPd as Debian ships them: byte for byte both ways, a file replaced
+        // and listed, and a broken upload that keeps the old copy.
+        QFETCH(int, kind);
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Kind(kind));
+        QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_CONFIG_HOME"); });
+        CInternetSession session;
+        if (kind == CFtpTestServer::ProFtpdTls || kind == CFtpTestServer::PureFtpdTls) {
+            CertificateInfo info;
+            std::string strError;
+            QVERIFY2(CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                              CCertificateProbe::ETls::Explicit, 5, info, strError),
+                     strError.c_str());
+            QVERIFY(session.TrustStore()->Trust(CTrustStore::ServerKey("127.0.0.1", server.Port()),
+                                                info.strPublicKeyPin, info.strSha256));
+        }
+        ETransferFailure eFailure = FAILURE_NONE;
+        std::unique_ptr<CFtpConnection> pConnection(
+            CFtpConnection::Connect(&session, Utf8(server.ServerText()), 21, Utf8(server.User()),
+                                    Utf8(server.Password()), &eFailure));
+        QVERIFY2(pConnection, qPrintable(QString::number(eFailure) + server.LogText()));
+        QCOMPARE(pConnection->IsEncrypted(),
+                 kind == CFtpTestServer::ProFtpdTls || kind == CFtpTestServer::PureFtpdTls);
+        QTemporaryDir local;
+        const QByteArray data = PatternBytes(3 * 1024 * 1024 + 17, 6);
+        QVERIFY(WriteFile(local.filePath("up.bin"), data));
+        QVERIFY(server.PutFile("keep.bin", "old copy"));
+        QVERIFY2(pConnection->PutFile(Utf8(local.filePath("up.bin")), "/up.bin"),
+                 pConnection->LastReplyLine().c_str());
+        QVERIFY(pConnection->PutFile(Utf8(local.filePath("up.bin")), "/keep.bin"));
+        QCOMPARE(server.ReadFile("up.bin"), data);
+        QCOMPARE(server.ReadFile("keep.bin"), data);
+        const Listing listing = ListRoot(pConnection.get());
+        QCOMPARE(listing.entries.at("keep.bin").nSize, std::int64_t(data.size()));
+        QVERIFY(pConnection->GetFile("/keep.bin", Utf8(local.filePath("down.bin"))));
+        QCOMPARE(ReadFile(local.filePath("down.bin")), data);
+        QVERIFY(PutShrinkingFile(*pConnection, local.filePath("s.bin"), "/keep.bin"));
+        QCOMPARE(server.ReadFile("keep.bin"), data);
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+    }
+
+    void certificateProbeGivesUpOnEndlessGreetings()
+    {
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"greeting-flood"});
+        CertificateInfo info;
+        std::string strError;
+        QVERIFY(!CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                          CCertificateProbe::ETls::Explicit, 60, info, strError));
+        QCOMPARE(strError, std::string("the server's reply does not end"));
+        // Cancel ends it at once, wherever the greeting is.
+        std::atomic<bool> bCancel{true};
+        QVERIFY(!CCertificateProbe::Probe("127.0.0.1", server.Port(),
+                                          CCertificateProbe::ETls::Explicit, 60, info, strError,
+                                          &bCancel));
+        QCOMPARE(strError, std::string("cancelled"));
+    }
+
     void nothingSecretCrossesTheControlConnection()
     {
         // What someone between client and server sees of the control connection: the login

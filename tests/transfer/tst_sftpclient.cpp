@@ -222,6 +222,46 @@ private slots:
         QCOMPARE(Leftovers(refusing.Root()), QStringList());
     }
 
+    void openSshIsReachedOrTheFailureNamed()
+    {
+        // Debian's own sshd: byte for byte both ways, a file replaced, a broken upload that
+        // keeps the old copy. Servers whose key exchange libssh2 1.10 lacks say so in words.
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::OpenSsh);
+        QVERIFY(CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(server)));
+        ETransferFailure eFailure = FAILURE_NONE;
+        auto pConnection = Connect(server, &eFailure);
+        QVERIFY2(pConnection, qPrintable(QString::number(eFailure) + server.LogText()));
+        QTemporaryDir local;
+        const QByteArray first = PatternBytes(3 * 1024 * 1024, 4);
+        const QByteArray second = PatternBytes(200000, 5);
+        QVERIFY(WriteFile(local.filePath("up.bin"), first));
+        QVERIFY(server.PutFile("keep.bin", second));
+        QVERIFY2(pConnection->PutFile(Utf8(local.filePath("up.bin")), server.RemotePath("up.bin")),
+                 pConnection->LastReplyLine().c_str());
+        QVERIFY(WriteFile(local.filePath("keep.bin"), first));
+        QVERIFY(
+            pConnection->PutFile(Utf8(local.filePath("keep.bin")), server.RemotePath("keep.bin")));
+        QCOMPARE(server.ReadFile("up.bin"), first);
+        QCOMPARE(server.ReadFile("keep.bin"), first);
+        QVERIFY(pConnection->SetCurrentDirectory(Utf8(server.Root())));
+        QCOMPARE(List(*pConnection).at("up.bin").nSize, std::int64_t(first.size()));
+        QVERIFY(pConnection->GetFile(server.RemotePath("up.bin"), Utf8(local.filePath("d.bin"))));
+        QCOMPARE(ReadFile(local.filePath("d.bin")), first);
+        QVERIFY(
+            PutShrinkingFile(*pConnection, local.filePath("s.bin"), server.RemotePath("keep.bin")));
+        QCOMPARE(server.ReadFile("keep.bin"), first);
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+        pConnection.reset();
+
+        for (const char* pszFault : {"rsa-only", "hardened"}) {
+            CFtpTestServer refusing;
+            START_OR_SKIP(refusing, CFtpTestServer::OpenSsh, {QString::fromLatin1(pszFault)});
+            QVERIFY(!Connect(refusing, &eFailure));
+            QCOMPARE(int(eFailure), int(FAILURE_KEY_EXCHANGE));
+        }
+    }
+
     void cancelledJobKeepsTheOldCopy()
     {
         // The server never answers a write: only the job's cancel can end the upload.

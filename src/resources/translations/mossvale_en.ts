@@ -2,6 +2,158 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>CBackupCommand</name>
+    <message>
+        <source>文件夹无法读取</source>
+        <translation>the folder cannot be read</translation>
+    </message>
+    <message>
+        <source>已不存在</source>
+        <translation>no longer there</translation>
+    </message>
+    <message>
+        <source>将本地文件备份到 FTP、FTPS 或 SFTP 服务器。不带选项时打开窗口。</source>
+        <translation>Backs up local files to an FTP, FTPS or SFTP server. Without options it opens its window.</translation>
+    </message>
+    <message>
+        <source>用记住的账户备份已保存的计划，不打开窗口。</source>
+        <translation>Back up the saved plan with the remembered account, without a window.</translation>
+    </message>
+    <message>
+        <source>与 --backup 一起：列出将要发送的文件，不发送。</source>
+        <translation>With --backup: list the files that would be sent, and send nothing.</translation>
+    </message>
+    <message>
+        <source>--dry-run 只能与 --backup 一起使用。</source>
+        <translation>--dry-run works only with --backup.</translation>
+    </message>
+    <message>
+        <source>没有要备份的内容：请打开 Mossvale，勾选要备份的文件和文件夹。</source>
+        <translation>Nothing to back up: open Mossvale and tick the files and folders to back up.</translation>
+    </message>
+    <message>
+        <source>没有记住的账户：请打开 Mossvale 并登录一次。</source>
+        <translation>No remembered account: open Mossvale and log in once.</translation>
+    </message>
+    <message>
+        <source>此账户的另一个备份正在运行。</source>
+        <translation>Another backup of this account is running.</translation>
+    </message>
+    <message>
+        <source>没有记住的密码：请打开 Mossvale 登录一次，让它记住密码。</source>
+        <translation>No remembered password: open Mossvale and log in once, letting it remember the password.</translation>
+    </message>
+    <message>
+        <source>无法访问密钥环：请解锁密钥环，或打开 Mossvale 登录一次。</source>
+        <translation>The keyring cannot be reached: unlock it, or open Mossvale and log in once.</translation>
+    </message>
+    <message>
+        <source>请打开 Mossvale 并登录一次，以信任此服务器。</source>
+        <translation>Open Mossvale and log in once to trust this server.</translation>
+    </message>
+    <message>
+        <source>请打开 Mossvale 并登录一次，决定是否不加密登录此服务器。</source>
+        <translation>Open Mossvale and log in once to decide whether to log in to this server without encryption.</translation>
+    </message>
+    <message>
+        <source>请打开 Mossvale 重新登录。</source>
+        <translation>Open Mossvale and log in again.</translation>
+    </message>
+    <message>
+        <source>没有发送任何文件。</source>
+        <translation>Nothing was sent.</translation>
+    </message>
+    <message>
+        <source>将发送 %1（%2）</source>
+        <translation>would send %1 (%2)</translation>
+    </message>
+    <message>
+        <source>已发送 %1</source>
+        <translation>sent %1</translation>
+    </message>
+    <message>
+        <source>未改变 %1</source>
+        <translation>unchanged %1</translation>
+    </message>
+    <message>
+        <source>不存在 %1</source>
+        <translation>missing %1</translation>
+    </message>
+    <message>
+        <source>跳过 %1（%2）</source>
+        <translation>skipped %1 (%2)</translation>
+    </message>
+    <message>
+        <source>未备份 %1（%2）</source>
+        <translation>not backed up %1 (%2)</translation>
+    </message>
+    <message>
+        <source>失败 %1（%2）</source>
+        <translation>failed %1 (%2)</translation>
+    </message>
+    <message>
+        <source>未发送 %1（%2）</source>
+        <translation>not sent %1 (%2)</translation>
+    </message>
+    <message>
+        <source>正在读取文件夹……</source>
+        <translation>Reading the folders ...</translation>
+    </message>
+    <message numerus="yes">
+        <source>剩余 %n 个文件</source>
+        <translation>
+            <numerusform>%n file left</numerusform>
+            <numerusform>%n files left</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>将发送 %n 个文件</source>
+        <translation>
+            <numerusform>%n file would be sent</numerusform>
+            <numerusform>%n files would be sent</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>已发送 %n 个文件</source>
+        <translation>
+            <numerusform>%n file sent</numerusform>
+            <numerusform>%n files sent</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>未改变 %n 个</source>
+        <translation>
+            <numerusform>%n unchanged</numerusform>
+            <numerusform>%n unchanged</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>失败 %n 个</source>
+        <translation>
+            <numerusform>%n failed</numerusform>
+            <numerusform>%n failed</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>跳过 %n 个</source>
+        <translation>
+            <numerusform>%n skipped</numerusform>
+            <numerusform>%n skipped</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>不存在 %n 个</source>
+        <translation>
+            <numerusform>%n missing</numerusform>
+            <numerusform>%n missing</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
     <name>CFolderTreeCtrl</name>
     <message>
         <source>正在读取…</source>
@@ -799,6 +951,50 @@ Options</translation>
     <message>
         <source>信任此服务器的这个主机密钥</source>
         <translation>Trust this host key for this server</translation>
+    </message>
+    <message>
+        <source>加密连接（TLS）握手失败</source>
+        <translation>The encrypted connection (TLS) failed at its handshake</translation>
+    </message>
+    <message>
+        <source>服务器不接受本程序支持的任何 TLS 版本</source>
+        <translation>The server accepts none of the TLS versions this program speaks</translation>
+    </message>
+    <message>
+        <source>SSH 密钥交换失败：服务器与本程序没有共同支持的算法</source>
+        <translation>SSH key exchange failed: the server and this program share no algorithm</translation>
+    </message>
+    <message>
+        <source>服务器 %1 以前提供加密连接，现在不提供了。</source>
+        <translation>The server %1 offered an encrypted connection before and no longer does. </translation>
+    </message>
+    <message>
+        <source>可能有人在拦截连接。</source>
+        <translation>Someone may be intercepting the connection. </translation>
+    </message>
+    <message>
+        <source>以前信任的 SHA-256 指纹：%1</source>
+        <translation>SHA-256 fingerprint trusted before: %1</translation>
+    </message>
+    <message>
+        <source>现在出示的：</source>
+        <translation>Shown now:</translation>
+    </message>
+    <message>
+        <source>信任新的…</source>
+        <translation>Trust the new one…</translation>
+    </message>
+    <message>
+        <source>只有确知服务器换了证书或主机密钥时才信任新的。</source>
+        <translation>Trust the new one only if you know that the server&apos;s certificate or host key was replaced. </translation>
+    </message>
+    <message>
+        <source>否则可能有人在拦截连接，你的密码会落到他手里。</source>
+        <translation>Otherwise someone may be intercepting the connection, and your password would reach them.</translation>
+    </message>
+    <message>
+        <source>确认信任新的</source>
+        <translation>Yes, trust the new one</translation>
     </message>
 </context>
 </TS>

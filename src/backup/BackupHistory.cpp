@@ -1,0 +1,267 @@
+#include "BackupHistory.h"
+
+#include "BackupLock.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+namespace {
+
+const char* const SCHEMA[] = {
+    "CREATE TABLE IF NOT EXISTS runs ("
+    " id INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " started INTEGER NOT NULL," // UTC milliseconds since the epoch
+    " ended INTEGER,"            // NULL until the run ends
+    " trigger INTEGER NOT NULL,"
+    " pid INTEGER NOT NULL,"
+    " sent INTEGER NOT NULL DEFAULT 0, unchanged INTEGER NOT NULL DEFAULT 0,"
+    " failed INTEGER NOT NULL DEFAULT 0, skipped INTEGER NOT NULL DEFAULT 0,"
+    " missing INTEGER NOT NULL DEFAULT 0, not_sent INTEGER NOT NULL DEFAULT 0,"
+    " bytes INTEGER NOT NULL DEFAULT 0, cancelled INTEGER NOT NULL DEFAULT 0,"
+    " connect_failure INTEGER NOT NULL DEFAULT 0, connect_reply BLOB)",
+    "CREATE TABLE IF NOT EXISTS files ("
+    " run INTEGER NOT NULL, place INTEGER NOT NULL, path BLOB NOT NULL, name BLOB,"
+    " outcome INTEGER NOT NULL, failure INTEGER NOT NULL DEFAULT 0, reply BLOB,"
+    " skip INTEGER NOT NULL DEFAULT 0, same_name_as BLOB, bytes INTEGER NOT NULL DEFAULT 0)",
+    "CREATE INDEX IF NOT EXISTS files_of_run ON files (run, place)",
+};
+
+const char* CounterOf(EFileOutcome eOutcome)
+{
+    switch (eOutcome) {
+    case EFileOutcome::Sent:
+        return "sent";
+    case EFileOutcome::Unchanged:
+        return "unchanged";
+    case EFileOutcome::Failed:
+        return "failed";
+    case EFileOutcome::Skipped:
+        return "skipped";
+    case EFileOutcome::Missing:
+        return "missing";
+    case EFileOutcome::NotSent:
+        break;
+    }
+    return "not_sent";
+}
+
+QDateTime FromMs(const QVariant& value)
+{
+    return value.isNull() ? QDateTime() : QDateTime::fromMSecsSinceEpoch(value.toLongLong());
+}
+
+} // namespace
+
+QString CBackupHistory::Folder()
+{
+    QString strState = qEnvironmentVariable("XDG_STATE_HOME");
+    if (strState.isEmpty() || QDir::isRelativePath(strState))
+        strState = QDir::homePath() + QStringLiteral("/.local/state");
+    return strState + QStringLiteral("/Mossvale");
+}
+
+QString CBackupHistory::FilePath(const QString& strAccountKey)
+{
+    return Folder() + QLatin1Char('/') + strAccountKey + QStringLiteral(".sqlite");
+}
+
+CBackupHistory::CBackupHistory(const QString& strAccountKey) : m_strAccountKey(strAccountKey)
+{
+    static std::atomic<int> s_nConnections{0};
+    m_strConnection = QStringLiteral("mossvale-history-%1").arg(++s_nConnections);
+    if (!QDir().mkpath(Folder()))
+        return;
+    QFile::setPermissions(Folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_strConnection);
+    db.setDatabaseName(FilePath(strAccountKey));
+    // A writer of another process (the command line beside the window) waits its turn.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        qWarning("the backup history cannot be opened: %s", qPrintable(db.lastError().text()));
+        return;
+    }
+    QSqlQuery query(db);
+    m_bOpen = query.exec(QStringLiteral("PRAGMA journal_mode=WAL")) &&
+              query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    for (const char* pszStatement : SCHEMA)
+        m_bOpen = m_bOpen && query.exec(QString::fromLatin1(pszStatement));
+    if (!m_bOpen)
+        qWarning("the backup history cannot be written: %s", qPrintable(query.lastError().text()));
+}
+
+CBackupHistory::~CBackupHistory()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_strConnection, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_strConnection);
+}
+
+qint64 CBackupHistory::BeginRun(EBackupTrigger eTrigger)
+{
+    if (!m_bOpen)
+        return 0;
+    QSqlDatabase db = QSqlDatabase::database(m_strConnection);
+    db.transaction();
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO runs (started, trigger, pid) VALUES (?, ?, ?)"));
+    query.addBindValue(QDateTime::currentMSecsSinceEpoch());
+    query.addBindValue(static_cast<int>(eTrigger));
+    query.addBindValue(QCoreApplication::applicationPid());
+    if (!query.exec()) {
+        db.rollback();
+        return 0;
+    }
+    const qint64 nRun = query.lastInsertId().toLongLong();
+    // Bounded: the oldest runs go with their files.
+    query.prepare(QStringLiteral("DELETE FROM files WHERE run <= ?"));
+    query.addBindValue(nRun - kMaxRuns);
+    query.exec();
+    query.prepare(QStringLiteral("DELETE FROM runs WHERE id <= ?"));
+    query.addBindValue(nRun - kMaxRuns);
+    query.exec();
+    db.commit();
+    return nRun;
+}
+
+void CBackupHistory::AddFile(qint64 nRun, const BackupFileReport& report)
+{
+    if (!m_bOpen || nRun == 0)
+        return;
+    QSqlDatabase db = QSqlDatabase::database(m_strConnection);
+    db.transaction();
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO files (run, place, path, name, outcome, failure,"
+                                 " reply, skip, same_name_as, bytes)"
+                                 " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (const QVariant& value :
+         {QVariant(nRun), QVariant(report.nPlace), QVariant(report.path), QVariant(report.name),
+          QVariant(static_cast<int>(report.eOutcome)), QVariant(static_cast<int>(report.eFailure)),
+          QVariant(report.replyLine), QVariant(static_cast<int>(report.eSkip)),
+          QVariant(report.sameNameAs), QVariant(report.nBytes)})
+        query.addBindValue(value);
+    query.exec();
+    const QString strCounter = QString::fromLatin1(CounterOf(report.eOutcome));
+    query.prepare(QStringLiteral("UPDATE runs SET %1 = %1 + 1, bytes = bytes + ? WHERE id = ?")
+                      .arg(strCounter));
+    query.addBindValue(report.eOutcome == EFileOutcome::Sent ? report.nBytes : 0);
+    query.addBindValue(nRun);
+    query.exec();
+    db.commit();
+}
+
+void CBackupHistory::EndRun(qint64 nRun, const BackupSummary& summary)
+{
+    if (!m_bOpen || nRun == 0)
+        return;
+    QSqlQuery query(QSqlDatabase::database(m_strConnection));
+    // The counts as the run summed them: they also hold what was never written file by file.
+    query.prepare(QStringLiteral(
+        "UPDATE runs SET ended = ?, sent = ?, unchanged = ?, failed = ?, skipped = ?,"
+        " missing = ?, not_sent = ?, bytes = ?, cancelled = ?, connect_failure = ?,"
+        " connect_reply = ? WHERE id = ?"));
+    for (const QVariant& value :
+         {QVariant(QDateTime::currentMSecsSinceEpoch()), QVariant(summary.nSent),
+          QVariant(summary.nUnchanged), QVariant(summary.nFailed), QVariant(summary.nSkipped),
+          QVariant(summary.nMissing), QVariant(summary.nNotSent), QVariant(summary.nBytes),
+          QVariant(summary.bCancelled ? 1 : 0), QVariant(static_cast<int>(summary.eConnectFailure)),
+          QVariant(summary.connectReplyLine), QVariant(nRun)})
+        query.addBindValue(value);
+    query.exec();
+}
+
+QList<BackupRunRecord> CBackupHistory::ReadRuns(const QString& strTail) const
+{
+    QList<BackupRunRecord> runs;
+    if (!m_bOpen)
+        return runs;
+    QSqlQuery query(QSqlDatabase::database(m_strConnection));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT id, started, ended, trigger, pid, sent, unchanged,"
+                                   " failed, skipped, missing, not_sent, bytes, cancelled,"
+                                   " connect_failure, connect_reply FROM runs ") +
+                    strTail))
+        return runs;
+    const qint64 nHolder = CBackupLock::HolderPid(m_strAccountKey);
+    qint64 nNewestOpen = -1; // only the newest run without an end can be the one running
+    while (query.next()) {
+        BackupRunRecord run;
+        run.nId = query.value(0).toLongLong();
+        run.started = FromMs(query.value(1));
+        run.ended = FromMs(query.value(2));
+        run.eTrigger = static_cast<EBackupTrigger>(query.value(3).toInt());
+        const qint64 nPid = query.value(4).toLongLong();
+        run.nSent = query.value(5).toInt();
+        run.nUnchanged = query.value(6).toInt();
+        run.nFailed = query.value(7).toInt();
+        run.nSkipped = query.value(8).toInt();
+        run.nMissing = query.value(9).toInt();
+        run.nNotSent = query.value(10).toInt();
+        run.nBytes = query.value(11).toLongLong();
+        run.eConnectFailure = static_cast<ETransferFailure>(query.value(13).toInt());
+        run.connectReplyLine = query.value(14).toByteArray();
+        if (run.ended.isValid())
+            run.eState = query.value(12).toInt() != 0 ? BackupRunRecord::EState::Cancelled
+                                                      : BackupRunRecord::EState::Finished;
+        else if (nNewestOpen < 0 && nHolder != 0 && nHolder == nPid)
+            run.eState = BackupRunRecord::EState::Running;
+        else
+            run.eState = BackupRunRecord::EState::Interrupted;
+        if (!run.ended.isValid())
+            nNewestOpen = run.nId;
+        runs.append(run);
+    }
+    return runs;
+}
+
+std::optional<BackupRunRecord> CBackupHistory::LastRun() const
+{
+    const QList<BackupRunRecord> runs = ReadRuns(QStringLiteral("ORDER BY id DESC LIMIT 1"));
+    if (runs.isEmpty())
+        return std::nullopt;
+    return runs.first();
+}
+
+QList<BackupRunRecord> CBackupHistory::Runs() const
+{
+    return ReadRuns(QStringLiteral("ORDER BY id DESC LIMIT %1").arg(kMaxRuns));
+}
+
+QList<BackupFileReport> CBackupHistory::Files(qint64 nRun, bool bAll) const
+{
+    QList<BackupFileReport> files;
+    if (!m_bOpen)
+        return files;
+    QSqlQuery query(QSqlDatabase::database(m_strConnection));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT place, path, name, outcome, failure, reply, skip,"
+                                 " same_name_as, bytes FROM files WHERE run = ?%1"
+                                 " ORDER BY place, rowid")
+                      .arg(bAll ? QString() : QStringLiteral(" AND outcome NOT IN (0, 1)")));
+    query.addBindValue(nRun);
+    if (!query.exec())
+        return files;
+    while (query.next()) {
+        BackupFileReport file;
+        file.nPlace = query.value(0).toInt();
+        file.path = query.value(1).toByteArray();
+        file.name = query.value(2).toByteArray();
+        file.eOutcome = static_cast<EFileOutcome>(query.value(3).toInt());
+        file.eFailure = static_cast<ETransferFailure>(query.value(4).toInt());
+        file.replyLine = query.value(5).toByteArray();
+        file.eSkip = static_cast<ESkipReason>(query.value(6).toInt());
+        file.sameNameAs = query.value(7).toByteArray();
+        file.nBytes = query.value(8).toLongLong();
+        files.append(file);
+    }
+    return files;
+}

@@ -1,0 +1,508 @@
+#include "BackupRun.h"
+
+#include "BackupHistory.h"
+#include "BackupLock.h"
+#include "BackupSession.h"
+#include "platform/Path.h"
+#include "transfer/JobPool.h"
+#include "transfer/JobState.h"
+#include "transfer/MyThread.h"
+
+#include <QFutureWatcher>
+#include <QHash>
+#include <QPromise>
+#include <QSet>
+#include <QSettings>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr int kProgressMs = 100;
+
+// What reading the plan's folders found at one path.
+struct FoundEntry {
+    enum class EKind { File, Special, Missing, Unreadable };
+    QByteArray path;
+    EKind eKind = EKind::File;
+    qint64 nSize = 0;
+};
+using FoundEntries = QList<FoundEntry>;
+
+class CPlanReader
+{
+public:
+    CPlanReader(const CBackupPlan& plan, const std::atomic<bool>& bStop)
+        : m_plan(plan), m_bStop(bStop)
+    {
+    }
+
+    FoundEntries Read()
+    {
+        QList<QByteArray> roots = m_plan.Files() + m_plan.Folders();
+        std::sort(roots.begin(), roots.end());
+        for (const QByteArray& root : roots) {
+            struct stat info;
+            // A file ticked by itself is what the user chose, even through a link; its upload
+            // says so when it is not a file that can be sent.
+            if (::stat(root.constData(), &info) != 0 && ::lstat(root.constData(), &info) != 0) {
+                Add(root, FoundEntry::EKind::Missing);
+                continue;
+            }
+            if (S_ISDIR(info.st_mode))
+                ReadFolder(root);
+            else
+                Add(root, FoundEntry::EKind::File, qint64(info.st_size));
+        }
+        // One order for the whole plan, whatever root a file came from.
+        std::sort(m_found.begin(), m_found.end(),
+                  [](const FoundEntry& a, const FoundEntry& b) { return a.path < b.path; });
+        return m_found;
+    }
+
+private:
+    void Add(const QByteArray& path, FoundEntry::EKind eKind, qint64 nSize = 0)
+    {
+        if (!m_seen.contains(path)) {
+            m_seen.insert(path);
+            m_found.append({path, eKind, nSize});
+        }
+    }
+
+    void ReadFolder(const QByteArray& folder)
+    {
+        DIR* pDir = ::opendir(folder.constData());
+        if (!pDir) {
+            // Gone since it was listed is nothing to report; unreadable is.
+            if (errno != ENOENT)
+                Add(folder, FoundEntry::EKind::Unreadable);
+            return;
+        }
+        QList<QByteArray> names;
+        while (const dirent* pEntry = ::readdir(pDir)) {
+            const QByteArray name(pEntry->d_name);
+            if (name != "." && name != "..")
+                names.append(name);
+        }
+        ::closedir(pDir);
+        std::sort(names.begin(), names.end());
+        const QByteArray prefix = folder == "/" ? folder : folder + '/';
+        for (const QByteArray& name : names) {
+            if (m_bStop)
+                return;
+            const QByteArray path = prefix + name;
+            // Left out; what is ticked again below it is a root of its own.
+            if (!m_plan.Contains(path))
+                continue;
+            struct stat info;
+            if (::lstat(path.constData(), &info) != 0)
+                continue; // removed while we read
+            if (S_ISDIR(info.st_mode))
+                ReadFolder(path);
+            else if (S_ISREG(info.st_mode))
+                Add(path, FoundEntry::EKind::File, qint64(info.st_size));
+            else if (!S_ISLNK(info.st_mode)) // links are not followed, nor counted
+                Add(path, FoundEntry::EKind::Special);
+        }
+    }
+
+    const CBackupPlan& m_plan;
+    const std::atomic<bool>& m_bStop;
+    FoundEntries m_found;
+    QSet<QByteArray> m_seen;
+};
+
+// The server could not be reached, or would not let us in: every later file would wait for
+// the same answer.
+bool IsLoginFailure(ETransferFailure eFailure)
+{
+    switch (eFailure) {
+    case FAILURE_LOGIN_REFUSED:
+    case FAILURE_NO_CONNECTION:
+    case FAILURE_NO_TLS:
+    case FAILURE_CERTIFICATE_UNTRUSTED:
+    case FAILURE_CERTIFICATE_CHANGED:
+    case FAILURE_HOST_KEY_UNKNOWN:
+    case FAILURE_HOST_KEY_CHANGED:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsGone(const QByteArray& path)
+{
+    struct stat info;
+    return ::lstat(path.constData(), &info) != 0 && errno == ENOENT;
+}
+
+qint64 SizeOf(const QByteArray& path)
+{
+    struct stat info;
+    return ::stat(path.constData(), &info) == 0 ? qint64(info.st_size) : 0;
+}
+
+} // namespace
+
+struct CBackupRun::Private {
+    // A file to send, at its place in the run.
+    struct Item {
+        int nPlace = 0;
+        QByteArray path;
+        QByteArray name;
+        qint64 nSize = 0;
+    };
+    struct Running {
+        unsigned nJobId = 0;
+        Item item;
+        std::shared_ptr<CJobState> pState;
+    };
+
+    static BackupFileReport ReportOf(const Item& item, EFileOutcome eOutcome)
+    {
+        BackupFileReport report;
+        report.nPlace = item.nPlace;
+        report.path = item.path;
+        report.name = item.name;
+        report.eOutcome = eOutcome;
+        report.nBytes = item.nSize;
+        return report;
+    }
+
+    std::unique_ptr<CBackupLock> pLock;
+    std::unique_ptr<CBackupHistory> pHistory;
+    QFutureWatcher<FoundEntries> watcher;
+    std::shared_ptr<std::atomic<bool>> pStopReading = std::make_shared<std::atomic<bool>>(false);
+    bool bExpanding = false;
+    QList<Item> queue;   // in the order they are taken
+    QList<Item> retries; // changed while read: one more try at the end
+    QSet<QByteArray> retried;
+    QList<Running> running;
+    QTimer progressTimer;
+    QElapsedTimer clock;
+    int nFilesDone = 0;
+    int nFilesTotal = 0;
+    qint64 nBytesDone = 0; // of files with an outcome
+    qint64 nBytesTotal = 0;
+};
+
+int CBackupRun::ParallelUploadsSetting()
+{
+    const int nCount =
+        CBackupPlan::OpenProfile()
+            ->value(QStringLiteral("Settings/ParallelUploads"), kDefaultParallelUploads)
+            .toInt();
+    return std::clamp(nCount, 1, kMaxParallelUploads);
+}
+
+CBackupRun::CBackupRun(CBackupPlan plan, std::shared_ptr<CBackupSession> pSession, Options options,
+                       QObject* pParent)
+    : QObject(pParent), m_plan(std::move(plan)), m_pSession(std::move(pSession)),
+      m_options(options), m_p(std::make_unique<Private>())
+{
+    m_options.nParallelUploads = std::clamp(m_options.nParallelUploads, 1, kMaxParallelUploads);
+    m_p->progressTimer.setInterval(kProgressMs);
+    connect(&m_p->progressTimer, &QTimer::timeout, this, [this] { emit progress(Progress()); });
+    connect(&m_p->watcher, &QFutureWatcher<FoundEntries>::finished, this, [this] { OnExpanded(); });
+}
+
+CBackupRun::~CBackupRun()
+{
+    if (!m_bRunning)
+        return;
+    // Going without waiting: the jobs stop on their own, and their reports find no one.
+    *m_p->pStopReading = true;
+    for (const Private::Running& job : std::as_const(m_p->running))
+        job.pState->bCancel = true;
+    m_summary.bCancelled = true;
+    m_summary.dSeconds = m_p->clock.elapsed() / 1000.0;
+    if (m_p->pHistory)
+        m_p->pHistory->EndRun(m_nHistoryId, m_summary);
+}
+
+CBackupRun::EStart CBackupRun::Start()
+{
+    if (m_bRunning)
+        return EStart::AlreadyRunning;
+    if (m_plan.IsEmpty())
+        return EStart::EmptyPlan;
+    // A dry run sends nothing, so it may look while another backup runs.
+    if (!m_options.bDryRun) {
+        m_p->pLock = std::make_unique<CBackupLock>(m_pSession->AccountKey());
+        if (!m_p->pLock->TryLock()) {
+            m_p->pLock.reset();
+            return EStart::AlreadyRunning;
+        }
+    }
+    m_bRunning = true;
+    m_summary = {};
+    m_p->clock.start();
+    if (m_options.bRecordHistory && !m_options.bDryRun) {
+        m_p->pHistory = std::make_unique<CBackupHistory>(m_pSession->AccountKey());
+        m_nHistoryId = m_p->pHistory->BeginRun(m_options.eTrigger);
+    }
+
+    // Read on a worker: a ticked home folder can take a while, and the window goes on.
+    m_p->bExpanding = true;
+    auto pPromise = std::make_shared<QPromise<FoundEntries>>();
+    m_p->watcher.setFuture(pPromise->future());
+    QThreadPool::globalInstance()->start([pPromise, plan = m_plan, pStop = m_p->pStopReading] {
+        pPromise->start();
+        pPromise->addResult(CPlanReader(plan, *pStop).Read());
+        pPromise->finish();
+    });
+    m_p->progressTimer.start();
+    return EStart::Started;
+}
+
+void CBackupRun::OnExpanded()
+{
+    m_p->bExpanding = false;
+    const QFuture<FoundEntries> future = m_p->watcher.future();
+    const FoundEntries found = future.resultCount() > 0 ? future.result() : FoundEntries();
+    if (m_bCancelling) // before anything was taken: nothing to name
+        return Finish();
+
+    // Every file goes into the server's root under its own name, so two files of one name
+    // would overwrite each other there: the first is sent, the later ones are skipped.
+    QHash<QByteArray, QByteArray> firstOfName;
+    QList<BackupFileReport> early;
+    int nPlace = 0;
+    for (const FoundEntry& entry : found) {
+        BackupFileReport report;
+        report.nPlace = ++nPlace;
+        report.path = entry.path;
+        report.name = SplitPath(entry.path).name;
+        report.nBytes = entry.nSize;
+        switch (entry.eKind) {
+        case FoundEntry::EKind::Missing:
+            report.eOutcome = EFileOutcome::Missing;
+            early.append(report);
+            continue;
+        case FoundEntry::EKind::Special:
+        case FoundEntry::EKind::Unreadable:
+            report.eOutcome = EFileOutcome::Skipped;
+            report.eSkip = entry.eKind == FoundEntry::EKind::Special ? ESkipReason::SpecialFile
+                                                                     : ESkipReason::Unreadable;
+            early.append(report);
+            continue;
+        case FoundEntry::EKind::File:
+            break;
+        }
+        const auto it = firstOfName.constFind(report.name);
+        if (it != firstOfName.constEnd()) {
+            report.eOutcome = EFileOutcome::Skipped;
+            report.eSkip = ESkipReason::SameName;
+            report.sameNameAs = *it;
+            early.append(report);
+            continue;
+        }
+        firstOfName.insert(report.name, entry.path);
+        m_p->queue.append({report.nPlace, entry.path, report.name, entry.nSize});
+        m_p->nBytesTotal += entry.nSize;
+    }
+    m_summary.nPlanned = static_cast<int>(m_p->queue.size());
+    m_p->nFilesTotal = static_cast<int>(m_p->queue.size() + early.size());
+    emit expanded(m_summary.nPlanned);
+    for (const BackupFileReport& report : std::as_const(early))
+        AddOutcome(report);
+
+    if (m_options.bDryRun) {
+        for (const Private::Item& item : std::as_const(m_p->queue))
+            emit fileStarted(item.path, item.nSize);
+        m_p->queue.clear();
+        return Finish();
+    }
+    ContinueQueue();
+}
+
+void CBackupRun::ContinueQueue()
+{
+    if (!m_bRunning)
+        return;
+    // A file that changed while it was read gets one more try once the others are sent.
+    if (!m_bCancelling && m_p->queue.isEmpty()) {
+        m_p->queue = m_p->retries;
+        m_p->retries.clear();
+    }
+    while (!m_bCancelling && !m_p->queue.isEmpty() &&
+           m_p->running.size() < m_options.nParallelUploads)
+        StartUpload();
+    if (m_p->running.isEmpty())
+        Finish();
+}
+
+void CBackupRun::StartUpload()
+{
+    const Private::Item item = m_p->queue.takeFirst();
+    if (item.name.size() > kMaxItemNameBytes) {
+        // The server would refuse it, or take a shortened name for another file.
+        BackupFileReport report = Private::ReportOf(item, EFileOutcome::Failed);
+        report.eFailure = FAILURE_SERVER_REFUSED;
+        return AddOutcome(report);
+    }
+    auto pJob =
+        std::make_unique<CMyThread>(CMyThread::EKind::Upload, m_pSession->MakeAccount(),
+                                    SplitPath(item.path).folder, "/", QList<QByteArray>{item.name});
+    connect(pJob.get(), &CMyThread::transferDone, this, &CBackupRun::OnUploadDone);
+    Private::Running running{0, item, pJob->State()};
+    running.nJobId = CJobPool::Get().Start(std::move(pJob));
+    m_p->running.append(running);
+    emit fileStarted(item.path, item.nSize);
+}
+
+void CBackupRun::OnUploadDone(const TransferReport& report)
+{
+    const auto it = std::find_if(
+        m_p->running.begin(), m_p->running.end(),
+        [&report](const Private::Running& job) { return job.nJobId == report.nJobId; });
+    if (it == m_p->running.end())
+        return;
+    const Private::Item item = it->item;
+    m_p->running.erase(it);
+
+    BackupFileReport outcome = Private::ReportOf(item, EFileOutcome::Sent);
+    if (report.eOutcome == EJobOutcome::Succeeded) {
+        outcome.nBytes = report.nBytes;
+    } else if (report.eOutcome == EJobOutcome::Cancelled) {
+        outcome.eOutcome = EFileOutcome::NotSent;
+        outcome.eFailure = FAILURE_CANCELLED;
+    } else if (report.eFailure == FAILURE_FILE_CHANGED && !m_p->retried.contains(item.path) &&
+               !m_bCancelling) {
+        m_p->retried.insert(item.path);
+        Private::Item again = item;
+        again.nSize = SizeOf(item.path);
+        m_p->nBytesDone += item.nSize; // what the first try read is done with
+        m_p->nBytesTotal += again.nSize;
+        m_p->retries.append(again);
+        return ContinueQueue();
+    } else if (report.eFailure == FAILURE_LOCAL_UNREADABLE && IsGone(item.path)) {
+        outcome.eOutcome = EFileOutcome::Missing; // removed since the folder was read
+    } else {
+        outcome.eOutcome = EFileOutcome::Failed;
+        outcome.eFailure = report.eFailure;
+        outcome.replyLine = report.replyLine;
+    }
+    AddOutcome(outcome);
+    if (outcome.eOutcome == EFileOutcome::Failed && IsLoginFailure(report.eFailure)) {
+        if (m_summary.eConnectFailure == FAILURE_NONE) {
+            m_summary.eConnectFailure = report.eFailure;
+            m_summary.connectReplyLine = report.replyLine;
+        }
+        EndQueued(EFileOutcome::Failed, report.eFailure, report.replyLine);
+    }
+    ContinueQueue();
+}
+
+void CBackupRun::AddOutcome(const BackupFileReport& report)
+{
+    ++m_p->nFilesDone;
+    m_p->nBytesDone += report.eOutcome == EFileOutcome::Skipped ? 0 : report.nBytes;
+    switch (report.eOutcome) {
+    case EFileOutcome::Sent:
+        ++m_summary.nSent;
+        m_summary.nBytes += report.nBytes;
+        break;
+    case EFileOutcome::Unchanged:
+        ++m_summary.nUnchanged;
+        break;
+    case EFileOutcome::Failed:
+        ++m_summary.nFailed;
+        break;
+    case EFileOutcome::Skipped:
+        ++m_summary.nSkipped;
+        m_summary.nSpecialFiles += report.eSkip == ESkipReason::SpecialFile;
+        break;
+    case EFileOutcome::Missing:
+        ++m_summary.nMissing;
+        break;
+    case EFileOutcome::NotSent:
+        ++m_summary.nNotSent;
+        break;
+    }
+    if (report.eOutcome != EFileOutcome::Sent && report.eOutcome != EFileOutcome::Unchanged)
+        m_summary.problems.append(report);
+    if (m_p->pHistory)
+        m_p->pHistory->AddFile(m_nHistoryId, report);
+    emit fileDone(report);
+}
+
+void CBackupRun::EndQueued(EFileOutcome eOutcome, ETransferFailure eFailure,
+                           const QByteArray& replyLine)
+{
+    QList<Private::Item> left = m_p->queue + m_p->retries;
+    m_p->queue.clear();
+    m_p->retries.clear();
+    std::stable_sort(left.begin(), left.end(), [](const Private::Item& a, const Private::Item& b) {
+        return a.nPlace < b.nPlace;
+    });
+    for (const Private::Item& item : std::as_const(left)) {
+        BackupFileReport report = Private::ReportOf(item, eOutcome);
+        report.eFailure = eFailure;
+        report.replyLine = replyLine;
+        AddOutcome(report);
+    }
+}
+
+void CBackupRun::Cancel()
+{
+    if (!m_bRunning || m_bCancelling)
+        return;
+    m_bCancelling = true;
+    m_summary.bCancelled = true;
+    *m_p->pStopReading = true;
+    if (m_p->bExpanding)
+        return; // ends once the reader has stopped
+    EndQueued(EFileOutcome::NotSent, FAILURE_NONE, QByteArray());
+    for (const Private::Running& job : std::as_const(m_p->running))
+        job.pState->bCancel = true;
+    if (m_p->running.isEmpty())
+        Finish();
+}
+
+void CBackupRun::Finish()
+{
+    if (!m_bRunning)
+        return;
+    m_bRunning = false;
+    m_p->progressTimer.stop();
+    m_summary.dSeconds = m_p->clock.elapsed() / 1000.0;
+    // In the order the files were taken, whichever upload ended first.
+    std::stable_sort(
+        m_summary.problems.begin(), m_summary.problems.end(),
+        [](const BackupFileReport& a, const BackupFileReport& b) { return a.nPlace < b.nPlace; });
+    if (m_p->pHistory)
+        m_p->pHistory->EndRun(m_nHistoryId, m_summary);
+    m_p->pHistory.reset();
+    m_p->pLock.reset();
+    emit progress(Progress());
+    emit finished(m_summary);
+}
+
+BackupProgress CBackupRun::Progress() const
+{
+    BackupProgress now;
+    now.bExpanding = m_p->bExpanding;
+    now.nFilesDone = m_p->nFilesDone;
+    now.nFilesTotal = m_p->nFilesTotal;
+    now.nBytesDone = m_p->nBytesDone;
+    now.nBytesTotal = m_p->nBytesTotal;
+    for (const Private::Running& job : m_p->running)
+        now.nBytesDone += job.pState->nDone;
+    if (!m_p->running.isEmpty()) {
+        const Private::Running& latest = m_p->running.last();
+        now.currentPath = latest.item.path;
+        now.nCurrentBytes = latest.pState->nDone;
+        const qint64 nTotal = latest.pState->nTotal;
+        now.nCurrentSize = nTotal >= 0 ? nTotal : latest.item.nSize;
+    }
+    const qint64 nElapsedMs = m_p->clock.isValid() ? m_p->clock.elapsed() : 0;
+    now.dBytesPerSecond = nElapsedMs > 0 ? now.nBytesDone * 1000.0 / nElapsedMs : 0;
+    return now;
+}
