@@ -174,6 +174,29 @@ std::optional<bool> CAccountStore::PasswordFileChoice() const
     return choice.isValid() ? std::optional<bool>(choice.toBool()) : std::nullopt;
 }
 
+bool CAccountStore::UsesKeyring() const
+{
+    return !m_bOpen || QSettings(m_strPath, QSettings::IniFormat)
+                           .value(QStringLiteral("UseKeyring"), true)
+                           .toBool();
+}
+
+int CAccountStore::QuotaMB(const QString& strServer, const QString& strUser) const
+{
+    if (!m_bOpen)
+        return 0;
+    const int nMB = QSettings(m_strPath, QSettings::IniFormat)
+                        .value(AccountKey("Quota", strServer, strUser))
+                        .toInt();
+    return nMB > 0 ? nMB : 0;
+}
+
+bool CAccountStore::SetQuotaMB(const QString& strServer, const QString& strUser, int nMB)
+{
+    return WriteValue(AccountKey("Quota", strServer, strUser),
+                      nMB > 0 ? QVariant(nMB) : QVariant());
+}
+
 bool CAccountStore::SetPasswordFileChoice(bool bAgreed)
 {
     return WriteValue(QStringLiteral("PasswordInFile"), bAgreed);

@@ -60,6 +60,13 @@ public:
     // nothing when never asked.
     std::optional<bool> PasswordFileChoice() const;
     bool SetPasswordFileChoice(bool bAgreed);
+    // False when the file says to leave the desktop's keyring alone (UseKeyring=false), as the
+    // demo's own settings do: its password then lives in this file only.
+    bool UsesKeyring() const;
+    // An account's space on its server in MB, as the user set it; 0 when not set. Kept per
+    // server and user name, so that another account starts from the default again.
+    int QuotaMB(const QString& strServer, const QString& strUser) const;
+    bool SetQuotaMB(const QString& strServer, const QString& strUser, int nMB);
 
 private:
     static QString ReadFrom(const QSettings& settings, const char* pszName);

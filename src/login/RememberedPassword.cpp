@@ -12,6 +12,11 @@ void CRememberedPassword::Load(const CAccountStore::Account& remembered, QObject
         loaded(remembered.strPassword, false);
         return;
     }
+    CAccountStore store;
+    if (store.Open() && !store.UsesKeyring()) {
+        loaded(QString(), true);
+        return;
+    }
     m_keyring.Read(
         remembered.strServer, remembered.strUserName, pContext,
         [loaded = std::move(loaded)](CPasswordStore::EResult eResult, const QString& strPassword) {
@@ -23,6 +28,14 @@ void CRememberedPassword::Save(const CAccountStore::Account& account, QWidget* p
                                std::function<void()> done)
 {
     QPointer<QWidget> asker(pAsker);
+    {
+        CAccountStore store;
+        if (store.Open() && !store.UsesKeyring()) {
+            SaveWithoutKeyring(store, account, pAsker);
+            done();
+            return;
+        }
+    }
     m_keyring.Write(
         account.strServer, account.strUserName, account.strPassword, this,
         [account, asker, done = std::move(done)](CPasswordStore::EResult eResult, const QString&) {

@@ -157,9 +157,26 @@ std::vector<DriveInfo> GetLogicalDrives()
     return ReadDrives(GetMountTable());
 }
 
+namespace {
+QByteArray g_homeFolder;
+} // namespace
+
 void SetMountTable(const QString& strPath)
 {
     g_strMountTable = strPath;
+}
+
+QByteArray GetHomeFolder()
+{
+    if (!g_strMountTable.isEmpty())
+        return g_homeFolder;
+    const QByteArray home = QFile::encodeName(QDir::homePath());
+    return home == "/" ? QByteArray() : home;
+}
+
+void SetHomeFolder(const QByteArray& path)
+{
+    g_homeFolder = path;
 }
 
 QString GetMountTable()

@@ -55,3 +55,8 @@ std::vector<DriveInfo> GetLogicalDrives();
 // path restores /proc/self/mounts.
 void SetMountTable(const QString& strPath);
 QString GetMountTable();
+
+// The user's home folder, offered beside the drives; with another mount table (a machine of
+// a test's own), only the one SetHomeFolder gives. Empty when there is none to offer.
+QByteArray GetHomeFolder();
+void SetHomeFolder(const QByteArray& path);

@@ -1,5 +1,6 @@
 #pragma once
-// The About box: the program's icon, "Mossvale Version 1.0" and OK.
+// The About box: the program's icon, "Mossvale Version 1.0", OK, and where the account, the
+// settings with the backup plan, and the history are kept.
 #include <QDialog>
 
 class CAboutDlg : public QDialog

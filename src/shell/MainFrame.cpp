@@ -8,6 +8,8 @@
 #include "CustomizeKeyboardPage.h"
 #include "CustomizeOptionsPage.h"
 #include "FrameResources.h"
+#include "HelpFile.h"
+#include "OptionsPane.h"
 #include "PaneCaption.h"
 #include "PaneLayout.h"
 #include "Profile.h"
@@ -48,7 +50,6 @@ QString g_strLayoutUserFolder;
 
 const QString ONLINE_SUPPORT_KEY = QStringLiteral("Settings/OnlineSupport");
 const QString PLACEMENT_KEY = QStringLiteral("Settings/WindowPlacement");
-const QString PARALLEL_UPLOADS_KEY = QStringLiteral("Settings/ParallelUploads");
 
 // A folder the layout can be written to: it exists and lets us replace pane.dxl in it.
 bool CanWriteLayout(const QString& strFolder)
@@ -254,11 +255,8 @@ void CMainFrame::OnPaneShown(UINT nPaneID)
     if (!pPane || pPane->widget())
         return;
     if (nPaneID == IDR_PANE_OPTIONS) {
-        if (!m_wndOptionsPane.Content()) {
-            auto* pText = new QLabel(Texts::OptionsPaneText());
-            pText->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-            m_wndOptionsPane.Create(pText);
-        }
+        if (!m_wndOptionsPane.Content())
+            m_wndOptionsPane.Create(new COptionsPane(m_pCommandView, m_pRightView));
         pPane->setWidget(&m_wndOptionsPane);
     } else if (nPaneID == IDR_PANE_PROPERTIES) {
         if (!m_wndPropertiesPane.Content()) {
@@ -302,13 +300,20 @@ void CMainFrame::InitialUpdateViews()
 {
     // How many files a backup sends at once: a setting of the profile, as other FTP clients
     // keep their number of simultaneous transfers.
-    m_pCommandView->SetParallelUploads(
-        CProfile::Open()
-            ->value(PARALLEL_UPLOADS_KEY, CMossvaleView::kDefaultParallelUploads)
-            .toInt());
+    m_pCommandView->SetParallelUploads(COptionsPane::ParallelUploads());
+    OnAccountChanged();
     m_pCommandView->OnInitialUpdate();
     m_pLeftView->OnInitialUpdate();
     m_pRightView->OnInitialUpdate();
+}
+
+void CMainFrame::OnAccountChanged()
+{
+    // The meter measures against the account's own quota where the user set one.
+    const int nQuotaMB = COptionsPane::AccountQuotaMB();
+    m_pRightView->SetQuotaKB(nQuotaMB > 0 ? nQuotaMB * 1024 : CRightView::kQuotaKB);
+    if (auto* pOptions = qobject_cast<COptionsPane*>(m_wndOptionsPane.Content()))
+        pOptions->Refresh();
 }
 
 void CMainFrame::SetCommandHandler(UINT nID, std::function<void()> fnHandler)
@@ -382,10 +387,7 @@ void CMainFrame::OnViewRefresh()
 
 void CMainFrame::OnHelpContent()
 {
-    const QString strHelp =
-        JoinPath(QCoreApplication::applicationDirPath(), QStringLiteral("uninstall.chm"));
-    // A missing file is the desktop's to report.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(strHelp));
+    CHelpFile::Open(this);
 }
 
 void CMainFrame::OnHelpOnline()

@@ -46,6 +46,8 @@ public:
     CRightView* RightView() const { return m_pRightView; }
     // Every view's initial update: after creation, and again on New and Open.
     void InitialUpdateViews();
+    // After a login: what belongs to the account (its quota) follows it.
+    void OnAccountChanged();
 
     // The handler of a command the frame does not handle itself, or an empty function to
     // take it away; the command is enabled exactly while it has a handler. A handler for

@@ -71,6 +71,7 @@ void CMossvaleApp::RunLogin()
     // after Quit the program runs on without an account.
     CLoginDlg dlg(m_pMainFrame.get());
     CRightView* pRemote = m_pMainFrame->RightView();
+    connect(&dlg, &CLoginDlg::loggedIn, m_pMainFrame.get(), &CMainFrame::OnAccountChanged);
     connect(&dlg, &CLoginDlg::loggedIn, pRemote, &CRightView::StartListing);
     // A listing that finds no server tells the dialog, while it is open.
     connect(pRemote, &CRightView::listingNotConnected, &dlg, &CLoginDlg::OnLoginResult);

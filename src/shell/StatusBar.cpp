@@ -2,6 +2,7 @@
 
 #include "CommandIds.h"
 #include "FrameResources.h"
+#include "widgets/StatusOutcome.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -87,6 +88,22 @@ QString CStatusBar::MessageText() const
     if (!strMessage.isEmpty() || !m_pIdleLabel)
         return strMessage;
     return m_pIdleLabel->text();
+}
+
+void CStatusBar::SetIdleText(const QString& strText)
+{
+    if (m_pIdleLabel)
+        m_pIdleLabel->setText(strText);
+}
+
+QString CStatusBar::IdleText() const
+{
+    return m_pIdleLabel ? m_pIdleLabel->text() : QString();
+}
+
+void CStatusBar::ShowOutcome(const QString& strText)
+{
+    CStatusOutcome::Show(this, strText);
 }
 
 QLabel* CStatusBar::Indicator(UINT nID) const

@@ -1,8 +1,10 @@
 #pragma once
-// The frame's status bar: a message pane that shows "Ready" unless a highlighted command
-// shows its prompt there, and the key-state indicators (CAP, NUM, SCRL), lit while their
-// lock is on. The lock state comes from the X server's keyboard lights; without an X
-// display (offscreen, Wayland) the indicators stay unlit.
+// The frame's status bar: a message pane and the key-state indicators (CAP, NUM, SCRL).
+// The message pane shows, from the most to the least pressing: a highlighted command's
+// prompt, the outcome of the latest action (for a while, CStatusOutcome), and otherwise the
+// idle text: the state of things ("Ready" until the window says more). Indicators are lit while
+// their lock is on. The lock state comes from the X server's keyboard lights; without an X display
+// (offscreen, Wayland) the indicators stay unlit.
 #include "platform/WinTypes.h"
 
 #include <QStatusBar>
@@ -22,6 +24,11 @@ public:
     bool SetIndicators(const std::vector<UINT>& ids);
 
     QString MessageText() const; // what the message pane shows now
+    // The text shown whenever no prompt or outcome is: it stays until replaced.
+    void SetIdleText(const QString& strText);
+    QString IdleText() const;
+    // An action's outcome: replaces the last one, and gives way to the idle text after a while.
+    void ShowOutcome(const QString& strText);
     QLabel* Indicator(UINT nID) const;
     bool IsIndicatorLit(UINT nID) const;
 

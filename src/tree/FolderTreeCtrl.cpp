@@ -4,6 +4,7 @@
 #include "platform/FileFind.h"
 #include "platform/Path.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -13,6 +14,8 @@ namespace {
 
 const QByteArray kMyComputer(CFolderTreeCtrl::ROOT_NAME);
 constexpr UINT VK_SPACE = 0x20;
+// How long the tree lets a burst of changes in a watched folder settle before reading it.
+constexpr int kChangeDelayMs = 200;
 
 // The wait cursor around folder reading; nests.
 class CWaitCursor
@@ -83,12 +86,29 @@ CFolderTreeCtrl::CFolderTreeCtrl(QWidget* pParent) : CTreeCtrl(pParent)
     connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
         OnItemExpanding(ItemFromIndex(index), TVE_EXPAND);
     });
+    // A burst of changes (a download being written) is read once, a moment after it began.
+    m_tmrChanges.setSingleShot(true);
+    m_tmrChanges.setInterval(kChangeDelayMs);
+    connect(&m_tmrChanges, &QTimer::timeout, this, &CFolderTreeCtrl::OnWatchedChanged);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
+            [this](const QString& strPath) {
+                m_changed.insert(strPath);
+                if (!m_tmrChanges.isActive())
+                    m_tmrChanges.start();
+            });
 }
 
 CFolderTreeCtrl::~CFolderTreeCtrl() = default;
 
 void CFolderTreeCtrl::InsertDrives(HTREEITEM hParent)
 {
+    // The user's files are one click away, not a walk down from "/".
+    if (const QByteArray home = GetHomeFolder(); !home.isEmpty()) {
+        std::vector<TreeInsertItem> items{MakeItem(home, DisplayName(home), IMAGE_FOLDER,
+                                                   IMAGE_FOLDER_SELECTED, CHECK_UNCHECKED)};
+        items[0].children.push_back(MakePlaceholder());
+        InsertItems(hParent, items);
+    }
     for (const DriveInfo& drive : GetLogicalDrives())
         InsertDrive(drive.root, drive.nType, hParent);
 }
@@ -161,15 +181,18 @@ int CFolderTreeCtrl::GetPathKind(const QByteArray& path)
 
 void CFolderTreeCtrl::ListFolder(HTREEITEM hItem, const QByteArray& path)
 {
-    std::vector<TreeInsertItem> items;
-    {
-        std::vector<FindEntry> entries;
-        if (!FindFolderEntries(path, entries))
-            return; // no medium, no access: the item stays without children
-        // The entries go as soon as their names have moved into the items: for a folder of
-        // a million files they are tens of MiB that need not sit beside the new nodes.
-        items = ItemsOf(entries);
-    }
+    std::vector<FindEntry> entries;
+    if (!FindFolderEntries(path, entries))
+        return; // no medium, no access: the item stays without children
+    FillFolder(hItem, entries);
+}
+
+void CFolderTreeCtrl::FillFolder(HTREEITEM hItem, std::vector<FindEntry>& entries)
+{
+    // The entries go as soon as their names have moved into the items: for a folder of
+    // a million files they are tens of MiB that need not sit beside the new nodes.
+    std::vector<TreeInsertItem> items = ItemsOf(entries);
+    entries = {};
     CWaitCursor wait;
 
     // Folders are appended in enumeration order; a file goes before the first child
@@ -310,21 +333,214 @@ bool CFolderTreeCtrl::OnKeyDown(UINT nChar)
 LRESULT CFolderTreeCtrl::OnItemExpanding(HTREEITEM hItem, UINT nAction)
 {
     if (!hItem || GetItemData(hItem) != 0)
-        return 0; // read once only; later changes on disk are not shown
+        return 0; // read once; later changes come through the watcher or F5
     SetItemData(hItem, 1);
     const QByteArray path = GetFullPath(hItem);
-    const bool bRoot = path == kMyComputer;
-    if (!IsFolder(path) && !bRoot && !path.isEmpty()) {
-        // Gone or moved since it was listed.
-        DeleteItem(hItem);
-        return 1;
-    }
-    CWaitCursor wait;
-    if (nAction == TVE_EXPAND && !bRoot) {
-        DeleteChildren(hItem);
-        ListFolder(hItem, path);
-    }
+    if (path == kMyComputer || path.isEmpty() || nAction != TVE_EXPAND)
+        return 0;
+    // Read on a worker: a folder on a hung mount must not freeze the window. Most reads end
+    // within the wait and show at once; a slower one shows as being read until it ends.
+    m_bLastReadGone = false;
+    const QList<QByteArray> names = NamesOf(hItem);
+    if (m_reader.Read(path, CFolderReader::kWaitMs,
+                      [this, names](FolderContents& contents) { OnFolderRead(names, contents); }))
+        return m_bLastReadGone ? 1 : 0;
+    DeleteChildren(hItem);
+    std::vector<TreeInsertItem> reading{
+        MakeItem(QByteArray(), tr("正在读取…"), IMAGE_CDROM, IMAGE_CDROM, CHECK_NO_BOX)};
+    InsertItems(hItem, reading);
     return 0;
+}
+
+bool CFolderTreeCtrl::IsReading(HTREEITEM hItem) const
+{
+    HTREEITEM hChild = hItem ? GetChildItem(hItem) : nullptr;
+    return hChild && GetItemName(hChild).isEmpty() && !GetItemText(hChild).isEmpty();
+}
+
+QList<QByteArray> CFolderTreeCtrl::NamesOf(HTREEITEM hItem) const
+{
+    QList<QByteArray> names;
+    for (HTREEITEM h = hItem; h; h = GetParentItem(h))
+        names.prepend(GetItemName(h));
+    return names;
+}
+
+HTREEITEM CFolderTreeCtrl::FindByNames(const QList<QByteArray>& names) const
+{
+    HTREEITEM hFound = nullptr;
+    HTREEITEM hLevel = GetRootItem();
+    for (const QByteArray& name : names) {
+        HTREEITEM h = hLevel;
+        while (h && GetItemName(h) != name)
+            h = GetNextSiblingItem(h);
+        if (!h)
+            return nullptr;
+        hFound = h;
+        hLevel = GetChildItem(h);
+    }
+    return hFound;
+}
+
+bool CFolderTreeCtrl::IsTopFolder(HTREEITEM hItem) const
+{
+    HTREEITEM hParent = GetParentItem(hItem);
+    return hParent && !GetParentItem(hParent);
+}
+
+void CFolderTreeCtrl::OnFolderRead(const QList<QByteArray>& names, FolderContents& contents)
+{
+    HTREEITEM hItem = FindByNames(names);
+    if (!hItem)
+        return; // gone from the tree meanwhile
+    if (!contents.bExists && !IsTopFolder(hItem)) {
+        // Gone or moved since it was listed. A drive keeps its item, answering or not.
+        DeleteItem(hItem);
+        m_bLastReadGone = true;
+        return;
+    }
+    DeleteChildren(hItem);
+    if (!contents.bReadable)
+        return; // no medium, no access: the item stays without children
+    FillFolder(hItem, contents.entries);
+    Watch(hItem, GetFullPath(hItem));
+}
+
+void CFolderTreeCtrl::Watch(HTREEITEM hItem, const QByteArray& path)
+{
+    const QString strPath = QFile::decodeName(path);
+    QList<QList<QByteArray>>& items = m_watched[strPath];
+    const QList<QByteArray> names = NamesOf(hItem);
+    if (!items.contains(names))
+        items << names;
+    if (items.size() == 1)
+        m_watcher.addPath(strPath);
+}
+
+void CFolderTreeCtrl::OnWatchedChanged()
+{
+    const QSet<QString> changed = std::exchange(m_changed, {});
+    for (const QString& strPath : changed) {
+        QList<QList<QByteArray>>& items = m_watched[strPath];
+        for (auto it = items.begin(); it != items.end();) {
+            HTREEITEM hItem = FindByNames(*it);
+            if (!hItem) {
+                it = items.erase(it); // no longer in the tree
+                continue;
+            }
+            Refresh(hItem);
+            ++it;
+        }
+        if (items.isEmpty()) {
+            m_watched.remove(strPath);
+            m_watcher.removePath(strPath);
+        }
+    }
+}
+
+void CFolderTreeCtrl::RefreshOpenFolders()
+{
+    std::vector<HTREEITEM> read;
+    std::vector<HTREEITEM> pending{GetRootItem()};
+    while (!pending.empty()) {
+        HTREEITEM hItem = pending.back();
+        pending.pop_back();
+        for (HTREEITEM h = hItem ? GetChildItem(hItem) : nullptr; h; h = GetNextSiblingItem(h)) {
+            if (GetItemData(h) != 0) {
+                read.push_back(h);
+                pending.push_back(h);
+            }
+        }
+    }
+    for (HTREEITEM hItem : read)
+        Refresh(hItem);
+}
+
+void CFolderTreeCtrl::Refresh(HTREEITEM hItem)
+{
+    if (IsReading(hItem))
+        return; // its first read has not ended yet
+    const QList<QByteArray> names = NamesOf(hItem);
+    m_reader.Read(GetFullPath(hItem), 0, [this, names](FolderContents& contents) {
+        if (HTREEITEM h = FindByNames(names); h && !IsReading(h))
+            MergeFolder(h, contents);
+    });
+}
+
+void CFolderTreeCtrl::MergeFolder(HTREEITEM hItem, FolderContents& contents)
+{
+    if (!contents.bExists) {
+        if (!IsTopFolder(hItem))
+            DeleteItem(hItem);
+        return;
+    }
+    if (!contents.bReadable)
+        return;
+    std::vector<TreeInsertItem> items = ItemsOf(contents.entries);
+    QSet<QByteArray> fresh;
+    for (const TreeInsertItem& item : items)
+        fresh.insert(item.name);
+
+    // What is still there keeps its item, its tick and what is open below it.
+    const QByteArray path = GetFullPath(hItem);
+    QSet<QByteArray> present;
+    bool bChanged = false;
+    for (HTREEITEM h = GetChildItem(hItem); h;) {
+        HTREEITEM hNext = GetNextSiblingItem(h);
+        const QByteArray name = GetItemName(h);
+        if (name.isEmpty()) {
+            if (!items.empty()) // a placeholder, no longer needed
+                DeleteItem(h);
+        } else if (!fresh.contains(name)) {
+            if (!ItemHasChildren(h) && GetCheckIndex(h) == CHECK_CHECKED)
+                m_backupList.RemoveFirstEqual(JoinPath(path, name));
+            DeleteItem(h);
+            bChanged = true;
+        } else {
+            present.insert(name);
+        }
+        h = hNext;
+    }
+    // New entries come in unchecked, at their sorted places.
+    for (TreeInsertItem& item : items) {
+        if (present.contains(item.name))
+            continue;
+        HTREEITEM hBefore = GetChildItem(hItem);
+        while (hBefore && CompareFileNames(GetItemText(hBefore), item.strText) <= 0)
+            hBefore = GetNextSiblingItem(hBefore);
+        std::vector<TreeInsertItem> one{std::move(item)};
+        GetTreeModel()->InsertNodes(hItem, hBefore ? hBefore->nRow : GetChildCount(hItem), one);
+        bChanged = true;
+    }
+    if (!bChanged || GetCheckIndex(hItem) == CHECK_NO_BOX)
+        return;
+    // The folder's box follows its children now.
+    int nCommon = CHECK_NO_BOX;
+    bool bMixed = false;
+    for (HTREEITEM h = GetChildItem(hItem); h; h = GetNextSiblingItem(h)) {
+        const int n = GetCheckIndex(h);
+        if (n == CHECK_NO_BOX)
+            continue;
+        bMixed = bMixed || (nCommon != CHECK_NO_BOX && n != nCommon);
+        nCommon = n;
+    }
+    const int nNew = bMixed ? CHECK_PARTLY : nCommon;
+    if (nNew != CHECK_NO_BOX && nNew != GetCheckIndex(hItem)) {
+        SetItemState(hItem, INDEXTOSTATEIMAGEMASK(nNew), TVIS_STATEIMAGEMASK);
+        UpdateParentsCheck(hItem, nNew);
+    }
+}
+
+bool CFolderTreeCtrl::event(QEvent* pEvent)
+{
+    // F5 on the tree reads its folders again, before the window's F5 (the server's list).
+    if (pEvent->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(pEvent)->key() == Qt::Key_F5 &&
+        static_cast<QKeyEvent*>(pEvent)->modifiers() == Qt::NoModifier) {
+        pEvent->accept();
+        return true;
+    }
+    return CTreeCtrl::event(pEvent);
 }
 
 void CFolderTreeCtrl::mousePressEvent(QMouseEvent* pEvent)
@@ -353,6 +569,11 @@ void CFolderTreeCtrl::keyPressEvent(QKeyEvent* pEvent)
     if (pEvent->key() == Qt::Key_Asterisk) {
         if (HTREEITEM hItem = GetSelectedItem())
             Expand(hItem, TVE_EXPAND);
+        pEvent->accept();
+        return;
+    }
+    if (pEvent->key() == Qt::Key_F5 && pEvent->modifiers() == Qt::NoModifier) {
+        RefreshOpenFolders();
         pEvent->accept();
         return;
     }

@@ -14,7 +14,13 @@
 // 3 checked. Item data is 0 until the item's first expansion has been handled, then 1.
 // Image indices refer to the normal image list the left view gives the control.
 #include "BackupList.h"
+#include "FolderReader.h"
 #include "TreeCtrl.h"
+
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QSet>
+#include <QTimer>
 
 class QKeyEvent;
 class QMouseEvent;
@@ -48,7 +54,8 @@ public:
     explicit CFolderTreeCtrl(QWidget* pParent = nullptr);
     ~CFolderTreeCtrl() override;
 
-    // One item per drive under hParent, each with a placeholder; no drive is read.
+    // The user's home folder, then one item per drive under hParent, each with a
+    // placeholder; none is read.
     void InsertDrives(HTREEITEM hParent);
     // False, and nothing inserted, for a type that is not shown.
     bool InsertDrive(const QByteArray& root, UINT nDriveType, HTREEITEM hParent);
@@ -62,6 +69,12 @@ public:
     // Fills a folder or drive item from the disk; nothing when the folder can't be read.
     void ListFolder(HTREEITEM hItem, const QByteArray& path);
     void DeleteChildren(HTREEITEM hItem);
+    // Reads every opened folder again and shows what changed on the disk, keeping the ticks
+    // and what is open below (F5 on the tree; a change the watcher reports does the same for
+    // its folder). The reads end later, off the window thread.
+    void RefreshOpenFolders();
+    // True while the item's folder is being read (its child says so).
+    bool IsReading(HTREEITEM hItem) const;
 
     int GetCheckIndex(HTREEITEM hItem) const;
     bool SetCheckState(HTREEITEM hItem, UINT nState, UINT nStateMask, bool bRecurse);
@@ -81,11 +94,31 @@ public:
     UINT m_uHitFlags = 0;
 
 protected:
+    bool event(QEvent* pEvent) override;
     void mousePressEvent(QMouseEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
 
 private:
+    // Items are found again by their names from the top, since a read may end after its item
+    // was removed.
+    QList<QByteArray> NamesOf(HTREEITEM hItem) const;
+    HTREEITEM FindByNames(const QList<QByteArray>& names) const;
+    bool IsTopFolder(HTREEITEM hItem) const; // a drive or the home folder
+    void OnFolderRead(const QList<QByteArray>& names, FolderContents& contents);
+    void FillFolder(HTREEITEM hItem, std::vector<FindEntry>& entries);
+    // Brings the children of an item already read in line with contents.
+    void MergeFolder(HTREEITEM hItem, FolderContents& contents);
+    void Refresh(HTREEITEM hItem);
+    void Watch(HTREEITEM hItem, const QByteArray& path);
+    void OnWatchedChanged();
     void ToggleCheck(HTREEITEM hItem);
     void SetChildrenCheck(HTREEITEM hItem, int nIndex, const QByteArray& path);
+
+    CFolderReader m_reader;
+    bool m_bLastReadGone = false; // the last read found its folder gone
+    QFileSystemWatcher m_watcher;
+    QHash<QString, QList<QList<QByteArray>>> m_watched; // folder path: the items showing it
+    QSet<QString> m_changed;                            // watched folders changed meanwhile
+    QTimer m_tmrChanges;
 };

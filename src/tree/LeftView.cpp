@@ -10,8 +10,9 @@ CLeftView* g_pLeftView = nullptr;
 
 namespace {
 
-// The check-box pictures, 13 pixels each: blank, empty box, grey box with a red tick
-// (partly checked), white box with a red tick (checked). White is the transparent colour.
+// The check-box pictures, 13 pixels each: blank, empty box, box with a red bar (partly
+// checked: a dash, as desktops draw it, so that it never passes for a tick), box with a red
+// tick (checked). White is the transparent colour.
 QImage MakeCheckBoxStrip()
 {
     constexpr int kSize = 13;
@@ -21,14 +22,16 @@ QImage MakeCheckBoxStrip()
     painter.setRenderHint(QPainter::Antialiasing, false); // keep the mask colour exact
     for (int i = CHECK_UNCHECKED; i < CHECK_IMAGE_COUNT; ++i) {
         const QRect box(i * kSize, 0, kSize - 1, kSize - 1);
-        if (i == CHECK_PARTLY)
-            painter.fillRect(box, QColor(0xC0, 0xC0, 0xC0));
         painter.setPen(QColor(0x1C, 0x1C, 0x1C));
         painter.drawRect(box);
+        const int x = box.left();
+        if (i == CHECK_PARTLY) {
+            painter.fillRect(x + 3, 5, 7, 3, QColor(0xE0, 0x10, 0x10));
+            continue;
+        }
         if (i == CHECK_UNCHECKED)
             continue;
         painter.setPen(QColor(0xE0, 0x10, 0x10));
-        const int x = box.left();
         for (int dy = 0; dy < 3; ++dy) {
             painter.drawLine(x + 3, 5 + dy, x + 5, 7 + dy);
             painter.drawLine(x + 5, 7 + dy, x + 9, 3 + dy);

@@ -6,6 +6,8 @@
 #include "widgets/TemplateLayout.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
+#include "widgets/ReportDlg.h"
+#include "widgets/StatusOutcome.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
@@ -31,8 +33,7 @@ namespace {
 constexpr int kFormWidth = 530;
 constexpr int kFormHeight = 52;
 
-// A failure box names this many files in its text; the rest are in its details, so the
-// box fits on a screen however many files failed.
+// A failure box names at most this many files; more go to a report window with a list.
 constexpr int kMaxNamedFailures = 20;
 // What a message box adds around its text: icon, margins, buttons, title bar and border.
 constexpr int kBoxChromeWidth = 120;
@@ -412,14 +413,14 @@ void CMossvaleView::OnCancel()
 void CMossvaleView::ShowStatus(const QString& strText)
 {
     // The frame's status bar; a screen reader hears its message change.
-    if (auto* pFrame = qobject_cast<QMainWindow*>(window()))
-        pFrame->statusBar()->showMessage(strText);
+    CStatusOutcome::Show(this, strText);
 }
 
 void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFailure,
                                   const QByteArray& replyLine)
 {
     FinishIfIdle();
+    ShowStatus(QCoreApplication::translate("CMossvaleView", "未能恢复 %1").arg(strName));
     QMessageBox::warning(window(), Texts::AppName(),
                          Texts::RestoreFailedHeading() + WithReason(strName, eFailure, replyLine));
 }
@@ -450,23 +451,19 @@ void CMossvaleView::FinishIfIdle()
 
 void CMossvaleView::ShowEndMessage(const QStringList& lines)
 {
-    // At most kMaxNamedFailures lines in the text, fewer when the box would not fit on the
-    // screen (long paths wrap); the details keep every one.
+    // Every line in a message box while it fits the screen (long paths wrap); a longer report
+    // gets a window of its own with a scrolling list.
     const int nScreenHeight = screen()->availableGeometry().height();
     const int nTextWidth = screen()->availableGeometry().width() / 2 - kBoxChromeWidth;
-    QMessageBox box(QMessageBox::Warning, Texts::AppName(), QString(), QMessageBox::Ok, window());
-    const QStringList named = lines.mid(1);
-    box.setDetailedText(named.join(QLatin1Char('\n')));
-    for (int nNamed = qMin(kMaxNamedFailures, int(named.size())); nNamed >= 1; --nNamed) {
-        QString strText = lines.first() + QLatin1Char('\n') + named.mid(0, nNamed).join('\n');
-        if (named.size() > nNamed)
-            strText += Texts::MoreFailures(named.size());
-        box.setText(strText);
-        // Measured as the box will wrap it: a box is seldom wider than half the screen.
-        const QRect textArea = box.fontMetrics().boundingRect(
-            QRect(0, 0, nTextWidth, nScreenHeight * 4), Qt::TextWordWrap, strText);
-        if (textArea.height() + kBoxChromeHeight <= nScreenHeight)
-            break;
+    QMessageBox box(QMessageBox::Warning, Texts::AppName(), lines.join(QLatin1Char('\n')),
+                    QMessageBox::Ok, window());
+    const QRect textArea = box.fontMetrics().boundingRect(
+        QRect(0, 0, nTextWidth, nScreenHeight * 4), Qt::TextWordWrap, box.text());
+    if (lines.size() - 1 > kMaxNamedFailures ||
+        textArea.height() + kBoxChromeHeight > nScreenHeight) {
+        CReportDlg report(Texts::AppName(), lines.first(), lines.mid(1), window());
+        report.exec();
+        return;
     }
     box.exec();
 }

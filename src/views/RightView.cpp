@@ -2,6 +2,7 @@
 
 #include "LoginFirst.h"
 #include "widgets/DialogUnits.h"
+#include "widgets/StatusOutcome.h"
 #include "widgets/TemplateLayout.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
@@ -9,6 +10,7 @@
 #include "transfer/MyThread.h"
 #include "transfer/TransferGlobals.h"
 
+#include <QCoreApplication>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QShortcut>
@@ -225,12 +227,16 @@ void CRightView::OnRemoteDeleted(const DeletionReport& report)
         const QString strReason = Texts::ReasonWithReply(Texts::FailureReason(report.eFailure),
                                                          QString::fromUtf8(report.replyLine));
         const QString strName = DisplayName(report.name);
+        CStatusOutcome::Show(this,
+                             QCoreApplication::translate("CRightView", "未能删除 %1").arg(strName));
         QMessageBox::warning(
             this, Texts::AppName(),
             Texts::DeleteFailedHeading() +
                 (strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason)));
         return;
     }
+    CStatusOutcome::Show(
+        this, QCoreApplication::translate("CRightView", "已删除 %1").arg(DisplayName(report.name)));
     // The report names the deleted file; the selection may have moved since Delete File.
     const int nRow = m_model.FindName(report.name);
     if (nRow >= 0) {
@@ -239,13 +245,23 @@ void CRightView::OnRemoteDeleted(const DeletionReport& report)
     }
 }
 
+void CRightView::SetQuotaKB(int nQuotaKB)
+{
+    m_nQuotaKB = nQuotaKB > 0 ? nQuotaKB : kQuotaKB;
+    m_prgUsage.setRange(0, m_nQuotaKB);
+    if (!m_stcUsage.text()
+             .isEmpty()) // the meter has shown a listing: show it against the new quota
+        UpdateUsage(m_eLastOutcome);
+}
+
 void CRightView::UpdateUsage(EListingOutcome eOutcome)
 {
-    m_prgUsage.setRange(0, kQuotaKB);
+    m_eLastOutcome = eOutcome;
+    m_prgUsage.setRange(0, m_nQuotaKB);
     const std::uint64_t nUsedKB = m_nUsedBytes / 1024;
-    m_prgUsage.setValue(static_cast<int>(qMin<std::uint64_t>(nUsedKB, kQuotaKB)));
+    m_prgUsage.setValue(static_cast<int>(qMin<std::uint64_t>(nUsedKB, m_nQuotaKB)));
     const QString strUsage =
-        FormatUsage(static_cast<unsigned>(qMin<std::uint64_t>(nUsedKB, 0xFFFFFFFFu)));
+        FormatUsage(static_cast<unsigned>(qMin<std::uint64_t>(nUsedKB, 0xFFFFFFFFu)), m_nQuotaKB);
     // An empty account and a list that could not be read must never look alike: what the
     // meter adds up is only a lower bound when entries are missing or of unknown size.
     const bool bUnread =
@@ -271,13 +287,13 @@ void CRightView::UpdateUsage(EListingOutcome eOutcome)
     // or restore said there meanwhile.
     QStatusBar* pStatus = window()->findChild<QStatusBar*>();
     if (pStatus && (!strNotes.isEmpty() || pStatus->currentMessage() == m_strStatusNote))
-        pStatus->showMessage(strNotes);
+        CStatusOutcome::Show(this, strNotes);
     m_strStatusNote = strNotes;
 }
 
-QString CRightView::FormatUsage(unsigned nTotalKB)
+QString CRightView::FormatUsage(unsigned nTotalKB, int nQuotaKB)
 {
-    const int nQuotaMB = kQuotaKB / 1024;
+    const int nQuotaMB = nQuotaKB / 1024;
     if (nTotalKB < 1024)
         return QString::asprintf("%uKB/%dM", nTotalKB, nQuotaMB);
     return QString::asprintf("%.1fM/%dM", nTotalKB / 1024.0, nQuotaMB);

@@ -51,11 +51,13 @@ public:
     // The delete job's report: the row of that name goes, wherever the selection is now.
     void OnRemoteDeleted(const DeletionReport& report);
 
-    // "512KB/100M" below 1024 KB, else "1.5M/100M"; the quota's part comes from kQuotaKB.
-    static QString FormatUsage(unsigned nTotalKB);
+    // "512KB/100M" below 1024 KB, else "1.5M/100M"; the quota's part in whole megabytes.
+    static QString FormatUsage(unsigned nTotalKB, int nQuotaKB = kQuotaKB);
 
-    // The account's space, 100 MB; the meter's label shows it in whole megabytes ("100M").
+    // The account's space unless the user set the account's own: 100 MB.
     static constexpr int kQuotaKB = 100 * 1024;
+    void SetQuotaKB(int nQuotaKB);
+    int QuotaKB() const { return m_nQuotaKB; }
 
     QLabel m_stcUsage;
     QProgressBar m_prgUsage;
@@ -68,6 +70,8 @@ public:
     unsigned m_nListingTag = 0;
     // Files of the current listing whose size the server gave as no number.
     qlonglong m_nUnknownSizes = 0;
+    int m_nQuotaKB = kQuotaKB;
+    EListingOutcome m_eLastOutcome = EListingOutcome::Complete;
 
 signals:
     // A listing found the server unreachable or the login refused; the text says so in the

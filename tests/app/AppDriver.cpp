@@ -126,6 +126,9 @@ void CAppDriver::OpenItem(HTREEITEM hItem)
     QTest::mouseClick(Tree().viewport(), Qt::LeftButton, {},
                       Tree().GetItemRect(hItem, true).center());
     QTest::keyClick(&Tree(), Qt::Key_Right);
+    // A slow disk's folder is read in the background; its children come when it ends.
+    if (!QTest::qWaitFor([&] { return !Tree().IsReading(hItem); }, 20000))
+        qWarning("the folder was still being read");
 }
 
 void CAppDriver::ClickBox(HTREEITEM hItem)

@@ -147,6 +147,9 @@ private slots:
         QTRY_VERIFY(m_driver.RowOf("b.bin") < 0);
         QVERIFY(!QFile::exists(m_server.FilePath("b.bin")));
         QVERIFY(m_driver.RowOf("a report.txt") >= 0);
+        // The latest action's outcome replaces the restore's.
+        QCOMPARE(Frame()->GetStatusBar()->MessageText(),
+                 QCoreApplication::translate("CRightView", "已删除 %1").arg("b.bin"));
     }
 
     void closingWhileAListingRunsEndsCleanly()

@@ -9,10 +9,14 @@
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
+#include "widgets/ReportDlg.h"
 
 #include <QtTest>
 
+#include <QClipboard>
 #include <QFile>
+#include <QListWidget>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -56,6 +60,7 @@ private slots:
     void maximised();
     void defaultSizeAndGrowing();
     void placementIsRemembered();
+    void longReportFits();
 };
 
 void TestScreens::initTestCase()
@@ -159,6 +164,31 @@ void TestScreens::placementIsRemembered()
     QTRY_VERIFY(Frame()->isMaximized());
     Frame()->showNormal();
     QTRY_COMPARE(Frame()->geometry(), placed); // and the size it had before
+}
+
+void TestScreens::longReportFits()
+{
+    // 300 files with long paths: the window stays on the screen, its buttons whole, and the
+    // list scrolls and copies every line.
+    QStringList lines;
+    for (int i = 0; i < 300; ++i)
+        lines << QStringLiteral("/home/someone/Documents/projects/archive-%1/a rather long "
+                                "folder name/report %1.txt（本地文件无法读取）")
+                     .arg(i);
+    CReportDlg report("Mossvale", "These files could not be backed up:", lines, Frame());
+    report.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&report));
+    const QRect available = report.screen()->availableGeometry();
+    QVERIFY2(available.contains(report.frameGeometry()),
+             qPrintable(QStringLiteral("%1x%2").arg(report.width()).arg(report.height())));
+    QString strWhy;
+    QVERIFY2(ShownInFull(report.m_pCopy, strWhy), qPrintable(strWhy));
+    QVERIFY2(ShownInFull(report.m_pList, strWhy), qPrintable(strWhy));
+    QVERIFY(report.m_pList->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(report.m_pList->count(), 300);
+    QTest::mouseClick(report.m_pCopy, Qt::LeftButton);
+    const QStringList copied = QGuiApplication::clipboard()->text().split('\n');
+    QCOMPARE(copied.mid(1, 300), lines);
 }
 
 int main(int argc, char** argv)

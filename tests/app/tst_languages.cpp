@@ -20,6 +20,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -194,6 +195,20 @@ private slots:
         QFETCH(QStringList, languages);
         QFETCH(bool, bChinese);
         QCOMPARE(CLanguage::IsSource(CLanguage::Choose(languages)), bChinese);
+    }
+
+    // Qt's own buttons and file chooser come from Qt's translations, loaded beside ours.
+    void qtDialogsSpeakTheLanguage()
+    {
+        QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No);
+        QFileDialog chooser;
+        chooser.setOption(QFileDialog::DontUseNativeDialog);
+        const QStringList texts = TextsOf(&box) + TextsOf(&chooser);
+        QVERIFY(!texts.isEmpty());
+        for (const QString& strText :
+             {box.button(QMessageBox::Yes)->text(), box.button(QMessageBox::No)->text()})
+            QVERIFY2(HasCjk(strText) != m_bEnglish, qPrintable(strText));
+        QVERIFY2(HasCjk(texts.join(' ')) != m_bEnglish, qPrintable(texts.join(" | ")));
     }
 
     void everyWindowSpeaksTheLanguage()

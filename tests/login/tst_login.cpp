@@ -6,6 +6,7 @@
 #include "ModalUser.h"
 #include "login/AccountStore.h"
 #include "login/LoginDlg.h"
+#include "login/PasswordStore.h"
 #include "resources/Texts.h"
 #include "transfer/ClearTextAccounts.h"
 #include "transfer/InternetSession.h"
@@ -24,6 +25,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -101,6 +103,7 @@ private slots:
     void certificateTrustedOnFirstUse();
     void hostKeyTrustedOnFirstUse();
     void withoutAKeyringTheUserChooses();
+    void demoSettingsLeaveTheKeyringAlone();
 
 private:
     CLoginDlg* Open();
@@ -640,6 +643,42 @@ void TestLogin::withoutAKeyringTheUserChooses()
     QCOMPARE(user.m_texts.size(), 2);
     QCOMPARE(RawValue("Password"), m_server.Password());
     QCOMPARE(FileMode(CAccountStore::FilePath()), 0600);
+}
+
+void TestLogin::demoSettingsLeaveTheKeyringAlone()
+{
+    // scripts/run --demo logs in with settings of its own: the keyring (the suite's own) is
+    // neither read nor written, and the password stays in the demo's file.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("run through tests/support/with-keyring");
+    const QString strScript = qEnvironmentVariable("MOSSVALE_TEST_SUPPORT_DIR") +
+                              QStringLiteral("/../../scripts/demo-settings");
+    QCOMPARE(
+        QProcess::execute("bash", {strScript, m_pConfig->path(), QString::number(m_server.Port())}),
+        0);
+    // The demo's server has its own user; ours is the suite's.
+    QSettings(CAccountStore::FilePath(), QSettings::IniFormat)
+        .setValue("UserName", m_server.User());
+    QSettings(CAccountStore::FilePath(), QSettings::IniFormat)
+        .setValue("Password", m_server.Password());
+    // Earlier cases kept this account's password in the suite's keyring.
+    CPasswordStore keyring;
+    std::optional<CPasswordStore::EResult> answer;
+    const auto done = [&](CPasswordStore::EResult eResult, const QString&) { answer = eResult; };
+    keyring.Remove(RawValue("Server"), m_server.User(), this, done);
+    QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 20000);
+    CBoxAnswerer user;
+    user.m_strChoice = Texts::ContinueWithoutEncryptionButton();
+    QVERIFY(Open());
+    QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), m_server.Password());
+    ClickLogin();
+    QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
+    QCOMPARE(RawValue("Password"), m_server.Password());
+
+    answer.reset();
+    keyring.Read(RawValue("Server"), m_server.User(), this, done);
+    QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 20000);
+    QCOMPARE(int(*answer), int(CPasswordStore::EResult::NotFound));
 }
 
 int main(int argc, char* argv[])

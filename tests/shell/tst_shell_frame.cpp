@@ -2,6 +2,8 @@
 // commands it handles, those it leaves disabled, and the keys, worked with mouse and keyboard.
 #include "ShellTestUtil.h"
 #include "shell/AboutDlg.h"
+#include "shell/HelpFile.h"
+#include "shell/OptionsPane.h"
 #include "shell/CommandIds.h"
 #include "shell/PaneCaption.h"
 #include "shell/Profile.h"
@@ -18,6 +20,7 @@
 #include <QLabel>
 #include <QToolButton>
 #include <QPlainTextEdit>
+#include <QSpinBox>
 #include <QSettings>
 #include <QScopeGuard>
 
@@ -190,10 +193,13 @@ void TestShellFrame::paneContentsAppearWhenFirstShown()
     frame.GetPane(IDR_PANE_PROPERTIES)->hide();
     QVERIFY(ShowFrame(frame));
 
-    auto* pText = qobject_cast<QLabel*>(frame.GetPaneContent(IDR_PANE_OPTIONS)->Content());
-    QVERIFY(pText);
-    QCOMPARE(pText->text(), QStringLiteral("\n\nOptions"));
-    QCOMPARE(pText->alignment(), Qt::AlignHCenter | Qt::AlignTop);
+    // The plan at a glance, each part editable where it can be.
+    auto* pOptions = qobject_cast<COptionsPane*>(frame.GetPaneContent(IDR_PANE_OPTIONS)->Content());
+    QVERIFY(pOptions);
+    QCOMPARE(pOptions->m_pServerFolder->text(), QStringLiteral("/"));
+    QCOMPARE(pOptions->m_pParallel->value(), 2);
+    QCOMPARE(pOptions->m_pQuota->value(), 100);
+    QVERIFY(!pOptions->m_pQuota->accessibleName().isEmpty());
     QVERIFY(!frame.GetPaneContent(IDR_PANE_PROPERTIES)->Content());
 
     frame.GetPane(IDR_PANE_PROPERTIES)->toggleViewAction()->trigger();
@@ -370,6 +376,16 @@ void TestShellFrame::promptsRecentFilesAndIndicators()
     QTest::mouseMove(frame.LeftView());
     QTRY_COMPARE(pStatus->MessageText(), QStringLiteral("Ready"));
 
+    // The idle text stays behind an outcome, and is back once the outcome has had its time.
+    pStatus->ShowOutcome("2 files backed up");
+    pStatus->SetIdleText("Last backup: today");
+    QCOMPARE(pStatus->MessageText(), QStringLiteral("2 files backed up"));
+    pStatus->ShowOutcome("b.bin deleted");
+    QCOMPARE(pStatus->MessageText(), QStringLiteral("b.bin deleted"));
+    pStatus->clearMessage(); // what the outcome's timer does
+    QCOMPARE(pStatus->MessageText(), QStringLiteral("Last backup: today"));
+    pStatus->SetIdleText(QStringLiteral("Ready"));
+
     // The key-state indicators, in order after the message pane; without an X display no
     // lock can be read, so none is lit.
     int nLastX = 0;
@@ -471,6 +487,18 @@ void TestShellFrame::helpContentAndOnlineSupport()
     CMainFrame frame;
     QVERIFY(ShowFrame(frame));
 
+    // No help page to be found: a message says so and names it.
+    CHelpFile::SetFolder(m_pDir->filePath("program"));
+    const auto restore = qScopeGuard([] { CHelpFile::SetFolder({}); });
+    {
+        CModalUser user;
+        QVERIFY(ChooseMenu(frame, {"&Help", "Help &Content"}));
+        QTRY_COMPARE(user.m_texts.size(), 1);
+        QVERIFY(user.m_texts[0].contains("help.html"));
+    }
+    QFile page(m_pDir->filePath("program/help.html"));
+    QVERIFY(page.open(QIODevice::WriteOnly) && page.write("<html></html>") > 0);
+    page.close();
     QVERIFY(ChooseMenu(frame, {"&Help", "Help &Content"}));
     QVERIFY(ChooseMenu(frame, {"&Help", "Online &Support"}));
     CProfile::Open()->setValue("Settings/OnlineSupport", "https://support.example.org/mossvale");
@@ -479,8 +507,7 @@ void TestShellFrame::helpContentAndOnlineSupport()
     QDesktopServices::unsetUrlHandler("https");
 
     QCOMPARE(urls.m_urls.size(), 3);
-    QCOMPARE(urls.m_urls[0],
-             QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/uninstall.chm"));
+    QCOMPARE(urls.m_urls[0], QUrl::fromLocalFile(page.fileName()));
     QVERIFY(urls.m_urls[1].isLocalFile());
     QVERIFY(urls.m_urls[1].path().endsWith("/README.md"));
     QCOMPARE(urls.m_urls[2], QUrl("https://support.example.org/mossvale"));

@@ -235,15 +235,24 @@ void TestFolderTree::readsEachFolderOnce()
     QCOMPARE(ChildTexts(hDocs), QStringList({"a.txt", "b.txt", "Sub"}));
     QCOMPARE(ChildTexts(Child(hDocs, "Sub")), QStringList({QString()})); // still unread
 
-    // Collapsing and expanding again shows what the first expansion read.
-    QVERIFY(WriteFile(Disk() + "/Docs/c.txt"));
-    QVERIFY(QDir(Disk()).mkdir("New"));
+    // Collapsing and expanding again reads nothing again; what changes on the disk comes in
+    // by itself, in its place, and what was ticked stays ticked.
+    ClickBox(Child(hDocs, "a.txt"));
     tree.Expand(hDocs, TVE_COLLAPSE);
     tree.Expand(hDisk, TVE_COLLAPSE);
     QVERIFY(tree.Expand(hDisk, TVE_EXPAND));
     QVERIFY(tree.Expand(hDocs, TVE_EXPAND));
     QCOMPARE(ChildTexts(hDocs), QStringList({"a.txt", "b.txt", "Sub"}));
-    QVERIFY(!Child(hDisk, "New"));
+    QVERIFY(WriteFile(Disk() + "/Docs/c.txt"));
+    QVERIFY(QFile::remove(Disk() + "/Docs/b.txt"));
+    QVERIFY(QDir(Disk()).mkdir("New"));
+    QTRY_VERIFY(Child(hDisk, "New"));
+    QTRY_COMPARE(ChildTexts(hDocs), QStringList({"a.txt", "c.txt", "Sub"}));
+    QCOMPARE(Check(Child(hDocs, "a.txt")), 3);
+    QCOMPARE(Check(Child(hDocs, "c.txt")), 1);
+    QCOMPARE(Check(hDocs), 2);
+    QCOMPARE(tree.m_backupList.GetCount(), 1);
+    QVERIFY(tree.ItemHasChildren(Child(hDisk, "New"))); // unread, like its siblings
 }
 
 void TestFolderTree::vanishedAndUnreadableFolders()

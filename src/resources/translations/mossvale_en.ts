@@ -158,6 +158,13 @@
     </message>
 </context>
 <context>
+    <name>CFolderTreeCtrl</name>
+    <message>
+        <source>正在读取…</source>
+        <translation>Reading…</translation>
+    </message>
+</context>
+<context>
     <name>CFrameResources</name>
     <message>
         <source>Ready</source>
@@ -376,6 +383,85 @@ Log In</translation>
 Refresh</source>
         <translation>List the files on the server again
 Refresh</translation>
+    </message>
+</context>
+<context>
+    <name>CHelpFile</name>
+    <message>
+        <source>找不到帮助文件 %1。</source>
+        <translation>The help file %1 cannot be found.</translation>
+    </message>
+    <message>
+        <source>无法打开帮助文件 %1。</source>
+        <translation>The help file %1 could not be opened.</translation>
+    </message>
+    <message>
+        <source>账户：%1</source>
+        <translation>Account: %1</translation>
+    </message>
+    <message>
+        <source>设置和备份计划：%1</source>
+        <translation>Settings and backup plan: %1</translation>
+    </message>
+    <message>
+        <source>备份历史：%1</source>
+        <translation>Backup history: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CMossvaleView</name>
+    <message>
+        <source>未能恢复 %1</source>
+        <translation>%1 not restored</translation>
+    </message>
+</context>
+<context>
+    <name>COptionsPane</name>
+    <message>
+        <source>服务器为此账户提供的空间；空间表按它计算</source>
+        <translation>The space the server gives this account; the meter measures against it</translation>
+    </message>
+    <message>
+        <source>已勾选：</source>
+        <translation>Ticked:</translation>
+    </message>
+    <message>
+        <source>服务器文件夹：</source>
+        <translation>Server folder:</translation>
+    </message>
+    <message>
+        <source>同时发送：</source>
+        <translation>Sent at once:</translation>
+    </message>
+    <message>
+        <source>账户空间：</source>
+        <translation>Account space:</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>Nothing</translation>
+    </message>
+</context>
+<context>
+    <name>CReportDlg</name>
+    <message>
+        <source>文件</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>复制列表(&amp;C)</source>
+        <translation>&amp;Copy list</translation>
+    </message>
+</context>
+<context>
+    <name>CRightView</name>
+    <message>
+        <source>未能删除 %1</source>
+        <translation>%1 not deleted</translation>
+    </message>
+    <message>
+        <source>已删除 %1</source>
+        <translation>%1 deleted</translation>
     </message>
 </context>
 <context>
