@@ -5,9 +5,9 @@
 #include "widgets/TemplateLayout.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
+#include "transfer/FtpAddress.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
-#include "transfer/TransferGlobals.h"
 
 #include <QItemSelectionModel>
 #include <QMessageBox>
@@ -142,6 +142,13 @@ qint64 CRightView::GetFirstSelectedSize() const
     return nRow >= 0 && !m_model.IsFolder(nRow) ? m_model.Size(nRow) : -1;
 }
 
+CMyThread::Account CRightView::Account() const
+{
+    // Without a login the listing finds no server and says so, as it always did.
+    return m_pSession ? m_pSession->MakeAccount()
+                      : CMyThread::Account{{}, {}, {}, INTERNET_DEFAULT_FTP_PORT, nullptr};
+}
+
 void CRightView::StartListing()
 {
     if (++g_nLastListingTag == 0)
@@ -151,8 +158,7 @@ void CRightView::StartListing()
     m_nUnknownSizes = 0;
     m_model.Clear();
 
-    auto pJob =
-        std::make_unique<CMyThread>(CMyThread::EKind::List, CurrentAccount(), QByteArray(), "/");
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, Account(), QByteArray(), "/");
     pJob->m_nListingTag = m_nListingTag;
     connect(pJob.get(), &CMyThread::remoteItemsAdded, this, &CRightView::OnRemoteItemsAdded);
     connect(pJob.get(), &CMyThread::listingEnded, this, &CRightView::OnListingEnded);
@@ -179,7 +185,8 @@ void CRightView::OnListingEnded(const ListingReport& report)
     if (report.nListingTag != m_nListingTag)
         return;
     if (report.eOutcome == EListingOutcome::NotConnected)
-        emit listingNotConnected(Texts::ServerNotConnected(QString::fromStdString(g_strServer)));
+        emit listingNotConnected(Texts::ServerNotConnected(
+            QString::fromStdString(m_pSession ? m_pSession->Server() : std::string())));
     UpdateUsage(report.eOutcome);
     switch (report.eOutcome) {
     case EListingOutcome::Complete:
@@ -279,7 +286,7 @@ QString CRightView::FormatUsage(unsigned nTotalKB)
 
 void CRightView::OnButtonDelete()
 {
-    if (!CheckLoggedIn(this))
+    if (!CheckLoggedIn(m_pSession.get(), this))
         return;
     // The server's copy may be the only one left: ask first, No being the safe answer.
     const QByteArray name = GetFirstSelectedName();
@@ -287,8 +294,8 @@ void CRightView::OnButtonDelete()
         return;
     if (name.size() > kMaxItemNameBytes)
         return;
-    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Delete, CurrentAccount(),
-                                            QByteArray(), "/", QList<QByteArray>{name});
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Delete, Account(), QByteArray(), "/",
+                                            QList<QByteArray>{name});
     connect(pJob.get(), &CMyThread::remoteDeleted, this, &CRightView::OnRemoteDeleted);
     CJobPool::Get().Start(std::move(pJob));
 }
