@@ -4,7 +4,6 @@
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
-#include "transfer/TransferGlobals.h"
 
 #include "BenchUtil.h"
 
@@ -43,10 +42,13 @@ void Count(CMyThread* pJob, Counter& counter, QObject* pContext)
                      [&counter](const ListingReport&) { ++counter.m_nListings; });
 }
 
+// The session the bench's jobs connect through; a new one starts without warm connections.
+std::shared_ptr<CInternetSession> g_pBenchInternet;
+
 CMyThread::Account AccountOf(const CFtpTestServer& server)
 {
     return {server.ServerText().toStdString(), server.User().toStdString(),
-            server.Password().toStdString(), 21, g_hInternet};
+            server.Password().toStdString(), 21, g_pBenchInternet};
 }
 
 void MakeFile(const QString& strPath, qint64 nSize)
@@ -132,7 +134,7 @@ void SettleUpload(const QString& strSource, const QStringList& serverCopies)
 constexpr int kBigPairs = 7;
 constexpr int kPairs = 9;
 
-// A listing of the root as the remote view launches it, on the session in g_hInternet.
+// A listing of the root as the remote view launches it, on the session in g_pBenchInternet.
 double RunListing(const CFtpTestServer& server, Counter& counter)
 {
     return Seconds([&] {
@@ -162,7 +164,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.LastError()));
         return 1;
     }
-    g_hInternet = std::make_shared<CInternetSession>();
+    g_pBenchInternet = std::make_shared<CInternetSession>();
     Counter counter;
     const QString strUrl = "ftp://" + server.ServerText() + "/";
     const QStringList login{"--user", server.User() + ":" + server.Password()};
@@ -306,7 +308,7 @@ int main(int argc, char** argv)
                                    },
                                    [&] { return RunListing(server, counter); },
                                    [&] {
-                                       g_hInternet = std::make_shared<CInternetSession>();
+                                       g_pBenchInternet = std::make_shared<CInternetSession>();
                                        return RunListing(server, counter);
                                    },
                                });

@@ -52,7 +52,8 @@ void CStatusBar::SetLastBackup(const QString& strText)
     if (!m_pLastBackup) {
         // A permanent pane: a command's prompt in the message pane does not hide it.
         m_pLastBackup = new QLabel(this);
-        insertPermanentWidget(0, m_pLastBackup);
+        // Left of the indicators: permanent panes come after the message pane.
+        insertPermanentWidget(m_pIdleLabel ? 1 : 0, m_pLastBackup);
     }
     m_pLastBackup->setText(strText);
     m_pLastBackup->setAccessibleName(strText);
