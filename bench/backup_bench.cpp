@@ -7,7 +7,7 @@
 #include "transfer/ClearTextAccounts.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupSession.h"
 #include "transfer/TrustStore.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
@@ -50,6 +50,15 @@ int StartProxy(QProcess& proxy, int nServerPort)
 }
 
 // The main window's views as a user meets them, logged in to the server behind the proxy.
+// The account the views back up to, as a login makes it.
+std::shared_ptr<CBackupSession> g_pBenchSession;
+
+void LogIn(const QString& strServer, const QString& strUser, const QString& strPassword)
+{
+    g_pBenchSession = std::make_shared<CBackupSession>(
+        strServer.toStdString(), strUser.toStdString(), strPassword.toStdString());
+}
+
 struct CViews {
     QSplitter window{Qt::Vertical};
     CMossvaleView* pCommand = new CMossvaleView(&window);
@@ -60,6 +69,9 @@ struct CViews {
     CViews()
     {
         pCommand->SetRemoteView(pRight);
+        pCommand->SetLeftView(pLeft);
+        pCommand->SetSession(g_pBenchSession);
+        pRight->SetSession(g_pBenchSession);
         pCommand->OnInitialUpdate();
         pLeft->OnInitialUpdate();
         pRight->OnInitialUpdate();
@@ -69,8 +81,10 @@ struct CViews {
     double Backup(const QString& strDir, int nParallel, int nFiles = kFiles)
     {
         pCommand->SetParallelUploads(nParallel);
+        CBackupPlan plan;
         for (int i = 0; i < nFiles; ++i)
-            pLeft->m_treeCtrl.m_backupList.AddTail(QFile::encodeName(strDir + "/" + FileName(i)));
+            plan.TickFile(QFile::encodeName(strDir + "/" + FileName(i)));
+        pLeft->m_treeCtrl.SetPlan(plan);
         return Seconds([&] {
             pCommand->OnButtonBackup();
             WaitFor([&] { return !pCommand->HasRunningWork(); });
@@ -98,17 +112,13 @@ double CommandsPerFile(const QString& strDir)
     if (!counting.Start(CFtpTestServer::Pyftpdlib))
         return 0;
     const auto sum = [&] { return AllCommands(counting); };
-    const std::string strSaved[] = {g_strServer, g_strUserName, g_strPassword};
-    g_strServer = counting.ServerText().toStdString();
-    g_strUserName = counting.User().toStdString();
-    g_strPassword = counting.Password().toStdString();
+    const std::shared_ptr<CBackupSession> pSaved = g_pBenchSession;
+    LogIn(counting.ServerText(), counting.User(), counting.Password());
     CViews views;
     views.Backup(strDir, 1, 20); // logs in once and lists at its end
     const int nBefore = sum();
     views.Backup(strDir, 1, 20);
-    g_strServer = strSaved[0];
-    g_strUserName = strSaved[1];
-    g_strPassword = strSaved[2];
+    g_pBenchSession = pSaved;
     return double(sum() - nBefore) / 20;
 }
 
@@ -158,10 +168,7 @@ int main(int argc, char** argv)
     // The test server offers no TLS; its account goes in clear, as the user agreed.
     CClearTextAccounts::Allow(CTrustStore::ServerKey("127.0.0.1", nPort),
                               server.User().toStdString());
-    g_hInternet = std::make_shared<CInternetSession>();
-    g_strServer = strServer.toStdString();
-    g_strUserName = server.User().toStdString();
-    g_strPassword = server.Password().toStdString();
+    LogIn(strServer, server.User(), server.Password());
 
     QTemporaryDir work(QDir::tempPath() + "/mossvale-bench-XXXXXX");
     const QString strDir = work.filePath("backup");
@@ -253,7 +260,7 @@ int main(int argc, char** argv)
     std::printf("lftp_mirror_commands_per_file: %.2f (reported; plain STOR over the name, and "
                 "the file's time set after it)\n",
                 LftpCommandsPerFile(strDir));
-    g_hInternet.reset();
+    g_pBenchSession.reset();
     proxy.kill();
     proxy.waitForFinished();
     return 0;

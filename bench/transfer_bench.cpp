@@ -7,7 +7,6 @@
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
-#include "transfer/TransferGlobals.h"
 
 #include "BenchUtil.h"
 
@@ -46,10 +45,13 @@ void Count(CMyThread* pJob, Counter& counter, QObject* pContext)
                      [&counter](const ListingReport&) { ++counter.m_nListings; });
 }
 
+// The session the bench's jobs connect through; a new one starts without warm connections.
+std::shared_ptr<CInternetSession> g_pBenchInternet;
+
 CMyThread::Account AccountOf(const CFtpTestServer& server)
 {
     return {server.ServerText().toStdString(), server.User().toStdString(),
-            server.Password().toStdString(), 21, g_hInternet};
+            server.Password().toStdString(), 21, g_pBenchInternet};
 }
 
 void MakeFile(const QString& strPath, qint64 nSize)
@@ -135,7 +137,7 @@ void SettleUpload(const QString& strSource, const QStringList& serverCopies)
 constexpr int kBigPairs = 7;
 constexpr int kPairs = 9;
 
-// A listing of the root as the remote view launches it, on the session in g_hInternet.
+// A listing of the root as the remote view launches it, on the session in g_pBenchInternet.
 double RunListing(const CFtpTestServer& server, Counter& counter)
 {
     return Seconds([&] {
@@ -170,9 +172,9 @@ void SftpFigures(const QTemporaryDir& work, const std::function<bool(const char*
     const int nRelay = relay.readLine().trimmed().toInt();
     HostKeyInfo key;
     std::string strError;
-    if (!CHostKeyProbe::Probe("127.0.0.1", nRelay, g_hInternet->KnownHostsPath(), 20, key,
+    if (!CHostKeyProbe::Probe("127.0.0.1", nRelay, g_pBenchInternet->KnownHostsPath(), 20, key,
                               strError) ||
-        !CHostKeyProbe::Trust(g_hInternet->KnownHostsPath(), key)) {
+        !CHostKeyProbe::Trust(g_pBenchInternet->KnownHostsPath(), key)) {
         std::fprintf(stderr, "host key: %s\n", strError.c_str());
         return;
     }
@@ -206,11 +208,11 @@ void SftpFigures(const QTemporaryDir& work, const std::function<bool(const char*
     const auto ours = [&](const std::function<bool(CFtpConnection&)>& transfer) {
         return Seconds([&] {
             std::unique_ptr<CFtpConnection> pConnection(
-                CFtpConnection::Connect(g_hInternet.get(), strServer, 22, sshd.User().toStdString(),
+                CFtpConnection::Connect(g_pBenchInternet.get(), strServer, 22, sshd.User().toStdString(),
                                         sshd.Password().toStdString()));
             if (!pConnection || !transfer(*pConnection))
                 std::fprintf(stderr, "our SFTP transfer failed\n");
-            g_hInternet->Pool()->Close(); // each round logs in anew, as sftp does
+            g_pBenchInternet->Pool()->Close(); // each round logs in anew, as sftp does
         });
     };
     const QString strLocal = work.filePath("sftp64.bin");
@@ -269,7 +271,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.LastError()));
         return 1;
     }
-    g_hInternet = std::make_shared<CInternetSession>();
+    g_pBenchInternet = std::make_shared<CInternetSession>();
     Counter counter;
     const QString strUrl = "ftp://" + server.ServerText() + "/";
     const QStringList login{"--user", server.User() + ":" + server.Password()};
@@ -413,7 +415,7 @@ int main(int argc, char** argv)
                                    },
                                    [&] { return RunListing(server, counter); },
                                    [&] {
-                                       g_hInternet = std::make_shared<CInternetSession>();
+                                       g_pBenchInternet = std::make_shared<CInternetSession>();
                                        return RunListing(server, counter);
                                    },
                                });

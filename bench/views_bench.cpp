@@ -6,7 +6,7 @@
 //                                 during those refreshes and the second after each
 #include "FtpTestServer.h"
 #include "transfer/InternetSession.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupSession.h"
 #include "views/RightView.h"
 
 #include "BenchUtil.h"
@@ -44,11 +44,10 @@ int main(int argc, char** argv)
     const QStringList login{"--user", server.User() + ":" + server.Password()};
     const QString strUrl = "ftp://" + server.ServerText() + "/";
     auto runCurl = [&] { return RunCurl(login + QStringList{strUrl}); };
-    g_hInternet = std::make_shared<CInternetSession>();
-    g_strServer = server.ServerText().toStdString();
-    g_strUserName = server.User().toStdString();
-    g_strPassword = server.Password().toStdString();
     CRightView view;
+    view.SetSession(std::make_shared<CBackupSession>(server.ServerText().toStdString(),
+                                                     server.User().toStdString(),
+                                                     server.Password().toStdString()));
     view.resize(view.sizeHint());
     view.OnInitialUpdate();
     view.show();

@@ -1,5 +1,7 @@
 #include "LoginDlg.h"
 
+#include "backup/BackupSession.h"
+
 #include "widgets/DialogUnits.h"
 #include "resources/Texts.h"
 #include "transfer/ClearTextAccounts.h"
@@ -8,7 +10,6 @@
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
-#include "transfer/TransferGlobals.h"
 #include "transfer/TrustStore.h"
 
 #include <QLabel>
@@ -198,7 +199,7 @@ void CLoginDlg::OnLogin()
         std::fflush(nullptr);
         std::_Exit(1);
     }
-    g_hInternet = pSession;
+    m_pInternet = pSession;
 
     // Nothing is remembered before the server has let the account in: a mistyped password
     // must not replace the good one.
@@ -223,7 +224,7 @@ void CLoginDlg::StartCheck()
     auto pJob = std::make_unique<CMyThread>(
         CMyThread::EKind::LoginCheck,
         CMyThread::Account{Utf8(m_strServer), Utf8(m_strUserName), Utf8(m_strPassword),
-                           INTERNET_DEFAULT_FTP_PORT, g_hInternet},
+                           INTERNET_DEFAULT_FTP_PORT, m_pInternet},
         QByteArray(), LOGIN_CHECK_FOLDER);
     connect(pJob.get(), &CMyThread::loginChecked, this, &CLoginDlg::OnLoginChecked);
     m_pCheck = pJob->State();
@@ -281,9 +282,8 @@ void CLoginDlg::OnLoginProven()
         if (!m_bSaving)
             return; // Quit meanwhile: the account is remembered, but nobody logs in
         m_bSaving = false;
-        g_strUserName = Utf8(m_strUserName);
-        g_strPassword = Utf8(m_strPassword);
-        g_strServer = Utf8(m_strServer);
+        m_pSession = std::make_shared<CBackupSession>(Utf8(m_strServer), Utf8(m_strUserName),
+                                                      Utf8(m_strPassword), m_pInternet);
         emit loggedIn();
         QDialog::accept();
     });
@@ -314,7 +314,7 @@ bool CLoginDlg::AgreeToClearText()
 
 bool CLoginDlg::AgreeToTrust(const CertificateInfo& certificate)
 {
-    if (certificate.strSha256.empty() || !g_hInternet)
+    if (certificate.strSha256.empty() || !m_pInternet)
         return false; // nothing to show: it could not be fetched again
     const auto text = [](const std::string& strText) { return QString::fromStdString(strText); };
     return AskToTrust(Texts::UntrustedCertificateText(m_strServer),
@@ -323,19 +323,19 @@ bool CLoginDlg::AgreeToTrust(const CertificateInfo& certificate)
                           text(certificate.strNotBefore), text(certificate.strNotAfter),
                           text(certificate.strSha256)),
                       text(certificate.strProblem), Texts::TrustCertificateButton()) &&
-           g_hInternet->TrustStore()->Trust(m_strServerKey, certificate.strPublicKeyPin,
+           m_pInternet->TrustStore()->Trust(m_strServerKey, certificate.strPublicKeyPin,
                                             certificate.strSha256);
 }
 
 bool CLoginDlg::AgreeToTrust(const HostKeyInfo& hostKey)
 {
-    if (hostKey.eMatch != HostKeyInfo::Unknown || hostKey.strSha256.empty() || !g_hInternet)
+    if (hostKey.eMatch != HostKeyInfo::Unknown || hostKey.strSha256.empty() || !m_pInternet)
         return false;
     return AskToTrust(Texts::UnknownHostKeyText(m_strServer),
                       Texts::HostKeyDetails(QString::fromStdString(hostKey.strType),
                                             QString::fromStdString(hostKey.strSha256)),
                       QString(), Texts::TrustHostKeyButton()) &&
-           CHostKeyProbe::Trust(g_hInternet->KnownHostsPath(), hostKey);
+           CHostKeyProbe::Trust(m_pInternet->KnownHostsPath(), hostKey);
 }
 
 bool CLoginDlg::AgreeToReplace(const LoginReport& report)
@@ -346,7 +346,7 @@ bool CLoginDlg::AgreeToReplace(const LoginReport& report)
     const CertificateInfo& certificate = report.certificate;
     const HostKeyInfo& hostKey = report.hostKey;
     const std::string& strNew = bCertificate ? certificate.strSha256 : hostKey.strSha256;
-    if (strNew.empty() || !g_hInternet || (!bCertificate && hostKey.eMatch != HostKeyInfo::Changed))
+    if (strNew.empty() || !m_pInternet || (!bCertificate && hostKey.eMatch != HostKeyInfo::Changed))
         return false;
     const auto text = [](const std::string& strText) { return QString::fromStdString(strText); };
     const QString strNewDetails =
@@ -362,9 +362,9 @@ bool CLoginDlg::AgreeToReplace(const LoginReport& report)
         !AskToTrust(Texts::ConfirmTrustNewKeyText(), QString(), QString(),
                     Texts::ConfirmTrustNewKeyButton()))
         return false;
-    return bCertificate ? g_hInternet->TrustStore()->Trust(m_strServerKey,
+    return bCertificate ? m_pInternet->TrustStore()->Trust(m_strServerKey,
                                                            certificate.strPublicKeyPin, strNew)
-                        : CHostKeyProbe::Trust(g_hInternet->KnownHostsPath(), hostKey);
+                        : CHostKeyProbe::Trust(m_pInternet->KnownHostsPath(), hostKey);
 }
 
 bool CLoginDlg::AskToTrust(const QString& strText, const QString& strDetails,

@@ -1,6 +1,6 @@
 #pragma once
 // The login dialog: the user names the FTP account, Login checks it by connecting once
-// and, when the connection opens, makes it the account of every later job.
+// and, when the connection opens, makes the session every later job runs with (Session()).
 //
 // The check is a job on a worker thread: the dialog stays responsive while it connects (at
 // most the session's connect time-out, 20 s by default), and Quit or Esc stops it at once.
@@ -25,6 +25,8 @@
 #include <memory>
 #include <string>
 
+class CBackupSession;
+class CInternetSession;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -55,6 +57,8 @@ public:
 
     // A text for the status line from elsewhere (a listing that found no server).
     void OnLoginResult(const QString& strText);
+    // The account that logged in, with its session; null until a login has succeeded.
+    const std::shared_ptr<CBackupSession>& Session() const { return m_pSession; }
     // True while a Login press waits for the keyring, while its check runs, and while its
     // password is being put away.
     bool IsChecking() const { return m_pCheck != nullptr || m_bSaving || m_bLoginWhenLoaded; }
@@ -108,7 +112,9 @@ private:
     QPushButton* m_btnQuit = nullptr;
 
     bool m_bInitialised = false;
-    std::shared_ptr<CJobState> m_pCheck; // the running check's, null when none runs
+    std::shared_ptr<CJobState> m_pCheck;           // the running check's, null when none runs
+    std::shared_ptr<CInternetSession> m_pInternet; // the session of the latest Login press
+    std::shared_ptr<CBackupSession> m_pSession;
     unsigned m_nCheckJob = 0;
     std::string m_strServerKey;      // "host:port" of the server being checked
     bool m_bTlsByDefault = false;    // its text names no encryption: TLS asked for, not demanded

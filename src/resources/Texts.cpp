@@ -1,6 +1,7 @@
 #include "Texts.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 
 namespace Texts {
 
@@ -239,6 +240,141 @@ QString WaitForTransfersButton()
 QString CancelAndQuitButton()
 {
     return QCoreApplication::translate("Texts", "取消并退出");
+}
+
+QString NothingToBackUp()
+{
+    return QCoreApplication::translate("Texts",
+                                       "没有勾选任何要备份的文件或文件夹。请先在左边的树中勾选。");
+}
+
+QString BackupAlreadyRunning()
+{
+    return QCoreApplication::translate("Texts", "此账户的另一个备份正在运行。请在它结束后再试。");
+}
+
+QString MissingReason()
+{
+    return QCoreApplication::translate("Texts", "已不存在");
+}
+
+QString WhenRun(const QDateTime& time, const QDateTime& now)
+{
+    const QString strTime = time.toString(QStringLiteral("HH:mm"));
+    const qint64 nDays = time.date().daysTo(now.date());
+    if (nDays == 0)
+        return QCoreApplication::translate("Texts", "今天 %1").arg(strTime);
+    if (nDays == 1)
+        return QCoreApplication::translate("Texts", "昨天 %1").arg(strTime);
+    return time.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+QString LastBackup(const QDateTime& started, const QDateTime& now, int nFiles, int nFailed,
+                   const QString& strEnd)
+{
+    QString strText = QCoreApplication::translate("Texts", "上次备份：%1，%2 个文件")
+                          .arg(WhenRun(started, now))
+                          .arg(nFiles);
+    if (nFailed > 0)
+        strText += QCoreApplication::translate("Texts", "，%1 个失败").arg(nFailed);
+    if (!strEnd.isEmpty())
+        strText += QCoreApplication::translate("Texts", "，%1").arg(strEnd);
+    return strText;
+}
+
+QString RunCancelled()
+{
+    return QCoreApplication::translate("Texts", "已取消");
+}
+
+QString RunInterrupted()
+{
+    return QCoreApplication::translate("Texts", "中断");
+}
+
+QString RunRunning()
+{
+    return QCoreApplication::translate("Texts", "进行中");
+}
+
+QString RunComplete()
+{
+    return QCoreApplication::translate("Texts", "完成");
+}
+
+QString RunWithFailures()
+{
+    return QCoreApplication::translate("Texts", "有失败");
+}
+
+QString TriggerWindow()
+{
+    return QCoreApplication::translate("Texts", "窗口");
+}
+
+QString TriggerCommandLine()
+{
+    return QCoreApplication::translate("Texts", "命令行");
+}
+
+QString TriggerTimer()
+{
+    return QCoreApplication::translate("Texts", "定时");
+}
+
+QString HistoryMenuItem()
+{
+    return QCoreApplication::translate("Texts", "Backup &History...");
+}
+
+QString HistoryTitle()
+{
+    return QCoreApplication::translate("Texts", "备份历史");
+}
+
+QString HistoryEmpty()
+{
+    return QCoreApplication::translate("Texts", "还没有备份记录。");
+}
+
+QString StartedColumn()
+{
+    return QCoreApplication::translate("Texts", "开始时间");
+}
+
+QString TriggerColumn()
+{
+    return QCoreApplication::translate("Texts", "启动方式");
+}
+
+QString ResultColumn()
+{
+    return QCoreApplication::translate("Texts", "结果");
+}
+
+QString SentColumn()
+{
+    return QCoreApplication::translate("Texts", "已发送");
+}
+
+QString UnchangedColumn()
+{
+    return QCoreApplication::translate("Texts", "未变");
+}
+
+QString FailedColumn()
+{
+    return QCoreApplication::translate("Texts", "失败");
+}
+
+QString SizeColumn()
+{
+    return QCoreApplication::translate("Texts", "大小");
+}
+
+QString ProblemsColumn()
+{
+    return QCoreApplication::translate("Texts", "未备份的文件");
 }
 
 QString DeleteFileButton()

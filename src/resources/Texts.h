@@ -14,6 +14,8 @@
 
 #include <QString>
 
+class QDateTime;
+
 namespace Texts {
 
 // The program's name, set once on the application object. Read it with AppName(); the
@@ -62,6 +64,36 @@ QString NotSent();
 QString TransfersRunningQuestion();
 QString WaitForTransfersButton();
 QString CancelAndQuitButton();
+// The backup plan, and the history of its runs.
+QString NothingToBackUp();
+QString BackupAlreadyRunning();
+QString MissingReason(); // a file or folder of the plan that no longer exists
+// "Last backup: today 14:02, 312 files, 2 failed"; strEnd says how a run that did not end
+// well ended ("cancelled", "interrupted"), or is empty.
+QString LastBackup(const QDateTime& started, const QDateTime& now, int nFiles, int nFailed,
+                   const QString& strEnd);
+// "today 14:02", "yesterday 09:30", or the date and time.
+QString WhenRun(const QDateTime& time, const QDateTime& now);
+QString RunCancelled();
+QString RunInterrupted();
+QString RunRunning();
+QString RunComplete();
+QString RunWithFailures();
+QString TriggerWindow();
+QString TriggerCommandLine();
+QString TriggerTimer();
+QString HistoryMenuItem();
+QString HistoryTitle();
+QString HistoryEmpty();
+// The History window's columns.
+QString StartedColumn();
+QString TriggerColumn();
+QString ResultColumn();
+QString SentColumn();
+QString UnchangedColumn();
+QString FailedColumn();
+QString SizeColumn();
+QString ProblemsColumn();
 
 // The remote file list.
 QString DeleteFileButton();

@@ -23,10 +23,9 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -378,7 +377,11 @@ void CBackupCommand::OnProgress(const BackupProgress& progress)
     const int nWidth =
         ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1 : 79;
     // One line that never wraps, or the next update would not replace it.
-    Print(stdout, QStringLiteral("\r") + strLine.left(nWidth) + QStringLiteral("\x1b[K"));
+    strLine = strLine.left(nWidth);
+    if (m_bProgressShown && strLine == m_strProgressLine)
+        return;
+    Print(stdout, QStringLiteral("\r") + strLine + QStringLiteral("\x1b[K"));
+    m_strProgressLine = strLine;
     m_bProgressShown = true;
 }
 

@@ -60,6 +60,7 @@ private:
     QString m_strSummary;   // its summary line
     bool m_bTerminal;       // standard output is a terminal: one progress line
     bool m_bProgressShown = false;
+    QString m_strProgressLine;
     std::shared_ptr<CBackupSession> m_pSession;
     std::unique_ptr<CBackupRun> m_pRun;
     std::unique_ptr<QSocketNotifier> m_pSignals;

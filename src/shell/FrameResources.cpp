@@ -74,6 +74,10 @@ const QHash<UINT, const char*>& StringTable()
         {ID_FILE_LOGIN, QT_TRANSLATE_NOOP("CFrameResources", "Log in to the FTP server\nLog In")},
         {ID_VIEW_REFRESH,
          QT_TRANSLATE_NOOP("CFrameResources", "List the files on the server again\nRefresh")},
+        {ID_VIEW_HISTORY,
+         QT_TRANSLATE_NOOP("CFrameResources",
+                           "Show the backups run so far, newest first, with what each could not "
+                           "back up\nBackup History")},
     };
     return table;
 }
@@ -158,7 +162,8 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
                      {Item(QT_TR_NOOP("&Toolbar"), ID_VIEW_TOOLBAR), Separator(),
                       Item(QT_TR_NOOP("&Customize..."), ID_VIEW_CUSTOMIZE)}),
                Item(QT_TR_NOOP("&Status Bar"), ID_VIEW_STATUS_BAR), Separator(),
-               Item(Texts::RefreshMenuItem(), ID_VIEW_REFRESH)}),
+               Item(Texts::RefreshMenuItem(), ID_VIEW_REFRESH),
+               Item(Texts::HistoryMenuItem(), ID_VIEW_HISTORY)}),
         Popup(QT_TR_NOOP("&Help"), {Item(QT_TR_NOOP("Help &Content"), ID_HELP_CONTENT),
                                     Item(QT_TR_NOOP("Online &Support"), ID_HELP_ONLINE),
                                     Separator(), Item(Texts::AboutMenuItem(), ID_APP_ABOUT)}),

@@ -10,6 +10,7 @@
 #include "FrameResources.h"
 #include "HelpFile.h"
 #include "OptionsPane.h"
+#include "HistoryDlg.h"
 #include "PaneCaption.h"
 #include "PaneLayout.h"
 #include "Profile.h"
@@ -20,7 +21,9 @@
 #include "transfer/DirectStoreAccounts.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupHistory.h"
+#include "backup/BackupPlan.h"
+#include "backup/BackupSession.h"
 #include "tree/LeftView.h"
 #include "views/LoginFirst.h"
 #include "views/MossvaleView.h"
@@ -118,6 +121,12 @@ void CMainFrame::OnCreateClient()
     m_pLeftView = new CLeftView;
     m_pRightView = new CRightView;
     m_pCommandView->SetRemoteView(m_pRightView);
+    m_pCommandView->SetLeftView(m_pLeftView);
+    connect(m_pCommandView, &CMossvaleView::backupEnded, this, [this] { ShowLastBackup(); });
+    // The ticks of the last run, drawn as the folders are opened; every change is kept.
+    CFolderTreeCtrl& tree = m_pLeftView->m_treeCtrl;
+    tree.SetPlan(CBackupPlan::LoadFromProfile());
+    connect(&tree, &CFolderTreeCtrl::planChanged, this, [&tree] { tree.Plan().SaveToProfile(); });
     m_wndLowerSplitter.addWidget(m_pLeftView);
     m_wndLowerSplitter.addWidget(m_pRightView);
 
@@ -191,6 +200,7 @@ void CMainFrame::SetUpCommandBars()
     m_handlers.insert(ID_FILE_BACKUP, [this] { OnFileBackup(); });
     m_handlers.insert(ID_FILE_RESTORE, [this] { OnFileRestore(); });
     m_handlers.insert(ID_VIEW_REFRESH, [this] { OnViewRefresh(); });
+    m_handlers.insert(ID_VIEW_HISTORY, [this] { OnViewHistory(); });
     m_handlers.insert(ID_HELP_CONTENT, [this] { OnHelpContent(); });
     m_handlers.insert(ID_HELP_ONLINE, [this] { OnHelpOnline(); });
     m_handlers.insert(ID_VIEW_CUSTOMIZE, [this] { OnCustomize(); });
@@ -310,10 +320,51 @@ void CMainFrame::InitialUpdateViews()
 void CMainFrame::OnAccountChanged()
 {
     // The meter measures against the account's own quota where the user set one.
-    const int nQuotaMB = COptionsPane::AccountQuotaMB();
+    const int nQuotaMB = COptionsPane::AccountQuotaMB(m_pSession.get());
     m_pRightView->SetQuotaKB(nQuotaMB > 0 ? nQuotaMB * 1024 : CRightView::kQuotaKB);
     if (auto* pOptions = qobject_cast<COptionsPane*>(m_wndOptionsPane.Content()))
         pOptions->Refresh();
+}
+
+void CMainFrame::SetSession(std::shared_ptr<CBackupSession> pSession)
+{
+    m_pSession = std::move(pSession);
+    m_pCommandView->SetSession(m_pSession);
+    m_pRightView->SetSession(m_pSession);
+    ShowLastBackup();
+}
+
+void CMainFrame::ShowLastBackup()
+{
+    if (!m_pSession) {
+        m_wndStatusBar.SetLastBackup(QString());
+        return;
+    }
+    const CBackupHistory history(m_pSession->AccountKey());
+    const std::optional<BackupRunRecord> last = history.LastRun();
+    if (!last) {
+        m_wndStatusBar.SetLastBackup(QString());
+        return;
+    }
+    QString strEnd;
+    if (last->eState == BackupRunRecord::EState::Cancelled)
+        strEnd = Texts::RunCancelled();
+    else if (last->eState == BackupRunRecord::EState::Interrupted)
+        strEnd = Texts::RunInterrupted();
+    else if (last->eState == BackupRunRecord::EState::Running)
+        strEnd = Texts::RunRunning();
+    // The files of the plan that are on the server now: sent, or there already.
+    m_wndStatusBar.SetLastBackup(Texts::LastBackup(last->started, QDateTime::currentDateTime(),
+                                                   last->nSent + last->nUnchanged,
+                                                   last->nFailed + last->nMissing, strEnd));
+}
+
+void CMainFrame::OnViewHistory()
+{
+    if (!CheckLoggedIn(m_pSession.get(), this))
+        return;
+    CHistoryDlg dlg(m_pSession->AccountKey(), this);
+    dlg.exec();
 }
 
 void CMainFrame::SetCommandHandler(UINT nID, std::function<void()> fnHandler)
@@ -381,7 +432,7 @@ void CMainFrame::OnFileRestore()
 
 void CMainFrame::OnViewRefresh()
 {
-    if (CheckLoggedIn(this))
+    if (CheckLoggedIn(m_pSession.get(), this))
         m_pRightView->StartListing();
 }
 
@@ -499,7 +550,8 @@ void CMainFrame::closeEvent(QCloseEvent* pEvent)
     }
     SaveUserInterfaceState();
     // Jobs still running (listings, deletes) hold the session themselves.
-    g_hInternet.reset();
+    SetSession(nullptr);
+    emit sessionClosed();
     QMainWindow::closeEvent(pEvent);
 }
 

@@ -16,7 +16,9 @@
 // "NormalLayout", in the program's folder, or in the per-user data folder when the
 // program's folder cannot be written. Both are read when the frame is built and written
 // when it closes; without pane.dxl the frame starts with the default layout. Closing while
-// transfers run asks whether to wait for them or to cancel them; it then closes g_hInternet.
+// transfers run asks whether to wait for them or to cancel them; it then lets the session go.
+// The backup plan the tree shows is read from the profile when the frame is built and saved
+// there whenever a tick changes it.
 #include "FlatBorderWnd.h"
 #include "StatusBar.h"
 #include "platform/WinTypes.h"
@@ -26,7 +28,9 @@
 #include <QSplitter>
 #include <functional>
 #include <map>
+#include <memory>
 
+class CBackupSession;
 class CCommandBars;
 class CLeftView;
 class CMossvaleView;
@@ -48,6 +52,12 @@ public:
     void InitialUpdateViews();
     // After a login: what belongs to the account (its quota) follows it.
     void OnAccountChanged();
+    // The logged-in account's session, handed to the views; null logs out. The status bar
+    // then shows the account's last backup.
+    void SetSession(std::shared_ptr<CBackupSession> pSession);
+    const std::shared_ptr<CBackupSession>& Session() const { return m_pSession; }
+    // Shows the session's last backup in the status bar (nothing without a session).
+    void ShowLastBackup();
 
     // The handler of a command the frame does not handle itself, or an empty function to
     // take it away; the command is enabled exactly while it has a handler. A handler for
@@ -80,6 +90,7 @@ public:
     void OnViewToolBar();
     void OnViewStatusBar();
     void OnNextPane(bool bForward);
+    void OnViewHistory();
 
     // Writes the window's place, the command-bar state and the docking layout (what closing
     // does first).
@@ -103,6 +114,10 @@ public:
     static constexpr const char* COMMAND_BARS_SECTION = "CommandBars";
     static constexpr const char* LAYOUT_FILE_NAME = "pane.dxl";
     static constexpr const char* LAYOUT_NAME = "NormalLayout";
+
+signals:
+    // The frame has closed and let its session go.
+    void sessionClosed();
 
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
@@ -139,4 +154,5 @@ private:
     QHash<UINT, std::function<void()>> m_handlers;
     QStringList m_recentFiles;
     std::function<void(const QString&)> m_fnOpenRecent;
+    std::shared_ptr<CBackupSession> m_pSession;
 };

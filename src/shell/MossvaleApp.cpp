@@ -46,6 +46,7 @@ bool CMossvaleApp::CreateMainWindow()
 
     m_doc.OnNewDocument();
     m_pMainFrame = std::make_unique<CMainFrame>();
+    connect(m_pMainFrame.get(), &CMainFrame::sessionClosed, this, [this] { m_pSession.reset(); });
     ConnectFrameCommands();
 
     // A document named on the command line must open, or the program ends before the login.
@@ -71,11 +72,21 @@ void CMossvaleApp::RunLogin()
     // after Quit the program runs on without an account.
     CLoginDlg dlg(m_pMainFrame.get());
     CRightView* pRemote = m_pMainFrame->RightView();
-    connect(&dlg, &CLoginDlg::loggedIn, m_pMainFrame.get(), &CMainFrame::OnAccountChanged);
-    connect(&dlg, &CLoginDlg::loggedIn, pRemote, &CRightView::StartListing);
+    connect(&dlg, &CLoginDlg::loggedIn, this, [this, &dlg, pRemote] {
+        SetSession(dlg.Session());
+        m_pMainFrame->OnAccountChanged();
+        pRemote->StartListing();
+    });
     // A listing that finds no server tells the dialog, while it is open.
     connect(pRemote, &CRightView::listingNotConnected, &dlg, &CLoginDlg::OnLoginResult);
     dlg.DoModal();
+}
+
+void CMossvaleApp::SetSession(std::shared_ptr<CBackupSession> pSession)
+{
+    m_pSession = std::move(pSession);
+    if (m_pMainFrame)
+        m_pMainFrame->SetSession(m_pSession);
 }
 
 void CMossvaleApp::ConnectFrameCommands()

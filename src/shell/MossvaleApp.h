@@ -1,7 +1,9 @@
 #pragma once
 // The application: prepares the settings stores, builds the empty document and the main
 // frame with its views, shows the frame maximised and then runs the login dialog. The
-// application's own commands (New, Open, the recent files, About) are handled here.
+// application's own commands (New, Open, the recent files, About) are handled here. It owns
+// the session of the account that logged in and hands it to the frame; closing the frame
+// lets it go.
 #include "MossvaleDoc.h"
 #include "RecentFileList.h"
 
@@ -9,6 +11,7 @@
 
 #include <memory>
 
+class CBackupSession;
 class CMainFrame;
 
 class CMossvaleApp : public QApplication
@@ -32,6 +35,9 @@ public:
     CMainFrame* MainFrame() const { return m_pMainFrame.get(); }
     CMossvaleDoc& Document() { return m_doc; }
     const CRecentFileList& RecentFiles() const { return m_recentFiles; }
+    // The logged-in account's session; null before a login and after the frame has closed.
+    const std::shared_ptr<CBackupSession>& Session() const { return m_pSession; }
+    void SetSession(std::shared_ptr<CBackupSession> pSession);
 
 private:
     void ConnectFrameCommands();
@@ -40,4 +46,5 @@ private:
     CMossvaleDoc m_doc;
     CRecentFileList m_recentFiles{4};
     std::unique_ptr<CMainFrame> m_pMainFrame;
+    std::shared_ptr<CBackupSession> m_pSession;
 };

@@ -2,7 +2,7 @@
 
 #include "Profile.h"
 #include "login/AccountStore.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupSession.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
 
@@ -16,11 +16,11 @@ namespace {
 const QString kParallelUploadsKey = QStringLiteral("Settings/ParallelUploads");
 
 // The account logged in; before any login, the one the login dialog would offer.
-CAccountStore::Account CurrentAccount(const CAccountStore& store)
+CAccountStore::Account CurrentAccount(const CAccountStore& store, const CBackupSession* pSession)
 {
-    if (!g_strServer.empty())
-        return {QString::fromStdString(g_strServer), QString::fromStdString(g_strUserName),
-                QString()};
+    if (pSession)
+        return {QString::fromStdString(pSession->Server()),
+                QString::fromStdString(pSession->UserName()), QString()};
     return store.ReadAccount();
 }
 
@@ -80,35 +80,40 @@ COptionsPane::COptionsPane(CMossvaleView* pCommandView, CRightView* pRightView, 
             m_pCommandView->SetParallelUploads(nCount);
     });
     connect(this, &COptionsPane::quotaChanged, this, [this](int nMB) {
-        SetAccountQuotaMB(nMB);
+        SetAccountQuotaMB(Session(), nMB);
         if (m_pRightView)
             m_pRightView->SetQuotaKB(nMB * 1024);
     });
     Refresh();
 }
 
+const CBackupSession* COptionsPane::Session() const
+{
+    return m_pCommandView ? m_pCommandView->Session().get() : nullptr;
+}
+
 void COptionsPane::Refresh()
 {
     SetParallelUploads(ParallelUploads());
-    SetQuotaMB(AccountQuotaMB());
+    SetQuotaMB(AccountQuotaMB(Session()));
 }
 
-int COptionsPane::AccountQuotaMB()
+int COptionsPane::AccountQuotaMB(const CBackupSession* pSession)
 {
     CAccountStore store;
     if (!store.Open())
         return 0;
-    const CAccountStore::Account account = CurrentAccount(store);
+    const CAccountStore::Account account = CurrentAccount(store, pSession);
     return store.QuotaMB(account.strServer, account.strUserName);
 }
 
-void COptionsPane::SetAccountQuotaMB(int nMB)
+void COptionsPane::SetAccountQuotaMB(const CBackupSession* pSession, int nMB)
 {
     CAccountStore::EnsureExists();
     CAccountStore store;
     if (!store.Open())
         return;
-    const CAccountStore::Account account = CurrentAccount(store);
+    const CAccountStore::Account account = CurrentAccount(store, pSession);
     store.SetQuotaMB(account.strServer, account.strUserName, nMB);
 }
 

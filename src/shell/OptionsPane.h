@@ -4,6 +4,7 @@
 // the server that the meter measures against.
 #include <QWidget>
 
+class CBackupSession;
 class CMossvaleView;
 class CRightView;
 class QLabel;
@@ -19,8 +20,8 @@ public:
 
     // The quota the user set for the account logged in (else the remembered one), in MB;
     // 0 when none is set.
-    static int AccountQuotaMB();
-    static void SetAccountQuotaMB(int nMB);
+    static int AccountQuotaMB(const CBackupSession* pSession);
+    static void SetAccountQuotaMB(const CBackupSession* pSession, int nMB);
     // How many files a backup sends at once, as the profile keeps it.
     static int ParallelUploads();
     // Reads the values again (after a login to another account).
@@ -41,6 +42,8 @@ signals:
     void quotaChanged(int nMB);
 
 private:
+    const CBackupSession* Session() const; // the command view's, null before a login
+
     CMossvaleView* m_pCommandView;
     CRightView* m_pRightView;
 };

@@ -48,6 +48,24 @@ CStatusBar::CStatusBar(QWidget* pParent) : QStatusBar(pParent)
 
 CStatusBar::~CStatusBar() = default;
 
+void CStatusBar::SetLastBackup(const QString& strText)
+{
+    if (!m_pLastBackup) {
+        // A permanent pane: a command's prompt in the message pane does not hide it.
+        m_pLastBackup = new QLabel(this);
+        // Left of the indicators: permanent panes come after the message pane.
+        insertPermanentWidget(m_pIdleLabel ? 1 : 0, m_pLastBackup);
+    }
+    m_pLastBackup->setText(strText);
+    m_pLastBackup->setAccessibleName(strText);
+    m_pLastBackup->setVisible(!strText.isEmpty());
+}
+
+QString CStatusBar::LastBackupText() const
+{
+    return m_pLastBackup ? m_pLastBackup->text() : QString();
+}
+
 bool CStatusBar::SetIndicators(const std::vector<UINT>& ids)
 {
     for (UINT nID : ids) {

@@ -32,6 +32,10 @@ public:
     QLabel* Indicator(UINT nID) const;
     bool IsIndicatorLit(UINT nID) const;
 
+    // The account's last backup, left of the indicators; empty hides it.
+    void SetLastBackup(const QString& strText);
+    QString LastBackupText() const;
+
     // Reads the locks again and lights the indicators to match.
     void UpdateIndicators();
 
@@ -46,5 +50,6 @@ protected:
 
 private:
     QLabel* m_pIdleLabel = nullptr;
+    QLabel* m_pLastBackup = nullptr;
     std::vector<std::pair<UINT, QLabel*>> m_indicators;
 };

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QSet>
 
 namespace {
 
@@ -96,6 +97,8 @@ CFolderTreeCtrl::CFolderTreeCtrl(QWidget* pParent) : CTreeCtrl(pParent)
                 if (!m_tmrChanges.isActive())
                     m_tmrChanges.start();
             });
+    GetTreeModel()->SetCheckHandler(
+        [this](TreeNode* pNode, bool bChecked) { OnCheck(pNode, bChecked); });
 }
 
 CFolderTreeCtrl::~CFolderTreeCtrl() = default;
@@ -133,7 +136,7 @@ bool CFolderTreeCtrl::InsertDrive(const QByteArray& root, UINT nDriveType, HTREE
     }
     // The drive is not read here, whether or not it answers.
     std::vector<TreeInsertItem> items{
-        MakeItem(root, DisplayName(root), nImage, nImage, CHECK_UNCHECKED)};
+        MakeItem(root, DisplayName(root), nImage, nImage, CheckIndexOf(root))};
     items[0].children.push_back(MakePlaceholder());
     return InsertItems(hParent, items) != nullptr;
 }
@@ -193,6 +196,7 @@ void CFolderTreeCtrl::FillFolder(HTREEITEM hItem, std::vector<FindEntry>& entrie
     // a million files they are tens of MiB that need not sit beside the new nodes.
     std::vector<TreeInsertItem> items = ItemsOf(entries);
     entries = {};
+    DrawNewItems(items, GetFullPath(hItem));
     CWaitCursor wait;
 
     // Folders are appended in enumeration order; a file goes before the first child
@@ -226,84 +230,130 @@ int CFolderTreeCtrl::GetCheckIndex(HTREEITEM hItem) const
     return int(GetItemState(hItem, TVIS_STATEIMAGEMASK) >> 12);
 }
 
-bool CFolderTreeCtrl::SetCheckState(HTREEITEM hItem, UINT nState, UINT nStateMask, bool bRecurse)
+bool CFolderTreeCtrl::SetCheckState(HTREEITEM hItem, int nIndex)
 {
-    // Tell the view about the many state changes of one toggle at once.
+    return GetTreeModel()->setData(IndexFromItem(hItem),
+                                   nIndex == CHECK_CHECKED ? Qt::Checked : Qt::Unchecked,
+                                   Qt::CheckStateRole);
+}
+
+void CFolderTreeCtrl::OnCheck(HTREEITEM hItem, bool bChecked)
+{
+    const QByteArray path = CBackupPlan::Normalised(GetFullPath(hItem));
+    if (!bChecked)
+        m_plan.Untick(path);
+    else if (hItem->nImage == IMAGE_FILE)
+        m_plan.TickFile(path);
+    else
+        m_plan.TickFolder(path); // a drive or folder: all of it, also what comes later
+    DrawTicks(path);
+    emit planChanged();
+}
+
+void CFolderTreeCtrl::SetPlan(const CBackupPlan& plan)
+{
+    m_plan = plan;
     BeginBatch();
-    const bool bResult = SetItemState(hItem, nState, nStateMask);
-    const int nIndex = int((nState & TVIS_STATEIMAGEMASK) >> 12);
-    if (bResult && nIndex != CHECK_NO_BOX) {
-        if (bRecurse)
-            SetChildrenCheck(hItem, nIndex);
-        UpdateParentsCheck(hItem, nIndex);
-    }
+    if (HTREEITEM hRoot = GetRootItem())
+        for (HTREEITEM hDrive = GetChildItem(hRoot); hDrive; hDrive = GetNextSiblingItem(hDrive))
+            DrawAllTicks(hDrive, GetItemName(hDrive));
     EndBatch();
-    return bResult;
 }
 
-void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex)
+int CFolderTreeCtrl::CheckIndexOf(const QByteArray& path) const
 {
-    SetChildrenCheck(hItem, nIndex, GetFullPath(hItem));
+    switch (m_plan.TickOf(path)) {
+    case CBackupPlan::ETick::Whole:
+        return CHECK_CHECKED;
+    case CBackupPlan::ETick::Partly:
+        return CHECK_PARTLY;
+    default:
+        return CHECK_UNCHECKED;
+    }
 }
 
-// path is GetFullPath(hItem), handed down so that a folder of many files does not walk
-// up to the root once per file.
-void CFolderTreeCtrl::SetChildrenCheck(HTREEITEM hItem, int nIndex, const QByteArray& path)
+void CFolderTreeCtrl::DrawTicks(const QByteArray& changed)
 {
-    HTREEITEM hChild = GetChildItem(hItem);
-    if (!hChild) {
-        if (GetPathKind(path) == PATH_FILE) {
-            if (nIndex == CHECK_UNCHECKED)
-                m_backupList.RemoveFirstEqual(path);
-            else if (nIndex == CHECK_CHECKED)
-                m_backupList.AddTail(path);
-        }
+    // A path can show twice (a drive mounted inside another one's folders): every drive's
+    // items are looked at, but only down the branches that lead to changed.
+    BeginBatch();
+    if (HTREEITEM hRoot = GetRootItem())
+        for (HTREEITEM hDrive = GetChildItem(hRoot); hDrive; hDrive = GetNextSiblingItem(hDrive))
+            DrawTicks(hDrive, GetItemName(hDrive), changed);
+    EndBatch();
+}
+
+void CFolderTreeCtrl::DrawTicks(HTREEITEM hItem, const QByteArray& path, const QByteArray& changed)
+{
+    const QByteArray normal = CBackupPlan::Normalised(path);
+    if (normal == changed || CBackupPlan::IsBelow(normal, changed)) {
+        // A tick leaves no entry below what it ticked: all of it shows the same.
+        SetSubtreeCheck(hItem, m_plan.Contains(changed) ? CHECK_CHECKED : CHECK_UNCHECKED);
         return;
     }
-    const bool bTopLevel = GetParentItem(hItem) == nullptr;
-    for (bool bFirst = true; hChild; hChild = GetNextSiblingItem(hChild), bFirst = false) {
-        if (bFirst || GetCheckIndex(hChild) != CHECK_NO_BOX)
-            SetItemState(hChild, INDEXTOSTATEIMAGEMASK(nIndex), TVIS_STATEIMAGEMASK);
+    if (!CBackupPlan::IsBelow(changed, normal))
+        return; // nothing below this item changed
+    SetItemState(hItem, INDEXTOSTATEIMAGEMASK(CheckIndexOf(normal)), TVIS_STATEIMAGEMASK);
+    for (HTREEITEM hChild = GetChildItem(hItem); hChild; hChild = GetNextSiblingItem(hChild)) {
         const QByteArray name = GetItemName(hChild);
-        const QByteArray childPath = bTopLevel        ? GetFullPath(hChild)
-                                     : name.isEmpty() ? path
-                                                      : JoinPath(path, name);
-        SetChildrenCheck(hChild, nIndex, childPath);
+        if (!name.isEmpty())
+            DrawTicks(hChild, JoinPath(path, name), changed);
     }
 }
 
-void CFolderTreeCtrl::UpdateParentsCheck(HTREEITEM hItem, int nIndex)
+void CFolderTreeCtrl::DrawAllTicks(HTREEITEM hItem, const QByteArray& path)
 {
-    for (HTREEITEM hCurrent = hItem;;) {
-        HTREEITEM hParent = GetParentItem(hCurrent);
-        if (!hParent)
-            return;
-        auto differs = [&](HTREEITEM h) {
-            const int n = GetCheckIndex(h);
-            return n != CHECK_NO_BOX && n != nIndex;
-        };
-        bool bMixed = false;
-        for (HTREEITEM h = GetNextSiblingItem(hCurrent); h && !bMixed; h = GetNextSiblingItem(h))
-            bMixed = differs(h);
-        for (HTREEITEM h = GetPrevSiblingItem(hCurrent); h && !bMixed; h = GetPrevSiblingItem(h))
-            bMixed = differs(h);
-        if (bMixed) {
-            for (HTREEITEM h = hParent; h; h = GetParentItem(h)) {
-                if (GetCheckIndex(h) != CHECK_NO_BOX)
-                    SetItemState(h, INDEXTOSTATEIMAGEMASK(CHECK_PARTLY), TVIS_STATEIMAGEMASK);
-            }
-            return;
-        }
-        if (GetCheckIndex(hParent) != CHECK_NO_BOX)
-            SetItemState(hParent, INDEXTOSTATEIMAGEMASK(nIndex), TVIS_STATEIMAGEMASK);
-        hCurrent = hParent;
+    SetItemState(hItem, INDEXTOSTATEIMAGEMASK(CheckIndexOf(path)), TVIS_STATEIMAGEMASK);
+    for (HTREEITEM hChild = GetChildItem(hItem); hChild; hChild = GetNextSiblingItem(hChild)) {
+        const QByteArray name = GetItemName(hChild);
+        if (!name.isEmpty())
+            DrawAllTicks(hChild, JoinPath(path, name));
+    }
+}
+
+void CFolderTreeCtrl::SetSubtreeCheck(HTREEITEM hItem, int nIndex)
+{
+    std::vector<HTREEITEM> pending{hItem};
+    while (!pending.empty()) {
+        HTREEITEM h = pending.back();
+        pending.pop_back();
+        if (GetCheckIndex(h) != CHECK_NO_BOX)
+            SetItemState(h, INDEXTOSTATEIMAGEMASK(nIndex), TVIS_STATEIMAGEMASK);
+        for (HTREEITEM hChild = GetChildItem(h); hChild; hChild = GetNextSiblingItem(hChild))
+            pending.push_back(hChild);
+    }
+}
+
+void CFolderTreeCtrl::DrawNewItems(std::vector<TreeInsertItem>& items,
+                                   const QByteArray& folder) const
+{
+    // Most folders have no entry of the plan below them: their items all show what the
+    // folder is. Only the items on the way to an entry are looked up one by one, so a folder
+    // of a million files costs no plan look-up per file.
+    const QByteArray normal = CBackupPlan::Normalised(folder);
+    const int nBase = m_plan.Contains(normal) ? CHECK_CHECKED : CHECK_UNCHECKED;
+    QSet<QByteArray> onTheWay; // names of the items with an entry at or below them
+    if (m_plan.HasEntriesBelow(normal)) {
+        const int nSkip = normal == "/" ? 1 : normal.size() + 1;
+        for (const QList<QByteArray>& entries :
+             {m_plan.Files(), m_plan.Folders(), m_plan.LeftOut()})
+            for (const QByteArray& entry : entries)
+                if (CBackupPlan::IsBelow(entry, normal)) {
+                    const int nSlash = entry.indexOf('/', nSkip);
+                    onTheWay.insert(entry.mid(nSkip, nSlash < 0 ? -1 : nSlash - nSkip));
+                }
+    }
+    for (TreeInsertItem& item : items) {
+        const int nIndex =
+            onTheWay.contains(item.name) ? CheckIndexOf(JoinPath(folder, item.name)) : nBase;
+        item.nState = INDEXTOSTATEIMAGEMASK(nIndex);
     }
 }
 
 void CFolderTreeCtrl::ToggleCheck(HTREEITEM hItem)
 {
-    const int nNew = GetCheckIndex(hItem) == CHECK_CHECKED ? CHECK_UNCHECKED : CHECK_CHECKED;
-    SetCheckState(hItem, INDEXTOSTATEIMAGEMASK(nNew), TVIS_STATEIMAGEMASK, true);
+    // A partly ticked folder becomes ticked whole.
+    SetCheckState(hItem, GetCheckIndex(hItem) == CHECK_CHECKED ? CHECK_UNCHECKED : CHECK_CHECKED);
     NotifyCheckChanged(hItem);
 }
 
@@ -492,8 +542,6 @@ void CFolderTreeCtrl::MergeFolder(HTREEITEM hItem, FolderContents& contents)
             if (!items.empty()) // a placeholder, no longer needed
                 DeleteItem(h);
         } else if (!fresh.contains(name)) {
-            if (!ItemHasChildren(h) && GetCheckIndex(h) == CHECK_CHECKED)
-                m_backupList.RemoveFirstEqual(JoinPath(path, name));
             DeleteItem(h);
             bChanged = true;
         } else {
@@ -501,7 +549,7 @@ void CFolderTreeCtrl::MergeFolder(HTREEITEM hItem, FolderContents& contents)
         }
         h = hNext;
     }
-    // New entries come in unchecked, at their sorted places.
+    // New entries come in at their sorted places.
     for (TreeInsertItem& item : items) {
         if (present.contains(item.name))
             continue;
@@ -512,23 +560,9 @@ void CFolderTreeCtrl::MergeFolder(HTREEITEM hItem, FolderContents& contents)
         GetTreeModel()->InsertNodes(hItem, hBefore ? hBefore->nRow : GetChildCount(hItem), one);
         bChanged = true;
     }
-    if (!bChanged || GetCheckIndex(hItem) == CHECK_NO_BOX)
-        return;
-    // The folder's box follows its children now.
-    int nCommon = CHECK_NO_BOX;
-    bool bMixed = false;
-    for (HTREEITEM h = GetChildItem(hItem); h; h = GetNextSiblingItem(h)) {
-        const int n = GetCheckIndex(h);
-        if (n == CHECK_NO_BOX)
-            continue;
-        bMixed = bMixed || (nCommon != CHECK_NO_BOX && n != nCommon);
-        nCommon = n;
-    }
-    const int nNew = bMixed ? CHECK_PARTLY : nCommon;
-    if (nNew != CHECK_NO_BOX && nNew != GetCheckIndex(hItem)) {
-        SetItemState(hItem, INDEXTOSTATEIMAGEMASK(nNew), TVIS_STATEIMAGEMASK);
-        UpdateParentsCheck(hItem, nNew);
-    }
+    // The ticks come from the plan: a new file in a ticked folder is part of it.
+    if (bChanged)
+        DrawAllTicks(hItem, path);
 }
 
 bool CFolderTreeCtrl::event(QEvent* pEvent)

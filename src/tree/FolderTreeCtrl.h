@@ -2,20 +2,26 @@
 // The tree of the local machine: "My Computer", one item per drive, and below them the
 // folders and files, each with a three-state check box. Folders are read once, at the
 // first expansion of their item; until then every folder shows an expand button, which
-// goes when that expansion finds nothing to show. Ticking or unticking an item spreads the state
-// over the items loaded below it and up through its ancestors, and every file reached that way has
-// its full path appended to, or removed from, m_backupList, the backup selection.
+// goes when that expansion finds nothing to show.
+//
+// The ticks are the backup plan's: a tick, from the mouse, the space bar or a screen reader,
+// goes in through the model (setData with Qt::CheckStateRole) and changes the plan: a ticked
+// file is that file, a ticked folder or drive the whole folder, now and later; unticking
+// something inside a ticked folder leaves it out. Every box is then drawn from the plan: the
+// items already loaded at, below and above the ticked one at once, and new items as their
+// folder is read, so the plan of the last run shows without reading any folder at start-up.
+// A folder with some, not all, of what is below it in the plan is partly ticked.
 //
 // Paths are the file system's bytes, built from the items' names (GetItemName); the item
-// texts only show them, so a name that is not UTF-8 is still found, queued and sent.
+// texts only show them, so a name that is not UTF-8 is still found, ticked and sent.
 // The program's own temporaries (a restore's file not yet in place) are not shown.
 //
 // Check states are state-image indices: 0 no box, 1 unchecked, 2 partly checked,
 // 3 checked. Item data is 0 until the item's first expansion has been handled, then 1.
 // Image indices refer to the normal image list the left view gives the control.
-#include "BackupList.h"
 #include "FolderReader.h"
 #include "TreeCtrl.h"
+#include "backup/BackupPlan.h"
 
 #include <QFileSystemWatcher>
 #include <QHash>
@@ -44,7 +50,7 @@ public:
         PATH_MISSING = 0,
         PATH_FILE = 1, // a regular file, or a link to one
         PATH_FOLDER = 2,
-        PATH_SPECIAL = 3, // device, FIFO or socket: listed, never queued
+        PATH_SPECIAL = 3, // device, FIFO or socket: listed, skipped by a backup
     };
 
     // The root item's text, which is also its path: GetFullPath leaves it out of the paths
@@ -77,9 +83,14 @@ public:
     bool IsReading(HTREEITEM hItem) const;
 
     int GetCheckIndex(HTREEITEM hItem) const;
-    bool SetCheckState(HTREEITEM hItem, UINT nState, UINT nStateMask, bool bRecurse);
-    void SetChildrenCheck(HTREEITEM hItem, int nIndex);
-    void UpdateParentsCheck(HTREEITEM hItem, int nIndex);
+    // Ticks (CHECK_CHECKED) or unticks (CHECK_UNCHECKED) the item in the plan, through the
+    // model; false for an item without a box.
+    bool SetCheckState(HTREEITEM hItem, int nIndex);
+
+    // The plan the boxes show. SetPlan draws every loaded box again (a plan read at start-up
+    // is set before the drives are inserted, and costs nothing then).
+    const CBackupPlan& Plan() const { return m_plan; }
+    void SetPlan(const CBackupPlan& plan);
 
     // The handlers: a left-button press (point in viewport coordinates), the click that
     // follows it, a key press, and the first expansion of an item. OnKeyDown is true
@@ -90,8 +101,11 @@ public:
     bool OnKeyDown(UINT nChar);
     LRESULT OnItemExpanding(HTREEITEM hItem, UINT nAction);
 
-    CBackupList m_backupList;
     UINT m_uHitFlags = 0;
+
+signals:
+    // A tick changed the plan.
+    void planChanged();
 
 protected:
     bool event(QEvent* pEvent) override;
@@ -113,7 +127,20 @@ private:
     void Watch(HTREEITEM hItem, const QByteArray& path);
     void OnWatchedChanged();
     void ToggleCheck(HTREEITEM hItem);
-    void SetChildrenCheck(HTREEITEM hItem, int nIndex, const QByteArray& path);
+    void OnCheck(HTREEITEM hItem, bool bChecked);
+    // The box the plan gives a path.
+    int CheckIndexOf(const QByteArray& path) const;
+    // Draws the boxes of the loaded items whose path is changed, lies below it or above it:
+    // the only ones a tick of changed can alter.
+    void DrawTicks(const QByteArray& changed);
+    void DrawTicks(HTREEITEM hItem, const QByteArray& path, const QByteArray& changed);
+    void DrawAllTicks(HTREEITEM hItem, const QByteArray& path);
+    // Sets the box of the item and of every loaded item below it.
+    void SetSubtreeCheck(HTREEITEM hItem, int nIndex);
+    // The boxes of a folder's items before they are inserted.
+    void DrawNewItems(std::vector<TreeInsertItem>& items, const QByteArray& folder) const;
+
+    CBackupPlan m_plan;
 
     CFolderReader m_reader;
     bool m_bLastReadGone = false; // the last read found its folder gone

@@ -6,8 +6,6 @@
 #include <QPainter>
 #include <QStyle>
 
-CLeftView* g_pLeftView = nullptr;
-
 namespace {
 
 // The check-box pictures, 13 pixels each: blank, empty box, box with a red bar (partly
@@ -58,15 +56,10 @@ CLeftView::CLeftView(QWidget* pParent) : QWidget(pParent), m_treeCtrl(this)
     m_treeCtrl.setAccessibleName(QString::fromLatin1(CFolderTreeCtrl::ROOT_NAME));
 }
 
-CLeftView::~CLeftView()
-{
-    if (g_pLeftView == this)
-        g_pLeftView = nullptr;
-}
+CLeftView::~CLeftView() = default;
 
 void CLeftView::OnInitialUpdate()
 {
-    g_pLeftView = this;
     if (m_imageList.IsCreated())
         return;
 

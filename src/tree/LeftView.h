@@ -1,8 +1,7 @@
 #pragma once
 // The lower-left pane of the main window: it holds the folder tree and the tree's two
-// image lists, builds the tree's first level when it is first updated, and publishes
-// itself in g_pLeftView so that the command view can reach the backup selection:
-//     g_pLeftView->m_treeCtrl.m_backupList
+// image lists, and builds the tree's first level when it is first updated. Whoever needs
+// the backup plan is handed the view (m_treeCtrl.Plan()).
 // The tree stands at 10,10 and fills the pane but for a margin of 10 pixels.
 #include "FolderTreeCtrl.h"
 #include "ImageList.h"
@@ -19,7 +18,7 @@ public:
     ~CLeftView() override;
 
     // Builds the tree on the first call; later calls (the framework's New and Open) keep
-    // the one tree and its backup selection.
+    // the one tree and its ticks.
     virtual void OnInitialUpdate();
 
     // Declared in this order so that the tree, which draws from the lists, goes first.
@@ -32,7 +31,3 @@ public:
 private:
     CTemplateLayout* m_pLayout; // owned by the view
 };
-
-// The one left view; set by its first initial update, cleared when it is destroyed.
-// Only the window thread uses it.
-extern CLeftView* g_pLeftView;

@@ -236,8 +236,24 @@ Qt::ItemFlags CTreeModel::flags(const QModelIndex& index) const
     const TreeNode* pNode = NodeFromIndex(index);
     if (!pNode || pNode->bRemoved)
         return Qt::NoItemFlags;
-    // Checkable only so that screen readers read the box; the tree toggles it itself.
     const bool bHasBox = (pNode->nState & TVIS_STATEIMAGEMASK) != 0;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable |
            (bHasBox ? Qt::ItemIsUserCheckable : Qt::NoItemFlags);
+}
+
+bool CTreeModel::setData(const QModelIndex& index, const QVariant& value, int nRole)
+{
+    TreeNode* pNode = NodeFromIndex(index);
+    if (nRole != Qt::CheckStateRole || !pNode || pNode->bRemoved ||
+        !(pNode->nState & TVIS_STATEIMAGEMASK))
+        return false;
+    // A partly ticked box has no meaning of its own to set: it is drawn, never given.
+    const bool bChecked = value.toInt() != Qt::Unchecked;
+    if (!m_fnCheck) {
+        SetState(pNode, INDEXTOSTATEIMAGEMASK(bChecked ? CHECK_CHECKED : CHECK_UNCHECKED),
+                 TVIS_STATEIMAGEMASK);
+        return true;
+    }
+    m_fnCheck(pNode, bChecked);
+    return true;
 }

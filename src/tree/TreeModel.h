@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -64,6 +65,12 @@ public:
 
     void SetState(TreeNode* pNode, UINT nState, UINT nMask);
 
+    // Who decides what a tick given through setData(Qt::CheckStateRole) means: the mouse, the
+    // space bar and a screen reader all tick through the model, and the handler sets the
+    // boxes it touches. Without one, the item's box simply takes the new state.
+    using CheckHandler = std::function<void(TreeNode* pNode, bool bChecked)>;
+    void SetCheckHandler(CheckHandler fnHandler) { m_fnCheck = std::move(fnHandler); }
+
     // Between BeginBatch and EndBatch, state changes are collected and reported as one
     // change per parent whose children changed, instead of one per item.
     void BeginBatch();
@@ -78,6 +85,7 @@ public:
     QVariant headerData(int nSection, Qt::Orientation orientation,
                         int nRole = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int nRole) override;
 
 private:
     void Retire(std::unique_ptr<TreeNode> pNode);
@@ -88,6 +96,7 @@ private:
     std::vector<std::unique_ptr<TreeNode>> m_removed;
     bool m_bPurgeQueued = false;
 
+    CheckHandler m_fnCheck;
     int m_nBatchDepth = 0;
     std::unordered_map<TreeNode*, std::pair<int, int>> m_dirtyRows; // parent -> first, last
 };

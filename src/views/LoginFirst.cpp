@@ -1,19 +1,12 @@
 #include "LoginFirst.h"
 
 #include "resources/Texts.h"
-#include "transfer/TransferGlobals.h"
 
 #include <QMessageBox>
 
-bool IsLoggedIn()
+bool CheckLoggedIn(const CBackupSession* pSession, QWidget* pParent)
 {
-    // Only a successful login sets the account, and the server is never empty then.
-    return !g_strServer.empty();
-}
-
-bool CheckLoggedIn(QWidget* pParent)
-{
-    if (IsLoggedIn())
+    if (pSession)
         return true;
     QMessageBox::information(pParent ? pParent->window() : nullptr, Texts::AppName(),
                              Texts::LogInFirst());

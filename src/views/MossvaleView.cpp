@@ -10,7 +10,7 @@
 #include "widgets/StatusOutcome.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupSession.h"
 #include "tree/LeftView.h"
 
 #include <QDir>
@@ -24,8 +24,6 @@
 #include <QStyle>
 
 #include <algorithm>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -47,11 +45,6 @@ QIcon ResourceIcon(const QString& strPath, QStyle::StandardPixmap fallback, cons
     return icon.isNull() ? pStyle->standardIcon(fallback) : icon;
 }
 
-CBackupList* BackupList()
-{
-    return g_pLeftView ? &g_pLeftView->m_treeCtrl.m_backupList : nullptr;
-}
-
 // A failed file as its failure message names it: the name, then why, when that is known, and
 // the server's own words when it refused.
 QString WithReason(const QString& strName, ETransferFailure eFailure,
@@ -62,13 +55,33 @@ QString WithReason(const QString& strName, ETransferFailure eFailure,
     return strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason);
 }
 
-qint64 LocalFileSize(const QByteArray& path)
-{
-    struct stat info;
-    return ::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) ? qint64(info.st_size) : 0;
-}
-
 } // namespace
+
+QString CMossvaleView::ProblemText(const BackupFileReport& report)
+{
+    const QString strPath = DisplayName(report.path);
+    switch (report.eOutcome) {
+    case EFileOutcome::Missing:
+        return Texts::NameWithReason(strPath, Texts::MissingReason());
+    case EFileOutcome::NotSent:
+        return Texts::NameWithReason(strPath, Texts::NotSent());
+    case EFileOutcome::Skipped:
+        switch (report.eSkip) {
+        case ESkipReason::SameName:
+            return Texts::NameWithReason(strPath,
+                                         Texts::SameNameReason(DisplayName(report.sameNameAs)));
+        case ESkipReason::SpecialFile:
+            return WithReason(strPath, FAILURE_NOT_REGULAR_FILE);
+        case ESkipReason::Unreadable:
+            return WithReason(strPath, FAILURE_LOCAL_UNREADABLE);
+        case ESkipReason::None:
+            break;
+        }
+        return strPath;
+    default:
+        return WithReason(strPath, report.eFailure, report.replyLine);
+    }
+}
 
 CMossvaleView::CMossvaleView(QWidget* pParent)
     : QWidget(pParent), m_btnBackup(Texts::BackupButton(), this),
@@ -108,155 +121,92 @@ void CMossvaleView::OnInitialUpdate()
                                       QStyle::SP_FileDialogContentsView, style()));
 }
 
+void CMossvaleView::SetRemoteView(CRightView* pView)
+{
+    m_pRemoteView = pView;
+}
+
+void CMossvaleView::SetLeftView(CLeftView* pView)
+{
+    m_pLeftView = pView;
+}
+
+void CMossvaleView::SetSession(std::shared_ptr<CBackupSession> pSession)
+{
+    m_pSession = std::move(pSession);
+}
+
 void CMossvaleView::OnButtonBackup()
 {
-    if (!CheckLoggedIn(this))
+    if (!CheckLoggedIn(m_pSession.get(), this))
         return;
-    m_dlgWait.Open(this);
-    // A backup already running takes the queue to its end: a second chain would end the
-    // backup while the other's upload still runs.
-    if (m_bBackupRunning)
+    // A backup already running goes on; the press only shows its dialog again.
+    if (m_pRun && m_pRun->IsRunning()) {
+        m_dlgWait.Open(this);
         return;
-    m_bBackupRunning = true;
+    }
+    // The plan as the tree shows it now; the run works on its own copy.
+    const CBackupPlan plan = m_pLeftView ? m_pLeftView->m_treeCtrl.Plan() : CBackupPlan();
+    CBackupRun::Options options;
+    options.nParallelUploads = m_nParallelUploads;
+    auto pRun = std::make_unique<CBackupRun>(plan, m_pSession, options);
+    connect(pRun.get(), &CBackupRun::fileStarted, this,
+            [this](const QByteArray& path) { OnBackupFileStarted(path); });
+    connect(pRun.get(), &CBackupRun::finished, this, &CMossvaleView::OnBackupFinished);
+    switch (pRun->Start()) {
+    case CBackupRun::EStart::EmptyPlan:
+        QMessageBox::information(window(), Texts::AppName(), Texts::NothingToBackUp());
+        return;
+    case CBackupRun::EStart::AlreadyRunning:
+        QMessageBox::information(window(), Texts::AppName(), Texts::BackupAlreadyRunning());
+        return;
+    case CBackupRun::EStart::Started:
+        break;
+    }
+    m_pRun = std::move(pRun);
     m_nBackupStarted = 0;
-    m_nBackupBytes = 0;
-    m_nBackupBytesDone = 0;
-    m_nBackedUp = 0;
-    m_sentNames.clear();
-    m_retried.clear();
-    LeaveOutSameNames();
-    if (const CBackupList* pList = BackupList())
-        for (const QByteArray& path : pList->ToList())
-            m_nBackupBytes += LocalFileSize(path);
+    m_strBackupFile.clear();
     m_backupClock.start();
-    ContinueBackupQueue();
+    m_dlgWait.Open(this);
+    m_tmrProgress.start();
 }
 
-void CMossvaleView::LeaveOutSameNames()
+void CMossvaleView::OnBackupFileStarted(const QByteArray& path)
 {
-    // Every file lands in the server's root under its own name, so two ticked files of one
-    // name would overwrite each other there: the first ticked is sent, the others are named
-    // in the failure message. The same path ticked twice is one file, sent once.
-    CBackupList* pList = BackupList();
-    if (!pList)
-        return;
-    QHash<QByteArray, QByteArray> firstOfName;
-    for (const QByteArray& path : pList->ToList()) {
-        const QByteArray name = SplitPath(path).name;
-        const auto it = firstOfName.constFind(name);
-        if (it == firstOfName.constEnd()) {
-            firstOfName.insert(name, path);
-            continue;
-        }
-        pList->RemoveFirstEqual(path);
-        if (*it != path)
-            AddFailedBackup(0, Texts::NameWithReason(DisplayName(path),
-                                                     Texts::SameNameReason(DisplayName(*it))));
+    ++m_nBackupStarted;
+    m_strBackupFile = DisplayName(SplitPath(path).name);
+    // A restore running beside it keeps the dialog until it ends.
+    if (m_running.isEmpty()) {
+        m_nShownJob = 0;
+        m_dlgWait.SetProgressFile(m_strBackupFile, m_nBackupStarted,
+                                  m_pRun ? m_pRun->Progress().nFilesTotal : 0);
     }
 }
 
-bool CMossvaleView::TakeSameName(const QByteArray& path)
+void CMossvaleView::OnBackupFinished(const BackupSummary& summary)
 {
-    // For files ticked while the backup runs: a name already sent in it is not sent again.
-    const QByteArray name = SplitPath(path).name;
-    const auto it = m_sentNames.constFind(name);
-    if (it == m_sentNames.constEnd()) {
-        m_sentNames.insert(name, path);
-        return false;
+    for (const BackupFileReport& report : summary.problems) {
+        const bool bStopped =
+            report.eOutcome == EFileOutcome::NotSent ||
+            (report.eOutcome == EFileOutcome::Failed && report.eFailure == FAILURE_CANCELLED);
+        if (bStopped)
+            (report.eOutcome == EFileOutcome::NotSent ? m_notSent : m_cancelled)
+                << ProblemText(report);
+        else
+            AddFailedBackup(report.nPlace, ProblemText(report));
     }
-    if (*it != path)
-        AddFailedBackup(
-            m_nBackupStarted,
-            Texts::NameWithReason(DisplayName(path), Texts::SameNameReason(DisplayName(*it))));
-    return true;
-}
-
-void CMossvaleView::ContinueBackupQueue()
-{
-    CBackupList* pList = BackupList();
-    // A file that changed while it was read gets one more try once the others are sent.
-    if (!m_bCancelling && pList && pList->IsEmpty())
-        while (!m_retryBackups.isEmpty())
-            pList->AddTail(m_retryBackups.takeLast());
-    while (!m_bCancelling && pList && !pList->IsEmpty() && RunningUploads() < m_nParallelUploads) {
-        const QByteArray path = pList->RemoveTail();
-        if (TakeSameName(path) || StartBackup(path))
-            continue;
-        // A file that cannot even be started is lost like one whose upload failed; the
-        // backup goes on instead of waiting for a report that will never come.
-        AddFailedBackup(++m_nBackupStarted, DisplayName(path));
-    }
-    if (RunningUploads() == 0)
-        EndBackup();
-}
-
-int CMossvaleView::RunningUploads() const
-{
-    int nCount = 0;
-    for (const RunningJob& job : m_running)
-        nCount += job.nPlace > 0;
-    return nCount;
-}
-
-void CMossvaleView::SetParallelUploads(int nCount)
-{
-    m_nParallelUploads = qBound(1, nCount, kMaxParallelUploads);
-}
-
-void CMossvaleView::AddFailedBackup(int nPlace, const QString& strText)
-{
-    // After the failures of its place already noted, before those of later places.
-    auto it = std::upper_bound(
-        m_failedBackups.begin(), m_failedBackups.end(), nPlace,
-        [](int nWanted, const QPair<int, QString>& failure) { return nWanted < failure.first; });
-    m_failedBackups.insert(it, qMakePair(nPlace, strText));
-}
-
-void CMossvaleView::FailQueuedBackups(ETransferFailure eFailure)
-{
-    CBackupList* pList = BackupList();
-    while (pList && !pList->IsEmpty())
-        AddFailedBackup(++m_nBackupStarted, WithReason(DisplayName(pList->RemoveTail()), eFailure));
-    while (!m_retryBackups.isEmpty())
-        AddFailedBackup(++m_nBackupStarted,
-                        WithReason(DisplayName(m_retryBackups.takeLast()), eFailure));
-}
-
-void CMossvaleView::EndBackup()
-{
-    m_bBackupRunning = false;
-    m_nBackupStarted = 0;
-    if (m_nBackedUp > 0)
-        ShowStatus(Texts::FilesBackedUp(m_nBackedUp));
-    m_nBackedUp = 0;
-    m_sentNames.clear();
-    m_retried.clear();
+    if (summary.nSent > 0)
+        ShowStatus(Texts::FilesBackedUp(summary.nSent));
     if (m_pRemoteView)
         m_pRemoteView->StartListing();
+    emit backupEnded(summary);
+    ShowLatestJob();
     FinishIfIdle();
-}
-
-bool CMossvaleView::StartBackup(QByteArray path)
-{
-    // The server stores the name's bytes as they are, whatever they were encoded in.
-    const PathParts<QByteArray> parts = SplitPath(path);
-    if (parts.name.size() > kMaxItemNameBytes)
-        return false;
-    if (!m_bBackupRunning) { // called on its own, outside a BACKUP press
-        m_bBackupRunning = true;
-        m_backupClock.start();
-    }
-    ++m_nBackupStarted;
-    StartJob(ETransferDirection::Upload, parts.folder, parts.name, DisplayName(path),
-             DisplayName(parts.name), m_nBackupStarted);
-    m_running.last().nSize = LocalFileSize(path);
-    m_running.last().path = path;
-    return true;
 }
 
 void CMossvaleView::OnButtonRestore()
 {
-    if (!CheckLoggedIn(this))
+    if (!CheckLoggedIn(m_pSession.get(), this))
         return;
     const QString strFolder = m_pfnChooseFolder ? m_pfnChooseFolder() : QString();
     if (strFolder.isEmpty())
@@ -286,7 +236,7 @@ unsigned CMossvaleView::StartJob(ETransferDirection eDirection, const QByteArray
 {
     const auto eKind = eDirection == ETransferDirection::Upload ? CMyThread::EKind::Upload
                                                                 : CMyThread::EKind::Download;
-    auto pJob = std::make_unique<CMyThread>(eKind, CurrentAccount(), localDir, "/",
+    auto pJob = std::make_unique<CMyThread>(eKind, m_pSession->MakeAccount(), localDir, "/",
                                             QList<QByteArray>{name});
     if (!localName.isEmpty() && localName != name)
         pJob->SetLocalNames({localName});
@@ -300,48 +250,67 @@ unsigned CMossvaleView::StartJob(ETransferDirection eDirection, const QByteArray
     return running.nJobId;
 }
 
+void CMossvaleView::SetParallelUploads(int nCount)
+{
+    m_nParallelUploads = qBound(1, nCount, kMaxParallelUploads);
+}
+
+void CMossvaleView::AddFailedBackup(int nPlace, const QString& strText)
+{
+    // After the failures of its place already noted, before those of later places.
+    auto it = std::upper_bound(
+        m_failedBackups.begin(), m_failedBackups.end(), nPlace,
+        [](int nWanted, const QPair<int, QString>& failure) { return nWanted < failure.first; });
+    m_failedBackups.insert(it, qMakePair(nPlace, strText));
+}
+
 void CMossvaleView::ShowLatestJob()
 {
-    if (m_running.isEmpty())
+    if (m_running.isEmpty()) {
+        // Back to the backup's file once the restores beside it have ended.
+        if (m_nShownJob != 0 && m_pRun && m_pRun->IsRunning())
+            m_dlgWait.SetProgressFile(m_strBackupFile, m_nBackupStarted,
+                                      m_pRun->Progress().nFilesTotal);
+        m_nShownJob = 0;
         return;
+    }
     const RunningJob& job = m_running.last();
     if (job.nJobId == m_nShownJob)
         return;
     m_nShownJob = job.nJobId;
-    const CBackupList* pList = BackupList();
-    m_dlgWait.SetProgressFile(job.strLabel, job.nPlace,
-                              job.nPlace > 0 ? m_nBackupStarted + (pList ? pList->GetCount() : 0)
-                                             : 0);
+    m_dlgWait.SetProgressFile(job.strLabel, 0, 0);
 }
 
 void CMossvaleView::OnProgressTimer()
 {
-    qint64 nUploading = 0; // of the backup's files being sent
     for (const RunningJob& job : m_running) {
-        const qint64 nDone = job.pState->nDone;
-        if (job.nPlace > 0)
-            nUploading += nDone;
         if (job.nJobId != m_nShownJob)
             continue;
+        const qint64 nDone = job.pState->nDone;
         const qint64 nElapsedMs = job.clock.elapsed();
         const qint64 nTotal = job.pState->nTotal;
         m_dlgWait.SetProgressBytes(nDone, nTotal >= 0 ? nTotal : job.nSize,
                                    nElapsedMs > 0 ? nDone * 1000 / nElapsedMs : 0);
     }
-    if (!m_bBackupRunning) {
+    if (!m_pRun || !m_pRun->IsRunning()) {
         m_dlgWait.SetBackupProgress(QString());
         return;
     }
-    const CBackupList* pList = BackupList();
-    const int nCount = m_nBackupStarted + (pList ? pList->GetCount() : 0);
-    const qint64 nDone = m_nBackupBytesDone + nUploading;
+    const BackupProgress progress = m_pRun->Progress();
+    if (m_nShownJob == 0)
+        m_dlgWait.SetProgressBytes(progress.nCurrentBytes, progress.nCurrentSize,
+                                   qint64(progress.dBytesPerSecond));
+    const qint64 nDone = progress.nBytesDone;
+    const qint64 nTotal = progress.nBytesTotal;
     const qint64 nElapsedMs = m_backupClock.elapsed();
     // Time left from the backup's own average so far: one slow file does not make it jump.
-    const qint64 nSecondsLeft = nDone > 0 && nElapsedMs >= 1000 && m_nBackupBytes >= nDone
-                                    ? (m_nBackupBytes - nDone) * nElapsedMs / nDone / 1000
-                                    : -1;
+    // Not while folders are still read: the total is not known yet.
+    const qint64 nSecondsLeft =
+        !progress.bExpanding && nDone > 0 && nElapsedMs >= 1000 && nTotal >= nDone
+            ? (nTotal - nDone) * nElapsedMs / nDone / 1000
+            : -1;
     m_dlgWait.SetBackupProgress(
-        Texts::BackupProgress(m_nBackupStarted, nCount, nDone, m_nBackupBytes, nSecondsLeft));
+        Texts::BackupProgress(m_nBackupStarted, progress.nFilesTotal, nDone, nTotal, nSecondsLeft));
 }
 
 void CMossvaleView::OnTransferDone(const TransferReport& report)
@@ -356,12 +325,6 @@ void CMossvaleView::OnTransferDone(const TransferReport& report)
     if (report.eOutcome == EJobOutcome::Cancelled)
         m_cancelled.append(WithReason(job.strName, FAILURE_CANCELLED));
 
-    if (report.eDirection == ETransferDirection::Upload) {
-        OnUploadDone(report, job);
-        ShowLatestJob();
-        ContinueBackupQueue();
-        return;
-    }
     ShowLatestJob();
     if (report.eOutcome == EJobOutcome::Failed)
         return RestoreFailed(job.strName, report.eFailure, report.replyLine);
@@ -371,41 +334,14 @@ void CMossvaleView::OnTransferDone(const TransferReport& report)
     FinishIfIdle();
 }
 
-void CMossvaleView::OnUploadDone(const TransferReport& report, const RunningJob& job)
-{
-    m_nBackupBytesDone += job.nSize; // done with, whether it arrived or not
-    if (report.eOutcome == EJobOutcome::Succeeded) {
-        ++m_nBackedUp;
-        return;
-    }
-    if (report.eOutcome != EJobOutcome::Failed)
-        return;
-    if (report.eFailure == FAILURE_FILE_CHANGED && !job.path.isEmpty() &&
-        !m_retried.contains(job.path)) {
-        m_retried.insert(job.path);
-        m_sentNames.remove(SplitPath(job.path).name);
-        m_retryBackups.append(job.path);
-        m_nBackupBytes += LocalFileSize(job.path);
-        return;
-    }
-    AddFailedBackup(job.nPlace, WithReason(job.strName, report.eFailure, report.replyLine));
-    if (report.eFailure == FAILURE_NO_CONNECTION || report.eFailure == FAILURE_LOGIN_REFUSED)
-        FailQueuedBackups(report.eFailure);
-}
-
 void CMossvaleView::OnCancel()
 {
     if (!HasRunningWork()) {
         m_dlgWait.Close();
         return;
     }
-    m_bCancelling = true;
-    CBackupList* pList = BackupList();
-    while (pList && !pList->IsEmpty())
-        m_notSent.append(Texts::NameWithReason(DisplayName(pList->RemoveTail()), Texts::NotSent()));
-    while (!m_retryBackups.isEmpty())
-        m_notSent.append(
-            Texts::NameWithReason(DisplayName(m_retryBackups.takeLast()), Texts::NotSent()));
+    if (m_pRun && m_pRun->IsRunning())
+        m_pRun->Cancel(); // its files stopped and never sent come with its end
     for (const RunningJob& job : m_running)
         job.pState->bCancel = true;
 }
@@ -443,7 +379,6 @@ void CMossvaleView::FinishIfIdle()
     m_cancelled.clear();
     m_notSent.clear();
     m_failedBackups.clear();
-    m_bCancelling = false;
     if (!lines.isEmpty())
         ShowEndMessage(lines);
     emit workEnded();

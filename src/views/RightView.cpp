@@ -6,9 +6,9 @@
 #include "widgets/TemplateLayout.h"
 #include "platform/Path.h"
 #include "resources/Texts.h"
+#include "transfer/FtpAddress.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
-#include "transfer/TransferGlobals.h"
 
 #include <QCoreApplication>
 #include <QItemSelectionModel>
@@ -150,6 +150,13 @@ qint64 CRightView::GetFirstSelectedExactTime() const
     return nRow >= 0 && m_model.TimeKind(nRow) == TIME_EXACT ? m_model.LastWrite(nRow) : 0;
 }
 
+CMyThread::Account CRightView::Account() const
+{
+    // Without a login the listing finds no server and says so, as it always did.
+    return m_pSession ? m_pSession->MakeAccount()
+                      : CMyThread::Account{{}, {}, {}, INTERNET_DEFAULT_FTP_PORT, nullptr};
+}
+
 void CRightView::StartListing()
 {
     if (++g_nLastListingTag == 0)
@@ -159,8 +166,7 @@ void CRightView::StartListing()
     m_nUnknownSizes = 0;
     m_model.Clear();
 
-    auto pJob =
-        std::make_unique<CMyThread>(CMyThread::EKind::List, CurrentAccount(), QByteArray(), "/");
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, Account(), QByteArray(), "/");
     pJob->m_nListingTag = m_nListingTag;
     connect(pJob.get(), &CMyThread::remoteItemsAdded, this, &CRightView::OnRemoteItemsAdded);
     connect(pJob.get(), &CMyThread::listingEnded, this, &CRightView::OnListingEnded);
@@ -187,7 +193,8 @@ void CRightView::OnListingEnded(const ListingReport& report)
     if (report.nListingTag != m_nListingTag)
         return;
     if (report.eOutcome == EListingOutcome::NotConnected)
-        emit listingNotConnected(Texts::ServerNotConnected(QString::fromStdString(g_strServer)));
+        emit listingNotConnected(Texts::ServerNotConnected(
+            QString::fromStdString(m_pSession ? m_pSession->Server() : std::string())));
     UpdateUsage(report.eOutcome);
     switch (report.eOutcome) {
     case EListingOutcome::Complete:
@@ -301,7 +308,7 @@ QString CRightView::FormatUsage(unsigned nTotalKB, int nQuotaKB)
 
 void CRightView::OnButtonDelete()
 {
-    if (!CheckLoggedIn(this))
+    if (!CheckLoggedIn(m_pSession.get(), this))
         return;
     // The server's copy may be the only one left: ask first, No being the safe answer.
     const QByteArray name = GetFirstSelectedName();
@@ -309,8 +316,8 @@ void CRightView::OnButtonDelete()
         return;
     if (name.size() > kMaxItemNameBytes)
         return;
-    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Delete, CurrentAccount(),
-                                            QByteArray(), "/", QList<QByteArray>{name});
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Delete, Account(), QByteArray(), "/",
+                                            QList<QByteArray>{name});
     connect(pJob.get(), &CMyThread::remoteDeleted, this, &CRightView::OnRemoteDeleted);
     CJobPool::Get().Start(std::move(pJob));
 }

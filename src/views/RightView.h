@@ -7,6 +7,7 @@
 // Listings are tagged: a refresh supersedes any listing still running, whose entries and
 // end report are then dropped, so two refreshes close together give one copy of each row.
 #include "RemoteListModel.h"
+#include "backup/BackupSession.h"
 #include "transfer/JobReports.h"
 
 #include <QLabel>
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class CRightView : public QWidget
 {
@@ -27,6 +29,8 @@ public:
 
     // Sets the pictures; repeatable, and keeps the rows.
     virtual void OnInitialUpdate();
+    // The logged-in account's session the listings and deletions run with; null logs out.
+    void SetSession(std::shared_ptr<CBackupSession> pSession) { m_pSession = std::move(pSession); }
     // Deletes the first selected entry on the server (an empty name when none is), once the
     // user has said yes; also the Delete key on the list. Needs a login.
     void OnButtonDelete();
@@ -80,9 +84,11 @@ signals:
 
 private:
     int FirstSelectedRow() const; // -1 for none
+    CMyThread::Account Account() const;
     // The meter and its label after a listing, and their notes when it was not whole.
     void UpdateUsage(EListingOutcome eOutcome);
     // The message box of a listing that broke or could not be read, with its reason.
     void ReportListingFailure(const ListingReport& report);
     QString m_strStatusNote; // the listing's note last put in the status bar
+    std::shared_ptr<CBackupSession> m_pSession;
 };

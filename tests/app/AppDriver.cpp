@@ -19,7 +19,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupSession.h"
 
 namespace {
 
@@ -109,7 +109,7 @@ bool CAppDriver::LogIn(const QString& strServer, const QString& strUser, const Q
         m_pApp->RunLogin();
     else if (!ChooseMenu(QStringLiteral("&File"), ID_FILE_LOGIN))
         return false;
-    return QString::fromStdString(g_strServer) == strServer;
+    return m_pApp->Session() && QString::fromStdString(m_pApp->Session()->Server()) == strServer;
 }
 
 HTREEITEM CAppDriver::Child(HTREEITEM hParent, const QString& strText) const

@@ -2,6 +2,7 @@
 // back them up from the menu, see them on the server and in the list, restore one, delete the
 // other, and close the window while a listing is still running.
 #include "AppDriver.h"
+#include "backup/BackupPlan.h"
 #include "FtpTestServer.h"
 #include "platform/DriveList.h"
 #include "resources/Texts.h"
@@ -11,12 +12,13 @@
 #include "shell/MossvaleApp.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
-#include "transfer/TransferGlobals.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
 
 #include <QtTest>
+
+#include <QProcess>
 
 #include <QDir>
 #include <QLineEdit>
@@ -29,7 +31,13 @@
 
 namespace {
 
-QTemporaryDir* g_pHome = nullptr; // settings, layout and the local files of this run
+// Settings, layout and the local files of this run; a restart's runs share one.
+QString g_strHome;
+
+QString HomePath(const QString& strName)
+{
+    return QDir(g_strHome).filePath(strName);
+}
 
 } // namespace
 
@@ -53,8 +61,8 @@ private slots:
         QVERIFY2(m_server.Start(CFtpTestServer::Pyftpdlib), qPrintable(m_server.LastError()));
         QVERIFY(m_server.PutFile("already-there.txt", "old"));
 
-        m_strDrive = g_pHome->filePath("disk");
-        QVERIFY(CAppDriver::UseOwnMachine(g_pHome->path(), m_strDrive));
+        m_strDrive = HomePath("disk");
+        QVERIFY(CAppDriver::UseOwnMachine(g_strHome, m_strDrive));
         QVERIFY(QDir().mkpath(m_strDrive + "/Documents"));
     }
 
@@ -98,7 +106,7 @@ private slots:
         QVERIFY(hA && hB);
         m_driver.ClickBox(hA);
         m_driver.ClickBox(hB);
-        QCOMPARE(Tree().m_backupList.GetCount(), 2);
+        QCOMPARE(Tree().Plan().Files().size(), 2);
 
         // File > Backup: the message box first, then the backup, then the relisting.
         bool bAsked = false;
@@ -113,11 +121,11 @@ private slots:
         QCOMPARE(m_server.ReadFile("a report.txt"), QByteArray("report"));
         QCOMPARE(m_server.ReadFile("b.bin"), QByteArray(3000, 'b'));
         QTRY_COMPARE(Frame()->RightView()->m_stcUsage.text(), QString("2KB/100M"));
-        QVERIFY(Tree().m_backupList.IsEmpty());
+        QCOMPARE(Tree().Plan().Files().size(), 2); // kept for the next backup
         QCOMPARE(Frame()->GetStatusBar()->MessageText(), Texts::FilesBackedUp(2));
 
         // Restore "a report.txt" into a folder of the user's choice.
-        const QString strRestore = g_pHome->filePath("restored");
+        const QString strRestore = HomePath("restored");
         QVERIFY(QDir().mkpath(strRestore));
         Frame()->CommandView()->m_pfnChooseFolder = [strRestore] { return strRestore; };
         m_driver.ClickRow("a report.txt");
@@ -152,28 +160,89 @@ private slots:
                  QCoreApplication::translate("CRightView", "已删除 %1").arg("b.bin"));
     }
 
+    void planSurvivesARestart()
+    {
+        // The program is started twice, each time in a process of its own, with one home.
+        const QByteArray step = qgetenv("MOSSVALE_RESTART_STEP");
+        if (step.isEmpty()) {
+            QVERIFY(CBackupPlan().SaveToProfile()); // nothing ticked yet
+            QDir disk(m_strDrive);
+            QVERIFY(disk.mkpath("Photos") && disk.mkpath("Notes"));
+            for (const char* pszFile :
+                 {"Photos/a.jpg", "Photos/b.jpg", "Notes/n.txt", "Notes/o.txt"}) {
+                QFile file(disk.filePath(pszFile));
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write("x") == 1);
+            }
+            for (const char* pszStep : {"1", "2"}) {
+                QProcess child;
+                QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                environment.insert("MOSSVALE_RESTART_STEP", pszStep);
+                environment.insert("MOSSVALE_RESTART_HOME", g_strHome);
+                child.setProcessEnvironment(environment);
+                // An option first: the program takes a first plain argument for a document.
+                child.start(QCoreApplication::applicationFilePath(),
+                            {"-maxwarnings", "0", "planSurvivesARestart"});
+                QVERIFY(child.waitForFinished(120000));
+                QVERIFY2(child.exitCode() == 0, child.readAllStandardOutput().constData());
+            }
+            return;
+        }
+        QVERIFY(m_pApp->CreateMainWindow());
+        QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+        HTREEITEM hDrive = m_driver.Child(Tree().GetRootItem(), m_strDrive);
+        QVERIFY(hDrive);
+        if (step == "1") {
+            // A folder ticked before it was ever opened, and one file of another.
+            QCOMPARE(Tree().GetCheckIndex(hDrive), int(CHECK_UNCHECKED));
+            m_driver.OpenItem(hDrive);
+            m_driver.ClickBox(m_driver.Child(hDrive, "Photos"));
+            HTREEITEM hNotes = m_driver.Child(hDrive, "Notes");
+            m_driver.OpenItem(hNotes);
+            m_driver.ClickBox(m_driver.Child(hNotes, "n.txt"));
+            QVERIFY(Frame()->close());
+            return;
+        }
+        // The same ticks, the drive and the folder of the one file partly ticked, before a
+        // folder is read; the ticked folder's files once it is opened.
+        QCOMPARE(Tree().GetCheckIndex(hDrive), int(CHECK_PARTLY));
+        m_driver.OpenItem(hDrive);
+        HTREEITEM hPhotos = m_driver.Child(hDrive, "Photos");
+        HTREEITEM hNotes = m_driver.Child(hDrive, "Notes");
+        QCOMPARE(Tree().GetCheckIndex(hPhotos), int(CHECK_CHECKED));
+        QCOMPARE(Tree().GetCheckIndex(hNotes), int(CHECK_PARTLY));
+        QCOMPARE(Tree().GetItemData(hPhotos), LPARAM(0));
+        m_driver.OpenItem(hNotes);
+        QCOMPARE(Tree().GetCheckIndex(m_driver.Child(hNotes, "n.txt")), int(CHECK_CHECKED));
+        QCOMPARE(Tree().GetCheckIndex(m_driver.Child(hNotes, "o.txt")), int(CHECK_UNCHECKED));
+        m_driver.OpenItem(hPhotos);
+        QCOMPARE(Tree().GetCheckIndex(m_driver.Child(hPhotos, "b.jpg")), int(CHECK_CHECKED));
+        QVERIFY(Frame()->close());
+    }
+
     void closingWhileAListingRunsEndsCleanly()
     {
         for (int i = 0; i < 4000; ++i)
             QVERIFY(m_server.PutFile(QString("many-%1.txt").arg(i), "x"));
-        // BACKUP with nothing ticked relists the server; the window closes at once.
-        QTest::mouseClick(&Frame()->CommandView()->m_btnBackup, Qt::LeftButton);
+        // A refresh lists the server; the window closes at once.
+        Frame()->RightView()->StartListing();
         Frame()->close();
         QVERIFY(!Frame()->isVisible());
-        QVERIFY(!g_hInternet);
+        QVERIFY(!m_pApp->Session());
         // The listing finishes on its own, talking to windows that are gone.
         QVERIFY(CJobPool::Get().WaitForAll(20000));
-        QVERIFY(QFile::exists(g_pHome->filePath("program/pane.dxl")) ||
-                QFile::exists(g_pHome->filePath("user/pane.dxl")));
+        QVERIFY(QFile::exists(HomePath("program/pane.dxl")) ||
+                QFile::exists(HomePath("user/pane.dxl")));
     }
 };
 
 int main(int argc, char** argv)
 {
+    // The runs of a restart use the home of the run that started them.
     QTemporaryDir home;
-    g_pHome = &home;
-    qputenv("XDG_CONFIG_HOME", home.filePath("config").toUtf8());
-    qputenv("XDG_DATA_HOME", home.filePath("data").toUtf8());
+    g_strHome = qEnvironmentVariable("MOSSVALE_RESTART_HOME", home.path());
+    qputenv("XDG_CONFIG_HOME", HomePath("config").toUtf8());
+    qputenv("XDG_DATA_HOME", HomePath("data").toUtf8());
+    qputenv("XDG_STATE_HOME", HomePath("state").toUtf8());
     CMossvaleApp app(argc, argv);
     TestApp test;
     return QTest::qExec(&test, argc, argv);

@@ -6,7 +6,7 @@
 #include "login/LoginDlg.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupSession.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -29,8 +29,8 @@ int main(int argc, char* argv[])
         QTimer::singleShot(500, &dlg, [&dlg, strText] { dlg.OnLoginResult(strText); });
     }
     const int nResult = dlg.DoModal();
-    std::printf("result %d, account \"%s\" \"%s\"\n", nResult, g_strServer.c_str(),
-                g_strUserName.c_str());
-    g_hInternet.reset();
+    const std::string strServer = dlg.Session() ? dlg.Session()->Server() : std::string();
+    const std::string strUser = dlg.Session() ? dlg.Session()->UserName() : std::string();
+    std::printf("result %d, account \"%s\" \"%s\"\n", nResult, strServer.c_str(), strUser.c_str());
     return FinishJobsForExit(0);
 }

@@ -5,13 +5,14 @@
 #include "LatencyProbe.h"
 #include "ModalUser.h"
 #include "login/AccountStore.h"
+#include "backup/BackupSession.h"
 #include "login/LoginDlg.h"
 #include "login/PasswordStore.h"
 #include "resources/Texts.h"
 #include "transfer/ClearTextAccounts.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupSession.h"
 #include "transfer/TrustStore.h"
 
 #include <QAccessible>
@@ -149,10 +150,6 @@ void TestLogin::cleanup()
 {
     m_pDlg.reset();
     QVERIFY(CJobPool::Get().WaitForAll(20000));
-    g_hInternet.reset();
-    g_strServer.clear();
-    g_strUserName.clear();
-    g_strPassword.clear();
 }
 
 CLoginDlg* TestLogin::Open()
@@ -305,10 +302,11 @@ void TestLogin::rememberedAccountLogsIn()
     ClickLogin();
     QVERIFY(m_pDlg->isHidden());
     QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
-    QCOMPARE(QString::fromStdString(g_strServer), m_server.ServerText());
-    QCOMPARE(QString::fromStdString(g_strUserName), m_server.User());
-    QCOMPARE(QString::fromStdString(g_strPassword), m_server.Password());
-    QVERIFY(g_hInternet);
+    QVERIFY(m_pDlg->Session());
+    QCOMPARE(QString::fromStdString(m_pDlg->Session()->Server()), m_server.ServerText());
+    QCOMPARE(QString::fromStdString(m_pDlg->Session()->UserName()), m_server.User());
+    QCOMPARE(QString::fromStdString(m_pDlg->Session()->Password()), m_server.Password());
+    QVERIFY(m_pDlg->Session()->Internet());
     QCOMPARE(m_nLoggedIn, 1);
     // The password moved to the keyring; the file no longer holds it.
     QCOMPARE(RawValue("Password"), QString());
@@ -325,7 +323,7 @@ void TestLogin::failedCheckKeepsTypedAccount()
     QCOMPARE(Status(), QString::fromUtf8("连接失败"));
     QVERIFY(m_pDlg->isVisible());
     QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), QString::fromUtf8("wrong 密码"));
-    QVERIFY(g_strServer.empty() && g_strUserName.empty() && g_strPassword.empty());
+    QVERIFY(!m_pDlg->Session());
     QCOMPARE(m_nLoggedIn, 0);
     // A mistyped password never replaces the good one.
     QCOMPARE(RawValue("Password"), m_server.Password());
@@ -333,11 +331,10 @@ void TestLogin::failedCheckKeepsTypedAccount()
     // The next start offers the good one, which logs in.
     QVERIFY(Open());
     QCOMPARE(Edit(CLoginDlg::IDC_PASSWORD)->text(), m_server.Password());
-    const CInternetSession* pFirstSession = g_hInternet.get();
     ClickLogin();
     QCOMPARE(m_pDlg->result(), int(QDialog::Accepted));
-    QVERIFY(g_hInternet && g_hInternet.get() != pFirstSession);
-    QCOMPARE(QString::fromStdString(g_strPassword), m_server.Password());
+    QVERIFY(m_pDlg->Session());
+    QCOMPARE(QString::fromStdString(m_pDlg->Session()->Password()), m_server.Password());
 }
 
 void TestLogin::failureCauseShown()
@@ -391,7 +388,8 @@ void TestLogin::enterLogsIn()
     QTest::keyClick(Edit(CLoginDlg::IDC_PASSWORD), Qt::Key_Return);
     QTRY_COMPARE(m_pDlg->result(), int(QDialog::Accepted));
     QVERIFY(!m_pDlg->isVisible());
-    QCOMPARE(QString::fromStdString(g_strServer), m_server.ServerText());
+    QVERIFY(m_pDlg->Session());
+    QCOMPARE(QString::fromStdString(m_pDlg->Session()->Server()), m_server.ServerText());
     QCOMPARE(RawValue("Server"), m_server.ServerText());
 }
 
@@ -416,7 +414,7 @@ void TestLogin::quitAndEscapeLeaveNoAccount()
         QTest::keyClick(m_pDlg.get(), Qt::Key_Escape);
     });
     QCOMPARE(m_pDlg->DoModal(), int(QDialog::Rejected));
-    QVERIFY(g_strServer.empty() && g_strUserName.empty() && g_strPassword.empty());
+    QVERIFY(!m_pDlg->Session());
     QCOMPARE(m_nLoggedIn, 0);
 }
 
@@ -451,7 +449,7 @@ void TestLogin::quitStopsTheCheckAtOnce()
     QVERIFY(m_pDlg->isHidden());
     QCOMPARE(m_pDlg->result(), int(QDialog::Rejected));
     QVERIFY(CJobPool::Get().WaitForAll(5000));
-    QVERIFY(g_strServer.empty());
+    QVERIFY(!m_pDlg->Session());
     QCOMPARE(m_nLoggedIn, 0);
     QVERIFY2(probe.LargestGapMs() < 100, qPrintable(QString::number(probe.LargestGapMs())));
 }
@@ -473,7 +471,7 @@ void TestLogin::clearTextOnlyWithConsent()
     QCOMPARE(Status(), QString::fromUtf8("连接失败"));
     QCOMPARE(m_pDlg->m_staticReason->text(), QString::fromUtf8("服务器不提供加密连接"));
     QCOMPARE(m_server.CommandCount("PASS"), nPasswordsSent); // the password was never sent
-    QVERIFY(g_strServer.empty());
+    QVERIFY(!m_pDlg->Session());
 
     user.m_strChoice = Texts::ContinueWithoutEncryptionButton();
     ClickLogin();

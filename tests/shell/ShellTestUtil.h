@@ -7,7 +7,7 @@
 #include "shell/CommandBars.h"
 #include "shell/MainFrame.h"
 #include "transfer/InternetSession.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupSession.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -100,26 +100,22 @@ public:
     {
         if (!m_server.Start(CFtpTestServer::Pyftpdlib) || !m_server.PutFile("kept.txt", "x"))
             return false;
-        LogIn(m_server);
+        m_pSession = Session(m_server);
         return true;
     }
-    static void LogIn(const CFtpTestServer& server)
+    // The session a login to the server makes.
+    static std::shared_ptr<CBackupSession> Session(const CFtpTestServer& server)
     {
-        g_strServer = server.ServerText().toStdString();
-        g_strUserName = server.User().toStdString();
-        g_strPassword = server.Password().toStdString();
-        g_hInternet = std::make_shared<CInternetSession>();
+        return std::make_shared<CBackupSession>(server.ServerText().toStdString(),
+                                                server.User().toStdString(),
+                                                server.Password().toStdString());
     }
-    ~CLoggedIn()
-    {
-        g_strServer.clear();
-        g_strUserName.clear();
-        g_strPassword.clear();
-        g_hInternet.reset();
-    }
+    // Logs the frame in, as the application does after the login dialog.
+    void Into(CMainFrame& frame) const { frame.SetSession(m_pSession); }
 
 private:
     CFtpTestServer m_server;
+    std::shared_ptr<CBackupSession> m_pSession;
 };
 
 // Gives the frame the keyboard back once a box or the wait dialog has gone, as a window manager

@@ -9,7 +9,8 @@
 #include "shell/Profile.h"
 #include "shell/StatusBar.h"
 #include "transfer/JobPool.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupPlan.h"
+#include "backup/BackupSession.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
@@ -118,6 +119,7 @@ void TestShellFrame::cleanup()
 void TestShellFrame::clientAreaAndBars()
 {
     CMainFrame frame;
+    m_pLogin->Into(frame);
     frame.InitialUpdateViews();
     QVERIFY(ShowFrame(frame));
     QCOMPARE(frame.windowTitle(), QStringLiteral("Mossvale"));
@@ -188,6 +190,7 @@ void TestShellFrame::clientAreaAndBars()
 void TestShellFrame::paneContentsAppearWhenFirstShown()
 {
     CMainFrame frame;
+    m_pLogin->Into(frame);
     QVERIFY(!frame.GetPaneContent(IDR_PANE_OPTIONS)->Content());
     // As a layout that was saved with the pane closed leaves it.
     frame.GetPane(IDR_PANE_PROPERTIES)->hide();
@@ -228,6 +231,7 @@ void TestShellFrame::paneContentsAppearWhenFirstShown()
 void TestShellFrame::menusAsTabled()
 {
     CMainFrame frame;
+    m_pLogin->Into(frame);
     QStringList titles;
     for (const QAction* pAction : frame.menuBar()->actions())
         titles << pAction->text();
@@ -238,7 +242,7 @@ void TestShellFrame::menusAsTabled()
     QCOMPARE(MenuTexts(BarMenu(frame, "&Edit")),
              QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&View")),
-             QStringList({"&Toolbars", "&Status Bar", "-", "&Refresh"}));
+             QStringList({"&Toolbars", "&Status Bar", "-", "&Refresh", "Backup &History..."}));
     QCOMPARE(MenuTexts(FindAction(BarMenu(frame, "&View"), "&Toolbars")->menu()),
              QStringList({"&Toolbar", "-", "&Customize..."}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&Help")),
@@ -256,6 +260,7 @@ void TestShellFrame::menusAsTabled()
 void TestShellFrame::toolbarButtonsWorkTheirCommands()
 {
     CMainFrame frame;
+    m_pLogin->Into(frame);
     frame.InitialUpdateViews();
     CRefreshTap tap(frame);
     frame.CommandView()->m_pfnChooseFolder = [] { return QString(); };
@@ -289,8 +294,10 @@ void TestShellFrame::toolbarButtonsWorkTheirCommands()
     for (const QList<QVariant>& call : executed)
         ids << call.value(0).toUInt();
     QCOMPARE(ids, QList<UINT>({ID_FILE_BACKUP, ID_FILE_RESTORE, ID_APP_ABOUT}));
-    QCOMPARE(user.m_texts, QStringList({QString::fromUtf8("现在执行OnButtonBackup"),
-                                        QString::fromUtf8("现在执行OnButtonRestore")}));
+    // Nothing is ticked: the backup says so.
+    QCOMPARE(user.m_texts,
+             QStringList({QString::fromUtf8("现在执行OnButtonBackup"), Texts::NothingToBackUp(),
+                          QString::fromUtf8("现在执行OnButtonRestore")}));
     QCOMPARE(nAbout, 1);
     // A button and its menu item are the same command.
     QCOMPARE(pToolBar->actions().first(), frame.Action(ID_FILE_BACKUP));
@@ -300,6 +307,7 @@ void TestShellFrame::toolbarButtonsWorkTheirCommands()
 void TestShellFrame::commandsWithoutHandlerAreDisabled()
 {
     CMainFrame frame;
+    m_pLogin->Into(frame);
     QVERIFY(ShowFrame(frame));
     for (UINT nID : {ID_EDIT_UNDO, ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, ID_FILE_PRINT,
                      ID_FILE_PRINT_PREVIEW, ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_APP_ABOUT,
@@ -331,11 +339,12 @@ void TestShellFrame::commandsWithoutHandlerAreDisabled()
     QTest::keyClick(&frame, Qt::Key_B, Qt::ControlModifier);
     QVERIFY(BackToFrame(frame));
     QTest::keyClick(&frame, Qt::Key_R, Qt::ControlModifier);
-    QCOMPARE(user.m_texts, QStringList({QString::fromUtf8("现在执行OnButtonBackup"),
-                                        QString::fromUtf8("现在执行OnButtonRestore")}));
+    // Nothing is ticked: the backup says so.
+    QCOMPARE(user.m_texts,
+             QStringList({QString::fromUtf8("现在执行OnButtonBackup"), Texts::NothingToBackUp(),
+                          QString::fromUtf8("现在执行OnButtonRestore")}));
 
     // Exit closes the frame, through the same close as the window's close box.
-    g_hInternet.reset();
     QVERIFY(ChooseMenu(frame, {"&File", "E&xit"}));
     QTRY_VERIFY(!frame.isVisible());
 }
@@ -343,6 +352,7 @@ void TestShellFrame::commandsWithoutHandlerAreDisabled()
 void TestShellFrame::promptsRecentFilesAndIndicators()
 {
     CMainFrame frame;
+    m_pLogin->Into(frame);
     QStringList opened;
     frame.SetRecentFiles({"/tmp/a & b.mossva", "/tmp/second.mossva"},
                          [&](const QString& strPath) { opened << strPath; });
@@ -417,6 +427,7 @@ void TestShellFrame::backupAndRestoreAskFirst()
     QFETCH(bool, bMenu);
     QFETCH(bool, bBackup);
     CMainFrame frame;
+    m_pLogin->Into(frame);
     frame.InitialUpdateViews();
     CRefreshTap tap(frame);
     int nChooser = 0;
@@ -441,14 +452,15 @@ void TestShellFrame::backupAndRestoreAskFirst()
     else
         QTest::mouseClick(ToolButton(frame, nID), Qt::LeftButton);
 
-    QCOMPARE(user.m_texts, QStringList(QString::fromUtf8(bBackup ? "现在执行OnButtonBackup"
-                                                                 : "现在执行OnButtonRestore")));
-    QCOMPARE(user.m_titles, QStringList("Mossvale"));
+    // Nothing ticked: the backup says so after the notice, and starts nothing.
+    QCOMPARE(user.m_texts.first(),
+             QString::fromUtf8(bBackup ? "现在执行OnButtonBackup" : "现在执行OnButtonRestore"));
+    QCOMPARE(user.m_texts.mid(1), bBackup ? QStringList(Texts::NothingToBackUp()) : QStringList());
+    QCOMPARE(user.m_titles.first(), QStringLiteral("Mossvale"));
     QCOMPARE(user.m_nPlainBoxes, 1);
     QVERIFY(bNothingYet);
     if (bBackup) {
-        // Nothing ticked: the backup ends at once and asks for the list again.
-        QTRY_VERIFY(tap.Refreshed());
+        QVERIFY(!tap.Refreshed());
     } else {
         QCOMPARE(nChooser, 1);
         QVERIFY(bBoxGoneFirst);
@@ -457,7 +469,7 @@ void TestShellFrame::backupAndRestoreAskFirst()
 
 void TestShellFrame::withoutLoginCommandsSaySo()
 {
-    g_strServer.clear(); // the login was quit
+    // The login was quit: no session.
     CMainFrame frame;
     frame.InitialUpdateViews();
     CRefreshTap tap(frame);
@@ -485,6 +497,7 @@ void TestShellFrame::helpContentAndOnlineSupport()
     QDesktopServices::setUrlHandler("file", &urls, "Open");
     QDesktopServices::setUrlHandler("https", &urls, "Open");
     CMainFrame frame;
+    m_pLogin->Into(frame);
     QVERIFY(ShowFrame(frame));
 
     // No help page to be found: a message says so and names it.
@@ -516,6 +529,7 @@ void TestShellFrame::helpContentAndOnlineSupport()
 void TestShellFrame::f6MovesBetweenPanes()
 {
     CMainFrame frame;
+    m_pLogin->Into(frame);
     frame.InitialUpdateViews();
     QVERIFY(ShowFrame(frame));
     QWidget* const panes[] = {frame.CommandView(), frame.LeftView(), frame.RightView()};
@@ -545,6 +559,7 @@ void TestShellFrame::titlesFollowApplicationName()
     const auto rename =
         qScopeGuard([] { QCoreApplication::setApplicationName(QLatin1String(Texts::APP_NAME)); });
     CMainFrame frame;
+    m_pLogin->Into(frame);
     frame.InitialUpdateViews();
     QCOMPARE(frame.windowTitle(), QStringLiteral("Lindenhall"));
 
@@ -560,7 +575,7 @@ void TestShellFrame::titlesFollowApplicationName()
     QVERIFY(ShowFrame(frame));
     CModalUser user;
     QTest::mouseClick(ToolButton(frame, ID_FILE_BACKUP), Qt::LeftButton);
-    QCOMPARE(user.m_titles, QStringList("Lindenhall"));
+    QCOMPARE(user.m_titles, QStringList({"Lindenhall", "Lindenhall"}));
 }
 
 MOSSVALE_SHELL_TEST_MAIN(TestShellFrame)

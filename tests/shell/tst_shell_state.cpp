@@ -19,7 +19,8 @@
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupPlan.h"
+#include "backup/BackupSession.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
@@ -388,6 +389,7 @@ void TestShellState::shortcutFromCustomiseWorksAndSurvives()
     QVERIFY(login.Start());
     {
         CMainFrame frame;
+        login.Into(frame);
         frame.InitialUpdateViews();
         QVERIFY(ShowFrame(frame));
         QVERIFY(Customise(frame, [&](CCustomizeDlg* pDlg) {
@@ -420,11 +422,13 @@ void TestShellState::shortcutFromCustomiseWorksAndSurvives()
         CModalUser user;
         frame.CommandView()->m_pfnChooseFolder = [] { return QString(); };
         QTest::keyClick(&frame, Qt::Key_B, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(user.m_texts, QStringList(QString::fromUtf8("现在执行OnButtonBackup")));
+        // Nothing is ticked: after the notice, the backup says so.
+        QCOMPARE(user.m_texts, QStringList({QString::fromUtf8("现在执行OnButtonBackup"),
+                                            Texts::NothingToBackUp()}));
         QVERIFY(frame.close());
     }
-    g_hInternet = std::make_shared<CInternetSession>(); // closing the frame ended the session
     CMainFrame frame;
+    login.Into(frame); // closing the frame ended the session
     frame.InitialUpdateViews();
     QVERIFY(ShowFrame(frame));
     QCOMPARE(frame.Action(ID_FILE_BACKUP)->shortcuts(),
@@ -432,7 +436,8 @@ void TestShellState::shortcutFromCustomiseWorksAndSurvives()
                  {QKeySequence("Ctrl+B"), QKeySequence("Ctrl+Shift+B"), QKeySequence("Ctrl+Z")}));
     CModalUser user;
     QTest::keyClick(&frame, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(user.m_texts, QStringList(QString::fromUtf8("现在执行OnButtonBackup")));
+    QCOMPARE(user.m_texts,
+             QStringList({QString::fromUtf8("现在执行OnButtonBackup"), Texts::NothingToBackUp()}));
     QVERIFY(BackToFrame(frame));
 
     // Reset All goes back to the accelerator table: Backup keeps Ctrl+B alone.
@@ -445,9 +450,9 @@ void TestShellState::shortcutFromCustomiseWorksAndSurvives()
              QList<QKeySequence>({QKeySequence("Ctrl+B")}));
     QCOMPARE(frame.Action(ID_FILE_BACKUP)->text(), QStringLiteral("&Backup..."));
     QTest::keyClick(&frame, Qt::Key_Z, Qt::ControlModifier);
-    QCOMPARE(user.m_texts.size(), 1);
-    QTest::keyClick(&frame, Qt::Key_B, Qt::ControlModifier);
     QCOMPARE(user.m_texts.size(), 2);
+    QTest::keyClick(&frame, Qt::Key_B, Qt::ControlModifier);
+    QCOMPARE(user.m_texts.size(), 4);
 }
 
 void TestShellState::shortcutTableRules()
@@ -544,14 +549,11 @@ void TestShellState::closingAsksWhileTransfersRun()
     QVERIFY(WriteFile(strUp, QByteArray(320 * 1024, 'u')));
     QVERIFY(WriteFile(strQueued, "q"));
     const CInternetSession::Timeouts saved = CInternetSession::GetTimeouts();
-    const auto restore = qScopeGuard([saved] {
-        CInternetSession::SetTimeouts(saved);
-        g_strServer.clear();
-        g_strUserName.clear();
-        g_strPassword.clear();
-    });
+    const auto restore = qScopeGuard([saved] { CInternetSession::SetTimeouts(saved); });
     CInternetSession::SetTimeouts({5, 60});
-    const auto logIn = [](const CFtpTestServer& server) { CLoggedIn::LogIn(server); };
+    const auto logIn = [](CMainFrame& frame, const CFtpTestServer& server) {
+        frame.SetSession(CLoggedIn::Session(server));
+    };
     QString strChoice;
     CModalUser user;
     user.m_onModal = [&](QWidget* pModal) {
@@ -563,11 +565,15 @@ void TestShellState::closingAsksWhileTransfersRun()
                 return QTest::mouseClick(pButton, Qt::LeftButton);
     };
 
-    logIn(slow);
     auto pFrame = std::make_unique<CMainFrame>();
+    logIn(*pFrame, slow);
     pFrame->InitialUpdateViews();
     QVERIFY(ShowFrame(*pFrame));
-    QVERIFY(pFrame->CommandView()->StartBackup(QFile::encodeName(strUp)));
+    CBackupPlan plan;
+    plan.TickFile(QFile::encodeName(strUp));
+    pFrame->LeftView()->m_treeCtrl.SetPlan(plan);
+    QTest::mouseClick(&pFrame->CommandView()->m_btnBackup, Qt::LeftButton);
+    QTRY_VERIFY(CJobPool::Get().RunningTransfers() > 0);
     strChoice = QString::fromUtf8("等待完成");
     QVERIFY(!pFrame->close());
     QCOMPARE(user.m_texts,
@@ -577,14 +583,13 @@ void TestShellState::closingAsksWhileTransfersRun()
     QCOMPARE(slow.ReadFile("up.bin"), QByteArray(320 * 1024, 'u'));
     QVERIFY(CJobPool::Get().WaitForAll(20000));
 
-    logIn(stalling);
     pFrame = std::make_unique<CMainFrame>();
+    logIn(*pFrame, stalling);
     pFrame->InitialUpdateViews();
     QVERIFY(ShowFrame(*pFrame));
     pFrame->CommandView()->SetParallelUploads(1); // the second file waits its turn
-    CBackupList& queue = pFrame->LeftView()->m_treeCtrl.m_backupList;
-    queue.AddTail(strQueued);
-    queue.AddTail(strUp);
+    plan.TickFile(QFile::encodeName(strQueued));
+    pFrame->LeftView()->m_treeCtrl.SetPlan(plan);
     QTest::mouseClick(&pFrame->CommandView()->m_btnBackup, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(pFrame->CommandView()->m_dlgWait.m_prgFile.value() > 0, 20000);
     user.m_texts.clear();
@@ -592,10 +597,13 @@ void TestShellState::closingAsksWhileTransfersRun()
     QVERIFY(pFrame->close());
     QCOMPARE(CJobPool::Get().RunningTransfers(), 0);
     // Beside, maybe, the relisting's box of an empty server.
-    QVERIFY(user.m_texts.contains(QString::fromUtf8("以下文件已取消：\n") + strUp +
-                                  QString::fromUtf8("（已取消）\n") + strQueued +
-                                  QString::fromUtf8("（未发送）")));
-    QVERIFY(!g_hInternet);
+    const QString strHeading = QString::fromUtf8("以下文件已取消：");
+    const auto box =
+        std::find_if(user.m_texts.cbegin(), user.m_texts.cend(),
+                     [&](const QString& strText) { return strText.startsWith(strHeading); });
+    QVERIFY(box != user.m_texts.cend());
+    QVERIFY(box->contains(strUp) && box->contains(strQueued));
+    QVERIFY(!pFrame->Session());
     QVERIFY(!QFile::exists(stalling.FilePath("up.bin")));
 }
 
@@ -606,13 +614,8 @@ void TestShellState::closingBesideAStoppedServerDoesNotWait()
     CFtpTestServer server;
     QVERIFY(server.Start(CFtpTestServer::Pyftpdlib));
     QVERIFY(server.PutFile("listed.txt", "x"));
-    CLoggedIn::LogIn(server);
-    const auto restore = qScopeGuard([] {
-        g_strServer.clear();
-        g_strUserName.clear();
-        g_strPassword.clear();
-    });
     auto pFrame = std::make_unique<CMainFrame>();
+    pFrame->SetSession(CLoggedIn::Session(server));
     pFrame->InitialUpdateViews();
     QVERIFY(ShowFrame(*pFrame));
     for (int i = 0; i < 8; ++i)
@@ -622,7 +625,7 @@ void TestShellState::closingBesideAStoppedServerDoesNotWait()
     const auto thaw = qScopeGuard([&] { server.Freeze(false); });
     CLatencyProbe probe;
     QVERIFY(pFrame->close());
-    QVERIFY(!g_hInternet);
+    QVERIFY(!pFrame->Session());
     QVERIFY2(probe.LargestGapMs() < 100, qPrintable(QString::number(probe.LargestGapMs())));
 }
 

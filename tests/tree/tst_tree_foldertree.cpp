@@ -35,10 +35,10 @@ private slots:
     void readsEachFolderOnce();
     void vanishedAndUnreadableFolders();
     void siblingOrder();
-    void checkSpreadsDownAndUp();
-    void uncheckKeepsOwnCopy();
+    void ticksMakeThePlan();
+    void planDrawnWithoutReading();
     void boxLabelAndSpaceBar();
-    void specialFilesNeverQueued();
+    void specialFilesListed();
     void namesThatAreNotUtf8();
     void listIntoExistingChildren();
     void asteriskExpandsOneLevel();
@@ -53,6 +53,16 @@ private:
     HTREEITEM Open(const QStringList& texts);
     QStringList ChildTexts(HTREEITEM hParent);
     int Check(HTREEITEM hItem) { return Tree().GetCheckIndex(hItem); }
+    QStringList Files() { return Texts(Tree().Plan().Files()); }
+    QStringList Folders() { return Texts(Tree().Plan().Folders()); }
+    QStringList LeftOut() { return Texts(Tree().Plan().LeftOut()); }
+    static QStringList Texts(const QList<QByteArray>& paths)
+    {
+        QStringList texts;
+        for (const QByteArray& path : paths)
+            texts << QFile::decodeName(path);
+        return texts;
+    }
     void ClickBox(HTREEITEM hItem);
     void ClickLabel(HTREEITEM hItem);
 
@@ -102,7 +112,6 @@ void TestFolderTree::cleanup()
 {
     m_pTester.reset();
     m_pView.reset();
-    QVERIFY(g_pLeftView == nullptr);
     SetMountTable(QString());
     m_pDir.reset();
 }
@@ -154,7 +163,6 @@ void TestFolderTree::ClickLabel(HTREEITEM hItem)
 void TestFolderTree::firstLevelAndRepeatedUpdate()
 {
     CFolderTreeCtrl& tree = Tree();
-    QCOMPARE(g_pLeftView, m_pView.get());
     QCOMPARE(tree.geometry(), m_pView->rect().adjusted(10, 10, -10, -10));
 
     HTREEITEM hRoot = tree.GetRootItem();
@@ -189,15 +197,15 @@ void TestFolderTree::firstLevelAndRepeatedUpdate()
     m_pView->resize(600, 700);
     QTRY_COMPARE(tree.geometry(), QRect(10, 10, 580, 680));
 
-    // A repeated initial update (New, Open) keeps the one tree and its selection.
+    // A repeated initial update (New, Open) keeps the one tree and its ticks.
     HTREEITEM hTwo = Open({"Two", "one.txt"});
     ClickBox(hTwo);
     const int nCount = tree.GetCount();
     m_pView->OnInitialUpdate();
     QCOMPARE(tree.GetRootItem(), hRoot);
     QCOMPARE(tree.GetCount(), nCount);
-    QCOMPARE(tree.m_backupList.ToStringList(), QStringList({Disk() + "/Two/one.txt"}));
-    QCOMPARE(g_pLeftView->m_treeCtrl.m_backupList.GetCount(), 1);
+    QCOMPARE(Files(), QStringList({Disk() + "/Two/one.txt"}));
+    QCOMPARE(Check(hTwo), 3);
 }
 
 void TestFolderTree::readsEachFolderOnce()
@@ -251,7 +259,7 @@ void TestFolderTree::readsEachFolderOnce()
     QCOMPARE(Check(Child(hDocs, "a.txt")), 3);
     QCOMPARE(Check(Child(hDocs, "c.txt")), 1);
     QCOMPARE(Check(hDocs), 2);
-    QCOMPARE(tree.m_backupList.GetCount(), 1);
+    QCOMPARE(tree.Plan().Files(), QList<QByteArray>{Raw(Disk() + "/Docs/a.txt")});
     QVERIFY(tree.ItemHasChildren(Child(hDisk, "New"))); // unread, like its siblings
 }
 
@@ -301,101 +309,106 @@ void TestFolderTree::siblingOrder()
                                             "README", "Readme", "two.txt", "Zoo.txt", "_under"}));
 }
 
-void TestFolderTree::checkSpreadsDownAndUp()
+void TestFolderTree::ticksMakeThePlan()
 {
     CFolderTreeCtrl& tree = Tree();
+    QSignalSpy changed(&tree, &CFolderTreeCtrl::planChanged);
     HTREEITEM hDocs = Open({"Docs"});
     HTREEITEM hDisk = tree.GetParentItem(hDocs);
     tree.Expand(hDocs, TVE_EXPAND);
     HTREEITEM hSub = Child(hDocs, "Sub");
 
-    // An expanded folder with files and a never-expanded sub-folder: the files once
-    // each, in tree order; everything loaded below is checked, the sub-folder adds nothing.
+    // A ticked folder is the whole folder: everything loaded below it shows ticked, and its
+    // drive partly.
     ClickBox(hDocs);
-    QCOMPARE(tree.m_backupList.ToStringList(),
-             QStringList({Disk() + "/Docs/a.txt", Disk() + "/Docs/b.txt"}));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(Folders(), QStringList({Disk() + "/Docs"}));
+    QVERIFY(Files().isEmpty());
     for (HTREEITEM h : {hDocs, Child(hDocs, "a.txt"), Child(hDocs, "b.txt"), hSub})
         QCOMPARE(Check(h), 3);
-    QCOMPARE(Check(hDisk), 2); // its other folders are unchecked
+    QCOMPARE(Check(hDisk), 2);
     QCOMPARE(Check(tree.GetRootItem()), 0);
+    // What a ticked folder shows when first opened is ticked too.
+    tree.Expand(hSub, TVE_EXPAND);
+    QCOMPARE(Check(Child(hSub, "x.txt")), 3);
 
-    // A folder that turns out empty when first expanded keeps its tick and queues nothing.
+    // Unticking inside it leaves that out, and the folder is partly ticked; ticking it again
+    // takes the entry away.
+    ClickBox(Child(hDocs, "a.txt"));
+    QCOMPARE(LeftOut(), QStringList({Disk() + "/Docs/a.txt"}));
+    QCOMPARE(Check(hDocs), 2);
+    QCOMPARE(Check(hSub), 3);
+    ClickBox(Child(hDocs, "a.txt"));
+    QVERIFY(LeftOut().isEmpty());
+    QCOMPARE(Check(hDocs), 3);
+
+    // Files ticked one by one are those files, not their folder: the folder stays partly
+    // ticked, since what comes later is not in the plan. Toggling it takes it whole.
+    HTREEITEM hOne = Open({"Two", "one.txt"});
+    HTREEITEM hTwo = tree.GetParentItem(hOne);
+    ClickBox(Child(hTwo, "two.txt"));
+    QCOMPARE(Check(hTwo), 2);
+    ClickBox(Child(hTwo, "two.txt"));
+    QCOMPARE(Check(hTwo), 1);
+    ClickBox(hOne);
+    ClickBox(Child(hTwo, "two.txt"));
+    QCOMPARE(Check(hTwo), 2);
+    QCOMPARE(Files(), QStringList({Disk() + "/Two/one.txt", Disk() + "/Two/two.txt"}));
+    ClickBox(hTwo);
+    QCOMPARE(Check(hTwo), 3);
+    QVERIFY(Files().isEmpty());
+    QCOMPARE(Folders(), QStringList({Disk() + "/Docs", Disk() + "/Two"}));
+
+    // A folder that turns out empty when first expanded keeps its tick.
     HTREEITEM hEmpty = Child(hDisk, "Empty");
     ClickBox(hEmpty);
     tree.Expand(hEmpty, TVE_EXPAND);
     QVERIFY(!tree.ItemHasChildren(hEmpty));
     QCOMPARE(Check(hEmpty), 3);
-    QCOMPARE(tree.m_backupList.GetCount(), 2);
     ClickBox(hEmpty);
     QCOMPARE(Check(hEmpty), 1);
-    QCOMPARE(tree.m_backupList.GetCount(), 2);
 
-    // Expanding a checked folder for the first time shows its children unchecked.
-    tree.Expand(hSub, TVE_EXPAND);
-    QCOMPARE(Check(Child(hSub, "x.txt")), 1);
-    QCOMPARE(tree.m_backupList.GetCount(), 2);
-
-    // One of two files: its folder and the checkable ancestors are partly checked; the
-    // second makes the folder checked and is looked at again upwards.
-    // Siblings are looked at on both sides of the item.
-    HTREEITEM hOne = Open({"Two", "one.txt"});
-    HTREEITEM hTwo = tree.GetParentItem(hOne);
-    HTREEITEM hSecond = Child(hTwo, "two.txt");
-    ClickBox(hSecond);
-    QCOMPARE(Check(hTwo), 2);
-    QCOMPARE(Check(hDisk), 2);
-    ClickBox(hSecond);
-    QCOMPARE(Check(hTwo), 1);
-    ClickBox(hOne);
-    QCOMPARE(Check(hTwo), 2);
-    ClickBox(hSecond);
-    QCOMPARE(Check(hTwo), 3);
-    QCOMPARE(Check(hDisk), 2);
-
-    // Up to the drive, where no sibling differs.
-    HTREEITEM hRam = Child(tree.GetRootItem(), Path("ram"));
-    tree.Expand(hRam, TVE_EXPAND);
-    HTREEITEM hOnly = Child(hRam, "Only");
-    tree.Expand(hOnly, TVE_EXPAND);
-    ClickBox(Child(hOnly, "one.txt"));
-    QCOMPARE(Check(hOnly), 3);
-    QCOMPARE(Check(hRam), 3);
-    QCOMPARE(Check(tree.GetRootItem()), 0);
-    ClickBox(Child(hOnly, "one.txt"));
-    QCOMPARE(Check(hRam), 1);
-
-    // A partly checked folder becomes checked when toggled.
+    // A partly ticked drive becomes ticked whole, and its plan is that one entry.
     QCOMPARE(Check(hDisk), 2);
     ClickBox(hDisk);
     QCOMPARE(Check(hDisk), 3);
-    QCOMPARE(Check(hSub), 3);
     QCOMPARE(Check(Child(hSub, "x.txt")), 3);
+    QCOMPARE(Folders(), QStringList({Disk()}));
+    ClickBox(hDisk);
+    QVERIFY(tree.Plan().IsEmpty());
+    QCOMPARE(Check(Child(hSub, "x.txt")), 1);
 }
 
-void TestFolderTree::uncheckKeepsOwnCopy()
+void TestFolderTree::planDrawnWithoutReading()
 {
-    CFolderTreeCtrl& tree = Tree();
-    HTREEITEM hA = Open({"Docs", "a.txt"});
-    HTREEITEM hDocs = tree.GetParentItem(hA);
-    const QString strA = Disk() + "/Docs/a.txt";
-    const QString strB = Disk() + "/Docs/b.txt";
-    ClickBox(hA);
-    ClickBox(hDocs);
-    QCOMPARE(tree.m_backupList.ToStringList(), QStringList({strA, strA, strB}));
-    ClickBox(hDocs);
-    QCOMPARE(tree.m_backupList.ToStringList(), QStringList({strA}));
-    QCOMPARE(Check(hA), 1);
+    // The plan of the last run: a folder whole but for one file, and one file of another.
+    CBackupPlan plan;
+    plan.TickFolder(Raw(Disk() + "/Docs"));
+    plan.Untick(Raw(Disk() + "/Docs/b.txt"));
+    plan.TickFile(Raw(Disk() + "/Two/one.txt"));
+    Tree().SetPlan(plan);
+    HTREEITEM hDisk = Child(Tree().GetRootItem(), Disk());
+    QCOMPARE(Check(hDisk), 2);
+    QCOMPARE(Check(Child(Tree().GetRootItem(), Path("ram"))), 1);
+    Tree().Expand(hDisk, TVE_EXPAND);
+    HTREEITEM hDocs = Child(hDisk, "Docs");
+    QCOMPARE(Check(hDocs), 2);
+    QCOMPARE(Check(Child(hDisk, "Two")), 2);
+    QCOMPARE(Check(Child(hDisk, "Empty")), 1);
+    // Neither folder was read to show that.
+    QCOMPARE(Tree().GetItemData(hDocs), LPARAM(0));
+    QCOMPARE(ChildTexts(hDocs), QStringList({QString()}));
 
-    // Once drained by BACKUP, unticking finds nothing to remove and changes nothing else.
-    ClickBox(hA);
-    QCOMPARE(tree.m_backupList.RemoveTail(), Raw(strA));
-    QCOMPARE(tree.m_backupList.RemoveTail(), Raw(strA));
-    ClickBox(hA);
-    QVERIFY(tree.m_backupList.IsEmpty());
-    // A checked file deleted from the disk is neither appended nor removed.
-    QVERIFY(QFile::remove(strB));
-    ClickBox(Child(hDocs, "b.txt"));
-    QVERIFY(tree.m_backupList.IsEmpty());
+    // A file added since is part of the ticked folder; the left-out one stays out.
+    QVERIFY(WriteFile(Disk() + "/Docs/new.txt"));
+    Tree().Expand(hDocs, TVE_EXPAND);
+    QCOMPARE(Check(Child(hDocs, "a.txt")), 3);
+    QCOMPARE(Check(Child(hDocs, "new.txt")), 3);
+    QCOMPARE(Check(Child(hDocs, "b.txt")), 1);
+    QCOMPARE(Check(Child(hDocs, "Sub")), 3);
+    HTREEITEM hOne = Open({"Two", "one.txt"});
+    QCOMPARE(Check(hOne), 3);
+    QCOMPARE(Check(Child(Tree().GetParentItem(hOne), "two.txt")), 1);
 }
 
 void TestFolderTree::boxLabelAndSpaceBar()
@@ -409,13 +422,13 @@ void TestFolderTree::boxLabelAndSpaceBar()
     QCOMPARE(tree.GetSelectedItem(), hA);
     QCOMPARE(tree.m_uHitFlags, TVHT_ONITEMLABEL);
     QCOMPARE(Check(hA), 1);
-    QVERIFY(tree.m_backupList.IsEmpty());
+    QVERIFY(tree.Plan().IsEmpty());
 
     ClickBox(hB); // toggles and selects
     QCOMPARE(tree.m_uHitFlags, TVHT_ONITEMSTATEICON);
     QCOMPARE(Check(hB), 3);
     QCOMPARE(tree.GetSelectedItem(), hB);
-    QCOMPARE(tree.m_backupList.ToStringList(), QStringList({Disk() + "/Docs/b.txt"}));
+    QCOMPARE(Files(), QStringList({Disk() + "/Docs/b.txt"}));
 
     // The icon is neither box nor label: it selects without toggling.
     tree.scrollTo(tree.IndexFromItem(hA));
@@ -429,7 +442,7 @@ void TestFolderTree::boxLabelAndSpaceBar()
     tree.SelectItem(hB);
     QTest::keyClick(&tree, Qt::Key_Space);
     QCOMPARE(Check(hB), 1);
-    QVERIFY(tree.m_backupList.IsEmpty());
+    QVERIFY(tree.Plan().IsEmpty());
     QTest::keyClick(&tree, Qt::Key_Space);
     QCOMPARE(Check(hB), 3);
     QCOMPARE(tree.GetSelectedItem(), hB); // the space bar does not move the selection
@@ -438,7 +451,7 @@ void TestFolderTree::boxLabelAndSpaceBar()
     tree.SelectItem(tree.GetRootItem());
     QTest::keyClick(&tree, Qt::Key_Space);
     QCOMPARE(Check(tree.GetRootItem()), 0);
-    QCOMPARE(tree.m_backupList.GetCount(), 1);
+    QCOMPARE(Files().size(), 1);
 
     // Other keys keep the tree's own handling, type-ahead included.
     tree.SelectItem(tree.GetParentItem(tree.GetParentItem(hA)));
@@ -457,7 +470,7 @@ void TestFolderTree::boxLabelAndSpaceBar()
     QTRY_VERIFY(inView());
 }
 
-void TestFolderTree::specialFilesNeverQueued()
+void TestFolderTree::specialFilesListed()
 {
     const QString strSpecial = Disk() + "/Special";
     QVERIFY(mkfifo(QFile::encodeName(strSpecial + "/pipe").constData(), 0600) == 0);
@@ -469,17 +482,9 @@ void TestFolderTree::specialFilesNeverQueued()
     CFolderTreeCtrl& tree = Tree();
     HTREEITEM hSpecial = Open({"Special"});
     tree.Expand(hSpecial, TVE_EXPAND);
-    // Listed, so the user sees them, but only regular files (or links to one) are queued.
+    // Listed, so the user sees them; a backup sends only regular files (or links to one).
     QCOMPARE(ChildTexts(hSpecial),
              QStringList({"dangling", "link.txt", "pipe", "real.txt", "zero"}));
-    ClickBox(hSpecial);
-    QCOMPARE(tree.m_backupList.ToStringList(),
-             QStringList({strSpecial + "/link.txt", strSpecial + "/real.txt"}));
-    ClickBox(hSpecial);
-    QVERIFY(tree.m_backupList.IsEmpty());
-    ClickBox(Child(hSpecial, "zero"));
-    ClickBox(Child(hSpecial, "pipe"));
-    QVERIFY(tree.m_backupList.IsEmpty());
     QCOMPARE(CFolderTreeCtrl::GetPathKind(Raw(strSpecial + "/zero")),
              int(CFolderTreeCtrl::PATH_SPECIAL));
 }
@@ -514,11 +519,13 @@ void TestFolderTree::namesThatAreNotUtf8()
     QVERIFY(tree.Expand(hFolder, TVE_EXPAND));
     QCOMPARE(ChildTexts(hFolder), QStringList({"x.txt"}));
 
-    // Ticking queues the exact bytes; unticking finds them again.
+    // The plan keeps the exact bytes, and finds them again to draw the boxes.
     ClickBox(hOld);
-    QCOMPARE(tree.m_backupList.ToList(), QList<QByteArray>({latin1, gbk, folder + "/x.txt"}));
-    ClickBox(hOld);
-    QVERIFY(tree.m_backupList.IsEmpty());
+    ClickBox(Child(hFolder, "x.txt"));
+    QCOMPARE(tree.Plan().Folders(), QList<QByteArray>({old}));
+    QCOMPARE(tree.Plan().LeftOut(), QList<QByteArray>({folder + "/x.txt"}));
+    QCOMPARE(Check(hFolder), 2);
+    QCOMPARE(Check(Child(hOld, "caf\\xE9.txt")), 3);
 }
 
 void TestFolderTree::listIntoExistingChildren()
@@ -584,6 +591,11 @@ void TestFolderTree::screenReaderReadsBoxes()
     QCOMPARE(cell("a.txt")->text(QAccessible::Description), QString("checked"));
     QCOMPARE(cell("b.txt")->text(QAccessible::Description), QString("unchecked"));
     QCOMPARE(cell("Docs")->text(QAccessible::Description), QString("partly checked"));
+    // Whatever ticks through the model (a screen reader's toggle) ticks the plan.
+    QVERIFY(Tree().model()->setData(Tree().IndexFromItem(Child(hDocs, "b.txt")), Qt::Checked,
+                                    Qt::CheckStateRole));
+    QCOMPARE(Files(), QStringList({Disk() + "/Docs/a.txt", Disk() + "/Docs/b.txt"}));
+    QCOMPARE(cell("b.txt")->text(QAccessible::Description), QString("checked"));
     QVERIFY(!cell("My Computer")->state().checkable); // the root has no box
     // The hidden header is read as what the column holds, not as its number.
     QCOMPARE(pTree->child(0)->role(), QAccessible::ColumnHeader);

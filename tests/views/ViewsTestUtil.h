@@ -4,9 +4,9 @@
 #include "FtpTestServer.h"
 #include "StartOrSkip.h"
 #include "TestFiles.h"
+#include "backup/BackupSession.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
-#include "transfer/TransferGlobals.h"
 
 #include <QApplication>
 #include <QFile>
@@ -16,25 +16,33 @@
 #include <QtTest>
 
 #include <functional>
+#include <memory>
 
-// The session a login opens, with the suite's time-outs; for a suite's whole run.
+// The connections a login opens, with the suite's time-outs; for a suite's whole run.
+inline std::shared_ptr<CInternetSession>& SuiteInternet()
+{
+    static std::shared_ptr<CInternetSession> pInternet;
+    return pInternet;
+}
+
 inline void OpenSession(const CInternetSession::Timeouts& timeouts)
 {
     CInternetSession::SetTimeouts(timeouts);
-    g_hInternet = std::make_shared<CInternetSession>();
+    SuiteInternet() = std::make_shared<CInternetSession>();
 }
 
 inline void CloseSession()
 {
-    g_hInternet.reset();
+    SuiteInternet().reset();
 }
 
-// The account of the server, as a login would set it.
-inline void LogIn(const CFtpTestServer& server)
+// The account of the server, as a login makes it (with another password when one is given).
+inline std::shared_ptr<CBackupSession> MakeSession(const CFtpTestServer& server,
+                                                   const QString& strPassword = QString())
 {
-    g_strServer = server.ServerText().toStdString();
-    g_strUserName = server.User().toStdString();
-    g_strPassword = server.Password().toStdString();
+    return std::make_shared<CBackupSession>(
+        server.ServerText().toStdString(), server.User().toStdString(),
+        (strPassword.isEmpty() ? server.Password() : strPassword).toStdString(), SuiteInternet());
 }
 
 // A user who reads each message box that comes up and presses its OK button.

@@ -147,7 +147,7 @@ bool TestRemoteList::Refresh()
 void TestRemoteList::arrivalOrderAndSupersededListings()
 {
     // Folders go to the top as they come, files to the end; "." and ".." are no rows.
-    g_strServer.clear();
+    m_pView->SetSession(nullptr);
     m_pView->StartListing(); // no account: the listing fails, but it is the current one now
     const unsigned nTag = m_pView->m_nListingTag;
     m_pView->OnRemoteItemsAdded(
@@ -186,7 +186,7 @@ void TestRemoteList::refreshShowsTheRoot()
     QFETCH(int, kind);
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Kind(kind));
-    LogIn(server);
+    m_pView->SetSession(MakeSession(server));
     for (const char* pszFolder : {"Alpha", "Beta"})
         QVERIFY(server.MakeFolder(pszFolder));
     QVERIFY(server.PutFile("Alpha/inside.txt", "not listed"));
@@ -233,7 +233,7 @@ void TestRemoteList::usageTotals()
     QFETCH(int, meter);
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
-    LogIn(server);
+    m_pView->SetSession(MakeSession(server));
     for (int i = 0; i < sizes.size(); ++i) {
         const QString strName = QStringLiteral("f%1").arg(i);
         if (sizes[i] < 0) {
@@ -257,7 +257,7 @@ void TestRemoteList::usageTotals()
 
 void TestRemoteList::tooltipAndDescription()
 {
-    g_strServer.clear();
+    m_pView->SetSession(nullptr);
     m_pView->StartListing();
     RemoteItem item = Item("holiday-2023.jpg", false, 15 * 1024);
     item.tLastWrite = QDateTime(QDate(2026, 7, 12), QTime(0, 0), Qt::UTC).toSecsSinceEpoch();
@@ -296,7 +296,7 @@ void TestRemoteList::quickRefreshesGiveOneCopy()
 {
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
-    LogIn(server);
+    m_pView->SetSession(MakeSession(server));
     constexpr int kFiles = 4000;
     for (int i = 0; i < kFiles; ++i)
         QVERIFY(WriteFile(
@@ -320,7 +320,7 @@ void TestRemoteList::deleteRemovesTheDeletedName()
 {
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
-    LogIn(server);
+    m_pView->SetSession(MakeSession(server));
     for (const char* pszFile : {"a.txt", "b.txt", "c.txt", "d.txt"})
         QVERIFY(server.PutFile(pszFile, pszFile));
     QVERIFY(Refresh());
@@ -352,7 +352,7 @@ void TestRemoteList::failedDeleteLeavesTheRow()
 {
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
-    LogIn(server);
+    m_pView->SetSession(MakeSession(server));
     QVERIFY(server.MakeFolder("folder"));
     QVERIFY(server.PutFile("gone.txt", "x"));
     QVERIFY(server.PutFile("kept.txt", "x"));
@@ -407,7 +407,7 @@ void TestRemoteList::incompleteListingsSaySo()
     QFETCH(bool, rows);
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {fault});
-    LogIn(server);
+    m_pView->SetSession(MakeSession(server));
     for (int i = 0; i < 200; ++i)
         QVERIFY(server.PutFile(QStringLiteral("file-%1.txt").arg(i), "data"));
     CBoxReader reader;

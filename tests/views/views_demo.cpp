@@ -5,7 +5,7 @@
 // opens the tree down to that folder, so its files are a click away.
 #include "transfer/JobPool.h"
 #include "transfer/InternetSession.h"
-#include "transfer/TransferGlobals.h"
+#include "backup/BackupSession.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
@@ -69,13 +69,13 @@ int main(int argc, char* argv[])
     window.show();
 
     if (args.size() >= 3) {
-        g_hInternet = std::make_shared<CInternetSession>();
-        g_strServer = args[0].toStdString();
-        g_strUserName = args[1].toStdString();
-        g_strPassword = args[2].toStdString();
+        const auto pSession = std::make_shared<CBackupSession>(
+            args[0].toStdString(), args[1].toStdString(), args[2].toStdString());
+        pCommand->SetSession(pSession);
+        pRight->SetSession(pSession);
         pRight->StartListing();
     }
+    pCommand->SetLeftView(pLeft);
     const int nResult = app.exec();
-    g_hInternet.reset();
     return FinishJobsForExit(nResult);
 }

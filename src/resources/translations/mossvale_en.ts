@@ -384,6 +384,12 @@ Refresh</source>
         <translation>List the files on the server again
 Refresh</translation>
     </message>
+    <message>
+        <source>Show the backups run so far, newest first, with what each could not back up
+Backup History</source>
+        <translation>Show the backups run so far, newest first, with what each could not back up
+Backup History</translation>
+    </message>
 </context>
 <context>
     <name>CHelpFile</name>
@@ -1167,6 +1173,110 @@ Options</translation>
     <message>
         <source>确认信任新的</source>
         <translation>Yes, trust the new one</translation>
+    </message>
+    <message>
+        <source>没有勾选任何要备份的文件或文件夹。请先在左边的树中勾选。</source>
+        <translation>Nothing is ticked to back up. Tick files or folders in the tree on the left first.</translation>
+    </message>
+    <message>
+        <source>此账户的另一个备份正在运行。请在它结束后再试。</source>
+        <translation>Another backup of this account is running. Try again when it has ended.</translation>
+    </message>
+    <message>
+        <source>已不存在</source>
+        <translation>no longer exists</translation>
+    </message>
+    <message>
+        <source>今天 %1</source>
+        <translation>today %1</translation>
+    </message>
+    <message>
+        <source>昨天 %1</source>
+        <translation>yesterday %1</translation>
+    </message>
+    <message>
+        <source>上次备份：%1，%2 个文件</source>
+        <translation>Last backup: %1, %2 files</translation>
+    </message>
+    <message>
+        <source>，%1 个失败</source>
+        <translation>, %1 failed</translation>
+    </message>
+    <message>
+        <source>，%1</source>
+        <translation>, %1</translation>
+    </message>
+    <message>
+        <source>中断</source>
+        <translation>interrupted</translation>
+    </message>
+    <message>
+        <source>进行中</source>
+        <translation>running</translation>
+    </message>
+    <message>
+        <source>完成</source>
+        <translation>complete</translation>
+    </message>
+    <message>
+        <source>有失败</source>
+        <translation>with failures</translation>
+    </message>
+    <message>
+        <source>窗口</source>
+        <translation>window</translation>
+    </message>
+    <message>
+        <source>命令行</source>
+        <translation>command line</translation>
+    </message>
+    <message>
+        <source>定时</source>
+        <translation>timer</translation>
+    </message>
+    <message>
+        <source>Backup &amp;History...</source>
+        <translation>Backup &amp;History...</translation>
+    </message>
+    <message>
+        <source>备份历史</source>
+        <translation>Backup History</translation>
+    </message>
+    <message>
+        <source>还没有备份记录。</source>
+        <translation>No backup has run yet.</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Started</translation>
+    </message>
+    <message>
+        <source>启动方式</source>
+        <translation>Started from</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>已发送</source>
+        <translation>Sent</translation>
+    </message>
+    <message>
+        <source>未变</source>
+        <translation>Unchanged</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>未备份的文件</source>
+        <translation>Files not backed up</translation>
     </message>
 </context>
 </TS>
