@@ -122,8 +122,13 @@ int CBackupCommand::Main(int argc, char** argv)
         QStringLiteral("dry-run"),
         QCoreApplication::translate("CBackupCommand",
                                     "与 --backup 一起：列出将要发送的文件，不发送。"));
+    const QCommandLineOption check(
+        QStringLiteral("check"),
+        QCoreApplication::translate(
+            "CBackupCommand", "与 --backup 一起：检查服务器上的每个副本，补发缺少或不同的文件。"));
     parser.addOption(backup);
     parser.addOption(dryRun);
+    parser.addOption(check);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const bool bParsed = parser.parse(QCoreApplication::arguments());
@@ -138,21 +143,21 @@ int CBackupCommand::Main(int argc, char** argv)
     if (!bParsed || !parser.isSet(backup) || !parser.positionalArguments().isEmpty()) {
         const QString strError =
             bParsed ? QCoreApplication::translate("CBackupCommand",
-                                                  "--dry-run 只能与 --backup 一起使用。")
+                                                  "--dry-run 和 --check 只能与 --backup 一起使用。")
                     : parser.errorText();
         Print(stderr, strError + QStringLiteral("\n\n") + parser.helpText());
         return EXIT_CANNOT_RUN;
     }
 
-    CBackupCommand command(parser.isSet(dryRun));
+    CBackupCommand command(parser.isSet(dryRun), parser.isSet(check));
     const int nExit = command.Prepare();
     if (nExit != EXIT_DONE)
         return FinishJobsForExit(nExit);
     return FinishJobsForExit(QCoreApplication::exec());
 }
 
-CBackupCommand::CBackupCommand(bool bDryRun)
-    : m_bDryRun(bDryRun), m_bTerminal(::isatty(STDOUT_FILENO) != 0)
+CBackupCommand::CBackupCommand(bool bDryRun, bool bCheck)
+    : m_bDryRun(bDryRun), m_bCheck(bCheck), m_bTerminal(::isatty(STDOUT_FILENO) != 0)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalSockets) == 0) {
         m_pSignals = std::make_unique<QSocketNotifier>(g_signalSockets[1], QSocketNotifier::Read);
@@ -216,6 +221,7 @@ int CBackupCommand::Prepare()
     options.eTrigger = qEnvironmentVariableIsSet("INVOCATION_ID") ? EBackupTrigger::Timer
                                                                   : EBackupTrigger::CommandLine;
     options.bDryRun = m_bDryRun;
+    options.bCheckServer = m_bCheck;
     m_pRun = std::make_unique<CBackupRun>(plan, m_pSession, options);
     connect(m_pRun.get(), &CBackupRun::fileStarted, this, &CBackupCommand::OnFileStarted);
     connect(m_pRun.get(), &CBackupRun::fileDone, this, &CBackupCommand::OnFileDone);

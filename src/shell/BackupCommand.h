@@ -31,7 +31,8 @@ public:
     static int Main(int argc, char** argv);
 
 private:
-    explicit CBackupCommand(bool bDryRun);
+    // bCheck: every server copy is checked (see CBackupRun::Options::bCheckServer).
+    CBackupCommand(bool bDryRun, bool bCheck);
     ~CBackupCommand() override;
 
     // Everything up to the run; EXIT_DONE when the run has started.
@@ -51,6 +52,7 @@ private:
     int ExitOf(const BackupSummary& summary) const;
 
     bool m_bDryRun;
+    bool m_bCheck;
     bool m_bTerminal; // standard output is a terminal: one progress line
     bool m_bProgressShown = false;
     QString m_strProgressLine;

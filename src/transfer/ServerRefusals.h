@@ -16,6 +16,10 @@ public:
         REFUSES_RENAME = 4,
         REFUSES_LIST_ALL = 8,
         RENAMES = 16, // not a refusal: the server was seen renaming a temporary of ours
+        // The commands that set a file's time, each refused for good.
+        REFUSES_MFMT = 32,
+        REFUSES_MDTM_SET = 64, // vsftpd's "MDTM YYYYMMDDHHMMSS path"
+        REFUSES_SITE_UTIME = 128,
     };
 
     // The bits noted for the account ("server URL\nuser").
