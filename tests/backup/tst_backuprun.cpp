@@ -37,6 +37,7 @@ private slots:
     void cancelStopsAndNamesTheRest();
     void folderChangingWhileRead();
     void onlyWhatChangedIsSent();
+    void vsftpdKeepsTreeAndTimes();
 
 private:
     QByteArray Local(const QString& strName) const
@@ -414,6 +415,27 @@ void TestBackupRun::onlyWhatChangedIsSent()
     QCOMPARE(reinstalled.nUnchanged, 6);
     QCOMPARE(server.CommandCount("STOR"), nStored);
     QCOMPARE(runOnce(true).nSent, 0); // and the record is back
+}
+
+void TestBackupRun::vsftpdKeepsTreeAndTimes()
+{
+    // vsftpd has no MFMT: its two-argument MDTM sets the time.
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Vsftpd);
+    QVERIFY(QDir(m_pLocal->path()).mkpath("docs/sub"));
+    QVERIFY(WriteFile(Local("docs/sub/deep.txt"), "deep"));
+    QVERIFY(WriteFile(Local("docs/top.txt"), "top"));
+    const timespec old[2] = {{0, UTIME_OMIT}, {1500000000, 700000000}};
+    QVERIFY(::utimensat(AT_FDCWD, Local("docs/sub/deep.txt").constData(), old, 0) == 0);
+    CBackupPlan plan;
+    plan.TickFolder(Local("docs"));
+    CBackupRun run(plan, SessionOf(server), {2, EBackupTrigger::CommandLine});
+    QVERIFY(RunToEnd(run));
+    QCOMPARE(run.Summary().nSent, 2);
+    QCOMPARE(FilesBelow(QFile::encodeName(server.Root())),
+             QList<QByteArray>({"docs/sub/deep.txt", "docs/top.txt"}));
+    QCOMPARE(QFileInfo(server.FilePath("docs/sub/deep.txt")).lastModified().toSecsSinceEpoch(),
+             qint64(1500000000));
 }
 
 QTEST_GUILESS_MAIN(TestBackupRun)
