@@ -58,16 +58,27 @@ public:
         std::sort(roots.begin(), roots.end());
         for (const QByteArray& root : roots) {
             struct stat info;
-            // A file ticked by itself is what the user chose, even through a link; its upload
-            // says so when it is not a file that can be sent.
             m_root = root;
             m_bRootIsFolder = false;
+            // Ticked again below a ticked folder (under a part left out): it keeps its place
+            // in that folder's tree on the server.
+            for (const QByteArray& outer : std::as_const(m_folderRoots))
+                if (root.startsWith(outer == "/" ? outer : outer + '/')) {
+                    m_root = outer;
+                    m_bRootIsFolder = true;
+                    break;
+                }
+            // A file ticked by itself is what the user chose, even through a link; its upload
+            // says so when it is not a file that can be sent.
             if (::stat(root.constData(), &info) != 0 && ::lstat(root.constData(), &info) != 0) {
                 Add(root, FoundEntry::EKind::Missing);
                 continue;
             }
-            m_bRootIsFolder = S_ISDIR(info.st_mode);
-            if (m_bRootIsFolder)
+            if (S_ISDIR(info.st_mode) && m_root == root) {
+                m_bRootIsFolder = true;
+                m_folderRoots.append(root);
+            }
+            if (S_ISDIR(info.st_mode))
                 ReadFolder(root);
             else
                 Add(root, FoundEntry::EKind::File, qint64(info.st_size),
@@ -132,6 +143,7 @@ private:
     QSet<QByteArray> m_seen;
     QByteArray m_root;
     bool m_bRootIsFolder = false;
+    QList<QByteArray> m_folderRoots; // in the order read, outer ones first
 };
 
 // The root-level name a ticked file or folder has on the server.

@@ -132,6 +132,7 @@ void TestBackupRun::whatThePlanHolds()
     const QByteArray latin1 = "docs/b/caf\xe9 \x01.txt"; // not UTF-8, a control byte
     QVERIFY(WriteRawFile(Local(QString()) + latin1, "bytes"));
     QVERIFY(WriteFile(Local("docs/private/secret.txt"), "no"));
+    QVERIFY(WriteFile(Local("docs/private/kept.txt"), "kept"));
     QVERIFY(WriteFile(Local("more/docs/clash.txt"), "a second docs"));
     QVERIFY(WriteFile(Local("loose.txt"), "alone"));
     QVERIFY(WriteFile(Local("outside.txt"), "through a link"));
@@ -141,6 +142,7 @@ void TestBackupRun::whatThePlanHolds()
     CBackupPlan plan;
     plan.TickFolder(Local("docs"));
     plan.Untick(Local("docs/private"));
+    plan.TickFile(Local("docs/private/kept.txt")); // keeps its place in the tree
     plan.TickFolder(Local("more/docs"));
     plan.TickFile(Local("loose.txt"));
     plan.TickFile(Local("gone.txt"));
@@ -158,13 +160,14 @@ void TestBackupRun::whatThePlanHolds()
     QVERIFY(RunToEnd(run, &done));
     const BackupSummary& summary = run.Summary();
     // The ticked folder is a folder of its name on the server, its tree kept byte for byte.
-    const QList<QByteArray> tree = {"docs/a/same.txt", "docs/b/" + latin1.mid(7), "docs/b/same.txt",
-                                    "docs/new/deeper/later.txt", "loose.txt"};
+    const QList<QByteArray> tree = {"docs/a/same.txt",       "docs/b/" + latin1.mid(7),
+                                    "docs/b/same.txt",       "docs/new/deeper/later.txt",
+                                    "docs/private/kept.txt", "loose.txt"};
     QCOMPARE(FilesBelow(QFile::encodeName(server.Root())), tree);
     QCOMPARE(server.ReadFile("docs/b/same.txt"), QByteArray("b's"));
     QCOMPARE(server.ReadFile("loose.txt"), QByteArray("alone"));
-    QCOMPARE(summary.nSent, 5);
-    QCOMPARE(summary.nBytes, qint64(3 + 5 + 3 + 5 + 5));
+    QCOMPARE(summary.nSent, 6);
+    QCOMPARE(summary.nBytes, qint64(3 + 5 + 3 + 5 + 4 + 5));
     QCOMPARE(summary.nFailed, 0);
     QCOMPARE(summary.nMissing, 3); // two the plan named, one removed since it was read
     QCOMPARE(summary.nSkipped, 1);
@@ -186,24 +189,24 @@ void TestBackupRun::whatThePlanHolds()
     QCOMPARE(last->nId, run.HistoryId());
     QCOMPARE(last->eState, BackupRunRecord::EState::Finished);
     QCOMPARE(last->eTrigger, EBackupTrigger::CommandLine);
-    QCOMPARE(last->nSent, 5);
+    QCOMPARE(last->nSent, 6);
     QCOMPARE(last->nMissing, 3);
-    QCOMPARE(last->nBytes, qint64(21));
+    QCOMPARE(last->nBytes, qint64(25));
     const QList<BackupFileReport> problems = history.Files(last->nId);
     QCOMPARE(problems.size(), 4);
     for (int i = 0; i < problems.size(); ++i) {
         QCOMPARE(problems[i].path, summary.problems[i].path);
         QCOMPARE(problems[i].eOutcome, summary.problems[i].eOutcome);
     }
-    QCOMPARE(history.Files(last->nId, true).size(), 9);
+    QCOMPARE(history.Files(last->nId, true).size(), 10);
 
     // A dry run names what it would send and sends nothing, nor goes into the history.
     QVERIFY(QFile::remove(server.FilePath("docs/new/deeper/later.txt")));
     CBackupRun dry(plan, SessionOf(server), {2, EBackupTrigger::CommandLine, true});
     QSignalSpy wouldSend(&dry, &CBackupRun::fileStarted);
     QVERIFY(RunToEnd(dry));
-    QCOMPARE(wouldSend.size(), 5);
-    QCOMPARE(dry.Summary().nPlanned, 5);
+    QCOMPARE(wouldSend.size(), 6);
+    QCOMPARE(dry.Summary().nPlanned, 6);
     QVERIFY(!QFile::exists(server.FilePath("docs/new/deeper/later.txt")));
     QCOMPARE(history.LastRun()->nId, run.HistoryId());
 
