@@ -31,6 +31,13 @@ const char* const SCHEMA[] = {
     " outcome INTEGER NOT NULL, failure INTEGER NOT NULL DEFAULT 0, reply BLOB,"
     " skip INTEGER NOT NULL DEFAULT 0, same_name_as BLOB, bytes INTEGER NOT NULL DEFAULT 0)",
     "CREATE INDEX IF NOT EXISTS files_of_run ON files (run, place)",
+    // What the last backup of each file sent: an unchanged file is not sent again.
+    "CREATE TABLE IF NOT EXISTS sent ("
+    " path BLOB PRIMARY KEY, size INTEGER NOT NULL, mtime_ns INTEGER NOT NULL,"
+    " remote BLOB NOT NULL, remote_size INTEGER NOT NULL,"
+    " sent_at INTEGER NOT NULL)", // UTC milliseconds since the epoch
+    // When every server copy was last checked, UTC milliseconds since the epoch.
+    "CREATE TABLE IF NOT EXISTS checks (at INTEGER NOT NULL)",
 };
 
 const char* CounterOf(EFileOutcome eOutcome)
@@ -264,4 +271,57 @@ QList<BackupFileReport> CBackupHistory::Files(qint64 nRun, bool bAll) const
         files.append(file);
     }
     return files;
+}
+
+QHash<QByteArray, SentRecord> CBackupHistory::SentRecords() const
+{
+    QHash<QByteArray, SentRecord> records;
+    if (!m_bOpen)
+        return records;
+    QSqlQuery query(QSqlDatabase::database(m_strConnection));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT path, size, mtime_ns, remote, remote_size FROM sent")))
+        return records;
+    while (query.next()) {
+        SentRecord record;
+        record.nSize = query.value(1).toLongLong();
+        record.nMtimeNs = query.value(2).toLongLong();
+        record.remote = query.value(3).toByteArray();
+        record.nRemoteSize = query.value(4).toLongLong();
+        records.insert(query.value(0).toByteArray(), record);
+    }
+    return records;
+}
+
+void CBackupHistory::RecordSent(const QByteArray& path, const SentRecord& record)
+{
+    if (!m_bOpen)
+        return;
+    QSqlQuery query(QSqlDatabase::database(m_strConnection));
+    query.prepare(QStringLiteral("INSERT OR REPLACE INTO sent (path, size, mtime_ns, remote,"
+                                 " remote_size, sent_at) VALUES (?, ?, ?, ?, ?, ?)"));
+    for (const QVariant& value : {QVariant(path), QVariant(record.nSize), QVariant(record.nMtimeNs),
+                                  QVariant(record.remote), QVariant(record.nRemoteSize),
+                                  QVariant(QDateTime::currentMSecsSinceEpoch())})
+        query.addBindValue(value);
+    query.exec();
+}
+
+QDateTime CBackupHistory::LastCheck() const
+{
+    QSqlQuery query(QSqlDatabase::database(m_strConnection));
+    if (!m_bOpen || !query.exec(QStringLiteral("SELECT MAX(at) FROM checks")) || !query.next())
+        return {};
+    return FromMs(query.value(0));
+}
+
+void CBackupHistory::NoteCheck()
+{
+    if (!m_bOpen)
+        return;
+    QSqlQuery query(QSqlDatabase::database(m_strConnection));
+    query.exec(QStringLiteral("DELETE FROM checks"));
+    query.prepare(QStringLiteral("INSERT INTO checks (at) VALUES (?)"));
+    query.addBindValue(QDateTime::currentMSecsSinceEpoch());
+    query.exec();
 }

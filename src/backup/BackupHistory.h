@@ -9,6 +9,7 @@
 #include "BackupRun.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -35,6 +36,14 @@ struct BackupRunRecord {
     QByteArray connectReplyLine;
 };
 
+// What the last backup of a local file sent.
+struct SentRecord {
+    qint64 nSize = 0;
+    qint64 nMtimeNs = 0; // the local modification time, ns since the epoch (UTC)
+    QByteArray remote;   // the server's path
+    qint64 nRemoteSize = 0;
+};
+
 class CBackupHistory
 {
 public:
@@ -54,6 +63,13 @@ public:
     qint64 BeginRun(EBackupTrigger eTrigger);
     void AddFile(qint64 nRun, const BackupFileReport& report);
     void EndRun(qint64 nRun, const BackupSummary& summary);
+
+    // The record of what was sent, by local path; written as each file arrives.
+    QHash<QByteArray, SentRecord> SentRecords() const;
+    void RecordSent(const QByteArray& path, const SentRecord& record);
+    // When a run last checked every server copy (invalid: never), and noting one now.
+    QDateTime LastCheck() const;
+    void NoteCheck();
 
     // Reading.
     std::optional<BackupRunRecord> LastRun() const;

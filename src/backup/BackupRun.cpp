@@ -25,6 +25,7 @@
 namespace {
 
 constexpr int kProgressMs = 100;
+constexpr int kCheckDays = 7;
 
 // What reading the plan's folders found at one path.
 struct FoundEntry {
@@ -32,7 +33,15 @@ struct FoundEntry {
     QByteArray path;
     EKind eKind = EKind::File;
     qint64 nSize = 0;
+    QByteArray root; // the ticked file or folder it was found under
+    bool bRootIsFolder = false;
+    qint64 nMtimeNs = 0;
 };
+
+qint64 NanosecondsOf(const timespec& time)
+{
+    return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
 using FoundEntries = QList<FoundEntry>;
 
 class CPlanReader
@@ -49,16 +58,31 @@ public:
         std::sort(roots.begin(), roots.end());
         for (const QByteArray& root : roots) {
             struct stat info;
+            m_root = root;
+            m_bRootIsFolder = false;
+            // Ticked again below a ticked folder (under a part left out): it keeps its place
+            // in that folder's tree on the server.
+            for (const QByteArray& outer : std::as_const(m_folderRoots))
+                if (root.startsWith(outer == "/" ? outer : outer + '/')) {
+                    m_root = outer;
+                    m_bRootIsFolder = true;
+                    break;
+                }
             // A file ticked by itself is what the user chose, even through a link; its upload
             // says so when it is not a file that can be sent.
             if (::stat(root.constData(), &info) != 0 && ::lstat(root.constData(), &info) != 0) {
                 Add(root, FoundEntry::EKind::Missing);
                 continue;
             }
+            if (S_ISDIR(info.st_mode) && m_root == root) {
+                m_bRootIsFolder = true;
+                m_folderRoots.append(root);
+            }
             if (S_ISDIR(info.st_mode))
                 ReadFolder(root);
             else
-                Add(root, FoundEntry::EKind::File, qint64(info.st_size));
+                Add(root, FoundEntry::EKind::File, qint64(info.st_size),
+                    NanosecondsOf(info.st_mtim));
         }
         // One order for the whole plan, whatever root a file came from.
         std::sort(m_found.begin(), m_found.end(),
@@ -67,11 +91,11 @@ public:
     }
 
 private:
-    void Add(const QByteArray& path, FoundEntry::EKind eKind, qint64 nSize = 0)
+    void Add(const QByteArray& path, FoundEntry::EKind eKind, qint64 nSize = 0, qint64 nMtimeNs = 0)
     {
         if (!m_seen.contains(path)) {
             m_seen.insert(path);
-            m_found.append({path, eKind, nSize});
+            m_found.append({path, eKind, nSize, m_root, m_bRootIsFolder, nMtimeNs});
         }
     }
 
@@ -106,7 +130,8 @@ private:
             if (S_ISDIR(info.st_mode))
                 ReadFolder(path);
             else if (S_ISREG(info.st_mode))
-                Add(path, FoundEntry::EKind::File, qint64(info.st_size));
+                Add(path, FoundEntry::EKind::File, qint64(info.st_size),
+                    NanosecondsOf(info.st_mtim));
             else if (!S_ISLNK(info.st_mode)) // links are not followed, nor counted
                 Add(path, FoundEntry::EKind::Special);
         }
@@ -116,7 +141,36 @@ private:
     const std::atomic<bool>& m_bStop;
     FoundEntries m_found;
     QSet<QByteArray> m_seen;
+    QByteArray m_root;
+    bool m_bRootIsFolder = false;
+    QList<QByteArray> m_folderRoots; // in the order read, outer ones first
 };
+
+// The root-level name a ticked file or folder has on the server.
+QByteArray ServerNameOf(const QByteArray& root)
+{
+    return root == "/" ? QByteArray() : SplitPath(root).name;
+}
+
+// Where a file goes on the server: a file ticked by itself into the root, a file of a ticked
+// folder into a folder of that folder's name, with the same tree below it.
+QByteArray RemotePathOf(const FoundEntry& entry)
+{
+    if (!entry.bRootIsFolder)
+        return '/' + SplitPath(entry.path).name;
+    const QByteArray below = entry.path.mid(entry.root == "/" ? 0 : entry.root.size());
+    const QByteArray name = ServerNameOf(entry.root);
+    return name.isEmpty() ? below : '/' + name + below;
+}
+
+// A server refuses, or shortens into another file's name, a part longer than this.
+bool PartsFit(const QByteArray& remotePath)
+{
+    for (const QByteArray& part : remotePath.split('/'))
+        if (part.size() > kMaxItemNameBytes)
+            return false;
+    return true;
+}
 
 // The server could not be reached, or would not let us in: every later file would wait for
 // the same answer.
@@ -142,12 +196,6 @@ bool IsGone(const QByteArray& path)
     return ::lstat(path.constData(), &info) != 0 && errno == ENOENT;
 }
 
-qint64 SizeOf(const QByteArray& path)
-{
-    struct stat info;
-    return ::stat(path.constData(), &info) == 0 ? qint64(info.st_size) : 0;
-}
-
 } // namespace
 
 struct CBackupRun::Private {
@@ -155,8 +203,9 @@ struct CBackupRun::Private {
     struct Item {
         int nPlace = 0;
         QByteArray path;
-        QByteArray name;
+        QByteArray name; // the server's path
         qint64 nSize = 0;
+        qint64 nMtimeNs = 0;
     };
     struct Running {
         unsigned nJobId = 0;
@@ -183,6 +232,20 @@ struct CBackupRun::Private {
     QList<Item> queue;   // in the order they are taken
     QList<Item> retries; // changed while read: one more try at the end
     QSet<QByteArray> retried;
+    QSet<QByteArray> madeFolders; // server folders an upload went into
+    QHash<QByteArray, SentRecord> records;
+    // The file is as the record says it was sent.
+    bool MatchesRecord(const Item& item) const
+    {
+        const auto it = records.constFind(item.path);
+        return it != records.constEnd() && it->nSize == item.nSize &&
+               it->nMtimeNs == item.nMtimeNs && it->remote == item.name;
+    }
+    // The server folders being listed (by their listing tag), and what they hold: name, size.
+    QList<QByteArray> listedFolders;
+    QHash<QByteArray, QHash<QByteArray, RemoteItem>> listings;
+    int nListingsLeft = 0;
+    bool bAllListed = true; // every listing was had (or the folder was not there)
     QList<Running> running;
     QTimer progressTimer;
     QElapsedTimer clock;
@@ -269,16 +332,34 @@ void CBackupRun::OnExpanded()
     if (m_bCancelling) // before anything was taken: nothing to name
         return Finish();
 
-    // Every file goes into the server's root under its own name, so two files of one name
-    // would overwrite each other there: the first is sent, the later ones are skipped.
-    QHash<QByteArray, QByteArray> firstOfName;
+    // Each ticked file or folder takes its name in the server's root; two of one name would
+    // overwrite each other there: the first (in the order of their paths) has it, and the
+    // files of a later one are skipped, naming the first.
+    QList<QByteArray> roots;
+    QSet<QByteArray> seenRoots;
+    for (const FoundEntry& entry : found)
+        if (entry.eKind == FoundEntry::EKind::File && !seenRoots.contains(entry.root)) {
+            seenRoots.insert(entry.root);
+            roots.append(entry.root);
+        }
+    std::sort(roots.begin(), roots.end());
+    QHash<QByteArray, QByteArray> firstOfName; // a root-level name: the root that has it
+    QHash<QByteArray, QByteArray> ownerOfRoot; // a root: the root that has its name
+    for (const QByteArray& root : std::as_const(roots)) {
+        const QByteArray name = ServerNameOf(root);
+        const auto it = firstOfName.constFind(name);
+        ownerOfRoot.insert(root, it != firstOfName.constEnd() ? *it : root);
+        if (it == firstOfName.constEnd())
+            firstOfName.insert(name, root);
+    }
+
     QList<BackupFileReport> early;
     int nPlace = 0;
     for (const FoundEntry& entry : found) {
         BackupFileReport report;
         report.nPlace = ++nPlace;
         report.path = entry.path;
-        report.name = SplitPath(entry.path).name;
+        report.name = RemotePathOf(entry);
         report.nBytes = entry.nSize;
         switch (entry.eKind) {
         case FoundEntry::EKind::Missing:
@@ -295,16 +376,15 @@ void CBackupRun::OnExpanded()
         case FoundEntry::EKind::File:
             break;
         }
-        const auto it = firstOfName.constFind(report.name);
-        if (it != firstOfName.constEnd()) {
+        const QByteArray owner = ownerOfRoot.value(entry.root);
+        if (owner != entry.root) {
             report.eOutcome = EFileOutcome::Skipped;
             report.eSkip = ESkipReason::SameName;
-            report.sameNameAs = *it;
+            report.sameNameAs = owner;
             early.append(report);
             continue;
         }
-        firstOfName.insert(report.name, entry.path);
-        m_p->queue.append({report.nPlace, entry.path, report.name, entry.nSize});
+        m_p->queue.append({report.nPlace, entry.path, report.name, entry.nSize, entry.nMtimeNs});
         m_p->nBytesTotal += entry.nSize;
     }
     m_summary.nPlanned = static_cast<int>(m_p->queue.size());
@@ -319,6 +399,93 @@ void CBackupRun::OnExpanded()
         m_p->queue.clear();
         return Finish();
     }
+    ListFoldersWrittenTo();
+}
+
+void CBackupRun::ListFoldersWrittenTo()
+{
+    if (m_p->pHistory) {
+        m_p->records = m_p->pHistory->SentRecords();
+        // A copy lost on the server, in a folder no run writes to, is found within a week.
+        const QDateTime lastCheck = m_p->pHistory->LastCheck();
+        if (!lastCheck.isValid() || lastCheck.daysTo(QDateTime::currentDateTime()) >= kCheckDays)
+            m_options.bCheckServer = true;
+    }
+    // A file as the record has it is not sent, nor is its folder listed, unless another file
+    // goes there (or every copy is checked): one listing then tells whether the server still
+    // holds each copy with its size.
+    QSet<QByteArray> folders;
+    for (const Private::Item& item : std::as_const(m_p->queue))
+        if (m_options.bCheckServer || !m_p->MatchesRecord(item))
+            folders.insert(SplitPath(item.name).folder);
+    m_p->listedFolders = folders.values();
+    std::sort(m_p->listedFolders.begin(), m_p->listedFolders.end());
+    m_p->nListingsLeft = static_cast<int>(m_p->listedFolders.size());
+    if (m_p->nListingsLeft == 0)
+        return DecideWhatToSend();
+    for (int i = 0; i < m_p->listedFolders.size(); ++i) {
+        const QByteArray folder = m_p->listedFolders[i];
+        auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, m_pSession->MakeAccount(),
+                                                QByteArray(), folder.toStdString());
+        pJob->m_nListingTag = unsigned(i);
+        connect(pJob.get(), &CMyThread::remoteItemsAdded, this,
+                [this](const RemoteItems& items, unsigned nTag) {
+                    QHash<QByteArray, RemoteItem>& listing =
+                        m_p->listings[m_p->listedFolders.value(int(nTag))];
+                    for (const RemoteItem& remote : items)
+                        if (!remote.bFolder)
+                            listing.insert(remote.name, remote);
+                });
+        // A folder that is not there, or could not be listed, holds nothing we can trust.
+        connect(pJob.get(), &CMyThread::listingEnded, this, [this](const ListingReport& report) {
+            if (report.eOutcome == EListingOutcome::Cut ||
+                report.eOutcome == EListingOutcome::NotConnected)
+                m_p->bAllListed = false;
+            if (--m_p->nListingsLeft == 0)
+                DecideWhatToSend();
+        });
+        CJobPool::Get().Start(std::move(pJob));
+    }
+}
+
+void CBackupRun::DecideWhatToSend()
+{
+    if (!m_bRunning)
+        return;
+    QList<Private::Item> toSend;
+    for (const Private::Item& item : std::as_const(m_p->queue)) {
+        const PathParts<QByteArray> remote = SplitPath(item.name);
+        const auto itListing = m_p->listings.constFind(remote.folder);
+        const bool bListed = m_p->listedFolders.contains(remote.folder);
+        const RemoteItem* pCopy = nullptr;
+        if (itListing != m_p->listings.constEnd()) {
+            const auto itCopy = itListing->constFind(remote.name);
+            if (itCopy != itListing->constEnd())
+                pCopy = &*itCopy;
+        }
+        bool bUnchanged = false;
+        if (m_p->MatchesRecord(item)) {
+            bUnchanged =
+                !bListed || (pCopy && pCopy->nSize == m_p->records.value(item.path).nRemoteSize);
+        } else if (!m_p->records.contains(item.path) && pCopy && pCopy->nSize == item.nSize &&
+                   pCopy->eTimeKind == TIME_EXACT &&
+                   pCopy->tLastWrite == item.nMtimeNs / 1000000000) {
+            // Sent before this record was kept (another machine, a reinstall): a copy of the
+            // same size and time to the second is this file.
+            bUnchanged = true;
+            if (m_p->pHistory)
+                m_p->pHistory->RecordSent(item.path,
+                                          {item.nSize, item.nMtimeNs, item.name, pCopy->nSize});
+        }
+        if (bUnchanged) {
+            m_p->madeFolders.insert(remote.folder);
+            AddOutcome(Private::ReportOf(item, EFileOutcome::Unchanged));
+        } else {
+            toSend.append(item);
+        }
+    }
+    m_p->queue = toSend;
+    m_p->listings.clear();
     ContinueQueue();
 }
 
@@ -341,15 +508,20 @@ void CBackupRun::ContinueQueue()
 void CBackupRun::StartUpload()
 {
     const Private::Item item = m_p->queue.takeFirst();
-    if (item.name.size() > kMaxItemNameBytes) {
+    if (!PartsFit(item.name)) {
         // The server would refuse it, or take a shortened name for another file.
         BackupFileReport report = Private::ReportOf(item, EFileOutcome::Failed);
         report.eFailure = FAILURE_SERVER_REFUSED;
         return AddOutcome(report);
     }
-    auto pJob =
-        std::make_unique<CMyThread>(CMyThread::EKind::Upload, m_pSession->MakeAccount(),
-                                    SplitPath(item.path).folder, "/", QList<QByteArray>{item.name});
+    // The server's name is the local name; only the folder differs.
+    const PathParts<QByteArray> remote = SplitPath(item.name);
+    auto pJob = std::make_unique<CMyThread>(
+        CMyThread::EKind::Upload, m_pSession->MakeAccount(), SplitPath(item.path).folder,
+        remote.folder.toStdString(), QList<QByteArray>{remote.name});
+    // Until an upload into it has worked, a folder may not be there yet.
+    pJob->m_bMakeRemoteFolder = remote.folder != "/" && !m_p->madeFolders.contains(remote.folder);
+    pJob->m_bKeepRemoteTime = true;
     connect(pJob.get(), &CMyThread::transferDone, this, &CBackupRun::OnUploadDone);
     Private::Running running{0, item, pJob->State()};
     running.nJobId = CJobPool::Get().Start(std::move(pJob));
@@ -370,6 +542,10 @@ void CBackupRun::OnUploadDone(const TransferReport& report)
     BackupFileReport outcome = Private::ReportOf(item, EFileOutcome::Sent);
     if (report.eOutcome == EJobOutcome::Succeeded) {
         outcome.nBytes = report.nBytes;
+        m_p->madeFolders.insert(SplitPath(item.name).folder);
+        if (m_p->pHistory)
+            m_p->pHistory->RecordSent(item.path,
+                                      {item.nSize, item.nMtimeNs, item.name, report.nBytes});
     } else if (report.eOutcome == EJobOutcome::Cancelled) {
         outcome.eOutcome = EFileOutcome::NotSent;
         outcome.eFailure = FAILURE_CANCELLED;
@@ -377,7 +553,10 @@ void CBackupRun::OnUploadDone(const TransferReport& report)
                !m_bCancelling) {
         m_p->retried.insert(item.path);
         Private::Item again = item;
-        again.nSize = SizeOf(item.path);
+        struct stat info;
+        const bool bThere = ::stat(item.path.constData(), &info) == 0;
+        again.nSize = bThere ? qint64(info.st_size) : 0;
+        again.nMtimeNs = bThere ? NanosecondsOf(info.st_mtim) : 0;
         m_p->nBytesDone += item.nSize; // what the first try read is done with
         m_p->nBytesTotal += again.nSize;
         m_p->retries.append(again);
@@ -477,8 +656,13 @@ void CBackupRun::Finish()
     std::stable_sort(
         m_summary.problems.begin(), m_summary.problems.end(),
         [](const BackupFileReport& a, const BackupFileReport& b) { return a.nPlace < b.nPlace; });
-    if (m_p->pHistory)
+    if (m_p->pHistory) {
+        // Only a check that saw every folder counts as one.
+        if (m_options.bCheckServer && !m_summary.bCancelled &&
+            m_summary.eConnectFailure == FAILURE_NONE && m_p->bAllListed)
+            m_p->pHistory->NoteCheck();
         m_p->pHistory->EndRun(m_nHistoryId, m_summary);
+    }
     m_p->pHistory.reset();
     m_p->pLock.reset();
     emit progress(Progress());

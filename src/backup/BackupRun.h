@@ -103,6 +103,9 @@ public:
         EBackupTrigger eTrigger = EBackupTrigger::Window;
         bool bDryRun = false;       // expand and report, send nothing
         bool bRecordHistory = true; // record in the account's history (off for a dry run)
+        // List every server folder the plan has files in, and send what is missing there or
+        // differs, even files the record says were sent as they are.
+        bool bCheckServer = false;
     };
     static constexpr int kDefaultParallelUploads = 2;
     static constexpr int kMaxParallelUploads = 4;
@@ -148,6 +151,11 @@ private:
     // The plan's folders have been read (on the worker).
     void OnExpanded();
     void OnUploadDone(const TransferReport& report);
+    // Lists the server folders that files go to, once each, then decides.
+    void ListFoldersWrittenTo();
+    // Each queued file: unchanged (as the record and the listings tell), or to be sent.
+    void DecideWhatToSend();
+
     // Starts files while places are free; ends the run when nothing is left.
     void ContinueQueue();
     void StartUpload(); // the first file of the queue

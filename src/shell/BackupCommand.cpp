@@ -134,9 +134,14 @@ int CBackupCommand::Main(int argc, char** argv)
         QStringLiteral("started-by-timer"),
         QCoreApplication::translate("CBackupCommand",
                                     "与 --backup 一起：由定时器启动，结束时以桌面通知告知结果。"));
+    const QCommandLineOption check(
+        QStringLiteral("check"),
+        QCoreApplication::translate(
+            "CBackupCommand", "与 --backup 一起：检查服务器上的每个副本，补发缺少或不同的文件。"));
     parser.addOption(backup);
     parser.addOption(dryRun);
     parser.addOption(byTimer);
+    parser.addOption(check);
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const bool bParsed = parser.parse(QCoreApplication::arguments());
@@ -151,13 +156,13 @@ int CBackupCommand::Main(int argc, char** argv)
     if (!bParsed || !parser.isSet(backup) || !parser.positionalArguments().isEmpty()) {
         const QString strError =
             bParsed ? QCoreApplication::translate("CBackupCommand",
-                                                  "--dry-run 只能与 --backup 一起使用。")
+                                                  "--dry-run 和 --check 只能与 --backup 一起使用。")
                     : parser.errorText();
         Print(stderr, strError + QStringLiteral("\n\n") + parser.helpText());
         return EXIT_CANNOT_RUN;
     }
 
-    CBackupCommand command(parser.isSet(dryRun), parser.isSet(byTimer));
+    CBackupCommand command(parser.isSet(dryRun), parser.isSet(byTimer), parser.isSet(check));
     int nExit = command.Prepare();
     if (nExit == EXIT_DONE)
         nExit = QCoreApplication::exec();
@@ -166,8 +171,8 @@ int CBackupCommand::Main(int argc, char** argv)
     return FinishJobsForExit(nExit);
 }
 
-CBackupCommand::CBackupCommand(bool bDryRun, bool bByTimer)
-    : m_bDryRun(bDryRun), m_bByTimer(bByTimer && !bDryRun),
+CBackupCommand::CBackupCommand(bool bDryRun, bool bByTimer, bool bCheck)
+    : m_bDryRun(bDryRun), m_bByTimer(bByTimer && !bDryRun), m_bCheck(bCheck),
       m_bTerminal(::isatty(STDOUT_FILENO) != 0)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalSockets) == 0) {
@@ -233,6 +238,7 @@ int CBackupCommand::Prepare()
                            ? EBackupTrigger::Timer
                            : EBackupTrigger::CommandLine;
     options.bDryRun = m_bDryRun;
+    options.bCheckServer = m_bCheck;
     m_pRun = std::make_unique<CBackupRun>(plan, m_pSession, options);
     connect(m_pRun.get(), &CBackupRun::fileStarted, this, &CBackupCommand::OnFileStarted);
     connect(m_pRun.get(), &CBackupRun::fileDone, this, &CBackupCommand::OnFileDone);

@@ -31,7 +31,9 @@ public:
     static int Main(int argc, char** argv);
 
 private:
-    CBackupCommand(bool bDryRun, bool bByTimer);
+    // bByTimer: started by the user's timer, told to the desktop at the end; bCheck: every
+    // server copy is checked (see CBackupRun::Options::bCheckServer).
+    CBackupCommand(bool bDryRun, bool bByTimer, bool bCheck);
     ~CBackupCommand() override;
 
     // Everything up to the run; EXIT_DONE when the run has started.
@@ -55,6 +57,7 @@ private:
 
     bool m_bDryRun;
     bool m_bByTimer;
+    bool m_bCheck;
     bool m_bCancelled = false;
     QString m_strLastError; // what the run said last on standard error
     QString m_strSummary;   // its summary line

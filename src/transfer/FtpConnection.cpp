@@ -561,6 +561,11 @@ std::string CFtpConnection::DeleteCommand(const std::string& strPath) const
     return "DELE " + strPath;
 }
 
+std::string CFtpConnection::MakeFolderCommand(const std::string& strPath) const
+{
+    return "MKD " + strPath;
+}
+
 void CFtpConnection::PrepareTls()
 {
     // The login and every transfer protected (AUTH TLS, PROT P), or nothing is sent.
@@ -1182,4 +1187,50 @@ bool CFtpConnection::DeleteFile(const std::string& strRemotePath)
     if (RunCommands({DeleteCommand(strTarget)}, &reply))
         return true;
     return Fail(FailureOfReply(reply, false), &reply);
+}
+
+bool CFtpConnection::MakeFolders(const std::string& strRemoteFolder)
+{
+    std::string strFolder = AbsolutePath(strRemoteFolder);
+    while (strFolder.size() > 1 && strFolder.back() == '/')
+        strFolder.pop_back();
+    if (!CFtpAddress::IsSafeText(strFolder))
+        return false;
+    // "*": a folder that exists is refused, and the next one is made all the same.
+    std::vector<std::string> commands;
+    for (std::size_t nSlash = strFolder.find('/', 1); strFolder.size() > 1;
+         nSlash = strFolder.find('/', nSlash + 1)) {
+        commands.push_back("*" + MakeFolderCommand(strFolder.substr(0, nSlash)));
+        if (nSlash == std::string::npos)
+            break;
+    }
+    return commands.empty() || RunCommands(commands);
+}
+
+bool CFtpConnection::SetModificationTime(const std::string& strRemotePath, std::time_t tModified)
+{
+    const std::string strTarget = AbsolutePath(strRemotePath);
+    std::tm utc{};
+    char szTime[32];
+    if (!CFtpAddress::IsSafeText(strTarget) || !gmtime_r(&tModified, &utc) ||
+        std::strftime(szTime, sizeof szTime, "%Y%m%d%H%M%S", &utc) == 0)
+        return false;
+    static const struct {
+        const char* pszVerb;
+        unsigned nRefusal;
+    } s_forms[] = {{"MFMT ", CServerRefusals::REFUSES_MFMT},
+                   {"MDTM ", CServerRefusals::REFUSES_MDTM_SET},
+                   {"SITE UTIME ", CServerRefusals::REFUSES_SITE_UTIME}};
+    for (const auto& form : s_forms) {
+        if ((m_pRefusals->Of(m_strAccount) & form.nRefusal) != 0)
+            continue;
+        Reply reply;
+        if (RunCommands({form.pszVerb + std::string(szTime) + ' ' + strTarget}, &reply))
+            return true;
+        // Only a refusal says the server lacks the command; a break says nothing.
+        if (reply.nResult != CURLE_QUOTE_ERROR || reply.Code() < 500)
+            return false;
+        m_pRefusals->Note(m_strAccount, form.nRefusal);
+    }
+    return false;
 }

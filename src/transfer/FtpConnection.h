@@ -81,6 +81,13 @@ public:
     bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
                  const ProgressFn& onProgress = nullptr);
     bool DeleteFile(const std::string& strRemotePath);
+    // Makes a remote folder and those above it, one command each; a folder that is already
+    // there is no failure. False only for a path that could not be sent.
+    bool MakeFolders(const std::string& strRemoteFolder);
+    // Gives a remote file a modification time (UTC) with the first of MFMT, vsftpd's
+    // two-argument MDTM and SITE UTIME that the server takes; the ones it refuses are not
+    // tried again in the session. False when none took it; the file is as it was.
+    virtual bool SetModificationTime(const std::string& strRemotePath, std::time_t tModified);
 
     // Why the last operation that failed did so, and the server's reply line when it refused
     // ("550 Permission denied."); empty where the failure was not the server's answer.
@@ -120,6 +127,7 @@ protected:
     virtual bool ListFolder(const EntriesFn& onEntries);       // every entry, "." and ".." too
     virtual std::time_t ModificationTime(const std::string& strPath); // 0 when unknown
     virtual std::string DeleteCommand(const std::string& strPath) const;
+    virtual std::string MakeFolderCommand(const std::string& strPath) const;
     // modified: the file's time when it was opened, to notice a rewrite of the same size.
     virtual bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                                    const std::string& strTarget, const ProgressFn& onProgress);

@@ -64,6 +64,10 @@ public:
     // Echoed in the reports so that overlapping jobs' reports are told apart.
     unsigned m_nJobId = 0;
     unsigned m_nListingTag = 0;
+    // An upload makes its remote folder first, with the folders above it, where missing.
+    bool m_bMakeRemoteFolder = false;
+    // An upload gives the server's copy the local file's modification time, where it can.
+    bool m_bKeepRemoteTime = false;
 
 signals:
     void transferDone(const TransferReport& report);

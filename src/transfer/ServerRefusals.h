@@ -18,6 +18,10 @@ public:
         REFUSES_LIST_ALL = 8,
         REFUSES_MLST = 16,
         FEATURES_READ = 32, // not a refusal: FEAT was read (REFUSES_SIZE when it lacked SIZE)
+        // The commands that set a file's time, each refused for good.
+        REFUSES_MFMT = 64,
+        REFUSES_MDTM_SET = 128, // vsftpd's "MDTM YYYYMMDDHHMMSS path"
+        REFUSES_SITE_UTIME = 256,
     };
 
     // The bits noted for the account ("server URL\nuser").

@@ -146,6 +146,11 @@ std::string CSftpConnection::DeleteCommand(const std::string& strPath) const
     return "rm " + Quoted(strPath);
 }
 
+std::string CSftpConnection::MakeFolderCommand(const std::string& strPath) const
+{
+    return "mkdir " + Quoted(strPath);
+}
+
 bool CSftpConnection::IsRemoteFolder(const std::string& strPath)
 {
     // Only a folder opens as one: a file's URL with a "/" after it fails at once. (Opening it
@@ -205,4 +210,15 @@ bool CSftpConnection::ReplaceAside(const std::string& strTemp, const std::string
     }
     RunCommands({'*' + DeleteCommand(strAside)}); // a copy left here is only the old one
     return true;
+}
+
+bool CSftpConnection::SetModificationTime(const std::string& strRemotePath, std::time_t tModified)
+{
+    std::tm utc{};
+    char szTime[40];
+    // Digits only: a weekday's or month's name would follow the user's language.
+    if (!CFtpAddress::IsSafeText(strRemotePath) || !gmtime_r(&tModified, &utc) ||
+        std::strftime(szTime, sizeof szTime, "%Y%m%d %H:%M:%S +0000", &utc) == 0)
+        return false;
+    return RunCommands({"mtime \"" + std::string(szTime) + "\" " + Quoted(strRemotePath)});
 }

@@ -145,8 +145,8 @@ void TestBackupCommand::everyFileSent()
 
     const Outcome outcome = RunChild();
     QVERIFY2(outcome.nExit == 0, qPrintable(outcome.strErr));
-    QCOMPARE(server.ReadFile("a.txt"), QByteArray("alpha"));
-    QCOMPARE(server.ReadFile("b.txt"), QByteArray("beta"));
+    QCOMPARE(server.ReadFile("docs/a.txt"), QByteArray("alpha"));
+    QCOMPARE(server.ReadFile("docs/sub/b.txt"), QByteArray("beta"));
     // Not a terminal: a line per file, then the summary.
     QVERIFY2(outcome.strOut.contains("sent " + Local("docs/a.txt") + '\n'),
              qPrintable(outcome.strOut));
@@ -156,6 +156,17 @@ void TestBackupCommand::everyFileSent()
     QVERIFY(last);
     QCOMPARE(last->eTrigger, EBackupTrigger::CommandLine);
     QCOMPARE(last->nSent, 2);
+
+    // Nothing changed: nothing sent. A copy lost on the server is found by --check.
+    QVERIFY(QFile::remove(server.FilePath("docs/sub/b.txt")));
+    const Outcome again = RunChild();
+    QVERIFY2(again.strOut.contains("0 files sent, 2 unchanged, 0 failed"),
+             qPrintable(again.strOut));
+    const Outcome checked = RunChild({"--backup", "--check"});
+    QVERIFY2(checked.strOut.contains("1 files sent, 1 unchanged, 0 failed") ||
+                 checked.strOut.contains("1 file sent, 1 unchanged, 0 failed"),
+             qPrintable(checked.strOut));
+    QCOMPARE(server.ReadFile("docs/sub/b.txt"), QByteArray("beta"));
 }
 
 void TestBackupCommand::someFilesFailed()

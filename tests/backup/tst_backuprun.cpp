@@ -19,6 +19,8 @@
 #include <atomic>
 #include <thread>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +36,8 @@ private slots:
     void changedFileTriedOnceMore();
     void cancelStopsAndNamesTheRest();
     void folderChangingWhileRead();
+    void onlyWhatChangedIsSent();
+    void vsftpdKeepsTreeAndTimes();
 
 private:
     QByteArray Local(const QString& strName) const
@@ -72,8 +76,36 @@ void TestBackupRun::init()
 void TestBackupRun::cleanup()
 {
     QVERIFY(CJobPool::Get().WaitForAll(20000));
+    RemoveRawContents(QFile::encodeName(m_pLocal->path()));
     m_pLocal.reset();
 }
+
+namespace {
+
+// Every file below a folder, as raw relative paths, sorted.
+QList<QByteArray> FilesBelow(const QByteArray& folder, const QByteArray& prefix = {})
+{
+    QList<QByteArray> files;
+    DIR* pDir = ::opendir(folder.constData());
+    if (!pDir)
+        return files;
+    while (const dirent* pEntry = ::readdir(pDir)) {
+        const QByteArray name(pEntry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        struct stat info;
+        const QByteArray path = folder + '/' + name;
+        if (::lstat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+            files += FilesBelow(path, prefix + name + '/');
+        else
+            files.append(prefix + name);
+    }
+    ::closedir(pDir);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+} // namespace
 
 bool TestBackupRun::RunToEnd(CBackupRun& run, QList<BackupFileReport>* pDone)
 {
@@ -94,9 +126,15 @@ void TestBackupRun::whatThePlanHolds()
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
     QDir local(m_pLocal->path());
     QVERIFY(local.mkpath("docs/a") && local.mkpath("docs/b") && local.mkpath("docs/private"));
+    QVERIFY(local.mkpath("more/docs"));
     QVERIFY(WriteFile(Local("docs/a/same.txt"), "a's"));
     QVERIFY(WriteFile(Local("docs/b/same.txt"), "b's"));
+    const QByteArray latin1 = "docs/b/caf\xe9 \x01.txt"; // not UTF-8, a control byte
+    QVERIFY(WriteRawFile(Local(QString()) + latin1, "bytes"));
     QVERIFY(WriteFile(Local("docs/private/secret.txt"), "no"));
+    QVERIFY(WriteFile(Local("docs/private/kept.txt"), "kept"));
+    QVERIFY(WriteFile(Local("more/docs/clash.txt"), "a second docs"));
+    QVERIFY(WriteFile(Local("loose.txt"), "alone"));
     QVERIFY(WriteFile(Local("outside.txt"), "through a link"));
     QVERIFY(::symlink(Local("outside.txt").constData(), Local("docs/link.txt").constData()) == 0);
     QVERIFY(WriteFile(Local("docs/z-goes.txt"), "removed before its turn"));
@@ -104,6 +142,9 @@ void TestBackupRun::whatThePlanHolds()
     CBackupPlan plan;
     plan.TickFolder(Local("docs"));
     plan.Untick(Local("docs/private"));
+    plan.TickFile(Local("docs/private/kept.txt")); // keeps its place in the tree
+    plan.TickFolder(Local("more/docs"));
+    plan.TickFile(Local("loose.txt"));
     plan.TickFile(Local("gone.txt"));
     plan.TickFolder(Local("gone-folder"));
     // Added after the plan was made: a ticked folder means what it holds at the time.
@@ -118,22 +159,28 @@ void TestBackupRun::whatThePlanHolds()
     QList<BackupFileReport> done;
     QVERIFY(RunToEnd(run, &done));
     const BackupSummary& summary = run.Summary();
-    QCOMPARE(server.ReadFile("same.txt"), QByteArray("a's"));
-    QCOMPARE(server.ReadFile("later.txt"), QByteArray("later"));
-    QCOMPARE(QDir(server.Root()).entryList(QDir::Files), QStringList({"later.txt", "same.txt"}));
-    QCOMPARE(summary.nSent, 2);
-    QCOMPARE(summary.nBytes, qint64(8));
+    // The ticked folder is a folder of its name on the server, its tree kept byte for byte.
+    const QList<QByteArray> tree = {"docs/a/same.txt",       "docs/b/" + latin1.mid(7),
+                                    "docs/b/same.txt",       "docs/new/deeper/later.txt",
+                                    "docs/private/kept.txt", "loose.txt"};
+    QCOMPARE(FilesBelow(QFile::encodeName(server.Root())), tree);
+    QCOMPARE(server.ReadFile("docs/b/same.txt"), QByteArray("b's"));
+    QCOMPARE(server.ReadFile("loose.txt"), QByteArray("alone"));
+    QCOMPARE(summary.nSent, 6);
+    QCOMPARE(summary.nBytes, qint64(3 + 5 + 3 + 5 + 4 + 5));
     QCOMPARE(summary.nFailed, 0);
     QCOMPARE(summary.nMissing, 3); // two the plan named, one removed since it was read
     QCOMPARE(summary.nSkipped, 1);
     QCOMPARE(summary.problems.size(), 4);
-    QCOMPARE(summary.problems[0].path, Local("docs/b/same.txt"));
-    QCOMPARE(summary.problems[0].eSkip, ESkipReason::SameName);
-    QCOMPARE(summary.problems[0].sameNameAs, Local("docs/a/same.txt"));
-    QCOMPARE(summary.problems[1].path, Local("docs/z-goes.txt"));
-    QCOMPARE(summary.problems[1].eOutcome, EFileOutcome::Missing);
-    QCOMPARE(summary.problems[2].path, Local("gone-folder"));
-    QCOMPARE(summary.problems[3].path, Local("gone.txt"));
+    QCOMPARE(summary.problems[0].path, Local("docs/z-goes.txt"));
+    QCOMPARE(summary.problems[0].eOutcome, EFileOutcome::Missing);
+    QCOMPARE(summary.problems[1].path, Local("gone-folder"));
+    QCOMPARE(summary.problems[2].path, Local("gone.txt"));
+    // A second ticked folder of the same name would mix into the first one's.
+    QCOMPARE(summary.problems[3].path, Local("more/docs/clash.txt"));
+    QCOMPARE(summary.problems[3].eSkip, ESkipReason::SameName);
+    QCOMPARE(summary.problems[3].sameNameAs, Local("docs"));
+    RemoveRawContents(QFile::encodeName(server.Root() + "/docs/b"));
 
     // The history holds the run as the summary tells it, its problems in the same order.
     CBackupHistory history(SessionOf(server)->AccountKey());
@@ -142,25 +189,25 @@ void TestBackupRun::whatThePlanHolds()
     QCOMPARE(last->nId, run.HistoryId());
     QCOMPARE(last->eState, BackupRunRecord::EState::Finished);
     QCOMPARE(last->eTrigger, EBackupTrigger::CommandLine);
-    QCOMPARE(last->nSent, 2);
+    QCOMPARE(last->nSent, 6);
     QCOMPARE(last->nMissing, 3);
-    QCOMPARE(last->nBytes, qint64(8));
+    QCOMPARE(last->nBytes, qint64(25));
     const QList<BackupFileReport> problems = history.Files(last->nId);
     QCOMPARE(problems.size(), 4);
     for (int i = 0; i < problems.size(); ++i) {
         QCOMPARE(problems[i].path, summary.problems[i].path);
         QCOMPARE(problems[i].eOutcome, summary.problems[i].eOutcome);
     }
-    QCOMPARE(history.Files(last->nId, true).size(), 6);
+    QCOMPARE(history.Files(last->nId, true).size(), 10);
 
     // A dry run names what it would send and sends nothing, nor goes into the history.
-    QVERIFY(QFile::remove(server.FilePath("later.txt")));
+    QVERIFY(QFile::remove(server.FilePath("docs/new/deeper/later.txt")));
     CBackupRun dry(plan, SessionOf(server), {2, EBackupTrigger::CommandLine, true});
     QSignalSpy wouldSend(&dry, &CBackupRun::fileStarted);
     QVERIFY(RunToEnd(dry));
-    QCOMPARE(wouldSend.size(), 2);
-    QCOMPARE(dry.Summary().nPlanned, 2);
-    QVERIFY(!QFile::exists(server.FilePath("later.txt")));
+    QCOMPARE(wouldSend.size(), 6);
+    QCOMPARE(dry.Summary().nPlanned, 6);
+    QVERIFY(!QFile::exists(server.FilePath("docs/new/deeper/later.txt")));
     QCOMPARE(history.LastRun()->nId, run.HistoryId());
 
     // Nothing ticked: nothing starts.
@@ -174,7 +221,9 @@ void TestBackupRun::failuresInTheOrderTaken()
     // reported, yet the failures read in the order the files were taken.
     CFtpTestServer slow;
     START_OR_SKIP(slow, CFtpTestServer::Pyftpdlib, {"slow"});
-    QVERIFY(slow.MakeFolder("1-big.bin")); // in the way of its rename, once it has arrived
+    // The ticked folder is a folder of its name on the server.
+    const QString strTop = QFileInfo(m_pLocal->path()).fileName() + '/';
+    QVERIFY(slow.MakeFolder(strTop + "1-big.bin")); // in the way of its rename, once arrived
     QVERIFY(WriteFile(Local("1-big.bin"), QByteArray(480 << 10, 'b')));
     QVERIFY(WriteFile(Local("2-one.bin"), QByteArray(160 << 10, '1')));
     QVERIFY(WriteFile(Local("3-two.bin"), QByteArray(160 << 10, '2')));
@@ -191,7 +240,7 @@ void TestBackupRun::failuresInTheOrderTaken()
     QList<BackupFileReport> done;
     QVERIFY(RunToEnd(run, &done));
     QCOMPARE(nMostAtOnce, 2);
-    QCOMPARE(slow.ReadFile("3-two.bin"), QByteArray(160 << 10, '2'));
+    QCOMPARE(slow.ReadFile(strTop + "3-two.bin"), QByteArray(160 << 10, '2'));
     QCOMPARE(done.first().path, Local("4-fifo")); // known as soon as the folder was read
     const BackupSummary& summary = run.Summary();
     QCOMPARE(summary.nSent, 2);
@@ -305,8 +354,91 @@ void TestBackupRun::folderChangingWhileRead()
     QCOMPARE(summary.nFailed, 0);
     QCOMPARE(summary.nSent + summary.nMissing, summary.nPlanned); // gone since it was read
     for (int i = 0; i < 20; ++i)
-        QCOMPARE(server.ReadFile(QString("f%1.txt").arg(i)),
+        QCOMPARE(server.ReadFile(local.dirName() + QString("/stays/%1/f%2.txt").arg(i % 4).arg(i)),
                  QString("stays/%1/f%2.txt").arg(i % 4).arg(i).toUtf8());
+}
+
+void TestBackupRun::onlyWhatChangedIsSent()
+{
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    QDir local(m_pLocal->path());
+    QVERIFY(local.mkpath("docs/a") && local.mkpath("docs/b") && local.mkpath("docs/c"));
+    for (const char* pszName : {"docs/a/1.txt", "docs/a/2.txt", "docs/b/3.txt", "docs/c/4.txt"})
+        QVERIFY(WriteFile(Local(pszName), pszName));
+    CBackupPlan plan;
+    plan.TickFolder(Local("docs"));
+    const auto runOnce = [&](bool bCheck = false) {
+        CBackupRun::Options options{2, EBackupTrigger::CommandLine};
+        options.bCheckServer = bCheck;
+        CBackupRun run(plan, SessionOf(server), options);
+        BackupSummary ended;
+        ended.nSent = -1; // the run did not end
+        return RunToEnd(run) ? run.Summary() : ended;
+    };
+    QCOMPARE(runOnce().nSent, 4);
+    QCOMPARE(server.CommandCount("STOR"), 4);
+
+    // A file rewritten with the same size but a new time, and a new file: only these go, and
+    // only their folder is listed.
+    QVERIFY(WriteFile(Local("docs/a/1.txt"), "DOCS/A/1.TXT"));
+    const timespec later[2] = {{0, UTIME_OMIT}, {2000000000, 5}};
+    QVERIFY(::utimensat(AT_FDCWD, Local("docs/a/1.txt").constData(), later, 0) == 0);
+    QVERIFY(WriteFile(Local("docs/a/new.txt"), "new"));
+    const int nListings = server.CommandCount("MLSD");
+    BackupSummary second = runOnce();
+    QCOMPARE(second.nSent, 2);
+    QCOMPARE(second.nUnchanged, 3);
+    QCOMPARE(server.CommandCount("STOR"), 6);
+    QCOMPARE(server.CommandCount("MLSD"), nListings + 1);
+    QCOMPARE(server.ReadFile("docs/a/1.txt"), QByteArray("DOCS/A/1.TXT"));
+
+    // Copies lost behind our back: deleted in b, cut short in c. A run that writes nothing
+    // there trusts the record; one that writes to b finds b's; the check finds c's.
+    QVERIFY(QFile::remove(server.FilePath("docs/b/3.txt")));
+    QVERIFY(server.PutFile("docs/c/4.txt", "cut"));
+    QCOMPARE(runOnce().nSent, 0);
+    QVERIFY(WriteFile(Local("docs/b/5.txt"), "five"));
+    QCOMPARE(runOnce().nSent, 2);
+    QCOMPARE(server.ReadFile("docs/b/3.txt"), QByteArray("docs/b/3.txt"));
+    const BackupSummary checked = runOnce(true);
+    QCOMPARE(checked.nSent, 1);
+    QCOMPARE(checked.nUnchanged, 5);
+    QCOMPARE(server.ReadFile("docs/c/4.txt"), QByteArray("docs/c/4.txt"));
+
+    // The server's copies have the local times, so a reinstall (no record) sends nothing.
+    for (const char* pszName : {"docs/a/1.txt", "docs/b/5.txt"})
+        QCOMPARE(QFileInfo(server.FilePath(pszName)).lastModified().toSecsSinceEpoch(),
+                 QFileInfo(QFile::decodeName(Local(pszName))).lastModified().toSecsSinceEpoch());
+    const QString strRecord = CBackupHistory::FilePath(SessionOf(server)->AccountKey());
+    for (const char* pszEnd : {"", "-wal", "-shm"})
+        QFile::remove(strRecord + pszEnd);
+    const int nStored = server.CommandCount("STOR");
+    const BackupSummary reinstalled = runOnce();
+    QCOMPARE(reinstalled.nUnchanged, 6);
+    QCOMPARE(server.CommandCount("STOR"), nStored);
+    QCOMPARE(runOnce(true).nSent, 0); // and the record is back
+}
+
+void TestBackupRun::vsftpdKeepsTreeAndTimes()
+{
+    // vsftpd has no MFMT: its two-argument MDTM sets the time.
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Vsftpd);
+    QVERIFY(QDir(m_pLocal->path()).mkpath("docs/sub"));
+    QVERIFY(WriteFile(Local("docs/sub/deep.txt"), "deep"));
+    QVERIFY(WriteFile(Local("docs/top.txt"), "top"));
+    const timespec old[2] = {{0, UTIME_OMIT}, {1500000000, 700000000}};
+    QVERIFY(::utimensat(AT_FDCWD, Local("docs/sub/deep.txt").constData(), old, 0) == 0);
+    CBackupPlan plan;
+    plan.TickFolder(Local("docs"));
+    CBackupRun run(plan, SessionOf(server), {2, EBackupTrigger::CommandLine});
+    QVERIFY(RunToEnd(run));
+    QCOMPARE(run.Summary().nSent, 2);
+    QCOMPARE(FilesBelow(QFile::encodeName(server.Root())),
+             QList<QByteArray>({"docs/sub/deep.txt", "docs/top.txt"}));
+    QCOMPARE(QFileInfo(server.FilePath("docs/sub/deep.txt")).lastModified().toSecsSinceEpoch(),
+             qint64(1500000000));
 }
 
 QTEST_GUILESS_MAIN(TestBackupRun)

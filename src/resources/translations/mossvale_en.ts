@@ -24,8 +24,12 @@
         <translation>With --backup: list the files that would be sent, and send nothing.</translation>
     </message>
     <message>
-        <source>--dry-run 只能与 --backup 一起使用。</source>
-        <translation>--dry-run works only with --backup.</translation>
+        <source>与 --backup 一起：检查服务器上的每个副本，补发缺少或不同的文件。</source>
+        <translation>With --backup: check every copy on the server, and send what is missing there or differs.</translation>
+    </message>
+    <message>
+        <source>--dry-run 和 --check 只能与 --backup 一起使用。</source>
+        <translation>--dry-run and --check work only with --backup.</translation>
     </message>
     <message>
         <source>没有要备份的内容：请打开 Mossvale，勾选要备份的文件和文件夹。</source>
