@@ -208,8 +208,8 @@ void SftpFigures(const QTemporaryDir& work, const std::function<bool(const char*
     const auto ours = [&](const std::function<bool(CFtpConnection&)>& transfer) {
         return Seconds([&] {
             std::unique_ptr<CFtpConnection> pConnection(
-                CFtpConnection::Connect(g_pBenchInternet.get(), strServer, 22, sshd.User().toStdString(),
-                                        sshd.Password().toStdString()));
+                CFtpConnection::Connect(g_pBenchInternet.get(), strServer, 22,
+                                        sshd.User().toStdString(), sshd.Password().toStdString()));
             if (!pConnection || !transfer(*pConnection))
                 std::fprintf(stderr, "our SFTP transfer failed\n");
             g_pBenchInternet->Pool()->Close(); // each round logs in anew, as sftp does

@@ -13,6 +13,6 @@
             QSKIP("vsftpd needs root");                                                            \
         if (((kind) == CFtpTestServer::OpenSsh || (kind) >= CFtpTestServer::ProFtpd) &&            \
             !CFtpTestServer::CanRunSshd())                                                         \
-            QSKIP("sshd, ProFTPD and Pure-FTPd need root");                                                              \
+            QSKIP("sshd, ProFTPD and Pure-FTPd need root");                                        \
         QVERIFY2((server).Start((kind), ##__VA_ARGS__), qPrintable((server).LastError()));         \
     } while (false)

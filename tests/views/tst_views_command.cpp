@@ -291,14 +291,16 @@ void TestCommandView::problemsAreNamed()
     QVERIFY(!bWaitShownWithBox);
     QStringList lines = reader.m_texts.first().split('\n');
     QCOMPARE(lines.takeFirst(), QString::fromUtf8("以下文件未能备份："));
-    const QString strSent = ReadFile(m_server.FilePath("same.txt")) == "first" ? Local("a/same.txt")
-                                                                             : Local("b/same.txt");
-    const QString strOther = strSent == Local("a/same.txt") ? Local("b/same.txt") : Local("a/same.txt");
+    const QString strSent = ReadFile(m_server.FilePath("same.txt")) == "first"
+                                ? Local("a/same.txt")
+                                : Local("b/same.txt");
+    const QString strOther =
+        strSent == Local("a/same.txt") ? Local("b/same.txt") : Local("a/same.txt");
     lines.sort();
-    QStringList expected = {Local("gone") + QString::fromUtf8("（已不存在）"),
-                            Local("missing.txt") + QString::fromUtf8("（已不存在）"),
-                            strOther + QString::fromUtf8("（另一个选中的文件同名，已备份的是 %1）")
-                                           .arg(strSent)};
+    QStringList expected = {
+        Local("gone") + QString::fromUtf8("（已不存在）"),
+        Local("missing.txt") + QString::fromUtf8("（已不存在）"),
+        strOther + QString::fromUtf8("（另一个选中的文件同名，已备份的是 %1）").arg(strSent)};
     expected.sort();
     QCOMPARE(lines, expected);
     QVERIFY(Relisted());
