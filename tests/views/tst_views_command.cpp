@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 
 #include <memory>
-#include <sys/stat.h>
 
 namespace {
 
@@ -32,16 +31,6 @@ public:
     }
     int m_nShown = 0;
 };
-
-// The server's modification time of a file, to the nanosecond.
-qint64 ModifiedNs(const QString& strPath)
-{
-    struct stat info {
-    };
-    if (stat(QFile::encodeName(strPath).constData(), &info) != 0)
-        return -1;
-    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-}
 
 } // namespace
 
