@@ -8,6 +8,7 @@
 #include "transfer/JobState.h"
 #include "transfer/MyThread.h"
 
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QHash>
 #include <QPromise>
@@ -393,13 +394,30 @@ void CBackupRun::OnExpanded()
     for (const BackupFileReport& report : std::as_const(early))
         AddOutcome(report);
 
-    if (m_options.bDryRun) {
-        for (const Private::Item& item : std::as_const(m_p->queue))
-            emit fileStarted(item.path, item.nSize);
-        m_p->queue.clear();
-        return Finish();
-    }
+    if (m_options.bDryRun)
+        return ReportWhatWouldBeSent();
     ListFoldersWrittenTo();
+}
+
+void CBackupRun::ReportWhatWouldBeSent()
+{
+    // The server is not asked: a file the record says was sent as it is now counts as
+    // unchanged, as the real run would find it unless its copy was lost on the server.
+    const QString strHistory = CBackupHistory::FilePath(m_pSession->AccountKey());
+    if (QFileInfo::exists(strHistory))
+        m_p->records = CBackupHistory(m_pSession->AccountKey()).SentRecords();
+    m_summary.nPlanned = 0;
+    for (const Private::Item& item : std::as_const(m_p->queue)) {
+        if (m_p->MatchesRecord(item)) {
+            AddOutcome(Private::ReportOf(item, EFileOutcome::Unchanged));
+            continue;
+        }
+        ++m_summary.nPlanned;
+        m_summary.nBytes += item.nSize;
+        emit fileStarted(item.path, item.nSize);
+    }
+    m_p->queue.clear();
+    Finish();
 }
 
 void CBackupRun::ListFoldersWrittenTo()

@@ -5,11 +5,13 @@
 // A run lives on the thread that starts it (the window thread, or the command line's main
 // thread) and never blocks it: ticked folders are expanded on a worker (recursively, files
 // added since the plan was made included, symbolic links not followed, special files skipped
-// and counted), then the files are sent a few at once through CJobPool. Every file goes into
-// the server's root under its own name; the first file of a name is sent and later ones of the
-// same name are skipped, naming the file that was sent. A file that changed while it was read
-// gets one more try at the end. Each file's outcome, progress and a summary come as typed
-// signals; the run is recorded in the account's history as it goes.
+// and counted), then the files are sent a few at once through CJobPool. A ticked folder keeps
+// its tree under its own name in the server's root; a file ticked by itself goes into the root.
+// Two roots of one name would overwrite each other there: the first is sent and the later
+// one's files are skipped, naming the first. A file the record of sent copies knows as it is
+// now is not sent again (nor its folder listed, unless another file goes there). A file that
+// changed while it was read gets one more try at the end. Each file's outcome, progress and a
+// summary come as typed signals; the run is recorded in the account's history as it goes.
 //
 // Only one run per account at a time, in any process: Start() refuses while another holds the
 // account's lock.
@@ -151,6 +153,8 @@ private:
     // The plan's folders have been read (on the worker).
     void OnExpanded();
     void OnUploadDone(const TransferReport& report);
+    // A dry run's end: what would be sent, as the record of sent copies tells.
+    void ReportWhatWouldBeSent();
     // Lists the server folders that files go to, once each, then decides.
     void ListFoldersWrittenTo();
     // Each queued file: unchanged (as the record and the listings tell), or to be sent.

@@ -398,7 +398,9 @@ void CBackupCommand::OnFinished(const BackupSummary& summary)
     if (m_bDryRun) {
         strLine = QCoreApplication::translate("CBackupCommand", "将发送 %n 个文件", nullptr,
                                               summary.nPlanned) +
-                  QStringLiteral(", ") + Size(m_pRun->Progress().nBytesTotal);
+                  QStringLiteral(", ") + Size(summary.nBytes) + QStringLiteral(", ") +
+                  QCoreApplication::translate("CBackupCommand", "未改变 %n 个", nullptr,
+                                              summary.nUnchanged);
     } else {
         strLine = QCoreApplication::translate("CBackupCommand", "已发送 %n 个文件", nullptr,
                                               summary.nSent) +

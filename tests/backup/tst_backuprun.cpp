@@ -200,14 +200,17 @@ void TestBackupRun::whatThePlanHolds()
     }
     QCOMPARE(history.Files(last->nId, true).size(), 10);
 
-    // A dry run names what it would send and sends nothing, nor goes into the history.
-    QVERIFY(QFile::remove(server.FilePath("docs/new/deeper/later.txt")));
+    // A dry run names what it would send, as the record of what was sent tells, and sends
+    // nothing, nor goes into the history.
+    QVERIFY(WriteFile(Local("docs/a/same.txt"), "a's, changed"));
     CBackupRun dry(plan, SessionOf(server), {2, EBackupTrigger::CommandLine, true});
     QSignalSpy wouldSend(&dry, &CBackupRun::fileStarted);
     QVERIFY(RunToEnd(dry));
-    QCOMPARE(wouldSend.size(), 6);
-    QCOMPARE(dry.Summary().nPlanned, 6);
-    QVERIFY(!QFile::exists(server.FilePath("docs/new/deeper/later.txt")));
+    QCOMPARE(wouldSend.size(), 1);
+    QCOMPARE(wouldSend.first().first().toByteArray(), Local("docs/a/same.txt"));
+    QCOMPARE(dry.Summary().nPlanned, 1);
+    QCOMPARE(dry.Summary().nUnchanged, 5);
+    QCOMPARE(server.ReadFile("docs/a/same.txt"), QByteArray("a's"));
     QCOMPARE(history.LastRun()->nId, run.HistoryId());
 
     // Nothing ticked: nothing starts.
