@@ -3,6 +3,7 @@
 #include "BackupHistory.h"
 #include "BackupLock.h"
 #include "BackupSession.h"
+#include "TransferLimits.h"
 #include "platform/Path.h"
 #include "transfer/JobPool.h"
 #include "transfer/JobState.h"
@@ -295,6 +296,7 @@ CBackupRun::EStart CBackupRun::Start()
         return EStart::AlreadyRunning;
     if (m_plan.IsEmpty())
         return EStart::EmptyPlan;
+    CTransferLimits::Apply(); // as the profile has them now, set in the window or not
     // A dry run sends nothing, so it may look while another backup runs.
     if (!m_options.bDryRun) {
         m_p->pLock = std::make_unique<CBackupLock>(m_pSession->AccountKey());
@@ -542,6 +544,10 @@ void CBackupRun::OnUploadDone(const TransferReport& report)
     BackupFileReport outcome = Private::ReportOf(item, EFileOutcome::Sent);
     if (report.eOutcome == EJobOutcome::Succeeded) {
         outcome.nBytes = report.nBytes;
+        if (report.bRestarted) {
+            outcome.eFailure = FAILURE_RESTARTED;
+            outcome.replyLine = report.replyLine;
+        }
         m_p->madeFolders.insert(SplitPath(item.name).folder);
         if (m_p->pHistory)
             m_p->pHistory->RecordSent(item.path,

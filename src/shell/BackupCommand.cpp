@@ -337,6 +337,9 @@ void CBackupCommand::OnFileDone(const BackupFileReport& report)
     const QString strPath = DisplayName(report.path);
     switch (report.eOutcome) {
     case EFileOutcome::Sent:
+        if (report.eFailure != FAILURE_NONE) // sent again from its start: said, not hidden
+            return Say(QCoreApplication::translate("CBackupCommand", "已发送 %1（%2）")
+                           .arg(strPath, ReasonOf(report)));
         if (!m_bTerminal)
             Say(QCoreApplication::translate("CBackupCommand", "已发送 %1").arg(strPath));
         return;
