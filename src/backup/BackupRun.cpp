@@ -3,7 +3,6 @@
 #include "BackupHistory.h"
 #include "BackupLock.h"
 #include "BackupSession.h"
-#include "TransferLimits.h"
 #include "platform/Path.h"
 #include "transfer/JobPool.h"
 #include "transfer/JobState.h"
@@ -296,7 +295,6 @@ CBackupRun::EStart CBackupRun::Start()
         return EStart::AlreadyRunning;
     if (m_plan.IsEmpty())
         return EStart::EmptyPlan;
-    CTransferLimits::Apply(); // as the profile has them now, set in the window or not
     // A dry run sends nothing, so it may look while another backup runs.
     if (!m_options.bDryRun) {
         m_p->pLock = std::make_unique<CBackupLock>(m_pSession->AccountKey());

@@ -1,8 +1,7 @@
 #pragma once
 // The user's bandwidth limits, in KB/s (0: none), kept in the profile and handed to every
-// connection of the process (CBandwidthLimit): one for uploads, one for restores. A backup
-// applies them when it starts, in the window as on the command line; the window also when
-// it starts and when they change.
+// connection of the process (CBandwidthLimit): one for uploads, one for restores. The window
+// applies them when it starts and when they change, `mossvale --backup` before it runs.
 class CTransferLimits
 {
 public:

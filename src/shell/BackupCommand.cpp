@@ -3,6 +3,7 @@
 #include "backup/BackupLock.h"
 #include "backup/BackupPlan.h"
 #include "backup/BackupSession.h"
+#include "backup/TransferLimits.h"
 #include "login/AccountStore.h"
 #include "login/PasswordStore.h"
 #include "notify/DesktopNotifier.h"
@@ -233,6 +234,7 @@ int CBackupCommand::Prepare()
 
     CBackupRun::Options options;
     options.nParallelUploads = CBackupRun::ParallelUploadsSetting();
+    CTransferLimits::Apply(); // the window's limits hold here too
     // Started by systemd (a timer's service) or by hand.
     options.eTrigger = m_bByTimer || qEnvironmentVariableIsSet("INVOCATION_ID")
                            ? EBackupTrigger::Timer
