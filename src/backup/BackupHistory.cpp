@@ -253,7 +253,8 @@ QList<BackupFileReport> CBackupHistory::Files(qint64 nRun, bool bAll) const
     query.prepare(QStringLiteral("SELECT place, path, name, outcome, failure, reply, skip,"
                                  " same_name_as, bytes FROM files WHERE run = ?%1"
                                  " ORDER BY place, rowid")
-                      .arg(bAll ? QString() : QStringLiteral(" AND outcome NOT IN (0, 1)")));
+                      .arg(bAll ? QString()
+                                : QStringLiteral(" AND (outcome NOT IN (0, 1) OR failure <> 0)")));
     query.addBindValue(nRun);
     if (!query.exec())
         return files;

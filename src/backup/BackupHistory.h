@@ -74,8 +74,9 @@ public:
     // Reading.
     std::optional<BackupRunRecord> LastRun() const;
     QList<BackupRunRecord> Runs() const; // newest first
-    // The files of a run that were not sent (failed, skipped, missing, not sent), in the
-    // order the run took them; with bAll every file of it.
+    // The files of a run that were not sent (failed, skipped, missing, not sent), and those sent
+    // with a note (sent again from their start), in the order the run took them; with bAll
+    // every file of it.
     QList<BackupFileReport> Files(qint64 nRun, bool bAll = false) const;
 
 private:

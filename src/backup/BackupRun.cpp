@@ -560,6 +560,10 @@ void CBackupRun::OnUploadDone(const TransferReport& report)
     BackupFileReport outcome = Private::ReportOf(item, EFileOutcome::Sent);
     if (report.eOutcome == EJobOutcome::Succeeded) {
         outcome.nBytes = report.nBytes;
+        if (report.bRestarted) {
+            outcome.eFailure = FAILURE_RESTARTED;
+            outcome.replyLine = report.replyLine;
+        }
         m_p->madeFolders.insert(SplitPath(item.name).folder);
         if (m_p->pHistory)
             m_p->pHistory->RecordSent(item.path,

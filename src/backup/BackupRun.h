@@ -54,6 +54,7 @@ struct BackupFileReport {
     QByteArray path; // the local path's bytes
     QByteArray name; // the name it has (or would have) on the server
     EFileOutcome eOutcome = EFileOutcome::Sent;
+    // With Sent: FAILURE_RESTARTED when it was sent again from its start after a break.
     ETransferFailure eFailure = FAILURE_NONE;
     QByteArray replyLine; // the server's own words when it refused
     ESkipReason eSkip = ESkipReason::None;

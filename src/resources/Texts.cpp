@@ -94,6 +94,9 @@ QString FailureReason(ETransferFailure eFailure)
         return QCoreApplication::translate("Texts", "服务器不允许改名，无法安全替换，旧副本已保留");
     case FAILURE_DOWNLOAD_SHORT:
         return QCoreApplication::translate("Texts", "收到的字节少于服务器上的文件");
+    case FAILURE_RESTARTED:
+        return QCoreApplication::translate("Texts",
+                                           "已送达；服务器不肯接续中断的传输，已从头重新发送");
     case FAILURE_UNSAFE_NAME:
         return QCoreApplication::translate("Texts",
                                            "名称会离开所选文件夹（..、/）或含有控制字符，不予处理");
@@ -769,6 +772,26 @@ QString LargeIcons()
 QString ShowScreenTips()
 {
     return QCoreApplication::translate("Texts", "Show Screen&Tips on toolbars");
+}
+
+QString BandwidthGroup()
+{
+    return QCoreApplication::translate("Texts", "传输速度限制（所有连接合计）");
+}
+
+QString UploadLimitLabel()
+{
+    return QCoreApplication::translate("Texts", "备份：");
+}
+
+QString RestoreLimitLabel()
+{
+    return QCoreApplication::translate("Texts", "恢复：");
+}
+
+QString NoLimit()
+{
+    return QCoreApplication::translate("Texts", "不限");
 }
 
 QString SchedulePageTitle()

@@ -203,6 +203,11 @@ QString AlwaysShowFullMenus();
 QString OtherGroup();
 QString LargeIcons();
 QString ShowScreenTips();
+// The bandwidth limits, on the same page.
+QString BandwidthGroup();
+QString UploadLimitLabel();
+QString RestoreLimitLabel();
+QString NoLimit();
 
 // Backups on a schedule: the customise dialog's page and what the window says of it.
 QString SchedulePageTitle();

@@ -3,6 +3,7 @@
 #include "backup/BackupLock.h"
 #include "backup/BackupPlan.h"
 #include "backup/BackupSession.h"
+#include "backup/TransferLimits.h"
 #include "login/AccountStore.h"
 #include "login/PasswordStore.h"
 #include "notify/DesktopNotifier.h"
@@ -233,6 +234,7 @@ int CBackupCommand::Prepare()
 
     CBackupRun::Options options;
     options.nParallelUploads = CBackupRun::ParallelUploadsSetting();
+    CTransferLimits::Apply(); // the window's limits hold here too
     // Started by systemd (a timer's service) or by hand.
     options.eTrigger = m_bByTimer || qEnvironmentVariableIsSet("INVOCATION_ID")
                            ? EBackupTrigger::Timer
@@ -337,6 +339,9 @@ void CBackupCommand::OnFileDone(const BackupFileReport& report)
     const QString strPath = DisplayName(report.path);
     switch (report.eOutcome) {
     case EFileOutcome::Sent:
+        if (report.eFailure != FAILURE_NONE) // sent again from its start: said, not hidden
+            return Say(QCoreApplication::translate("CBackupCommand", "已发送 %1（%2）")
+                           .arg(strPath, ReasonOf(report)));
         if (!m_bTerminal)
             Say(QCoreApplication::translate("CBackupCommand", "已发送 %1").arg(strPath));
         return;

@@ -1,17 +1,37 @@
 #include "CustomizeOptionsPage.h"
 
 #include "CommandBars.h"
+#include "backup/TransferLimits.h"
 #include "resources/Texts.h"
 
 #include <QCheckBox>
+#include <QFormLayout>
 #include <QGroupBox>
+#include <QSpinBox>
 #include <QVBoxLayout>
+
+namespace {
+
+QSpinBox* NewLimitBox(int nKBps, QWidget* pParent)
+{
+    auto* pBox = new QSpinBox(pParent);
+    pBox->setRange(0, CTransferLimits::kMaxKBps);
+    pBox->setSingleStep(100);
+    pBox->setSuffix(QStringLiteral(" KB/s"));
+    pBox->setSpecialValueText(Texts::NoLimit()); // 0, or a field left empty
+    pBox->setValue(nKBps);
+    return pBox;
+}
+
+} // namespace
 
 CCustomizeOptionsPage::CCustomizeOptionsPage(CCommandBars* pBars, QWidget* pParent)
     : QWidget(pParent), m_pBars(pBars),
       m_pFullMenus(new QCheckBox(Texts::AlwaysShowFullMenus(), this)),
       m_pLargeIcons(new QCheckBox(Texts::LargeIcons(), this)),
-      m_pToolTips(new QCheckBox(Texts::ShowScreenTips(), this))
+      m_pToolTips(new QCheckBox(Texts::ShowScreenTips(), this)),
+      m_pUploadLimit(NewLimitBox(CTransferLimits::UploadKBps(), this)),
+      m_pRestoreLimit(NewLimitBox(CTransferLimits::RestoreKBps(), this))
 {
     setWindowTitle(Texts::OptionsPageTitle());
     auto* pMenus = new QGroupBox(Texts::PersonalizedGroup(), this);
@@ -21,9 +41,16 @@ CCustomizeOptionsPage::CCustomizeOptionsPage(CCommandBars* pBars, QWidget* pPare
     auto* pOtherLayout = new QVBoxLayout(pOther);
     pOtherLayout->addWidget(m_pLargeIcons);
     pOtherLayout->addWidget(m_pToolTips);
+    auto* pLimits = new QGroupBox(Texts::BandwidthGroup(), this);
+    auto* pLimitsLayout = new QFormLayout(pLimits);
+    pLimitsLayout->addRow(Texts::UploadLimitLabel(), m_pUploadLimit);
+    pLimitsLayout->addRow(Texts::RestoreLimitLabel(), m_pRestoreLimit);
+    m_pUploadLimit->setAccessibleName(Texts::UploadLimitLabel());
+    m_pRestoreLimit->setAccessibleName(Texts::RestoreLimitLabel());
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(pMenus);
     pLayout->addWidget(pOther);
+    pLayout->addWidget(pLimits);
     pLayout->addStretch();
 
     const CCommandBars::Options& options = m_pBars->GetOptions();
@@ -32,6 +59,11 @@ CCustomizeOptionsPage::CCustomizeOptionsPage(CCommandBars* pBars, QWidget* pPare
     m_pToolTips->setChecked(options.bToolTips);
     for (QCheckBox* pBox : {m_pFullMenus, m_pLargeIcons, m_pToolTips})
         connect(pBox, &QCheckBox::toggled, this, &CCustomizeOptionsPage::OnChanged);
+    // Together, for every connection, running ones included.
+    for (QSpinBox* pBox : {m_pUploadLimit, m_pRestoreLimit})
+        connect(pBox, &QSpinBox::valueChanged, this, [this] {
+            CTransferLimits::Save(m_pUploadLimit->value(), m_pRestoreLimit->value());
+        });
 }
 
 void CCustomizeOptionsPage::OnChanged()

@@ -1,10 +1,11 @@
 #pragma once
 // The Options page of the customise dialog: full menus, large toolbar icons, toolbar
-// tooltips. A change works at once.
+// tooltips, and the bandwidth limits of uploads and restores. A change works at once.
 #include <QWidget>
 
 class CCommandBars;
 class QCheckBox;
+class QSpinBox;
 
 class CCustomizeOptionsPage : public QWidget
 {
@@ -15,6 +16,8 @@ public:
     QCheckBox* FullMenus() const { return m_pFullMenus; }
     QCheckBox* LargeIcons() const { return m_pLargeIcons; }
     QCheckBox* ToolTips() const { return m_pToolTips; }
+    QSpinBox* UploadLimit() const { return m_pUploadLimit; }
+    QSpinBox* RestoreLimit() const { return m_pRestoreLimit; }
 
 private:
     void OnChanged();
@@ -23,4 +26,6 @@ private:
     QCheckBox* m_pFullMenus;
     QCheckBox* m_pLargeIcons;
     QCheckBox* m_pToolTips;
+    QSpinBox* m_pUploadLimit; // KB/s; 0 shows as "no limit"
+    QSpinBox* m_pRestoreLimit;
 };

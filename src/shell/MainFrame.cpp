@@ -24,6 +24,7 @@
 #include "backup/BackupHistory.h"
 #include "backup/BackupPlan.h"
 #include "backup/BackupSession.h"
+#include "backup/TransferLimits.h"
 #include "tree/LeftView.h"
 #include "views/LoginFirst.h"
 #include "views/MossvaleView.h"
@@ -311,6 +312,7 @@ void CMainFrame::InitialUpdateViews()
     // How many files a backup sends at once: a setting of the profile, as other FTP clients
     // keep their number of simultaneous transfers.
     m_pCommandView->SetParallelUploads(COptionsPane::ParallelUploads());
+    CTransferLimits::Apply(); // restores are held to theirs too
     OnAccountChanged();
     m_pCommandView->OnInitialUpdate();
     m_pLeftView->OnInitialUpdate();

@@ -22,6 +22,7 @@ void CMyThread::DownloadEntries()
             if (bFetched) {
                 m_nBytesMoved += m_pState->nDone;
                 m_bUnchecked = m_bUnchecked || m_pConnect->LastSentUnchecked();
+                NoteRestart();
             }
             return bFetched;
         });

@@ -1,5 +1,6 @@
 #include "FtpConnection.h"
 
+#include "BandwidthLimit.h"
 #include "ClearTextAccounts.h"
 #include "ConnectionPool.h"
 #include "CurlHandle.h"
@@ -25,6 +26,7 @@
 #include <ctime>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -39,6 +41,7 @@ struct ProgressContext {
     // Read at every call: libcurl waits for some replies inside its own loop (the reply to a
     // finished upload among them), where only this callback can stop it.
     const std::atomic<bool>* pCancel;
+    std::int64_t nBase = 0; // bytes a resumed transfer had before it went on
 };
 
 int CFtpConnection::Reply::Code() const
@@ -128,11 +131,11 @@ int OnProgress(void* pUser, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulT
     if (pContext->pCancel && pContext->pCancel->load())
         return 1;
     if (pContext->pFn && *pContext->pFn) {
-        const std::int64_t nDone = pContext->bUpload ? ulNow : dlNow;
+        const std::int64_t nDone = pContext->nBase + (pContext->bUpload ? ulNow : dlNow);
         std::int64_t nTotal = pContext->nTotal;
         if (nTotal < 0)
             nTotal = (pContext->bUpload ? ulTotal : dlTotal) > 0
-                         ? (pContext->bUpload ? ulTotal : dlTotal)
+                         ? pContext->nBase + (pContext->bUpload ? ulTotal : dlTotal)
                          : -1;
         (*pContext->pFn)(nDone, nTotal);
     }
@@ -145,12 +148,15 @@ struct UploadSource {
     std::int64_t nSent;
     bool bReadError;
     bool bChanged; // it grew or shrank under the reader
+    const std::atomic<bool>* pCancel;
 };
 
 size_t OnReadFile(char* pBuffer, size_t nSize, size_t nCount, void* pUser)
 {
     auto* pSource = static_cast<UploadSource*>(pUser);
-    const size_t nRead = std::fread(pBuffer, 1, nSize * nCount, pSource->pFile);
+    const size_t nWanted = CBandwidthLimit::Chunk(CBandwidthLimit::Upload, nSize * nCount);
+    CBandwidthLimit::Take(CBandwidthLimit::Upload, nWanted, pSource->pCancel);
+    const size_t nRead = std::fread(pBuffer, 1, nWanted, pSource->pFile);
     if (nRead == 0 && std::ferror(pSource->pFile)) {
         pSource->bReadError = true;
         return CURL_READFUNC_ABORT;
@@ -163,6 +169,17 @@ size_t OnReadFile(char* pBuffer, size_t nSize, size_t nCount, void* pUser)
     }
     pSource->nSent = nTotal;
     return nRead;
+}
+
+// A resumed upload starts reading where the server's copy ends.
+int OnSeekFile(void* pUser, curl_off_t nOffset, int nOrigin)
+{
+    auto* pSource = static_cast<UploadSource*>(pUser);
+    if (nOrigin != SEEK_SET || nOffset < 0 || nOffset > pSource->nExpected ||
+        fseeko(pSource->pFile, static_cast<off_t>(nOffset), SEEK_SET) != 0)
+        return CURL_SEEKFUNC_FAIL;
+    pSource->nSent = static_cast<std::int64_t>(nOffset);
+    return CURL_SEEKFUNC_OK;
 }
 
 // True when the file was rewritten in place since it was opened (same size, new contents).
@@ -189,10 +206,18 @@ int OnTrace(CURL*, curl_infotype type, char* pData, size_t nSize, void*)
     return 0;
 }
 
+struct DownloadTarget {
+    CWriteBehindFile* pFile;
+    const std::atomic<bool>* pCancel;
+};
+
 size_t OnWriteFile(char* pData, size_t nSize, size_t nCount, void* pUser)
 {
+    auto* pTarget = static_cast<DownloadTarget*>(pUser);
+    // The bytes are here already; waiting before the next ones holds the sender back.
+    CBandwidthLimit::Take(CBandwidthLimit::Download, nSize * nCount, pTarget->pCancel);
     // Anything but the whole count fails the transfer (CURLE_WRITE_ERROR).
-    return static_cast<CWriteBehindFile*>(pUser)->Write(pData, nSize * nCount) ? nSize * nCount : 0;
+    return pTarget->pFile->Write(pData, nSize * nCount) ? nSize * nCount : 0;
 }
 
 // Sockets of ours must not leak into a program started meanwhile from another thread.
@@ -796,12 +821,13 @@ bool CFtpConnection::RunCommands(const std::vector<std::string>& commands, Reply
 
 int CFtpConnection::Store(FILE* pFile, std::int64_t nSize, const std::string& strRemotePath,
                           bool bSizeCheck, Reply& reply, std::int64_t& nSent,
-                          const ProgressFn& onProgress)
+                          const ProgressFn& onProgress, std::int64_t nFrom)
 {
     nSent = 0;
+    reply = Reply();
     std::rewind(pFile);
-    UploadSource source{pFile, nSize, 0, false, false};
-    ProgressContext progress{&onProgress, true, nSize, CancelFlag()};
+    UploadSource source{pFile, nSize, 0, false, false, CancelFlag()};
+    ProgressContext progress{&onProgress, true, nSize, CancelFlag(), nFrom};
     curl_slist* pAfter = nullptr;
     if (bSizeCheck) // "*" keeps a refused SIZE from failing the transfer that went through
         pAfter = curl_slist_append(pAfter, ("*SIZE " + strRemotePath).c_str());
@@ -816,6 +842,11 @@ int CFtpConnection::Store(FILE* pFile, std::int64_t nSize, const std::string& st
     curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, &progress);
     if (pAfter)
         curl_easy_setopt(m_pEasy, CURLOPT_POSTQUOTE, pAfter);
+    // libcurl appends (FTP: APPE; SFTP: writes from that offset), and seeks the file first.
+    curl_easy_setopt(m_pEasy, CURLOPT_SEEKFUNCTION, OnSeekFile);
+    curl_easy_setopt(m_pEasy, CURLOPT_SEEKDATA, &source);
+    if (nFrom > 0)
+        curl_easy_setopt(m_pEasy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(nFrom));
     reply.nResult = m_pHandle->Perform();
     curl_slist_free_all(pAfter);
     nSent = source.nSent;
@@ -824,6 +855,72 @@ int CFtpConnection::Store(FILE* pFile, std::int64_t nSize, const std::string& st
     else if (source.bChanged)
         m_eLastFailure = FAILURE_FILE_CHANGED;
     return reply.nResult;
+}
+
+bool CFtpConnection::MayResume(ETransferFailure eFailure, std::int64_t nSize, int nTry) const
+{
+    const CInternetSession::Resume resume = CInternetSession::GetResume();
+    return eFailure == FAILURE_CONNECTION_BROKEN && nSize >= resume.nMinBytes &&
+           nTry < resume.nTries;
+}
+
+bool CFtpConnection::PauseBeforeResume(int nTry)
+{
+    const CInternetSession::Resume resume = CInternetSession::GetResume();
+    const auto pause = std::chrono::milliseconds(
+        std::min<std::int64_t>(resume.nMaxPauseMs, std::int64_t(resume.nFirstPauseMs) << nTry));
+    const auto until = std::chrono::steady_clock::now() + pause;
+    const std::atomic<bool>* pCancel = CancelFlag();
+    while (std::chrono::steady_clock::now() < until) {
+        if (pCancel && pCancel->load())
+            return false;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+            std::chrono::milliseconds(20), until - std::chrono::steady_clock::now()));
+    }
+    // The broken connection may still be waiting for the server: a fresh one goes on.
+    RenewHandle();
+    m_eLastFailure = FAILURE_NONE;
+    return !(pCancel && pCancel->load());
+}
+
+std::int64_t CFtpConnection::ResumePoint(const std::string& strTemp, std::int64_t nSize,
+                                         Reply& reply)
+{
+    // What the server kept, never what we believe we sent: bytes in flight at the break may
+    // or may not have arrived.
+    reply = Reply();
+    std::int64_t nKept = -1;
+    if (!RemoteSize(strTemp, nKept) || nKept > nSize) {
+        NoteRestart(nullptr);
+        return 0;
+    }
+    if (nKept == nSize)
+        reply.strLastLine = "213 " + std::to_string(nKept); // for the size check that follows
+    return nKept;
+}
+
+void CFtpConnection::NoteRestart(const Reply* pRefusal)
+{
+    m_bRestarted = true;
+    m_strRestartReply = pRefusal ? RefusalText(*pRefusal) : std::string();
+    m_eLastFailure = FAILURE_NONE;
+}
+
+bool CFtpConnection::RemoteSize(const std::string& strPath, std::int64_t& nSize)
+{
+    if ((m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0) {
+        Reply reply;
+        // Binary first: a fresh connection is in ASCII mode, where servers refuse SIZE.
+        RunCommands({"TYPE I", "SIZE " + strPath}, &reply);
+        if (reply.Code() == 213)
+            return ParseSize(
+                reply.strLastLine.substr(std::min<std::size_t>(4, reply.strLastLine.size())),
+                nSize);
+        if (reply.Code() != 500 && reply.Code() != 502)
+            return false;
+    }
+    Reply why;
+    return SizeFromListing(strPath, nSize, why) == SizeFound::Known;
 }
 
 bool CFtpConnection::Fail(ETransferFailure eFailure, const Reply* pReply)
@@ -996,8 +1093,27 @@ bool CFtpConnection::StoreTemporary(FILE* pFile, std::int64_t nSize, const times
                                     const std::string& strTemp, bool bSizeCheck, Reply& reply,
                                     std::int64_t& nSent, const ProgressFn& onProgress)
 {
-    if (Store(pFile, nSize, strTemp, bSizeCheck, reply, nSent, onProgress) != CURLE_OK)
-        return Abandon(strTemp, StoreFailure(reply), &reply);
+    std::int64_t nFrom = 0;
+    for (int nTry = 0;
+         Store(pFile, nSize, strTemp, bSizeCheck, reply, nSent, onProgress, nFrom) != CURLE_OK;
+         ++nTry) {
+        const ETransferFailure eFailure = StoreFailure(reply);
+        // A server that will not append (APPE refused) gets the whole file again.
+        if (nFrom > 0 && eFailure == FAILURE_SERVER_REFUSED) {
+            NoteRestart(&reply);
+            nFrom = 0;
+            continue;
+        }
+        if (!MayResume(eFailure, nSize, nTry))
+            return Abandon(strTemp, eFailure, &reply);
+        if (!PauseBeforeResume(nTry))
+            return Abandon(strTemp, FAILURE_CANCELLED);
+        nFrom = ResumePoint(strTemp, nSize, reply);
+        if (nFrom == nSize && nSize > 0) {
+            nSent = nSize; // every byte had arrived; only the reply was lost
+            break;
+        }
+    }
     if (ChangedSince(pFile, modified))
         return Abandon(strTemp, FAILURE_FILE_CHANGED);
     return true;
@@ -1076,6 +1192,8 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
     m_eLastFailure = FAILURE_NONE;
     m_strLastReply.clear();
     m_bUnchecked = false;
+    m_bRestarted = false;
+    m_strRestartReply.clear();
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget) || strTarget.back() == '/')
         return Fail(FAILURE_SERVER_REFUSED);
@@ -1099,6 +1217,8 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     m_eLastFailure = FAILURE_NONE;
     m_strLastReply.clear();
     m_bUnchecked = false;
+    m_bRestarted = false;
+    m_strRestartReply.clear();
     const std::string strSource = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strSource) || strSource.back() == '/')
         return Fail(FAILURE_SERVER_REFUSED);
@@ -1115,20 +1235,68 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
         return Fail(LocalWriteFailure(errno));
 
     CWriteBehindFile target(fd);
+    DownloadTarget sink{&target, CancelFlag()};
     Reply reply;
     ProgressContext progress{&onProgress, false, -1, CancelFlag()};
-    PrepareRequest(m_address.UrlOf(strSource), &reply);
-    curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, OnWriteFile);
-    curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, &target);
-    curl_easy_setopt(m_pEasy, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(m_pEasy, CURLOPT_XFERINFOFUNCTION, OnProgress);
-    curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, &progress);
-    reply.nResult = m_pHandle->Perform();
-    const CURLcode result = static_cast<CURLcode>(reply.nResult);
     curl_off_t nExpected = -1;
     curl_off_t nReceived = 0;
-    curl_easy_getinfo(m_pEasy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &nExpected);
-    curl_easy_getinfo(m_pEasy, CURLINFO_SIZE_DOWNLOAD_T, &nReceived);
+    std::int64_t nFrom = 0;   // what the temporary held when this attempt began
+    std::int64_t nWhole = -1; // the server's size for the file, once an attempt told it
+    const auto startOver = [&](const Reply* pRefusal) {
+        NoteRestart(pRefusal);
+        nFrom = 0;
+        return ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0 && target.ResumeAt(0);
+    };
+    for (int nTry = 0;; ++nTry) {
+        reply = Reply();
+        progress.nBase = nFrom;
+        PrepareRequest(m_address.UrlOf(strSource), &reply);
+        curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, OnWriteFile);
+        curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, &sink);
+        curl_easy_setopt(m_pEasy, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(m_pEasy, CURLOPT_XFERINFOFUNCTION, OnProgress);
+        curl_easy_setopt(m_pEasy, CURLOPT_XFERINFODATA, &progress);
+        if (nFrom > 0) // FTP: REST before RETR; SFTP: a read from that offset
+            curl_easy_setopt(m_pEasy, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(nFrom));
+        reply.nResult = m_pHandle->Perform();
+        nExpected = -1;
+        nReceived = 0;
+        curl_easy_getinfo(m_pEasy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &nExpected);
+        curl_easy_getinfo(m_pEasy, CURLINFO_SIZE_DOWNLOAD_T, &nReceived);
+        const ETransferFailure eFailure = FailureOfReply(reply, false);
+        // A server that will not go on from an offset (REST refused, or the file is shorter
+        // than what arrived) sends the file again from its start.
+        if (nFrom > 0 &&
+            (eFailure == FAILURE_SERVER_REFUSED || reply.nResult == CURLE_BAD_DOWNLOAD_RESUME)) {
+            if (!startOver(&reply))
+                break;
+            continue;
+        }
+        // The server's file changed size since the first attempt: its two halves would not
+        // belong together.
+        if (nFrom > 0 && nExpected >= 0 && nWhole >= 0 && nFrom + nExpected != nWhole) {
+            if (!startOver(nullptr))
+                break;
+            continue;
+        }
+        if (nExpected >= 0)
+            nWhole = nFrom + nExpected;
+        if (reply.nResult == CURLE_OK || reply.nResult == CURLE_WRITE_ERROR)
+            break;
+        if (!MayResume(eFailure, std::max<std::int64_t>(nWhole, nFrom + nReceived), nTry))
+            break;
+        if (!PauseBeforeResume(nTry)) {
+            reply.nResult = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        // Where the temporary ends on disk, whatever was counted on the way.
+        struct stat written;
+        if (fstat(fd, &written) != 0 || lseek(fd, written.st_size, SEEK_SET) < 0 ||
+            !target.ResumeAt(written.st_size))
+            break;
+        nFrom = written.st_size;
+    }
+    const CURLcode result = static_cast<CURLcode>(reply.nResult);
 
     // libcurl holds the transfer to the size SIZE or the 150 reply gave; without one, a 226
     // after half the bytes would pass for the whole file.
@@ -1140,7 +1308,7 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
         std::int64_t nSize = -1;
         switch (SizeFromListing(strSource, nSize, why)) {
         case SizeFound::Known:
-            eShort = nSize == nReceived ? FAILURE_NONE : FAILURE_DOWNLOAD_SHORT;
+            eShort = nSize == nFrom + nReceived ? FAILURE_NONE : FAILURE_DOWNLOAD_SHORT;
             break;
         case SizeFound::NoWay:
             m_bUnchecked = true;

@@ -70,6 +70,9 @@ public:
     // none (FEAT does not name it, or it answers 500/502) from MLST or a LIST of the name;
     // any other answer fails the file. Only where none of these tells a size is the file
     // taken as sent, and LastSentUnchecked() says so.
+    // A large file whose transfer breaks goes on from the size the server reports for the
+    // temporary (CInternetSession::Resume); where the server refuses to append, or reports a
+    // size that cannot be ours, it is sent again from its start and LastRestarted() says so.
     bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                  const ProgressFn& onProgress = nullptr);
     // Fetches a remote file into a temporary file beside the local path and renames it
@@ -77,7 +80,8 @@ public:
     // is as it was. Every byte: as many as the server's size for the file (SIZE, the count in
     // its 150 reply, else MLST or a LIST of the name), or FAILURE_DOWNLOAD_SHORT. A replaced
     // file keeps its mode (and owner and group where permitted), a new one gets the umask's;
-    // both get the server's modification time where MDTM tells it.
+    // both get the server's modification time where MDTM tells it. A large file whose transfer
+    // breaks goes on into the same temporary from its size on disk, as PutFile's does.
     bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
                  const ProgressFn& onProgress = nullptr);
     bool DeleteFile(const std::string& strRemotePath);
@@ -99,6 +103,11 @@ public:
     // The last file that PutFile or GetFile took as complete was so without a size to check
     // it by: the server offered no way to read one.
     bool LastSentUnchecked() const { return m_bUnchecked; }
+    // The last PutFile or GetFile was resumed after a break, but the server would not go on
+    // from where it stopped: the file was moved again from its start. RestartReplyLine(): the
+    // server's refusal, empty when it was the size it reported that would not do.
+    bool LastRestarted() const { return m_bRestarted; }
+    const std::string& RestartReplyLine() const { return m_strRestartReply; }
 
 protected:
     CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpAddress& address,
@@ -128,6 +137,8 @@ protected:
     virtual std::time_t ModificationTime(const std::string& strPath); // 0 when unknown
     virtual std::string DeleteCommand(const std::string& strPath) const;
     virtual std::string MakeFolderCommand(const std::string& strPath) const;
+    // A remote file's size as the server tells it now; false when it tells none.
+    virtual bool RemoteSize(const std::string& strPath, std::int64_t& nSize);
     // modified: the file's time when it was opened, to notice a rewrite of the same size.
     virtual bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                                    const std::string& strTarget, const ProgressFn& onProgress);
@@ -136,10 +147,12 @@ protected:
     // nRefusedWith: the 5xx reply of a listing that failed before it delivered anything.
     // A null command lists by the URL alone.
     bool ListWith(const char* pszCommand, const EntriesFn& onEntries, long& nRefusedWith);
+    // nFrom: the bytes the server already has; the rest is appended to them.
     int Store(std::FILE* pFile, std::int64_t nSize, const std::string& strRemotePath,
-              bool bSizeCheck, Reply& reply, std::int64_t& nSent, const ProgressFn& onProgress);
+              bool bSizeCheck, Reply& reply, std::int64_t& nSent, const ProgressFn& onProgress,
+              std::int64_t nFrom = 0);
     // Store() to a temporary, failed (the temporary abandoned) when the store fails or the file
-    // changed meanwhile.
+    // changed meanwhile. A break is resumed, as PutFile says.
     bool StoreTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                         const std::string& strTemp, bool bSizeCheck, Reply& reply,
                         std::int64_t& nSent, const ProgressFn& onProgress);
@@ -168,6 +181,15 @@ protected:
 
 private:
     bool CheckLogin(bool bPooled);
+    // Whether a transfer of nSize bytes that failed so, after nTry resumes, is worth another.
+    bool MayResume(ETransferFailure eFailure, std::int64_t nSize, int nTry) const;
+    // The pause before resume nTry (from 0), on a fresh connection after it; false when the
+    // user cancelled meanwhile.
+    bool PauseBeforeResume(int nTry);
+    // Where an upload to strTemp goes on: the server's size for it, or 0 (noted as a restart)
+    // when it tells none that fits. reply: the size's own answer, where it came from SIZE.
+    std::int64_t ResumePoint(const std::string& strTemp, std::int64_t nSize, Reply& reply);
+    void NoteRestart(const Reply* pRefusal);
     void RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temporaries);
     void PrepareTls();
     bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
@@ -199,6 +221,8 @@ private:
     std::string m_strAccount; // server URL and user: the key of m_pRefusals
     std::string m_strLastReply;
     bool m_bUnchecked = false;
+    bool m_bRestarted = false;
+    std::string m_strRestartReply;
     // When set, every request gives up after this many seconds whatever the server does:
     // the clean-up after a cancel must not hold a job that the user has let go of.
     long m_nTimeLimitSeconds = 0;

@@ -16,6 +16,8 @@ namespace {
 std::atomic<int> g_nConnectSeconds{CInternetSession::DEFAULT_CONNECT_SECONDS};
 std::atomic<int> g_nStallSeconds{CInternetSession::DEFAULT_STALL_SECONDS};
 std::once_flag g_curlInit;
+std::mutex g_resumeLock;
+CInternetSession::Resume g_resume;
 
 // A file of the program's own in the user's config folder.
 std::string ConfigFile(const char* pszName)
@@ -39,6 +41,18 @@ CInternetSession::Timeouts CInternetSession::GetTimeouts()
     timeouts.nConnectSeconds = g_nConnectSeconds;
     timeouts.nStallSeconds = g_nStallSeconds;
     return timeouts;
+}
+
+void CInternetSession::SetResume(const Resume& resume)
+{
+    const std::lock_guard<std::mutex> hold(g_resumeLock);
+    g_resume = resume;
+}
+
+CInternetSession::Resume CInternetSession::GetResume()
+{
+    const std::lock_guard<std::mutex> hold(g_resumeLock);
+    return g_resume;
 }
 
 CInternetSession::CInternetSession()

@@ -2,6 +2,7 @@
 // The program's FTP session: what every connection of the process shares. Connections
 // hold the session's pool, so closing the session while jobs still run is safe: their
 // connections are freed when the jobs end instead of going back to the pool.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,18 @@ public:
     };
     static void SetTimeouts(const Timeouts& timeouts);
     static Timeouts GetTimeouts();
+    // A transfer of a large file that breaks (the connection cut or stalled) goes on from where
+    // the server's copy (or the local temporary) ends, after a pause that doubles each time.
+    // Smaller files fail at once, as starting them again costs little. Process-wide; tests
+    // shorten the pauses.
+    struct Resume {
+        int nTries = 5;                    // resumes of one file before it fails
+        int nFirstPauseMs = 1000;          // the pause before the first; doubled before each next
+        int nMaxPauseMs = 60000;           // the longest pause
+        std::int64_t nMinBytes = 16 << 20; // files this large or larger
+    };
+    static void SetResume(const Resume& resume);
+    static Resume GetResume();
 
     CInternetSession();
     ~CInternetSession();

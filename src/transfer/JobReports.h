@@ -27,6 +27,9 @@ struct TransferReport {
     ETransferFailure eFailure = FAILURE_NONE;
     QByteArray replyLine; // the server's own words when it refused, else empty
     qint64 nBytes = 0;    // bytes moved by this job
+    // Succeeded after a break, but the server would not go on from where it stopped: a file was
+    // moved again from its start; replyLine then holds the server's refusal, if it gave one.
+    bool bRestarted = false;
     // Succeeded, but the server offered no way to read the file's size, so the bytes it kept
     // could not be checked: the window says so rather than "backed up".
     bool bUnchecked = false;

@@ -104,8 +104,19 @@ void CMyThread::ReportTransfer(ETransferDirection eDirection, const LoopResult& 
     report.replyLine = result.replyLine;
     report.nBytes = m_nBytesMoved;
     report.bUnchecked = m_bUnchecked && !result.bFailed;
+    report.bRestarted = m_bRestarted && !result.bFailed;
+    if (report.bRestarted)
+        report.replyLine = m_restartReply;
     HandBackConnection();
     emit transferDone(report);
+}
+
+void CMyThread::NoteRestart()
+{
+    if (!m_pConnect->LastRestarted())
+        return;
+    m_bRestarted = true;
+    m_restartReply = QByteArray::fromStdString(m_pConnect->RestartReplyLine());
 }
 
 void CMyThread::HandBackConnection()

@@ -117,5 +117,8 @@ private:
     ETransferFailure m_eConnectFailure = FAILURE_NONE;
     qint64 m_nBytesMoved = 0;
     bool m_bUnchecked = false; // a file was taken as complete without a size to check
+    bool m_bRestarted = false; // a file was moved again from its start after a break
+    QByteArray m_restartReply;
+    void NoteRestart();                             // after a file that arrived
     ETransferFailure m_eStepFailure = FAILURE_NONE; // a step's own refusal, before any command
 };

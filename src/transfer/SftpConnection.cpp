@@ -4,6 +4,8 @@
 #include "Temporaries.h"
 #include "platform/Path.h"
 
+#include <algorithm>
+
 #include <curl/curl.h>
 
 namespace {
@@ -139,6 +141,16 @@ std::time_t CSftpConnection::ModificationTime(const std::string& strPath)
     std::time_t tModified = 0;
     Reply reply;
     return Stat(strPath, nSize, tModified, reply) ? tModified : 0;
+}
+
+bool CSftpConnection::RemoteSize(const std::string& strPath, std::int64_t& nSize)
+{
+    std::time_t tModified = 0;
+    Reply reply;
+    if (!Stat(strPath, nSize, tModified, reply))
+        return false;
+    nSize = std::max<std::int64_t>(nSize, 0); // libcurl gives an empty file's size as -1
+    return true;
 }
 
 std::string CSftpConnection::DeleteCommand(const std::string& strPath) const

@@ -20,6 +20,9 @@ enum ETransferFailure : int {
     FAILURE_DOWNLOAD_SHORT = 14,   // fewer bytes arrived than the server's file has
     FAILURE_UNSAFE_NAME = 15,      // a listed name that would leave the folder ("..", "a/b") or
                                    // hold CR, LF or NUL: never fetched or deleted
+    // No failure, a note on a file that arrived: after a break the server would not go on from
+    // where it stopped, so the file was moved again from its start.
+    FAILURE_RESTARTED = 16,
     // An encrypted connection asked for and not had.
     FAILURE_NO_TLS = 20,                // the server does not offer TLS
     FAILURE_CERTIFICATE_UNTRUSTED = 21, // no authority vouches for it, and the user has not

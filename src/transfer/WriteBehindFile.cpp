@@ -49,6 +49,15 @@ void CWriteBehindFile::WriteBack()
     }
 }
 
+bool CWriteBehindFile::ResumeAt(std::int64_t nSize)
+{
+    if (m_nErrno != 0)
+        return false;
+    m_nWritten = nSize;
+    m_nStarted = nSize - nSize % kRange; // the range under way is started again
+    return true;
+}
+
 bool CWriteBehindFile::Finish()
 {
     if (m_nErrno != 0)

@@ -15,6 +15,9 @@ public:
 
     // Appends every byte or fails; false with LastErrno() set when the file takes no more.
     bool Write(const char* pData, std::size_t nSize);
+    // The file now ends at nSize and the writes go on from there (a transfer resumed after a
+    // break, or started again at 0); false after a failure.
+    bool ResumeAt(std::int64_t nSize);
     // fsync: true once every byte and the file's metadata are on disk.
     bool Finish();
     // The errno of the first failure, 0 while none failed.

@@ -34,6 +34,7 @@ private slots:
     void whatThePlanHolds();
     void failuresInTheOrderTaken();
     void changedFileTriedOnceMore();
+    void fileSentAgainFromItsStartIsNoted();
     void cancelStopsAndNamesTheRest();
     void folderChangingWhileRead();
     void onlyWhatChangedIsSent();
@@ -253,6 +254,30 @@ void TestBackupRun::failuresInTheOrderTaken()
     QCOMPARE(summary.problems[0].eOutcome, EFileOutcome::Failed);
     QVERIFY(summary.problems[0].eFailure != FAILURE_NONE);
     QCOMPARE(summary.problems[1].eSkip, ESkipReason::SpecialFile);
+}
+
+void TestBackupRun::fileSentAgainFromItsStartIsNoted()
+{
+    // Cut half-way, and the server will not append: the file arrives whole all the same, and
+    // the history keeps why it went twice, in the server's words.
+    const CInternetSession::Resume saved = CInternetSession::GetResume();
+    const auto restore = qScopeGuard([saved] { CInternetSession::SetResume(saved); });
+    CInternetSession::SetResume({5, 10, 100, 1 << 20});
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"cut-once=1048576", "refuse-resume"});
+    QVERIFY(WriteFile(Local("big.bin"), QByteArray(2 << 20, 'g')));
+    CBackupPlan plan;
+    plan.TickFile(Local("big.bin"));
+    CBackupRun run(plan, SessionOf(server), {1});
+    QVERIFY(RunToEnd(run));
+    QCOMPARE(run.Summary().nSent, 1);
+    QCOMPARE(server.ReadFile("big.bin"), QByteArray(2 << 20, 'g'));
+    CBackupHistory history(SessionOf(server)->AccountKey());
+    const QList<BackupFileReport> noted = history.Files(run.HistoryId());
+    QCOMPARE(noted.size(), 1);
+    QCOMPARE(noted[0].eOutcome, EFileOutcome::Sent);
+    QCOMPARE(noted[0].eFailure, FAILURE_RESTARTED);
+    QVERIFY(noted[0].replyLine.startsWith("502"));
 }
 
 void TestBackupRun::changedFileTriedOnceMore()

@@ -73,9 +73,11 @@ const QStringList& KnownFaults()
         QStringLiteral("stor-notrunc"),
         QStringLiteral("retr-short-226"),
         QStringLiteral("retr-nosize150"),
+        QStringLiteral("refuse-resume"),
         // These take a number: "rnfr-busy=2".
         QStringLiteral("rnfr-busy="),
         QStringLiteral("mlsd-offset="),
+        QStringLiteral("cut-once="),
     };
     return s_faults;
 }
@@ -101,7 +103,8 @@ const QStringList& OpenSshFaults()
 const QStringList& SftpFaults()
 {
     static const QStringList s_faults = {QStringLiteral("refuse-rename-part"),
-                                         QStringLiteral("stall-write")};
+                                         QStringLiteral("stall-write"),
+                                         QStringLiteral("cut-once=")};
     return s_faults;
 }
 
@@ -950,6 +953,21 @@ std::time_t CFtpTestServer::CraftedTime()
 QString CFtpTestServer::JournalPath() const
 {
     return m_pTempDir ? m_pTempDir->path() + QStringLiteral("/commands.log") : QString();
+}
+
+qint64 CFtpTestServer::FileBytes(bool bReceived) const
+{
+    QFile journal(JournalPath());
+    if (!journal.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray prefix = bReceived ? "RECEIVED " : "SENT ";
+    qint64 nBytes = 0;
+    while (!journal.atEnd()) {
+        const QByteArray line = journal.readLine().trimmed();
+        if (line.startsWith(prefix))
+            nBytes += line.mid(prefix.size()).toLongLong();
+    }
+    return nBytes;
 }
 
 int CFtpTestServer::CommandCount(const QString& strVerb) const

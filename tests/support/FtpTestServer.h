@@ -119,6 +119,9 @@ public:
     // login ("LOGIN"); for Sftp, how often it received a password ("PASSWORD") or accepted
     // one ("LOGIN"); 0 for vsftpd.
     int CommandCount(const QString& strVerb) const;
+    // The bytes of every file the pyftpdlib kind received (uploads) or sent (restores), cut
+    // transfers included.
+    qint64 FileBytes(bool bReceived) const;
 
     static bool CanRunVsftpd(); // binary present and running as root
     static bool CanRunSshd();   // likewise

@@ -52,6 +52,11 @@ Faults (repeatable, combinable):
   retr-short-226 a download sends half the file (rounded down) and then answers 226.
   retr-nosize150 SIZE answers 502 and the 150 reply names no size (pyftpdlib's never does), so
                  a client learns a download's size only from a listing.
+  cut-once=N     the first file transfer (either way) that reaches N bytes is cut there: its first
+                 N bytes are sent or kept, then the server closes the data connection and answers
+                 426. Every later transfer is whole. With --journal, every file transfer's bytes
+                 are noted ("RECEIVED n", "SENT n").
+  refuse-resume  REST and APPE answer 502, so a transfer can only start from the beginning.
   slow           file transfers, both ways, move at about 160 KiB a second, with small socket
                  buffers so an upload cannot vanish into the kernel at once (other clients
                  are served meanwhile).
@@ -109,11 +114,11 @@ FAULTS = (
     "refuse-size", "no-mlsd", "crafted-list", "slow-login", "short-stor", "drop-rnto",
     "stall-list", "list-option-as-name", "cut-list", "refuse-list", "odd-size-list", "stor-quota",
     "slow", "slow-rnto", "size-502", "size-550-once", "size-garbage", "stor-grow", "stor-notrunc",
-    "retr-short-226", "retr-nosize150",
+    "retr-short-226", "retr-nosize150", "refuse-resume",
 )
 FAULTS += ("greeting-flood", "auth-garbage", "tls-optional", "tls13-only")
 # Faults that take a number: "name=N".
-VALUED_FAULTS = ("rnfr-busy", "mlsd-offset")
+VALUED_FAULTS = ("rnfr-busy", "mlsd-offset", "cut-once")
 
 STALL_RETR_BYTES = 16 * 1024
 SLOW_BYTES_PER_SECOND = 160 * 1024
@@ -184,12 +189,35 @@ class FaultyDTPHandler(DTPHandler):
 
     def use_sendfile(self):
         # sendfile would push the whole file past our send() below.
-        if self._faults() & {"drop-retr", "stall-retr", "retr-short-226"}:
+        if self._faults() & {"drop-retr", "stall-retr", "retr-short-226"} or self._cut_pending():
             return False
         return super().use_sendfile()
 
+    def _cut_pending(self):
+        return "cut-once" in self.cmd_channel.fault_values and not FaultyHandler.cut_done
+
+    def _cut(self):
+        FaultyHandler.cut_done = True
+        self.transfer_finished = False
+        self._resp = ("426 Connection closed; transfer aborted.", logging.info)
+        self.close()
+
+    def close(self):
+        if self.file_obj is not None and not self._closed:
+            if self.receive:
+                self.cmd_channel._note("RECEIVED %d" % self.tot_bytes_received)
+            else:
+                self.cmd_channel._note("SENT %d" % self.tot_bytes_sent)
+        super().close()
+
     def send(self, data):
         faults = self._faults()
+        if self._sending_file() and self._cut_pending():
+            room = self.cmd_channel.fault_values["cut-once"] - self.tot_bytes_sent
+            if room <= 0:
+                self._cut()
+                return 0
+            data = data[:room]
         if not self.receive and not self._sending_file() and "cut-list" in faults:
             room = STALL_LIST_BYTES - self.tot_bytes_sent
             if room <= 0:
@@ -239,6 +267,21 @@ class FaultyDTPHandler(DTPHandler):
 
     def handle_read(self):
         faults = self._faults()
+        if self.receive and self.file_obj is not None and self._cut_pending():
+            try:
+                chunk = self.recv(self.ac_in_buffer_size)
+            except RetryError:
+                return
+            except socket.error:
+                self.handle_error()
+                return
+            room = self.cmd_channel.fault_values["cut-once"] - self.tot_bytes_received
+            self.tot_bytes_received += min(len(chunk), room)
+            self.file_obj.write(chunk[:room])
+            if len(chunk) >= room:
+                self.file_obj.flush()
+                self._cut()
+            return
         if self.receive and faults & {"drop-stor", "stor-quota"}:
             try:
                 chunk = self.recv(self.ac_in_buffer_size)
@@ -317,6 +360,7 @@ class FaultyHandler(FTPHandler):
     faults = frozenset()
     fault_values = {}
     size_550_given = False
+    cut_done = False
     journal = None
     # Names are bytes on the disk, as on vsftpd: a name that is not UTF-8 (GBK, Latin-1) is
     # stored, listed and quoted as it came, not with U+FFFD in place of its bytes.
@@ -377,6 +421,18 @@ class FaultyHandler(FTPHandler):
         if self._listing(path, "MLSD", crafted_mlsd(), odd_size_mlsd()):
             return path
         return super().ftp_MLSD(path)
+
+    def ftp_REST(self, line):
+        if "refuse-resume" in self.faults:
+            self.respond("502 REST not implemented.")
+            return None
+        return super().ftp_REST(line)
+
+    def ftp_APPE(self, file):
+        if "refuse-resume" in self.faults:
+            self.respond("502 APPE not implemented.")
+            return None
+        return super().ftp_APPE(file)
 
     def ftp_RNFR(self, path):
         if "refuse-rename" in self.faults:

@@ -13,6 +13,9 @@ accepted login, so a test can tell that a client sent none. Faults on request:
   refuse-rename-part  renames of an upload temporary (".mossvale-[<run>-]<16 hex>.part") fail, every
                       other rename works.
   stall-write         writes past a file's first MiB are never answered; other requests are.
+  cut-once=N          the first write or read that reaches a file's byte N is cut there: the
+                      bytes before N are written (or read), then the connection is dropped
+                      without a word. Later transfers are whole.
 """
 
 import argparse
@@ -57,9 +60,27 @@ UPLOAD_TEMPORARY = re.compile(rb"\.mossvale-([0-9a-f]{16}-)?[0-9a-f]{16}\.part")
 
 
 class FaultySFTPServer(asyncssh.SFTPServer):
+    cut_done = False
+
     def __init__(self, channel, root, faults):
         super().__init__(channel, chroot=root)
         self._faults = faults
+        self._cut_at = next((int(f.split("=", 1)[1]) for f in faults
+                             if f.startswith("cut-once=")), None)
+
+    def _cut_due(self, offset, size):
+        return (self._cut_at is not None and not FaultySFTPServer.cut_done
+                and offset + size >= self._cut_at)
+
+    def _drop(self):
+        FaultySFTPServer.cut_done = True
+        self.channel.get_extra_info("connection").abort()
+
+    def read(self, file_obj, offset, size):
+        if self._cut_due(offset, size):
+            self._drop()
+            return asyncio.sleep(3600)
+        return super().read(file_obj, offset, size)
 
     def rename(self, oldpath, newpath):
         if ("refuse-rename-part" in self._faults
@@ -68,9 +89,23 @@ class FaultySFTPServer(asyncssh.SFTPServer):
         return super().rename(oldpath, newpath)
 
     def write(self, file_obj, offset, data):
+        if self._cut_due(offset, len(data)):
+            if offset < self._cut_at:
+                super().write(file_obj, offset, data[:self._cut_at - offset])
+            file_obj.flush()
+            self._drop()
+            return asyncio.sleep(3600)
         if "stall-write" in self._faults and offset >= 1 << 20:
             return asyncio.sleep(3600)
         return super().write(file_obj, offset, data)
+
+
+def fault_argument(text):
+    name, _, value = text.partition("=")
+    if (name == "cut-once" and value.isdigit()) or (
+            not value and name in ("refuse-rename-part", "stall-write")):
+        return text
+    raise argparse.ArgumentTypeError("unknown fault: " + text)
 
 
 def host_key(path):
@@ -101,8 +136,7 @@ def main():
     parser.add_argument("--password", default="secret")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--journal")
-    parser.add_argument("--fault", action="append", default=[],
-                        choices=["refuse-rename-part", "stall-write"])
+    parser.add_argument("--fault", action="append", default=[], type=fault_argument)
     args = parser.parse_args()
     try:
         asyncio.run(serve(args))

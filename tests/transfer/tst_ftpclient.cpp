@@ -823,6 +823,78 @@ private slots:
         QCOMPARE(Leftovers(local.path()), QStringList());
     }
 
+    void brokenTransfersGoOnWhereTheyStopped_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("upload resumed") << true << false;
+        QTest::newRow("restore resumed") << false << false;
+        QTest::newRow("upload, server refuses to resume") << true << true;
+        QTest::newRow("restore, server refuses to resume") << false << true;
+    }
+
+    void brokenTransfersGoOnWhereTheyStopped()
+    {
+        // The data connection is cut once at half the file. The transfer goes on from the bytes
+        // the server (or the local temporary) holds, through the usual checks and rename; a
+        // server that will not go on gets the whole file again, and the connection says so.
+        QFETCH(bool, upload);
+        QFETCH(bool, refused);
+        const CInternetSession::Resume saved = CInternetSession::GetResume();
+        const auto restore = qScopeGuard([saved] { CInternetSession::SetResume(saved); });
+        CInternetSession::SetResume({5, 10, 100, 1 << 20});
+        const qint64 nSize = 3 << 20;
+        const qint64 nCut = nSize / 2;
+        QStringList faults{QStringLiteral("cut-once=%1").arg(nCut)};
+        if (refused)
+            faults << QStringLiteral("refuse-resume");
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, faults);
+        const QByteArray data = PatternBytes(nSize, 3);
+        QTemporaryDir local;
+        QVERIFY(WriteFile(upload ? local.filePath("big.bin") : server.FilePath("big.bin"), data));
+        auto pConnection = Connect(server);
+        QVERIFY(pConnection);
+        const bool bDone = upload
+                               ? pConnection->PutFile(Utf8(local.filePath("big.bin")), "/big.bin")
+                               : pConnection->GetFile("/big.bin", Utf8(local.filePath("big.bin")));
+        QVERIFY2(bDone, server.LogText().toUtf8());
+        QCOMPARE(ReadFile(upload ? server.FilePath("big.bin") : local.filePath("big.bin")), data);
+        QCOMPARE(Leftovers(server.Root()), QStringList());
+        QCOMPARE(Leftovers(local.path()), QStringList());
+        // Everything moved: the half before the cut, then the rest or the whole file again.
+        QCOMPARE(server.FileBytes(upload), refused ? nCut + nSize : nSize);
+        QCOMPARE(pConnection->LastRestarted(), refused);
+        if (refused)
+            QVERIFY(QByteArray::fromStdString(pConnection->RestartReplyLine()).startsWith("502"));
+    }
+
+    void cancelEndsThePauseBeforeAResume()
+    {
+        const CInternetSession::Resume saved = CInternetSession::GetResume();
+        const auto restore = qScopeGuard([saved] { CInternetSession::SetResume(saved); });
+        CInternetSession::SetResume({5, 60000, 60000, 1 << 20});
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"cut-once=1000000"});
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("big.bin"), PatternBytes(2 << 20)));
+        std::atomic<bool> bCancel{false};
+        auto pConnection = Connect(server, &bCancel);
+        QVERIFY(pConnection);
+        std::atomic<bool> bEnded{false};
+        std::thread upload([&] {
+            pConnection->PutFile(Utf8(local.filePath("big.bin")), "/big.bin");
+            bEnded = true;
+        });
+        QTRY_COMPARE(server.FileBytes(true), qint64(1000000));
+        bCancel = true;
+        QTRY_VERIFY_WITH_TIMEOUT(bEnded, 5000); // not the minute's pause
+        upload.join();
+        QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_CANCELLED));
+        QVERIFY(!QFile::exists(server.FilePath("big.bin")));
+        QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+    }
+
     void stalledUploadFailsAndLeavesNothing()
     {
         CFtpTestServer server;

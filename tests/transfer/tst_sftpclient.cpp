@@ -264,6 +264,34 @@ private slots:
         }
     }
 
+    void brokenTransfersGoOnWhereTheyStopped()
+    {
+        // The connection dropped once half-way, each way: the transfer goes on from the size
+        // the server's temporary (or the local one) has, and arrives whole.
+        const CInternetSession::Resume saved = CInternetSession::GetResume();
+        const auto restore = qScopeGuard([saved] { CInternetSession::SetResume(saved); });
+        CInternetSession::SetResume({5, 10, 100, 1 << 20});
+        const QByteArray data = PatternBytes(6 << 20, 4);
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("up.bin"), data));
+        for (const bool bUpload : {true, false}) {
+            CFtpTestServer server;
+            auto pConnection = StartTrusted(server, {QStringLiteral("cut-once=%1").arg(3 << 20)});
+            QVERIFY(pConnection);
+            if (bUpload) {
+                QVERIFY(pConnection->PutFile(Utf8(local.filePath("up.bin")), "/up.bin"));
+                QCOMPARE(server.ReadFile("up.bin"), data);
+            } else {
+                QVERIFY(server.PutFile("down.bin", data));
+                QVERIFY(pConnection->GetFile("/down.bin", Utf8(local.filePath("down.bin"))));
+                QCOMPARE(ReadFile(local.filePath("down.bin")), data);
+            }
+            QVERIFY(!pConnection->LastRestarted());
+            QCOMPARE(Leftovers(server.Root()), QStringList());
+            QCOMPARE(Leftovers(local.path()), QStringList());
+        }
+    }
+
     void cancelledJobKeepsTheOldCopy()
     {
         // The server never answers a write: only the job's cancel can end the upload.

@@ -3,6 +3,7 @@
 // them misbehave.
 #include "TransferTestUtil.h"
 #include "FtpTestServer.h"
+#include "transfer/BandwidthLimit.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
@@ -211,6 +212,44 @@ private slots:
         Run(std::move(pListing));
         QCOMPARE(nTaken, 2);
         QCOMPARE(server.CommandCount("USER"), 1);
+    }
+
+    void bandwidthLimitHoldsForAllConnectionsTogether_data()
+    {
+        QTest::addColumn<bool>("upload");
+        QTest::newRow("uploads") << true;
+        QTest::newRow("restores") << false;
+    }
+
+    void bandwidthLimitHoldsForAllConnectionsTogether()
+    {
+        // Two transfers at once under one limit take at least as long as their bytes at the
+        // limit allow (less the short burst a start may take); both arrive whole. Only the
+        // lower bound is checked: a busy machine can only make them slower.
+        QFETCH(bool, upload);
+        const auto eDirection = upload ? CBandwidthLimit::Upload : CBandwidthLimit::Download;
+        const std::int64_t nLimit = 2 << 20;
+        CBandwidthLimit::Set(eDirection, nLimit);
+        const auto restore = qScopeGuard([eDirection] { CBandwidthLimit::Set(eDirection, 0); });
+        CFtpTestServer server;
+        START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+        QTemporaryDir local;
+        const QByteArray first = PatternBytes(3 << 20, 1);
+        const QByteArray second = PatternBytes(3 << 20, 2);
+        QVERIFY(WriteFile((upload ? local.path() : server.Root()) + "/1.bin", first));
+        QVERIFY(WriteFile((upload ? local.path() : server.Root()) + "/2.bin", second));
+        const auto eKind = upload ? CMyThread::EKind::Upload : CMyThread::EKind::Download;
+        QElapsedTimer timer;
+        timer.start();
+        Start(NewJob(eKind, server, local.path(), {"1.bin"}));
+        Start(NewJob(eKind, server, local.path(), {"2.bin"}));
+        QVERIFY(CJobPool::Get().WaitForAll(60000));
+        const double dSeconds = timer.elapsed() / 1000.0;
+        const double dAtLimit = double(first.size() + second.size()) / double(nLimit);
+        QVERIFY2(dSeconds >= 0.8 * dAtLimit, qPrintable(QString::number(dSeconds)));
+        const QString strTo = upload ? server.Root() : local.path();
+        QCOMPARE(ReadFile(strTo + "/1.bin"), first);
+        QCOMPARE(ReadFile(strTo + "/2.bin"), second);
     }
 
     void cancelKeepsBothCopies_data()

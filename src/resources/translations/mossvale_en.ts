@@ -160,6 +160,10 @@
         <source>与 --backup 一起：由定时器启动，结束时以桌面通知告知结果。</source>
         <translation>With --backup: started by the timer; tells the desktop how the run ended.</translation>
     </message>
+    <message>
+        <source>已发送 %1（%2）</source>
+        <translation>sent %1 (%2)</translation>
+    </message>
 </context>
 <context>
     <name>CFolderTreeCtrl</name>
@@ -1281,6 +1285,26 @@ Options</translation>
     <message>
         <source>未备份的文件</source>
         <translation>Files not backed up</translation>
+    </message>
+    <message>
+        <source>已送达；服务器不肯接续中断的传输，已从头重新发送</source>
+        <translation>arrived; the server would not go on with the broken transfer, so it was sent again from its start</translation>
+    </message>
+    <message>
+        <source>传输速度限制（所有连接合计）</source>
+        <translation>Bandwidth limits (all connections together)</translation>
+    </message>
+    <message>
+        <source>备份：</source>
+        <translation>Backups:</translation>
+    </message>
+    <message>
+        <source>恢复：</source>
+        <translation>Restores:</translation>
+    </message>
+    <message>
+        <source>不限</source>
+        <translation>No limit</translation>
     </message>
 </context>
 </TS>
