@@ -446,7 +446,7 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
     if (bSftp && CLibsshSftpConnection::IsNeededFor(strServerKey))
         return CLibsshSftpConnection::Connect(address, strUser, strPassword,
                                               pSession->KnownHostsPath(), pSession->Refusals(),
-                                              eFailure, pCancel);
+                                              pSession->Pool(), strKey, eFailure, pCancel);
     const std::shared_ptr<CConnectionPool>& pPool = pSession->Pool();
     std::chrono::steady_clock::duration idleFor{};
     std::unique_ptr<CCurlHandle> pHandle = pPool->Take(strKey, &idleFor);
@@ -482,7 +482,7 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
             CLibsshSftpConnection::NoteNeededFor(strServerKey);
             return CLibsshSftpConnection::Connect(address, strUser, strPassword,
                                                   pSession->KnownHostsPath(), pSession->Refusals(),
-                                                  eFailure, pCancel);
+                                                  pPool, strKey, eFailure, pCancel);
         }
         return nullptr;
     }

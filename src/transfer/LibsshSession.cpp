@@ -82,7 +82,7 @@ bool CLibsshSession::ConnectSocket(const std::string& strHost, int nPort, int nC
         bool bConnected = ::connect(fd, p->ai_addr, p->ai_addrlen) == 0;
         // Waited for in short steps, so that a cancel stops it.
         while (!bConnected && errno == EINPROGRESS && NowMs() < nDeadline &&
-               !(m_pCancel && m_pCancel->load())) {
+               !(m_pCancel.load() && m_pCancel.load()->load())) {
             pollfd wait{fd, POLLOUT, 0};
             if (::poll(&wait, 1, 100) > 0) {
                 int nError = 0;
@@ -111,7 +111,7 @@ ETransferFailure CLibsshSession::Open(const std::string& strHost, int nPort,
                                       const std::string& strKnownHosts, int nConnectSeconds,
                                       const std::atomic<bool>* pCancel)
 {
-    m_pCancel = pCancel;
+    SetCancelFlag(pCancel);
     if (!m_pSsh)
         return FAILURE_NO_CONNECTION;
     // Nothing of the user's own SSH set-up (~/.ssh/config, proxies, agents) comes in.
@@ -189,7 +189,8 @@ void CLibsshSession::Watch()
         m_wake.wait_for(hold, std::chrono::milliseconds(50));
         if (m_bStop)
             break;
-        if (m_pCancel && m_pCancel->load())
+        const std::atomic<bool>* pCancel = m_pCancel;
+        if (pCancel && pCancel->load())
             m_bCancelled = true;
         else if (m_nBusy > 0 && m_nStallSeconds > 0 &&
                  NowMs() - m_nLastProgress > std::int64_t{m_nStallSeconds} * 1000)

@@ -39,6 +39,8 @@ public:
     ssh_session Ssh() const { return m_pSsh; }
     // An operation that makes no progress for this long is ended as a broken connection.
     void SetStallSeconds(int nSeconds) { m_nStallSeconds = nSeconds; }
+    // The flag that stops this session's calls: a pooled session gets its next job's.
+    void SetCancelFlag(const std::atomic<bool>* pCancel) { m_pCancel = pCancel; }
 
     // Held around every blocking call; Progress() tells the watcher that bytes moved.
     class CBusy
@@ -70,7 +72,7 @@ private:
     ssh_session m_pSsh = nullptr;
     sftp_session m_pSftp = nullptr;
     int m_nShutdownFd = -1; // our own descriptor of libssh's socket, for shutting it down
-    const std::atomic<bool>* m_pCancel = nullptr;
+    std::atomic<const std::atomic<bool>*> m_pCancel{nullptr};
     int m_nStallSeconds = 60;
     std::atomic<int> m_nBusy{0};
     std::atomic<std::int64_t> m_nLastProgress{0}; // steady clock, milliseconds

@@ -1,5 +1,6 @@
 #include "LibsshSftpConnection.h"
 
+#include "ConnectionPool.h"
 #include "CurlHandle.h"
 #include "HostKeyProbe.h"
 #include "InternetSession.h"
@@ -93,24 +94,54 @@ CLibsshSftpConnection::CLibsshSftpConnection(const CFtpAddress& address, const s
 {
 }
 
-CLibsshSftpConnection::~CLibsshSftpConnection() = default;
+CLibsshSftpConnection::~CLibsshSftpConnection()
+{
+    // A cancelled session was shut down in the middle of something: not worth keeping.
+    const bool bCancelled = m_pCancel && m_pCancel->load();
+    if (!m_pSession || !m_pSessionPool || bCancelled || !m_pSession->IsAlive())
+        return;
+    m_pSession->SetCancelFlag(nullptr); // the flag's owner may go before the pooled session
+    m_pSessionPool->GiveSession(m_strPoolKey, std::move(m_pSession));
+}
 
 CFtpConnection*
 CLibsshSftpConnection::Connect(const CFtpAddress& address, const std::string& strUser,
                                const std::string& strPassword, const std::string& strKnownHosts,
                                std::shared_ptr<CServerRefusals> pRefusals,
+                               std::shared_ptr<CConnectionPool> pPool, const std::string& strKey,
                                ETransferFailure& eFailure, const std::atomic<bool>* pCancel)
 {
     std::unique_ptr<CLibsshSftpConnection> pConnection(new CLibsshSftpConnection(
         address, strUser, strPassword, strKnownHosts, std::move(pRefusals)));
     pConnection->m_pCancel = pCancel;
     pConnection->m_strServerKey = CTrustStore::ServerKey(address.Host(), address.Port());
+    pConnection->m_pSessionPool = pPool;
+    pConnection->m_strPoolKey = strKey;
+    eFailure = FAILURE_NONE;
+    // A session given back a moment ago is taken as it is; an older one must first show that
+    // the server has not dropped it meanwhile.
     const CInternetSession::Timeouts timeouts = CInternetSession::GetTimeouts();
+    std::chrono::steady_clock::duration idleFor{};
+    while (std::unique_ptr<CLibsshSession> pPooled =
+               pPool ? pPool->TakeSession(strKey, idleFor) : nullptr) {
+        pPooled->SetCancelFlag(pCancel);
+        if (idleFor >= std::chrono::seconds(2)) {
+            pPooled->SetStallSeconds(timeouts.nConnectSeconds); // an answer, as to a login
+            CLibsshSession::CBusy busy(*pPooled);
+            sftp_attributes pRoot = sftp_stat(pPooled->Sftp(), "/");
+            if (pRoot)
+                sftp_attributes_free(pRoot);
+            pPooled->SetStallSeconds(timeouts.nStallSeconds);
+        }
+        if (pPooled->IsAlive()) {
+            pConnection->m_pSession = std::move(pPooled);
+            return pConnection.release();
+        }
+    }
     pConnection->m_pSession = pConnection->OpenSession(pCancel, timeouts.nConnectSeconds,
                                                        timeouts.nStallSeconds, eFailure);
     if (!pConnection->m_pSession)
         return nullptr;
-    pConnection->m_bEncrypted = true;
     return pConnection.release();
 }
 

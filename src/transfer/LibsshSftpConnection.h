@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+class CConnectionPool;
 class CLibsshSession;
 class CServerRefusals;
 
@@ -28,14 +29,18 @@ class CLibsshSftpConnection : public CFtpConnection
 public:
     // Null, with eFailure, when the server cannot be reached, shares no key exchange with
     // libssh either, shows a host key not trusted, or refuses the login.
+    // A logged-in session of the account (strKey) idle in the pool is used again.
     static CFtpConnection* Connect(const CFtpAddress& address, const std::string& strUser,
                                    const std::string& strPassword, const std::string& strKnownHosts,
                                    std::shared_ptr<CServerRefusals> pRefusals,
-                                   ETransferFailure& eFailure, const std::atomic<bool>* pCancel);
+                                   std::shared_ptr<CConnectionPool> pPool,
+                                   const std::string& strKey, ETransferFailure& eFailure,
+                                   const std::atomic<bool>* pCancel);
     // The servers ("host:port") that libssh2 could not agree keys with, for the process.
     static bool IsNeededFor(const std::string& strServerKey);
     static void NoteNeededFor(const std::string& strServerKey);
 
+    // Gives a session that still works back to the pool.
     ~CLibsshSftpConnection() override;
 
     bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
@@ -81,4 +86,6 @@ private:
     std::string m_strUserName;
     std::string m_strSecret;
     std::string m_strKnownHosts;
+    std::shared_ptr<CConnectionPool> m_pSessionPool;
+    std::string m_strPoolKey;
 };

@@ -318,6 +318,12 @@ private slots:
 
             QVERIFY(pConnection->DeleteFile(server.RemotePath("sub/deeper/up.bin")));
             QVERIFY(!QFile::exists(server.FilePath("sub/deeper/up.bin")));
+            // The session goes back to the pool, and the next job's cancel stops it.
+            pConnection.reset();
+            pConnection.reset(CFtpConnection::Connect(
+                m_pSession.get(), Utf8(server.ServerText()), INTERNET_DEFAULT_FTP_PORT,
+                Utf8(server.User()), Utf8(server.Password()), &eFailure, &bCancel));
+            QVERIFY(pConnection);
 
             // Broken half-way, then cancelled half-way: the old copy stays, nothing is left.
             QVERIFY(PutShrinkingFile(*pConnection, local.filePath("s.bin"),
