@@ -3,7 +3,7 @@
 // SFTP) cannot agree keys with: an OpenSSH with only an RSA host key (rsa-sha2 signatures
 // only), or one hardened to encrypt-then-MAC. CFtpConnection::Connect makes one when libssh2's
 // key exchange fails, and for that server from then on; every other server keeps libcurl's
-// faster path.
+// path.
 //
 // The same promises as CSftpConnection: no password before the host key matches the one the
 // user trusted in the program's known-hosts file; uploads to a temporary whose size is

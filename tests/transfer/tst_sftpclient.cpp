@@ -311,6 +311,21 @@ private slots:
             QCOMPARE(ReadFile(local.filePath("back.bin")), first);
             QCOMPARE(QFileInfo(local.filePath("back.bin")).lastModified().toSecsSinceEpoch(),
                      qint64(1000000000));
+            std::atomic<bool> bStop{false}; // a restore cancelled half-way keeps the local file
+            std::unique_ptr<CFtpConnection> pRestore(CFtpConnection::Connect(
+                m_pSession.get(), Utf8(server.ServerText()), INTERNET_DEFAULT_FTP_PORT,
+                Utf8(server.User()), Utf8(server.Password()), &eFailure, &bStop));
+            QVERIFY(pRestore);
+            QVERIFY(WriteFile(local.filePath("back.bin"), second));
+            QVERIFY(!pRestore->GetFile(server.RemotePath("keep.bin"),
+                                       Utf8(local.filePath("back.bin")),
+                                       [&](std::int64_t nDone, std::int64_t) {
+                                           if (nDone > 0)
+                                               bStop = true;
+                                       }));
+            QCOMPARE(int(pRestore->LastFailure()), int(FAILURE_CANCELLED));
+            QCOMPARE(ReadFile(local.filePath("back.bin")), second);
+            QCOMPARE(Leftovers(local.path()), QStringList());
             QVERIFY(!pConnection->GetFile(server.RemotePath("none.bin"),
                                           Utf8(local.filePath("none.bin"))));
             QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_SERVER_REFUSED));
