@@ -1,7 +1,9 @@
 #include "HostKeyProbe.h"
 
 #include "LibsshSession.h"
+#include "LibsshSftpConnection.h"
 #include "PrivateFile.h"
+#include "TrustStore.h"
 
 #include <cstdio>
 #include <fstream>
@@ -113,6 +115,11 @@ bool CHostKeyProbe::Probe(const std::string& strHost, int nPort, const std::stri
                           int nSeconds, HostKeyInfo& info, std::string& strError)
 {
     EnsureFile(strKnownHosts);
+    // A server libssh2 could not agree keys with is asked through libssh at once (libssh2
+    // 1.10 also mishandles the host key types libcurl asks it to prefer for such a server).
+    const std::string strServerKey = CTrustStore::ServerKey(strHost, nPort);
+    if (CLibsshSftpConnection::IsNeededFor(strServerKey))
+        return ProbeWithLibssh(strHost, nPort, strKnownHosts, nSeconds, info, strError);
     CURL* pEasy = curl_easy_init();
     if (!pEasy) {
         strError = "no libcurl handle";
@@ -138,16 +145,9 @@ bool CHostKeyProbe::Probe(const std::string& strHost, int nPort, const std::stri
     const bool bReached = result != CURLE_COULDNT_RESOLVE_HOST && result != CURLE_COULDNT_CONNECT &&
                           result != CURLE_OPERATION_TIMEDOUT;
     if (!context.bSeen && bReached) {
-        CLibsshSession session;
-        const std::string strBlob =
-            session.Open(strHost, nPort, strKnownHosts, nSeconds, nullptr) == FAILURE_NONE
-                ? session.HostKeyBlob()
-                : std::string();
-        if (strBlob.empty()) {
-            strError = session.LastError();
+        if (!ProbeWithLibssh(strHost, nPort, strKnownHosts, nSeconds, info, strError))
             return false;
-        }
-        info = Describe(strKnownHosts, strHost, nPort, strBlob);
+        CLibsshSftpConnection::NoteNeededFor(strServerKey);
         return true;
     }
     if (!context.bSeen)
@@ -155,6 +155,23 @@ bool CHostKeyProbe::Probe(const std::string& strHost, int nPort, const std::stri
     else if (info.eMatch == HostKeyInfo::Changed)
         info.strOldSha256 = KnownFingerprint(strKnownHosts, context.strHostField);
     return context.bSeen;
+}
+
+bool CHostKeyProbe::ProbeWithLibssh(const std::string& strHost, int nPort,
+                                    const std::string& strKnownHosts, int nSeconds,
+                                    HostKeyInfo& info, std::string& strError)
+{
+    CLibsshSession session;
+    const std::string strBlob =
+        session.Open(strHost, nPort, strKnownHosts, nSeconds, nullptr) == FAILURE_NONE
+            ? session.HostKeyBlob()
+            : std::string();
+    if (strBlob.empty()) {
+        strError = session.LastError();
+        return false;
+    }
+    info = Describe(strKnownHosts, strHost, nPort, strBlob);
+    return true;
 }
 
 HostKeyInfo CHostKeyProbe::Describe(const std::string& strKnownHosts, const std::string& strHost,

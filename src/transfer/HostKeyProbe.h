@@ -26,4 +26,9 @@ public:
     // Adds the key to the known-hosts file (made readable by its owner alone), replacing the
     // server's earlier key; false when the file could not be written.
     static bool Trust(const std::string& strKnownHosts, const HostKeyInfo& info);
+
+private:
+    static bool ProbeWithLibssh(const std::string& strHost, int nPort,
+                                const std::string& strKnownHosts, int nSeconds, HostKeyInfo& info,
+                                std::string& strError);
 };

@@ -190,10 +190,11 @@ void CLibsshSession::Watch()
         if (m_bStop)
             break;
         const std::atomic<bool>* pCancel = m_pCancel;
+        const int nStall = m_nStallSeconds;
         if (pCancel && pCancel->load())
             m_bCancelled = true;
-        else if (m_nBusy > 0 && m_nStallSeconds > 0 &&
-                 NowMs() - m_nLastProgress > std::int64_t{m_nStallSeconds} * 1000)
+        else if (m_nBusy > 0 && nStall > 0 &&
+                 NowMs() - m_nLastProgress > std::int64_t{nStall} * 1000)
             m_bStalled = true;
         if (m_bCancelled || m_bStalled) {
             ::shutdown(m_nShutdownFd, SHUT_RDWR);

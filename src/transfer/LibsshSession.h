@@ -73,7 +73,7 @@ private:
     sftp_session m_pSftp = nullptr;
     int m_nShutdownFd = -1; // our own descriptor of libssh's socket, for shutting it down
     std::atomic<const std::atomic<bool>*> m_pCancel{nullptr};
-    int m_nStallSeconds = 60;
+    std::atomic<int> m_nStallSeconds{60};
     std::atomic<int> m_nBusy{0};
     std::atomic<std::int64_t> m_nLastProgress{0}; // steady clock, milliseconds
     std::atomic<bool> m_bCancelled{false};
