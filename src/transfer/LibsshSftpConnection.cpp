@@ -495,6 +495,7 @@ bool CLibsshSftpConnection::Send(FILE* pFile, std::int64_t nSize, const std::str
             onProgress(nAcknowledged, nSize);
     }
     if (bBroken) {
+        sftp_close(pRemote); // on a dead session it only frees the handle
         const ETransferFailure eFailure = m_pSession->LastFailure() == FAILURE_CANCELLED
                                               ? FAILURE_CANCELLED
                                               : FAILURE_CONNECTION_BROKEN;
@@ -743,8 +744,8 @@ bool CLibsshSftpConnection::GetFile(const std::string& strRemotePath,
             if (eFailure == FAILURE_SERVER_REFUSED)
                 strWords = m_pSession->LastError();
         }
-        if (pRemote && m_pSession->IsAlive())
-            sftp_close(pRemote);
+        if (pRemote)
+            sftp_close(pRemote); // on a dead session it only frees the handle
     }
     if (eFailure == FAILURE_NONE && !bWriteFailed && nExpected >= 0 && nReceived != nExpected)
         eFailure = FAILURE_DOWNLOAD_SHORT;
