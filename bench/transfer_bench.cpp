@@ -6,6 +6,7 @@
 #include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
+#include "transfer/LibsshSftpConnection.h"
 #include "transfer/MyThread.h"
 
 #include "BenchUtil.h"
@@ -156,11 +157,19 @@ double RunListing(const CFtpTestServer& server, Counter& counter)
 
 // SFTP at a distance: 64 MiB each way through the delay relay (25 ms each way, a 50 ms round
 // trip) to Debian's sshd, ours (connect and login included) against OpenSSH's sftp, which logs
-// in by password through SSH_ASKPASS.
-void SftpFigures(const QTemporaryDir& work, const std::function<bool(const char*)>& wanted)
+// in by password through SSH_ASKPASS. Once per library: libssh2 (libcurl's) on a plain sshd,
+// libssh on one hardened as ssh-audit's guide has it, which libssh2 cannot agree keys with.
+void SftpFigures(const QTemporaryDir& work, const std::function<bool(const char*)>& wanted,
+                 const std::string& strLibrary)
 {
+    const std::string strUpload = "sftp_upload_64MiB_rtt50ms_vs_openssh_" + strLibrary;
+    const std::string strDownload = "sftp_download_64MiB_rtt50ms_vs_openssh_" + strLibrary;
+    if (!wanted(strUpload.c_str()) && !wanted(strDownload.c_str()))
+        return;
+    const bool bLibssh = strLibrary == "libssh";
     CFtpTestServer sshd;
-    if (!sshd.Start(CFtpTestServer::OpenSsh)) {
+    if (!sshd.Start(CFtpTestServer::OpenSsh,
+                    bLibssh ? QStringList{QStringLiteral("hardened")} : QStringList{})) {
         std::fprintf(stderr, "sshd: %s\n", qPrintable(sshd.LastError()));
         return;
     }
@@ -212,13 +221,16 @@ void SftpFigures(const QTemporaryDir& work, const std::function<bool(const char*
                                         sshd.User().toStdString(), sshd.Password().toStdString()));
             if (!pConnection || !transfer(*pConnection))
                 std::fprintf(stderr, "our SFTP transfer failed\n");
+            else if (bLibssh !=
+                     (dynamic_cast<CLibsshSftpConnection*>(pConnection.get()) != nullptr))
+                std::fprintf(stderr, "not the %s path\n", strLibrary.c_str());
             g_pBenchInternet->Pool()->Close(); // each round logs in anew, as sftp does
         });
     };
     const QString strLocal = work.filePath("sftp64.bin");
     MakeFile(strLocal, 64LL << 20);
     constexpr int kRounds = 3;
-    if (wanted("sftp_upload_64MiB_rtt50ms_vs_openssh")) {
+    if (wanted(strUpload.c_str())) {
         const auto rounds = TakeInTurn(
             kRounds, {[&] { return openSsh("put " + strLocal + " " + sshd.FilePath("peer.bin")); },
                       [&] {
@@ -227,14 +239,14 @@ void SftpFigures(const QTemporaryDir& work, const std::function<bool(const char*
                                                         sshd.RemotePath("ours.bin"));
                           });
                       }});
-        PrintFigure("sftp_upload_64MiB_rtt50ms_vs_openssh",
+        PrintFigure(strUpload.c_str(),
                     Pairs(rounds,
                           [](const Round& r) {
                               return TimePair{r[1], r[0]};
                           }),
                     Ratio::PeerOverOurs, "target >= 1.0", "OpenSSH sftp");
     }
-    if (wanted("sftp_download_64MiB_rtt50ms_vs_openssh")) {
+    if (wanted(strDownload.c_str())) {
         MakeFile(sshd.FilePath("down.bin"), 64LL << 20);
         const auto rounds = TakeInTurn(
             kRounds,
@@ -247,7 +259,7 @@ void SftpFigures(const QTemporaryDir& work, const std::function<bool(const char*
                                                work.filePath("o.bin").toStdString());
                  });
              }});
-        PrintFigure("sftp_download_64MiB_rtt50ms_vs_openssh",
+        PrintFigure(strDownload.c_str(),
                     Pairs(rounds,
                           [](const Round& r) {
                               return TimePair{r[1], r[0]};
@@ -433,9 +445,8 @@ int main(int argc, char** argv)
                     Ratio::OursOverPeer, "target <= 2", "curl less --head");
     }
 
-    if (wanted("sftp_upload_64MiB_rtt50ms_vs_openssh") ||
-        wanted("sftp_download_64MiB_rtt50ms_vs_openssh"))
-        SftpFigures(work, wanted);
+    for (const char* pszLibrary : {"libssh2", "libssh"})
+        SftpFigures(work, wanted, pszLibrary);
 
     return 0;
 }

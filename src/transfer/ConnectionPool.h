@@ -11,10 +11,12 @@
 #include <vector>
 
 class CCurlHandle;
+class CLibsshSession;
 
 class CConnectionPool
 {
 public:
+    CConnectionPool(); // out of line: the idle sessions' type is not complete here
     ~CConnectionPool();
 
     // An idle handle logged in to the account (key), or null; pIdleFor tells how long it
@@ -23,6 +25,10 @@ public:
                                       std::chrono::steady_clock::duration* pIdleFor = nullptr);
     // Keeps a handle for later; after Close(), or when enough are kept, it is freed.
     void Give(const std::string& strKey, std::unique_ptr<CCurlHandle> pHandle);
+    // The same for the SFTP sessions that go through libssh.
+    std::unique_ptr<CLibsshSession> TakeSession(const std::string& strKey,
+                                                std::chrono::steady_clock::duration& idleFor);
+    void GiveSession(const std::string& strKey, std::unique_ptr<CLibsshSession> pSession);
     // Frees every idle handle; handles given back later are freed at once.
     void Close();
 
@@ -33,8 +39,14 @@ private:
     };
     // Moves the handles idle too long into expired, to be freed outside the lock.
     void TakeExpiredLocked(std::vector<std::unique_ptr<CCurlHandle>>& expired);
+    void TakeExpiredSessionsLocked(std::vector<std::unique_ptr<CLibsshSession>>& expired);
 
     std::mutex m_lock;
     std::multimap<std::string, Idle> m_idle;
+    struct IdleSession {
+        std::unique_ptr<CLibsshSession> pSession;
+        std::chrono::steady_clock::time_point since;
+    };
+    std::multimap<std::string, IdleSession> m_idleSessions;
     bool m_bClosed = false;
 };

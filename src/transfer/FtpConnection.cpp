@@ -7,6 +7,7 @@
 #include "DirectStoreAccounts.h"
 #include "FtpListParser.h"
 #include "InternetSession.h"
+#include "LibsshSftpConnection.h"
 #include "RemoteName.h"
 #include "ServerRefusals.h"
 #include "SftpConnection.h"
@@ -424,10 +425,10 @@ CFtpConnection::CFtpConnection(std::unique_ptr<CCurlHandle> pHandle, const CFtpA
                                std::string strKey, std::shared_ptr<CConnectionPool> pPool,
                                std::string strUser, std::string strPassword,
                                std::shared_ptr<CServerRefusals> pRefusals)
-    : m_pHandle(std::move(pHandle)), m_pEasy(m_pHandle->Easy()), m_address(address),
-      m_strKey(std::move(strKey)), m_pPool(std::move(pPool)), m_strUser(std::move(strUser)),
-      m_strPassword(std::move(strPassword)), m_pRefusals(std::move(pRefusals)),
-      m_strAccount(address.BaseUrl() + '\n' + m_strUser),
+    : m_pHandle(std::move(pHandle)), m_pEasy(m_pHandle ? m_pHandle->Easy() : nullptr),
+      m_address(address), m_strKey(std::move(strKey)), m_pPool(std::move(pPool)),
+      m_strUser(std::move(strUser)), m_strPassword(std::move(strPassword)),
+      m_pRefusals(std::move(pRefusals)), m_strAccount(address.BaseUrl() + '\n' + m_strUser),
       m_pCancelOnly(std::make_unique<ProgressContext>(ProgressContext{nullptr, false, -1, nullptr}))
 {
 }
@@ -465,6 +466,12 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
     std::string strKey = address.BaseUrl();
     strKey += '\n' + std::to_string(static_cast<int>(address.Tls())) + (bTlsOptional ? "?" : "");
     strKey += '\n' + strUser + '\n' + strPassword;
+    // A server that libssh2 could not agree keys with is reached through libssh.
+    const bool bSftp = address.Protocol() == CFtpAddress::EProtocol::Sftp;
+    if (bSftp && CLibsshSftpConnection::IsNeededFor(strServerKey))
+        return CLibsshSftpConnection::Connect(address, strUser, strPassword,
+                                              pSession->KnownHostsPath(), pSession->Refusals(),
+                                              pSession->Pool(), strKey, eFailure, pCancel);
     const std::shared_ptr<CConnectionPool>& pPool = pSession->Pool();
     std::chrono::steady_clock::duration idleFor{};
     std::unique_ptr<CCurlHandle> pHandle = pPool->Take(strKey, &idleFor);
@@ -476,7 +483,6 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
     pHandle->SetCancelFlag(pCancel);
 
     // The scheme is part of the key (BaseUrl), so SFTP and FTP connections never mix.
-    const bool bSftp = address.Protocol() == CFtpAddress::EProtocol::Sftp;
     CFtpConnection* pConnection =
         bSftp ? new CSftpConnection(std::move(pHandle), address, strKey, pPool, strUser,
                                     strPassword, pSession->Refusals(), pSession->KnownHostsPath())
@@ -497,6 +503,12 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
         eFailure = pConnection->m_eLastFailure;
         pConnection->m_pPool.reset(); // a failed login is not worth keeping
         delete pConnection;
+        if (bSftp && eFailure == FAILURE_KEY_EXCHANGE) {
+            CLibsshSftpConnection::NoteNeededFor(strServerKey);
+            return CLibsshSftpConnection::Connect(address, strUser, strPassword,
+                                                  pSession->KnownHostsPath(), pSession->Refusals(),
+                                                  pPool, strKey, eFailure, pCancel);
+        }
         return nullptr;
     }
     return pConnection;
@@ -506,6 +518,8 @@ CFtpConnection::~CFtpConnection()
 {
     // A cancelled connection was shut down in the middle of something: not worth keeping.
     const bool bCancelled = m_pCancel && m_pCancel->load();
+    if (!m_pHandle) // a connection of libssh's: nothing of libcurl's to give back
+        return;
     m_pHandle->SetCancelFlag(nullptr); // the flag's owner may go before the pooled handle
     if (m_pPool && !bCancelled)
         m_pPool->Give(m_strKey, std::move(m_pHandle));
@@ -761,7 +775,43 @@ void CFtpConnection::RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temp
         strFolderKey += '/';
     for (const std::string& strName :
          CTemporaries::StaleOnServer(strFolderKey, seen, std::time(nullptr)))
-        RunCommands({DeleteCommand(AbsolutePath(strName))}); // if it fails, a later listing tries
+        RemoveQuietly(AbsolutePath(strName)); // if it fails, a later listing tries
+}
+
+void CFtpConnection::RemoveQuietly(const std::string& strPath)
+{
+    RunCommands({DeleteCommand(strPath)});
+}
+
+FILE* CFtpConnection::OpenLocalUpload(const std::string& strPath, std::int64_t& nSize,
+                                      timespec& modified, ETransferFailure& eFailure)
+{
+    return OpenUpload(strPath, nSize, modified, eFailure);
+}
+
+bool CFtpConnection::LocalFileChanged(FILE* pFile, const timespec& modified)
+{
+    return ChangedSince(pFile, modified);
+}
+
+bool CFtpConnection::IsLocalFolder(const std::string& strPath)
+{
+    return IsFolder(strPath);
+}
+
+ETransferFailure CFtpConnection::LocalWriteFailureOf(int nErrno)
+{
+    return LocalWriteFailure(nErrno);
+}
+
+void CFtpConnection::TakeLocalModeOf(int fd, const std::string& strLocalPath)
+{
+    TakeModeOf(fd, strLocalPath);
+}
+
+void CFtpConnection::SyncLocalFolder(const std::string& strFolder)
+{
+    SyncFolder(strFolder);
 }
 
 std::time_t CFtpConnection::ModificationTime(const std::string& strPath)

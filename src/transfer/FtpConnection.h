@@ -73,8 +73,8 @@ public:
     // A large file whose transfer breaks goes on from the size the server reports for the
     // temporary (CInternetSession::Resume); where the server refuses to append, or reports a
     // size that cannot be ours, it is sent again from its start and LastRestarted() says so.
-    bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
-                 const ProgressFn& onProgress = nullptr);
+    virtual bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
+                         const ProgressFn& onProgress = nullptr);
     // Fetches a remote file into a temporary file beside the local path and renames it
     // over the local path once every byte has arrived and is on disk; on failure the local file
     // is as it was. Every byte: as many as the server's size for the file (SIZE, the count in
@@ -82,12 +82,12 @@ public:
     // file keeps its mode (and owner and group where permitted), a new one gets the umask's;
     // both get the server's modification time where MDTM tells it. A large file whose transfer
     // breaks goes on into the same temporary from its size on disk, as PutFile's does.
-    bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
-                 const ProgressFn& onProgress = nullptr);
-    bool DeleteFile(const std::string& strRemotePath);
+    virtual bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
+                         const ProgressFn& onProgress = nullptr);
+    virtual bool DeleteFile(const std::string& strRemotePath);
     // Makes a remote folder and those above it, one command each; a folder that is already
     // there is no failure. False only for a path that could not be sent.
-    bool MakeFolders(const std::string& strRemoteFolder);
+    virtual bool MakeFolders(const std::string& strRemoteFolder);
     // Gives a remote file a modification time (UTC) with the first of MFMT, vsftpd's
     // two-argument MDTM and SITE UTIME that the server takes; the ones it refuses are not
     // tried again in the session. False when none took it; the file is as it was.
@@ -142,6 +142,19 @@ protected:
     // modified: the file's time when it was opened, to notice a rewrite of the same size.
     virtual bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                                    const std::string& strTarget, const ProgressFn& onProgress);
+    // Deletes a left-over temporary; a failure is left for a later listing.
+    virtual void RemoveQuietly(const std::string& strPath);
+
+    // The local side of transfers, shared by the connections that do not go through libcurl.
+    static std::FILE* OpenLocalUpload(const std::string& strPath, std::int64_t& nSize,
+                                      timespec& modified, ETransferFailure& eFailure);
+    static bool LocalFileChanged(std::FILE* pFile, const timespec& modified);
+    static bool IsLocalFolder(const std::string& strPath);
+    static ETransferFailure LocalWriteFailureOf(int nErrno);
+    static void TakeLocalModeOf(int fd, const std::string& strLocalPath);
+    static void SyncLocalFolder(const std::string& strFolder);
+    std::string AbsolutePath(const std::string& strPath) const;
+    const std::string& CurrentDirectory() const { return m_strCurrentDir; }
 
     void PrepareRequest(const std::string& strUrl, Reply* pReply);
     // nRefusedWith: the 5xx reply of a listing that failed before it delivered anything.
@@ -178,6 +191,8 @@ protected:
     std::string m_strServerKey; // "host:port"
     const std::atomic<bool>* m_pCancel = nullptr;
     ETransferFailure m_eLastFailure = FAILURE_NONE;
+    std::string m_strLastReply;
+    bool m_bUnchecked = false;
 
 private:
     bool CheckLogin(bool bPooled);
@@ -210,7 +225,6 @@ private:
     // server made it. True when the new copy took the name.
     bool SettleCancelledRename(const std::string& strTemp);
     void RenewHandle();
-    std::string AbsolutePath(const std::string& strPath) const;
 
     std::string m_strKey;
     std::shared_ptr<CConnectionPool> m_pPool;
@@ -219,8 +233,6 @@ private:
     std::string m_strCurrentDir = "/";
     std::shared_ptr<CServerRefusals> m_pRefusals;
     std::string m_strAccount; // server URL and user: the key of m_pRefusals
-    std::string m_strLastReply;
-    bool m_bUnchecked = false;
     bool m_bRestarted = false;
     std::string m_strRestartReply;
     // When set, every request gives up after this many seconds whatever the server does:

@@ -1,6 +1,9 @@
 #include "HostKeyProbe.h"
 
+#include "LibsshSession.h"
+#include "LibsshSftpConnection.h"
 #include "PrivateFile.h"
+#include "TrustStore.h"
 
 #include <cstdio>
 #include <fstream>
@@ -112,6 +115,11 @@ bool CHostKeyProbe::Probe(const std::string& strHost, int nPort, const std::stri
                           int nSeconds, HostKeyInfo& info, std::string& strError)
 {
     EnsureFile(strKnownHosts);
+    // A server libssh2 could not agree keys with is asked through libssh at once (libssh2
+    // 1.10 also mishandles the host key types libcurl asks it to prefer for such a server).
+    const std::string strServerKey = CTrustStore::ServerKey(strHost, nPort);
+    if (CLibsshSftpConnection::IsNeededFor(strServerKey))
+        return ProbeWithLibssh(strHost, nPort, strKnownHosts, nSeconds, info, strError);
     CURL* pEasy = curl_easy_init();
     if (!pEasy) {
         strError = "no libcurl handle";
@@ -132,11 +140,69 @@ bool CHostKeyProbe::Probe(const std::string& strHost, int nPort, const std::stri
     curl_easy_setopt(pEasy, CURLOPT_NOBODY, 1L);
     const CURLcode result = curl_easy_perform(pEasy);
     curl_easy_cleanup(pEasy);
+    // A server that answered, but not with anything libssh2 can agree to (an RSA key that
+    // signs with rsa-sha2 only, encrypt-then-MAC only): libssh shows its key.
+    const bool bReached = result != CURLE_COULDNT_RESOLVE_HOST && result != CURLE_COULDNT_CONNECT &&
+                          result != CURLE_OPERATION_TIMEDOUT;
+    if (!context.bSeen && bReached) {
+        if (!ProbeWithLibssh(strHost, nPort, strKnownHosts, nSeconds, info, strError))
+            return false;
+        CLibsshSftpConnection::NoteNeededFor(strServerKey);
+        return true;
+    }
     if (!context.bSeen)
         strError = curl_easy_strerror(result);
     else if (info.eMatch == HostKeyInfo::Changed)
         info.strOldSha256 = KnownFingerprint(strKnownHosts, context.strHostField);
     return context.bSeen;
+}
+
+bool CHostKeyProbe::ProbeWithLibssh(const std::string& strHost, int nPort,
+                                    const std::string& strKnownHosts, int nSeconds,
+                                    HostKeyInfo& info, std::string& strError)
+{
+    CLibsshSession session;
+    const std::string strBlob =
+        session.Open(strHost, nPort, strKnownHosts, nSeconds, nullptr) == FAILURE_NONE
+            ? session.HostKeyBlob()
+            : std::string();
+    if (strBlob.empty()) {
+        strError = session.LastError();
+        return false;
+    }
+    info = Describe(strKnownHosts, strHost, nPort, strBlob);
+    return true;
+}
+
+HostKeyInfo CHostKeyProbe::Describe(const std::string& strKnownHosts, const std::string& strHost,
+                                    int nPort, const std::string& strBlob)
+{
+    HostKeyInfo info;
+    const std::string strHostField = HostField(strHost, nPort);
+    const std::string strKey =
+        Base64(reinterpret_cast<const unsigned char*>(strBlob.data()), strBlob.size());
+    info.strType = TypeOf(strBlob);
+    info.strSha256 = Fingerprint(strBlob);
+    info.strKnownHostsLine = strHostField + ' ' + info.strType + ' ' + strKey;
+    // Known when one of the server's lines holds this key; changed when it has lines, but
+    // none with it, whatever their types.
+    info.eMatch = HostKeyInfo::Unknown;
+    std::ifstream in(strKnownHosts);
+    std::string strLine;
+    while (std::getline(in, strLine)) {
+        std::istringstream words(strLine);
+        std::string strLineHost, strType, strLineKey;
+        if (!(words >> strLineHost >> strType >> strLineKey) || strLineHost != strHostField)
+            continue;
+        if (strLineKey == strKey) {
+            info.eMatch = HostKeyInfo::Known;
+            return info;
+        }
+        info.eMatch = HostKeyInfo::Changed;
+    }
+    if (info.eMatch == HostKeyInfo::Changed)
+        info.strOldSha256 = KnownFingerprint(strKnownHosts, strHostField);
+    return info;
 }
 
 bool CHostKeyProbe::Trust(const std::string& strKnownHosts, const HostKeyInfo& info)

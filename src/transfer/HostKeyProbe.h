@@ -17,9 +17,18 @@ class CHostKeyProbe
 {
 public:
     // False, with strError, when the server cannot be reached or shows no key in nSeconds.
+    // A server that libssh2 cannot agree keys with is asked through libssh.
     static bool Probe(const std::string& strHost, int nPort, const std::string& strKnownHosts,
                       int nSeconds, HostKeyInfo& info, std::string& strError);
+    // What the known-hosts file says of a key the server showed (its wire form).
+    static HostKeyInfo Describe(const std::string& strKnownHosts, const std::string& strHost,
+                                int nPort, const std::string& strBlob);
     // Adds the key to the known-hosts file (made readable by its owner alone), replacing the
     // server's earlier key; false when the file could not be written.
     static bool Trust(const std::string& strKnownHosts, const HostKeyInfo& info);
+
+private:
+    static bool ProbeWithLibssh(const std::string& strHost, int nPort,
+                                const std::string& strKnownHosts, int nSeconds, HostKeyInfo& info,
+                                std::string& strError);
 };

@@ -96,7 +96,8 @@ const QStringList& ConnectionFaults()
 
 const QStringList& OpenSshFaults()
 {
-    static const QStringList s_faults = {QStringLiteral("rsa-only"), QStringLiteral("hardened")};
+    static const QStringList s_faults = {QStringLiteral("rsa-only"), QStringLiteral("hardened"),
+                                         QStringLiteral("kex-unshared")};
     return s_faults;
 }
 
@@ -540,6 +541,8 @@ bool CFtpTestServer::StartOpenSsh(const QStringList& faults, int nPort)
                            "aes128-gcm@openssh.com,aes256-ctr,aes192-ctr,aes128-ctr\n"
                            "MACs hmac-sha2-256-etm@openssh.com,hmac-sha2-512-etm@openssh.com,"
                            "umac-128-etm@openssh.com\n");
+    if (faults.contains(QStringLiteral("kex-unshared"))) // neither libssh2 1.10 nor libssh 0.10
+        strConfig += QStringLiteral("KexAlgorithms sntrup761x25519-sha512@openssh.com\n");
     const QString strConfigPath = m_pTempDir->path() + QStringLiteral("/sshd_config");
     m_strLogPath = m_pTempDir->path() + QStringLiteral("/server.log");
     for (int nAttempt = 0; nAttempt < PORT_ATTEMPTS; ++nAttempt) {

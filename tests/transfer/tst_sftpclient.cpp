@@ -4,6 +4,7 @@
 #include "transfer/FtpAddress.h"
 #include "transfer/FtpConnection.h"
 #include "transfer/HostKeyProbe.h"
+#include "transfer/LibsshSftpConnection.h"
 #include "transfer/InternetSession.h"
 #include "transfer/Temporaries.h"
 #include "transfer/JobPool.h"
@@ -234,6 +235,8 @@ private slots:
         ETransferFailure eFailure = FAILURE_NONE;
         auto pConnection = Connect(server, &eFailure);
         QVERIFY2(pConnection, qPrintable(QString::number(eFailure) + server.LogText()));
+        // libcurl's faster path wherever libssh2 agrees keys.
+        QVERIFY(!dynamic_cast<CLibsshSftpConnection*>(pConnection.get()));
         QTemporaryDir local;
         const QByteArray first = PatternBytes(3 * 1024 * 1024, 4);
         const QByteArray second = PatternBytes(200000, 5);
@@ -254,14 +257,122 @@ private slots:
             PutShrinkingFile(*pConnection, local.filePath("s.bin"), server.RemotePath("keep.bin")));
         QCOMPARE(server.ReadFile("keep.bin"), first);
         QTRY_COMPARE(Leftovers(server.Root()), QStringList());
-        pConnection.reset();
+    }
 
+    void serversLibssh2CannotReachGoThroughLibssh()
+    {
+        // An RSA-only sshd and one hardened as ssh-audit's guide has it: libssh2 1.10 agrees no
+        // keys with them, libssh does, with every promise of the other path.
         for (const char* pszFault : {"rsa-only", "hardened"}) {
-            CFtpTestServer refusing;
-            START_OR_SKIP(refusing, CFtpTestServer::OpenSsh, {QString::fromLatin1(pszFault)});
-            QVERIFY(!Connect(refusing, &eFailure));
-            QCOMPARE(int(eFailure), int(FAILURE_KEY_EXCHANGE));
+            const QStringList faults{QString::fromLatin1(pszFault)};
+            CFtpTestServer server;
+            START_OR_SKIP(server, CFtpTestServer::OpenSsh, faults);
+            ETransferFailure eFailure = FAILURE_NONE;
+            QVERIFY(!Connect(server, &eFailure));
+            QCOMPARE(int(eFailure), int(FAILURE_HOST_KEY_UNKNOWN));
+            const HostKeyInfo key = Probe(server);
+            QCOMPARE(int(key.eMatch), int(HostKeyInfo::Unknown));
+            QVERIFY(key.strSha256.rfind("SHA256:", 0) == 0);
+            QVERIFY(CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), key));
+            QCOMPARE(int(Probe(server).eMatch), int(HostKeyInfo::Known));
+            std::atomic<bool> bCancel{false};
+            std::unique_ptr<CFtpConnection> pConnection(CFtpConnection::Connect(
+                m_pSession.get(), Utf8(server.ServerText()), INTERNET_DEFAULT_FTP_PORT,
+                Utf8(server.User()), Utf8(server.Password()), &eFailure, &bCancel));
+            QVERIFY2(pConnection, qPrintable(QString::number(eFailure) + server.LogText()));
+            QVERIFY(dynamic_cast<CLibsshSftpConnection*>(pConnection.get()));
+
+            QTemporaryDir local;
+            const QByteArray first = PatternBytes(3 * 1024 * 1024 + 17, 4);
+            const QByteArray second = PatternBytes(200000, 5);
+            QVERIFY(WriteFile(local.filePath("up.bin"), first));
+            QVERIFY(server.PutFile("keep.bin", second));
+            QVERIFY(pConnection->MakeFolders(server.RemotePath("sub/deeper")));
+            QVERIFY2(pConnection->PutFile(Utf8(local.filePath("up.bin")),
+                                          server.RemotePath("sub/deeper/up.bin")),
+                     pConnection->LastReplyLine().c_str());
+            QCOMPARE(server.ReadFile("sub/deeper/up.bin"), first);
+            QVERIFY(pConnection->PutFile(Utf8(local.filePath("up.bin")),
+                                         server.RemotePath("keep.bin")));
+            QCOMPARE(server.ReadFile("keep.bin"), first);
+            QVERIFY(pConnection->SetModificationTime(server.RemotePath("keep.bin"), 1000000000));
+            QCOMPARE(QFileInfo(server.FilePath("keep.bin")).lastModified().toSecsSinceEpoch(),
+                     qint64(1000000000));
+
+            QVERIFY(pConnection->SetCurrentDirectory(Utf8(server.Root())));
+            const auto entries = List(*pConnection);
+            QCOMPARE(entries.at("keep.bin").nSize, std::int64_t(first.size()));
+            QCOMPARE(std::int64_t(entries.at("keep.bin").tLastWrite), std::int64_t(1000000000));
+            QCOMPARE(entries.at("sub").dwFileAttributes, FILE_ATTRIBUTE_DIRECTORY);
+
+            QVERIFY(WriteFile(local.filePath("back.bin"), second));
+            QVERIFY(pConnection->GetFile(server.RemotePath("keep.bin"),
+                                         Utf8(local.filePath("back.bin"))));
+            QCOMPARE(ReadFile(local.filePath("back.bin")), first);
+            QCOMPARE(QFileInfo(local.filePath("back.bin")).lastModified().toSecsSinceEpoch(),
+                     qint64(1000000000));
+            std::atomic<bool> bStop{false}; // a restore cancelled half-way keeps the local file
+            std::unique_ptr<CFtpConnection> pRestore(CFtpConnection::Connect(
+                m_pSession.get(), Utf8(server.ServerText()), INTERNET_DEFAULT_FTP_PORT,
+                Utf8(server.User()), Utf8(server.Password()), &eFailure, &bStop));
+            QVERIFY(pRestore);
+            QVERIFY(WriteFile(local.filePath("back.bin"), second));
+            QVERIFY(!pRestore->GetFile(server.RemotePath("keep.bin"),
+                                       Utf8(local.filePath("back.bin")),
+                                       [&](std::int64_t nDone, std::int64_t) {
+                                           if (nDone > 0)
+                                               bStop = true;
+                                       }));
+            QCOMPARE(int(pRestore->LastFailure()), int(FAILURE_CANCELLED));
+            QCOMPARE(ReadFile(local.filePath("back.bin")), second);
+            QCOMPARE(Leftovers(local.path()), QStringList());
+            QVERIFY(!pConnection->GetFile(server.RemotePath("none.bin"),
+                                          Utf8(local.filePath("none.bin"))));
+            QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_SERVER_REFUSED));
+            QVERIFY(!pConnection->LastReplyLine().empty());
+
+            QVERIFY(pConnection->DeleteFile(server.RemotePath("sub/deeper/up.bin")));
+            QVERIFY(!QFile::exists(server.FilePath("sub/deeper/up.bin")));
+            // The session goes back to the pool, and the next job's cancel stops it.
+            pConnection.reset();
+            pConnection.reset(CFtpConnection::Connect(
+                m_pSession.get(), Utf8(server.ServerText()), INTERNET_DEFAULT_FTP_PORT,
+                Utf8(server.User()), Utf8(server.Password()), &eFailure, &bCancel));
+            QVERIFY(pConnection);
+
+            // Broken half-way, then cancelled half-way: the old copy stays, nothing is left.
+            QVERIFY(PutShrinkingFile(*pConnection, local.filePath("s.bin"),
+                                     server.RemotePath("keep.bin")));
+            QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_FILE_CHANGED));
+            QVERIFY(WriteFile(local.filePath("big.bin"), PatternBytes(8 * 1024 * 1024, 6)));
+            QVERIFY(!pConnection->PutFile(Utf8(local.filePath("big.bin")),
+                                          server.RemotePath("keep.bin"),
+                                          [&](std::int64_t nDone, std::int64_t) {
+                                              if (nDone > 0)
+                                                  bCancel = true;
+                                          }));
+            QCOMPARE(int(pConnection->LastFailure()), int(FAILURE_CANCELLED));
+            QCOMPARE(server.ReadFile("keep.bin"), first);
+            QTRY_COMPARE(Leftovers(server.Root()), QStringList());
+            pConnection.reset();
+
+            // The same server with another key: refused as changed, both keys shown.
+            const int nPort = server.Port();
+            server.ReplaceKeys();
+            START_OR_SKIP(server, CFtpTestServer::OpenSsh, faults, nPort);
+            QVERIFY(!Connect(server, &eFailure));
+            QCOMPARE(int(eFailure), int(FAILURE_HOST_KEY_CHANGED));
+            const HostKeyInfo changed = Probe(server);
+            QCOMPARE(int(changed.eMatch), int(HostKeyInfo::Changed));
+            QCOMPARE(changed.strOldSha256, key.strSha256);
         }
+
+        // A server that no library of ours shares a key exchange with says so.
+        CFtpTestServer unshared;
+        START_OR_SKIP(unshared, CFtpTestServer::OpenSsh, {QStringLiteral("kex-unshared")});
+        ETransferFailure eFailure = FAILURE_NONE;
+        QVERIFY(!Connect(unshared, &eFailure));
+        QCOMPARE(int(eFailure), int(FAILURE_KEY_EXCHANGE));
     }
 
     void brokenTransfersGoOnWhereTheyStopped()
