@@ -1,4 +1,5 @@
 #include "LibsshSftpConnection.h"
+#include "BandwidthLimit.h"
 
 #include "ConnectionPool.h"
 #include "CurlHandle.h"
@@ -430,6 +431,7 @@ bool CLibsshSftpConnection::Send(FILE* pFile, std::int64_t nSize, const std::str
                 bRead = false;
                 continue;
             }
+            CBandwidthLimit::Take(CBandwidthLimit::Upload, nGot, m_pCancel);
             const std::uint32_t nId = ++pSftp->id_counter;
             strPacket.clear();
             PutU32(strPacket,
@@ -708,6 +710,7 @@ bool CLibsshSftpConnection::GetFile(const std::string& strRemotePath,
                     break;
                 }
                 m_pSession->Progress();
+                CBandwidthLimit::Take(CBandwidthLimit::Download, nGot, m_pCancel);
                 if (bRestart || bEnd)
                     continue; // past a gap: asked again
                 if (!target.Write(buffer.data(), nGot)) {
