@@ -34,6 +34,7 @@ private:
     std::string DeleteCommand(const std::string& strPath) const override;
     std::string MakeFolderCommand(const std::string& strPath) const override;
     bool SetModificationTime(const std::string& strRemotePath, std::time_t tModified) override;
+    std::int64_t FreeSpace(const std::string& strFolder) override;
     bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                            const std::string& strTarget, const ProgressFn& onProgress) override;
 
