@@ -14,8 +14,10 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -92,7 +94,18 @@ COptionsPane::COptionsPane(CMossvaleView* pCommandView, CRightView* pRightView, 
     m_pPatterns = NewValue(this);
     m_pPatternsButton = new QPushButton(tr("编辑..."), this);
 
-    auto* pForm = new QFormLayout(this);
+    // A short screen (1024x768, with taller Chinese lines) scrolls the form rather than
+    // pushing the window past the screen's bottom.
+    auto* pScroll = new QScrollArea(this);
+    pScroll->setWidgetResizable(true);
+    pScroll->setFrameShape(QFrame::NoFrame);
+    pScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* pInner = new QWidget(pScroll);
+    pScroll->setWidget(pInner);
+    auto* pOuter = new QVBoxLayout(this);
+    pOuter->setContentsMargins(0, 0, 0, 0);
+    pOuter->addWidget(pScroll);
+    auto* pForm = new QFormLayout(pInner);
     m_pForm = pForm;
     // Labels above their fields: the pane is narrow (200 pixels) and may be narrower.
     pForm->setRowWrapPolicy(QFormLayout::WrapAllRows);

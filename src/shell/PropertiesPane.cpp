@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPointer>
+#include <QScrollArea>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -60,7 +61,17 @@ CPropertiesPane::CPropertiesPane(QWidget* pParent) : QWidget(pParent)
     m_pLastSent = NewValue(this);
     m_pLastOutcome = NewValue(this);
 
-    auto* pLayout = new QVBoxLayout(this);
+    // Scrolls rather than pushing the window past a short screen's bottom.
+    auto* pScroll = new QScrollArea(this);
+    pScroll->setWidgetResizable(true);
+    pScroll->setFrameShape(QFrame::NoFrame);
+    pScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* pInner = new QWidget(pScroll);
+    pScroll->setWidget(pInner);
+    auto* pOuter = new QVBoxLayout(this);
+    pOuter->setContentsMargins(0, 0, 0, 0);
+    pOuter->addWidget(pScroll);
+    auto* pLayout = new QVBoxLayout(pInner);
     pLayout->setContentsMargins(6, 6, 6, 6);
     pLayout->addWidget(m_pHint);
     m_pForm = new QFormLayout;
