@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QVariant>
 
 #include <atomic>
@@ -25,7 +26,8 @@ const char* const SCHEMA[] = {
     " failed INTEGER NOT NULL DEFAULT 0, skipped INTEGER NOT NULL DEFAULT 0,"
     " missing INTEGER NOT NULL DEFAULT 0, not_sent INTEGER NOT NULL DEFAULT 0,"
     " bytes INTEGER NOT NULL DEFAULT 0, cancelled INTEGER NOT NULL DEFAULT 0,"
-    " connect_failure INTEGER NOT NULL DEFAULT 0, connect_reply BLOB)",
+    " connect_failure INTEGER NOT NULL DEFAULT 0, connect_reply BLOB,"
+    " left_out INTEGER NOT NULL DEFAULT 0)",
     "CREATE TABLE IF NOT EXISTS files ("
     " run INTEGER NOT NULL, place INTEGER NOT NULL, path BLOB NOT NULL, name BLOB,"
     " outcome INTEGER NOT NULL, failure INTEGER NOT NULL DEFAULT 0, reply BLOB,"
@@ -99,6 +101,10 @@ CBackupHistory::CBackupHistory(const QString& strAccountKey) : m_strAccountKey(s
               query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     for (const char* pszStatement : SCHEMA)
         m_bOpen = m_bOpen && query.exec(QString::fromLatin1(pszStatement));
+    // A history from before patterns has no count of what they left out.
+    if (m_bOpen && !db.record(QStringLiteral("runs")).contains(QStringLiteral("left_out")))
+        m_bOpen = query.exec(
+            QStringLiteral("ALTER TABLE runs ADD COLUMN left_out INTEGER NOT NULL DEFAULT 0"));
     if (!m_bOpen)
         qWarning("the backup history cannot be written: %s", qPrintable(query.lastError().text()));
 }
@@ -175,13 +181,13 @@ void CBackupHistory::EndRun(qint64 nRun, const BackupSummary& summary)
     query.prepare(QStringLiteral(
         "UPDATE runs SET ended = ?, sent = ?, unchanged = ?, failed = ?, skipped = ?,"
         " missing = ?, not_sent = ?, bytes = ?, cancelled = ?, connect_failure = ?,"
-        " connect_reply = ? WHERE id = ?"));
+        " connect_reply = ?, left_out = ? WHERE id = ?"));
     for (const QVariant& value :
          {QVariant(QDateTime::currentMSecsSinceEpoch()), QVariant(summary.nSent),
           QVariant(summary.nUnchanged), QVariant(summary.nFailed), QVariant(summary.nSkipped),
           QVariant(summary.nMissing), QVariant(summary.nNotSent), QVariant(summary.nBytes),
           QVariant(summary.bCancelled ? 1 : 0), QVariant(static_cast<int>(summary.eConnectFailure)),
-          QVariant(summary.connectReplyLine), QVariant(nRun)})
+          QVariant(summary.connectReplyLine), QVariant(summary.nLeftOut), QVariant(nRun)})
         query.addBindValue(value);
     query.exec();
 }
@@ -195,7 +201,7 @@ QList<BackupRunRecord> CBackupHistory::ReadRuns(const QString& strTail) const
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT id, started, ended, trigger, pid, sent, unchanged,"
                                    " failed, skipped, missing, not_sent, bytes, cancelled,"
-                                   " connect_failure, connect_reply FROM runs ") +
+                                   " connect_failure, connect_reply, left_out FROM runs ") +
                     strTail))
         return runs;
     const qint64 nHolder = CBackupLock::HolderPid(m_strAccountKey);
@@ -216,6 +222,7 @@ QList<BackupRunRecord> CBackupHistory::ReadRuns(const QString& strTail) const
         run.nBytes = query.value(11).toLongLong();
         run.eConnectFailure = static_cast<ETransferFailure>(query.value(13).toInt());
         run.connectReplyLine = query.value(14).toByteArray();
+        run.nLeftOut = query.value(15).toInt();
         if (run.ended.isValid())
             run.eState = query.value(12).toInt() != 0 ? BackupRunRecord::EState::Cancelled
                                                       : BackupRunRecord::EState::Finished;
@@ -272,6 +279,47 @@ QList<BackupFileReport> CBackupHistory::Files(qint64 nRun, bool bAll) const
         files.append(file);
     }
     return files;
+}
+
+std::optional<BackupFileReport> CBackupHistory::LastRunOutcome(const QByteArray& path,
+                                                               QDateTime* pStarted) const
+{
+    if (!m_bOpen)
+        return std::nullopt;
+    // The newest run only: its rows are found through their index, whatever the history holds.
+    QSqlQuery query(QSqlDatabase::database(m_strConnection));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT f.outcome, f.failure, f.reply, f.skip, f.same_name_as,"
+                                 " f.bytes, f.name, r.started FROM runs r JOIN files f"
+                                 " ON f.run = r.id WHERE r.id = (SELECT MAX(id) FROM runs)"
+                                 " AND f.path = ? ORDER BY f.rowid DESC LIMIT 1"));
+    query.addBindValue(path);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    BackupFileReport file;
+    file.path = path;
+    file.eOutcome = static_cast<EFileOutcome>(query.value(0).toInt());
+    file.eFailure = static_cast<ETransferFailure>(query.value(1).toInt());
+    file.replyLine = query.value(2).toByteArray();
+    file.eSkip = static_cast<ESkipReason>(query.value(3).toInt());
+    file.sameNameAs = query.value(4).toByteArray();
+    file.nBytes = query.value(5).toLongLong();
+    file.name = query.value(6).toByteArray();
+    if (pStarted)
+        *pStarted = FromMs(query.value(7));
+    return file;
+}
+
+QDateTime CBackupHistory::SentAt(const QByteArray& path) const
+{
+    if (!m_bOpen)
+        return {};
+    QSqlQuery query(QSqlDatabase::database(m_strConnection));
+    query.prepare(QStringLiteral("SELECT sent_at FROM sent WHERE path = ?"));
+    query.addBindValue(path);
+    if (!query.exec() || !query.next())
+        return {};
+    return FromMs(query.value(0));
 }
 
 QHash<QByteArray, SentRecord> CBackupHistory::SentRecords() const

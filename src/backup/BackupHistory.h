@@ -31,6 +31,7 @@ struct BackupRunRecord {
     int nSkipped = 0;
     int nMissing = 0;
     int nNotSent = 0;
+    int nLeftOut = 0; // left out by the plan's patterns
     qint64 nBytes = 0;
     ETransferFailure eConnectFailure = FAILURE_NONE; // the server's login-level refusal
     QByteArray connectReplyLine;
@@ -78,6 +79,12 @@ public:
     // with a note (sent again from their start), in the order the run took them; with bAll
     // every file of it.
     QList<BackupFileReport> Files(qint64 nRun, bool bAll = false) const;
+    // What the newest run made of a local file, and when that run began; nothing when the
+    // newest run did not take it.
+    std::optional<BackupFileReport> LastRunOutcome(const QByteArray& path,
+                                                   QDateTime* pStarted = nullptr) const;
+    // When the file was last sent (invalid: the record knows of no copy on the server).
+    QDateTime SentAt(const QByteArray& path) const;
 
 private:
     QList<BackupRunRecord> ReadRuns(const QString& strWhere) const;

@@ -4,10 +4,14 @@
 
 #include <algorithm>
 
+#include <fnmatch.h>
+
 namespace {
 
 const QString GROUP = QStringLiteral("BackupPlan");
 const QString PATH_KEY = QStringLiteral("Path");
+const QString PATTERNS = QStringLiteral("Patterns");
+const QString PATTERN_KEY = QStringLiteral("Pattern");
 const char* const LISTS[] = {"Files", "Folders", "LeftOut"};
 
 // The folder that holds path ("/" for a path at the top), or empty for "/" itself.
@@ -89,6 +93,35 @@ void CBackupPlan::Clear()
     m_leftOut.clear();
 }
 
+void CBackupPlan::SetPatterns(const QStringList& patterns)
+{
+    m_patterns.clear();
+    for (const QString& strPattern : patterns) {
+        const QString strTrimmed = strPattern.trimmed();
+        if (!strTrimmed.isEmpty() && strTrimmed != QLatin1String("/") &&
+            !m_patterns.contains(strTrimmed))
+            m_patterns.append(strTrimmed);
+    }
+}
+
+bool CBackupPlan::IsLeftOutByPattern(const QByteArray& path, bool bFolder) const
+{
+    const QByteArray name = path.mid(path.lastIndexOf('/') + 1);
+    for (const QString& strPattern : m_patterns) {
+        QByteArray pattern = strPattern.toUtf8();
+        if (pattern.endsWith('/')) {
+            if (!bFolder)
+                continue;
+            pattern.chop(1);
+        }
+        const bool bWholePath = pattern.contains('/');
+        if (::fnmatch(pattern.constData(), (bWholePath ? path : name).constData(),
+                      bWholePath ? FNM_PATHNAME : 0) == 0)
+            return true;
+    }
+    return false;
+}
+
 bool CBackupPlan::Contains(const QByteArray& path) const
 {
     for (QByteArray at = Normalised(path); !at.isEmpty(); at = ParentOf(at)) {
@@ -135,6 +168,14 @@ void CBackupPlan::Load(QSettings& settings)
         }
         settings.endArray();
     }
+    QStringList patterns;
+    const int nPatterns = settings.beginReadArray(PATTERNS);
+    for (int n = 0; n < nPatterns; ++n) {
+        settings.setArrayIndex(n);
+        patterns.append(settings.value(PATTERN_KEY).toString());
+    }
+    settings.endArray();
+    SetPatterns(patterns);
     settings.endGroup();
 }
 
@@ -152,6 +193,12 @@ void CBackupPlan::Save(QSettings& settings) const
         }
         settings.endArray();
     }
+    settings.beginWriteArray(PATTERNS, static_cast<int>(m_patterns.size()));
+    for (int n = 0; n < m_patterns.size(); ++n) {
+        settings.setArrayIndex(n);
+        settings.setValue(PATTERN_KEY, m_patterns.at(n));
+    }
+    settings.endArray();
     settings.endGroup();
 }
 

@@ -8,11 +8,17 @@
 // leaves it out. The operations keep the entries minimal, so the plan never holds an entry
 // that changes nothing.
 //
+// Patterns leave out, wherever a ticked folder is read, the entries whose name they match:
+// "*.tmp" files and folders alike, "node_modules/" (a trailing "/") folders only; a pattern
+// with a "/" inside is matched against the whole path. What is ticked by itself is never
+// left out by a pattern. There are none at first.
+//
 // A plan is a plain value; the application keeps it in the user's profile and saves it
 // whenever it changes.
 #include <QByteArray>
 #include <QList>
 #include <QSet>
+#include <QStringList>
 
 #include <memory>
 
@@ -35,6 +41,7 @@ public:
     // A file or folder unticked: entries at and below it go, and inside a ticked folder it is
     // left out.
     void Untick(const QByteArray& path);
+    // Every tick goes; the patterns stay.
     void Clear();
 
     bool IsEmpty() const { return m_files.isEmpty() && m_folders.isEmpty(); }
@@ -50,6 +57,12 @@ public:
     QList<QByteArray> Files() const { return Sorted(m_files); }
     QList<QByteArray> Folders() const { return Sorted(m_folders); }
     QList<QByteArray> LeftOut() const { return Sorted(m_leftOut); }
+
+    // Blank and repeated patterns are dropped; the order is kept.
+    void SetPatterns(const QStringList& patterns);
+    const QStringList& Patterns() const { return m_patterns; }
+    // Whether a pattern leaves out the entry at path (a folder when bFolder).
+    bool IsLeftOutByPattern(const QByteArray& path, bool bFolder) const;
 
     // Reads and writes the group "BackupPlan" of the settings; Save replaces what was there.
     void Load(QSettings& settings);
@@ -69,7 +82,7 @@ public:
     bool operator==(const CBackupPlan& other) const
     {
         return m_files == other.m_files && m_folders == other.m_folders &&
-               m_leftOut == other.m_leftOut;
+               m_leftOut == other.m_leftOut && m_patterns == other.m_patterns;
     }
     bool operator!=(const CBackupPlan& other) const { return !(*this == other); }
 
@@ -81,4 +94,5 @@ private:
     QSet<QByteArray> m_files;
     QSet<QByteArray> m_folders;
     QSet<QByteArray> m_leftOut;
+    QStringList m_patterns;
 };

@@ -30,7 +30,7 @@ constexpr int kCheckDays = 7;
 
 // What reading the plan's folders found at one path.
 struct FoundEntry {
-    enum class EKind { File, Special, Missing, Unreadable };
+    enum class EKind { File, Special, Missing, Unreadable, LeftOut };
     QByteArray path;
     EKind eKind = EKind::File;
     qint64 nSize = 0;
@@ -128,7 +128,10 @@ private:
             struct stat info;
             if (::lstat(path.constData(), &info) != 0)
                 continue; // removed while we read
-            if (S_ISDIR(info.st_mode))
+            // Counted, so that a pattern never hides what it leaves out.
+            if (m_plan.IsLeftOutByPattern(path, S_ISDIR(info.st_mode)))
+                Add(path, FoundEntry::EKind::LeftOut);
+            else if (S_ISDIR(info.st_mode))
                 ReadFolder(path);
             else if (S_ISREG(info.st_mode))
                 Add(path, FoundEntry::EKind::File, qint64(info.st_size),
@@ -357,6 +360,10 @@ void CBackupRun::OnExpanded()
     QList<BackupFileReport> early;
     int nPlace = 0;
     for (const FoundEntry& entry : found) {
+        if (entry.eKind == FoundEntry::EKind::LeftOut) {
+            ++m_summary.nLeftOut;
+            continue;
+        }
         BackupFileReport report;
         report.nPlace = ++nPlace;
         report.path = entry.path;
@@ -375,6 +382,7 @@ void CBackupRun::OnExpanded()
             early.append(report);
             continue;
         case FoundEntry::EKind::File:
+        case FoundEntry::EKind::LeftOut:
             break;
         }
         const QByteArray owner = ownerOfRoot.value(entry.root);

@@ -5,13 +5,14 @@
 // A run lives on the thread that starts it (the window thread, or the command line's main
 // thread) and never blocks it: ticked folders are expanded on a worker (recursively, files
 // added since the plan was made included, symbolic links not followed, special files skipped
-// and counted), then the files are sent a few at once through CJobPool. A ticked folder keeps
-// its tree under its own name in the server's root; a file ticked by itself goes into the root.
-// Two roots of one name would overwrite each other there: the first is sent and the later
-// one's files are skipped, naming the first. A file the record of sent copies knows as it is
-// now is not sent again (nor its folder listed, unless another file goes there). A file that
-// changed while it was read gets one more try at the end. Each file's outcome, progress and a
-// summary come as typed signals; the run is recorded in the account's history as it goes.
+// and counted, what the plan's patterns name left out and counted), then the files are sent a
+// few at once through CJobPool. A ticked folder keeps its tree under its own name in the
+// server's root; a file ticked by itself goes into the root. Two roots of one name would
+// overwrite each other there: the first is sent and the later one's files are skipped, naming
+// the first. A file the record of sent copies knows as it is now is not sent again (nor its
+// folder listed, unless another file goes there). A file that changed while it was read gets
+// one more try at the end. Each file's outcome, progress and a summary come as typed signals;
+// the run is recorded in the account's history as it goes.
 //
 // Only one run per account at a time, in any process: Start() refuses while another holds the
 // account's lock.
@@ -85,6 +86,7 @@ struct BackupSummary {
     int nSpecialFiles = 0; // of nSkipped: devices, pipes, sockets
     int nMissing = 0;
     int nNotSent = 0; // left unsent by a Cancel
+    int nLeftOut = 0; // files and folders of ticked folders that a pattern left out
     qint64 nBytes = 0;
     double dSeconds = 0;
     bool bCancelled = false;

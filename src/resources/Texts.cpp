@@ -173,6 +173,10 @@ QString FilesBackedUp(int nCount)
 {
     return QCoreApplication::translate("Texts", "已备份 %n 个文件", nullptr, nCount);
 }
+QString LeftOutByPatterns(int nCount)
+{
+    return QCoreApplication::translate("Texts", "按排除规则略过 %n 项", nullptr, nCount);
+}
 QString FileRestored(const QString& strName)
 {
     return QCoreApplication::translate("Texts", "已恢复 %1").arg(strName);
@@ -421,6 +425,10 @@ QString UsageAtLeast(const QString& strUsage)
 QString UsageUnknown(const QString& strQuota)
 {
     return QStringLiteral("?/") + strQuota;
+}
+QString ServerFreeSpace(const QString& strSize)
+{
+    return QCoreApplication::translate("Texts", "服务器尚余 %1").arg(strSize);
 }
 QString SizesUnknown(qlonglong nCount)
 {

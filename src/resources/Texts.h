@@ -52,6 +52,8 @@ QString WaitDialogName();
 QString FileProgressName();
 QString LogInFirst();
 QString FilesBackedUp(int nCount);
+// Files and folders of ticked folders that the plan's patterns left out.
+QString LeftOutByPatterns(int nCount);
 QString FileRestored(const QString& strName);
 QString CancelButton();
 // "1.5 MB / 4.0 MB  160 KB/s": a file's bytes done of its size (below 0: unknown), its speed.
@@ -109,7 +111,8 @@ QString ListingUnreadable(); // the server refused the listing or could not be r
 // ("≥86KB/100M"), or nothing is known ("?/100M").
 QString UsageAtLeast(const QString& strUsage);
 QString UsageUnknown(const QString& strQuota);
-QString SizesUnknown(qlonglong nCount); // "n files of unknown size"
+QString SizesUnknown(qlonglong nCount);          // "n files of unknown size"
+QString ServerFreeSpace(const QString& strSize); // "the server has 3.2 GB free"
 
 // The folder tree's check boxes, as a screen reader says them.
 QString Unchecked();

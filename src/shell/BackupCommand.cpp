@@ -429,6 +429,8 @@ void CBackupCommand::OnFinished(const BackupSummary& summary)
         if (summary.bCancelled)
             strLine += QStringLiteral(", ") + Texts::FailureReason(FAILURE_CANCELLED);
     }
+    if (summary.nLeftOut > 0)
+        strLine += QStringLiteral(", ") + Texts::LeftOutByPatterns(summary.nLeftOut);
     Say(strLine);
     m_strSummary = strLine;
     m_bCancelled = summary.bCancelled;

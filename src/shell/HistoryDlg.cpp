@@ -74,6 +74,8 @@ CHistoryDlg::CHistoryDlg(const QString& strAccountKey, QWidget* pParent) : QDial
                                             QString::fromUtf8(run.connectReplyLine))));
         for (const BackupFileReport& file : history.Files(run.nId))
             row.first()->appendRow(Cell(CMossvaleView::ProblemText(file)));
+        if (run.nLeftOut > 0)
+            row.first()->appendRow(Cell(Texts::LeftOutByPatterns(run.nLeftOut)));
         m_model.appendRow(row);
     }
 

@@ -14,6 +14,7 @@
 #include "PaneCaption.h"
 #include "PaneLayout.h"
 #include "Profile.h"
+#include "PropertiesPane.h"
 #include "ScheduleStatus.h"
 #include "ShortcutManager.h"
 #include "platform/Path.h"
@@ -39,10 +40,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QStandardPaths>
 #include <QToolBar>
 #include <QUrl>
@@ -265,23 +266,55 @@ void CMainFrame::OnPaneShown(UINT nPaneID)
     QDockWidget* pPane = GetPane(nPaneID);
     if (!pPane || pPane->widget())
         return;
+    CFolderTreeCtrl& tree = m_pLeftView->m_treeCtrl;
     if (nPaneID == IDR_PANE_OPTIONS) {
-        if (!m_wndOptionsPane.Content())
-            m_wndOptionsPane.Create(new COptionsPane(m_pCommandView, m_pRightView));
+        if (!m_wndOptionsPane.Content()) {
+            auto* pOptions = new COptionsPane(m_pCommandView, m_pRightView);
+            pOptions->SetPlan(tree.Plan());
+            connect(&tree, &CFolderTreeCtrl::planChanged, pOptions,
+                    [pOptions, &tree] { pOptions->SetPlan(tree.Plan()); });
+            connect(pOptions, &COptionsPane::scheduleRequested, this,
+                    [this] { OnCustomize(true); });
+            // The patterns belong to the plan the tree keeps, and are saved with it.
+            connect(pOptions, &COptionsPane::patternsChanged, this,
+                    [&tree](const QStringList& patterns) {
+                        CBackupPlan plan = tree.Plan();
+                        plan.SetPatterns(patterns);
+                        tree.SetPlan(plan);
+                        plan.SaveToProfile();
+                    });
+            m_wndOptionsPane.Create(pOptions);
+        }
         pPane->setWidget(&m_wndOptionsPane);
     } else if (nPaneID == IDR_PANE_PROPERTIES) {
         if (!m_wndPropertiesPane.Content()) {
-            auto* pEdit = new QPlainTextEdit;
-            // Scrolls with the caret, as an auto-scrolling edit without scroll bars does.
-            pEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            pEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            // It keeps nothing: read-only and out of the Tab chain, so the keyboard never
-            // gets stuck in it, yet named for a screen reader.
-            pEdit->setReadOnly(true);
-            pEdit->setTabChangesFocus(true);
-            pEdit->setFocusPolicy(Qt::NoFocus);
-            pEdit->setAccessibleName(CFrameResources::String(IDR_PANE_PROPERTIES));
-            m_wndPropertiesPane.Create(pEdit);
+            auto* pProperties = new CPropertiesPane;
+            pProperties->setAccessibleName(CFrameResources::String(IDR_PANE_PROPERTIES));
+            // The item chosen last, in the tree or in the server's list, and again when its
+            // tick or its backup changes.
+            const auto showLocal = [this, pProperties, &tree] {
+                const HTREEITEM hItem = tree.GetSelectedItem();
+                if (hItem && tree.GetCheckIndex(hItem) != CHECK_NO_BOX)
+                    pProperties->ShowLocal(tree.GetFullPath(hItem), tree.Plan(), m_pSession.get());
+            };
+            connect(tree.selectionModel(), &QItemSelectionModel::currentChanged, pProperties,
+                    showLocal);
+            connect(&tree, &CFolderTreeCtrl::planChanged, pProperties, [pProperties, showLocal] {
+                if (pProperties->IsLocal())
+                    showLocal();
+            });
+            connect(m_pCommandView, &CMossvaleView::backupEnded, pProperties,
+                    [pProperties, showLocal] {
+                        if (pProperties->IsLocal())
+                            showLocal();
+                    });
+            connect(m_pRightView->m_lstRemote.selectionModel(),
+                    &QItemSelectionModel::currentChanged, pProperties,
+                    [this, pProperties](const QModelIndex& current) {
+                        if (current.isValid())
+                            pProperties->ShowRemote(m_pRightView->m_model, current.row());
+                    });
+            m_wndPropertiesPane.Create(pProperties);
         }
         pPane->setWidget(&m_wndPropertiesPane);
     }
@@ -464,7 +497,7 @@ QString CMainFrame::OnlineSupportAddress()
     return QUrl::fromLocalFile(strReadme).toString();
 }
 
-void CMainFrame::OnCustomize()
+void CMainFrame::OnCustomize(bool bSchedulePage)
 {
     if (!m_pCommandBars)
         return;
@@ -473,15 +506,20 @@ void CMainFrame::OnCustomize()
     dlg.AddPage(pKeyboard);
     pKeyboard->InsertCategories(Texts::AllCommandsCategory());
     dlg.AddPage(new CCustomizeOptionsPage(m_pCommandBars, &dlg));
-    dlg.AddPage(new CBackupSchedulePage(QCoreApplication::applicationFilePath(), &dlg));
+    auto* pSchedule = new CBackupSchedulePage(QCoreApplication::applicationFilePath(), &dlg);
+    dlg.AddPage(pSchedule);
 
     CCustomizeCommandsPage* pCommands = dlg.GetCommandsPage();
     pCommands->InsertCategories();
     pCommands->InsertAllCommandsCategory(Texts::AllCommandsCategory());
     pCommands->InsertBuiltInMenus(Texts::BuiltInMenusCategory());
     pCommands->InsertNewMenuCategory(Texts::NewMenuName());
+    if (bSchedulePage)
+        dlg.Pages()->setCurrentWidget(pSchedule);
     dlg.exec();
     m_pScheduleStatus->Refresh();
+    if (auto* pOptions = qobject_cast<COptionsPane*>(m_wndOptionsPane.Content()))
+        pOptions->ShowSchedule();
 }
 
 void CMainFrame::OnViewToolBar()

@@ -86,7 +86,8 @@ public:
     void OnViewRefresh(); // F5: lists the server again
     void OnHelpContent();
     void OnHelpOnline();
-    void OnCustomize();
+    // With bSchedulePage, the dialog opens at the automatic backups' page.
+    void OnCustomize(bool bSchedulePage = false);
     void OnViewToolBar();
     void OnViewStatusBar();
     void OnNextPane(bool bForward);

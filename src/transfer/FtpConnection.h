@@ -92,6 +92,9 @@ public:
     // two-argument MDTM and SITE UTIME that the server takes; the ones it refuses are not
     // tried again in the session. False when none took it; the file is as it was.
     virtual bool SetModificationTime(const std::string& strRemotePath, std::time_t tModified);
+    // The bytes the server says the account may still write in the folder; -1 where it does
+    // not tell (FTP has no command for it).
+    virtual std::int64_t FreeSpace(const std::string& /*strFolder*/) { return -1; }
 
     // Why the last operation that failed did so, and the server's reply line when it refused
     // ("550 Permission denied."); empty where the failure was not the server's answer.

@@ -59,6 +59,8 @@ struct ListingReport {
     EListingOutcome eOutcome = EListingOutcome::Complete;
     ETransferFailure eFailure = FAILURE_NONE;
     QByteArray replyLine;
+    // Bytes the account may still write, where the server tells (SFTP); else -1.
+    qint64 nFreeBytes = -1;
 };
 
 // The end of one deletion (remoteDeleted).

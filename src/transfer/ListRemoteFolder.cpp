@@ -63,6 +63,10 @@ void CMyThread::ListRemoteFolder()
         report.replyLine = ReplyLine();
         break;
     }
+    const bool bWhole =
+        result == CFtpConnection::ListResult::Listed || result == CFtpConnection::ListResult::Empty;
+    if (bWhole && m_strRemoteDir != LOGIN_CHECK_FOLDER)
+        report.nFreeBytes = m_pConnect->FreeSpace(m_strRemoteDir);
     HandBackConnection();
     emit listingEnded(report);
 }

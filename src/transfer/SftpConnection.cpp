@@ -8,6 +8,10 @@
 
 #include <curl/curl.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
+
 namespace {
 
 // Records what the check found; only the key the user trusted lets the login go on.
@@ -151,6 +155,34 @@ bool CSftpConnection::RemoteSize(const std::string& strPath, std::int64_t& nSize
         return false;
     nSize = std::max<std::int64_t>(nSize, 0); // libcurl gives an empty file's size as -1
     return true;
+}
+
+std::int64_t CSftpConnection::FreeSpace(const std::string& strFolder)
+{
+    // OpenSSH's statvfs extension; libcurl hands back its fields as one block of header
+    // lines ("statvfs:", "f_frsize: 4096", ...).
+    std::vector<std::string> blocks;
+    Reply reply;
+    reply.pLines = &blocks;
+    if (!RunCommands({"statvfs " + Quoted(strFolder)}, &reply))
+        return -1;
+    std::int64_t nAvailable = -1;
+    std::int64_t nBlockSize = -1;
+    for (const std::string& strBlock : blocks) {
+        std::istringstream lines(strBlock);
+        for (std::string strLine; std::getline(lines, strLine);) {
+            if (strLine.rfind("statvfs.", 0) == 0)
+                strLine.erase(0, 8);
+            unsigned long long nValue = 0;
+            if (std::sscanf(strLine.c_str(), "f_bavail: %llu", &nValue) == 1)
+                nAvailable = static_cast<std::int64_t>(nValue);
+            else if (std::sscanf(strLine.c_str(), "f_frsize: %llu", &nValue) == 1)
+                nBlockSize = static_cast<std::int64_t>(nValue);
+        }
+    }
+    if (nAvailable < 0 || nBlockSize <= 0 || nAvailable > INT64_MAX / nBlockSize)
+        return -1;
+    return nAvailable * nBlockSize;
 }
 
 std::string CSftpConnection::DeleteCommand(const std::string& strPath) const

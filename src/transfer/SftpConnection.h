@@ -35,6 +35,7 @@ private:
     std::string MakeFolderCommand(const std::string& strPath) const override;
     bool RemoteSize(const std::string& strPath, std::int64_t& nSize) override;
     bool SetModificationTime(const std::string& strRemotePath, std::time_t tModified) override;
+    std::int64_t FreeSpace(const std::string& strFolder) override;
     bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                            const std::string& strTarget, const ProgressFn& onProgress) override;
 

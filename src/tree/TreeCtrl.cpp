@@ -1,6 +1,7 @@
 #include "TreeCtrl.h"
 
 #include "ImageList.h"
+#include "TreeAccessible.h"
 #include "TreeItemDelegate.h"
 
 #include <QAccessible>
@@ -29,6 +30,8 @@ public:
 CTreeCtrl::CTreeCtrl(QWidget* pParent)
     : QTreeView(pParent), m_pModel(new CTreeModel(this)), m_pDelegate(new CTreeItemDelegate(this))
 {
+    // Before anything asks a screen reader's questions of the tree.
+    CTreeAccessible::Install();
     auto* pStyle = new CLabelSelectionStyle;
     pStyle->setParent(this);
     setStyle(pStyle);

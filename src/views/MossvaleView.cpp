@@ -195,8 +195,14 @@ void CMossvaleView::OnBackupFinished(const BackupSummary& summary)
         else
             AddFailedBackup(report.nPlace, ProblemText(report));
     }
+    // What the patterns left out is said with what was sent, never dropped unseen.
+    QStringList status;
     if (summary.nSent > 0)
-        ShowStatus(Texts::FilesBackedUp(summary.nSent));
+        status << Texts::FilesBackedUp(summary.nSent);
+    if (summary.nLeftOut > 0)
+        status << Texts::LeftOutByPatterns(summary.nLeftOut);
+    if (!status.isEmpty())
+        ShowStatus(status.join(QStringLiteral(", ")));
     if (m_pRemoteView)
         m_pRemoteView->StartListing();
     emit backupEnded(summary);

@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QItemSelectionModel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QShortcut>
 #include <QStatusBar>
@@ -195,6 +196,7 @@ void CRightView::OnListingEnded(const ListingReport& report)
     if (report.eOutcome == EListingOutcome::NotConnected)
         emit listingNotConnected(Texts::ServerNotConnected(
             QString::fromStdString(m_pSession ? m_pSession->Server() : std::string())));
+    m_nFreeBytes = report.nFreeBytes;
     UpdateUsage(report.eOutcome);
     switch (report.eOutcome) {
     case EListingOutcome::Complete:
@@ -290,6 +292,10 @@ void CRightView::UpdateUsage(EListingOutcome eOutcome)
     m_stcUsage.setToolTip(strNotes);
     m_stcUsage.setAccessibleDescription(strNotes);
     m_prgUsage.setAccessibleDescription(m_stcUsage.text());
+    // The server's own word on its space, where it gives one, inside the meter.
+    m_prgUsage.setTextVisible(m_nFreeBytes >= 0 && !bUnread);
+    if (m_nFreeBytes >= 0)
+        m_prgUsage.setFormat(Texts::ServerFreeSpace(QLocale().formattedDataSize(m_nFreeBytes)));
     // A listing that went well takes back its own earlier note only, not what a backup
     // or restore said there meanwhile.
     QStatusBar* pStatus = window()->findChild<QStatusBar*>();

@@ -76,6 +76,8 @@ public:
     qlonglong m_nUnknownSizes = 0;
     int m_nQuotaKB = kQuotaKB;
     EListingOutcome m_eLastOutcome = EListingOutcome::Complete;
+    // What the server said it has left for the account at the last listing; -1: not told.
+    qint64 m_nFreeBytes = -1;
 
 signals:
     // A listing found the server unreachable or the login refused; the text says so in the

@@ -70,6 +70,8 @@ void TestBackupPlan::savedAndLoaded()
     plan.TickFile(latin1);
     plan.TickFolder("/home/u/Docs");
     plan.Untick("/home/u/Docs/tmp");
+    plan.SetPatterns({"*.tmp", " node_modules/ ", "", "*.tmp", "caf\u00e9/"});
+    QCOMPARE(plan.Patterns(), QStringList({"*.tmp", "node_modules/", "caf\u00e9/"}));
     QVERIFY(plan.SaveToProfile());
     QCOMPARE(CBackupPlan::LoadFromProfile(), plan);
 

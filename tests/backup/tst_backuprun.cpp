@@ -32,6 +32,7 @@ private slots:
     void init();
     void cleanup();
     void whatThePlanHolds();
+    void patternsLeaveOutAndCount();
     void failuresInTheOrderTaken();
     void changedFileTriedOnceMore();
     void fileSentAgainFromItsStartIsNoted();
@@ -217,6 +218,34 @@ void TestBackupRun::whatThePlanHolds()
     // Nothing ticked: nothing starts.
     CBackupRun empty(CBackupPlan(), SessionOf(server), {});
     QCOMPARE(empty.Start(), CBackupRun::EStart::EmptyPlan);
+}
+
+void TestBackupRun::patternsLeaveOutAndCount()
+{
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    QVERIFY(QDir(m_pLocal->path()).mkpath("work/node_modules/lib"));
+    QVERIFY(QDir(m_pLocal->path()).mkpath("work/src/.cache"));
+    for (const char* pszName :
+         {"work/a.txt", "work/scratch.tmp", "work/node_modules/lib/x.js", "work/src/main.c",
+          "work/src/old.TMP", "work/src/.cache/blob", "work/src/node_modules", "kept.tmp"})
+        QVERIFY(WriteFile(Local(pszName), "x"));
+    CBackupPlan plan;
+    plan.TickFolder(Local("work"));
+    plan.TickFile(Local("kept.tmp"));
+    plan.SetPatterns({"*.tmp", "node_modules/", ".cache/"});
+
+    CBackupRun run(plan, SessionOf(server), {2, EBackupTrigger::Window});
+    QVERIFY(RunToEnd(run));
+    // Left out at any depth; a file named like a folder pattern, another case, and a file
+    // ticked by itself are kept.
+    const QList<QByteArray> sent = {"kept.tmp", "work/a.txt", "work/src/main.c",
+                                    "work/src/node_modules", "work/src/old.TMP"};
+    QCOMPARE(FilesBelow(QFile::encodeName(server.Root())), sent);
+    // Counted, a folder as one: nothing disappears silently.
+    QCOMPARE(run.Summary().nLeftOut, 3);
+    QCOMPARE(run.Summary().nSent, 5);
+    QCOMPARE(CBackupHistory(SessionOf(server)->AccountKey()).LastRun()->nLeftOut, 3);
 }
 
 void TestBackupRun::failuresInTheOrderTaken()

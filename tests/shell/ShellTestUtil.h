@@ -22,14 +22,15 @@
 #include <functional>
 #include <memory>
 
-// Runs the suite with XDG_CONFIG_HOME and XDG_DATA_HOME in a throw-away folder, set before
-// anything reads them, so the profile lands where the program really puts it.
+// Runs the suite with XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_STATE_HOME in a throw-away folder, set
+// before anything reads them, so the profile lands where the program really puts it.
 #define MOSSVALE_SHELL_TEST_MAIN(TestClass)                                                        \
     int main(int argc, char* argv[])                                                               \
     {                                                                                              \
         QTemporaryDir home;                                                                        \
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));                    \
         qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));                        \
+        qputenv("XDG_STATE_HOME", QFile::encodeName(home.filePath("state")));                      \
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(home.path()));                                \
         QApplication app(argc, argv);                                                              \
         app.setApplicationName(QLatin1String(Texts::APP_NAME)); /* as the program names it */      \

@@ -1,14 +1,17 @@
 // The main frame as the user meets it: its layout, menus, toolbar and status bar, the
 // commands it handles, those it leaves disabled, and the keys, worked with mouse and keyboard.
 #include "ShellTestUtil.h"
+#include "TestFiles.h"
 #include "shell/AboutDlg.h"
 #include "shell/HelpFile.h"
 #include "shell/OptionsPane.h"
 #include "shell/CommandIds.h"
 #include "shell/PaneCaption.h"
 #include "shell/Profile.h"
+#include "shell/PropertiesPane.h"
 #include "shell/StatusBar.h"
 #include "transfer/JobPool.h"
+#include "backup/BackupHistory.h"
 #include "backup/BackupPlan.h"
 #include "backup/BackupSession.h"
 #include "tree/LeftView.h"
@@ -20,7 +23,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QToolButton>
-#include <QPlainTextEdit>
+#include <QTranslator>
 #include <QSpinBox>
 #include <QSettings>
 #include <QScopeGuard>
@@ -189,39 +192,88 @@ void TestShellFrame::clientAreaAndBars()
 
 void TestShellFrame::paneContentsAppearWhenFirstShown()
 {
+    // Read as an English user reads the panes.
+    QTranslator english;
+    QVERIFY(english.load(QLocale(QLocale::English), "mossvale", "_", ":/i18n"));
+    QVERIFY(qApp->installTranslator(&english));
+    const auto untranslate = qScopeGuard([&english] { qApp->removeTranslator(&english); });
     CMainFrame frame;
     m_pLogin->Into(frame);
     QVERIFY(!frame.GetPaneContent(IDR_PANE_OPTIONS)->Content());
     // As a layout that was saved with the pane closed leaves it.
     frame.GetPane(IDR_PANE_PROPERTIES)->hide();
+    CFolderTreeCtrl& tree = frame.LeftView()->m_treeCtrl;
+    const QByteArray folder = QFile::encodeName(m_pDir->filePath("program"));
+    CBackupPlan plan;
+    plan.TickFolder(folder);
+    plan.TickFile("/gone/a.txt");
+    plan.TickFile("/gone/b.txt");
+    tree.SetPlan(plan);
     QVERIFY(ShowFrame(frame));
 
     // The plan at a glance, each part editable where it can be.
     auto* pOptions = qobject_cast<COptionsPane*>(frame.GetPaneContent(IDR_PANE_OPTIONS)->Content());
     QVERIFY(pOptions);
+    QCOMPARE(pOptions->m_pTicked->text(), QStringLiteral("1 folder, 2 files"));
     QCOMPARE(pOptions->m_pServerFolder->text(), QStringLiteral("/"));
     QCOMPARE(pOptions->m_pParallel->value(), 2);
     QCOMPARE(pOptions->m_pQuota->value(), 100);
     QVERIFY(!pOptions->m_pQuota->accessibleName().isEmpty());
+    QCOMPARE(pOptions->m_pSchedule->text(), QStringLiteral("Never"));
+    QCOMPARE(pOptions->m_pPatterns->text(), QStringLiteral("None"));
     QVERIFY(!frame.GetPaneContent(IDR_PANE_PROPERTIES)->Content());
+    // The patterns, edited in their dialog, join the plan the tree keeps, and its profile.
+    const auto restore = qScopeGuard(
+        [pfnAsk = COptionsPane::s_pfnAskPatterns] { COptionsPane::s_pfnAskPatterns = pfnAsk; });
+    COptionsPane::s_pfnAskPatterns = [](QWidget*, QStringList& patterns) {
+        patterns = {"*.tmp", " ", "node_modules/"};
+        return true;
+    };
+    QTest::mouseClick(pOptions->m_pPatternsButton, Qt::LeftButton);
+    const QStringList patterns = {"*.tmp", "node_modules/"};
+    QCOMPARE(pOptions->m_pPatterns->text(), QStringLiteral("*.tmp  node_modules/"));
+    QCOMPARE(tree.Plan().Patterns(), patterns);
+    QCOMPARE(tree.Plan().Files().size(), 2);
+    QCOMPARE(CBackupPlan::LoadFromProfile(), tree.Plan());
 
     frame.GetPane(IDR_PANE_PROPERTIES)->toggleViewAction()->trigger();
     CFlatBorderWnd* pHolder = frame.GetPaneContent(IDR_PANE_PROPERTIES);
     QTRY_VERIFY(pHolder->isVisible());
-    auto* pEdit = qobject_cast<QPlainTextEdit*>(pHolder->Content());
-    QVERIFY(pEdit);
-    QVERIFY(pEdit->toPlainText().isEmpty());
-    // It keeps nothing, so it takes nothing: no typing, and no Tab stop to get stuck in.
-    QVERIFY(pEdit->isReadOnly());
-    QTest::mouseClick(pEdit->viewport(), Qt::LeftButton);
-    QTest::keyClicks(pEdit, "typed\t");
-    QCOMPARE(pEdit->toPlainText(), QString());
-    QCOMPARE(pEdit->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(QAccessible::queryAccessibleInterface(pEdit)->text(QAccessible::Name),
+    auto* pProperties = qobject_cast<CPropertiesPane*>(pHolder->Content());
+    QVERIFY(pProperties);
+    QCOMPARE(QAccessible::queryAccessibleInterface(pProperties)->text(QAccessible::Name),
              QStringLiteral("Properties"));
+    // A local file: the disk's facts, its tick, and the account's history of it.
+    const QByteArray file = folder + "/letter.txt";
+    QVERIFY(WriteFile(QFile::decodeName(file), "hello"));
+    {
+        CBackupHistory history(frame.Session()->AccountKey());
+        const qint64 nRun = history.BeginRun(EBackupTrigger::Window);
+        BackupFileReport report;
+        report.path = file;
+        report.eOutcome = EFileOutcome::Unchanged;
+        history.AddFile(nRun, report);
+        history.RecordSent(file, {5, 0, "/program/letter.txt", 5});
+        history.EndRun(nRun, {});
+    }
+    pProperties->ShowLocal(file, tree.Plan(), frame.Session().get());
+    QTRY_COMPARE(pProperties->m_pSize->text(), QLocale().formattedDataSize(5));
+    QCOMPARE(pProperties->m_pName->text(), QStringLiteral("letter.txt"));
+    QCOMPARE(pProperties->m_pTicked->text(), QStringLiteral("Ticked"));
+    QVERIFY(pProperties->m_pLastSent->text() != QStringLiteral("Never"));
+    QVERIFY(pProperties->m_pLastOutcome->text().endsWith(
+        QStringLiteral("Unchanged, already on the server")));
+    // An entry chosen in the server's list: what the server listed.
+    CRightView* pRight = frame.RightView();
+    pRight->m_model.AddEntries({{"report.pdf", 2048, 0, TIME_UNKNOWN, false}});
+    pRight->m_lstRemote.setCurrentIndex(
+        pRight->m_model.index(pRight->m_model.FindName("report.pdf")));
+    QCOMPARE(pProperties->m_pName->text(), QStringLiteral("report.pdf"));
+    QCOMPARE(pProperties->m_pSize->text(), QLocale().formattedDataSize(2048));
+    QVERIFY(!pProperties->m_pTicked->isVisible());
 
     // The 1-pixel flat border: shadow at the top left, highlight at the bottom right.
-    QCOMPARE(pEdit->geometry(), pHolder->rect().adjusted(1, 1, -1, -1));
+    QCOMPARE(pProperties->geometry(), pHolder->rect().adjusted(1, 1, -1, -1));
     const QImage image = pHolder->grab().toImage();
     QCOMPARE(image.pixel(0, 0), pHolder->palette().color(QPalette::Dark).rgb());
     QCOMPARE(image.pixel(image.width() - 1, image.height() - 1),

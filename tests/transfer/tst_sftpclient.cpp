@@ -459,6 +459,8 @@ private slots:
         const auto inner = List(*pConnection);
         QCOMPARE(inner.size(), size_t(1));
         QVERIFY(inner.count("inner.txt"));
+        // The server tells what space is left (its statvfs), for the meter.
+        QVERIFY(pConnection->FreeSpace("/sub") > 0);
     }
 };
 

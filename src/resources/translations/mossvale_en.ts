@@ -455,6 +455,139 @@ Backup History</translation>
         <source>无</source>
         <translation>Nothing</translation>
     </message>
+    <message>
+        <source>排除规则</source>
+        <translation>Patterns Left Out</translation>
+    </message>
+    <message>
+        <source>更改...</source>
+        <translation>Change...</translation>
+    </message>
+    <message>
+        <source>编辑...</source>
+        <translation>Edit...</translation>
+    </message>
+    <message>
+        <source>自动备份：</source>
+        <translation>Automatic backups:</translation>
+    </message>
+    <message>
+        <source>排除规则：</source>
+        <translation>Left out:</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件夹</source>
+        <translation>
+            <numerusform>%n folder</numerusform>
+            <numerusform>%n folders</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件</source>
+        <translation>
+            <numerusform>%n file</numerusform>
+            <numerusform>%n files</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>没有</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>名称符合规则的文件和文件夹不备份，每行一条，如 *.tmp。</source>
+        <translation>Files and folders whose names match a pattern are not backed up; one pattern a line, such as *.tmp.</translation>
+    </message>
+    <message>
+        <source>以 / 结尾的只用于文件夹，如 node_modules/</source>
+        <translation>A pattern ending in / is for folders only, such as node_modules/</translation>
+    </message>
+</context>
+<context>
+    <name>CPropertiesPane</name>
+    <message>
+        <source>已发送</source>
+        <translation>Sent</translation>
+    </message>
+    <message>
+        <source>未改变，服务器上已有</source>
+        <translation>Unchanged, already on the server</translation>
+    </message>
+    <message>
+        <source>在文件夹树或服务器列表中选择一项，这里就显示它的属性。</source>
+        <translation>Choose an item in the folder tree or in the server&apos;s list to see its properties here.</translation>
+    </message>
+    <message>
+        <source>名称：</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>位置：</source>
+        <translation>Location:</translation>
+    </message>
+    <message>
+        <source>大小：</source>
+        <translation>Size:</translation>
+    </message>
+    <message>
+        <source>修改时间：</source>
+        <translation>Modified:</translation>
+    </message>
+    <message>
+        <source>备份计划：</source>
+        <translation>Backup plan:</translation>
+    </message>
+    <message>
+        <source>上次发送：</source>
+        <translation>Last sent:</translation>
+    </message>
+    <message>
+        <source>上次备份结果：</source>
+        <translation>Last backup:</translation>
+    </message>
+    <message>
+        <source>正在读取...</source>
+        <translation>Reading...</translation>
+    </message>
+    <message>
+        <source>已勾选</source>
+        <translation>Ticked</translation>
+    </message>
+    <message>
+        <source>部分勾选</source>
+        <translation>Partly ticked</translation>
+    </message>
+    <message>
+        <source>未勾选</source>
+        <translation>Not ticked</translation>
+    </message>
+    <message>
+        <source>从未</source>
+        <translation>Never</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>不存在</source>
+        <translation>Not there</translation>
+    </message>
+    <message>
+        <source>文件夹</source>
+        <translation>Folder</translation>
+    </message>
+    <message>
+        <source>服务器上的 /</source>
+        <translation>/ on the server</translation>
+    </message>
+    <message>
+        <source>未知</source>
+        <translation>Unknown</translation>
+    </message>
 </context>
 <context>
     <name>CReportDlg</name>
@@ -1305,6 +1438,17 @@ Options</translation>
     <message>
         <source>不限</source>
         <translation>No limit</translation>
+    </message>
+    <message numerus="yes">
+        <source>按排除规则略过 %n 项</source>
+        <translation>
+            <numerusform>%n left out by patterns</numerusform>
+            <numerusform>%n left out by patterns</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>服务器尚余 %1</source>
+        <translation>%1 free on the server</translation>
     </message>
 </context>
 </TS>
