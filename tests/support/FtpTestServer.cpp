@@ -101,6 +101,7 @@ const QStringList& OpenSshFaults()
 const QStringList& SftpFaults()
 {
     static const QStringList s_faults = {QStringLiteral("refuse-rename-part"),
+                                         QStringLiteral("refuse-rename-versions"),
                                          QStringLiteral("stall-write")};
     return s_faults;
 }

@@ -12,6 +12,7 @@ accepted login, so a test can tell that a client sent none. Faults on request:
 
   refuse-rename-part  renames of an upload temporary (".mossvale-[<run>-]<16 hex>.part") fail, every
                       other rename works.
+  refuse-rename-versions  renames to a path below "/.mossvale-versions/" fail.
   stall-write         writes past a file's first MiB are never answered; other requests are.
 """
 
@@ -65,6 +66,9 @@ class FaultySFTPServer(asyncssh.SFTPServer):
         if ("refuse-rename-part" in self._faults
                 and UPLOAD_TEMPORARY.fullmatch(os.path.basename(oldpath))):
             raise asyncssh.SFTPFailure("rename refused on request")
+        if ("refuse-rename-versions" in self._faults
+                and b"/.mossvale-versions/" in b"/" + newpath.lstrip(b"/")):
+            raise asyncssh.SFTPFailure("rename into the versions refused on request")
         return super().rename(oldpath, newpath)
 
     def write(self, file_obj, offset, data):
@@ -102,7 +106,8 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--journal")
     parser.add_argument("--fault", action="append", default=[],
-                        choices=["refuse-rename-part", "stall-write"])
+                        choices=["refuse-rename-part", "refuse-rename-versions",
+                                 "stall-write"])
     args = parser.parse_args()
     try:
         asyncio.run(serve(args))
