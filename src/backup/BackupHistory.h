@@ -32,6 +32,7 @@ struct BackupRunRecord {
     int nMissing = 0;
     int nNotSent = 0;
     qint64 nBytes = 0;
+    int nGoneHere = 0; // files sent before from within the plan, gone here, kept on the server
     ETransferFailure eConnectFailure = FAILURE_NONE; // the server's login-level refusal
     QByteArray connectReplyLine;
 };

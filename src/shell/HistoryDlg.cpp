@@ -74,6 +74,9 @@ CHistoryDlg::CHistoryDlg(const QString& strAccountKey, QWidget* pParent) : QDial
                                             QString::fromUtf8(run.connectReplyLine))));
         for (const BackupFileReport& file : history.Files(run.nId))
             row.first()->appendRow(Cell(CMossvaleView::ProblemText(file)));
+        if (run.nGoneHere > 0)
+            row.first()->appendRow(Cell(
+                tr("计划中有 %n 个文件已在本机删除；服务器上的副本保留", nullptr, run.nGoneHere)));
         m_model.appendRow(row);
     }
 

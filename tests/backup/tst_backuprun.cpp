@@ -562,6 +562,7 @@ void TestBackupRun::refusedVersionKeepsOldCopy()
     CBackupRun again(plan, SessionOf(server), {1, EBackupTrigger::CommandLine});
     QVERIFY(RunToEnd(again));
     QCOMPARE(again.Summary().nGoneHere, 1);
+    QCOMPARE(CBackupHistory(SessionOf(server)->AccountKey()).LastRun()->nGoneHere, 1);
     QCOMPARE(server.ReadFile("docs/g.txt"), QByteArray("g"));
 }
 

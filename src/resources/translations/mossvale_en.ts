@@ -439,6 +439,16 @@ Restore As Of</translation>
     </message>
 </context>
 <context>
+    <name>CHistoryDlg</name>
+    <message numerus="yes">
+        <source>计划中有 %n 个文件已在本机删除；服务器上的副本保留</source>
+        <translation>
+            <numerusform>%n file of the plan was deleted here; its copy stays on the server</numerusform>
+            <numerusform>%n files of the plan were deleted here; their copies stay on the server</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
     <name>CMossvaleView</name>
     <message>
         <source>未能恢复 %1</source>
