@@ -3,7 +3,6 @@
 #include "Profile.h"
 #include "login/AccountStore.h"
 #include "backup/BackupSession.h"
-#include "backup/ServerVersions.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
 
@@ -56,15 +55,6 @@ COptionsPane::COptionsPane(CMossvaleView* pCommandView, CRightView* pRightView, 
     m_pQuota->setValue(CRightView::kQuotaKB / 1024);
     m_pQuota->setToolTip(tr("服务器为此账户提供的空间；空间表按它计算"));
 
-    // Earlier copies the server keeps of replaced files.
-    m_pVersionDays = new QSpinBox(this);
-    m_pVersionDays->setRange(1, CServerVersions::kMaxDays);
-    m_pVersionDays->setSuffix(tr(" 天"));
-    m_pVersionsPerFile = new QSpinBox(this);
-    m_pVersionsPerFile->setRange(0, CServerVersions::kMaxPerFile);
-    m_pVersionsPerFile->setSpecialValueText(tr("不保留"));
-    m_pVersionsPerFile->setToolTip(tr("备份替换服务器上的文件时，旧副本移入 /.mossvale-versions"));
-
     auto* pForm = new QFormLayout(this);
     // Labels above their fields: the pane is narrow (200 pixels) and may be narrower.
     pForm->setRowWrapPolicy(QFormLayout::WrapAllRows);
@@ -74,8 +64,6 @@ COptionsPane::COptionsPane(CMossvaleView* pCommandView, CRightView* pRightView, 
     pForm->addRow(tr("服务器文件夹："), m_pServerFolder);
     pForm->addRow(tr("同时发送："), m_pParallel);
     pForm->addRow(tr("账户空间："), m_pQuota);
-    pForm->addRow(tr("版本保留："), m_pVersionDays);
-    pForm->addRow(tr("每个文件的版本数："), m_pVersionsPerFile);
     // Each field is named by its label for a screen reader.
     for (int nRow = 0; nRow < pForm->rowCount(); ++nRow) {
         auto* pLabel = qobject_cast<QLabel*>(pForm->itemAt(nRow, QFormLayout::LabelRole)->widget());
@@ -86,10 +74,6 @@ COptionsPane::COptionsPane(CMossvaleView* pCommandView, CRightView* pRightView, 
 
     connect(m_pParallel, &QSpinBox::valueChanged, this, &COptionsPane::parallelUploadsChanged);
     connect(m_pQuota, &QSpinBox::valueChanged, this, &COptionsPane::quotaChanged);
-    for (QSpinBox* pBox : {m_pVersionDays, m_pVersionsPerFile})
-        connect(pBox, &QSpinBox::valueChanged, this, [this] {
-            CServerVersions::SaveLimits({m_pVersionDays->value(), m_pVersionsPerFile->value()});
-        });
     connect(this, &COptionsPane::parallelUploadsChanged, this, [this](int nCount) {
         CProfile::Open()->setValue(kParallelUploadsKey, nCount);
         if (m_pCommandView)
@@ -112,11 +96,6 @@ void COptionsPane::Refresh()
 {
     SetParallelUploads(ParallelUploads());
     SetQuotaMB(AccountQuotaMB(Session()));
-    const CServerVersions::Limits limits = CServerVersions::LimitsSetting();
-    const QSignalBlocker daysBlocker(m_pVersionDays);
-    const QSignalBlocker countBlocker(m_pVersionsPerFile);
-    m_pVersionDays->setValue(limits.nDays);
-    m_pVersionsPerFile->setValue(limits.nPerFile);
 }
 
 int COptionsPane::AccountQuotaMB(const CBackupSession* pSession)

@@ -1,7 +1,7 @@
 #pragma once
 // The Options pane's content: the backup plan at a glance, each part editable in place:
-// where the files go on the server, how many are sent at once, the account's space on the
-// server that the meter measures against, and how long and how many earlier copies are kept.
+// where the files go on the server, how many are sent at once, and the account's space on
+// the server that the meter measures against.
 #include <QWidget>
 
 class CBackupSession;
@@ -36,8 +36,6 @@ public:
     QLabel* m_pServerFolder = nullptr;
     QSpinBox* m_pParallel = nullptr;
     QSpinBox* m_pQuota = nullptr;
-    QSpinBox* m_pVersionDays = nullptr;     // how long earlier copies are kept
-    QSpinBox* m_pVersionsPerFile = nullptr; // how many of each file; 0: none
 
 signals:
     void parallelUploadsChanged(int nCount);

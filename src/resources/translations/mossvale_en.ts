@@ -162,6 +162,33 @@
     </message>
 </context>
 <context>
+    <name>CCustomizeOptionsPage</name>
+    <message>
+        <source>服务器上的早先版本</source>
+        <translation>Earlier versions on the server</translation>
+    </message>
+    <message>
+        <source>备份替换服务器上的文件时，旧副本移入 /.mossvale-versions</source>
+        <translation>When a backup replaces a file on the server, the old copy moves into /.mossvale-versions</translation>
+    </message>
+    <message>
+        <source> 天</source>
+        <translation> days</translation>
+    </message>
+    <message>
+        <source>不保留</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>版本保留：</source>
+        <translation>Versions kept:</translation>
+    </message>
+    <message>
+        <source>每个文件的版本数：</source>
+        <translation>Versions per file:</translation>
+    </message>
+</context>
+<context>
     <name>CFolderTreeCtrl</name>
     <message>
         <source>正在读取…</source>
@@ -480,26 +507,6 @@ Restore As Of</translation>
     <message>
         <source>无</source>
         <translation>Nothing</translation>
-    </message>
-    <message>
-        <source> 天</source>
-        <translation> days</translation>
-    </message>
-    <message>
-        <source>不保留</source>
-        <translation>None</translation>
-    </message>
-    <message>
-        <source>备份替换服务器上的文件时，旧副本移入 /.mossvale-versions</source>
-        <translation>When a backup replaces a file on the server, the old copy moves into /.mossvale-versions</translation>
-    </message>
-    <message>
-        <source>版本保留：</source>
-        <translation>Versions kept:</translation>
-    </message>
-    <message>
-        <source>每个文件的版本数：</source>
-        <translation>Versions per file:</translation>
     </message>
 </context>
 <context>
