@@ -7,6 +7,7 @@
 #include "transfer/ClearTextAccounts.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
+#include "backup/BackupRun.h"
 #include "backup/BackupSession.h"
 #include "transfer/TrustStore.h"
 #include "tree/LeftView.h"
@@ -147,11 +148,71 @@ double LftpCommandsPerFile(const QString& strDir)
     return double(mirror(40) - nTwenty) / 20;
 }
 
+// What keeping the replaced copy costs: a folder of 20 files, each changed and backed up again
+// with versions kept and with them off (the versions folder already made), counted by the
+// pyftpdlib journal. Renames per file and every command per file; bytes sent beyond the new
+// files' own.
+void PrintVersionKeptCommands(const QString& strDir)
+{
+    constexpr int nFiles = 20;
+    CFtpTestServer counting;
+    if (!counting.Start(CFtpTestServer::Pyftpdlib))
+        return;
+    const QString strFolder = strDir + "-versions";
+    QDir().mkpath(strFolder);
+    CBackupPlan plan;
+    plan.TickFolder(QFile::encodeName(strFolder));
+    const auto session = std::make_shared<CBackupSession>(counting.ServerText().toStdString(),
+                                                          counting.User().toStdString(),
+                                                          counting.Password().toStdString());
+    int nRound = 0;
+    const auto backUp = [&](int nKeep) {
+        ++nRound;
+        for (int i = 0; i < nFiles; ++i) { // one byte longer each round: every file differs
+            QFile file(strFolder + "/" + FileName(i));
+            file.open(QIODevice::WriteOnly);
+            file.write(QByteArray(4096 + nRound, char('a' + i % 26)));
+        }
+        CBackupRun::Options options{1, EBackupTrigger::CommandLine};
+        options.bRecordHistory = false;
+        options.versionLimits = CServerVersions::Limits{30, nKeep};
+        CBackupRun run(plan, session, options);
+        bool bEnded = false;
+        QObject::connect(&run, &CBackupRun::finished, [&] { bEnded = true; });
+        if (run.Start() == CBackupRun::EStart::Started)
+            WaitFor([&] { return bEnded; });
+        return run.Summary().nBytes - qint64(nFiles) * (4096 + nRound);
+    };
+    const auto renames = [&] {
+        return counting.CommandCount("RNFR") + counting.CommandCount("RNTO");
+    };
+    backUp(10); // sends
+    backUp(10); // the versions folder made
+    int nRenames = renames(), nAll = AllCommands(counting);
+    backUp(0);
+    const int nRenamesOff = renames() - nRenames, nAllOff = AllCommands(counting) - nAll;
+    nRenames = renames();
+    nAll = AllCommands(counting);
+    const qint64 nAgain = backUp(10);
+    std::printf("version_kept_commands: %.2f (target 2; renames per replaced file, %.2f commands "
+                "per file in all with the versions folder's listing; bytes sent again: %lld, "
+                "target 0)\n",
+                double(renames() - nRenames - nRenamesOff) / nFiles,
+                double(AllCommands(counting) - nAll - nAllOff) / nFiles,
+                static_cast<long long>(nAgain));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    // "backup_bench version_kept_commands": that figure alone, on a small folder.
+    if (argc > 1 && qstrcmp(argv[1], "version_kept_commands") == 0) {
+        QTemporaryDir work(QDir::tempPath() + "/mossvale-bench-XXXXXX");
+        PrintVersionKeptCommands(work.filePath("backup"));
+        return 0;
+    }
     CFtpTestServer server;
     if (!server.Start(CFtpTestServer::Vsftpd)) {
         std::fprintf(stderr, "vsftpd: %s\n", qPrintable(server.LastError()));
@@ -260,6 +321,7 @@ int main(int argc, char** argv)
     std::printf("lftp_mirror_commands_per_file: %.2f (reported; plain STOR over the name, and "
                 "the file's time set after it)\n",
                 LftpCommandsPerFile(strDir));
+    PrintVersionKeptCommands(strDir);
     g_pBenchSession.reset();
     proxy.kill();
     proxy.waitForFinished();

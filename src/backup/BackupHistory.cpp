@@ -105,6 +105,10 @@ CBackupHistory::CBackupHistory(const QString& strAccountKey) : m_strAccountKey(s
     if (m_bOpen && !db.record(QStringLiteral("runs")).contains(QStringLiteral("left_out")))
         m_bOpen = query.exec(
             QStringLiteral("ALTER TABLE runs ADD COLUMN left_out INTEGER NOT NULL DEFAULT 0"));
+    // Added later: a database that has it already refuses, which is no failure.
+    if (m_bOpen)
+        QSqlQuery(db).exec(
+            QStringLiteral("ALTER TABLE runs ADD COLUMN gone_here INTEGER NOT NULL DEFAULT 0"));
     if (!m_bOpen)
         qWarning("the backup history cannot be written: %s", qPrintable(query.lastError().text()));
 }
@@ -181,13 +185,14 @@ void CBackupHistory::EndRun(qint64 nRun, const BackupSummary& summary)
     query.prepare(QStringLiteral(
         "UPDATE runs SET ended = ?, sent = ?, unchanged = ?, failed = ?, skipped = ?,"
         " missing = ?, not_sent = ?, bytes = ?, cancelled = ?, connect_failure = ?,"
-        " connect_reply = ?, left_out = ? WHERE id = ?"));
+        " connect_reply = ?, left_out = ?, gone_here = ? WHERE id = ?"));
     for (const QVariant& value :
          {QVariant(QDateTime::currentMSecsSinceEpoch()), QVariant(summary.nSent),
           QVariant(summary.nUnchanged), QVariant(summary.nFailed), QVariant(summary.nSkipped),
           QVariant(summary.nMissing), QVariant(summary.nNotSent), QVariant(summary.nBytes),
           QVariant(summary.bCancelled ? 1 : 0), QVariant(static_cast<int>(summary.eConnectFailure)),
-          QVariant(summary.connectReplyLine), QVariant(summary.nLeftOut), QVariant(nRun)})
+          QVariant(summary.connectReplyLine), QVariant(summary.nLeftOut),
+          QVariant(summary.nGoneHere), QVariant(nRun)})
         query.addBindValue(value);
     query.exec();
 }
@@ -201,7 +206,8 @@ QList<BackupRunRecord> CBackupHistory::ReadRuns(const QString& strTail) const
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT id, started, ended, trigger, pid, sent, unchanged,"
                                    " failed, skipped, missing, not_sent, bytes, cancelled,"
-                                   " connect_failure, connect_reply, left_out FROM runs ") +
+                                   " connect_failure, connect_reply, left_out, gone_here"
+                                   " FROM runs ") +
                     strTail))
         return runs;
     const qint64 nHolder = CBackupLock::HolderPid(m_strAccountKey);
@@ -223,6 +229,7 @@ QList<BackupRunRecord> CBackupHistory::ReadRuns(const QString& strTail) const
         run.eConnectFailure = static_cast<ETransferFailure>(query.value(13).toInt());
         run.connectReplyLine = query.value(14).toByteArray();
         run.nLeftOut = query.value(15).toInt();
+        run.nGoneHere = query.value(16).toInt();
         if (run.ended.isValid())
             run.eState = query.value(12).toInt() != 0 ? BackupRunRecord::EState::Cancelled
                                                       : BackupRunRecord::EState::Finished;

@@ -33,6 +33,7 @@ struct BackupRunRecord {
     int nNotSent = 0;
     int nLeftOut = 0; // left out by the plan's patterns
     qint64 nBytes = 0;
+    int nGoneHere = 0; // files sent before from within the plan, gone here, kept on the server
     ETransferFailure eConnectFailure = FAILURE_NONE; // the server's login-level refusal
     QByteArray connectReplyLine;
 };

@@ -9,6 +9,7 @@
 #include "transfer/MyThread.h"
 
 #include <QFileInfo>
+#include <QDateTime>
 #include <QFutureWatcher>
 #include <QHash>
 #include <QPromise>
@@ -210,6 +211,8 @@ struct CBackupRun::Private {
         QByteArray name; // the server's path
         qint64 nSize = 0;
         qint64 nMtimeNs = 0;
+        qint64 tReplacedCopy = -1; // the time of the server's copy it replaces; -1: none
+        QByteArray keepAt;         // where that copy goes among the versions
     };
     struct Running {
         unsigned nJobId = 0;
@@ -245,11 +248,33 @@ struct CBackupRun::Private {
         return it != records.constEnd() && it->nSize == item.nSize &&
                it->nMtimeNs == item.nMtimeNs && it->remote == item.name;
     }
+    // The time of the server's copy of an item: where the listing tells it less exactly than to
+    // the second, the time we gave it when we sent it, if that is the copy there.
+    qint64 TimeOfCopy(const Item& item, const RemoteItem& copy) const
+    {
+        const auto it = records.constFind(item.path);
+        const qint64 tSent = it != records.constEnd() ? it->nMtimeNs / 1000000000 : 0;
+        if (copy.eTimeKind != TIME_EXACT && it != records.constEnd() && it->remote == item.name &&
+            it->nRemoteSize == copy.nSize && std::abs(copy.tLastWrite - tSent) < 2 * 86400)
+            return tSent;
+        return copy.tLastWrite > 0 ? copy.tLastWrite : QDateTime::currentSecsSinceEpoch();
+    }
     // The server folders being listed (by their listing tag), and what they hold: name, size.
     QList<QByteArray> listedFolders;
     QHash<QByteArray, QHash<QByteArray, RemoteItem>> listings;
     int nListingsLeft = 0;
-    bool bAllListed = true; // every listing was had (or the folder was not there)
+    bool bAllListed = true;     // every listing was had (or the folder was not there)
+    QSet<QByteArray> foundHere; // the local paths read
+    CServerVersions::Limits limits;
+    // Each listed server folder's files by name: the time of the copy there.
+    QHash<QByteArray, QHash<QByteArray, qint64>> currentTimes;
+    // Versions folders listed (by tag), their versions, and those listed whole.
+    QList<QByteArray> versionFolders;
+    QHash<QByteArray, QList<CServerVersions::Version>> versions;
+    QSet<QByteArray> wholeVersionFolders;
+    QSet<QByteArray> versionFoldersThere; // found, or made by an upload
+    int nPruningsLeft = 0;
+    bool bPruned = false;
     QList<Running> running;
     QTimer progressTimer;
     QElapsedTimer clock;
@@ -359,6 +384,8 @@ void CBackupRun::OnExpanded()
 
     QList<BackupFileReport> early;
     int nPlace = 0;
+    for (const FoundEntry& entry : found)
+        m_p->foundHere.insert(entry.path);
     for (const FoundEntry& entry : found) {
         if (entry.eKind == FoundEntry::EKind::LeftOut) {
             ++m_summary.nLeftOut;
@@ -393,7 +420,8 @@ void CBackupRun::OnExpanded()
             early.append(report);
             continue;
         }
-        m_p->queue.append({report.nPlace, entry.path, report.name, entry.nSize, entry.nMtimeNs});
+        m_p->queue.append(
+            {report.nPlace, entry.path, report.name, entry.nSize, entry.nMtimeNs, -1, {}});
         m_p->nBytesTotal += entry.nSize;
     }
     m_summary.nPlanned = static_cast<int>(m_p->queue.size());
@@ -430,6 +458,7 @@ void CBackupRun::ReportWhatWouldBeSent()
 
 void CBackupRun::ListFoldersWrittenTo()
 {
+    m_p->limits = m_options.versionLimits.value_or(CServerVersions::LimitsSetting());
     if (m_p->pHistory) {
         m_p->records = m_p->pHistory->SentRecords();
         // A copy lost on the server, in a folder no run writes to, is found within a week.
@@ -506,12 +535,84 @@ void CBackupRun::DecideWhatToSend()
         if (bUnchanged) {
             m_p->madeFolders.insert(remote.folder);
             AddOutcome(Private::ReportOf(item, EFileOutcome::Unchanged));
-        } else {
-            toSend.append(item);
+            continue;
         }
+        toSend.append(item);
+        // A copy that differs in size or time is another content: it is kept.
+        if (pCopy && !m_p->limits.IsOff() &&
+            (pCopy->nSize != item.nSize || pCopy->tLastWrite != item.nMtimeNs / 1000000000))
+            toSend.last().tReplacedCopy = m_p->TimeOfCopy(item, *pCopy);
     }
     m_p->queue = toSend;
+    for (auto it = m_p->listings.cbegin(); it != m_p->listings.cend(); ++it)
+        for (const RemoteItem& remote : it.value())
+            m_p->currentTimes[it.key()].insert(remote.name, remote.tLastWrite);
     m_p->listings.clear();
+    ListVersionFolders();
+}
+
+void CBackupRun::ListVersionFolders()
+{
+    QSet<QByteArray> folders;
+    if (!m_p->limits.IsOff()) {
+        for (const Private::Item& item : std::as_const(m_p->queue))
+            if (item.tReplacedCopy >= 0)
+                folders.insert(CServerVersions::FolderOf(SplitPath(item.name).folder));
+        // The weekly check prunes in every folder of the plan.
+        if (m_options.bCheckServer)
+            for (const QByteArray& folder : std::as_const(m_p->listedFolders))
+                folders.insert(CServerVersions::FolderOf(folder));
+    }
+    m_p->versionFolders = folders.values();
+    std::sort(m_p->versionFolders.begin(), m_p->versionFolders.end());
+    m_p->nListingsLeft = static_cast<int>(m_p->versionFolders.size());
+    if (m_p->nListingsLeft == 0)
+        return ContinueQueue();
+    for (int i = 0; i < m_p->versionFolders.size(); ++i) {
+        auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, m_pSession->MakeAccount(),
+                                                QByteArray(), m_p->versionFolders[i].toStdString());
+        pJob->m_nListingTag = unsigned(i);
+        connect(pJob.get(), &CMyThread::remoteItemsAdded, this,
+                [this](const RemoteItems& items, unsigned nTag) {
+                    m_p->versions[m_p->versionFolders.value(int(nTag))] +=
+                        CServerVersions::ParseAll(items);
+                });
+        connect(pJob.get(), &CMyThread::listingEnded, this, [this](const ListingReport& report) {
+            const QByteArray folder = m_p->versionFolders.value(int(report.nListingTag));
+            // Some servers list a folder that is not there as empty.
+            if (report.eOutcome == EListingOutcome::Complete)
+                m_p->versionFoldersThere.insert(folder);
+            // Only what was seen whole is pruned; a folder not there holds nothing.
+            if (report.eOutcome != EListingOutcome::Cut &&
+                report.eOutcome != EListingOutcome::NotConnected)
+                m_p->wholeVersionFolders.insert(folder);
+            else
+                m_p->bAllListed = false;
+            if (--m_p->nListingsLeft == 0)
+                NameVersions();
+        });
+        CJobPool::Get().Start(std::move(pJob));
+    }
+}
+
+void CBackupRun::NameVersions()
+{
+    if (!m_bRunning)
+        return;
+    QHash<QByteArray, QSet<QByteArray>> taken;
+    for (auto it = m_p->versions.cbegin(); it != m_p->versions.cend(); ++it)
+        for (const CServerVersions::Version& version : it.value())
+            taken[it.key()].insert(version.versionName);
+    for (Private::Item& item : m_p->queue) {
+        if (item.tReplacedCopy < 0)
+            continue;
+        const PathParts<QByteArray> remote = SplitPath(item.name);
+        const QByteArray folder = CServerVersions::FolderOf(remote.folder);
+        const QByteArray name =
+            CServerVersions::FreeName(remote.name, item.tReplacedCopy, taken[folder]);
+        taken[folder].insert(name);
+        item.keepAt = folder + name;
+    }
     ContinueQueue();
 }
 
@@ -548,6 +649,10 @@ void CBackupRun::StartUpload()
     // Until an upload into it has worked, a folder may not be there yet.
     pJob->m_bMakeRemoteFolder = remote.folder != "/" && !m_p->madeFolders.contains(remote.folder);
     pJob->m_bKeepRemoteTime = true;
+    if (!item.keepAt.isEmpty()) {
+        pJob->m_strKeepReplacedAt = item.keepAt.toStdString();
+        pJob->m_bMakeKeepFolder = !m_p->versionFoldersThere.contains(SplitPath(item.keepAt).folder);
+    }
     connect(pJob.get(), &CMyThread::transferDone, this, &CBackupRun::OnUploadDone);
     Private::Running running{0, item, pJob->State()};
     running.nJobId = CJobPool::Get().Start(std::move(pJob));
@@ -572,7 +677,16 @@ void CBackupRun::OnUploadDone(const TransferReport& report)
             outcome.eFailure = FAILURE_RESTARTED;
             outcome.replyLine = report.replyLine;
         }
-        m_p->madeFolders.insert(SplitPath(item.name).folder);
+        const PathParts<QByteArray> remote = SplitPath(item.name);
+        m_p->madeFolders.insert(remote.folder);
+        m_p->currentTimes[remote.folder].insert(remote.name, item.nMtimeNs / 1000000000);
+        if (!item.keepAt.isEmpty()) {
+            const PathParts<QByteArray> kept = SplitPath(item.keepAt);
+            m_p->versionFoldersThere.insert(kept.folder);
+            if (std::optional<CServerVersions::Version> version = CServerVersions::Parse(kept.name))
+                m_p->versions[kept.folder].append(*version);
+            ++m_summary.nVersionsKept;
+        }
         if (m_p->pHistory)
             m_p->pHistory->RecordSent(item.path,
                                       {item.nSize, item.nMtimeNs, item.name, report.nBytes});
@@ -675,10 +789,47 @@ void CBackupRun::Cancel()
         Finish();
 }
 
+bool CBackupRun::StartPruning()
+{
+    if (m_summary.bCancelled || m_summary.eConnectFailure != FAILURE_NONE || m_options.bDryRun)
+        return false;
+    const qint64 tNow = QDateTime::currentSecsSinceEpoch();
+    for (const QByteArray& folder : std::as_const(m_p->versionFolders)) {
+        if (!m_p->wholeVersionFolders.contains(folder))
+            continue;
+        const QByteArray serverFolder = folder.mid(CServerVersions::Root().size());
+        const QList<QByteArray> doomed = CServerVersions::ToPrune(
+            m_p->versions.value(folder), m_p->currentTimes.value(serverFolder), tNow, m_p->limits);
+        if (doomed.isEmpty())
+            continue;
+        auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Delete, m_pSession->MakeAccount(),
+                                                QByteArray(), folder.toStdString(), doomed);
+        connect(pJob.get(), &CMyThread::remoteDeleted, this, [this](const DeletionReport& report) {
+            m_summary.nVersionsPruned += report.bDeleted;
+        });
+        const unsigned nJobId = CJobPool::Get().Start(std::move(pJob));
+        ++m_p->nPruningsLeft;
+        connect(&CJobPool::Get(), &CJobPool::jobEnded, this, [this, nJobId](unsigned nEnded) {
+            if (nEnded == nJobId && --m_p->nPruningsLeft == 0)
+                Finish();
+        });
+    }
+    return m_p->nPruningsLeft > 0;
+}
+
 void CBackupRun::Finish()
 {
-    if (!m_bRunning)
+    if (!m_bRunning || m_p->nPruningsLeft > 0)
         return;
+    if (!m_p->bPruned) {
+        m_p->bPruned = true;
+        if (StartPruning())
+            return;
+    }
+    // Files an earlier run sent from within the plan, and no longer here: their copies stay.
+    for (auto it = m_p->records.cbegin(); it != m_p->records.cend(); ++it)
+        m_summary.nGoneHere +=
+            !m_p->foundHere.contains(it.key()) && m_plan.Contains(it.key()) && IsGone(it.key());
     m_bRunning = false;
     m_p->progressTimer.stop();
     m_summary.dSeconds = m_p->clock.elapsed() / 1000.0;

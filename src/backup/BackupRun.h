@@ -17,6 +17,7 @@
 // Only one run per account at a time, in any process: Start() refuses while another holds the
 // account's lock.
 #include "BackupPlan.h"
+#include "ServerVersions.h"
 #include "transfer/TransferFailure.h"
 
 #include <QByteArray>
@@ -26,6 +27,7 @@
 #include <QObject>
 
 #include <memory>
+#include <optional>
 
 class CBackupSession;
 struct TransferReport;
@@ -85,8 +87,13 @@ struct BackupSummary {
     int nSkipped = 0;
     int nSpecialFiles = 0; // of nSkipped: devices, pipes, sockets
     int nMissing = 0;
-    int nNotSent = 0; // left unsent by a Cancel
-    int nLeftOut = 0; // files and folders of ticked folders that a pattern left out
+    int nNotSent = 0;        // left unsent by a Cancel
+    int nLeftOut = 0;        // files and folders of ticked folders that a pattern left out
+    int nVersionsKept = 0;   // replaced copies moved among the versions
+    int nVersionsPruned = 0; // versions deleted as beyond the limits
+    // Files an earlier run sent from within the plan that are gone here; their server copies
+    // stay (a backup deletes nothing).
+    int nGoneHere = 0;
     qint64 nBytes = 0;
     double dSeconds = 0;
     bool bCancelled = false;
@@ -111,6 +118,8 @@ public:
         // List every server folder the plan has files in, and send what is missing there or
         // differs, even files the record says were sent as they are.
         bool bCheckServer = false;
+        // How long and how many earlier copies are kept; none given: the user's setting.
+        std::optional<CServerVersions::Limits> versionLimits = std::nullopt;
     };
     static constexpr int kDefaultParallelUploads = 2;
     static constexpr int kMaxParallelUploads = 4;
@@ -162,6 +171,12 @@ private:
     void ListFoldersWrittenTo();
     // Each queued file: unchanged (as the record and the listings tell), or to be sent.
     void DecideWhatToSend();
+    // Lists the versions folders of the files that replace a copy (every one the run listed,
+    // in a check), then names each replaced copy's version.
+    void ListVersionFolders();
+    void NameVersions();
+    // Deletes the versions beyond the limits in the folders listed; false when there are none.
+    bool StartPruning();
 
     // Starts files while places are free; ends the run when nothing is left.
     void ContinueQueue();

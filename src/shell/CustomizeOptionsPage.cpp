@@ -2,6 +2,7 @@
 
 #include "CommandBars.h"
 #include "backup/TransferLimits.h"
+#include "backup/ServerVersions.h"
 #include "resources/Texts.h"
 
 #include <QCheckBox>
@@ -47,9 +48,29 @@ CCustomizeOptionsPage::CCustomizeOptionsPage(CCommandBars* pBars, QWidget* pPare
     pLimitsLayout->addRow(Texts::RestoreLimitLabel(), m_pRestoreLimit);
     m_pUploadLimit->setAccessibleName(Texts::UploadLimitLabel());
     m_pRestoreLimit->setAccessibleName(Texts::RestoreLimitLabel());
+    // Earlier copies the server keeps of replaced files, kept in the profile beside the plan.
+    auto* pVersions = new QGroupBox(tr("服务器上的早先版本"), this);
+    pVersions->setToolTip(tr("备份替换服务器上的文件时，旧副本移入 /.mossvale-versions"));
+    auto* pDays = new QSpinBox(pVersions);
+    pDays->setRange(1, CServerVersions::kMaxDays);
+    pDays->setSuffix(tr(" 天"));
+    auto* pPerFile = new QSpinBox(pVersions);
+    pPerFile->setRange(0, CServerVersions::kMaxPerFile);
+    pPerFile->setSpecialValueText(tr("不保留"));
+    const CServerVersions::Limits limits = CServerVersions::LimitsSetting();
+    pDays->setValue(limits.nDays);
+    pPerFile->setValue(limits.nPerFile);
+    auto* pVersionsLayout = new QFormLayout(pVersions);
+    pVersionsLayout->addRow(tr("版本保留："), pDays);
+    pVersionsLayout->addRow(tr("每个文件的版本数："), pPerFile);
+    for (QSpinBox* pBox : {pDays, pPerFile})
+        connect(pBox, &QSpinBox::valueChanged, this, [pDays, pPerFile] {
+            CServerVersions::SaveLimits({pDays->value(), pPerFile->value()});
+        });
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(pMenus);
     pLayout->addWidget(pOther);
+    pLayout->addWidget(pVersions);
     pLayout->addWidget(pLimits);
     pLayout->addStretch();
 

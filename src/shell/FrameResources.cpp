@@ -78,6 +78,14 @@ const QHash<UINT, const char*>& StringTable()
          QT_TRANSLATE_NOOP("CFrameResources",
                            "Show the backups run so far, newest first, with what each could not "
                            "back up\nBackup History")},
+        {ID_FILE_VERSIONS,
+         QT_TRANSLATE_NOOP("CFrameResources",
+                           "List the earlier copies the server keeps of the selected file and "
+                           "restore one\nVersions")},
+        {ID_FILE_RESTORE_AS_OF,
+         QT_TRANSLATE_NOOP("CFrameResources",
+                           "Restore the selected server folder as it was at a date and time you "
+                           "pick\nRestore As Of")},
     };
     return table;
 }
@@ -151,6 +159,8 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
         Popup(QT_TR_NOOP("&File"), {Item(Texts::LogInMenuItem(), ID_FILE_LOGIN), Separator(),
                                     Item(QT_TR_NOOP("&Backup...\tCtrl+B"), ID_FILE_BACKUP),
                                     Item(QT_TR_NOOP("&Restore...\tCtrl+R"), ID_FILE_RESTORE),
+                                    Item(QT_TR_NOOP("&Versions..."), ID_FILE_VERSIONS),
+                                    Item(QT_TR_NOOP("Restore &As Of..."), ID_FILE_RESTORE_AS_OF),
                                     Separator(), Item(QT_TR_NOOP("Recent File"), ID_FILE_MRU_FILE1),
                                     Separator(), Item(QT_TR_NOOP("E&xit"), ID_APP_EXIT)}),
         Popup(QT_TR_NOOP("&Edit"), {Item(QT_TR_NOOP("&Undo\tCtrl+Z"), ID_EDIT_UNDO), Separator(),

@@ -76,6 +76,9 @@ CHistoryDlg::CHistoryDlg(const QString& strAccountKey, QWidget* pParent) : QDial
             row.first()->appendRow(Cell(CMossvaleView::ProblemText(file)));
         if (run.nLeftOut > 0)
             row.first()->appendRow(Cell(Texts::LeftOutByPatterns(run.nLeftOut)));
+        if (run.nGoneHere > 0)
+            row.first()->appendRow(Cell(
+                tr("计划中有 %n 个文件已在本机删除；服务器上的副本保留", nullptr, run.nGoneHere)));
         m_model.appendRow(row);
     }
 

@@ -201,6 +201,14 @@ void CMainFrame::SetUpCommandBars()
 
     m_handlers.insert(ID_FILE_BACKUP, [this] { OnFileBackup(); });
     m_handlers.insert(ID_FILE_RESTORE, [this] { OnFileRestore(); });
+    m_handlers.insert(ID_FILE_VERSIONS, [this] {
+        if (CheckLoggedIn(m_pSession.get(), this))
+            m_pRightView->OnVersions();
+    });
+    m_handlers.insert(ID_FILE_RESTORE_AS_OF, [this] {
+        if (CheckLoggedIn(m_pSession.get(), this))
+            m_pRightView->OnRestoreAsOf();
+    });
     m_handlers.insert(ID_VIEW_REFRESH, [this] { OnViewRefresh(); });
     m_handlers.insert(ID_VIEW_HISTORY, [this] { OnViewHistory(); });
     m_handlers.insert(ID_HELP_CONTENT, [this] { OnHelpContent(); });

@@ -605,6 +605,12 @@ std::string CFtpConnection::MakeFolderCommand(const std::string& strPath) const
     return "MKD " + strPath;
 }
 
+std::vector<std::string> CFtpConnection::RenameCommands(const std::string& strFrom,
+                                                        const std::string& strTo) const
+{
+    return {"RNFR " + strFrom, "RNTO " + strTo};
+}
+
 void CFtpConnection::PrepareTls()
 {
     // The login and every transfer protected (AUTH TLS, PROT P), or nothing is sent.
@@ -1184,8 +1190,18 @@ bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize, const ti
         return Abandon(strTemp, eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &why);
 
     Reply rename;
-    if (RunCommands({"RNFR " + strTemp, "RNTO " + strTarget}, &rename))
+    if (!MoveOldCopyAside(strTarget, rename)) {
+        // A server that renames nothing at all is asked about below, as for the new copy.
+        if (rename.nResult != CURLE_QUOTE_ERROR || rename.Code() < 500 || RenamesAtAll(strTemp))
+            return PutOldCopyBack(strTemp, strTarget, rename.nResult != CURLE_QUOTE_ERROR,
+                                  FailureOfReply(rename, false), &rename);
+    } else if (RunCommands(RenameCommands(strTemp, strTarget), &rename)) {
         return true;
+    } else if (!m_strKeepOld.empty()) {
+        if (rename.nResult == CURLE_ABORTED_BY_CALLBACK && SettleCancelledRename(strTemp))
+            return true;
+        return PutOldCopyBack(strTemp, strTarget, true, FailureOfReply(rename, false), &rename);
+    }
     // Cancelled while the server renamed: what counts is what it did.
     if (rename.nResult == CURLE_ABORTED_BY_CALLBACK)
         return SettleCancelledRename(strTemp) || Fail(FAILURE_CANCELLED);
@@ -1205,6 +1221,25 @@ bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize, const ti
     m_pRefusals->Note(m_strAccount, CServerRefusals::REFUSES_RENAME);
     RunCommands({"*" + DeleteCommand(strTemp)});
     return StoreDirectly(pFile, nSize, modified, strTarget, onProgress);
+}
+
+bool CFtpConnection::MoveOldCopyAside(const std::string& strTarget, Reply& aside)
+{
+    return m_strKeepOld.empty() || RunCommands(RenameCommands(strTarget, m_strKeepOld), &aside);
+}
+
+bool CFtpConnection::PutOldCopyBack(const std::string& strTemp, const std::string& strTarget,
+                                    bool bMoved, ETransferFailure eFailure, const Reply* pReply)
+{
+    // After a break or a cancel the copy may have gone aside all the same; an attempt that
+    // finds it not there changes nothing.
+    std::vector<std::string> undo;
+    if (bMoved && !m_strKeepOld.empty())
+        for (const std::string& strCommand : RenameCommands(m_strKeepOld, strTarget))
+            undo.push_back('*' + strCommand);
+    undo.push_back('*' + DeleteCommand(strTemp));
+    CleanUp(undo, eFailure);
+    return Fail(eFailure, pReply);
 }
 
 bool CFtpConnection::SettleCancelledRename(const std::string& strTemp)
@@ -1244,6 +1279,7 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
     m_bUnchecked = false;
     m_bRestarted = false;
     m_strRestartReply.clear();
+    m_strKeepOld = std::exchange(m_strKeepNext, std::string());
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget) || strTarget.back() == '/')
         return Fail(FAILURE_SERVER_REFUSED);
@@ -1257,6 +1293,7 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
     const bool bNoRename = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_RENAME) != 0;
     const bool bSent = bNoRename ? StoreDirectly(pFile, nSize, modified, strTarget, onProgress)
                                  : StoreViaTemporary(pFile, nSize, modified, strTarget, onProgress);
+    m_strKeepOld.clear();
     std::fclose(pFile);
     return bSent;
 }

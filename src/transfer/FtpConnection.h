@@ -75,6 +75,11 @@ public:
     // size that cannot be ours, it is sent again from its start and LastRestarted() says so.
     virtual bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                          const ProgressFn& onProgress = nullptr);
+    // The next PutFile keeps the copy it replaces: once the new one is checked, the old one is
+    // renamed to strPath (whose folder must be there, and which nothing may hold) before the new
+    // one takes its name. Where the server refuses that rename the file fails with its words
+    // and the old copy stays; a copy moved aside is never deleted. Empty: nothing is kept.
+    void KeepReplacedCopyAt(std::string strPath) { m_strKeepNext = std::move(strPath); }
     // Fetches a remote file into a temporary file beside the local path and renames it
     // over the local path once every byte has arrived and is on disk; on failure the local file
     // is as it was. Every byte: as many as the server's size for the file (SIZE, the count in
@@ -142,6 +147,8 @@ protected:
     virtual std::string MakeFolderCommand(const std::string& strPath) const;
     // A remote file's size as the server tells it now; false when it tells none.
     virtual bool RemoteSize(const std::string& strPath, std::int64_t& nSize);
+    virtual std::vector<std::string> RenameCommands(const std::string& strFrom,
+                                                    const std::string& strTo) const;
     // modified: the file's time when it was opened, to notice a rewrite of the same size.
     virtual bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                                    const std::string& strTarget, const ProgressFn& onProgress);
@@ -182,6 +189,14 @@ protected:
     // Records the failure, and the reply's words when it is the server's refusal; false.
     bool Fail(ETransferFailure eFailure, const Reply* pReply = nullptr);
     bool RunCommands(const std::vector<std::string>& commands, Reply* pReply = nullptr);
+    // Moves strTarget to m_strKeepOld (when set) before strTemp takes its name; false with the
+    // reply in aside when it did not move.
+    bool MoveOldCopyAside(const std::string& strTarget, Reply& aside);
+    // The rename to strTarget failed after the old copy went aside: it is put back, strTemp
+    // removed; always false.
+    // bMoved: it may have gone aside (not when that rename was refused).
+    bool PutOldCopyBack(const std::string& strTemp, const std::string& strTarget, bool bMoved,
+                        ETransferFailure eFailure, const Reply* pReply);
 
     std::unique_ptr<CCurlHandle> m_pHandle;
     void* m_pEasy; // m_pHandle's libcurl handle, which every request sets up
@@ -196,6 +211,8 @@ protected:
     ETransferFailure m_eLastFailure = FAILURE_NONE;
     std::string m_strLastReply;
     bool m_bUnchecked = false;
+    std::string m_strKeepOld; // where the PutFile under way moves the copy it replaces
+    std::string m_strKeepNext; // where the next PutFile moves the copy it replaces
 
 private:
     bool CheckLogin(bool bPooled);

@@ -68,6 +68,10 @@ public:
     bool m_bMakeRemoteFolder = false;
     // An upload gives the server's copy the local file's modification time, where it can.
     bool m_bKeepRemoteTime = false;
+    // An upload of one item keeps the copy it replaces under this path (CFtpConnection::
+    // KeepReplacedCopyAt), making its folder first when asked; empty: the old copy goes.
+    std::string m_strKeepReplacedAt;
+    bool m_bMakeKeepFolder = false;
 
 signals:
     void transferDone(const TransferReport& report);

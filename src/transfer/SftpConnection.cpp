@@ -195,6 +195,12 @@ std::string CSftpConnection::MakeFolderCommand(const std::string& strPath) const
     return "mkdir " + Quoted(strPath);
 }
 
+std::vector<std::string> CSftpConnection::RenameCommands(const std::string& strFrom,
+                                                         const std::string& strTo) const
+{
+    return {RenameCommand(strFrom, strTo)};
+}
+
 bool CSftpConnection::IsRemoteFolder(const std::string& strPath)
 {
     // Only a folder opens as one: a file's URL with a "/" after it fails at once. (Opening it
@@ -226,8 +232,13 @@ bool CSftpConnection::StoreViaTemporary(std::FILE* pFile, std::int64_t nSize,
         return Abandon(strTemp, FAILURE_SIZE_CHECK);
 
     Reply rename;
+    if (!MoveOldCopyAside(strTarget, rename))
+        return PutOldCopyBack(strTemp, strTarget, rename.nResult != CURLE_QUOTE_ERROR,
+                              FailureOfReply(rename, false), &rename);
     if (RunCommands({RenameCommand(strTemp, strTarget)}, &rename))
         return true;
+    if (!m_strKeepOld.empty()) // the name was free: nothing else can be tried
+        return PutOldCopyBack(strTemp, strTarget, true, FailureOfReply(rename, false), &rename);
     if (rename.nResult != CURLE_QUOTE_ERROR)
         return Abandon(strTemp, FailureOfReply(rename, false), &rename);
     return ReplaceAside(strTemp, strTarget, rename);

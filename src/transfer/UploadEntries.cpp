@@ -1,6 +1,7 @@
 #include "MyThread.h"
 
 #include "FtpConnection.h"
+#include "platform/Path.h"
 
 #include <sys/stat.h>
 
@@ -15,6 +16,12 @@ void CMyThread::UploadEntries()
             m_pState->nTotal = -1;
             struct stat info;
             const bool bTimed = m_bKeepRemoteTime && ::stat(strLocal.c_str(), &info) == 0;
+            if (!m_strKeepReplacedAt.empty()) {
+                // A folder that cannot be made fails the rename into it, which says why.
+                if (m_bMakeKeepFolder)
+                    m_pConnect->MakeFolders(SplitPath(m_strKeepReplacedAt).folder);
+                m_pConnect->KeepReplacedCopyAt(m_strKeepReplacedAt);
+            }
             const bool bSent = m_pConnect->PutFile(strLocal, strRemote,
                                                    [this](std::int64_t nDone, std::int64_t nTotal) {
                                                        m_pState->nDone = nDone;

@@ -1,6 +1,8 @@
 #include "RightView.h"
 
 #include "LoginFirst.h"
+#include "VersionsDlg.h"
+#include "backup/AsOfRestore.h"
 #include "widgets/DialogUnits.h"
 #include "widgets/StatusOutcome.h"
 #include "widgets/TemplateLayout.h"
@@ -11,6 +13,9 @@
 #include "transfer/MyThread.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
 #include <QItemSelectionModel>
 #include <QLocale>
 #include <QMessageBox>
@@ -73,6 +78,7 @@ CRightView::CRightView(QWidget* pParent)
     auto* pDeleteKey =
         new QShortcut(QKeySequence::Delete, &m_lstRemote, nullptr, nullptr, Qt::WidgetShortcut);
     connect(pDeleteKey, &QShortcut::activated, this, [this] { OnButtonDelete(); });
+    AddVersionCommands();
     m_pfnConfirmDelete = [this](const QString& strName) {
         QMessageBox box(QMessageBox::Question, Texts::AppName(), Texts::ConfirmDelete(strName),
                         QMessageBox::Yes | QMessageBox::No, window());
@@ -178,7 +184,11 @@ void CRightView::OnRemoteItemsAdded(const RemoteItems& items, unsigned nListingT
 {
     if (nListingTag != m_nListingTag)
         return;
-    for (const RemoteItem& item : items) {
+    RemoteItems shown;
+    for (const RemoteItem& item : items)
+        if (!CServerVersions::IsVersionsTree("/", item.name))
+            shown.append(item);
+    for (const RemoteItem& item : shown) {
         if (item.bFolder)
             continue;
         if (item.nSize < 0)
@@ -186,7 +196,7 @@ void CRightView::OnRemoteItemsAdded(const RemoteItems& items, unsigned nListingT
         else
             m_nUsedBytes += static_cast<std::uint64_t>(item.nSize);
     }
-    m_model.AddEntries(items);
+    m_model.AddEntries(shown);
 }
 
 void CRightView::OnListingEnded(const ListingReport& report)
@@ -326,4 +336,76 @@ void CRightView::OnButtonDelete()
                                             QList<QByteArray>{name});
     connect(pJob.get(), &CMyThread::remoteDeleted, this, &CRightView::OnRemoteDeleted);
     CJobPool::Get().Start(std::move(pJob));
+}
+
+void CRightView::AddVersionCommands()
+{
+    m_lstRemote.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&m_lstRemote, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu menu(this);
+        QAction* pVersions = menu.addAction(tr("版本…"), this, [this] { OnVersions(); });
+        pVersions->setEnabled(GetFirstSelectedSize() >= 0);
+        menu.addAction(tr("恢复到某一时刻…"), this, [this] { OnRestoreAsOf(); });
+        menu.exec(m_lstRemote.viewport()->mapToGlobal(at));
+    });
+}
+
+void CRightView::OnVersions()
+{
+    const int nRow = FirstSelectedRow();
+    if (!m_pSession)
+        return;
+    if (nRow < 0 || m_model.IsFolder(nRow)) {
+        QMessageBox::information(window(), Texts::AppName(),
+                                 tr("请先在服务器列表中选择一个文件。"));
+        return;
+    }
+    CVersionsDlg dialog(m_pSession, "/", m_model.Name(nRow), window());
+    dialog.StartListing();
+    dialog.exec();
+}
+
+void CRightView::OnRestoreAsOf()
+{
+    if (!m_pSession)
+        return;
+    // The folder selected, else the one shown.
+    const int nRow = FirstSelectedRow();
+    const QByteArray folder =
+        nRow >= 0 && m_model.IsFolder(nRow) ? '/' + m_model.Name(nRow) + '/' : QByteArray("/");
+    QDateTime asOf;
+    if (!CVersionsDlg::AskAsOfTime(window(), DisplayName(folder), asOf))
+        return;
+    const QString strLocal =
+        QFileDialog::getExistingDirectory(window(), Texts::ChooseFolderTitle(), QDir::homePath());
+    if (strLocal.isEmpty())
+        return;
+    auto* pRestore = new CAsOfRestore(m_pSession, folder, asOf.toSecsSinceEpoch(), this);
+    connect(pRestore, &CAsOfRestore::listed, this, [this, pRestore, strLocal](bool bWhole) {
+        int nReplaced = 0;
+        for (const CServerVersions::Pick& pick : pRestore->Picks())
+            nReplaced += QFileInfo::exists(strLocal + '/' + QFile::decodeName(pick.name));
+        QString strAsk;
+        if (!bWhole)
+            strAsk = tr("服务器上的文件夹未能完整列出，恢复的可能不全。") + '\n';
+        if (nReplaced > 0)
+            strAsk +=
+                tr("“%1”中有 %n 个同名文件将被替换。", nullptr, nReplaced).arg(strLocal) + '\n';
+        if (!strAsk.isEmpty() &&
+            QMessageBox::question(window(), Texts::AppName(), strAsk + tr("继续吗？")) !=
+                QMessageBox::Yes) {
+            pRestore->deleteLater();
+            return;
+        }
+        pRestore->Fetch(QFile::encodeName(strLocal));
+    });
+    connect(pRestore, &CAsOfRestore::finished, this,
+            [this, pRestore](int nFetched, int nFailed, const QString& strFirstFailure) {
+                QString strText = tr("已恢复 %n 个文件。", nullptr, nFetched);
+                if (nFailed > 0)
+                    strText += '\n' + tr("%n 个文件未能恢复：", nullptr, nFailed) + strFirstFailure;
+                QMessageBox::information(window(), Texts::AppName(), strText);
+                pRestore->deleteLater();
+            });
+    pRestore->List();
 }

@@ -36,6 +36,10 @@ public:
     void OnButtonDelete();
     // Asks whether to delete the named entry on the server; true for yes. Tests replace it.
     std::function<bool(const QString&)> m_pfnConfirmDelete;
+    // The earlier copies of the selected file (CVersionsDlg), and the folder selected (else the
+    // one shown) restored as it was at a time the user picks, into a local folder.
+    void OnVersions();
+    void OnRestoreAsOf();
     // The first selected row's label (the lowest selected row), "" when nothing is selected.
     QString GetFirstSelectedLabel() const;
     // The same entry's name as the server sent it, for jobs; empty when nothing is selected.
@@ -85,6 +89,7 @@ signals:
     void listingNotConnected(const QString& strText);
 
 private:
+    void AddVersionCommands();    // the list's context menu
     int FirstSelectedRow() const; // -1 for none
     CMyThread::Account Account() const;
     // The meter and its label after a listing, and their notes when it was not whole.

@@ -4,10 +4,12 @@
 #include "FtpTestServer.h"
 #include "StartOrSkip.h"
 #include "TestFiles.h"
+#include "backup/AsOfRestore.h"
 #include "backup/BackupHistory.h"
 #include "backup/BackupLock.h"
 #include "backup/BackupRun.h"
 #include "backup/BackupSession.h"
+#include "transfer/HostKeyProbe.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 
@@ -40,6 +42,10 @@ private slots:
     void folderChangingWhileRead();
     void onlyWhatChangedIsSent();
     void vsftpdKeepsTreeAndTimes();
+    void earlierCopiesKept_data();
+    void earlierCopiesKept();
+    void refusedVersionKeepsOldCopy_data();
+    void refusedVersionKeepsOldCopy();
 
 private:
     QByteArray Local(const QString& strName) const
@@ -51,6 +57,17 @@ private:
         return std::make_shared<CBackupSession>(server.ServerText().toStdString(),
                                                 server.User().toStdString(),
                                                 server.Password().toStdString());
+    }
+    // An SFTP server's key trusted, as the user would at the first login.
+    bool Trust(const CFtpTestServer& server) const
+    {
+        if (server.ServerKind() != CFtpTestServer::Sftp)
+            return true;
+        const std::string strKnownHosts = SessionOf(server)->Internet()->KnownHostsPath();
+        HostKeyInfo info;
+        std::string strError;
+        return CHostKeyProbe::Probe("127.0.0.1", server.Port(), strKnownHosts, 5, info, strError) &&
+               CHostKeyProbe::Trust(strKnownHosts, info);
     }
     // Starts the run and waits for its end; the files' reports in the order they came.
     bool RunToEnd(CBackupRun& run, QList<BackupFileReport>* pDone = nullptr);
@@ -447,7 +464,8 @@ void TestBackupRun::onlyWhatChangedIsSent()
     QCOMPARE(second.nSent, 2);
     QCOMPARE(second.nUnchanged, 3);
     QCOMPARE(server.CommandCount("STOR"), 6);
-    QCOMPARE(server.CommandCount("MLSD"), nListings + 1);
+    // The folder, and the versions folder of the file replaced there.
+    QCOMPARE(server.CommandCount("MLSD"), nListings + 2);
     QCOMPARE(server.ReadFile("docs/a/1.txt"), QByteArray("DOCS/A/1.TXT"));
 
     // Copies lost behind our back: deleted in b, cut short in c. A run that writes nothing
@@ -496,6 +514,113 @@ void TestBackupRun::vsftpdKeepsTreeAndTimes()
              QList<QByteArray>({"docs/sub/deep.txt", "docs/top.txt"}));
     QCOMPARE(QFileInfo(server.FilePath("docs/sub/deep.txt")).lastModified().toSecsSinceEpoch(),
              qint64(1500000000));
+}
+
+void TestBackupRun::earlierCopiesKept_data()
+{
+    QTest::addColumn<int>("nKind");
+    QTest::newRow("pyftpdlib") << int(CFtpTestServer::Pyftpdlib);
+    QTest::newRow("sftp") << int(CFtpTestServer::Sftp);
+    QTest::newRow("vsftpd") << int(CFtpTestServer::Vsftpd);
+}
+
+void TestBackupRun::earlierCopiesKept()
+{
+    QFETCH(int, nKind);
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Kind(nKind));
+    QVERIFY(Trust(server));
+    QVERIFY(QDir(m_pLocal->path()).mkpath("docs"));
+    CBackupPlan plan;
+    plan.TickFolder(Local("docs"));
+    const auto backUp = [&](const QByteArray& content, qint64 tModified,
+                            CServerVersions::Limits limits, bool bCheck = false) {
+        if (!content.isEmpty()) {
+            const timespec times[2] = {{0, UTIME_OMIT}, {time_t(tModified), 0}};
+            if (!WriteFile(Local("docs/f.txt"), content) ||
+                ::utimensat(AT_FDCWD, Local("docs/f.txt").constData(), times, 0) != 0)
+                return BackupSummary();
+        }
+        CBackupRun::Options options{2, EBackupTrigger::CommandLine};
+        options.bCheckServer = bCheck;
+        options.versionLimits = limits;
+        CBackupRun run(plan, SessionOf(server), options);
+        const bool bEnded = RunToEnd(run);
+        return bEnded ? run.Summary() : BackupSummary();
+    };
+    const CServerVersions::Limits keepAll{CServerVersions::kMaxDays, 10};
+    const qint64 t1 = 1600000000, t2 = 1700000000, t3 = 1750000000;
+    QCOMPARE(backUp("one", t1, keepAll).nSent, 1);
+    QCOMPARE(backUp("two!!", t2, keepAll).nVersionsKept, 1);
+    QCOMPARE(backUp("three", t3, keepAll).nVersionsKept, 1);
+    // Named by the copy's time to the second, even where the listing tells only its day.
+    const QString v1 = "f.txt~20200913T122640Z", v2 = "f.txt~20231114T221320Z";
+    const QString strVersions = ".mossvale-versions/docs/";
+    QCOMPARE(FilesBelow(QFile::encodeName(server.Root())),
+             QList<QByteArray>({".mossvale-versions/docs/" + v1.toUtf8(),
+                                ".mossvale-versions/docs/" + v2.toUtf8(), "docs/f.txt"}));
+    QCOMPARE(server.ReadFile("docs/f.txt"), QByteArray("three"));
+    QCOMPARE(server.ReadFile(strVersions + v1), QByteArray("one"));
+    QCOMPARE(server.ReadFile(strVersions + v2), QByteArray("two!!"));
+
+    // As of a time between the first two backups: the first content.
+    QTemporaryDir restored;
+    CAsOfRestore restore(SessionOf(server), "/docs", (t1 + t2) / 2);
+    QSignalSpy listed(&restore, &CAsOfRestore::listed);
+    restore.List();
+    QVERIFY(listed.wait(20000));
+    QVERIFY(listed[0][0].toBool());
+    QSignalSpy fetched(&restore, &CAsOfRestore::finished);
+    restore.Fetch(QFile::encodeName(restored.path()));
+    QVERIFY(fetched.wait(20000));
+    QCOMPARE(fetched[0][0].toInt(), 1);
+    QCOMPARE(ReadFile(restored.path() + "/f.txt"), QByteArray("one"));
+
+    // The limits prune the oldest first: by count, then by the age since it was replaced.
+    QCOMPARE(backUp({}, 0, {CServerVersions::kMaxDays, 1}, true).nVersionsPruned, 1);
+    QCOMPARE(server.ReadFile(strVersions + v2), QByteArray("two!!"));
+    QVERIFY(!QFile::exists(server.FilePath(strVersions + v1)));
+    QCOMPARE(backUp({}, 0, {365, 1}, true).nVersionsPruned, 1);
+    QCOMPARE(FilesBelow(QFile::encodeName(server.Root())), QList<QByteArray>({"docs/f.txt"}));
+}
+
+void TestBackupRun::refusedVersionKeepsOldCopy_data()
+{
+    QTest::addColumn<int>("nKind");
+    QTest::addColumn<QString>("strFault");
+    QTest::newRow("pyftpdlib") << int(CFtpTestServer::Pyftpdlib) << "rnfr-busy=1";
+    QTest::newRow("sftp") << int(CFtpTestServer::Sftp) << "refuse-rename-versions";
+}
+
+void TestBackupRun::refusedVersionKeepsOldCopy()
+{
+    QFETCH(int, nKind);
+    QFETCH(QString, strFault);
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Kind(nKind), {strFault});
+    QVERIFY(Trust(server));
+    QVERIFY(server.PutFile("docs/f.txt", "old copy"));
+    QVERIFY(QDir(m_pLocal->path()).mkpath("docs"));
+    QVERIFY(WriteFile(Local("docs/f.txt"), "new"));
+    QVERIFY(WriteFile(Local("docs/g.txt"), "g"));
+    CBackupPlan plan;
+    plan.TickFolder(Local("docs"));
+    CBackupRun run(plan, SessionOf(server), {1, EBackupTrigger::CommandLine});
+    QVERIFY(RunToEnd(run));
+    QCOMPARE(run.Summary().nFailed, 1);
+    QCOMPARE(run.Summary().problems[0].path, Local("docs/f.txt"));
+    QVERIFY(!run.Summary().problems[0].replyLine.isEmpty());
+    QCOMPARE(server.ReadFile("docs/f.txt"), QByteArray("old copy"));
+    const QList<QByteArray> files = FilesBelow(QFile::encodeName(server.Root() + "/docs"));
+    QCOMPARE(files, QList<QByteArray>({"f.txt", "g.txt"})); // no temporary left
+
+    // A file deleted here stays on the server, and the run says how many are gone.
+    QVERIFY(QFile::remove(QFile::decodeName(Local("docs/g.txt"))));
+    CBackupRun again(plan, SessionOf(server), {1, EBackupTrigger::CommandLine});
+    QVERIFY(RunToEnd(again));
+    QCOMPARE(again.Summary().nGoneHere, 1);
+    QCOMPARE(CBackupHistory(SessionOf(server)->AccountKey()).LastRun()->nGoneHere, 1);
+    QCOMPARE(server.ReadFile("docs/g.txt"), QByteArray("g"));
 }
 
 QTEST_GUILESS_MAIN(TestBackupRun)

@@ -289,8 +289,8 @@ void TestShellFrame::menusAsTabled()
         titles << pAction->text();
     QCOMPARE(titles, QStringList({"&File", "&Edit", "&View", "&Help"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&File")),
-             QStringList({"&Log In...", "-", "&Backup...", "&Restore...", "-", "Recent File", "-",
-                          "E&xit"}));
+             QStringList({"&Log In...", "-", "&Backup...", "&Restore...", "&Versions...",
+                          "Restore &As Of...", "-", "Recent File", "-", "E&xit"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&Edit")),
              QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&View")),
@@ -415,7 +415,7 @@ void TestShellFrame::promptsRecentFilesAndIndicators()
 
     QMenu* pFile = OpenMenu(frame, "&File");
     QVERIFY(pFile);
-    QCOMPARE(MenuTexts(pFile).mid(5, 3),
+    QCOMPARE(MenuTexts(pFile).mid(7, 3),
              QStringList({"&1 /tmp/a && b.mossva", "&2 /tmp/second.mossva", "Recent File"}));
     QVERIFY(!FindAction(pFile, "Recent File")->isVisible());
     QTest::mouseMove(pFile, pFile->actionGeometry(FindAction(pFile, "E&xit")).center());

@@ -12,6 +12,7 @@ accepted login, so a test can tell that a client sent none. Faults on request:
 
   refuse-rename-part  renames of an upload temporary (".mossvale-[<run>-]<16 hex>.part") fail, every
                       other rename works.
+  refuse-rename-versions  renames to a path below "/.mossvale-versions/" fail.
   stall-write         writes past a file's first MiB are never answered; other requests are.
   cut-once=N          the first write or read that reaches a file's byte N is cut there: the
                       bytes before N are written (or read), then the connection is dropped
@@ -86,6 +87,9 @@ class FaultySFTPServer(asyncssh.SFTPServer):
         if ("refuse-rename-part" in self._faults
                 and UPLOAD_TEMPORARY.fullmatch(os.path.basename(oldpath))):
             raise asyncssh.SFTPFailure("rename refused on request")
+        if ("refuse-rename-versions" in self._faults
+                and b"/.mossvale-versions/" in b"/" + newpath.lstrip(b"/")):
+            raise asyncssh.SFTPFailure("rename into the versions refused on request")
         return super().rename(oldpath, newpath)
 
     def write(self, file_obj, offset, data):
@@ -103,7 +107,8 @@ class FaultySFTPServer(asyncssh.SFTPServer):
 def fault_argument(text):
     name, _, value = text.partition("=")
     if (name == "cut-once" and value.isdigit()) or (
-            not value and name in ("refuse-rename-part", "stall-write")):
+            not value and name in ("refuse-rename-part", "refuse-rename-versions",
+                                  "stall-write")):
         return text
     raise argparse.ArgumentTypeError("unknown fault: " + text)
 

@@ -2,6 +2,7 @@
 // meter, superseded listings, and Delete File driven with the mouse.
 #include "ViewsTestUtil.h"
 #include "views/RightView.h"
+#include "views/VersionsDlg.h"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
@@ -55,6 +56,7 @@ private slots:
     void failedDeleteLeavesTheRow();
     void incompleteListingsSaySo_data();
     void incompleteListingsSaySo();
+    void versionsHiddenListedAndRestored();
 
 private:
     QStringList Labels() const;
@@ -423,6 +425,39 @@ void TestRemoteList::incompleteListingsSaySo()
     QTRY_COMPARE(reader.m_texts.size(), 1);
     QVERIFY2(reader.m_texts[0].startsWith(box), qPrintable(reader.m_texts[0]));
     QVERIFY(m_pView->m_model.rowCount() < 200);
+}
+
+void TestRemoteList::versionsHiddenListedAndRestored()
+{
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    m_pView->SetSession(MakeSession(server));
+    QVERIFY(server.PutFile("f.txt", "now"));
+    QVERIFY(server.PutFile(".mossvale-versions/f.txt~20200913T122640Z", "one"));
+    QVERIFY(server.PutFile(".mossvale-versions/f.txt~20231114T221320Z", "two!!"));
+    QVERIFY(server.PutFile(".mossvale-versions/g.txt~20231114T221320Z", "g's"));
+    QVERIFY(Refresh());
+    QCOMPARE(SortedLabels(), QStringList({"f.txt"}));
+
+    // Newest first; the chosen one under the file's name, or beside a different local copy.
+    CVersionsDlg dialog(MakeSession(server), "/", "f.txt");
+    QSignalSpy listed(&dialog, &CVersionsDlg::listed);
+    dialog.StartListing();
+    QVERIFY(listed.wait(20000));
+    QCOMPARE(dialog.Versions().size(), 2);
+    QCOMPARE(dialog.Versions()[0].nSize, qint64(5));
+    QTemporaryDir local;
+    QSignalSpy restored(&dialog, &CVersionsDlg::restored);
+    dialog.Restore(1, QFile::encodeName(local.path()));
+    QVERIFY(restored.wait(20000));
+    QCOMPARE(ReadFile(local.path() + "/f.txt"), QByteArray("one"));
+    dialog.m_pfnAsk = [](const QString&, const auto&, const auto&) {
+        return CReplaceQuestionDlg::EAnswer::KeepBoth;
+    };
+    dialog.Restore(0, QFile::encodeName(local.path()));
+    QVERIFY(restored.wait(20000));
+    QCOMPARE(ReadFile(local.path() + "/f.txt"), QByteArray("one"));
+    QCOMPARE(ReadFile(local.path() + "/f (1).txt"), QByteArray("two!!"));
 }
 
 QTEST_MAIN(TestRemoteList)

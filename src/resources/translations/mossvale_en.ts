@@ -166,6 +166,33 @@
     </message>
 </context>
 <context>
+    <name>CCustomizeOptionsPage</name>
+    <message>
+        <source>服务器上的早先版本</source>
+        <translation>Earlier versions on the server</translation>
+    </message>
+    <message>
+        <source>备份替换服务器上的文件时，旧副本移入 /.mossvale-versions</source>
+        <translation>When a backup replaces a file on the server, the old copy moves into /.mossvale-versions</translation>
+    </message>
+    <message>
+        <source> 天</source>
+        <translation> days</translation>
+    </message>
+    <message>
+        <source>不保留</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>版本保留：</source>
+        <translation>Versions kept:</translation>
+    </message>
+    <message>
+        <source>每个文件的版本数：</source>
+        <translation>Versions per file:</translation>
+    </message>
+</context>
+<context>
     <name>CFolderTreeCtrl</name>
     <message>
         <source>正在读取…</source>
@@ -398,6 +425,26 @@ Backup History</source>
         <translation>Show the backups run so far, newest first, with what each could not back up
 Backup History</translation>
     </message>
+    <message>
+        <source>List the earlier copies the server keeps of the selected file and restore one
+Versions</source>
+        <translation>List the earlier copies the server keeps of the selected file and restore one
+Versions</translation>
+    </message>
+    <message>
+        <source>Restore the selected server folder as it was at a date and time you pick
+Restore As Of</source>
+        <translation>Restore the selected server folder as it was at a date and time you pick
+Restore As Of</translation>
+    </message>
+    <message>
+        <source>&amp;Versions...</source>
+        <translation>&amp;Versions...</translation>
+    </message>
+    <message>
+        <source>Restore &amp;As Of...</source>
+        <translation>Restore &amp;As Of...</translation>
+    </message>
 </context>
 <context>
     <name>CHelpFile</name>
@@ -420,6 +467,16 @@ Backup History</translation>
     <message>
         <source>备份历史：%1</source>
         <translation>Backup history: %1</translation>
+    </message>
+</context>
+<context>
+    <name>CHistoryDlg</name>
+    <message numerus="yes">
+        <source>计划中有 %n 个文件已在本机删除；服务器上的副本保留</source>
+        <translation>
+            <numerusform>%n file of the plan was deleted here; its copy stays on the server</numerusform>
+            <numerusform>%n files of the plan were deleted here; their copies stay on the server</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -609,6 +666,109 @@ Backup History</translation>
     <message>
         <source>已删除 %1</source>
         <translation>%1 deleted</translation>
+    </message>
+    <message>
+        <source>版本…</source>
+        <translation>Versions…</translation>
+    </message>
+    <message>
+        <source>恢复到某一时刻…</source>
+        <translation>Restore As Of…</translation>
+    </message>
+    <message>
+        <source>请先在服务器列表中选择一个文件。</source>
+        <translation>Select a file in the server list first.</translation>
+    </message>
+    <message>
+        <source>服务器上的文件夹未能完整列出，恢复的可能不全。</source>
+        <translation>The folder on the server could not be listed completely; the restore may be incomplete.</translation>
+    </message>
+    <message numerus="yes">
+        <source>“%1”中有 %n 个同名文件将被替换。</source>
+        <translation>
+            <numerusform>%n file of the same name in “%1” will be replaced.</numerusform>
+            <numerusform>%n files of the same name in “%1” will be replaced.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>继续吗？</source>
+        <translation>Continue?</translation>
+    </message>
+    <message numerus="yes">
+        <source>已恢复 %n 个文件。</source>
+        <translation>
+            <numerusform>%n file restored.</numerusform>
+            <numerusform>%n files restored.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个文件未能恢复：</source>
+        <translation>
+            <numerusform>%n file could not be restored: </numerusform>
+            <numerusform>%n files could not be restored: </numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>CVersionsDlg</name>
+    <message>
+        <source>“%1”的早先版本</source>
+        <translation>Earlier versions of “%1”</translation>
+    </message>
+    <message>
+        <source>日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>大小</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>正在列出…</source>
+        <translation>Listing…</translation>
+    </message>
+    <message>
+        <source>恢复到…</source>
+        <translation>Restore to…</translation>
+    </message>
+    <message>
+        <source>恢复到文件夹</source>
+        <translation>Restore into folder</translation>
+    </message>
+    <message>
+        <source>无法完整列出服务器上的版本。</source>
+        <translation>The versions on the server could not be listed completely.</translation>
+    </message>
+    <message>
+        <source>服务器没有保留此文件的早先版本。</source>
+        <translation>The server keeps no earlier versions of this file.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个早先版本</source>
+        <translation>
+            <numerusform>%n earlier version</numerusform>
+            <numerusform>%n earlier versions</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>正在恢复…</source>
+        <translation>Restoring…</translation>
+    </message>
+    <message>
+        <source>已恢复为“%1”。</source>
+        <translation>Restored as “%1”.</translation>
+    </message>
+    <message>
+        <source>恢复失败。</source>
+        <translation>The restore failed.</translation>
+    </message>
+    <message>
+        <source>恢复到某一时刻</source>
+        <translation>Restore As Of</translation>
+    </message>
+    <message>
+        <source>将“%1”中的文件恢复为此时刻的样子（每个文件取不晚于此时刻的最新副本）：</source>
+        <translation>Restore the files in “%1” as they were at this time (for each file, the newest copy not later than it):</translation>
     </message>
 </context>
 <context>
