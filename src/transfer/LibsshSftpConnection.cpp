@@ -18,6 +18,7 @@
 #include <deque>
 #include <mutex>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -359,6 +360,7 @@ bool CLibsshSftpConnection::PutFile(const std::string& strLocalPath,
     m_eLastFailure = FAILURE_NONE;
     m_strLastReply.clear();
     m_bUnchecked = false;
+    const std::string strKeep = std::exchange(m_strKeepNext, std::string());
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget) || strTarget.back() == '/')
         return FailWith(FAILURE_SERVER_REFUSED);
@@ -391,7 +393,7 @@ bool CLibsshSftpConnection::PutFile(const std::string& strLocalPath,
     }
     if (nKept != nSent)
         return Abandon(strTemp, FAILURE_SIZE_CHECK);
-    return Replace(strTemp, strTarget);
+    return Replace(strTemp, strTarget, strKeep);
 }
 
 bool CLibsshSftpConnection::Send(FILE* pFile, std::int64_t nSize, const std::string& strTemp,
@@ -514,8 +516,12 @@ bool CLibsshSftpConnection::Send(FILE* pFile, std::int64_t nSize, const std::str
     return true;
 }
 
-bool CLibsshSftpConnection::Replace(const std::string& strTemp, const std::string& strTarget)
+bool CLibsshSftpConnection::Replace(const std::string& strTemp, const std::string& strTarget,
+                                    const std::string& strKeep)
 {
+    // The copy being replaced is kept among the versions: it moves there first.
+    if (!strKeep.empty())
+        return SwapIn(strTemp, strTarget, strKeep, false, std::string());
     // OpenSSH's posix-rename (which libssh uses where the server offers it) replaces the
     // target at once; a plain SFTP rename refuses a taken name.
     sftp_session pSftp = m_pSession->Sftp();
@@ -524,7 +530,7 @@ bool CLibsshSftpConnection::Replace(const std::string& strTemp, const std::strin
         if (sftp_rename(pSftp, strTemp.c_str(), strTarget.c_str()) == SSH_OK)
             return true;
     }
-    ETransferFailure eFailure = m_pSession->LastFailure();
+    const ETransferFailure eFailure = m_pSession->LastFailure();
     const std::string strRefusal = m_pSession->LastError();
     // Cut off before the reply: what counts is what the server did.
     if (eFailure != FAILURE_SERVER_REFUSED)
@@ -536,19 +542,29 @@ bool CLibsshSftpConnection::Replace(const std::string& strTemp, const std::strin
     if (!Stat(strTarget, nSize, tModified, bFolder) || bFolder)
         return Abandon(strTemp, FAILURE_SERVER_REFUSED, strRefusal);
     // The old copy goes aside, the checked temporary takes its name, then the old copy goes.
-    // At every moment one of the two names holds the old copy.
     const std::string strAside =
         JoinPath(SplitPath(strTarget).folder, CTemporaries::NewAsideName());
+    return SwapIn(strTemp, strTarget, strAside, true, strRefusal);
+}
+
+bool CLibsshSftpConnection::SwapIn(const std::string& strTemp, const std::string& strTarget,
+                                   const std::string& strOld, bool bDropOld,
+                                   const std::string& strRefusal)
+{
+    // At every moment one of the two names holds the old copy.
+    sftp_session pSftp = m_pSession->Sftp();
     CLibsshSession::CBusy busy(*m_pSession);
-    if (sftp_rename(pSftp, strTarget.c_str(), strAside.c_str()) != SSH_OK) {
+    if (sftp_rename(pSftp, strTarget.c_str(), strOld.c_str()) != SSH_OK) {
         if (m_pSession->LastFailure() == FAILURE_SERVER_REFUSED)
-            return Abandon(strTemp, FAILURE_SERVER_REFUSED, strRefusal);
+            return Abandon(strTemp, FAILURE_SERVER_REFUSED,
+                           strRefusal.empty() ? m_pSession->LastError() : strRefusal);
     } else if (sftp_rename(pSftp, strTemp.c_str(), strTarget.c_str()) == SSH_OK) {
-        sftp_unlink(pSftp, strAside.c_str()); // a copy left here is only the old one
+        if (bDropOld)
+            sftp_unlink(pSftp, strOld.c_str()); // a copy left here is only the old one
         return true;
     }
-    // After a break the old copy may have gone aside all the same: it is put back too.
-    eFailure = m_pSession->LastFailure();
+    // After a break the old copy may have moved all the same: it is put back too.
+    const ETransferFailure eFailure = m_pSession->LastFailure();
     const std::string strWords =
         eFailure == FAILURE_SERVER_REFUSED ? m_pSession->LastError() : std::string();
     std::unique_ptr<CLibsshSession> pFresh;
@@ -560,7 +576,7 @@ bool CLibsshSftpConnection::Replace(const std::string& strTemp, const std::strin
     }
     if (pCleaner) {
         CLibsshSession::CBusy cleaning(*pCleaner);
-        sftp_rename(pCleaner->Sftp(), strAside.c_str(), strTarget.c_str());
+        sftp_rename(pCleaner->Sftp(), strOld.c_str(), strTarget.c_str());
         sftp_unlink(pCleaner->Sftp(), strTemp.c_str());
     }
     return FailWith(eFailure, strWords);

@@ -73,7 +73,15 @@ private:
     // Sends the file to strTemp: nSent bytes, each acknowledged by the server.
     bool Send(std::FILE* pFile, std::int64_t nSize, const std::string& strTemp, std::int64_t& nSent,
               const ProgressFn& onProgress);
-    bool Replace(const std::string& strTemp, const std::string& strTarget);
+    // The checked temporary takes strTarget's name; the copy it replaces moves to strKeep first
+    // when that is set (a version kept), else it goes once the new copy has the name.
+    bool Replace(const std::string& strTemp, const std::string& strTarget,
+                 const std::string& strKeep);
+    // Moves strTarget's copy to strOld, then strTemp to strTarget; a failure puts the old copy
+    // back and removes strTemp. bDropOld: the old copy goes once the new one has the name.
+    // strRefusal: the words to give when the first move is refused (empty: its own).
+    bool SwapIn(const std::string& strTemp, const std::string& strTarget,
+                const std::string& strOld, bool bDropOld, const std::string& strRefusal);
     // Removes strTemp after a failure (on a fresh session after a break or a cancel); false.
     bool Abandon(const std::string& strTemp, ETransferFailure eFailure,
                  const std::string& strWords = std::string());
