@@ -384,6 +384,8 @@ void CMainFrame::ShowLastBackup()
         return;
     }
     const CBackupHistory history(m_pSession->AccountKey());
+    // The overdue warning goes by the account that logged in, and ends with its next success.
+    m_pScheduleStatus->SetLastSuccess(CScheduleStatus::LastSuccess(history.Runs()));
     const std::optional<BackupRunRecord> last = history.LastRun();
     if (!last) {
         m_wndStatusBar.SetLastBackup(QString());
@@ -621,9 +623,12 @@ bool CMainFrame::AgreeToClose()
                 Qt::UniqueConnection);
         return false;
     }
-    // Cancelled jobs end within moments, a silent server's too; the view names the files.
-    m_pCommandView->OnCancel();
-    CJobPool::Get().WaitForAll(CJobPool::EXIT_WAIT_MS);
+    // Cancelled jobs end within moments, a silent server's too; the history names the files.
+    // Every job is stopped, listings included, and the process ends within the quit's time
+    // even if one is not.
+    m_pCommandView->CancelForQuit();
+    CJobPool::Get().CancelAllForQuit(CJobPool::QUIT_WAIT_MS);
+    CJobPool::Get().WaitForAll(CJobPool::Get().QuitTimeLeftMs());
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "AboutDlg.h"
 #include "CommandIds.h"
 #include "MainFrame.h"
+#include "ScheduleStatus.h"
 #include "Profile.h"
 #include "login/AccountStore.h"
 #include "login/LoginDlg.h"
@@ -12,6 +13,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTimer>
 
 CMossvaleApp::CMossvaleApp(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -32,6 +34,7 @@ bool CMossvaleApp::InitInstance()
     if (!CreateMainWindow())
         return false;
     RunLogin();
+    ShowStartNotices(arguments().contains(QStringLiteral("--history")));
     return true;
 }
 
@@ -80,6 +83,22 @@ void CMossvaleApp::RunLogin()
     // A listing that finds no server tells the dialog, while it is open.
     connect(pRemote, &CRightView::listingNotConnected, &dlg, &CLoginDlg::OnLoginResult);
     dlg.DoModal();
+}
+
+void CMossvaleApp::ShowStartNotices(bool bOpenHistory)
+{
+    // A warning the user can leave open while the history, or the window, is used.
+    const CScheduleStatus* pStatus = m_pMainFrame->GetScheduleStatus();
+    if (pStatus->IsWarning()) {
+        auto* pBox = new QMessageBox(QMessageBox::Warning, Texts::AppName(), pStatus->WarningText(),
+                                     QMessageBox::Ok, m_pMainFrame.get());
+        pBox->setAttribute(Qt::WA_DeleteOnClose);
+        pBox->setWindowModality(Qt::NonModal);
+        pBox->show();
+    }
+    // Once the window shows, after the event loop has started.
+    if (bOpenHistory)
+        QTimer::singleShot(0, m_pMainFrame.get(), &CMainFrame::OnViewHistory);
 }
 
 void CMossvaleApp::SetSession(std::shared_ptr<CBackupSession> pSession)

@@ -26,6 +26,10 @@ public:
     // Start-up without the login dialog (the whole-program tests log in themselves).
     bool CreateMainWindow();
     void RunLogin();
+    // What the window has to say once it is up and the login is over: the history when the
+    // program was started to show it (a click on a backup's notification), and a backup
+    // that is overdue.
+    void ShowStartNotices(bool bOpenHistory);
 
     void OnFileNew();
     void OnFileOpen();

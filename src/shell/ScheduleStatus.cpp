@@ -59,13 +59,20 @@ QDateTime CScheduleStatus::LastSuccess(const QList<BackupRunRecord>& runs)
     return {};
 }
 
+QString CScheduleStatus::WarningText() const
+{
+    return m_bWarning
+               ? Texts::LastBackupOverdue(QLocale().toString(m_lastSuccess, QLocale::ShortFormat))
+               : QString();
+}
+
 void CScheduleStatus::Update()
 {
     const QDateTime now = QDateTime::currentDateTime();
     QStringList parts;
     m_bWarning = m_schedule.IsStale(m_lastSuccess, now);
     if (m_bWarning)
-        parts << Texts::LastBackupOverdue(QLocale().toString(m_lastSuccess, QLocale::ShortFormat));
+        parts << WarningText();
     if (m_schedule.IsOn() && m_bInstalled)
         parts << CBackupSchedulePage::NextRunText(m_schedule.NextRun(now));
     setText(parts.join(QStringLiteral("  ")));

@@ -23,6 +23,8 @@ public:
     // When the newest run that finished with every file on the server ended; runs newest first.
     static QDateTime LastSuccess(const QList<BackupRunRecord>& runs);
     bool IsWarning() const { return m_bWarning; }
+    // The warning's own words, empty when there is none.
+    QString WarningText() const;
 
 private:
     void Update();

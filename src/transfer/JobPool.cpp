@@ -78,6 +78,14 @@ void CJobPool::CancelAll()
         running.second->Cancel();
 }
 
+void CJobPool::CancelAllForQuit(int nWaitMs)
+{
+    if (!m_bQuitting)
+        m_quitDeadline = QDeadlineTimer(nWaitMs);
+    m_bQuitting = true;
+    CancelAll();
+}
+
 bool CJobPool::WaitForAll(int nTimeoutMs)
 {
     // A poll rather than a nested event loop: it must also work after the application's
@@ -95,11 +103,17 @@ bool CJobPool::WaitForAll(int nTimeoutMs)
 int FinishJobsForExit(int nResult, int nWaitMs)
 {
     CJobPool& pool = CJobPool::Get();
-    if (pool.WaitForAll(nWaitMs))
-        return nResult;
-    pool.CancelAll();
-    if (pool.WaitForAll(kCancelledWaitMs))
-        return nResult;
+    if (pool.IsQuitting()) {
+        // The user cancelled everything to quit: what is left of the time given then.
+        if (pool.WaitForAll(pool.QuitTimeLeftMs()))
+            return nResult;
+    } else {
+        if (pool.WaitForAll(nWaitMs))
+            return nResult;
+        pool.CancelAll();
+        if (pool.WaitForAll(kCancelledWaitMs))
+            return nResult;
+    }
     // A job still runs and did not notice its cancel. Returning would destroy the statics it
     // uses (the account, curl's global state) under it, so the process ends here without
     // running destructors.

@@ -8,6 +8,7 @@
 // ends its work (the wait dialog, the close of the main window) when it reaches 0.
 //
 // Window thread only, like the QObject it is.
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QThreadPool>
 
@@ -22,6 +23,9 @@ class CJobPool : public QObject
 public:
     // How long the program waits at exit for jobs still running.
     static constexpr int EXIT_WAIT_MS = 3000;
+    // How long jobs the user cancelled by quitting get to end; a job still running then (the
+    // clean-up of a temporary on a slow server) ends with the process, its temporary left.
+    static constexpr int QUIT_WAIT_MS = 1500;
 
     // The pool of the process, made on the window thread at its first use. It is never
     // destroyed: a job stuck on a silent server must not hold up the end of the process.
@@ -33,6 +37,12 @@ public:
     // Running uploads and downloads: the work that closing the window must not drop silently.
     int RunningTransfers() const;
     void CancelAll();
+    // Cancels every job as the user quits: they get nWaitMs in all, here and in
+    // FinishJobsForExit, whatever else the program waits for.
+    void CancelAllForQuit(int nWaitMs);
+    // Whether CancelAllForQuit was called, and the time it leaves.
+    bool IsQuitting() const { return m_bQuitting; }
+    int QuitTimeLeftMs() const { return static_cast<int>(m_quitDeadline.remainingTime()); }
     // Waits up to nTimeoutMs for every job to end, running the window's events meanwhile.
     // True when none is left.
     bool WaitForAll(int nTimeoutMs);
@@ -49,6 +59,8 @@ private:
     QThreadPool m_threads;
     std::map<unsigned, std::shared_ptr<CMyThread>> m_running;
     unsigned m_nLastId = 0;
+    bool m_bQuitting = false;
+    QDeadlineTimer m_quitDeadline;
 };
 
 // What main returns with once the event loop has ended: nResult when every job ended within

@@ -4,9 +4,11 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QMutex>
 #include <QThreadPool>
-#include <QWaitCondition>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace {
 
@@ -23,9 +25,11 @@ QThreadPool& ReaderPool()
 
 } // namespace
 
+// The standard mutex and condition: Qt's wait, built without ThreadSanitizer, releases a
+// QMutex that the sanitizer still sees held, and the reader's lock reads as a double lock.
 struct CFolderReader::Pending {
-    QMutex mutex;
-    QWaitCondition ended;
+    std::mutex mutex;
+    std::condition_variable ended;
     bool bEnded = false;
     bool bHandedOver = false; // the window stopped waiting: the worker reports by itself
     FolderContents contents;
@@ -59,10 +63,10 @@ bool CFolderReader::Read(const QByteArray& path, int nWaitMs, Done done)
     auto pDone = std::make_shared<Done>(std::move(done));
     ReaderPool().start([path, pPending, alive, pDone] {
         FolderContents contents = ReadNow(path);
-        QMutexLocker lock(&pPending->mutex);
+        std::unique_lock lock(pPending->mutex);
         pPending->contents = std::move(contents);
         pPending->bEnded = true;
-        pPending->ended.wakeAll();
+        pPending->ended.notify_all();
         if (!pPending->bHandedOver)
             return;
         lock.unlock();
@@ -74,9 +78,9 @@ bool CFolderReader::Read(const QByteArray& path, int nWaitMs, Done done)
                     (*pDone)(pPending->contents);
             });
     });
-    QMutexLocker lock(&pPending->mutex);
-    if (!pPending->bEnded)
-        pPending->ended.wait(&pPending->mutex, QDeadlineTimer(nWaitMs));
+    std::unique_lock lock(pPending->mutex);
+    pPending->ended.wait_for(lock, std::chrono::milliseconds(nWaitMs),
+                             [&pPending] { return pPending->bEnded; });
     if (!pPending->bEnded) {
         pPending->bHandedOver = true;
         return false;

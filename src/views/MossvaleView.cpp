@@ -203,7 +203,7 @@ void CMossvaleView::OnBackupFinished(const BackupSummary& summary)
         status << Texts::LeftOutByPatterns(summary.nLeftOut);
     if (!status.isEmpty())
         ShowStatus(status.join(QStringLiteral(", ")));
-    if (m_pRemoteView)
+    if (m_pRemoteView && !m_bQuitting)
         m_pRemoteView->StartListing();
     emit backupEnded(summary);
     ShowLatestJob();
@@ -352,6 +352,12 @@ void CMossvaleView::OnCancel()
         job.pState->bCancel = true;
 }
 
+void CMossvaleView::CancelForQuit()
+{
+    m_bQuitting = true;
+    OnCancel();
+}
+
 void CMossvaleView::ShowStatus(const QString& strText)
 {
     // The frame's status bar; a screen reader hears its message change.
@@ -363,6 +369,8 @@ void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFail
 {
     FinishIfIdle();
     ShowStatus(QCoreApplication::translate("CMossvaleView", "未能恢复 %1").arg(strName));
+    if (m_bQuitting)
+        return;
     QMessageBox::warning(window(), Texts::AppName(),
                          Texts::RestoreFailedHeading() + WithReason(strName, eFailure, replyLine));
 }
@@ -385,7 +393,8 @@ void CMossvaleView::FinishIfIdle()
     m_cancelled.clear();
     m_notSent.clear();
     m_failedBackups.clear();
-    if (!lines.isEmpty())
+    // A box now would hold up the end of the program the user asked for.
+    if (!lines.isEmpty() && !m_bQuitting)
         ShowEndMessage(lines);
     emit workEnded();
 }

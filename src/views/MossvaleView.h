@@ -61,6 +61,9 @@ public:
     // Cancel or Esc in the wait dialog: stops every running transfer and the rest of the
     // backup; the files are named once the jobs have ended.
     void OnCancel();
+    // The same as the program ends: what ends after it is recorded, not shown, and the server
+    // is not listed again.
+    void CancelForQuit();
     // A restore or a backup running.
     bool HasRunningWork() const { return !m_running.isEmpty() || (m_pRun && m_pRun->IsRunning()); }
     // A file a backup did not send, with why, as its end message and the history name it.
@@ -136,4 +139,5 @@ private:
     QString m_strBackupFile;  // the backup's file the wait dialog shows
     int m_nBackupStarted = 0; // files the backup has started, for "n / total"
     QElapsedTimer m_backupClock;
+    bool m_bQuitting = false;
 };

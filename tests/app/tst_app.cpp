@@ -7,11 +7,15 @@
 #include "platform/DriveList.h"
 #include "resources/Texts.h"
 #include "shell/CommandIds.h"
+#include "shell/HistoryDlg.h"
 #include "shell/MainFrame.h"
 #include "shell/StatusBar.h"
 #include "shell/MossvaleApp.h"
+#include "shell/ScheduleStatus.h"
+#include "transfer/ClearTextAccounts.h"
 #include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
+#include "transfer/TrustStore.h"
 #include "tree/LeftView.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
@@ -19,6 +23,8 @@
 #include <QtTest>
 
 #include <QProcess>
+
+#include <cstdio>
 
 #include <QDir>
 #include <QLineEdit>
@@ -219,6 +225,74 @@ private slots:
         QVERIFY(Frame()->close());
     }
 
+    void cancelAndQuitDuringALargeUploadEndsTheProcess()
+    {
+        // The program runs in a child, as main runs it, so that its end can be watched.
+        const QByteArray serverText = qgetenv("MOSSVALE_QUIT_SERVER");
+        if (serverText.isEmpty()) {
+            CFtpTestServer slow;
+            QVERIFY2(slow.Start(CFtpTestServer::Pyftpdlib, {"slow"}), qPrintable(slow.LastError()));
+            QVERIFY(slow.PutFile("big.bin", "old copy"));
+            QProcess child;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert("MOSSVALE_QUIT_SERVER", slow.ServerText());
+            environment.insert("MOSSVALE_QUIT_USER", slow.User());
+            environment.insert("MOSSVALE_QUIT_PASSWORD", slow.Password());
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(QCoreApplication::applicationFilePath(),
+                        {"-maxwarnings", "0", "cancelAndQuitDuringALargeUploadEndsTheProcess"});
+            QByteArray output;
+            const bool bAsked = QTest::qWaitFor(
+                [&] {
+                    output += child.readAllStandardOutput();
+                    return output.contains("quit asked") || child.state() == QProcess::NotRunning;
+                },
+                120000);
+            QVERIFY2(bAsked && output.contains("quit asked"), output.constData());
+            QElapsedTimer sinceQuit;
+            sinceQuit.start();
+            // Generous against a loaded machine; an upload left running takes minutes.
+            QVERIFY2(child.waitForFinished(15000), output.constData());
+            qInfo("the process ended %lld ms after Cancel and quit", sinceQuit.elapsed());
+            output += child.readAllStandardOutput();
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                     output.constData());
+            QCOMPARE(slow.ReadFile("big.bin"), QByteArray("old copy"));
+            return;
+        }
+        QFile big(m_strDrive + "/Documents/big.bin");
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(64 << 20));
+        big.close();
+        QVERIFY(m_pApp->CreateMainWindow());
+        QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+        // The test server offers no TLS; its account goes in clear, as the user agreed.
+        CClearTextAccounts::Allow(
+            CTrustStore::ServerKey("127.0.0.1", serverText.split(':').last().toInt()),
+            qgetenv("MOSSVALE_QUIT_USER").toStdString());
+        QVERIFY(m_driver.LogIn(serverText, qEnvironmentVariable("MOSSVALE_QUIT_USER"),
+                               qEnvironmentVariable("MOSSVALE_QUIT_PASSWORD")));
+        HTREEITEM hDrive = m_driver.Child(Tree().GetRootItem(), m_strDrive);
+        QVERIFY(hDrive);
+        m_driver.OpenItem(hDrive);
+        HTREEITEM hDocuments = m_driver.Child(hDrive, "Documents");
+        m_driver.OpenItem(hDocuments);
+        m_driver.ClickBox(m_driver.Child(hDocuments, "big.bin"));
+        QTest::mouseClick(&Frame()->CommandView()->m_btnBackup, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(Frame()->CommandView()->Run() &&
+                                     Frame()->CommandView()->Run()->Progress().nCurrentBytes > 0,
+                                 20000);
+        CAppDriver::WhenMessageBox([](QMessageBox* pBox) {
+            for (QAbstractButton* pButton : pBox->buttons())
+                if (pButton->text() == Texts::CancelAndQuitButton())
+                    QTest::mouseClick(pButton, Qt::LeftButton);
+        });
+        std::printf("quit asked\n");
+        std::fflush(stdout);
+        QVERIFY(Frame()->close());
+        // main ends the process from here, as the program's own does.
+    }
+
     void closingWhileAListingRunsEndsCleanly()
     {
         for (int i = 0; i < 4000; ++i)
@@ -233,6 +307,35 @@ private slots:
         QVERIFY(QFile::exists(HomePath("program/pane.dxl")) ||
                 QFile::exists(HomePath("user/pane.dxl")));
     }
+
+    void startShowsTheHistoryAndAnOverdueBackup()
+    {
+        QVERIFY(m_pApp->CreateMainWindow());
+        QVERIFY(QTest::qWaitForWindowExposed(Frame()));
+        QVERIFY(m_driver.LogIn(m_server.ServerText(), m_server.User(), m_server.Password()));
+        // No schedule: a week without a successful backup is overdue.
+        CScheduleStatus* pStatus = Frame()->GetScheduleStatus();
+        pStatus->SetLastSuccess(QDateTime::currentDateTime().addDays(-8));
+        QVERIFY(pStatus->IsWarning());
+
+        bool bHistory = false;
+        CAppDriver::WhenModalDialog([&](QDialog* pDialog) {
+            bHistory = qobject_cast<CHistoryDlg*>(pDialog) != nullptr;
+            pDialog->reject();
+        });
+        m_pApp->ShowStartNotices(true);
+        QTRY_VERIFY(bHistory);
+        // The warning stays up without holding the window.
+        QMessageBox* pNotice = nullptr;
+        for (QWidget* pWidget : QApplication::topLevelWidgets())
+            if (auto* pBox = qobject_cast<QMessageBox*>(pWidget); pBox && pBox->isVisible())
+                pNotice = pBox;
+        QVERIFY(pNotice);
+        QCOMPARE(pNotice->text(), pStatus->WarningText());
+        QVERIFY(!pNotice->isModal());
+        pNotice->close();
+        QVERIFY(Frame()->close());
+    }
 };
 
 int main(int argc, char** argv)
@@ -245,7 +348,7 @@ int main(int argc, char** argv)
     qputenv("XDG_STATE_HOME", HomePath("state").toUtf8());
     CMossvaleApp app(argc, argv);
     TestApp test;
-    return QTest::qExec(&test, argc, argv);
+    return FinishJobsForExit(QTest::qExec(&test, argc, argv));
 }
 
 #include "tst_app.moc"
