@@ -263,8 +263,9 @@ struct CBackupRun::Private {
     QList<QByteArray> listedFolders;
     QHash<QByteArray, QHash<QByteArray, RemoteItem>> listings;
     int nListingsLeft = 0;
-    bool bAllListed = true;     // every listing was had (or the folder was not there)
-    QSet<QByteArray> foundHere; // the local paths read
+    bool bAllListed = true;           // every listing was had (or the folder was not there)
+    QSet<QByteArray> unlistedFolders; // whose listing broke off or never came
+    QSet<QByteArray> foundHere;       // the local paths read
     CServerVersions::Limits limits;
     // Each listed server folder's files by name: the time of the copy there.
     QHash<QByteArray, QHash<QByteArray, qint64>> currentTimes;
@@ -494,8 +495,10 @@ void CBackupRun::ListFoldersWrittenTo()
         // A folder that is not there, or could not be listed, holds nothing we can trust.
         connect(pJob.get(), &CMyThread::listingEnded, this, [this](const ListingReport& report) {
             if (report.eOutcome == EListingOutcome::Cut ||
-                report.eOutcome == EListingOutcome::NotConnected)
+                report.eOutcome == EListingOutcome::NotConnected) {
                 m_p->bAllListed = false;
+                m_p->unlistedFolders.insert(m_p->listedFolders.value(int(report.nListingTag)));
+            }
             if (--m_p->nListingsLeft == 0)
                 DecideWhatToSend();
         });
@@ -535,6 +538,14 @@ void CBackupRun::DecideWhatToSend()
         if (bUnchanged) {
             m_p->madeFolders.insert(remote.folder);
             AddOutcome(Private::ReportOf(item, EFileOutcome::Unchanged));
+            continue;
+        }
+        // Whether the server holds a copy to keep is unknown where the listing broke off: the
+        // file waits for the next run rather than replace a copy that no version would keep.
+        if (!pCopy && !m_p->limits.IsOff() && m_p->unlistedFolders.contains(remote.folder)) {
+            BackupFileReport report = Private::ReportOf(item, EFileOutcome::Failed);
+            report.eFailure = FAILURE_CONNECTION_BROKEN;
+            AddOutcome(report);
             continue;
         }
         toSend.append(item);

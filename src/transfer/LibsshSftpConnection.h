@@ -80,8 +80,8 @@ private:
     // Moves strTarget's copy to strOld, then strTemp to strTarget; a failure puts the old copy
     // back and removes strTemp. bDropOld: the old copy goes once the new one has the name.
     // strRefusal: the words to give when the first move is refused (empty: its own).
-    bool SwapIn(const std::string& strTemp, const std::string& strTarget,
-                const std::string& strOld, bool bDropOld, const std::string& strRefusal);
+    bool SwapIn(const std::string& strTemp, const std::string& strTarget, const std::string& strOld,
+                bool bDropOld, const std::string& strRefusal);
     // Removes strTemp after a failure (on a fresh session after a break or a cancel); false.
     bool Abandon(const std::string& strTemp, ETransferFailure eFailure,
                  const std::string& strWords = std::string());

@@ -46,6 +46,7 @@ private slots:
     void earlierCopiesKept();
     void refusedVersionKeepsOldCopy_data();
     void refusedVersionKeepsOldCopy();
+    void cutListingReplacesNoUnkeptCopy();
 
 private:
     QByteArray Local(const QString& strName) const
@@ -621,6 +622,43 @@ void TestBackupRun::refusedVersionKeepsOldCopy()
     QCOMPARE(again.Summary().nGoneHere, 1);
     QCOMPARE(CBackupHistory(SessionOf(server)->AccountKey()).LastRun()->nGoneHere, 1);
     QCOMPARE(server.ReadFile("docs/g.txt"), QByteArray("g"));
+}
+
+void TestBackupRun::cutListingReplacesNoUnkeptCopy()
+{
+    // The folder's listing breaks off after 4 KiB: a file it did not show may still have a
+    // copy there, which must not be replaced unkept. Every server copy ends either as it was,
+    // its file failed, or among the versions, the new one in its place.
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"cut-list"});
+    QVERIFY(QDir(m_pLocal->path()).mkpath("docs"));
+    const int nFiles = 80;
+    auto nameOf = [](int i) {
+        return QStringLiteral("a-rather-long-file-name-to-fill-the-listing-%1.txt").arg(i);
+    };
+    for (int i = 0; i < nFiles; ++i) {
+        QVERIFY(server.PutFile("docs/" + nameOf(i), "old copy"));
+        QVERIFY(WriteFile(Local("docs/" + nameOf(i)), "new"));
+    }
+    CBackupPlan plan;
+    plan.TickFolder(Local("docs"));
+    CBackupRun run(plan, SessionOf(server), {2, EBackupTrigger::CommandLine});
+    QVERIFY(RunToEnd(run));
+    QVERIFY(run.Summary().nFailed > 0);
+    const QList<QByteArray> versions =
+        FilesBelow(QFile::encodeName(server.Root() + "/.mossvale-versions/docs"));
+    for (int i = 0; i < nFiles; ++i) {
+        const QString strName = nameOf(i);
+        if (server.ReadFile("docs/" + strName) == "old copy")
+            continue;
+        QCOMPARE(server.ReadFile("docs/" + strName), QByteArray("new"));
+        const auto itKept =
+            std::find_if(versions.begin(), versions.end(),
+                         [&](const QByteArray& v) { return v.startsWith(strName.toUtf8() + '~'); });
+        QVERIFY2(itKept != versions.end(), qPrintable(strName));
+        QCOMPARE(server.ReadFile(".mossvale-versions/docs/" + QString::fromUtf8(*itKept)),
+                 QByteArray("old copy"));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestBackupRun)
