@@ -81,6 +81,8 @@ public:
     bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
                  const ProgressFn& onProgress = nullptr);
     bool DeleteFile(const std::string& strRemotePath);
+    // Removes an empty remote folder.
+    bool RemoveFolder(const std::string& strRemotePath);
     // Makes a remote folder and those above it, one command each; a folder that is already
     // there is no failure. False only for a path that could not be sent.
     bool MakeFolders(const std::string& strRemoteFolder);
@@ -128,6 +130,7 @@ protected:
     virtual std::time_t ModificationTime(const std::string& strPath); // 0 when unknown
     virtual std::string DeleteCommand(const std::string& strPath) const;
     virtual std::string MakeFolderCommand(const std::string& strPath) const;
+    virtual std::string RemoveFolderCommand(const std::string& strPath) const;
     // modified: the file's time when it was opened, to notice a rewrite of the same size.
     virtual bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                                    const std::string& strTarget, const ProgressFn& onProgress);

@@ -151,6 +151,11 @@ std::string CSftpConnection::MakeFolderCommand(const std::string& strPath) const
     return "mkdir " + Quoted(strPath);
 }
 
+std::string CSftpConnection::RemoveFolderCommand(const std::string& strPath) const
+{
+    return "rmdir " + Quoted(strPath);
+}
+
 bool CSftpConnection::IsRemoteFolder(const std::string& strPath)
 {
     // Only a folder opens as one: a file's URL with a "/" after it fails at once. (Opening it

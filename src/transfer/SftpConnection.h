@@ -33,6 +33,7 @@ private:
     std::time_t ModificationTime(const std::string& strPath) override;
     std::string DeleteCommand(const std::string& strPath) const override;
     std::string MakeFolderCommand(const std::string& strPath) const override;
+    std::string RemoveFolderCommand(const std::string& strPath) const override;
     bool SetModificationTime(const std::string& strRemotePath, std::time_t tModified) override;
     bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                            const std::string& strTarget, const ProgressFn& onProgress) override;
