@@ -10,6 +10,8 @@ constexpr UINT ID_HELP_ONLINE = 32775;
 constexpr UINT ID_FILE_LOGIN = 32776;
 constexpr UINT ID_VIEW_REFRESH = 32777;
 constexpr UINT ID_VIEW_HISTORY = 32790;
+constexpr UINT ID_VIEW_DETAILS = 32801;
+constexpr UINT ID_FILE_CHECK_SERVER = 32802;
 constexpr UINT ID_VIEW_CUSTOMIZE = 35001;
 
 // Commands of the framework.

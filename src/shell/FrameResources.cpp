@@ -78,6 +78,13 @@ const QHash<UINT, const char*>& StringTable()
          QT_TRANSLATE_NOOP("CFrameResources",
                            "Show the backups run so far, newest first, with what each could not "
                            "back up\nBackup History")},
+        {ID_VIEW_DETAILS,
+         QT_TRANSLATE_NOOP("CFrameResources",
+                           "Show the server's files as a table of name, size and date\nDetails")},
+        {ID_FILE_CHECK_SERVER,
+         QT_TRANSLATE_NOOP("CFrameResources",
+                           "Back up, checking every copy on the server and sending what is "
+                           "missing or differs\nCheck Every Server Copy")},
     };
     return table;
 }
@@ -151,6 +158,7 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
         Popup(QT_TR_NOOP("&File"), {Item(Texts::LogInMenuItem(), ID_FILE_LOGIN), Separator(),
                                     Item(QT_TR_NOOP("&Backup...\tCtrl+B"), ID_FILE_BACKUP),
                                     Item(QT_TR_NOOP("&Restore...\tCtrl+R"), ID_FILE_RESTORE),
+                                    Item(Texts::CheckServerMenuItem(), ID_FILE_CHECK_SERVER),
                                     Separator(), Item(QT_TR_NOOP("Recent File"), ID_FILE_MRU_FILE1),
                                     Separator(), Item(QT_TR_NOOP("E&xit"), ID_APP_EXIT)}),
         Popup(QT_TR_NOOP("&Edit"), {Item(QT_TR_NOOP("&Undo\tCtrl+Z"), ID_EDIT_UNDO), Separator(),
@@ -161,7 +169,8 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
               {Popup(QT_TR_NOOP("&Toolbars"),
                      {Item(QT_TR_NOOP("&Toolbar"), ID_VIEW_TOOLBAR), Separator(),
                       Item(QT_TR_NOOP("&Customize..."), ID_VIEW_CUSTOMIZE)}),
-               Item(QT_TR_NOOP("&Status Bar"), ID_VIEW_STATUS_BAR), Separator(),
+               Item(QT_TR_NOOP("&Status Bar"), ID_VIEW_STATUS_BAR),
+               Item(Texts::DetailsMenuItem(), ID_VIEW_DETAILS), Separator(),
                Item(Texts::RefreshMenuItem(), ID_VIEW_REFRESH),
                Item(Texts::HistoryMenuItem(), ID_VIEW_HISTORY)}),
         Popup(QT_TR_NOOP("&Help"), {Item(QT_TR_NOOP("Help &Content"), ID_HELP_CONTENT),
