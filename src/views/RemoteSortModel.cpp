@@ -9,6 +9,11 @@ CRemoteSortModel::CRemoteSortModel(QObject* pParent) : QSortFilterProxyModel(pPa
     setSortRole(CRemoteListModel::SortRole);
 }
 
+QVariant CRemoteSortModel::data(const QModelIndex& index, int nRole) const
+{
+    return nRole == Qt::SizeHintRole ? QVariant() : QSortFilterProxyModel::data(index, nRole);
+}
+
 bool CRemoteSortModel::lessThan(const QModelIndex& left, const QModelIndex& right) const
 {
     // The up row and the folders keep their places however the column runs: a descending

@@ -10,6 +10,9 @@ class CRemoteSortModel : public QSortFilterProxyModel
 public:
     explicit CRemoteSortModel(QObject* pParent = nullptr);
 
+    // The icon view's fixed item size is no row height for a table.
+    QVariant data(const QModelIndex& index, int nRole = Qt::DisplayRole) const override;
+
 protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 };

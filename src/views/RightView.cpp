@@ -152,8 +152,8 @@ CRightView::CRightView(QWidget* pParent)
     m_treeRemote.setSortingEnabled(true);
     m_treeRemote.header()->setSectionResizeMode(CRemoteListModel::NameColumn, QHeaderView::Stretch);
     m_treeRemote.header()->setStretchLastSection(false);
-    m_treeRemote.header()->resizeSection(CRemoteListModel::SizeColumn, 80);
-    m_treeRemote.header()->resizeSection(CRemoteListModel::DateColumn, 130);
+    m_treeRemote.header()->resizeSection(CRemoteListModel::SizeColumn, 64);
+    m_treeRemote.header()->resizeSection(CRemoteListModel::DateColumn, 96);
     m_treeRemote.hide();
 
     m_stcFolder.setTextFormat(Qt::PlainText);
