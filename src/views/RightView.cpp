@@ -150,10 +150,10 @@ CRightView::CRightView(QWidget* pParent)
     m_treeRemote.setIconSize(QSize(16, 16));
     m_treeRemote.header()->setSortIndicator(-1, Qt::AscendingOrder);
     m_treeRemote.setSortingEnabled(true);
-    m_treeRemote.header()->setSectionResizeMode(CRemoteListModel::NameColumn, QHeaderView::Stretch);
-    m_treeRemote.header()->setStretchLastSection(false);
+    // The name keeps room to be read in a narrow pane; the date takes what is left.
+    m_treeRemote.header()->setStretchLastSection(true);
+    m_treeRemote.header()->resizeSection(CRemoteListModel::NameColumn, 160);
     m_treeRemote.header()->resizeSection(CRemoteListModel::SizeColumn, 64);
-    m_treeRemote.header()->resizeSection(CRemoteListModel::DateColumn, 96);
     m_treeRemote.hide();
 
     m_stcFolder.setTextFormat(Qt::PlainText);
