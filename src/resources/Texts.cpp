@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 
+#include <climits>
+
 namespace Texts {
 
 QString AppName()
@@ -886,6 +888,60 @@ QString ShowHistoryAction()
 QString LastBackupOverdue(const QString& strWhen)
 {
     return QCoreApplication::translate("Texts", "上次成功备份已久：%1").arg(strWhen);
+}
+
+QString ServerFolder(const QString& strPath)
+{
+    return QCoreApplication::translate("Texts", "位置：%1").arg(strPath);
+}
+QString UpFolderTip()
+{
+    return QCoreApplication::translate("Texts", "返回上一级文件夹");
+}
+QString ListNameColumn()
+{
+    return QCoreApplication::translate("Texts", "名称");
+}
+QString DateColumn()
+{
+    return QCoreApplication::translate("Texts", "修改日期");
+}
+QString Counting()
+{
+    return QCoreApplication::translate("Texts", "正在统计服务器上的全部文件…");
+}
+QString ConfirmFolderDelete(const QString& strName, qlonglong nFiles)
+{
+    const int nCount = int(qMin<qlonglong>(nFiles, INT_MAX));
+    // clang-format off
+    return QCoreApplication::translate("Texts", "确定要删除服务器上的文件夹 %1 及其中的 %n 个文件吗？删除后无法恢复。", nullptr, nCount)
+        .arg(strName);
+    // clang-format on
+}
+QString DetailsMenuItem()
+{
+    return QCoreApplication::translate("Texts", "&Details");
+}
+QString CheckServerMenuItem()
+{
+    return QCoreApplication::translate("Texts", "Check Every Server &Copy");
+}
+QString DoThisForAll(int nMore)
+{
+    return QCoreApplication::translate("Texts", "对其余 %n 个不同的文件也这样做", nullptr, nMore);
+}
+QString FolderUnreadable(const QString& strNames)
+{
+    return QCoreApplication::translate("Texts", "未能完整读取服务器上的文件夹 %1，什么也没有恢复")
+        .arg(strNames);
+}
+QString FilesRestored(int nCount)
+{
+    return QCoreApplication::translate("Texts", "已恢复 %n 个文件", nullptr, nCount);
+}
+QString RestoreAlreadyRunning()
+{
+    return QCoreApplication::translate("Texts", "另一次恢复还在进行，请等它结束后再试。");
 }
 
 } // namespace Texts

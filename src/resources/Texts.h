@@ -235,4 +235,21 @@ QString ScheduledBackupFailed();
 QString ScheduledBackupInterrupted();
 QString ShowHistoryAction();
 
+// The server list's folders: where it is, the way up, the Details view's columns, the count
+// of the whole account, and a folder's deletion.
+QString ServerFolder(const QString& strPath); // "位置：/Documents"
+QString UpFolderTip();
+QString ListNameColumn(); // SizeColumn() is the size's
+QString DateColumn();
+QString Counting();
+QString ConfirmFolderDelete(const QString& strName, qlonglong nFiles);
+QString DetailsMenuItem();
+QString CheckServerMenuItem();
+// A restore of several entries: the replace question's "for all" box (nMore more files
+// differ), folders that could not be read whole, how many arrived, one already running.
+QString DoThisForAll(int nMore);
+QString FolderUnreadable(const QString& strNames);
+QString FilesRestored(int nCount);
+QString RestoreAlreadyRunning();
+
 } // namespace Texts

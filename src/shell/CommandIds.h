@@ -12,6 +12,8 @@ constexpr UINT ID_VIEW_REFRESH = 32777;
 constexpr UINT ID_VIEW_HISTORY = 32790;
 constexpr UINT ID_FILE_VERSIONS = 32791;
 constexpr UINT ID_FILE_RESTORE_AS_OF = 32792;
+constexpr UINT ID_VIEW_DETAILS = 32801;
+constexpr UINT ID_FILE_CHECK_SERVER = 32802;
 constexpr UINT ID_VIEW_CUSTOMIZE = 35001;
 
 // Commands of the framework.

@@ -86,6 +86,13 @@ const QHash<UINT, const char*>& StringTable()
          QT_TRANSLATE_NOOP("CFrameResources",
                            "Restore the selected server folder as it was at a date and time you "
                            "pick\nRestore As Of")},
+        {ID_VIEW_DETAILS,
+         QT_TRANSLATE_NOOP("CFrameResources",
+                           "Show the server's files as a table of name, size and date\nDetails")},
+        {ID_FILE_CHECK_SERVER,
+         QT_TRANSLATE_NOOP("CFrameResources",
+                           "Back up, checking every copy on the server and sending what is "
+                           "missing or differs\nCheck Every Server Copy")},
     };
     return table;
 }
@@ -161,6 +168,7 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
                                     Item(QT_TR_NOOP("&Restore...\tCtrl+R"), ID_FILE_RESTORE),
                                     Item(QT_TR_NOOP("&Versions..."), ID_FILE_VERSIONS),
                                     Item(QT_TR_NOOP("Restore &As Of..."), ID_FILE_RESTORE_AS_OF),
+                                    Item(Texts::CheckServerMenuItem(), ID_FILE_CHECK_SERVER),
                                     Separator(), Item(QT_TR_NOOP("Recent File"), ID_FILE_MRU_FILE1),
                                     Separator(), Item(QT_TR_NOOP("E&xit"), ID_APP_EXIT)}),
         Popup(QT_TR_NOOP("&Edit"), {Item(QT_TR_NOOP("&Undo\tCtrl+Z"), ID_EDIT_UNDO), Separator(),
@@ -171,7 +179,8 @@ const std::vector<MenuItemDef>& CFrameResources::Menu()
               {Popup(QT_TR_NOOP("&Toolbars"),
                      {Item(QT_TR_NOOP("&Toolbar"), ID_VIEW_TOOLBAR), Separator(),
                       Item(QT_TR_NOOP("&Customize..."), ID_VIEW_CUSTOMIZE)}),
-               Item(QT_TR_NOOP("&Status Bar"), ID_VIEW_STATUS_BAR), Separator(),
+               Item(QT_TR_NOOP("&Status Bar"), ID_VIEW_STATUS_BAR),
+               Item(Texts::DetailsMenuItem(), ID_VIEW_DETAILS), Separator(),
                Item(Texts::RefreshMenuItem(), ID_VIEW_REFRESH),
                Item(Texts::HistoryMenuItem(), ID_VIEW_HISTORY)}),
         Popup(QT_TR_NOOP("&Help"), {Item(QT_TR_NOOP("Help &Content"), ID_HELP_CONTENT),

@@ -54,6 +54,8 @@ QString g_strLayoutProgramFolder;
 QString g_strLayoutUserFolder;
 
 const QString ONLINE_SUPPORT_KEY = QStringLiteral("Settings/OnlineSupport");
+const QString SERVER_LIST_DETAILS_KEY = QStringLiteral("Settings/ServerListDetails");
+const QString LAST_RESTORE_FOLDER_KEY = QStringLiteral("Settings/LastRestoreFolder");
 const QString PLACEMENT_KEY = QStringLiteral("Settings/WindowPlacement");
 
 // A folder the layout can be written to: it exists and lets us replace pane.dxl in it.
@@ -125,6 +127,10 @@ void CMainFrame::OnCreateClient()
     m_pCommandView->SetRemoteView(m_pRightView);
     m_pCommandView->SetLeftView(m_pLeftView);
     connect(m_pCommandView, &CMossvaleView::backupEnded, this, [this] { ShowLastBackup(); });
+    connect(m_pCommandView, &CMossvaleView::restoreFolderChosen, this,
+            [](const QString& strFolder) {
+                CProfile::Open()->setValue(LAST_RESTORE_FOLDER_KEY, strFolder);
+            });
     // The ticks of the last run, drawn as the folders are opened; every change is kept.
     CFolderTreeCtrl& tree = m_pLeftView->m_treeCtrl;
     tree.SetPlan(CBackupPlan::LoadFromProfile());
@@ -196,6 +202,7 @@ void CMainFrame::SetUpCommandBars()
 
     Action(ID_VIEW_TOOLBAR)->setCheckable(true);
     Action(ID_VIEW_STATUS_BAR)->setCheckable(true);
+    Action(ID_VIEW_DETAILS)->setCheckable(true);
     connect(pToolBar->toggleViewAction(), &QAction::toggled, this, &CMainFrame::UpdateToggleChecks);
     UpdateToggleChecks();
 
@@ -211,6 +218,8 @@ void CMainFrame::SetUpCommandBars()
     });
     m_handlers.insert(ID_VIEW_REFRESH, [this] { OnViewRefresh(); });
     m_handlers.insert(ID_VIEW_HISTORY, [this] { OnViewHistory(); });
+    m_handlers.insert(ID_VIEW_DETAILS, [this] { OnViewDetails(); });
+    m_handlers.insert(ID_FILE_CHECK_SERVER, [this] { m_pCommandView->OnCheckServerCopies(); });
     m_handlers.insert(ID_HELP_CONTENT, [this] { OnHelpContent(); });
     m_handlers.insert(ID_HELP_ONLINE, [this] { OnHelpOnline(); });
     m_handlers.insert(ID_VIEW_CUSTOMIZE, [this] { OnCustomize(); });
@@ -354,6 +363,14 @@ void CMainFrame::InitialUpdateViews()
     // keep their number of simultaneous transfers.
     m_pCommandView->SetParallelUploads(COptionsPane::ParallelUploads());
     CTransferLimits::Apply(); // restores are held to theirs too
+    {
+        const std::unique_ptr<QSettings> pProfile = CProfile::Open();
+        m_pCommandView->m_strLastRestoreFolder =
+            pProfile->value(LAST_RESTORE_FOLDER_KEY).toString();
+        const bool bDetails = pProfile->value(SERVER_LIST_DETAILS_KEY, false).toBool();
+        m_pRightView->SetDetailsView(bDetails);
+        Action(ID_VIEW_DETAILS)->setChecked(bDetails);
+    }
     OnAccountChanged();
     m_pCommandView->OnInitialUpdate();
     m_pLeftView->OnInitialUpdate();
@@ -473,6 +490,14 @@ void CMainFrame::OnFileRestore()
                     QMessageBox::Ok, this);
     box.exec();
     m_pCommandView->OnButtonRestore();
+}
+
+void CMainFrame::OnViewDetails()
+{
+    const bool bDetails = !m_pRightView->IsDetailsView();
+    m_pRightView->SetDetailsView(bDetails);
+    Action(ID_VIEW_DETAILS)->setChecked(bDetails);
+    CProfile::Open()->setValue(SERVER_LIST_DETAILS_KEY, bDetails);
 }
 
 void CMainFrame::OnViewRefresh()

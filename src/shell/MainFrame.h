@@ -92,6 +92,7 @@ public:
     void OnViewStatusBar();
     void OnNextPane(bool bForward);
     void OnViewHistory();
+    void OnViewDetails(); // the server list as a table, remembered in the profile
 
     // Writes the window's place, the command-bar state and the docking layout (what closing
     // does first).

@@ -2,6 +2,7 @@
 
 #include "FtpConnection.h"
 #include "RemoteName.h"
+#include "platform/Path.h"
 
 void CMyThread::ReportDeletion(const QByteArray& name, bool bDeleted, ETransferFailure eFailure)
 {
@@ -18,17 +19,41 @@ void CMyThread::ReportDeletion(const QByteArray& name, bool bDeleted, ETransferF
 
 void CMyThread::DeleteEntries()
 {
+    // A folder's files are paths below the remote folder; single entries are plain names.
+    const bool bTree = !m_foldersToRemove.isEmpty();
+    const auto isSafe = [bTree](const QByteArray& name) {
+        const std::string_view view(name.constData(), size_t(name.size()));
+        return bTree ? IsSafeRemotePath(view) : IsSafeRemoteName(view);
+    };
     const LoopResult result = RunEntryLoop(
-        false, [this](const QByteArray& name, const std::string&, const std::string& strRemote) {
+        false, [&](const QByteArray& name, const std::string&, const std::string& strRemote) {
             // A name that would reach outside the folder is the server's to refuse, unsent.
-            if (!IsSafeRemoteName(std::string_view(name.constData(), size_t(name.size())))) {
+            if (!isSafe(name)) {
                 ReportDeletion(name, false, FAILURE_UNSAFE_NAME);
                 return false;
             }
             const bool bDeleted = m_pConnect->DeleteFile(strRemote);
-            ReportDeletion(name, bDeleted, Failure());
+            if (!bTree || !bDeleted)
+                ReportDeletion(name, bDeleted, Failure());
             return bDeleted;
         });
-    if (!m_pConnect && result.bFailed)
-        ReportDeletion(result.failedItem, false, result.eFailure);
+    if (!m_pConnect && (result.bFailed || bTree)) {
+        ReportDeletion(result.bFailed ? result.failedItem : m_foldersToRemove.last(), false,
+                       Failure());
+        return;
+    }
+    if (!bTree || result.bFailed)
+        return;
+    // Bottom up: each folder is empty by the time it is removed.
+    for (const QByteArray& folder : m_foldersToRemove) {
+        if (!isSafe(folder)) {
+            ReportDeletion(folder, false, FAILURE_UNSAFE_NAME);
+            return;
+        }
+        if (!m_pConnect->RemoveFolder(JoinPath(m_strRemoteDir, folder.toStdString()))) {
+            ReportDeletion(folder, false, Failure());
+            return;
+        }
+    }
+    ReportDeletion(m_foldersToRemove.last(), true, FAILURE_NONE);
 }

@@ -611,6 +611,11 @@ std::vector<std::string> CFtpConnection::RenameCommands(const std::string& strFr
     return {"RNFR " + strFrom, "RNTO " + strTo};
 }
 
+std::string CFtpConnection::RemoveFolderCommand(const std::string& strPath) const
+{
+    return "RMD " + strPath;
+}
+
 void CFtpConnection::PrepareTls()
 {
     // The login and every transfer protected (AUTH TLS, PROT P), or nothing is sent.
@@ -1440,6 +1445,19 @@ bool CFtpConnection::DeleteFile(const std::string& strRemotePath)
         return Fail(FAILURE_SERVER_REFUSED);
     Reply reply;
     if (RunCommands({DeleteCommand(strTarget)}, &reply))
+        return true;
+    return Fail(FailureOfReply(reply, false), &reply);
+}
+
+bool CFtpConnection::RemoveFolder(const std::string& strRemotePath)
+{
+    m_eLastFailure = FAILURE_NONE;
+    m_strLastReply.clear();
+    const std::string strTarget = AbsolutePath(strRemotePath);
+    if (!CFtpAddress::IsSafeText(strTarget) || strTarget == "/")
+        return Fail(FAILURE_SERVER_REFUSED);
+    Reply reply;
+    if (RunCommands({RemoveFolderCommand(strTarget)}, &reply))
         return true;
     return Fail(FailureOfReply(reply, false), &reply);
 }

@@ -90,6 +90,8 @@ public:
     virtual bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
                          const ProgressFn& onProgress = nullptr);
     virtual bool DeleteFile(const std::string& strRemotePath);
+    // Removes an empty remote folder.
+    virtual bool RemoveFolder(const std::string& strRemotePath);
     // Makes a remote folder and those above it, one command each; a folder that is already
     // there is no failure. False only for a path that could not be sent.
     virtual bool MakeFolders(const std::string& strRemoteFolder);
@@ -149,6 +151,7 @@ protected:
     virtual bool RemoteSize(const std::string& strPath, std::int64_t& nSize);
     virtual std::vector<std::string> RenameCommands(const std::string& strFrom,
                                                     const std::string& strTo) const;
+    virtual std::string RemoveFolderCommand(const std::string& strPath) const;
     // modified: the file's time when it was opened, to notice a rewrite of the same size.
     virtual bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                                    const std::string& strTarget, const ProgressFn& onProgress);

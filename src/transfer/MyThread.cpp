@@ -37,6 +37,9 @@ void CMyThread::Run()
     case EKind::LoginCheck:
         CheckLogin();
         break;
+    case EKind::Walk:
+        ListRemoteTree();
+        break;
     }
     // Here, on the worker: a connection handed back to the pool goes back from its own thread,
     // and the session may end with this job.

@@ -34,7 +34,10 @@ class CMyThread : public QObject
 {
     Q_OBJECT
 public:
-    enum class EKind { List, Upload, Download, Delete, LoginCheck };
+    // Walk: lists the named folders of the remote folder (the folder itself when none are
+    // named) and every folder below them; entries are named by their path below the remote
+    // folder ("letters/a.txt"), each folder before what it holds.
+    enum class EKind { List, Upload, Download, Delete, LoginCheck, Walk };
 
     // The account to connect with and the session it connects through.
     struct Account {
@@ -52,6 +55,10 @@ public:
     // Download only: the local names to write, item by item, where they differ from the
     // server's (a restore that keeps both copies); set before the job starts.
     void SetLocalNames(QList<QByteArray> localNames) { m_localNames = std::move(localNames); }
+    // Delete only: the items are paths below the remote folder, and these folders (paths
+    // likewise, the deepest first) are removed after them. One report then says how it ended,
+    // under the last folder's name, or under the path that could not be deleted.
+    void SetFoldersToRemove(QList<QByteArray> folders) { m_foldersToRemove = std::move(folders); }
 
     // The whole job, on the calling (worker) thread: connect, work, report, disconnect.
     void Run();
@@ -96,6 +103,7 @@ private:
     void DownloadEntries();
     void DeleteEntries();
     void ListRemoteFolder();
+    void ListRemoteTree();
     void CheckLogin();
     CertificateInfo FetchCertificate() const;
     HostKeyInfo FetchHostKey() const;
@@ -114,6 +122,7 @@ private:
     std::string m_strRemoteDir;
     QList<QByteArray> m_items;
     QList<QByteArray> m_localNames;
+    QList<QByteArray> m_foldersToRemove;
     std::shared_ptr<CJobState> m_pState = std::make_shared<CJobState>();
 
     // Made, used and freed by Run() on the worker thread only.

@@ -11,3 +11,6 @@ bool IsFolderLink(std::string_view name);
 // or text that could end an FTP command (CFtpAddress::IsSafeText), so it can neither leave
 // the chosen folder nor smuggle in a command.
 bool IsSafeRemoteName(std::string_view name);
+
+// A path below a folder ("letters/a.txt") whose every part is a safe name.
+bool IsSafeRemotePath(std::string_view path);

@@ -201,6 +201,11 @@ std::vector<std::string> CSftpConnection::RenameCommands(const std::string& strF
     return {RenameCommand(strFrom, strTo)};
 }
 
+std::string CSftpConnection::RemoveFolderCommand(const std::string& strPath) const
+{
+    return "rmdir " + Quoted(strPath);
+}
+
 bool CSftpConnection::IsRemoteFolder(const std::string& strPath)
 {
     // Only a folder opens as one: a file's URL with a "/" after it fails at once. (Opening it

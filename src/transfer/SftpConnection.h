@@ -36,6 +36,7 @@ private:
     bool RemoteSize(const std::string& strPath, std::int64_t& nSize) override;
     std::vector<std::string> RenameCommands(const std::string& strFrom,
                                             const std::string& strTo) const override;
+    std::string RemoveFolderCommand(const std::string& strPath) const override;
     bool SetModificationTime(const std::string& strRemotePath, std::time_t tModified) override;
     std::int64_t FreeSpace(const std::string& strFolder) override;
     bool StoreViaTemporary(std::FILE* pFile, std::int64_t nSize, const timespec& modified,

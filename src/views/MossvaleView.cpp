@@ -107,7 +107,7 @@ CMossvaleView::CMossvaleView(QWidget* pParent)
 
     m_pfnChooseFolder = [this] {
         return QFileDialog::getExistingDirectory(window(), Texts::ChooseFolderTitle(),
-                                                 QDir::homePath());
+                                                 RestoreStartFolder());
     };
 }
 
@@ -138,6 +138,16 @@ void CMossvaleView::SetSession(std::shared_ptr<CBackupSession> pSession)
 
 void CMossvaleView::OnButtonBackup()
 {
+    StartBackup(false);
+}
+
+void CMossvaleView::OnCheckServerCopies()
+{
+    StartBackup(true);
+}
+
+void CMossvaleView::StartBackup(bool bCheckServer)
+{
     if (!CheckLoggedIn(m_pSession.get(), this))
         return;
     // A backup already running goes on; the press only shows its dialog again.
@@ -149,6 +159,7 @@ void CMossvaleView::OnButtonBackup()
     const CBackupPlan plan = m_pLeftView ? m_pLeftView->m_treeCtrl.Plan() : CBackupPlan();
     CBackupRun::Options options;
     options.nParallelUploads = m_nParallelUploads;
+    options.bCheckServer = bCheckServer;
     auto pRun = std::make_unique<CBackupRun>(plan, m_pSession, options);
     connect(pRun.get(), &CBackupRun::fileStarted, this,
             [this](const QByteArray& path) { OnBackupFileStarted(path); });
@@ -217,6 +228,35 @@ void CMossvaleView::OnButtonRestore()
     const QString strFolder = m_pfnChooseFolder ? m_pfnChooseFolder() : QString();
     if (strFolder.isEmpty())
         return;
+    m_strLastRestoreFolder = strFolder;
+    emit restoreFolderChosen(strFolder);
+    const RemoteItems selected = m_pRemoteView ? m_pRemoteView->SelectedItems() : RemoteItems();
+    const bool bSeveral =
+        selected.size() > 1 || std::any_of(selected.begin(), selected.end(),
+                                           [](const RemoteItem& item) { return item.bFolder; });
+    const QByteArray remoteFolder = m_pRemoteView ? m_pRemoteView->CurrentFolder() : "/";
+    if (bSeveral) {
+        if (m_pRestore && m_pRestore->IsRunning()) {
+            // One restore of many at a time; this one waits for nothing and says so.
+            QMessageBox::information(window(), Texts::AppName(), Texts::RestoreAlreadyRunning());
+            return;
+        }
+        m_pRestore = std::make_unique<CRestoreRun>(
+            m_pSession, remoteFolder, selected, QFile::encodeName(strFolder), m_nParallelUploads);
+        m_pRestore->SetAsker(window(), m_pfnAskReplace);
+        connect(m_pRestore.get(), &CRestoreRun::fileStarted, this,
+                [this](const QString& strLabel, int nIndex, int nCount) {
+                    if (!m_running.isEmpty())
+                        return; // a single restore beside it keeps the dialog
+                    m_nShownJob = 0;
+                    m_dlgWait.SetProgressFile(strLabel, nIndex, nCount);
+                });
+        connect(m_pRestore.get(), &CRestoreRun::finished, this, &CMossvaleView::OnRestoreFinished);
+        m_dlgWait.Open(this);
+        m_tmrProgress.start();
+        m_pRestore->Start();
+        return;
+    }
     const QByteArray name = m_pRemoteView ? m_pRemoteView->GetFirstSelectedName() : QByteArray();
     const QString strLabel = QString::fromUtf8(name);
     const qint64 nListedSize = m_pRemoteView ? m_pRemoteView->GetFirstSelectedSize() : -1;
@@ -231,19 +271,21 @@ void CMossvaleView::OnButtonRestore()
     m_dlgWait.Open(this);
     if (name.size() > kMaxItemNameBytes)
         return RestoreFailed(strLabel);
-    StartJob(ETransferDirection::Download, folder, name, strLabel, strLabel, 0, localName);
+    StartJob(ETransferDirection::Download, folder, remoteFolder.toStdString(), name, strLabel,
+             strLabel, 0, localName);
     // Many servers do not say a download's size when it starts; the listing did.
     m_running.last().nSize = nListedSize;
 }
 
 unsigned CMossvaleView::StartJob(ETransferDirection eDirection, const QByteArray& localDir,
-                                 const QByteArray& name, const QString& strName,
-                                 const QString& strLabel, int nPlace, const QByteArray& localName)
+                                 const std::string& strRemoteDir, const QByteArray& name,
+                                 const QString& strName, const QString& strLabel, int nPlace,
+                                 const QByteArray& localName)
 {
     const auto eKind = eDirection == ETransferDirection::Upload ? CMyThread::EKind::Upload
                                                                 : CMyThread::EKind::Download;
-    auto pJob = std::make_unique<CMyThread>(eKind, m_pSession->MakeAccount(), localDir, "/",
-                                            QList<QByteArray>{name});
+    auto pJob = std::make_unique<CMyThread>(eKind, m_pSession->MakeAccount(), localDir,
+                                            strRemoteDir, QList<QByteArray>{name});
     if (!localName.isEmpty() && localName != name)
         pJob->SetLocalNames({localName});
     connect(pJob.get(), &CMyThread::transferDone, this, &CMossvaleView::OnTransferDone);
@@ -254,6 +296,24 @@ unsigned CMossvaleView::StartJob(ETransferDirection eDirection, const QByteArray
     ShowLatestJob();
     m_tmrProgress.start();
     return running.nJobId;
+}
+
+QString CMossvaleView::RestoreStartFolder() const
+{
+    return !m_strLastRestoreFolder.isEmpty() && QDir(m_strLastRestoreFolder).exists()
+               ? m_strLastRestoreFolder
+               : QDir::homePath();
+}
+
+void CMossvaleView::OnRestoreFinished()
+{
+    const int nRestored = m_pRestore->Restored();
+    m_cancelled << m_pRestore->Cancelled();
+    m_failedRestores << m_pRestore->Failures();
+    if (nRestored > 0)
+        ShowStatus(Texts::FilesRestored(nRestored));
+    ShowLatestJob();
+    FinishIfIdle();
 }
 
 void CMossvaleView::SetParallelUploads(int nCount)
@@ -297,6 +357,15 @@ void CMossvaleView::OnProgressTimer()
         const qint64 nTotal = job.pState->nTotal;
         m_dlgWait.SetProgressBytes(nDone, nTotal >= 0 ? nTotal : job.nSize,
                                    nElapsedMs > 0 ? nDone * 1000 / nElapsedMs : 0);
+    }
+    if (m_running.isEmpty() && m_pRestore && m_pRestore->IsRunning()) {
+        if (const std::shared_ptr<CJobState> pState = m_pRestore->CurrentState()) {
+            const qint64 nDone = pState->nDone;
+            const qint64 nTotal = pState->nTotal;
+            const qint64 nElapsedMs = m_pRestore->CurrentElapsedMs();
+            m_dlgWait.SetProgressBytes(nDone, nTotal >= 0 ? nTotal : m_pRestore->CurrentSize(),
+                                       nElapsedMs > 0 ? nDone * 1000 / nElapsedMs : 0);
+        }
     }
     if (!m_pRun || !m_pRun->IsRunning()) {
         m_dlgWait.SetBackupProgress(QString());
@@ -348,6 +417,8 @@ void CMossvaleView::OnCancel()
     }
     if (m_pRun && m_pRun->IsRunning())
         m_pRun->Cancel(); // its files stopped and never sent come with its end
+    if (m_pRestore)
+        m_pRestore->Cancel();
     for (const RunningJob& job : m_running)
         job.pState->bCancel = true;
 }
@@ -390,6 +461,9 @@ void CMossvaleView::FinishIfIdle()
         for (const auto& failure : m_failedBackups)
             lines << failure.second;
     }
+    if (!m_failedRestores.isEmpty())
+        lines << Texts::RestoreFailedHeading() << m_failedRestores;
+    m_failedRestores.clear();
     m_cancelled.clear();
     m_notSent.clear();
     m_failedBackups.clear();

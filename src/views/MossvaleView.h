@@ -7,12 +7,14 @@
 // shows its progress in the wait dialog and names its problems at the end, then relists the
 // server. The plan is never used up: BACKUP again sends it again. A plan with nothing in it,
 // or another backup of the account running (here or from the command line), is said in a box.
-// RESTORE fetches the remote list's first selected entry into a folder the user picks; it runs
-// beside a backup or another restore at once. The wait dialog shows the latest job still
+// RESTORE fetches the remote list's selected entries, folders with all they hold, into a
+// folder the user picks (the one of the last restore at first); it runs beside a backup or
+// another restore at once. The wait dialog shows the latest job still
 // running and the whole backup, and closes when the last job has ended; Cancel in it stops
 // them all. Failures and cancelled files are named in one message box at that end; a failed
 // restore says so at once. What arrived is said in the status bar. Both need a login first.
 #include "ReplaceQuestionDlg.h"
+#include "RestoreRun.h"
 #include "WaitDlg.h"
 #include "backup/BackupRun.h"
 #include "transfer/JobReports.h"
@@ -55,6 +57,9 @@ public:
     void SetSession(std::shared_ptr<CBackupSession> pSession);
     const std::shared_ptr<CBackupSession>& Session() const { return m_pSession; }
     void OnButtonBackup();
+    // A backup that also lists every folder of the plan on the server and sends what is
+    // missing there or differs.
+    void OnCheckServerCopies();
     void OnButtonRestore();
     // A download's end; reports of jobs this view did not start are ignored.
     void OnTransferDone(const TransferReport& report);
@@ -65,14 +70,22 @@ public:
     // is not listed again.
     void CancelForQuit();
     // A restore or a backup running.
-    bool HasRunningWork() const { return !m_running.isEmpty() || (m_pRun && m_pRun->IsRunning()); }
+    bool HasRunningWork() const
+    {
+        return !m_running.isEmpty() || (m_pRun && m_pRun->IsRunning()) ||
+               (m_pRestore && m_pRestore->IsRunning());
+    }
     // A file a backup did not send, with why, as its end message and the history name it.
     static QString ProblemText(const BackupFileReport& report);
     // The backup running or last run in this window; null before the first.
     CBackupRun* Run() const { return m_pRun.get(); }
 
-    // The folder browser of RESTORE; "" means cancelled. Tests replace it.
+    // The folder browser of RESTORE, opened at RestoreStartFolder(); "" means cancelled.
+    // Tests replace it.
     std::function<QString()> m_pfnChooseFolder;
+    QString RestoreStartFolder() const;
+    // Where the folder browser opens: the folder the last restore went to.
+    QString m_strLastRestoreFolder;
     // Asks whether a restore may replace a local file that differs; null shows the question.
     CReplaceQuestionDlg::AskFn m_pfnAskReplace;
 
@@ -92,6 +105,8 @@ signals:
     void workEnded();
     // A backup has ended (its history is written), before its end message.
     void backupEnded(const BackupSummary& summary);
+    // RESTORE was given this folder, for the next one to open at.
+    void restoreFolderChosen(const QString& strFolder);
 
 private:
     // A started upload or download until its report arrives, found by its id.
@@ -107,8 +122,11 @@ private:
     };
 
     unsigned StartJob(ETransferDirection eDirection, const QByteArray& localDir,
-                      const QByteArray& name, const QString& strName, const QString& strLabel,
-                      int nPlace, const QByteArray& localName = {});
+                      const std::string& strRemoteDir, const QByteArray& name,
+                      const QString& strName, const QString& strLabel, int nPlace,
+                      const QByteArray& localName = {});
+    void StartBackup(bool bCheckServer);
+    void OnRestoreFinished();
     void OnBackupFileStarted(const QByteArray& path);
     void OnBackupFinished(const BackupSummary& summary);
     void RestoreFailed(const QString& strName, ETransferFailure eFailure = FAILURE_NONE,
@@ -136,6 +154,8 @@ private:
     QStringList m_cancelled; // files stopped by the last Cancel
     QStringList m_notSent;   // files of the backup it left unsent
     std::unique_ptr<CBackupRun> m_pRun;
+    std::unique_ptr<CRestoreRun> m_pRestore; // of several entries or folders
+    QStringList m_failedRestores;
     QString m_strBackupFile;  // the backup's file the wait dialog shows
     int m_nBackupStarted = 0; // files the backup has started, for "n / total"
     QElapsedTimer m_backupClock;

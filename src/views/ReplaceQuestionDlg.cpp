@@ -3,6 +3,7 @@
 #include "platform/Path.h"
 #include "resources/Texts.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -39,7 +40,7 @@ bool LocalFacts(const QByteArray& path, CReplaceQuestionDlg::FileFacts& facts)
 } // namespace
 
 CReplaceQuestionDlg::CReplaceQuestionDlg(const QString& strName, const FileFacts& local,
-                                         const FileFacts& server, QWidget* pParent)
+                                         const FileFacts& server, int nMore, QWidget* pParent)
     : QDialog(pParent)
 {
     setWindowTitle(Texts::AppName());
@@ -49,6 +50,10 @@ CReplaceQuestionDlg::CReplaceQuestionDlg(const QString& strName, const FileFacts
     pText->setTextFormat(Qt::PlainText);
     pText->setWordWrap(true);
     pLayout->addWidget(pText);
+    if (nMore > 0) {
+        m_pForAll = new QCheckBox(Texts::DoThisForAll(nMore), this);
+        pLayout->addWidget(m_pForAll);
+    }
     auto* pButtons = new QDialogButtonBox(this);
     QPushButton* pReplace =
         pButtons->addButton(Texts::ReplaceButton(), QDialogButtonBox::AcceptRole);
@@ -69,26 +74,45 @@ CReplaceQuestionDlg::CReplaceQuestionDlg(const QString& strName, const FileFacts
     connect(pSkip, &QPushButton::clicked, this, &QDialog::reject); // Esc too: Skip
 }
 
+bool CReplaceQuestionDlg::ForAll() const
+{
+    return m_pForAll && m_pForAll->isChecked();
+}
+
+bool CReplaceQuestionDlg::Differs(const QByteArray& path, const FileFacts& server, FileFacts& local)
+{
+    if (!LocalFacts(path, local))
+        return false; // nothing there to replace
+    const bool bSameSize = local.nSize >= 0 && local.nSize == server.nSize;
+    const bool bSameTime = local.tModified == server.tModified || server.tModified <= 0;
+    return !(bSameSize && bSameTime);
+}
+
+CReplaceQuestionDlg::EAnswer CReplaceQuestionDlg::Ask(QWidget* pParent, const QString& strName,
+                                                      const FileFacts& local,
+                                                      const FileFacts& server, const AskFn& pfnAsk,
+                                                      int nMore, bool& bForAll)
+{
+    bForAll = false;
+    if (pfnAsk)
+        return pfnAsk(strName, local, server, nMore, bForAll);
+    CReplaceQuestionDlg dlg(strName, local, server, nMore, pParent);
+    dlg.exec();
+    bForAll = dlg.ForAll();
+    return dlg.Answer();
+}
+
 bool CReplaceQuestionDlg::Settle(QWidget* pParent, const QByteArray& folder, const QByteArray& name,
                                  const FileFacts& server, const AskFn& pfnAsk,
                                  QByteArray& localName)
 {
     localName = name;
     FileFacts local;
-    if (!LocalFacts(JoinPath(folder, name), local))
-        return true; // nothing there to replace
-    const bool bSameSize = local.nSize >= 0 && local.nSize == server.nSize;
-    const bool bSameTime = local.tModified == server.tModified || server.tModified <= 0;
-    if (bSameSize && bSameTime)
+    if (!Differs(JoinPath(folder, name), server, local))
         return true;
-    EAnswer eAnswer = EAnswer::Skip;
-    if (pfnAsk) {
-        eAnswer = pfnAsk(QString::fromUtf8(name), local, server);
-    } else {
-        CReplaceQuestionDlg dlg(QString::fromUtf8(name), local, server, pParent);
-        dlg.exec();
-        eAnswer = dlg.Answer();
-    }
+    bool bForAll = false;
+    const EAnswer eAnswer =
+        Ask(pParent, QString::fromUtf8(name), local, server, pfnAsk, 0, bForAll);
     if (eAnswer == EAnswer::KeepBoth)
         localName = FreeName(folder, name);
     return eAnswer != EAnswer::Skip;

@@ -11,17 +11,22 @@
 #include "transfer/FtpAddress.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
+#include "transfer/RemoteName.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -36,8 +41,24 @@ constexpr QSize kMinListSize(150, 90);
 
 } // namespace
 
+namespace {
+
+// "/" + name, or folder + "/" + name.
+QByteArray ChildFolder(const QByteArray& folder, const QByteArray& name)
+{
+    return folder.endsWith('/') ? folder + name : folder + '/' + name;
+}
+
+int Depth(const QByteArray& path)
+{
+    return path.count('/');
+}
+
+} // namespace
+
 CRightView::CRightView(QWidget* pParent)
-    : QWidget(pParent), m_stcUsage(this), m_prgUsage(this), m_lstRemote(this), m_btnDelete(this)
+    : QWidget(pParent), m_stcUsage(this), m_stcCounting(this), m_stcFolder(this), m_prgUsage(this),
+      m_lstRemote(this), m_treeRemote(this), m_btnDelete(this)
 {
     const CDialogUnits units(QStringLiteral("System"), 10);
     setFont(units.Font());
@@ -47,6 +68,11 @@ CRightView::CRightView(QWidget* pParent)
     auto* pLayout = new CTemplateLayout(this, units.ToPixels(QSize(kFormWidth, kFormHeight)));
     pLayout->AddControl(&m_lstRemote, units.ToPixels(7, 42, 238, 171), Anchor::STRETCH,
                         Anchor::STRETCH);
+    pLayout->AddControl(&m_treeRemote, units.ToPixels(7, 42, 238, 171), Anchor::STRETCH,
+                        Anchor::STRETCH);
+    pLayout->AddControl(&m_stcFolder, units.ToPixels(7, 22, 188, 11), Anchor::STRETCH);
+    pLayout->AddControl(&m_stcCounting, units.ToPixels(7, 216, 238, 11), Anchor::STRETCH,
+                        Anchor::FOLLOW);
     pLayout->AddControl(&m_btnDelete, units.ToPixels(199, 20, 46, 15), Anchor::FOLLOW);
     pLayout->AddControl(&m_prgUsage, units.ToPixels(7, 230, 238, 20), Anchor::STRETCH,
                         Anchor::FOLLOW);
@@ -85,6 +111,13 @@ CRightView::CRightView(QWidget* pParent)
         box.setDefaultButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes;
     };
+    m_pfnConfirmFolderDelete = [this](const QString& strName, qlonglong nFiles) {
+        QMessageBox box(QMessageBox::Question, Texts::AppName(),
+                        Texts::ConfirmFolderDelete(strName, nFiles),
+                        QMessageBox::Yes | QMessageBox::No, window());
+        box.setDefaultButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
+    };
 
     // An icon list that stays quick with tens of thousands of rows: every row has the same
     // size and picture, and layout runs in batches between events.
@@ -110,9 +143,53 @@ CRightView::CRightView(QWidget* pParent)
     m_lstRemote.setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_lstRemote.setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lstRemote.setDragEnabled(false);
+
+    // Details: the same rows as a table, sorted by the column clicked; in the list's own
+    // order until then.
+    m_sortedModel.setSourceModel(&m_model);
+    m_treeRemote.setModel(&m_sortedModel);
+    m_treeRemote.setAccessibleName(Texts::ServerFilesName());
+    m_treeRemote.setRootIsDecorated(false);
+    m_treeRemote.setItemsExpandable(false);
+    m_treeRemote.setUniformRowHeights(true);
+    m_treeRemote.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_treeRemote.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_treeRemote.setIconSize(QSize(16, 16));
+    m_treeRemote.header()->setSortIndicator(-1, Qt::AscendingOrder);
+    m_treeRemote.setSortingEnabled(true);
+    // The name keeps room to be read in a narrow pane; the date takes what is left.
+    m_treeRemote.header()->setStretchLastSection(true);
+    m_treeRemote.header()->resizeSection(CRemoteListModel::NameColumn, 160);
+    m_treeRemote.header()->resizeSection(CRemoteListModel::SizeColumn, 64);
+    m_treeRemote.hide();
+
+    m_stcFolder.setTextFormat(Qt::PlainText);
+    m_stcCounting.setTextFormat(Qt::PlainText);
+    m_stcFolder.setText(Texts::ServerFolder(QStringLiteral("/")));
+    for (QAbstractItemView* pView : {static_cast<QAbstractItemView*>(&m_lstRemote),
+                                     static_cast<QAbstractItemView*>(&m_treeRemote)}) {
+        // Enter and a double-click open a folder; Backspace goes back up.
+        connect(pView, &QAbstractItemView::activated, this, &CRightView::OnActivated);
+        auto* pUpKey = new QShortcut(QKeySequence(Qt::Key_Backspace), pView, nullptr, nullptr,
+                                     Qt::WidgetShortcut);
+        connect(pUpKey, &QShortcut::activated, this, [this] { GoUp(); });
+        if (pView == &m_treeRemote) {
+            auto* pDelete =
+                new QShortcut(QKeySequence::Delete, pView, nullptr, nullptr, Qt::WidgetShortcut);
+            connect(pDelete, &QShortcut::activated, this, [this] { OnButtonDelete(); });
+        }
+    }
 }
 
 CRightView::~CRightView() = default;
+
+void CRightView::SetSession(std::shared_ptr<CBackupSession> pSession)
+{
+    // Another account's folders are not this one's: it starts at the root.
+    if (pSession != m_pSession)
+        m_currentFolder = "/";
+    m_pSession = std::move(pSession);
+}
 
 void CRightView::OnInitialUpdate()
 {
@@ -120,7 +197,71 @@ void CRightView::OnInitialUpdate()
     QIcon folder(QStringLiteral(":/views/folder.png"));
     if (folder.isNull())
         folder = style()->standardIcon(QStyle::SP_DirIcon);
-    m_model.SetIcon(folder);
+    m_model.SetIcons(folder, style()->standardIcon(QStyle::SP_FileIcon),
+                     style()->standardIcon(QStyle::SP_FileDialogToParent));
+}
+
+QAbstractItemView* CRightView::CurrentView()
+{
+    return m_bDetails ? static_cast<QAbstractItemView*>(&m_treeRemote) : &m_lstRemote;
+}
+
+const QAbstractItemView* CRightView::CurrentView() const
+{
+    return m_bDetails ? static_cast<const QAbstractItemView*>(&m_treeRemote) : &m_lstRemote;
+}
+
+void CRightView::SetDetailsView(bool bDetails)
+{
+    if (bDetails == m_bDetails)
+        return;
+    const QList<int> rows = SelectedRows();
+    const bool bHadFocus = CurrentView()->hasFocus();
+    m_bDetails = bDetails;
+    m_lstRemote.setVisible(!bDetails);
+    m_treeRemote.setVisible(bDetails);
+    QAbstractItemView* pView = CurrentView();
+    pView->clearSelection();
+    for (int nRow : rows) {
+        QModelIndex index = m_model.index(nRow);
+        if (bDetails)
+            index = m_sortedModel.mapFromSource(index);
+        pView->selectionModel()->select(index,
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    if (bHadFocus)
+        pView->setFocus();
+}
+
+void CRightView::OnActivated(const QModelIndex& index)
+{
+    const QModelIndex source =
+        index.model() == &m_sortedModel ? m_sortedModel.mapToSource(index) : index;
+    if (!source.isValid())
+        return;
+    if (m_model.IsUpRow(source.row()))
+        GoUp();
+    else if (m_model.IsFolder(source.row()))
+        OpenFolder(m_model.Name(source.row()));
+}
+
+void CRightView::OpenFolder(const QByteArray& name)
+{
+    if (!IsSafeRemoteName(std::string_view(name.constData(), size_t(name.size()))))
+        return;
+    m_currentFolder = ChildFolder(m_currentFolder, name);
+    m_selectAfterListing.clear();
+    ListFolder(false);
+}
+
+void CRightView::GoUp()
+{
+    if (m_currentFolder == "/")
+        return;
+    const int nSlash = m_currentFolder.lastIndexOf('/');
+    m_selectAfterListing = m_currentFolder.mid(nSlash + 1);
+    m_currentFolder = nSlash > 0 ? m_currentFolder.left(nSlash) : QByteArray("/");
+    ListFolder(false);
 }
 
 QString CRightView::GetFirstSelectedLabel() const
@@ -128,15 +269,35 @@ QString CRightView::GetFirstSelectedLabel() const
     return QString::fromUtf8(GetFirstSelectedName());
 }
 
+QList<int> CRightView::SelectedRows() const
+{
+    QList<int> rows;
+    const QItemSelectionModel* pSelection = CurrentView()->selectionModel();
+    if (!pSelection)
+        return rows;
+    // The icon view selects the name's column only, the table whole rows.
+    for (const QModelIndex& index : pSelection->selectedIndexes()) {
+        const int nRow = m_bDetails ? m_sortedModel.mapToSource(index).row() : index.row();
+        if (nRow >= 0 && nRow < m_model.rowCount() && !m_model.IsUpRow(nRow))
+            rows.append(nRow);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
 int CRightView::FirstSelectedRow() const
 {
-    int nFirst = -1;
-    if (const QItemSelectionModel* pSelection = m_lstRemote.selectionModel()) {
-        for (const QItemSelectionRange& range : pSelection->selection())
-            if (nFirst < 0 || range.top() < nFirst)
-                nFirst = range.top();
-    }
-    return nFirst < m_model.rowCount() ? nFirst : -1;
+    const QList<int> rows = SelectedRows();
+    return rows.isEmpty() ? -1 : rows.first();
+}
+
+RemoteItems CRightView::SelectedItems() const
+{
+    RemoteItems items;
+    for (int nRow : SelectedRows())
+        items.append(m_model.Item(nRow));
+    return items;
 }
 
 QByteArray CRightView::GetFirstSelectedName() const
@@ -166,14 +327,33 @@ CMyThread::Account CRightView::Account() const
 
 void CRightView::StartListing()
 {
+    ListFolder(true);
+}
+
+void CRightView::ListFolder(bool bRefresh)
+{
     if (++g_nLastListingTag == 0)
         ++g_nLastListingTag; // 0 marks an untagged listing
     m_nListingTag = g_nLastListingTag;
-    m_nUsedBytes = 0;
-    m_nUnknownSizes = 0;
-    m_model.Clear();
+    m_bRefreshListing = bRefresh;
+    m_listedFolder = m_currentFolder;
+    if (bRefresh) {
+        m_nUsedBytes = 0;
+        m_nUnknownSizes = 0;
+        // A new count follows this listing; the one running counts an older state.
+        if (m_pCountState)
+            m_pCountState->bCancel = true;
+        m_pCountState.reset();
+        m_nCountTag = 0;
+        m_stcCounting.clear();
+    }
+    m_model.Clear(m_currentFolder != "/");
+    const QString strFolder = DisplayName(m_currentFolder);
+    m_stcFolder.setText(Texts::ServerFolder(strFolder));
+    m_stcFolder.setToolTip(strFolder);
 
-    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, Account(), QByteArray(), "/");
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, Account(), QByteArray(),
+                                            m_currentFolder.toStdString());
     pJob->m_nListingTag = m_nListingTag;
     connect(pJob.get(), &CMyThread::remoteItemsAdded, this, &CRightView::OnRemoteItemsAdded);
     connect(pJob.get(), &CMyThread::listingEnded, this, &CRightView::OnListingEnded);
@@ -186,10 +366,10 @@ void CRightView::OnRemoteItemsAdded(const RemoteItems& items, unsigned nListingT
         return;
     RemoteItems shown;
     for (const RemoteItem& item : items)
-        if (!CServerVersions::IsVersionsTree("/", item.name))
+        if (!CServerVersions::IsVersionsTree(m_listedFolder, item.name))
             shown.append(item);
     for (const RemoteItem& item : shown) {
-        if (item.bFolder)
+        if (item.bFolder || !m_bRefreshListing || m_listedFolder != "/")
             continue;
         if (item.nSize < 0)
             ++m_nUnknownSizes; // counted as unknown, not as nothing
@@ -207,11 +387,30 @@ void CRightView::OnListingEnded(const ListingReport& report)
         emit listingNotConnected(Texts::ServerNotConnected(
             QString::fromStdString(m_pSession ? m_pSession->Server() : std::string())));
     m_nFreeBytes = report.nFreeBytes;
-    UpdateUsage(report.eOutcome);
+    const bool bUnread = report.eOutcome == EListingOutcome::Refused ||
+                         report.eOutcome == EListingOutcome::NotConnected;
+    // The meter shows the root's files at once, then the whole account's once counted; a
+    // folder opened below it leaves the meter alone.
+    if (m_bRefreshListing && (m_listedFolder == "/" || bUnread))
+        UpdateUsage(report.eOutcome);
+    if (m_bRefreshListing && report.eOutcome == EListingOutcome::Complete)
+        StartCount();
+    if (!m_selectAfterListing.isEmpty()) {
+        const int nRow = m_model.FindName(m_selectAfterListing);
+        m_selectAfterListing.clear();
+        if (nRow >= 0) {
+            QModelIndex index = m_model.index(nRow);
+            if (m_bDetails)
+                index = m_sortedModel.mapFromSource(index);
+            CurrentView()->setCurrentIndex(index);
+        }
+    }
     switch (report.eOutcome) {
     case EListingOutcome::Complete:
         break;
     case EListingOutcome::Empty: {
+        if (m_listedFolder != "/")
+            break; // an empty folder below the root shows as such: its ".." row alone
         QMessageBox box(QMessageBox::Information, Texts::AppName(), Texts::FolderEmpty(),
                         QMessageBox::Ok, this);
         box.exec();
@@ -238,6 +437,7 @@ void CRightView::ReportListingFailure(const ListingReport& report)
 
 void CRightView::OnRemoteDeleted(const DeletionReport& report)
 {
+    const QByteArray folder = m_deleteFolders.take(report.nJobId);
     // With nothing selected there was nothing to delete, and nothing to say.
     if (report.name.isEmpty())
         return;
@@ -256,8 +456,9 @@ void CRightView::OnRemoteDeleted(const DeletionReport& report)
     }
     CStatusOutcome::Show(
         this, QCoreApplication::translate("CRightView", "已删除 %1").arg(DisplayName(report.name)));
-    // The report names the deleted file; the selection may have moved since Delete File.
-    const int nRow = m_model.FindName(report.name);
+    // The report names the deleted file; the selection may have moved since Delete File,
+    // and the list to another folder.
+    const int nRow = folder == m_currentFolder ? m_model.FindName(report.name) : -1;
     if (nRow >= 0) {
         m_model.RemoveRow(nRow);
         m_lstRemote.doItemsLayout();
@@ -328,26 +529,65 @@ void CRightView::OnButtonDelete()
         return;
     // The server's copy may be the only one left: ask first, No being the safe answer.
     const QByteArray name = GetFirstSelectedName();
+    const int nRow = FirstSelectedRow();
+    if (nRow >= 0 && m_model.IsFolder(nRow))
+        return DeleteFolder(name);
     if (!name.isEmpty() && m_pfnConfirmDelete && !m_pfnConfirmDelete(GetFirstSelectedLabel()))
         return;
     if (name.size() > kMaxItemNameBytes)
         return;
-    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Delete, Account(), QByteArray(), "/",
-                                            QList<QByteArray>{name});
+    StartDeletion({name}, {});
+}
+
+void CRightView::StartDeletion(const QList<QByteArray>& files, const QList<QByteArray>& folders)
+{
+    const QByteArray folder = folders.isEmpty() ? m_currentFolder : m_deleteFolder;
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Delete, Account(), QByteArray(),
+                                            folder.toStdString(), files);
+    pJob->SetFoldersToRemove(folders);
     connect(pJob.get(), &CMyThread::remoteDeleted, this, &CRightView::OnRemoteDeleted);
+    m_deleteFolders.insert(CJobPool::Get().Start(std::move(pJob)), folder);
+}
+
+void CRightView::DeleteFolder(const QByteArray& name)
+{
+    // What the folder holds is read first, so the question can say how much goes with it,
+    // and only what the user was told of is deleted: a file that arrives meanwhile keeps
+    // its folder.
+    if (m_nDeleteWalkTag != 0)
+        return; // one folder at a time
+    if (++g_nLastListingTag == 0)
+        ++g_nLastListingTag;
+    m_nDeleteWalkTag = g_nLastListingTag;
+    m_deleteName = name;
+    m_deleteFolder = m_currentFolder;
+    m_deleteItems.clear();
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Walk, Account(), QByteArray(),
+                                            m_currentFolder.toStdString(), QList<QByteArray>{name});
+    pJob->m_nListingTag = m_nDeleteWalkTag;
+    connect(pJob.get(), &CMyThread::remoteItemsAdded, this,
+            [this](const RemoteItems& items, unsigned nTag) {
+                if (nTag == m_nDeleteWalkTag)
+                    m_deleteItems += items;
+            });
+    connect(pJob.get(), &CMyThread::listingEnded, this, &CRightView::OnFolderWalked);
     CJobPool::Get().Start(std::move(pJob));
 }
 
 void CRightView::AddVersionCommands()
 {
-    m_lstRemote.setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(&m_lstRemote, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        QMenu menu(this);
-        QAction* pVersions = menu.addAction(tr("版本…"), this, [this] { OnVersions(); });
-        pVersions->setEnabled(GetFirstSelectedSize() >= 0);
-        menu.addAction(tr("恢复到某一时刻…"), this, [this] { OnRestoreAsOf(); });
-        menu.exec(m_lstRemote.viewport()->mapToGlobal(at));
-    });
+    // The icons and the Details table offer the same menu.
+    for (QAbstractItemView* pView : {static_cast<QAbstractItemView*>(&m_lstRemote),
+                                     static_cast<QAbstractItemView*>(&m_treeRemote)}) {
+        pView->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(pView, &QWidget::customContextMenuRequested, this, [this, pView](const QPoint& at) {
+            QMenu menu(this);
+            QAction* pVersions = menu.addAction(tr("版本…"), this, [this] { OnVersions(); });
+            pVersions->setEnabled(GetFirstSelectedSize() >= 0);
+            menu.addAction(tr("恢复到某一时刻…"), this, [this] { OnRestoreAsOf(); });
+            menu.exec(pView->viewport()->mapToGlobal(at));
+        });
+    }
 }
 
 void CRightView::OnVersions()
@@ -360,7 +600,7 @@ void CRightView::OnVersions()
                                  tr("请先在服务器列表中选择一个文件。"));
         return;
     }
-    CVersionsDlg dialog(m_pSession, "/", m_model.Name(nRow), window());
+    CVersionsDlg dialog(m_pSession, m_currentFolder, m_model.Name(nRow), window());
     dialog.StartListing();
     dialog.exec();
 }
@@ -371,8 +611,11 @@ void CRightView::OnRestoreAsOf()
         return;
     // The folder selected, else the one shown.
     const int nRow = FirstSelectedRow();
-    const QByteArray folder =
-        nRow >= 0 && m_model.IsFolder(nRow) ? '/' + m_model.Name(nRow) + '/' : QByteArray("/");
+    QByteArray folder = nRow >= 0 && m_model.IsFolder(nRow)
+                            ? ChildFolder(m_currentFolder, m_model.Name(nRow))
+                            : m_currentFolder;
+    if (!folder.endsWith('/'))
+        folder += '/';
     QDateTime asOf;
     if (!CVersionsDlg::AskAsOfTime(window(), DisplayName(folder), asOf))
         return;
@@ -408,4 +651,79 @@ void CRightView::OnRestoreAsOf()
                 pRestore->deleteLater();
             });
     pRestore->List();
+}
+
+void CRightView::OnFolderWalked(const ListingReport& report)
+{
+    if (report.nListingTag != m_nDeleteWalkTag)
+        return;
+    m_nDeleteWalkTag = 0;
+    const RemoteItems items = std::exchange(m_deleteItems, {});
+    const QString strName = DisplayName(m_deleteName);
+    if (report.eOutcome != EListingOutcome::Complete) {
+        // Not knowing all it holds, nothing of it is deleted.
+        const QString strReason = Texts::ReasonWithReply(Texts::FailureReason(report.eFailure),
+                                                         QString::fromUtf8(report.replyLine));
+        QMessageBox::warning(
+            this, Texts::AppName(),
+            Texts::DeleteFailedHeading() +
+                (strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason)));
+        return;
+    }
+    QList<QByteArray> files;
+    QList<QByteArray> folders;
+    for (const RemoteItem& item : items)
+        (item.bFolder ? folders : files).append(item.name);
+    if (folders.isEmpty())
+        folders.append(m_deleteName);
+    // The deepest first, the folder itself last.
+    std::stable_sort(folders.begin(), folders.end(),
+                     [](const QByteArray& a, const QByteArray& b) { return Depth(a) > Depth(b); });
+    if (m_pfnConfirmFolderDelete && !m_pfnConfirmFolderDelete(strName, files.size()))
+        return;
+    StartDeletion(files, folders);
+}
+
+void CRightView::StartCount()
+{
+    if (++g_nLastListingTag == 0)
+        ++g_nLastListingTag;
+    m_nCountTag = g_nLastListingTag;
+    m_nCountedBytes = 0;
+    m_nCountedUnknown = 0;
+    m_stcCounting.setText(Texts::Counting());
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Walk, Account(), QByteArray(), "/");
+    pJob->m_nListingTag = m_nCountTag;
+    m_pCountState = pJob->State();
+    connect(pJob.get(), &CMyThread::remoteItemsAdded, this, &CRightView::OnCountItems);
+    connect(pJob.get(), &CMyThread::listingEnded, this, &CRightView::OnCountEnded);
+    CJobPool::Get().Start(std::move(pJob));
+}
+
+void CRightView::OnCountItems(const RemoteItems& items, unsigned nTag)
+{
+    if (nTag != m_nCountTag || nTag == 0)
+        return;
+    for (const RemoteItem& item : items) {
+        if (item.bFolder)
+            continue;
+        if (item.nSize < 0)
+            ++m_nCountedUnknown;
+        else
+            m_nCountedBytes += static_cast<std::uint64_t>(item.nSize);
+    }
+}
+
+void CRightView::OnCountEnded(const ListingReport& report)
+{
+    if (report.nListingTag != m_nCountTag || report.nListingTag == 0)
+        return;
+    m_nCountTag = 0;
+    m_pCountState.reset();
+    m_stcCounting.clear();
+    const bool bWhole = report.eOutcome == EListingOutcome::Complete;
+    // A count that broke off is still more than the root alone: the meter says "at least".
+    m_nUsedBytes = bWhole ? m_nCountedBytes : qMax(m_nUsedBytes, m_nCountedBytes);
+    m_nUnknownSizes = bWhole ? m_nCountedUnknown : qMax(m_nUnknownSizes, m_nCountedUnknown);
+    UpdateUsage(bWhole ? EListingOutcome::Complete : EListingOutcome::Cut);
 }

@@ -290,11 +290,13 @@ void TestShellFrame::menusAsTabled()
     QCOMPARE(titles, QStringList({"&File", "&Edit", "&View", "&Help"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&File")),
              QStringList({"&Log In...", "-", "&Backup...", "&Restore...", "&Versions...",
-                          "Restore &As Of...", "-", "Recent File", "-", "E&xit"}));
+                          "Restore &As Of...", "Check Every Server &Copy", "-", "Recent File",
+                          "-", "E&xit"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&Edit")),
              QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&View")),
-             QStringList({"&Toolbars", "&Status Bar", "-", "&Refresh", "Backup &History..."}));
+             QStringList(
+                 {"&Toolbars", "&Status Bar", "&Details", "-", "&Refresh", "Backup &History..."}));
     QCOMPARE(MenuTexts(FindAction(BarMenu(frame, "&View"), "&Toolbars")->menu()),
              QStringList({"&Toolbar", "-", "&Customize..."}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&Help")),
@@ -415,7 +417,7 @@ void TestShellFrame::promptsRecentFilesAndIndicators()
 
     QMenu* pFile = OpenMenu(frame, "&File");
     QVERIFY(pFile);
-    QCOMPARE(MenuTexts(pFile).mid(7, 3),
+    QCOMPARE(MenuTexts(pFile).mid(8, 3),
              QStringList({"&1 /tmp/a && b.mossva", "&2 /tmp/second.mossva", "Recent File"}));
     QVERIFY(!FindAction(pFile, "Recent File")->isVisible());
     QTest::mouseMove(pFile, pFile->actionGeometry(FindAction(pFile, "E&xit")).center());

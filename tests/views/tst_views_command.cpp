@@ -61,6 +61,8 @@ private slots:
     void theWindowNeverWaits();
     void namesThatAreNotUtf8_data();
     void namesThatAreNotUtf8();
+    void restoreOfAFolderKeepsItsTreeAndTimes();
+    void forAllAnswersEveryClash();
 
 private:
     int m_nReplaceAsked = 0;
@@ -138,7 +140,7 @@ void TestCommandView::init()
     // ask otherwise.
     m_nReplaceAsked = 0;
     m_pCommand->m_pfnAskReplace = [this](const QString&, const CReplaceQuestionDlg::FileFacts&,
-                                         const CReplaceQuestionDlg::FileFacts&) {
+                                         const CReplaceQuestionDlg::FileFacts&, int, bool&) {
         ++m_nReplaceAsked;
         return CReplaceQuestionDlg::EAnswer::Replace;
     };
@@ -392,7 +394,7 @@ void TestCommandView::restoreAsksBeforeReplacingADifferentFile()
     CReplaceQuestionDlg::FileFacts server;
     auto answer = CReplaceQuestionDlg::EAnswer::Skip;
     Command().m_pfnAskReplace = [&](const QString&, const CReplaceQuestionDlg::FileFacts& here,
-                                    const CReplaceQuestionDlg::FileFacts& there) {
+                                    const CReplaceQuestionDlg::FileFacts& there, int, bool&) {
         local = here;
         server = there;
         return answer;
@@ -687,6 +689,91 @@ void TestCommandView::namesThatAreNotUtf8()
     names.removeAll("on-server.txt");
     QCOMPARE(names, QList<QByteArray>({latin1, gbk}));
     QVERIFY(Relisted());
+}
+
+namespace {
+
+QStringList TreeFiles()
+{
+    return {"Tree/a.txt", "Tree/sub/b.bin", "Tree/sub/deeper/c.txt"};
+}
+
+// A tree of two levels on the server, each file with a time of its own.
+bool PutTree(CFtpTestServer& server)
+{
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(1600000000, Qt::UTC);
+    const QList<QPair<QString, QByteArray>> files = {{"Tree/a.txt", "alpha"},
+                                                     {"Tree/sub/b.bin", QByteArray(300000, 'b')},
+                                                     {"Tree/sub/deeper/c.txt", "gamma"}};
+    for (int i = 0; i < files.size(); ++i) {
+        if (!server.PutFile(files[i].first, files[i].second))
+            return false;
+        QFile file(server.FilePath(files[i].first));
+        if (!file.open(QIODevice::ReadWrite) ||
+            !file.setFileTime(when.addDays(i), QFileDevice::FileModificationTime))
+            return false;
+    }
+    return server.MakeFolder("Tree/empty");
+}
+
+} // namespace
+
+void TestCommandView::restoreOfAFolderKeepsItsTreeAndTimes()
+{
+    QVERIFY(PutTree(m_server));
+    QVERIFY(Refresh());
+    // A folder and a file of the root, both selected.
+    SelectRemote("Tree");
+    QListView& list = m_pRight->m_lstRemote;
+    const QModelIndex file = m_pRight->m_model.index(m_pRight->m_model.FindName("on-server.txt"));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list.visualRect(file).center());
+    QCOMPARE(m_pRight->SelectedItems().size(), 2);
+    Command().m_pfnChooseFolder = [&] { return Local("restore"); };
+    QVERIFY(QDir().mkpath(Local("restore")));
+    QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!Wait().isVisible(), 20000);
+
+    for (const QString& strPath : TreeFiles()) {
+        QCOMPARE(ReadFile(Local("restore/" + strPath)), m_server.ReadFile(strPath));
+        QCOMPARE(QFileInfo(Local("restore/" + strPath)).lastModified(),
+                 QFileInfo(m_server.FilePath(strPath)).lastModified());
+    }
+    QVERIFY(QDir(Local("restore/Tree/empty")).exists());
+    QCOMPARE(ReadFile(Local("restore/on-server.txt")), QByteArray("already there"));
+    QCOMPARE(m_nReplaceAsked, 0);
+    // The next restore's folder browser opens where this one went.
+    QCOMPARE(Command().RestoreStartFolder(), Local("restore"));
+}
+
+void TestCommandView::forAllAnswersEveryClash()
+{
+    QVERIFY(PutTree(m_server));
+    QVERIFY(Refresh());
+    for (const QString& strPath : TreeFiles())
+        QVERIFY(QDir().mkpath(QFileInfo(Local(strPath)).path()) &&
+                WriteFile(Local(strPath), "mine"));
+    // Keep both, for all: asked once, told of the two files after the first.
+    QList<int> more;
+    Command().m_pfnAskReplace = [&](const QString&, const CReplaceQuestionDlg::FileFacts&,
+                                    const CReplaceQuestionDlg::FileFacts&, int nMore,
+                                    bool& bForAll) {
+        more << nMore;
+        bForAll = true;
+        return CReplaceQuestionDlg::EAnswer::KeepBoth;
+    };
+    SelectRemote("Tree");
+    Command().m_pfnChooseFolder = [&] { return m_pLocal->path(); };
+    QTest::mouseClick(&Command().m_btnRestore, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!Wait().isVisible(), 20000);
+    QCOMPARE(more, QList<int>{2});
+    for (const QString& strPath : TreeFiles()) {
+        QCOMPARE(ReadFile(Local(strPath)), QByteArray("mine"));
+        const QFileInfo info(strPath);
+        const QString strKept =
+            info.path() + "/" + info.completeBaseName() + " (1)." + info.suffix();
+        QCOMPARE(ReadFile(Local(strKept)), m_server.ReadFile(strPath));
+    }
 }
 
 QTEST_MAIN(TestCommandView)

@@ -57,6 +57,8 @@ private slots:
     void incompleteListingsSaySo_data();
     void incompleteListingsSaySo();
     void versionsHiddenListedAndRestored();
+    void foldersOpenAndGoUp();
+    void folderDeletedAfterItsCount();
 
 private:
     QStringList Labels() const;
@@ -87,6 +89,7 @@ void TestRemoteList::init()
     m_pView->resize(m_pView->sizeHint());
     m_pView->OnInitialUpdate();
     m_pView->m_pfnConfirmDelete = [](const QString&) { return true; };
+    m_pView->m_pfnConfirmFolderDelete = [](const QString&, qlonglong) { return true; };
     m_pView->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pView.get()));
     m_pTester = std::make_unique<QAbstractItemModelTester>(&m_pView->m_model);
@@ -139,11 +142,13 @@ bool TestRemoteList::Refresh()
     m_pView->m_stcUsage.clear();
     const int nEnded = m_pTap->m_nEnded;
     m_pView->StartListing();
-    // Ended, and any box it brought up read and closed.
+    // Ended, the whole account counted, and any box it brought up read and closed.
     return QTest::qWaitFor(
-               [&] { return m_pTap->m_nEnded > nEnded && !QApplication::activeModalWidget(); },
-               20000) &&
-           !m_pView->m_stcUsage.text().isEmpty();
+        [&] {
+            return m_pTap->m_nEnded > nEnded && !QApplication::activeModalWidget() &&
+                   !m_pView->m_stcUsage.text().isEmpty() && !m_pView->IsCounting();
+        },
+        20000);
 }
 
 void TestRemoteList::arrivalOrderAndSupersededListings()
@@ -308,7 +313,7 @@ void TestRemoteList::quickRefreshesGiveOneCopy()
     // The second refresh comes while the first listing is still running.
     m_pView->StartListing();
     m_pView->StartListing();
-    QTRY_COMPARE_WITH_TIMEOUT(m_pTap->m_nEnded, 2, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_pTap->m_nEnded >= 2 && !m_pView->IsCounting(), 20000);
 
     const QStringList labels = SortedLabels();
     QCOMPARE(labels.size(), kFiles);
@@ -355,33 +360,28 @@ void TestRemoteList::failedDeleteLeavesTheRow()
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
     m_pView->SetSession(MakeSession(server));
-    QVERIFY(server.MakeFolder("folder"));
     QVERIFY(server.PutFile("gone.txt", "x"));
     QVERIFY(server.PutFile("kept.txt", "x"));
     QVERIFY(Refresh());
     QVERIFY(QFile::remove(server.FilePath("gone.txt"))); // vanished since the listing
 
-    // A folder cannot be deleted, a vanished file neither, and with nothing selected there
-    // is nothing to delete: each report says the deletion failed and every row stays. The
-    // user is told why the server still holds the two files.
+    // A vanished file cannot be deleted, and with nothing selected there is nothing to
+    // delete: each report says the deletion failed and every row stays. The user is told why
+    // the server still holds the file.
     CBoxReader reader;
-    for (const char* pszLabel : {"folder", "gone.txt", ""}) {
+    for (const char* pszLabel : {"gone.txt", ""}) {
         if (*pszLabel)
             Click(pszLabel);
         else
             m_pView->m_lstRemote.clearSelection();
         QTest::mouseClick(&m_pView->m_btnDelete, Qt::LeftButton);
         QVERIFY(CJobPool::Get().WaitForAll(20000));
-        QCOMPARE(m_pView->m_model.rowCount(), 3);
+        QCOMPARE(m_pView->m_model.rowCount(), 2);
     }
-    QVERIFY(QDir(server.FilePath("folder")).exists());
     QVERIFY(QFile::exists(server.FilePath("kept.txt")));
-    QTRY_COMPARE(reader.m_texts.size(), 2);
-    QVERIFY2(
-        reader.m_texts[0].startsWith(QString::fromUtf8("无法删除文件：folder（服务器拒绝：550")),
-        qPrintable(reader.m_texts[0]));
+    QTRY_COMPARE(reader.m_texts.size(), 1);
     QVERIFY(
-        reader.m_texts[1].startsWith(QString::fromUtf8("无法删除文件：gone.txt（服务器拒绝：550")));
+        reader.m_texts[0].startsWith(QString::fromUtf8("无法删除文件：gone.txt（服务器拒绝：550")));
 }
 
 void TestRemoteList::incompleteListingsSaySo_data()
@@ -458,6 +458,100 @@ void TestRemoteList::versionsHiddenListedAndRestored()
     QVERIFY(restored.wait(20000));
     QCOMPARE(ReadFile(local.path() + "/f.txt"), QByteArray("one"));
     QCOMPARE(ReadFile(local.path() + "/f (1).txt"), QByteArray("two!!"));
+}
+
+void TestRemoteList::foldersOpenAndGoUp()
+{
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    m_pView->SetSession(MakeSession(server));
+    QVERIFY(server.PutFile("top.txt", QByteArray(1024, 't')));
+    QVERIFY(server.PutFile("Docs/letters/a.txt", QByteArray(2048, 'a')));
+    QVERIFY(server.PutFile("Docs/big.bin", QByteArray(4096, 'b')));
+    QVERIFY(Refresh());
+    // The meter counts every file of the account, not the root's alone.
+    QCOMPARE(m_pView->m_stcUsage.text(), QStringLiteral("7KB/100M"));
+    QCOMPARE(m_pView->m_stcCounting.text(), QString());
+    const auto picture = [&](const QString& strLabel) {
+        return Index(strLabel).data(Qt::DecorationRole).value<QIcon>().cacheKey();
+    };
+    QVERIFY(picture("Docs") != picture("top.txt"));
+
+    // A double-click opens a folder, Enter too; the ".." row comes first below the root.
+    const auto folderShown = [&](const char* pszPath) {
+        return m_pView->CurrentFolder() == pszPath && Labels().size() > 1 &&
+               m_pView->m_stcFolder.text().endsWith(QString::fromUtf8(pszPath));
+    };
+    QListView& list = m_pView->m_lstRemote;
+    const auto doubleClick = [&](const QString& strLabel) {
+        const QPoint at = list.visualRect(Index(strLabel)).center();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+    };
+    doubleClick("Docs");
+    QTRY_VERIFY_WITH_TIMEOUT(folderShown("/Docs"), 20000);
+    QCOMPARE(Labels(), QStringList({"..", "letters", "big.bin"}));
+    QVERIFY(picture("..") != picture("letters"));
+    list.setFocus();
+    list.setCurrentIndex(Index("letters"));
+    QTest::keyClick(&list, Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(folderShown("/Docs/letters"), 20000);
+    QCOMPARE(Labels(), QStringList({"..", "a.txt"}));
+
+    // Backspace goes up, to the folder just left; the ".." row as well. The meter stays.
+    QTest::keyClick(&list, Qt::Key_Backspace);
+    QTRY_VERIFY_WITH_TIMEOUT(folderShown("/Docs"), 20000);
+    QCOMPARE(list.currentIndex().data().toString(), QStringLiteral("letters"));
+    doubleClick("..");
+    QTRY_VERIFY_WITH_TIMEOUT(folderShown("/"), 20000);
+    QVERIFY(!Labels().contains(".."));
+    QCOMPARE(m_pView->m_stcUsage.text(), QStringLiteral("7KB/100M"));
+
+    // Details: the same rows sorted by a column, folders first either way; the selection
+    // goes along.
+    Click("top.txt");
+    m_pView->SetDetailsView(true);
+    QCOMPARE(m_pView->GetFirstSelectedLabel(), QStringLiteral("top.txt"));
+    m_pView->m_treeRemote.sortByColumn(CRemoteListModel::SizeColumn, Qt::DescendingOrder);
+    const QAbstractItemModel* pSorted = m_pView->m_treeRemote.model();
+    QCOMPARE(pSorted->index(0, 0).data().toString(), QStringLiteral("Docs"));
+    QCOMPARE(pSorted->index(1, 0).data().toString(), QStringLiteral("top.txt"));
+}
+
+void TestRemoteList::folderDeletedAfterItsCount()
+{
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    m_pView->SetSession(MakeSession(server));
+    QVERIFY(server.PutFile("Old/a.txt", "a"));
+    QVERIFY(server.PutFile("Old/sub/b.txt", "b"));
+    QVERIFY(server.PutFile("Old/sub/deeper/c.txt", "c"));
+    QVERIFY(server.MakeFolder("Old/empty"));
+    QVERIFY(server.PutFile("keep.txt", "k"));
+    QVERIFY(Refresh());
+
+    // The question names how many files go; No deletes nothing.
+    QString strAsked;
+    qlonglong nAsked = -1;
+    bool bYes = false;
+    m_pView->m_pfnConfirmFolderDelete = [&](const QString& strName, qlonglong nFiles) {
+        strAsked = strName;
+        nAsked = nFiles;
+        return bYes;
+    };
+    Click("Old");
+    QTest::mouseClick(&m_pView->m_btnDelete, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(nAsked, qlonglong(3), 20000);
+    QCOMPARE(strAsked, QStringLiteral("Old"));
+    QVERIFY(CJobPool::Get().WaitForAll(20000));
+    QVERIFY(QFile::exists(server.FilePath("Old/sub/deeper/c.txt")));
+
+    // Yes: files, then the folders from the deepest up, then the row.
+    bYes = true;
+    QTest::mouseClick(&m_pView->m_btnDelete, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!Index("Old").isValid(), 20000);
+    QVERIFY(!QFileInfo::exists(server.FilePath("Old")));
+    QVERIFY(QFile::exists(server.FilePath("keep.txt")));
 }
 
 QTEST_MAIN(TestRemoteList)

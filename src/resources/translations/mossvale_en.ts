@@ -445,6 +445,18 @@ Restore As Of</translation>
         <source>Restore &amp;As Of...</source>
         <translation>Restore &amp;As Of...</translation>
     </message>
+    <message>
+        <source>Show the server&apos;s files as a table of name, size and date
+Details</source>
+        <translation>Show the server&apos;s files as a table of name, size and date
+Details</translation>
+    </message>
+    <message>
+        <source>Back up, checking every copy on the server and sending what is missing or differs
+Check Every Server Copy</source>
+        <translation>Back up, checking every copy on the server and sending what is missing or differs
+Check Every Server Copy</translation>
+    </message>
 </context>
 <context>
     <name>CHelpFile</name>
@@ -1609,6 +1621,63 @@ Options</translation>
     <message>
         <source>服务器尚余 %1</source>
         <translation>%1 free on the server</translation>
+    </message>
+    <message>
+        <source>位置：%1</source>
+        <translation>Location: %1</translation>
+    </message>
+    <message>
+        <source>返回上一级文件夹</source>
+        <translation>Back to the folder above</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>修改日期</source>
+        <translation>Date modified</translation>
+    </message>
+    <message>
+        <source>正在统计服务器上的全部文件…</source>
+        <translation>Counting every file on the server…</translation>
+    </message>
+    <message numerus="yes">
+        <source>确定要删除服务器上的文件夹 %1 及其中的 %n 个文件吗？删除后无法恢复。</source>
+        <translation>
+            <numerusform>Delete the folder %1 and the %n file it holds from the server? This cannot be undone.</numerusform>
+            <numerusform>Delete the folder %1 and the %n files it holds from the server? This cannot be undone.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>&amp;Details</source>
+        <translation>&amp;Details</translation>
+    </message>
+    <message>
+        <source>Check Every Server &amp;Copy</source>
+        <translation>Check Every Server &amp;Copy</translation>
+    </message>
+    <message numerus="yes">
+        <source>对其余 %n 个不同的文件也这样做</source>
+        <translation>
+            <numerusform>Do this for the %n other file that differs</numerusform>
+            <numerusform>Do this for all %n other files that differ</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>未能完整读取服务器上的文件夹 %1，什么也没有恢复</source>
+        <translation>The folder %1 on the server could not be read whole; nothing was restored</translation>
+    </message>
+    <message numerus="yes">
+        <source>已恢复 %n 个文件</source>
+        <translation>
+            <numerusform>%n file restored</numerusform>
+            <numerusform>%n files restored</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>另一次恢复还在进行，请等它结束后再试。</source>
+        <translation>Another restore is still running; try again once it has ended.</translation>
     </message>
 </context>
 </TS>
