@@ -214,7 +214,7 @@ protected:
     ETransferFailure m_eLastFailure = FAILURE_NONE;
     std::string m_strLastReply;
     bool m_bUnchecked = false;
-    std::string m_strKeepOld; // where the PutFile under way moves the copy it replaces
+    std::string m_strKeepOld;  // where the PutFile under way moves the copy it replaces
     std::string m_strKeepNext; // where the next PutFile moves the copy it replaces
 
 private:

@@ -321,6 +321,35 @@ bool CLibsshSftpConnection::DeleteFile(const std::string& strRemotePath)
     return sftp_unlink(m_pSession->Sftp(), strTarget.c_str()) == SSH_OK || FailSession();
 }
 
+bool CLibsshSftpConnection::RemoveFolder(const std::string& strRemotePath)
+{
+    m_eLastFailure = FAILURE_NONE;
+    m_strLastReply.clear();
+    const std::string strTarget = AbsolutePath(strRemotePath);
+    if (!CFtpAddress::IsSafeText(strTarget) || strTarget == "/")
+        return FailWith(FAILURE_SERVER_REFUSED);
+    if (!Ready())
+        return false;
+    CLibsshSession::CBusy busy(*m_pSession);
+    return sftp_rmdir(m_pSession->Sftp(), strTarget.c_str()) == SSH_OK || FailSession();
+}
+
+std::int64_t CLibsshSftpConnection::FreeSpace(const std::string& strFolder)
+{
+    const std::string strPath = AbsolutePath(strFolder);
+    if (!CFtpAddress::IsSafeText(strPath) || !Ready())
+        return -1;
+    CLibsshSession::CBusy busy(*m_pSession);
+    sftp_statvfs_t pInfo = sftp_statvfs(m_pSession->Sftp(), strPath.c_str());
+    if (!pInfo)
+        return -1; // a server without OpenSSH's statvfs extension tells none
+    std::int64_t nFree = -1;
+    if (pInfo->f_frsize > 0 && pInfo->f_bavail <= std::uint64_t(INT64_MAX) / pInfo->f_frsize)
+        nFree = static_cast<std::int64_t>(pInfo->f_bavail * pInfo->f_frsize);
+    sftp_statvfs_free(pInfo);
+    return nFree;
+}
+
 bool CLibsshSftpConnection::MakeFolders(const std::string& strRemoteFolder)
 {
     std::string strFolder = AbsolutePath(strRemoteFolder);

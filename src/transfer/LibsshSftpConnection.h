@@ -48,6 +48,8 @@ public:
     bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
                  const ProgressFn& onProgress = nullptr) override;
     bool DeleteFile(const std::string& strRemotePath) override;
+    bool RemoveFolder(const std::string& strRemotePath) override;
+    std::int64_t FreeSpace(const std::string& strFolder) override;
     bool MakeFolders(const std::string& strRemoteFolder) override;
     bool SetModificationTime(const std::string& strRemotePath, std::time_t tModified) override;
 

@@ -121,7 +121,7 @@ signals:
     void listingNotConnected(const QString& strText);
 
 private:
-    void AddVersionCommands(); // the list's context menu
+    void AddVersionCommands();       // the list's context menu
     int FirstSelectedRow() const;    // -1 for none
     QList<int> SelectedRows() const; // rows of m_model, ascending, the up row left out
     void ListFolder(bool bRefresh);

@@ -290,8 +290,8 @@ void TestShellFrame::menusAsTabled()
     QCOMPARE(titles, QStringList({"&File", "&Edit", "&View", "&Help"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&File")),
              QStringList({"&Log In...", "-", "&Backup...", "&Restore...", "&Versions...",
-                          "Restore &As Of...", "Check Every Server &Copy", "-", "Recent File",
-                          "-", "E&xit"}));
+                          "Restore &As Of...", "Check Every Server &Copy", "-", "Recent File", "-",
+                          "E&xit"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&Edit")),
              QStringList({"&Undo", "-", "Cu&t", "&Copy", "&Paste"}));
     QCOMPARE(MenuTexts(BarMenu(frame, "&View")),

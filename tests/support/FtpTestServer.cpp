@@ -103,10 +103,9 @@ const QStringList& OpenSshFaults()
 
 const QStringList& SftpFaults()
 {
-    static const QStringList s_faults = {QStringLiteral("refuse-rename-part"),
-                                         QStringLiteral("refuse-rename-versions"),
-                                         QStringLiteral("stall-write"),
-                                         QStringLiteral("cut-once=")};
+    static const QStringList s_faults = {
+        QStringLiteral("refuse-rename-part"), QStringLiteral("refuse-rename-versions"),
+        QStringLiteral("stall-write"), QStringLiteral("cut-once=")};
     return s_faults;
 }
 
