@@ -333,6 +333,9 @@ private slots:
 
             QVERIFY(pConnection->DeleteFile(server.RemotePath("sub/deeper/up.bin")));
             QVERIFY(!QFile::exists(server.FilePath("sub/deeper/up.bin")));
+            QVERIFY(pConnection->RemoveFolder(server.RemotePath("sub/deeper")));
+            QVERIFY(!QFile::exists(server.FilePath("sub/deeper")));
+            QVERIFY(pConnection->FreeSpace(server.RemotePath("sub")) > 0);
             // The session goes back to the pool, and the next job's cancel stops it.
             pConnection.reset();
             pConnection.reset(CFtpConnection::Connect(
