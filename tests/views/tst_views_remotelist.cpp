@@ -451,7 +451,7 @@ void TestRemoteList::versionsHiddenListedAndRestored()
     dialog.Restore(1, QFile::encodeName(local.path()));
     QVERIFY(restored.wait(20000));
     QCOMPARE(ReadFile(local.path() + "/f.txt"), QByteArray("one"));
-    dialog.m_pfnAsk = [](const QString&, const auto&, const auto&) {
+    dialog.m_pfnAsk = [](const QString&, const auto&, const auto&, int, bool&) {
         return CReplaceQuestionDlg::EAnswer::KeepBoth;
     };
     dialog.Restore(0, QFile::encodeName(local.path()));
