@@ -54,6 +54,8 @@ public:
     std::function<bool(const QString&, qlonglong nFiles)> m_pfnConfirmFolderDelete;
     // The folder shown, as the server names it: "/" or "/Documents/letters".
     const QByteArray& CurrentFolder() const { return m_currentFolder; }
+    // The meter and its label after a listing, and their notes when it was not whole.
+    void UpdateUsage(EListingOutcome eOutcome);
     // Opens a folder of the one shown, or goes to the folder above.
     void OpenFolder(const QByteArray& name);
     void GoUp();
@@ -134,8 +136,6 @@ private:
     QAbstractItemView* CurrentView();
     const QAbstractItemView* CurrentView() const;
     CMyThread::Account Account() const;
-    // The meter and its label after a listing, and their notes when it was not whole.
-    void UpdateUsage(EListingOutcome eOutcome);
     // The message box of a listing that broke or could not be read, with its reason.
     void ReportListingFailure(const ListingReport& report);
     QString m_strStatusNote; // the listing's note last put in the status bar

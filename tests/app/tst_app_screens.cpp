@@ -83,9 +83,7 @@ void TestScreens::FillRemoteList()
     }
     pView->OnRemoteItemsAdded(items, pView->m_nListingTag);
     pView->m_nUsedBytes = std::uint64_t(CRightView::kQuotaKB) * 1024;
-    ListingReport listed;
-    listed.nListingTag = pView->m_nListingTag;
-    pView->OnListingEnded(listed);
+    pView->UpdateUsage(EListingOutcome::Complete);
     QCOMPARE(pView->m_stcUsage.text(), QString("100.0M/100M"));
 }
 

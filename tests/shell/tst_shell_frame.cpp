@@ -415,6 +415,9 @@ void TestShellFrame::promptsRecentFilesAndIndicators()
     CStatusBar* pStatus = frame.GetStatusBar();
     QCOMPARE(pStatus->MessageText(), QStringLiteral("Ready"));
 
+    // The pointer may rest where an earlier test left it, over the File menu's Exit: a menu
+    // takes no hover until the pointer has moved since it opened.
+    QTest::mouseMove(&frame, QPoint(1, 1));
     QMenu* pFile = OpenMenu(frame, "&File");
     QVERIFY(pFile);
     QCOMPARE(MenuTexts(pFile).mid(8, 3),
