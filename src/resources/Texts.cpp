@@ -910,6 +910,10 @@ QString Counting()
 {
     return QCoreApplication::translate("Texts", "正在统计服务器上的全部文件…");
 }
+QString VersionsShare(const QString& strSize)
+{
+    return QCoreApplication::translate("Texts", "其中早先版本 %1").arg(strSize);
+}
 QString ConfirmFolderDelete(const QString& strName, qlonglong nFiles)
 {
     const int nCount = int(qMin<qlonglong>(nFiles, INT_MAX));

@@ -242,6 +242,7 @@ QString UpFolderTip();
 QString ListNameColumn(); // SizeColumn() is the size's
 QString DateColumn();
 QString Counting();
+QString VersionsShare(const QString& strSize); // "其中早先版本 12 MB", beside the meter
 QString ConfirmFolderDelete(const QString& strName, qlonglong nFiles);
 QString DetailsMenuItem();
 QString CheckServerMenuItem();

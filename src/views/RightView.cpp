@@ -691,6 +691,7 @@ void CRightView::StartCount()
     m_nCountTag = g_nLastListingTag;
     m_nCountedBytes = 0;
     m_nCountedUnknown = 0;
+    m_nCountedVersionBytes = 0;
     m_stcCounting.setText(Texts::Counting());
     auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::Walk, Account(), QByteArray(), "/");
     pJob->m_nListingTag = m_nCountTag;
@@ -707,10 +708,15 @@ void CRightView::OnCountItems(const RemoteItems& items, unsigned nTag)
     for (const RemoteItem& item : items) {
         if (item.bFolder)
             continue;
-        if (item.nSize < 0)
+        if (item.nSize < 0) {
             ++m_nCountedUnknown;
-        else
-            m_nCountedBytes += static_cast<std::uint64_t>(item.nSize);
+            continue;
+        }
+        m_nCountedBytes += static_cast<std::uint64_t>(item.nSize);
+        // The versions count in the account's use, and are said apart.
+        const QByteArray path = item.name.startsWith('/') ? item.name : '/' + item.name;
+        if (path.startsWith(CServerVersions::Root() + '/'))
+            m_nCountedVersionBytes += static_cast<std::uint64_t>(item.nSize);
     }
 }
 
@@ -720,8 +726,11 @@ void CRightView::OnCountEnded(const ListingReport& report)
         return;
     m_nCountTag = 0;
     m_pCountState.reset();
-    m_stcCounting.clear();
     const bool bWhole = report.eOutcome == EListingOutcome::Complete;
+    m_stcCounting.setText(m_nCountedVersionBytes == 0
+                              ? QString()
+                              : Texts::VersionsShare(QLocale().formattedDataSize(qint64(
+                                    qMin<std::uint64_t>(m_nCountedVersionBytes, INT64_MAX)))));
     // A count that broke off is still more than the root alone: the meter says "at least".
     m_nUsedBytes = bWhole ? m_nCountedBytes : qMax(m_nUsedBytes, m_nCountedBytes);
     m_nUnknownSizes = bWhole ? m_nCountedUnknown : qMax(m_nUnknownSizes, m_nCountedUnknown);

@@ -148,6 +148,7 @@ private:
     unsigned m_nCountTag = 0;
     std::uint64_t m_nCountedBytes = 0;
     qlonglong m_nCountedUnknown = 0;
+    std::uint64_t m_nCountedVersionBytes = 0; // of m_nCountedBytes: the earlier versions'
     std::shared_ptr<CJobState> m_pCountState;
     // The folder being walked for its deletion, its entries, and where it is.
     unsigned m_nDeleteWalkTag = 0;

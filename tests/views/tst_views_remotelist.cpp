@@ -3,11 +3,13 @@
 #include "ViewsTestUtil.h"
 #include "views/RightView.h"
 #include "views/VersionsDlg.h"
+#include "resources/Texts.h"
 
 #include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QDateTime>
 #include <QDir>
+#include <QLocale>
 
 #include <algorithm>
 #include <memory>
@@ -438,6 +440,10 @@ void TestRemoteList::versionsHiddenListedAndRestored()
     QVERIFY(server.PutFile(".mossvale-versions/g.txt~20231114T221320Z", "g's"));
     QVERIFY(Refresh());
     QCOMPARE(SortedLabels(), QStringList({"f.txt"}));
+    // The meter counts the versions with the rest, and says how much of it they are.
+    QCOMPARE(m_pView->m_nUsedBytes, std::uint64_t(3 + 3 + 5 + 3));
+    QCOMPARE(m_pView->m_stcCounting.text(),
+             Texts::VersionsShare(QLocale().formattedDataSize(3 + 5 + 3)));
 
     // Newest first; the chosen one under the file's name, or beside a different local copy.
     CVersionsDlg dialog(MakeSession(server), "/", "f.txt");

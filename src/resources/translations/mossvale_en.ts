@@ -1642,6 +1642,10 @@ Options</translation>
         <source>正在统计服务器上的全部文件…</source>
         <translation>Counting every file on the server…</translation>
     </message>
+    <message>
+        <source>其中早先版本 %1</source>
+        <translation>of which earlier versions %1</translation>
+    </message>
     <message numerus="yes">
         <source>确定要删除服务器上的文件夹 %1 及其中的 %n 个文件吗？删除后无法恢复。</source>
         <translation>
