@@ -691,7 +691,7 @@ void CBackupRun::OnUploadDone(const TransferReport& report)
         const PathParts<QByteArray> remote = SplitPath(item.name);
         m_p->madeFolders.insert(remote.folder);
         m_p->currentTimes[remote.folder].insert(remote.name, item.nMtimeNs / 1000000000);
-        if (!item.keepAt.isEmpty()) {
+        if (!item.keepAt.isEmpty() && report.bVersionKept) {
             const PathParts<QByteArray> kept = SplitPath(item.keepAt);
             m_p->versionFoldersThere.insert(kept.folder);
             if (std::optional<CServerVersions::Version> version = CServerVersions::Parse(kept.name))

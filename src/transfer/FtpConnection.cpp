@@ -1230,7 +1230,10 @@ bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize, const ti
 
 bool CFtpConnection::MoveOldCopyAside(const std::string& strTarget, Reply& aside)
 {
-    return m_strKeepOld.empty() || RunCommands(RenameCommands(strTarget, m_strKeepOld), &aside);
+    if (m_strKeepOld.empty())
+        return true;
+    m_bKeptVersion = RunCommands(RenameCommands(strTarget, m_strKeepOld), &aside);
+    return m_bKeptVersion;
 }
 
 bool CFtpConnection::PutOldCopyBack(const std::string& strTemp, const std::string& strTarget,
@@ -1282,6 +1285,7 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
     m_eLastFailure = FAILURE_NONE;
     m_strLastReply.clear();
     m_bUnchecked = false;
+    m_bKeptVersion = false;
     m_bRestarted = false;
     m_strRestartReply.clear();
     m_strKeepOld = std::exchange(m_strKeepNext, std::string());

@@ -113,6 +113,9 @@ public:
     // The last file that PutFile or GetFile took as complete was so without a size to check
     // it by: the server offered no way to read one.
     bool LastSentUnchecked() const { return m_bUnchecked; }
+    // The last PutFile moved the copy it replaced among the versions (KeepReplacedCopyAt); a
+    // direct store, the user's choice for a server that renames nothing, keeps none.
+    bool LastKeptVersion() const { return m_bKeptVersion; }
     // The last PutFile or GetFile was resumed after a break, but the server would not go on
     // from where it stopped: the file was moved again from its start. RestartReplyLine(): the
     // server's refusal, empty when it was the size it reported that would not do.
@@ -214,6 +217,7 @@ protected:
     ETransferFailure m_eLastFailure = FAILURE_NONE;
     std::string m_strLastReply;
     bool m_bUnchecked = false;
+    bool m_bKeptVersion = false;
     std::string m_strKeepOld;  // where the PutFile under way moves the copy it replaces
     std::string m_strKeepNext; // where the next PutFile moves the copy it replaces
 

@@ -33,6 +33,8 @@ struct TransferReport {
     // Succeeded, but the server offered no way to read the file's size, so the bytes it kept
     // could not be checked: the window says so rather than "backed up".
     bool bUnchecked = false;
+    // Succeeded, and the server copy it replaced was moved among the versions.
+    bool bVersionKept = false;
 };
 
 // One entry of a remote folder (remoteItemsAdded hands them over in batches).

@@ -389,6 +389,7 @@ bool CLibsshSftpConnection::PutFile(const std::string& strLocalPath,
     m_eLastFailure = FAILURE_NONE;
     m_strLastReply.clear();
     m_bUnchecked = false;
+    m_bKeptVersion = false;
     const std::string strKeep = std::exchange(m_strKeepNext, std::string());
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget) || strTarget.back() == '/')
@@ -590,6 +591,7 @@ bool CLibsshSftpConnection::SwapIn(const std::string& strTemp, const std::string
     } else if (sftp_rename(pSftp, strTemp.c_str(), strTarget.c_str()) == SSH_OK) {
         if (bDropOld)
             sftp_unlink(pSftp, strOld.c_str()); // a copy left here is only the old one
+        m_bKeptVersion = !bDropOld;
         return true;
     }
     // After a break the old copy may have moved all the same: it is put back too.

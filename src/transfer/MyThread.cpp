@@ -107,6 +107,7 @@ void CMyThread::ReportTransfer(ETransferDirection eDirection, const LoopResult& 
     report.replyLine = result.replyLine;
     report.nBytes = m_nBytesMoved;
     report.bUnchecked = m_bUnchecked && !result.bFailed;
+    report.bVersionKept = m_bKeptVersion && !result.bFailed;
     report.bRestarted = m_bRestarted && !result.bFailed;
     if (report.bRestarted)
         report.replyLine = m_restartReply;

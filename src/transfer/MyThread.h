@@ -129,8 +129,9 @@ private:
     std::unique_ptr<CFtpConnection> m_pConnect;
     ETransferFailure m_eConnectFailure = FAILURE_NONE;
     qint64 m_nBytesMoved = 0;
-    bool m_bUnchecked = false; // a file was taken as complete without a size to check
-    bool m_bRestarted = false; // a file was moved again from its start after a break
+    bool m_bUnchecked = false;   // a file was taken as complete without a size to check
+    bool m_bKeptVersion = false; // the copy an upload replaced went among the versions
+    bool m_bRestarted = false;   // a file was moved again from its start after a break
     QByteArray m_restartReply;
     void NoteRestart();                             // after a file that arrived
     ETransferFailure m_eStepFailure = FAILURE_NONE; // a step's own refusal, before any command

@@ -30,6 +30,7 @@ void CMyThread::UploadEntries()
             if (bSent) {
                 m_nBytesMoved += m_pState->nDone;
                 m_bUnchecked = m_bUnchecked || m_pConnect->LastSentUnchecked();
+                m_bKeptVersion = m_bKeptVersion || m_pConnect->LastKeptVersion();
                 NoteRestart();
             }
             // A time the server will not take leaves the file sent all the same.
