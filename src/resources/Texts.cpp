@@ -125,6 +125,14 @@ QString FailureReason(ETransferFailure eFailure)
     return QString();
 }
 
+QString NameWithFailure(const QString& strName, ETransferFailure eFailure,
+                        const QByteArray& replyLine)
+{
+    const QString strReason =
+        ReasonWithReply(FailureReason(eFailure), QString::fromUtf8(replyLine));
+    return strReason.isEmpty() ? strName : NameWithReason(strName, strReason);
+}
+
 QString ReasonWithReply(const QString& strReason, const QString& strReplyLine)
 {
     if (strReplyLine.isEmpty())

@@ -41,6 +41,10 @@ QString NameWithReason(const QString& strName, const QString& strReason);
 QString FailureReason(ETransferFailure eFailure);
 // The reason followed by the server's own words, when it said any: "服务器拒绝：550 ...".
 QString ReasonWithReply(const QString& strReason, const QString& strReplyLine);
+// A failed file as a failure message names it: the name, then why, when that is known, and
+// the server's own words when it refused.
+QString NameWithFailure(const QString& strName, ETransferFailure eFailure,
+                        const QByteArray& replyLine = QByteArray());
 // Why a file was left out of a backup: an earlier ticked file of its name is sent instead,
 // and that file's path.
 QString SameNameReason(const QString& strSentPath);

@@ -23,17 +23,23 @@ RemoteItem ToRemoteItem(const FtpFileInfo& info)
 
 } // namespace
 
+bool CMyThread::EndedUnconnected(ListingReport& report)
+{
+    if (m_pConnect)
+        return false;
+    report.eOutcome = EListingOutcome::NotConnected;
+    report.eFailure = Failure();
+    report.replyLine = ReplyLine();
+    emit listingEnded(report);
+    return true;
+}
+
 void CMyThread::ListRemoteFolder()
 {
     ListingReport report;
     report.nListingTag = m_nListingTag;
-    if (!m_pConnect) {
-        report.eOutcome = EListingOutcome::NotConnected;
-        report.eFailure = Failure();
-        report.replyLine = ReplyLine();
-        emit listingEnded(report);
+    if (EndedUnconnected(report))
         return;
-    }
 
     if (m_strRemoteDir != LOGIN_CHECK_FOLDER)
         m_pConnect->SetCurrentDirectory(m_strRemoteDir);

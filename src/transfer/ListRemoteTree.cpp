@@ -26,13 +26,8 @@ void CMyThread::ListRemoteTree()
 {
     ListingReport report;
     report.nListingTag = m_nListingTag;
-    if (!m_pConnect) {
-        report.eOutcome = EListingOutcome::NotConnected;
-        report.eFailure = Failure();
-        report.replyLine = ReplyLine();
-        emit listingEnded(report);
+    if (EndedUnconnected(report))
         return;
-    }
     // Breadth first: one listing at a time on the one connection, each folder's entries
     // reported before the folders below it are read.
     std::deque<std::string> pending;

@@ -104,6 +104,8 @@ private:
     void DeleteEntries();
     void ListRemoteFolder();
     void ListRemoteTree();
+    // A listing with no connection ends at once, saying why; true when it did.
+    bool EndedUnconnected(ListingReport& report);
     void CheckLogin();
     CertificateInfo FetchCertificate() const;
     HostKeyInfo FetchHostKey() const;

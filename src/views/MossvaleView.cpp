@@ -45,16 +45,6 @@ QIcon ResourceIcon(const QString& strPath, QStyle::StandardPixmap fallback, cons
     return icon.isNull() ? pStyle->standardIcon(fallback) : icon;
 }
 
-// A failed file as its failure message names it: the name, then why, when that is known, and
-// the server's own words when it refused.
-QString WithReason(const QString& strName, ETransferFailure eFailure,
-                   const QByteArray& replyLine = QByteArray())
-{
-    const QString strReason =
-        Texts::ReasonWithReply(Texts::FailureReason(eFailure), QString::fromUtf8(replyLine));
-    return strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason);
-}
-
 } // namespace
 
 QString CMossvaleView::ProblemText(const BackupFileReport& report)
@@ -71,15 +61,15 @@ QString CMossvaleView::ProblemText(const BackupFileReport& report)
             return Texts::NameWithReason(strPath,
                                          Texts::SameNameReason(DisplayName(report.sameNameAs)));
         case ESkipReason::SpecialFile:
-            return WithReason(strPath, FAILURE_NOT_REGULAR_FILE);
+            return Texts::NameWithFailure(strPath, FAILURE_NOT_REGULAR_FILE);
         case ESkipReason::Unreadable:
-            return WithReason(strPath, FAILURE_LOCAL_UNREADABLE);
+            return Texts::NameWithFailure(strPath, FAILURE_LOCAL_UNREADABLE);
         case ESkipReason::None:
             break;
         }
         return strPath;
     default:
-        return WithReason(strPath, report.eFailure, report.replyLine);
+        return Texts::NameWithFailure(strPath, report.eFailure, report.replyLine);
     }
 }
 
@@ -398,7 +388,7 @@ void CMossvaleView::OnTransferDone(const TransferReport& report)
         return;
     const RunningJob job = m_running.takeAt(nIndex);
     if (report.eOutcome == EJobOutcome::Cancelled)
-        m_cancelled.append(WithReason(job.strName, FAILURE_CANCELLED));
+        m_cancelled.append(Texts::NameWithFailure(job.strName, FAILURE_CANCELLED));
 
     ShowLatestJob();
     if (report.eOutcome == EJobOutcome::Failed)
@@ -443,7 +433,8 @@ void CMossvaleView::RestoreFailed(const QString& strName, ETransferFailure eFail
     if (m_bQuitting)
         return;
     QMessageBox::warning(window(), Texts::AppName(),
-                         Texts::RestoreFailedHeading() + WithReason(strName, eFailure, replyLine));
+                         Texts::RestoreFailedHeading() +
+                             Texts::NameWithFailure(strName, eFailure, replyLine));
 }
 
 void CMossvaleView::FinishIfIdle()

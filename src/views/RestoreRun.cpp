@@ -16,14 +16,6 @@ QByteArray Join(const QByteArray& folder, const QByteArray& path)
     return path.isEmpty() ? folder : JoinPath(folder, path);
 }
 
-QString WithReason(const QString& strName, ETransferFailure eFailure,
-                   const QByteArray& replyLine = QByteArray())
-{
-    const QString strReason =
-        Texts::ReasonWithReply(Texts::FailureReason(eFailure), QString::fromUtf8(replyLine));
-    return strReason.isEmpty() ? strName : Texts::NameWithReason(strName, strReason);
-}
-
 } // namespace
 
 CRestoreRun::CRestoreRun(std::shared_ptr<CBackupSession> pSession, QByteArray remoteFolder,
@@ -85,8 +77,9 @@ void CRestoreRun::OnWalkEnded(const ListingReport& report)
         for (const RemoteItem& entry : m_entries)
             if (entry.bFolder)
                 names << DisplayName(entry.name);
-        m_failures << WithReason(Texts::FolderUnreadable(names.join(QStringLiteral(", "))),
-                                 report.eFailure, report.replyLine);
+        m_failures << Texts::NameWithFailure(
+            Texts::FolderUnreadable(names.join(QStringLiteral(", "))), report.eFailure,
+            report.replyLine);
         Finish();
         return;
     }
@@ -108,7 +101,7 @@ void CRestoreRun::Settle()
         }
         // Empty folders are part of the tree too.
         if (!QDir().mkpath(QFile::decodeName(Join(m_localFolder, item.name))))
-            m_failures << WithReason(DisplayName(item.name), FAILURE_LOCAL_UNWRITABLE);
+            m_failures << Texts::NameWithFailure(DisplayName(item.name), FAILURE_LOCAL_UNWRITABLE);
     }
     struct Clash {
         int nTask;
@@ -192,10 +185,11 @@ void CRestoreRun::OnTransferDone(const TransferReport& report)
         ++m_nRestored;
         break;
     case EJobOutcome::Cancelled:
-        m_cancelled << WithReason(DisplayName(task.path), FAILURE_CANCELLED);
+        m_cancelled << Texts::NameWithFailure(DisplayName(task.path), FAILURE_CANCELLED);
         break;
     case EJobOutcome::Failed:
-        m_failures << WithReason(DisplayName(task.path), report.eFailure, report.replyLine);
+        m_failures << Texts::NameWithFailure(DisplayName(task.path), report.eFailure,
+                                             report.replyLine);
         break;
     }
     StartNext();
@@ -221,7 +215,7 @@ void CRestoreRun::Finish()
         return;
     // Files never started are named too: the user must not take the folder for restored.
     for (int i = m_nNext; i < m_tasks.size(); ++i)
-        m_cancelled << WithReason(DisplayName(m_tasks[i].path), FAILURE_CANCELLED);
+        m_cancelled << Texts::NameWithFailure(DisplayName(m_tasks[i].path), FAILURE_CANCELLED);
     m_nNext = int(m_tasks.size());
     m_bRunning = false;
     emit finished();
