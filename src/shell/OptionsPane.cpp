@@ -7,6 +7,7 @@
 #include "resources/Texts.h"
 #include "views/MossvaleView.h"
 #include "views/RightView.h"
+#include "widgets/ScrollingPane.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -94,17 +94,7 @@ COptionsPane::COptionsPane(CMossvaleView* pCommandView, CRightView* pRightView, 
     m_pPatterns = NewValue(this);
     m_pPatternsButton = new QPushButton(tr("编辑..."), this);
 
-    // A short screen (1024x768, with taller Chinese lines) scrolls the form rather than
-    // pushing the window past the screen's bottom.
-    auto* pScroll = new QScrollArea(this);
-    pScroll->setWidgetResizable(true);
-    pScroll->setFrameShape(QFrame::NoFrame);
-    pScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* pInner = new QWidget(pScroll);
-    pScroll->setWidget(pInner);
-    auto* pOuter = new QVBoxLayout(this);
-    pOuter->setContentsMargins(0, 0, 0, 0);
-    pOuter->addWidget(pScroll);
+    QWidget* pInner = AddScrollingBody(this);
     auto* pForm = new QFormLayout(pInner);
     m_pForm = pForm;
     // Labels above their fields: the pane is narrow (200 pixels) and may be narrower.

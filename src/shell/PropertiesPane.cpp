@@ -6,6 +6,7 @@
 #include "platform/Path.h"
 #include "views/MossvaleView.h"
 #include "views/RemoteListModel.h"
+#include "widgets/ScrollingPane.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -13,7 +14,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPointer>
-#include <QScrollArea>
 #include <QThreadPool>
 #include <QVBoxLayout>
 
@@ -61,16 +61,7 @@ CPropertiesPane::CPropertiesPane(QWidget* pParent) : QWidget(pParent)
     m_pLastSent = NewValue(this);
     m_pLastOutcome = NewValue(this);
 
-    // Scrolls rather than pushing the window past a short screen's bottom.
-    auto* pScroll = new QScrollArea(this);
-    pScroll->setWidgetResizable(true);
-    pScroll->setFrameShape(QFrame::NoFrame);
-    pScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto* pInner = new QWidget(pScroll);
-    pScroll->setWidget(pInner);
-    auto* pOuter = new QVBoxLayout(this);
-    pOuter->setContentsMargins(0, 0, 0, 0);
-    pOuter->addWidget(pScroll);
+    QWidget* pInner = AddScrollingBody(this);
     auto* pLayout = new QVBoxLayout(pInner);
     pLayout->setContentsMargins(6, 6, 6, 6);
     pLayout->addWidget(m_pHint);
