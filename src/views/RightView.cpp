@@ -626,8 +626,8 @@ void CRightView::OnRestoreAsOf()
     auto* pRestore = new CAsOfRestore(m_pSession, folder, asOf.toSecsSinceEpoch(), this);
     connect(pRestore, &CAsOfRestore::listed, this, [this, pRestore, strLocal](bool bWhole) {
         int nReplaced = 0;
-        for (const CServerVersions::Pick& pick : pRestore->Picks())
-            nReplaced += QFileInfo::exists(strLocal + '/' + QFile::decodeName(pick.name));
+        for (const CAsOfRestore::Item& item : pRestore->Items())
+            nReplaced += QFileInfo::exists(strLocal + '/' + QFile::decodeName(item.RelativePath()));
         QString strAsk;
         if (!bWhole)
             strAsk = tr("服务器上的文件夹未能完整列出，恢复的可能不全。") + '\n';

@@ -531,17 +531,22 @@ void TestBackupRun::earlierCopiesKept()
     CFtpTestServer server;
     START_OR_SKIP(server, CFtpTestServer::Kind(nKind));
     QVERIFY(Trust(server));
-    QVERIFY(QDir(m_pLocal->path()).mkpath("docs"));
+    QVERIFY(QDir(m_pLocal->path()).mkpath("docs/sub"));
     CBackupPlan plan;
     plan.TickFolder(Local("docs"));
+    const auto write = [&](const char* pszName, const QByteArray& content, qint64 tModified) {
+        const timespec times[2] = {{0, UTIME_OMIT}, {time_t(tModified), 0}};
+        return WriteFile(Local(pszName), content) &&
+               ::utimensat(AT_FDCWD, Local(pszName).constData(), times, 0) == 0;
+    };
+    // f.txt changes every time; sub/g.txt is new at the first backup and changes at the third.
     const auto backUp = [&](const QByteArray& content, qint64 tModified,
                             CServerVersions::Limits limits, bool bCheck = false) {
-        if (!content.isEmpty()) {
-            const timespec times[2] = {{0, UTIME_OMIT}, {time_t(tModified), 0}};
-            if (!WriteFile(Local("docs/f.txt"), content) ||
-                ::utimensat(AT_FDCWD, Local("docs/f.txt").constData(), times, 0) != 0)
-                return BackupSummary();
-        }
+        const bool bSub = content == "one" || content == "three";
+        if (!content.isEmpty() &&
+            (!write("docs/f.txt", content, tModified) ||
+             (bSub && !write("docs/sub/g.txt", content == "one" ? "g1" : "g3", tModified))))
+            return BackupSummary();
         CBackupRun::Options options{2, EBackupTrigger::CommandLine};
         options.bCheckServer = bCheck;
         options.versionLimits = limits;
@@ -551,15 +556,17 @@ void TestBackupRun::earlierCopiesKept()
     };
     const CServerVersions::Limits keepAll{CServerVersions::kMaxDays, 10};
     const qint64 t1 = 1600000000, t2 = 1700000000, t3 = 1750000000;
-    QCOMPARE(backUp("one", t1, keepAll).nSent, 1);
+    QCOMPARE(backUp("one", t1, keepAll).nSent, 2);
     QCOMPARE(backUp("two!!", t2, keepAll).nVersionsKept, 1);
-    QCOMPARE(backUp("three", t3, keepAll).nVersionsKept, 1);
+    QCOMPARE(backUp("three", t3, keepAll).nVersionsKept, 2);
     // Named by the copy's time to the second, even where the listing tells only its day.
     const QString v1 = "f.txt~20200913T122640Z", v2 = "f.txt~20231114T221320Z";
     const QString strVersions = ".mossvale-versions/docs/";
     QCOMPARE(FilesBelow(QFile::encodeName(server.Root())),
              QList<QByteArray>({".mossvale-versions/docs/" + v1.toUtf8(),
-                                ".mossvale-versions/docs/" + v2.toUtf8(), "docs/f.txt"}));
+                                ".mossvale-versions/docs/" + v2.toUtf8(),
+                                ".mossvale-versions/docs/sub/g.txt~20200913T122640Z", "docs/f.txt",
+                                "docs/sub/g.txt"}));
     QCOMPARE(server.ReadFile("docs/f.txt"), QByteArray("three"));
     QCOMPARE(server.ReadFile(strVersions + v1), QByteArray("one"));
     QCOMPARE(server.ReadFile(strVersions + v2), QByteArray("two!!"));
@@ -574,15 +581,17 @@ void TestBackupRun::earlierCopiesKept()
     QSignalSpy fetched(&restore, &CAsOfRestore::finished);
     restore.Fetch(QFile::encodeName(restored.path()));
     QVERIFY(fetched.wait(20000));
-    QCOMPARE(fetched[0][0].toInt(), 1);
+    QCOMPARE(fetched[0][0].toInt(), 2);
     QCOMPARE(ReadFile(restored.path() + "/f.txt"), QByteArray("one"));
+    QCOMPARE(ReadFile(restored.path() + "/sub/g.txt"), QByteArray("g1"));
 
     // The limits prune the oldest first: by count, then by the age since it was replaced.
     QCOMPARE(backUp({}, 0, {CServerVersions::kMaxDays, 1}, true).nVersionsPruned, 1);
     QCOMPARE(server.ReadFile(strVersions + v2), QByteArray("two!!"));
     QVERIFY(!QFile::exists(server.FilePath(strVersions + v1)));
-    QCOMPARE(backUp({}, 0, {365, 1}, true).nVersionsPruned, 1);
-    QCOMPARE(FilesBelow(QFile::encodeName(server.Root())), QList<QByteArray>({"docs/f.txt"}));
+    QCOMPARE(backUp({}, 0, {365, 1}, true).nVersionsPruned, 2);
+    QCOMPARE(FilesBelow(QFile::encodeName(server.Root())),
+             QList<QByteArray>({"docs/f.txt", "docs/sub/g.txt"}));
 }
 
 void TestBackupRun::refusedVersionKeepsOldCopy_data()
