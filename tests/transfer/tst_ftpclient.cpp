@@ -654,9 +654,15 @@ private slots:
             CDirectStoreAccounts::SetAsker(nullptr);
             CDirectStoreAccounts::ForgetAll();
         });
+        bool bKeptVersion = false;
         auto upload = [&](const char* pszName) {
             auto pConnection = Connect(server);
-            return pConnection && pConnection->PutFile(Utf8(local.filePath("f.bin")), pszName);
+            if (!pConnection)
+                return false;
+            pConnection->KeepReplacedCopyAt("/f.bin~old");
+            const bool bSent = pConnection->PutFile(Utf8(local.filePath("f.bin")), pszName);
+            bKeptVersion = pConnection->LastKeptVersion();
+            return bSent;
         };
 
         // Nobody to ask (a backup from the command line): the files fail, the old copy stays.
@@ -679,6 +685,7 @@ private slots:
             });
         QVERIFY(upload("/f.bin"));
         QCOMPARE(server.ReadFile("f.bin"), data);
+        QVERIFY(!bKeptVersion); // stored over, so no earlier copy is counted as kept
         QVERIFY(upload("/g.bin"));
         QCOMPARE(server.ReadFile("g.bin"), data);
         QCOMPARE(nAsked, 1);
