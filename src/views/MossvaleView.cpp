@@ -114,6 +114,18 @@ void CMossvaleView::OnInitialUpdate()
 void CMossvaleView::SetRemoteView(CRightView* pView)
 {
     m_pRemoteView = pView;
+    if (pView)
+        pView->m_pfnChooseRestoreFolder = [this] { return ChooseRestoreFolder(); };
+}
+
+QString CMossvaleView::ChooseRestoreFolder()
+{
+    const QString strFolder = m_pfnChooseFolder ? m_pfnChooseFolder() : QString();
+    if (!strFolder.isEmpty()) {
+        m_strLastRestoreFolder = strFolder;
+        emit restoreFolderChosen(strFolder);
+    }
+    return strFolder;
 }
 
 void CMossvaleView::SetLeftView(CLeftView* pView)
@@ -215,11 +227,9 @@ void CMossvaleView::OnButtonRestore()
 {
     if (!CheckLoggedIn(m_pSession.get(), this))
         return;
-    const QString strFolder = m_pfnChooseFolder ? m_pfnChooseFolder() : QString();
+    const QString strFolder = ChooseRestoreFolder();
     if (strFolder.isEmpty())
         return;
-    m_strLastRestoreFolder = strFolder;
-    emit restoreFolderChosen(strFolder);
     const RemoteItems selected = m_pRemoteView ? m_pRemoteView->SelectedItems() : RemoteItems();
     const bool bSeveral =
         selected.size() > 1 || std::any_of(selected.begin(), selected.end(),

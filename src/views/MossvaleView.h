@@ -84,6 +84,9 @@ public:
     // Tests replace it.
     std::function<QString()> m_pfnChooseFolder;
     QString RestoreStartFolder() const;
+    // Asks for the folder of a restore (RESTORE, Versions..., Restore As Of...) and remembers
+    // it for the next; "" when the user gave up.
+    QString ChooseRestoreFolder();
     // Where the folder browser opens: the folder the last restore went to.
     QString m_strLastRestoreFolder;
     // Asks whether a restore may replace a local file that differs; null shows the question.

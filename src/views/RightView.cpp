@@ -601,8 +601,17 @@ void CRightView::OnVersions()
         return;
     }
     CVersionsDlg dialog(m_pSession, m_currentFolder, m_model.Name(nRow), window());
+    dialog.m_pfnChooseFolder = [this] { return ChooseRestoreFolder(); };
     dialog.StartListing();
     dialog.exec();
+}
+
+QString CRightView::ChooseRestoreFolder()
+{
+    if (m_pfnChooseRestoreFolder)
+        return m_pfnChooseRestoreFolder();
+    return QFileDialog::getExistingDirectory(window(), Texts::ChooseFolderTitle(),
+                                             QDir::homePath());
 }
 
 void CRightView::OnRestoreAsOf()
@@ -619,8 +628,7 @@ void CRightView::OnRestoreAsOf()
     QDateTime asOf;
     if (!CVersionsDlg::AskAsOfTime(window(), DisplayName(folder), asOf))
         return;
-    const QString strLocal =
-        QFileDialog::getExistingDirectory(window(), Texts::ChooseFolderTitle(), QDir::homePath());
+    const QString strLocal = ChooseRestoreFolder();
     if (strLocal.isEmpty())
         return;
     auto* pRestore = new CAsOfRestore(m_pSession, folder, asOf.toSecsSinceEpoch(), this);

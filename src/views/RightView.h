@@ -50,6 +50,9 @@ public:
     // one shown) restored as it was at a time the user picks, into a local folder.
     void OnVersions();
     void OnRestoreAsOf();
+    // The local folder a restore from here goes into, asked of the user ("" gave up). The
+    // command view sets it, so that every restore opens where the last one went.
+    std::function<QString()> m_pfnChooseRestoreFolder;
     // Asks whether to delete the named folder and the files it holds; true for yes.
     std::function<bool(const QString&, qlonglong nFiles)> m_pfnConfirmFolderDelete;
     // The folder shown, as the server names it: "/" or "/Documents/letters".
@@ -128,6 +131,7 @@ private:
     QList<int> SelectedRows() const; // rows of m_model, ascending, the up row left out
     void ListFolder(bool bRefresh);
     void StartCount();
+    QString ChooseRestoreFolder();
     void OnActivated(const QModelIndex& index);
     // A folder's deletion: walked first, then confirmed with its count, then deleted.
     void DeleteFolder(const QByteArray& name);
