@@ -145,11 +145,25 @@ bool CBackupPlan::HasEntriesBelow(const QByteArray& folder) const
     return anyBelow(m_files) || anyBelow(m_folders);
 }
 
-CBackupPlan::ETick CBackupPlan::TickOf(const QByteArray& path) const
+CBackupPlan::ETick CBackupPlan::TickOf(const QByteArray& path, bool bFolder) const
 {
     if (HasEntriesBelow(path))
         return ETick::Partly;
-    return Contains(path) ? ETick::Whole : ETick::None;
+    return Contains(path) && !IsLeftOutByPatterns(path, bFolder) ? ETick::Whole : ETick::None;
+}
+
+bool CBackupPlan::IsLeftOutByPatterns(const QByteArray& path, bool bFolder) const
+{
+    if (m_patterns.isEmpty())
+        return false;
+    const QByteArray normal = Normalised(path);
+    for (QByteArray at = normal; !at.isEmpty(); at = ParentOf(at)) {
+        if (m_leftOut.contains(at) || m_files.contains(at) || m_folders.contains(at))
+            return false; // the entry that decides: nothing between it and path matched
+        if (IsLeftOutByPattern(at, at == normal ? bFolder : true))
+            return true;
+    }
+    return false;
 }
 
 void CBackupPlan::Load(QSettings& settings)

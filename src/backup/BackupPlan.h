@@ -51,7 +51,8 @@ public:
     // Whether something strictly below the folder is ticked while the folder is not, or left
     // out while the folder is: what a partly ticked mark needs, without reading the disk.
     bool HasEntriesBelow(const QByteArray& folder) const;
-    ETick TickOf(const QByteArray& path) const;
+    // A file or folder a pattern leaves out shows no tick, though its folder is ticked.
+    ETick TickOf(const QByteArray& path, bool bFolder = true) const;
 
     // The entries, each sorted by their bytes.
     QList<QByteArray> Files() const { return Sorted(m_files); }
@@ -63,6 +64,9 @@ public:
     const QStringList& Patterns() const { return m_patterns; }
     // Whether a pattern leaves out the entry at path (a folder when bFolder).
     bool IsLeftOutByPattern(const QByteArray& path, bool bFolder) const;
+    // Whether the patterns leave out what the plan takes in at path: a pattern matches it, or
+    // a folder between it and the ticked folder that takes it in, and it is not ticked itself.
+    bool IsLeftOutByPatterns(const QByteArray& path, bool bFolder) const;
 
     // Reads and writes the group "BackupPlan" of the settings; Save replaces what was there.
     void Load(QSettings& settings);

@@ -136,7 +136,7 @@ bool CFolderTreeCtrl::InsertDrive(const QByteArray& root, UINT nDriveType, HTREE
     }
     // The drive is not read here, whether or not it answers.
     std::vector<TreeInsertItem> items{
-        MakeItem(root, DisplayName(root), nImage, nImage, CheckIndexOf(root))};
+        MakeItem(root, DisplayName(root), nImage, nImage, CheckIndexOf(root, true))};
     items[0].children.push_back(MakePlaceholder());
     return InsertItems(hParent, items) != nullptr;
 }
@@ -153,6 +153,12 @@ QByteArray CFolderTreeCtrl::GetFullPath(HTREEITEM hItem) const
     if (path.startsWith(kMyComputer) && path.size() > kMyComputer.size())
         path.remove(0, kMyComputer.size() + 1);
     return path;
+}
+
+bool CFolderTreeCtrl::IsFolderItem(HTREEITEM hItem) const
+{
+    int nImage = 0, nSelectedImage = 0;
+    return !GetItemImage(hItem, nImage, nSelectedImage) || nImage != IMAGE_FILE;
 }
 
 bool CFolderTreeCtrl::IsFolder(const QByteArray& path) const
@@ -260,9 +266,9 @@ void CFolderTreeCtrl::SetPlan(const CBackupPlan& plan)
     EndBatch();
 }
 
-int CFolderTreeCtrl::CheckIndexOf(const QByteArray& path) const
+int CFolderTreeCtrl::CheckIndexOf(const QByteArray& path, bool bFolder) const
 {
-    switch (m_plan.TickOf(path)) {
+    switch (m_plan.TickOf(path, bFolder)) {
     case CBackupPlan::ETick::Whole:
         return CHECK_CHECKED;
     case CBackupPlan::ETick::Partly:
@@ -287,13 +293,18 @@ void CFolderTreeCtrl::DrawTicks(HTREEITEM hItem, const QByteArray& path, const Q
 {
     const QByteArray normal = CBackupPlan::Normalised(path);
     if (normal == changed || CBackupPlan::IsBelow(normal, changed)) {
-        // A tick leaves no entry below what it ticked: all of it shows the same.
-        SetSubtreeCheck(hItem, m_plan.Contains(changed) ? CHECK_CHECKED : CHECK_UNCHECKED);
+        // A tick leaves no entry below what it ticked: all of it shows the same, but for what
+        // the patterns leave out.
+        if (m_plan.Patterns().isEmpty())
+            SetSubtreeCheck(hItem, m_plan.Contains(changed) ? CHECK_CHECKED : CHECK_UNCHECKED);
+        else
+            DrawAllTicks(hItem, path);
         return;
     }
     if (!CBackupPlan::IsBelow(changed, normal))
         return; // nothing below this item changed
-    SetItemState(hItem, INDEXTOSTATEIMAGEMASK(CheckIndexOf(normal)), TVIS_STATEIMAGEMASK);
+    SetItemState(hItem, INDEXTOSTATEIMAGEMASK(CheckIndexOf(normal, IsFolderItem(hItem))),
+                 TVIS_STATEIMAGEMASK);
     for (HTREEITEM hChild = GetChildItem(hItem); hChild; hChild = GetNextSiblingItem(hChild)) {
         const QByteArray name = GetItemName(hChild);
         if (!name.isEmpty())
@@ -303,7 +314,9 @@ void CFolderTreeCtrl::DrawTicks(HTREEITEM hItem, const QByteArray& path, const Q
 
 void CFolderTreeCtrl::DrawAllTicks(HTREEITEM hItem, const QByteArray& path)
 {
-    SetItemState(hItem, INDEXTOSTATEIMAGEMASK(CheckIndexOf(path)), TVIS_STATEIMAGEMASK);
+    if (GetCheckIndex(hItem) != CHECK_NO_BOX)
+        SetItemState(hItem, INDEXTOSTATEIMAGEMASK(CheckIndexOf(path, IsFolderItem(hItem))),
+                     TVIS_STATEIMAGEMASK);
     for (HTREEITEM hChild = GetChildItem(hItem); hChild; hChild = GetNextSiblingItem(hChild)) {
         const QByteArray name = GetItemName(hChild);
         if (!name.isEmpty())
@@ -331,7 +344,8 @@ void CFolderTreeCtrl::DrawNewItems(std::vector<TreeInsertItem>& items,
     // folder is. Only the items on the way to an entry are looked up one by one, so a folder
     // of a million files costs no plan look-up per file.
     const QByteArray normal = CBackupPlan::Normalised(folder);
-    const int nBase = m_plan.Contains(normal) ? CHECK_CHECKED : CHECK_UNCHECKED;
+    const bool bIn = m_plan.Contains(normal) && !m_plan.IsLeftOutByPatterns(normal, true);
+    const int nBase = bIn ? CHECK_CHECKED : CHECK_UNCHECKED;
     QSet<QByteArray> onTheWay; // names of the items with an entry at or below them
     if (m_plan.HasEntriesBelow(normal)) {
         const int nSkip = normal == "/" ? 1 : normal.size() + 1;
@@ -343,9 +357,14 @@ void CFolderTreeCtrl::DrawNewItems(std::vector<TreeInsertItem>& items,
                     onTheWay.insert(entry.mid(nSkip, nSlash < 0 ? -1 : nSlash - nSkip));
                 }
     }
+    const bool bPatterns = bIn && !m_plan.Patterns().isEmpty();
     for (TreeInsertItem& item : items) {
-        const int nIndex =
-            onTheWay.contains(item.name) ? CheckIndexOf(JoinPath(folder, item.name)) : nBase;
+        const bool bFolder = item.nImage != IMAGE_FILE;
+        int nIndex = nBase;
+        if (onTheWay.contains(item.name))
+            nIndex = CheckIndexOf(JoinPath(folder, item.name), bFolder);
+        else if (bPatterns && m_plan.IsLeftOutByPattern(JoinPath(folder, item.name), bFolder))
+            nIndex = CHECK_UNCHECKED;
         item.nState = INDEXTOSTATEIMAGEMASK(nIndex);
     }
 }

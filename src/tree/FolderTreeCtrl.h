@@ -128,8 +128,9 @@ private:
     void OnWatchedChanged();
     void ToggleCheck(HTREEITEM hItem);
     void OnCheck(HTREEITEM hItem, bool bChecked);
-    // The box the plan gives a path.
-    int CheckIndexOf(const QByteArray& path) const;
+    // The box the plan gives a path (a folder's when bFolder).
+    int CheckIndexOf(const QByteArray& path, bool bFolder) const;
+    bool IsFolderItem(HTREEITEM hItem) const; // a drive or folder, not a file
     // Draws the boxes of the loaded items whose path is changed, lies below it or above it:
     // the only ones a tick of changed can alter.
     void DrawTicks(const QByteArray& changed);

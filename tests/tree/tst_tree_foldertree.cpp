@@ -36,6 +36,7 @@ private slots:
     void vanishedAndUnreadableFolders();
     void siblingOrder();
     void ticksMakeThePlan();
+    void patternsShowUnticked();
     void planDrawnWithoutReading();
     void boxLabelAndSpaceBar();
     void specialFilesListed();
@@ -377,6 +378,33 @@ void TestFolderTree::ticksMakeThePlan()
     ClickBox(hDisk);
     QVERIFY(tree.Plan().IsEmpty());
     QCOMPARE(Check(Child(hSub, "x.txt")), 1);
+}
+
+void TestFolderTree::patternsShowUnticked()
+{
+    // What a pattern leaves out of a ticked folder shows unticked, there and below, whether
+    // it was on screen when the patterns came or opened later. The patterns rule it (Options
+    // changes them): its box does not change the plan.
+    CFolderTreeCtrl& tree = Tree();
+    HTREEITEM hDocs = Open({"Docs"});
+    tree.Expand(hDocs, TVE_EXPAND);
+    ClickBox(hDocs);
+    CBackupPlan plan = tree.Plan();
+    plan.SetPatterns({"Sub/", "b.txt"});
+    tree.SetPlan(plan);
+    HTREEITEM hSub = Child(hDocs, "Sub");
+    QCOMPARE(Check(Child(hDocs, "a.txt")), 3);
+    QCOMPARE(Check(Child(hDocs, "b.txt")), 1);
+    QCOMPARE(Check(hSub), 1);
+    tree.Expand(hSub, TVE_EXPAND);
+    QCOMPARE(Check(Child(hSub, "x.txt")), 1);
+    ClickBox(hSub);
+    QCOMPARE(Check(hSub), 1);
+    QCOMPARE(Folders(), QStringList({Disk() + "/Docs"}));
+    QVERIFY(LeftOut().isEmpty() && Files().isEmpty());
+    plan.SetPatterns({});
+    tree.SetPlan(plan);
+    QCOMPARE(Check(Child(hSub, "x.txt")), 3);
 }
 
 void TestFolderTree::planDrawnWithoutReading()
