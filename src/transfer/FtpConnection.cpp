@@ -918,14 +918,17 @@ int CFtpConnection::Store(FILE* pFile, std::int64_t nSize, const std::string& st
     return reply.nResult;
 }
 
-bool CFtpConnection::MayResume(ETransferFailure eFailure, std::int64_t nSize, int nTry) const
+bool CFtpConnection::MayTryAgain(ETransferFailure eFailure, int nTry)
 {
-    const CInternetSession::Resume resume = CInternetSession::GetResume();
-    return eFailure == FAILURE_CONNECTION_BROKEN && nSize >= resume.nMinBytes &&
-           nTry < resume.nTries;
+    return eFailure == FAILURE_CONNECTION_BROKEN && nTry < CInternetSession::GetResume().nTries;
 }
 
-bool CFtpConnection::PauseBeforeResume(int nTry)
+bool CFtpConnection::IsResumable(std::int64_t nSize)
+{
+    return nSize >= CInternetSession::GetResume().nMinBytes;
+}
+
+bool CFtpConnection::WaitBeforeTrying(int nTry)
 {
     const CInternetSession::Resume resume = CInternetSession::GetResume();
     const auto pause = std::chrono::milliseconds(
@@ -938,10 +941,17 @@ bool CFtpConnection::PauseBeforeResume(int nTry)
         std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
             std::chrono::milliseconds(20), until - std::chrono::steady_clock::now()));
     }
-    // The broken connection may still be waiting for the server: a fresh one goes on.
-    RenewHandle();
     m_eLastFailure = FAILURE_NONE;
     return !(pCancel && pCancel->load());
+}
+
+bool CFtpConnection::PauseBeforeResume(int nTry)
+{
+    if (!WaitBeforeTrying(nTry))
+        return false;
+    // The broken connection may still be waiting for the server: a fresh one goes on.
+    RenewHandle();
+    return !(CancelFlag() && CancelFlag()->load());
 }
 
 std::int64_t CFtpConnection::ResumePoint(const std::string& strTemp, std::int64_t nSize,
@@ -965,6 +975,12 @@ void CFtpConnection::NoteRestart(const Reply* pRefusal)
     m_bRestarted = true;
     m_strRestartReply = pRefusal ? RefusalText(*pRefusal) : std::string();
     m_eLastFailure = FAILURE_NONE;
+}
+
+void CFtpConnection::ClearRestart()
+{
+    m_bRestarted = false;
+    m_strRestartReply.clear();
 }
 
 bool CFtpConnection::RemoteSize(const std::string& strPath, std::int64_t& nSize)
@@ -1165,11 +1181,11 @@ bool CFtpConnection::StoreTemporary(FILE* pFile, std::int64_t nSize, const times
             nFrom = 0;
             continue;
         }
-        if (!MayResume(eFailure, nSize, nTry))
+        if (!MayTryAgain(eFailure, nTry))
             return Abandon(strTemp, eFailure, &reply);
         if (!PauseBeforeResume(nTry))
             return Abandon(strTemp, FAILURE_CANCELLED);
-        nFrom = ResumePoint(strTemp, nSize, reply);
+        nFrom = IsResumable(nSize) ? ResumePoint(strTemp, nSize, reply) : 0;
         if (nFrom == nSize && nSize > 0) {
             nSent = nSize; // every byte had arrived; only the reply was lost
             break;
@@ -1338,10 +1354,13 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
     curl_off_t nReceived = 0;
     std::int64_t nFrom = 0;   // what the temporary held when this attempt began
     std::int64_t nWhole = -1; // the server's size for the file, once an attempt told it
-    const auto startOver = [&](const Reply* pRefusal) {
-        NoteRestart(pRefusal);
+    const auto fromStart = [&] {
         nFrom = 0;
         return ftruncate(fd, 0) == 0 && lseek(fd, 0, SEEK_SET) == 0 && target.ResumeAt(0);
+    };
+    const auto startOver = [&](const Reply* pRefusal) {
+        NoteRestart(pRefusal);
+        return fromStart();
     };
     for (int nTry = 0;; ++nTry) {
         reply = Reply();
@@ -1379,11 +1398,16 @@ bool CFtpConnection::GetFile(const std::string& strRemotePath, const std::string
             nWhole = nFrom + nExpected;
         if (reply.nResult == CURLE_OK || reply.nResult == CURLE_WRITE_ERROR)
             break;
-        if (!MayResume(eFailure, std::max<std::int64_t>(nWhole, nFrom + nReceived), nTry))
+        if (!MayTryAgain(eFailure, nTry))
             break;
         if (!PauseBeforeResume(nTry)) {
             reply.nResult = CURLE_ABORTED_BY_CALLBACK;
             break;
+        }
+        if (!IsResumable(std::max<std::int64_t>(nWhole, nFrom + nReceived))) {
+            if (!fromStart())
+                break;
+            continue;
         }
         // Where the temporary ends on disk, whatever was counted on the way.
         struct stat written;

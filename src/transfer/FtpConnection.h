@@ -70,9 +70,10 @@ public:
     // none (FEAT does not name it, or it answers 500/502) from MLST or a LIST of the name;
     // any other answer fails the file. Only where none of these tells a size is the file
     // taken as sent, and LastSentUnchecked() says so.
-    // A large file whose transfer breaks goes on from the size the server reports for the
-    // temporary (CInternetSession::Resume); where the server refuses to append, or reports a
-    // size that cannot be ours, it is sent again from its start and LastRestarted() says so.
+    // A transfer that breaks is tried again after a pause (CInternetSession::Resume): a large
+    // file goes on from the size the server reports for the temporary, a small one starts
+    // again. Where the server refuses to append, or reports a size that cannot be ours, a large
+    // one is sent again from its start and LastRestarted() says so.
     virtual bool PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                          const ProgressFn& onProgress = nullptr);
     // The next PutFile keeps the copy it replaces: once the new one is checked, the old one is
@@ -85,8 +86,8 @@ public:
     // is as it was. Every byte: as many as the server's size for the file (SIZE, the count in
     // its 150 reply, else MLST or a LIST of the name), or FAILURE_DOWNLOAD_SHORT. A replaced
     // file keeps its mode (and owner and group where permitted), a new one gets the umask's;
-    // both get the server's modification time where MDTM tells it. A large file whose transfer
-    // breaks goes on into the same temporary from its size on disk, as PutFile's does.
+    // both get the server's modification time where MDTM tells it. A transfer that breaks is
+    // tried again as PutFile's is, a large file going on from the temporary's size on disk.
     virtual bool GetFile(const std::string& strRemotePath, const std::string& strLocalPath,
                          const ProgressFn& onProgress = nullptr);
     virtual bool DeleteFile(const std::string& strRemotePath);
@@ -194,6 +195,17 @@ protected:
     void CleanUp(const std::vector<std::string>& commands, ETransferFailure eFailure);
     // Records the failure, and the reply's words when it is the server's refusal; false.
     bool Fail(ETransferFailure eFailure, const Reply* pReply = nullptr);
+    // Whether a transfer that failed so, after nTry tries again, is worth another.
+    static bool MayTryAgain(ETransferFailure eFailure, int nTry);
+    // Whether a broken transfer of nSize bytes goes on from where it stopped; a smaller one
+    // starts again from its beginning, which costs it little.
+    static bool IsResumable(std::int64_t nSize);
+    // The pause before try nTry (from 0) again; false when the user cancelled meanwhile.
+    bool WaitBeforeTrying(int nTry);
+    // A resume the server would not go on with (pRefusal: its answer, or null when it was the
+    // size it reported): the file moves again from its start.
+    void NoteRestart(const Reply* pRefusal);
+    void ClearRestart();
     bool RunCommands(const std::vector<std::string>& commands, Reply* pReply = nullptr);
     // Moves strTarget to m_strKeepOld (when set) before strTemp takes its name; false with the
     // reply in aside when it did not move.
@@ -223,15 +235,11 @@ protected:
 
 private:
     bool CheckLogin(bool bPooled);
-    // Whether a transfer of nSize bytes that failed so, after nTry resumes, is worth another.
-    bool MayResume(ETransferFailure eFailure, std::int64_t nSize, int nTry) const;
-    // The pause before resume nTry (from 0), on a fresh connection after it; false when the
-    // user cancelled meanwhile.
+    // WaitBeforeTrying, on a fresh connection after it.
     bool PauseBeforeResume(int nTry);
     // Where an upload to strTemp goes on: the server's size for it, or 0 (noted as a restart)
     // when it tells none that fits. reply: the size's own answer, where it came from SIZE.
     std::int64_t ResumePoint(const std::string& strTemp, std::int64_t nSize, Reply& reply);
-    void NoteRestart(const Reply* pRefusal);
     void RemoveStaleTemporaries(const std::vector<FtpFileInfo>& temporaries);
     void PrepareTls();
     bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const timespec& modified,

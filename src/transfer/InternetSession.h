@@ -23,15 +23,15 @@ public:
     };
     static void SetTimeouts(const Timeouts& timeouts);
     static Timeouts GetTimeouts();
-    // A transfer of a large file that breaks (the connection cut or stalled) goes on from where
-    // the server's copy (or the local temporary) ends, after a pause that doubles each time.
-    // Smaller files fail at once, as starting them again costs little. Process-wide; tests
+    // A transfer that breaks (the connection cut or stalled) is tried again after a pause that
+    // doubles each time: a large file goes on from where the server's copy (or the local
+    // temporary) ends, a smaller one starts again, which costs it little. Process-wide; tests
     // shorten the pauses.
     struct Resume {
-        int nTries = 5;                    // resumes of one file before it fails
+        int nTries = 5;                    // tries again of one file before it fails
         int nFirstPauseMs = 1000;          // the pause before the first; doubled before each next
         int nMaxPauseMs = 60000;           // the longest pause
-        std::int64_t nMinBytes = 16 << 20; // files this large or larger
+        std::int64_t nMinBytes = 16 << 20; // files this large or larger are resumed
     };
     static void SetResume(const Resume& resume);
     static Resume GetResume();

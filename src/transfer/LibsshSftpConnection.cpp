@@ -390,6 +390,7 @@ bool CLibsshSftpConnection::PutFile(const std::string& strLocalPath,
     m_strLastReply.clear();
     m_bUnchecked = false;
     m_bKeptVersion = false;
+    ClearRestart();
     const std::string strKeep = std::exchange(m_strKeepNext, std::string());
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget) || strTarget.back() == '/')
@@ -406,41 +407,92 @@ bool CLibsshSftpConnection::PutFile(const std::string& strLocalPath,
     }
     const std::string strTemp =
         JoinPath(SplitPath(strTarget).folder, CTemporaries::NewUploadName());
-    std::int64_t nSent = 0;
-    bool bSent = Send(pFile, nSize, strTemp, nSent, onProgress);
-    if (bSent && LocalFileChanged(pFile, modified))
-        bSent = Abandon(strTemp, FAILURE_FILE_CHANGED);
+    // A break is tried again on a fresh session; a large file goes on where the server's copy
+    // surely ends.
+    std::int64_t nFrom = 0;
+    ETransferFailure eFailure = FAILURE_NONE;
+    std::string strWords;
+    for (int nTry = 0;; ++nTry) {
+        std::int64_t nSurely = nFrom;
+        eFailure = Send(pFile, nSize, strTemp, nSurely, onProgress, strWords);
+        if (eFailure == FAILURE_NONE || !MayTryAgain(eFailure, nTry))
+            break;
+        if (!WaitBeforeTrying(nTry)) {
+            eFailure = FAILURE_CANCELLED;
+            break;
+        }
+        m_pSession.reset();
+        if (!Ready()) {
+            eFailure = m_eLastFailure;
+            strWords = m_strLastReply;
+            break;
+        }
+        nFrom = IsResumable(nSize) ? ResumePoint(strTemp, nSize, nSurely) : 0;
+    }
+    if (eFailure == FAILURE_NONE && LocalFileChanged(pFile, modified))
+        eFailure = FAILURE_FILE_CHANGED;
     std::fclose(pFile);
-    if (!bSent)
-        return false;
+    if (eFailure != FAILURE_NONE)
+        return Abandon(strTemp, eFailure, strWords);
     // Each write was acknowledged; the size says that the server kept every byte.
     std::int64_t nKept = -1;
     std::time_t tModified = 0;
     bool bFolder = false;
     if (!Stat(strTemp, nKept, tModified, bFolder)) {
-        const ETransferFailure eFailure = m_pSession->LastFailure();
-        return Abandon(strTemp, eFailure, m_pSession->LastError());
+        const ETransferFailure eStat = m_pSession->LastFailure();
+        return Abandon(strTemp, eStat, m_pSession->LastError());
     }
-    if (nKept != nSent)
+    if (nKept != nSize)
         return Abandon(strTemp, FAILURE_SIZE_CHECK);
     return Replace(strTemp, strTarget, strKeep);
 }
 
-bool CLibsshSftpConnection::Send(FILE* pFile, std::int64_t nSize, const std::string& strTemp,
-                                 std::int64_t& nSent, const ProgressFn& onProgress)
+std::int64_t CLibsshSftpConnection::ResumePoint(const std::string& strTemp, std::int64_t nSize,
+                                                std::int64_t nSurely)
 {
+    // Writes in flight at the break may have landed out of order, so the temporary's size is
+    // no proof of the bytes before it: the resume starts no later than the last write that
+    // every earlier one was acknowledged before.
+    std::int64_t nKept = -1;
+    std::time_t tModified = 0;
+    bool bFolder = false;
+    if (!Stat(strTemp, nKept, tModified, bFolder) || bFolder || nKept > nSize) {
+        NoteRestart(nullptr);
+        return 0;
+    }
+    return std::min(nKept, nSurely);
+}
+
+ETransferFailure CLibsshSftpConnection::Send(FILE* pFile, std::int64_t nSize,
+                                             const std::string& strTemp, std::int64_t& nFrom,
+                                             const ProgressFn& onProgress, std::string& strWords)
+{
+    strWords.clear();
+    if (fseeko(pFile, nFrom, SEEK_SET) != 0)
+        return FAILURE_LOCAL_UNREADABLE;
     CLibsshSession::CBusy busy(*m_pSession);
     sftp_session pSftp = m_pSession->Sftp();
-    sftp_file pRemote = sftp_open(pSftp, strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (!pRemote)
-        return FailSession();
+    // Going on: the temporary keeps what it has; starting: it is emptied.
+    const int nFlags = nFrom > 0 ? O_WRONLY : O_WRONLY | O_CREAT | O_TRUNC;
+    sftp_file pRemote = sftp_open(pSftp, strTemp.c_str(), nFlags, 0644);
+    if (!pRemote) {
+        const ETransferFailure eFailure = m_pSession->LastFailure();
+        if (eFailure == FAILURE_SERVER_REFUSED)
+            strWords = m_pSession->LastError();
+        return eFailure;
+    }
     const std::string strHandle(static_cast<const char*>(ssh_string_data(pRemote->handle)),
                                 ssh_string_len(pRemote->handle));
     std::string strPacket;
     std::vector<char> chunk(kChunk);
-    std::deque<std::pair<std::uint32_t, std::size_t>> inFlight; // id, bytes
-    std::int64_t nRead = 0;
-    std::int64_t nAcknowledged = 0;
+    struct Write {
+        std::uint32_t nId;
+        std::int64_t nOffset;
+        std::size_t nBytes;
+    };
+    std::deque<Write> inFlight; // in the order sent, so by offset
+    std::int64_t nRead = nFrom;
+    std::int64_t nAcknowledged = nFrom;
     bool bRead = true;
     ETransferFailure eLocal = FAILURE_NONE;
     std::string strRefusal;
@@ -482,7 +534,7 @@ bool CLibsshSftpConnection::Send(FILE* pFile, std::int64_t nSize, const std::str
                 bBroken = true;
                 break;
             }
-            inFlight.emplace_back(nId, nGot);
+            inFlight.push_back({nId, nRead, nGot});
             nRead += static_cast<std::int64_t>(nGot);
             continue;
         }
@@ -506,7 +558,7 @@ bool CLibsshSftpConnection::Send(FILE* pFile, std::int64_t nSize, const std::str
         }
         const std::uint32_t nId = GetU32(header + 5);
         auto it = inFlight.begin();
-        while (it != inFlight.end() && it->first != nId)
+        while (it != inFlight.end() && it->nId != nId)
             ++it;
         if (it == inFlight.end()) {
             bBroken = true;
@@ -522,28 +574,31 @@ bool CLibsshSftpConnection::Send(FILE* pFile, std::int64_t nSize, const std::str
             }
             bRead = false; // what is in flight is drained, nothing more is sent
         }
-        nAcknowledged += static_cast<std::int64_t>(it->second);
+        nAcknowledged += static_cast<std::int64_t>(it->nBytes);
         inFlight.erase(it);
         m_pSession->Progress();
         if (onProgress)
             onProgress(nAcknowledged, nSize);
     }
     if (bBroken) {
+        // What the server surely has: every byte before the oldest write not acknowledged.
+        nFrom = inFlight.empty() ? nRead : inFlight.front().nOffset;
         sftp_close(pRemote); // on a dead session it only frees the handle
-        const ETransferFailure eFailure = m_pSession->LastFailure() == FAILURE_CANCELLED
-                                              ? FAILURE_CANCELLED
-                                              : FAILURE_CONNECTION_BROKEN;
-        return Abandon(strTemp, eFailure);
+        return m_pSession->LastFailure() == FAILURE_CANCELLED ? FAILURE_CANCELLED
+                                                              : FAILURE_CONNECTION_BROKEN;
     }
     const bool bClosed = sftp_close(pRemote) == SSH_OK;
     if (eLocal != FAILURE_NONE)
-        return Abandon(strTemp, eLocal);
-    if (!strRefusal.empty())
-        return Abandon(strTemp, FAILURE_SERVER_REFUSED, strRefusal);
-    if (!bClosed)
-        return Abandon(strTemp, m_pSession->LastFailure(), m_pSession->LastError());
-    nSent = nAcknowledged;
-    return true;
+        return eLocal;
+    if (!strRefusal.empty()) {
+        strWords = strRefusal;
+        return FAILURE_SERVER_REFUSED;
+    }
+    if (!bClosed) {
+        strWords = m_pSession->LastError();
+        return m_pSession->LastFailure();
+    }
+    return FAILURE_NONE;
 }
 
 bool CLibsshSftpConnection::Replace(const std::string& strTemp, const std::string& strTarget,
@@ -651,6 +706,7 @@ bool CLibsshSftpConnection::GetFile(const std::string& strRemotePath,
     m_eLastFailure = FAILURE_NONE;
     m_strLastReply.clear();
     m_bUnchecked = false;
+    ClearRestart();
     const std::string strSource = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strSource) || strSource.back() == '/')
         return FailWith(FAILURE_SERVER_REFUSED);
@@ -674,128 +730,45 @@ bool CLibsshSftpConnection::GetFile(const std::string& strRemotePath,
     std::int64_t nReceived = 0;
     std::time_t tModified = 0;
     bool bWriteFailed = false;
-    {
-        CLibsshSession::CBusy busy(*m_pSession);
-        sftp_file pRemote = sftp_open(m_pSession->Sftp(), strSource.c_str(), O_RDONLY, 0);
-        sftp_attributes pAttributes = pRemote ? sftp_fstat(pRemote) : nullptr;
-        if (pAttributes) {
-            if ((pAttributes->flags & SSH_FILEXFER_ATTR_SIZE) != 0)
-                nExpected = static_cast<std::int64_t>(pAttributes->size);
-            tModified = TimeOf(pAttributes);
-            sftp_attributes_free(pAttributes);
+    // A break is tried again on a fresh session: a large file goes on from where the temporary
+    // ends on disk, a smaller one, or one whose size changed meanwhile, starts again.
+    std::int64_t nFrom = 0;
+    std::int64_t nWhole = -1; // the server's size for the file, once a try told it
+    const auto goOnAt = [&](std::int64_t nAt) {
+        nFrom = nAt;
+        return ftruncate(fd, nAt) == 0 && lseek(fd, nAt, SEEK_SET) == nAt && target.ResumeAt(nAt);
+    };
+    for (int nTry = 0;; ++nTry) {
+        eFailure = Receive(strSource, target, nFrom, nExpected, nReceived, tModified, bWriteFailed,
+                           strWords, onProgress);
+        if (nFrom > 0 && nExpected >= 0 && nWhole >= 0 && nExpected != nWhole) {
+            NoteRestart(nullptr);
+            if (!goOnAt(0))
+                break;
+            nWhole = nExpected;
+            continue;
         }
-        // Reads in flight up to the size the server gave, sent and read by us as the writes
-        // are. A short one (which OpenSSH sends only at the end) restarts them where it ended,
-        // once those after it are drained, so that no byte is skipped.
-        sftp_session pSftp = m_pSession->Sftp();
-        const std::string strHandle =
-            pRemote ? std::string(static_cast<const char*>(ssh_string_data(pRemote->handle)),
-                                  ssh_string_len(pRemote->handle))
-                    : std::string();
-        CReplyReader reader(pSftp->channel, *m_pSession);
-        std::vector<char> buffer(kChunk);
-        std::string strPacket;
-        std::deque<std::uint32_t> inFlight;
-        std::int64_t nAsked = 0;
-        bool bEnd = !pAttributes;
-        bool bRestart = false;
-        bool bBroken = false;
-        while (pAttributes && !bWriteFailed) {
-            if (m_pCancel && m_pCancel->load()) {
-                m_pSession->Cancel();
-                bBroken = true;
-                break;
-            }
-            while (!bEnd && !bRestart && inFlight.size() < kReadsInFlight &&
-                   (nExpected < 0 || nAsked < nExpected)) {
-                const std::uint32_t nId = ++pSftp->id_counter;
-                strPacket.clear();
-                PutU32(strPacket, static_cast<std::uint32_t>(1 + 4 + 4 + strHandle.size() + 8 + 4));
-                strPacket += static_cast<char>(SSH_FXP_READ);
-                PutU32(strPacket, nId);
-                PutU32(strPacket, static_cast<std::uint32_t>(strHandle.size()));
-                strPacket += strHandle;
-                PutU32(strPacket,
-                       static_cast<std::uint32_t>(static_cast<std::uint64_t>(nAsked) >> 32));
-                PutU32(strPacket, static_cast<std::uint32_t>(nAsked & 0xffffffff));
-                PutU32(strPacket, static_cast<std::uint32_t>(kChunk));
-                if (ssh_channel_write(pSftp->channel, strPacket.data(),
-                                      static_cast<std::uint32_t>(strPacket.size())) !=
-                    static_cast<int>(strPacket.size())) {
-                    bBroken = true;
-                    break;
-                }
-                inFlight.push_back(nId);
-                nAsked += static_cast<std::int64_t>(kChunk);
-            }
-            if (bBroken)
-                break;
-            if (inFlight.empty()) {
-                if (!bRestart)
-                    break;
-                bRestart = false;
-                nAsked = nReceived;
-                continue;
-            }
-            // A reply: length, type, id, then the data or a status.
-            unsigned char header[13];
-            if (!reader.Read(reinterpret_cast<char*>(header), 9) ||
-                GetU32(header + 5) != inFlight.front()) {
-                bBroken = true;
-                break;
-            }
-            inFlight.pop_front();
-            const std::uint32_t nLength = GetU32(header);
-            if (header[4] == SSH_FXP_DATA) {
-                if (!reader.Read(reinterpret_cast<char*>(header + 9), 4)) {
-                    bBroken = true;
-                    break;
-                }
-                const std::uint32_t nGot = GetU32(header + 9);
-                if (nGot > kChunk || nLength != 9 + nGot || !reader.Read(buffer.data(), nGot)) {
-                    bBroken = true;
-                    break;
-                }
-                m_pSession->Progress();
-                CBandwidthLimit::Take(CBandwidthLimit::Download, nGot, m_pCancel);
-                if (bRestart || bEnd)
-                    continue; // past a gap: asked again
-                if (!target.Write(buffer.data(), nGot)) {
-                    bWriteFailed = true;
-                    break;
-                }
-                nReceived += nGot;
-                if (onProgress)
-                    onProgress(nReceived, nExpected);
-                bRestart = nGot < kChunk && !inFlight.empty();
-                continue;
-            }
-            std::string strRest(nLength >= 5 ? nLength - 5 : 0, '\0');
-            if (header[4] != SSH_FXP_STATUS || strRest.size() < 4 ||
-                !reader.Read(&strRest[0], strRest.size())) {
-                bBroken = true;
-                break;
-            }
-            const auto* pRest = reinterpret_cast<const unsigned char*>(strRest.data());
-            if (GetU32(pRest) != SSH_FX_EOF && !bEnd && eFailure == FAILURE_NONE) {
-                const std::uint32_t nText = strRest.size() >= 8 ? GetU32(pRest + 4) : 0;
-                eFailure = FAILURE_SERVER_REFUSED;
-                strWords =
-                    "SFTP server: " + (nText <= strRest.size() - 8 ? strRest.substr(8, nText)
-                                                                   : std::string("read refused"));
-            }
-            bEnd = true; // the end of the file, as the server sees it now
+        if (nExpected >= 0)
+            nWhole = nExpected;
+        if (bWriteFailed || !MayTryAgain(eFailure, nTry))
+            break;
+        if (!WaitBeforeTrying(nTry)) {
+            eFailure = FAILURE_CANCELLED;
+            break;
         }
-        if (bBroken)
-            eFailure = m_pSession->LastFailure() == FAILURE_CANCELLED ? FAILURE_CANCELLED
-                                                                      : FAILURE_CONNECTION_BROKEN;
-        if (!pAttributes) {
-            eFailure = m_pSession->LastFailure();
-            if (eFailure == FAILURE_SERVER_REFUSED)
-                strWords = m_pSession->LastError();
+        m_pSession.reset();
+        if (!Ready()) {
+            eFailure = m_eLastFailure;
+            strWords = m_strLastReply;
+            break;
         }
-        if (pRemote)
-            sftp_close(pRemote); // on a dead session it only frees the handle
+        struct stat written;
+        if (!IsResumable(std::max(nWhole, nReceived)))
+            written.st_size = 0;
+        else if (fstat(fd, &written) != 0)
+            break;
+        if (!goOnAt(written.st_size))
+            break;
     }
     if (eFailure == FAILURE_NONE && !bWriteFailed && nExpected >= 0 && nReceived != nExpected)
         eFailure = FAILURE_DOWNLOAD_SHORT;
@@ -819,4 +792,137 @@ bool CLibsshSftpConnection::GetFile(const std::string& strRemotePath,
     if (eFailure != FAILURE_NONE)
         return FailWith(eFailure, strWords);
     return FailWith(LocalWriteFailureOf(nErrno));
+}
+
+ETransferFailure CLibsshSftpConnection::Receive(const std::string& strSource,
+                                                CWriteBehindFile& target, std::int64_t nFrom,
+                                                std::int64_t& nExpected, std::int64_t& nReceived,
+                                                std::time_t& tModified, bool& bWriteFailed,
+                                                std::string& strWords, const ProgressFn& onProgress)
+{
+    ETransferFailure eFailure = FAILURE_NONE;
+    strWords.clear();
+    nExpected = -1;
+    nReceived = nFrom;
+    CLibsshSession::CBusy busy(*m_pSession);
+    sftp_file pRemote = sftp_open(m_pSession->Sftp(), strSource.c_str(), O_RDONLY, 0);
+    sftp_attributes pAttributes = pRemote ? sftp_fstat(pRemote) : nullptr;
+    if (pAttributes) {
+        if ((pAttributes->flags & SSH_FILEXFER_ATTR_SIZE) != 0)
+            nExpected = static_cast<std::int64_t>(pAttributes->size);
+        tModified = TimeOf(pAttributes);
+        sftp_attributes_free(pAttributes);
+    }
+    // Reads in flight up to the size the server gave, sent and read by us as the writes
+    // are. A short one (which OpenSSH sends only at the end) restarts them where it ended,
+    // once those after it are drained, so that no byte is skipped.
+    sftp_session pSftp = m_pSession->Sftp();
+    const std::string strHandle =
+        pRemote ? std::string(static_cast<const char*>(ssh_string_data(pRemote->handle)),
+                              ssh_string_len(pRemote->handle))
+                : std::string();
+    CReplyReader reader(pSftp->channel, *m_pSession);
+    std::vector<char> buffer(kChunk);
+    std::string strPacket;
+    std::deque<std::uint32_t> inFlight;
+    std::int64_t nAsked = nFrom;
+    bool bEnd = !pAttributes;
+    bool bRestart = false;
+    bool bBroken = false;
+    while (pAttributes && !bWriteFailed) {
+        if (m_pCancel && m_pCancel->load()) {
+            m_pSession->Cancel();
+            bBroken = true;
+            break;
+        }
+        while (!bEnd && !bRestart && inFlight.size() < kReadsInFlight &&
+               (nExpected < 0 || nAsked < nExpected)) {
+            const std::uint32_t nId = ++pSftp->id_counter;
+            strPacket.clear();
+            PutU32(strPacket, static_cast<std::uint32_t>(1 + 4 + 4 + strHandle.size() + 8 + 4));
+            strPacket += static_cast<char>(SSH_FXP_READ);
+            PutU32(strPacket, nId);
+            PutU32(strPacket, static_cast<std::uint32_t>(strHandle.size()));
+            strPacket += strHandle;
+            PutU32(strPacket, static_cast<std::uint32_t>(static_cast<std::uint64_t>(nAsked) >> 32));
+            PutU32(strPacket, static_cast<std::uint32_t>(nAsked & 0xffffffff));
+            PutU32(strPacket, static_cast<std::uint32_t>(kChunk));
+            if (ssh_channel_write(pSftp->channel, strPacket.data(),
+                                  static_cast<std::uint32_t>(strPacket.size())) !=
+                static_cast<int>(strPacket.size())) {
+                bBroken = true;
+                break;
+            }
+            inFlight.push_back(nId);
+            nAsked += static_cast<std::int64_t>(kChunk);
+        }
+        if (bBroken)
+            break;
+        if (inFlight.empty()) {
+            if (!bRestart)
+                break;
+            bRestart = false;
+            nAsked = nReceived;
+            continue;
+        }
+        // A reply: length, type, id, then the data or a status.
+        unsigned char header[13];
+        if (!reader.Read(reinterpret_cast<char*>(header), 9) ||
+            GetU32(header + 5) != inFlight.front()) {
+            bBroken = true;
+            break;
+        }
+        inFlight.pop_front();
+        const std::uint32_t nLength = GetU32(header);
+        if (header[4] == SSH_FXP_DATA) {
+            if (!reader.Read(reinterpret_cast<char*>(header + 9), 4)) {
+                bBroken = true;
+                break;
+            }
+            const std::uint32_t nGot = GetU32(header + 9);
+            if (nGot > kChunk || nLength != 9 + nGot || !reader.Read(buffer.data(), nGot)) {
+                bBroken = true;
+                break;
+            }
+            m_pSession->Progress();
+            CBandwidthLimit::Take(CBandwidthLimit::Download, nGot, m_pCancel);
+            if (bRestart || bEnd)
+                continue; // past a gap: asked again
+            if (!target.Write(buffer.data(), nGot)) {
+                bWriteFailed = true;
+                break;
+            }
+            nReceived += nGot;
+            if (onProgress)
+                onProgress(nReceived, nExpected);
+            bRestart = nGot < kChunk && !inFlight.empty();
+            continue;
+        }
+        std::string strRest(nLength >= 5 ? nLength - 5 : 0, '\0');
+        if (header[4] != SSH_FXP_STATUS || strRest.size() < 4 ||
+            !reader.Read(&strRest[0], strRest.size())) {
+            bBroken = true;
+            break;
+        }
+        const auto* pRest = reinterpret_cast<const unsigned char*>(strRest.data());
+        if (GetU32(pRest) != SSH_FX_EOF && !bEnd && eFailure == FAILURE_NONE) {
+            const std::uint32_t nText = strRest.size() >= 8 ? GetU32(pRest + 4) : 0;
+            eFailure = FAILURE_SERVER_REFUSED;
+            strWords =
+                "SFTP server: " + (nText <= strRest.size() - 8 ? strRest.substr(8, nText)
+                                                               : std::string("read refused"));
+        }
+        bEnd = true; // the end of the file, as the server sees it now
+    }
+    if (bBroken)
+        eFailure = m_pSession->LastFailure() == FAILURE_CANCELLED ? FAILURE_CANCELLED
+                                                                  : FAILURE_CONNECTION_BROKEN;
+    if (!pAttributes) {
+        eFailure = m_pSession->LastFailure();
+        if (eFailure == FAILURE_SERVER_REFUSED)
+            strWords = m_pSession->LastError();
+    }
+    if (pRemote)
+        sftp_close(pRemote); // on a dead session it only frees the handle
+    return eFailure;
 }

@@ -9,7 +9,8 @@
 // user trusted in the program's known-hosts file; uploads to a temporary whose size is
 // checked before it takes the target's name (an existing file is renamed aside first where
 // the server's rename will not replace it); restores into a local temporary, compared with
-// the server's size; a cancel stops every call within a second.
+// the server's size; a cancel stops every call within a second; a broken transfer tried again
+// as CInternetSession::Resume says.
 //
 // libssh 0.10 waits for each write's reply, and opens a receive window of 1.28 MB: at 50 ms
 // round trip both are far slower than libssh2. So while libssh has no request open, transfers
@@ -23,6 +24,7 @@
 class CConnectionPool;
 class CLibsshSession;
 class CServerRefusals;
+class CWriteBehindFile;
 
 class CLibsshSftpConnection : public CFtpConnection
 {
@@ -72,9 +74,20 @@ private:
     // Records the session's last failure with its words; false.
     bool FailSession();
     bool FailWith(ETransferFailure eFailure, const std::string& strWords = std::string());
-    // Sends the file to strTemp: nSent bytes, each acknowledged by the server.
-    bool Send(std::FILE* pFile, std::int64_t nSize, const std::string& strTemp, std::int64_t& nSent,
-              const ProgressFn& onProgress);
+    // Sends the file from byte nFrom on to strTemp (emptied first when nFrom is 0), each write
+    // acknowledged by the server: FAILURE_NONE, or why not with the server's words. After a
+    // break nFrom is where the bytes the server surely has end.
+    ETransferFailure Send(std::FILE* pFile, std::int64_t nSize, const std::string& strTemp,
+                          std::int64_t& nFrom, const ProgressFn& onProgress, std::string& strWords);
+    // Where a broken upload to strTemp goes on: at most nSurely, or 0 (noted as a restart) when
+    // the server tells no size that fits.
+    std::int64_t ResumePoint(const std::string& strTemp, std::int64_t nSize, std::int64_t nSurely);
+    // Reads strSource from byte nFrom on into target: nReceived, the bytes the temporary then
+    // holds; nExpected, the server's size for the file (-1: none told).
+    ETransferFailure Receive(const std::string& strSource, CWriteBehindFile& target,
+                             std::int64_t nFrom, std::int64_t& nExpected, std::int64_t& nReceived,
+                             std::time_t& tModified, bool& bWriteFailed, std::string& strWords,
+                             const ProgressFn& onProgress);
     // The checked temporary takes strTarget's name; the copy it replaces moves to strKeep first
     // when that is set (a version kept), else it goes once the new copy has the name.
     bool Replace(const std::string& strTemp, const std::string& strTarget,

@@ -17,6 +17,9 @@ accepted login, so a test can tell that a client sent none. Faults on request:
   cut-once=N          the first write or read that reaches a file's byte N is cut there: the
                       bytes before N are written (or read), then the connection is dropped
                       without a word. Later transfers are whole.
+
+With --journal, a write or read at a file's byte 0 also appends "FROM-START", so a test can
+tell a transfer that went on after a break from one that started again.
 """
 
 import argparse
@@ -63,9 +66,10 @@ UPLOAD_TEMPORARY = re.compile(rb"\.mossvale-([0-9a-f]{16}-)?[0-9a-f]{16}\.part")
 class FaultySFTPServer(asyncssh.SFTPServer):
     cut_done = False
 
-    def __init__(self, channel, root, faults):
+    def __init__(self, channel, root, faults, journal):
         super().__init__(channel, chroot=root)
         self._faults = faults
+        self._journal = journal
         self._cut_at = next((int(f.split("=", 1)[1]) for f in faults
                              if f.startswith("cut-once=")), None)
 
@@ -73,11 +77,17 @@ class FaultySFTPServer(asyncssh.SFTPServer):
         return (self._cut_at is not None and not FaultySFTPServer.cut_done
                 and offset + size >= self._cut_at)
 
+    def _note_start(self, offset):
+        if self._journal and offset == 0:
+            with open(self._journal, "a") as journal:
+                journal.write("FROM-START\n")
+
     def _drop(self):
         FaultySFTPServer.cut_done = True
         self.channel.get_extra_info("connection").abort()
 
     def read(self, file_obj, offset, size):
+        self._note_start(offset)
         if self._cut_due(offset, size):
             self._drop()
             return asyncio.sleep(3600)
@@ -93,6 +103,7 @@ class FaultySFTPServer(asyncssh.SFTPServer):
         return super().rename(oldpath, newpath)
 
     def write(self, file_obj, offset, data):
+        self._note_start(offset)
         if self._cut_due(offset, len(data)):
             if offset < self._cut_at:
                 super().write(file_obj, offset, data[:self._cut_at - offset])
@@ -125,7 +136,7 @@ async def serve(args):
     server = await asyncssh.listen(
         "127.0.0.1", args.port, server_host_keys=[host_key(args.host_key)],
         server_factory=lambda: PasswordServer(args.user, args.password, args.journal),
-        sftp_factory=lambda channel: FaultySFTPServer(channel, root, args.fault),
+        sftp_factory=lambda channel: FaultySFTPServer(channel, root, args.fault, args.journal),
         allow_scp=False,
         # A restart on the same port must not wait for the old connections to die out.
         reuse_address=True)

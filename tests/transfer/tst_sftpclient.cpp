@@ -7,6 +7,7 @@
 #include "transfer/LibsshSftpConnection.h"
 #include "transfer/InternetSession.h"
 #include "transfer/Temporaries.h"
+#include "transfer/TrustStore.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 
@@ -47,13 +48,17 @@ class TestSftpClient : public QObject
     }
 
     // A started server whose key the user has trusted, and a connection to it.
-    std::unique_ptr<CFtpConnection> StartTrusted(CFtpTestServer& server,
-                                                 const QStringList& faults = {})
+    // bLibssh: through libssh, as for a server that libssh2 cannot reach.
+    std::unique_ptr<CFtpConnection>
+    StartTrusted(CFtpTestServer& server, const QStringList& faults = {}, bool bLibssh = false)
     {
         if (!server.Start(CFtpTestServer::Sftp, faults)) {
             qWarning("%s", qPrintable(server.LastError()));
             return nullptr;
         }
+        if (bLibssh)
+            CLibsshSftpConnection::NoteNeededFor(
+                CTrustStore::ServerKey("127.0.0.1", server.Port()));
         if (!CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(server)))
             return nullptr;
         return Connect(server);
@@ -380,30 +385,47 @@ private slots:
 
     void brokenTransfersGoOnWhereTheyStopped()
     {
-        // The connection dropped once half-way, each way: the transfer goes on from the size
-        // the server's temporary (or the local one) has, and arrives whole.
+        // The connection dropped once half-way, each way, through either library: a large file
+        // goes on from the size the server's temporary (or the local one) has, a small one
+        // starts again; both arrive whole.
         const CInternetSession::Resume saved = CInternetSession::GetResume();
         const auto restore = qScopeGuard([saved] { CInternetSession::SetResume(saved); });
-        CInternetSession::SetResume({5, 10, 100, 1 << 20});
-        const QByteArray data = PatternBytes(6 << 20, 4);
+        // Cut past the 4 MiB of reads (and 2 MiB of writes) that libssh keeps in flight: by then
+        // the receiving side surely holds some bytes, whatever the cut loses.
+        const QByteArray data = PatternBytes(8 << 20, 4);
         QTemporaryDir local;
         QVERIFY(WriteFile(local.filePath("up.bin"), data));
-        for (const bool bUpload : {true, false}) {
-            CFtpTestServer server;
-            auto pConnection = StartTrusted(server, {QStringLiteral("cut-once=%1").arg(3 << 20)});
-            QVERIFY(pConnection);
-            if (bUpload) {
-                QVERIFY(pConnection->PutFile(Utf8(local.filePath("up.bin")), "/up.bin"));
-                QCOMPARE(server.ReadFile("up.bin"), data);
-            } else {
-                QVERIFY(server.PutFile("down.bin", data));
-                QVERIFY(pConnection->GetFile("/down.bin", Utf8(local.filePath("down.bin"))));
-                QCOMPARE(ReadFile(local.filePath("down.bin")), data);
-            }
-            QVERIFY(!pConnection->LastRestarted());
-            QCOMPARE(Leftovers(server.Root()), QStringList());
-            QCOMPARE(Leftovers(local.path()), QStringList());
-        }
+        for (const bool bLibssh : {false, true})
+            for (const bool bSmall : {false, true})
+                for (const bool bUpload : {true, false}) {
+                    if (bSmall && !bLibssh)
+                        continue; // libcurl's path shares the FTP client's code for that
+                    CInternetSession::SetResume({5, 10, 100, bSmall ? data.size() + 1 : 1 << 20});
+                    CFtpTestServer server;
+                    auto pConnection =
+                        StartTrusted(server, {QStringLiteral("cut-once=%1").arg(6 << 20)}, bLibssh);
+                    QVERIFY(pConnection);
+                    QCOMPARE(dynamic_cast<CLibsshSftpConnection*>(pConnection.get()) != nullptr,
+                             bLibssh);
+                    if (bUpload) {
+                        QVERIFY2(pConnection->PutFile(Utf8(local.filePath("up.bin")), "/up.bin"),
+                                 pConnection->LastReplyLine().c_str());
+                        QCOMPARE(server.ReadFile("up.bin"), data);
+                    } else {
+                        QVERIFY(server.PutFile("down.bin", data));
+                        QVERIFY2(
+                            pConnection->GetFile("/down.bin", Utf8(local.filePath("down.bin"))),
+                            pConnection->LastReplyLine().c_str());
+                        QCOMPARE(ReadFile(local.filePath("down.bin")), data);
+                    }
+                    // (libssh2 reads so far ahead that what a restore held at the cut is the
+                    // kernel's affair.)
+                    if (bLibssh || bUpload)
+                        QCOMPARE(server.CommandCount("FROM-START"), bSmall ? 2 : 1);
+                    QVERIFY(!pConnection->LastRestarted());
+                    QCOMPARE(Leftovers(server.Root()), QStringList());
+                    QCOMPARE(Leftovers(local.path()), QStringList());
+                }
     }
 
     void cancelledJobKeepsTheOldCopy()

@@ -95,6 +95,7 @@ private slots:
         QVERIFY(m_state.isValid());
         qputenv("XDG_STATE_HOME", QFile::encodeName(m_state.path()));
         CInternetSession::SetTimeouts({5, 3});
+        CInternetSession::SetResume({0, 10, 100, 1 << 20}); // a broken transfer fails at once
         m_pSession = std::make_shared<CInternetSession>();
     }
     void cleanupTestCase() { m_pSession.reset(); }

@@ -114,6 +114,7 @@ void TestCommandView::initTestCase()
     // As the program names its application object: box titles are taken from it.
     QCoreApplication::setApplicationName(QLatin1String(Texts::APP_NAME));
     OpenSession({5, 2});
+    CInternetSession::SetResume({0, 10, 100, 1 << 20}); // a broken transfer fails at once
 }
 
 void TestCommandView::cleanupTestCase()
