@@ -129,8 +129,10 @@ int OnProgress(void* pUser, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulT
                curl_off_t ulNow)
 {
     auto* pContext = static_cast<ProgressContext*>(pUser);
-    if (pContext->pCancel && pContext->pCancel->load())
+    if (pContext->pCancel && pContext->pCancel->load()) {
+        CCurlHandle::ShutDownRunning();
         return 1;
+    }
     if (pContext->pFn && *pContext->pFn) {
         const std::int64_t nDone = pContext->nBase + (pContext->bUpload ? ulNow : dlNow);
         std::int64_t nTotal = pContext->nTotal;
