@@ -40,6 +40,7 @@ constexpr std::size_t kReadsInFlight = 64;
 
 std::mutex g_libsshLock;
 std::set<std::string> g_libsshServers;
+std::set<std::string> g_libssh2Servers; // those libssh could not agree keys with
 
 void PutU32(std::string& strOut, std::uint32_t n)
 {
@@ -125,6 +126,18 @@ void CLibsshSftpConnection::NoteNeededFor(const std::string& strServerKey)
 {
     const std::lock_guard<std::mutex> hold(g_libsshLock);
     g_libsshServers.insert(strServerKey);
+}
+
+bool CLibsshSftpConnection::CannotReach(const std::string& strServerKey)
+{
+    const std::lock_guard<std::mutex> hold(g_libsshLock);
+    return g_libssh2Servers.count(strServerKey) != 0;
+}
+
+void CLibsshSftpConnection::NoteCannotReach(const std::string& strServerKey)
+{
+    const std::lock_guard<std::mutex> hold(g_libsshLock);
+    g_libssh2Servers.insert(strServerKey);
 }
 
 CLibsshSftpConnection::CLibsshSftpConnection(const CFtpAddress& address, const std::string& strUser,

@@ -1,9 +1,9 @@
 #pragma once
-// An "sftp://" account's connection through libssh, for the servers that libssh2 (libcurl's
-// SFTP) cannot agree keys with: an OpenSSH with only an RSA host key (rsa-sha2 signatures
-// only), or one hardened to encrypt-then-MAC. CFtpConnection::Connect makes one when libssh2's
-// key exchange fails, and for that server from then on; every other server keeps libcurl's
-// path.
+// An "sftp://" account's connection through libssh. CFtpConnection::Connect makes one for every
+// SFTP server: libssh reaches the servers that libssh2 (libcurl's SFTP) cannot agree keys with,
+// an OpenSSH with only an RSA host key (rsa-sha2 signatures only) or one hardened to
+// encrypt-then-MAC, and its transfers here are the faster at a distance. Only a server that
+// libssh shares no key exchange with goes through libcurl's CSftpConnection.
 //
 // The same promises as CSftpConnection: no password before the host key matches the one the
 // user trusted in the program's known-hosts file; uploads to a temporary whose size is
@@ -36,9 +36,14 @@ public:
                                    std::shared_ptr<CConnectionPool> pPool,
                                    const std::string& strKey, ETransferFailure& eFailure,
                                    const std::atomic<bool>* pCancel);
-    // The servers ("host:port") that libssh2 could not agree keys with, for the process.
+    // The servers ("host:port") that libssh2 could not agree keys with, for the process: their
+    // host key is probed through libssh.
     static bool IsNeededFor(const std::string& strServerKey);
     static void NoteNeededFor(const std::string& strServerKey);
+    // The servers that libssh could not agree keys with, for the process: libcurl's libssh2
+    // reaches them.
+    static bool CannotReach(const std::string& strServerKey);
+    static void NoteCannotReach(const std::string& strServerKey);
 
     // Gives a session that still works back to the pool.
     ~CLibsshSftpConnection() override;

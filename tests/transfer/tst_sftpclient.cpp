@@ -7,6 +7,7 @@
 #include "transfer/LibsshSftpConnection.h"
 #include "transfer/InternetSession.h"
 #include "transfer/Temporaries.h"
+#include "transfer/TrustStore.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 
@@ -47,13 +48,17 @@ class TestSftpClient : public QObject
     }
 
     // A started server whose key the user has trusted, and a connection to it.
-    std::unique_ptr<CFtpConnection> StartTrusted(CFtpTestServer& server,
-                                                 const QStringList& faults = {})
+    // bLibssh2: through libcurl's path, as a server that libssh cannot agree keys with.
+    std::unique_ptr<CFtpConnection>
+    StartTrusted(CFtpTestServer& server, const QStringList& faults = {}, bool bLibssh2 = false)
     {
         if (!server.Start(CFtpTestServer::Sftp, faults)) {
             qWarning("%s", qPrintable(server.LastError()));
             return nullptr;
         }
+        if (bLibssh2)
+            CLibsshSftpConnection::NoteCannotReach(
+                CTrustStore::ServerKey("127.0.0.1", server.Port()));
         if (!CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(server)))
             return nullptr;
         return Connect(server);
@@ -228,15 +233,15 @@ private slots:
     void openSshIsReachedOrTheFailureNamed()
     {
         // Debian's own sshd: byte for byte both ways, a file replaced, a broken upload that
-        // keeps the old copy. Servers whose key exchange libssh2 1.10 lacks say so in words.
+        // keeps the old copy.
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::OpenSsh);
         QVERIFY(CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(server)));
         ETransferFailure eFailure = FAILURE_NONE;
         auto pConnection = Connect(server, &eFailure);
         QVERIFY2(pConnection, qPrintable(QString::number(eFailure) + server.LogText()));
-        // libcurl's faster path wherever libssh2 agrees keys.
-        QVERIFY(!dynamic_cast<CLibsshSftpConnection*>(pConnection.get()));
+        // libssh's path, the faster one, wherever libssh agrees keys.
+        QVERIFY(dynamic_cast<CLibsshSftpConnection*>(pConnection.get()));
         QTemporaryDir local;
         const QByteArray first = PatternBytes(3 * 1024 * 1024, 4);
         const QByteArray second = PatternBytes(200000, 5);
@@ -370,6 +375,18 @@ private slots:
             QCOMPARE(changed.strOldSha256, key.strSha256);
         }
 
+        // One whose only key exchange libssh lacks is reached through libcurl's libssh2.
+        CFtpTestServer old;
+        START_OR_SKIP(old, CFtpTestServer::OpenSsh, {QStringLiteral("sha1-kex")});
+        QVERIFY(CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(old)));
+        auto pOld = Connect(old);
+        QVERIFY(pOld);
+        QVERIFY(!dynamic_cast<CLibsshSftpConnection*>(pOld.get()));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("up.bin"), PatternBytes(100000, 7)));
+        QVERIFY(pOld->PutFile(Utf8(local.filePath("up.bin")), old.RemotePath("up.bin")));
+        QCOMPARE(old.ReadFile("up.bin"), PatternBytes(100000, 7));
+
         // A server that no library of ours shares a key exchange with says so.
         CFtpTestServer unshared;
         START_OR_SKIP(unshared, CFtpTestServer::OpenSsh, {QStringLiteral("kex-unshared")});
@@ -381,7 +398,8 @@ private slots:
     void brokenTransfersGoOnWhereTheyStopped()
     {
         // The connection dropped once half-way, each way: the transfer goes on from the size
-        // the server's temporary (or the local one) has, and arrives whole.
+        // the server's temporary (or the local one) has, and arrives whole. On libcurl's path:
+        // libssh's has no resume yet.
         const CInternetSession::Resume saved = CInternetSession::GetResume();
         const auto restore = qScopeGuard([saved] { CInternetSession::SetResume(saved); });
         CInternetSession::SetResume({5, 10, 100, 1 << 20});
@@ -390,7 +408,8 @@ private slots:
         QVERIFY(WriteFile(local.filePath("up.bin"), data));
         for (const bool bUpload : {true, false}) {
             CFtpTestServer server;
-            auto pConnection = StartTrusted(server, {QStringLiteral("cut-once=%1").arg(3 << 20)});
+            auto pConnection =
+                StartTrusted(server, {QStringLiteral("cut-once=%1").arg(3 << 20)}, true);
             QVERIFY(pConnection);
             if (bUpload) {
                 QVERIFY(pConnection->PutFile(Utf8(local.filePath("up.bin")), "/up.bin"));
