@@ -92,6 +92,9 @@ private:
     // Removes strTemp after a failure (on a fresh session after a break or a cancel); false.
     bool Abandon(const std::string& strTemp, ETransferFailure eFailure,
                  const std::string& strWords = std::string());
+    // OpenSSH's posix-rename: strTo is replaced in one step. SSH_FX_OK, the server's status
+    // code with its words, or -1 when the connection broke first.
+    int PosixRename(const std::string& strFrom, const std::string& strTo, std::string& strWords);
     // The rename was cut off before its reply: true when the new copy took the name.
     bool SettleCutRename(const std::string& strTemp);
     bool Stat(const std::string& strPath, std::int64_t& nSize, std::time_t& tModified,
