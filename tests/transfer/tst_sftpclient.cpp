@@ -219,7 +219,7 @@ private slots:
         QCOMPARE(server.ReadFile("keep.bin"), original);
         QTRY_COMPARE(Leftovers(server.Root()), QStringList());
 
-        // The old copy was set aside, then the new one was refused the name: it goes back.
+        // The new copy refused the name: the old one stays (or comes back from aside).
         CFtpTestServer refusing;
         auto pRefused = StartTrusted(refusing, {QStringLiteral("refuse-rename-part")});
         QVERIFY(pRefused);
