@@ -35,8 +35,9 @@ constexpr int kCleanupSeconds = 2;
 // Requests in flight: 32 of 64 KiB keep 2 MiB on the way, as libcurl's path does.
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kInFlight = 32;
-// Reads: 4 MiB on the way, within the 8 MiB receive window that CReplyReader opens.
-constexpr std::size_t kReadsInFlight = 64;
+// Reads: 6 MiB on the way, within the 8 MiB receive window that CReplyReader opens (4 MiB
+// left a 50 ms round trip waiting on replies).
+constexpr std::size_t kReadsInFlight = 96;
 
 std::mutex g_libsshLock;
 std::set<std::string> g_libsshServers;

@@ -13,7 +13,7 @@
 //
 // libssh 0.10 waits for each write's reply, and opens a receive window of 1.28 MB: at 50 ms
 // round trip both are far slower than libssh2. So while libssh has no request open, transfers
-// send SFTP requests of their own on libssh's channel, 2 MiB of writes or 4 MiB of reads in
+// send SFTP requests of their own on libssh's channel, 2 MiB of writes or 6 MiB of reads in
 // flight, and read the replies in large pieces, which widen libssh's window.
 #include "FtpConnection.h"
 

@@ -243,7 +243,8 @@ private slots:
         // libssh's path, the faster one, wherever libssh agrees keys.
         QVERIFY(dynamic_cast<CLibsshSftpConnection*>(pConnection.get()));
         QTemporaryDir local;
-        const QByteArray first = PatternBytes(3 * 1024 * 1024, 4);
+        // More than the reads kept in flight, and not a whole number of them.
+        const QByteArray first = PatternBytes(9 * 1024 * 1024 + 5, 4);
         const QByteArray second = PatternBytes(200000, 5);
         QVERIFY(WriteFile(local.filePath("up.bin"), first));
         QVERIFY(server.PutFile("keep.bin", second));
