@@ -13,6 +13,9 @@ constexpr int kMaxPollMs = 5;
 // How long a cancelled request may take to notice its shut sockets before it is dropped.
 constexpr auto kCancelGrace = std::chrono::milliseconds(500);
 
+// The handle whose request runs on this thread, for its callbacks.
+thread_local CCurlHandle* t_pRunning = nullptr;
+
 curl_socket_t OnOpenSocket(void* pUser, curlsocktype /*purpose*/, curl_sockaddr* pAddress)
 {
     // Close-on-exec: a program started from here must not inherit the server connections.
@@ -50,6 +53,12 @@ void CCurlHandle::ShutDownSockets()
         ::shutdown(nSocket, SHUT_RDWR);
 }
 
+void CCurlHandle::ShutDownRunning()
+{
+    if (t_pRunning)
+        t_pRunning->ShutDownSockets();
+}
+
 bool CCurlHandle::IsCancelled() const
 {
     return m_pCancel && m_pCancel->load();
@@ -70,6 +79,7 @@ int CCurlHandle::Perform()
         return CURLE_ABORTED_BY_CALLBACK;
     if (curl_multi_add_handle(m_pMulti, m_pEasy) != CURLM_OK)
         return CURLE_FAILED_INIT;
+    t_pRunning = this;
     CURLcode result = CURLE_OK;
     bool bDone = false;
     bool bCancelled = false;
@@ -106,6 +116,7 @@ int CCurlHandle::Perform()
         curl_multi_poll(m_pMulti, nullptr, 0, nWait, nullptr);
     }
     curl_multi_remove_handle(m_pMulti, m_pEasy);
+    t_pRunning = nullptr;
     // A request dropped after the grace never finished: never a success.
     if (!bDone)
         return bCancelled ? CURLE_ABORTED_BY_CALLBACK

@@ -31,6 +31,11 @@ public:
     // milliseconds, with CURLE_ABORTED_BY_CALLBACK: connecting, logging in and waiting for a
     // silent server included. Null for none; it must outlive the handle's use of it.
     void SetCancelFlag(const std::atomic<bool>* pCancel) { m_pCancel = pCancel; }
+    // For a libcurl callback about to stop the request running on this thread for a cancel:
+    // shuts its connection down first, so that libcurl's goodbye to an SSH server fails at
+    // once instead of waiting for the server for a second, after which libcurl 7.88 drops
+    // the SSH session without freeing it.
+    static void ShutDownRunning();
 
 private:
     void ShutDownSockets();

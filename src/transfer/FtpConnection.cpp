@@ -129,8 +129,10 @@ int OnProgress(void* pUser, curl_off_t dlTotal, curl_off_t dlNow, curl_off_t ulT
                curl_off_t ulNow)
 {
     auto* pContext = static_cast<ProgressContext*>(pUser);
-    if (pContext->pCancel && pContext->pCancel->load())
+    if (pContext->pCancel && pContext->pCancel->load()) {
+        CCurlHandle::ShutDownRunning();
         return 1;
+    }
     if (pContext->pFn && *pContext->pFn) {
         const std::int64_t nDone = pContext->nBase + (pContext->bUpload ? ulNow : dlNow);
         std::int64_t nTotal = pContext->nTotal;
@@ -466,12 +468,18 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
     std::string strKey = address.BaseUrl();
     strKey += '\n' + std::to_string(static_cast<int>(address.Tls())) + (bTlsOptional ? "?" : "");
     strKey += '\n' + strUser + '\n' + strPassword;
-    // A server that libssh2 could not agree keys with is reached through libssh.
+    // SFTP goes through libssh, whose transfers keep requests in flight all the way (libcurl's
+    // libssh2 lets its 2 MiB of writes drain before it reads the next part of a file); libssh2
+    // only where libssh shares no key exchange, host key type or cipher with the server.
     const bool bSftp = address.Protocol() == CFtpAddress::EProtocol::Sftp;
-    if (bSftp && CLibsshSftpConnection::IsNeededFor(strServerKey))
-        return CLibsshSftpConnection::Connect(address, strUser, strPassword,
-                                              pSession->KnownHostsPath(), pSession->Refusals(),
-                                              pSession->Pool(), strKey, eFailure, pCancel);
+    if (bSftp && !CLibsshSftpConnection::CannotReach(strServerKey)) {
+        CFtpConnection* pLibssh = CLibsshSftpConnection::Connect(
+            address, strUser, strPassword, pSession->KnownHostsPath(), pSession->Refusals(),
+            pSession->Pool(), strKey, eFailure, pCancel);
+        if (pLibssh || eFailure != FAILURE_KEY_EXCHANGE)
+            return pLibssh;
+        CLibsshSftpConnection::NoteCannotReach(strServerKey);
+    }
     const std::shared_ptr<CConnectionPool>& pPool = pSession->Pool();
     std::chrono::steady_clock::duration idleFor{};
     std::unique_ptr<CCurlHandle> pHandle = pPool->Take(strKey, &idleFor);
@@ -503,12 +511,6 @@ CFtpConnection* CFtpConnection::Connect(CInternetSession* pSession, const std::s
         eFailure = pConnection->m_eLastFailure;
         pConnection->m_pPool.reset(); // a failed login is not worth keeping
         delete pConnection;
-        if (bSftp && eFailure == FAILURE_KEY_EXCHANGE) {
-            CLibsshSftpConnection::NoteNeededFor(strServerKey);
-            return CLibsshSftpConnection::Connect(address, strUser, strPassword,
-                                                  pSession->KnownHostsPath(), pSession->Refusals(),
-                                                  pPool, strKey, eFailure, pCancel);
-        }
         return nullptr;
     }
     return pConnection;

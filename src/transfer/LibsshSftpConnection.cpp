@@ -35,11 +35,13 @@ constexpr int kCleanupSeconds = 2;
 // Requests in flight: 32 of 64 KiB keep 2 MiB on the way, as libcurl's path does.
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kInFlight = 32;
-// Reads: 4 MiB on the way, within the 8 MiB receive window that CReplyReader opens.
-constexpr std::size_t kReadsInFlight = 64;
+// Reads: 6 MiB on the way, within the 8 MiB receive window that CReplyReader opens (4 MiB
+// left a 50 ms round trip waiting on replies).
+constexpr std::size_t kReadsInFlight = 96;
 
 std::mutex g_libsshLock;
 std::set<std::string> g_libsshServers;
+std::set<std::string> g_libssh2Servers; // those libssh could not agree keys with
 
 void PutU32(std::string& strOut, std::uint32_t n)
 {
@@ -125,6 +127,18 @@ void CLibsshSftpConnection::NoteNeededFor(const std::string& strServerKey)
 {
     const std::lock_guard<std::mutex> hold(g_libsshLock);
     g_libsshServers.insert(strServerKey);
+}
+
+bool CLibsshSftpConnection::CannotReach(const std::string& strServerKey)
+{
+    const std::lock_guard<std::mutex> hold(g_libsshLock);
+    return g_libssh2Servers.count(strServerKey) != 0;
+}
+
+void CLibsshSftpConnection::NoteCannotReach(const std::string& strServerKey)
+{
+    const std::lock_guard<std::mutex> hold(g_libsshLock);
+    g_libssh2Servers.insert(strServerKey);
 }
 
 CLibsshSftpConnection::CLibsshSftpConnection(const CFtpAddress& address, const std::string& strUser,
@@ -607,9 +621,23 @@ bool CLibsshSftpConnection::Replace(const std::string& strTemp, const std::strin
     // The copy being replaced is kept among the versions: it moves there first.
     if (!strKeep.empty())
         return SwapIn(strTemp, strTarget, strKeep, false, std::string());
-    // OpenSSH's posix-rename (which libssh uses where the server offers it) replaces the
-    // target at once; a plain SFTP rename refuses a taken name.
+    // OpenSSH's posix-rename replaces the target in one step (libssh 0.10 does not send it); a
+    // plain SFTP rename refuses a taken name.
     sftp_session pSftp = m_pSession->Sftp();
+    if (sftp_extension_supported(pSftp, "posix-rename@openssh.com", "1")) {
+        std::string strWords;
+        const int nStatus = PosixRename(strTemp, strTarget, strWords);
+        if (nStatus == SSH_FX_OK)
+            return true;
+        // Cut off before the reply: what counts is what the server did.
+        if (nStatus < 0)
+            return SettleCutRename(strTemp) ||
+                   FailWith(m_pSession->LastFailure() == FAILURE_CANCELLED
+                                ? FAILURE_CANCELLED
+                                : FAILURE_CONNECTION_BROKEN);
+        // A folder in the way, or a name the server will not give: the old copy stays.
+        return Abandon(strTemp, FAILURE_SERVER_REFUSED, "SFTP server: " + strWords);
+    }
     {
         CLibsshSession::CBusy busy(*m_pSession);
         if (sftp_rename(pSftp, strTemp.c_str(), strTarget.c_str()) == SSH_OK)
@@ -630,6 +658,45 @@ bool CLibsshSftpConnection::Replace(const std::string& strTemp, const std::strin
     const std::string strAside =
         JoinPath(SplitPath(strTarget).folder, CTemporaries::NewAsideName());
     return SwapIn(strTemp, strTarget, strAside, true, strRefusal);
+}
+
+int CLibsshSftpConnection::PosixRename(const std::string& strFrom, const std::string& strTo,
+                                       std::string& strWords)
+{
+    static const std::string s_strName = "posix-rename@openssh.com";
+    CLibsshSession::CBusy busy(*m_pSession);
+    sftp_session pSftp = m_pSession->Sftp();
+    const std::uint32_t nId = ++pSftp->id_counter;
+    std::string strPacket;
+    PutU32(strPacket, static_cast<std::uint32_t>(1 + 4 + 4 + s_strName.size() + 4 + strFrom.size() +
+                                                 4 + strTo.size()));
+    strPacket += static_cast<char>(SSH_FXP_EXTENDED);
+    PutU32(strPacket, nId);
+    for (const std::string* pText : {&s_strName, &strFrom, &strTo}) {
+        PutU32(strPacket, static_cast<std::uint32_t>(pText->size()));
+        strPacket += *pText;
+    }
+    if (ssh_channel_write(pSftp->channel, strPacket.data(),
+                          static_cast<std::uint32_t>(strPacket.size())) !=
+        static_cast<int>(strPacket.size()))
+        return -1;
+    // The status reply: length, type, id, code, then the message.
+    unsigned char header[13];
+    if (!ReadExact(pSftp->channel, *m_pSession, reinterpret_cast<char*>(header), 4))
+        return -1;
+    const std::uint32_t nLength = GetU32(header);
+    if (nLength < 9 || nLength > 256 * 1024 ||
+        !ReadExact(pSftp->channel, *m_pSession, reinterpret_cast<char*>(header + 4), 9))
+        return -1;
+    std::string strRest(nLength - 9, '\0');
+    if (!ReadExact(pSftp->channel, *m_pSession, &strRest[0], strRest.size()) ||
+        header[4] != SSH_FXP_STATUS || GetU32(header + 5) != nId)
+        return -1;
+    const auto* pText = reinterpret_cast<const unsigned char*>(strRest.data());
+    const std::uint32_t nText = strRest.size() >= 4 ? GetU32(pText) : 0;
+    strWords = strRest.size() >= 4 && nText <= strRest.size() - 4 ? strRest.substr(4, nText)
+                                                                  : std::string("rename refused");
+    return static_cast<int>(GetU32(header + 9));
 }
 
 bool CLibsshSftpConnection::SwapIn(const std::string& strTemp, const std::string& strTarget,

@@ -1,9 +1,9 @@
 #pragma once
-// An "sftp://" account's connection through libssh, for the servers that libssh2 (libcurl's
-// SFTP) cannot agree keys with: an OpenSSH with only an RSA host key (rsa-sha2 signatures
-// only), or one hardened to encrypt-then-MAC. CFtpConnection::Connect makes one when libssh2's
-// key exchange fails, and for that server from then on; every other server keeps libcurl's
-// path.
+// An "sftp://" account's connection through libssh. CFtpConnection::Connect makes one for every
+// SFTP server: libssh reaches the servers that libssh2 (libcurl's SFTP) cannot agree keys with,
+// an OpenSSH with only an RSA host key (rsa-sha2 signatures only) or one hardened to
+// encrypt-then-MAC, and its transfers here are the faster at a distance. Only a server that
+// libssh shares no key exchange with goes through libcurl's CSftpConnection.
 //
 // The same promises as CSftpConnection: no password before the host key matches the one the
 // user trusted in the program's known-hosts file; uploads to a temporary whose size is
@@ -14,7 +14,7 @@
 //
 // libssh 0.10 waits for each write's reply, and opens a receive window of 1.28 MB: at 50 ms
 // round trip both are far slower than libssh2. So while libssh has no request open, transfers
-// send SFTP requests of their own on libssh's channel, 2 MiB of writes or 4 MiB of reads in
+// send SFTP requests of their own on libssh's channel, 2 MiB of writes or 6 MiB of reads in
 // flight, and read the replies in large pieces, which widen libssh's window.
 #include "FtpConnection.h"
 
@@ -38,9 +38,14 @@ public:
                                    std::shared_ptr<CConnectionPool> pPool,
                                    const std::string& strKey, ETransferFailure& eFailure,
                                    const std::atomic<bool>* pCancel);
-    // The servers ("host:port") that libssh2 could not agree keys with, for the process.
+    // The servers ("host:port") that libssh2 could not agree keys with, for the process: their
+    // host key is probed through libssh.
     static bool IsNeededFor(const std::string& strServerKey);
     static void NoteNeededFor(const std::string& strServerKey);
+    // The servers that libssh could not agree keys with, for the process: libcurl's libssh2
+    // reaches them.
+    static bool CannotReach(const std::string& strServerKey);
+    static void NoteCannotReach(const std::string& strServerKey);
 
     // Gives a session that still works back to the pool.
     ~CLibsshSftpConnection() override;
@@ -100,6 +105,9 @@ private:
     // Removes strTemp after a failure (on a fresh session after a break or a cancel); false.
     bool Abandon(const std::string& strTemp, ETransferFailure eFailure,
                  const std::string& strWords = std::string());
+    // OpenSSH's posix-rename: strTo is replaced in one step. SSH_FX_OK, the server's status
+    // code with its words, or -1 when the connection broke first.
+    int PosixRename(const std::string& strFrom, const std::string& strTo, std::string& strWords);
     // The rename was cut off before its reply: true when the new copy took the name.
     bool SettleCutRename(const std::string& strTemp);
     bool Stat(const std::string& strPath, std::int64_t& nSize, std::time_t& tModified,

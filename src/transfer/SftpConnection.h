@@ -1,7 +1,8 @@
 #pragma once
 // An "sftp://" account's connection: CFtpConnection's promises kept over SSH, through
-// libcurl's SFTP (libssh2). The password goes out only after the server has shown the host
-// key that the user trusted for it in the program's own known-hosts file (CHostKeyProbe
+// libcurl's SFTP (libssh2), for the servers that libssh (CLibsshSftpConnection, which takes
+// every other) shares no key exchange with. The password goes out only after the server has shown
+// the host key that the user trusted for it in the program's own known-hosts file (CHostKeyProbe
 // writes it); an unknown or changed key ends the connection before the login.
 //
 // Replacing a file: libssh2 1.10 speaks SFTP version 3, whose rename never overwrites (OpenSSH

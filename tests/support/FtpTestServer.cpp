@@ -97,7 +97,8 @@ const QStringList& ConnectionFaults()
 const QStringList& OpenSshFaults()
 {
     static const QStringList s_faults = {QStringLiteral("rsa-only"), QStringLiteral("hardened"),
-                                         QStringLiteral("kex-unshared")};
+                                         QStringLiteral("kex-unshared"),
+                                         QStringLiteral("sha1-kex")};
     return s_faults;
 }
 
@@ -543,6 +544,8 @@ bool CFtpTestServer::StartOpenSsh(const QStringList& faults, int nPort)
                            "umac-128-etm@openssh.com\n");
     if (faults.contains(QStringLiteral("kex-unshared"))) // neither libssh2 1.10 nor libssh 0.10
         strConfig += QStringLiteral("KexAlgorithms sntrup761x25519-sha512@openssh.com\n");
+    if (faults.contains(QStringLiteral("sha1-kex"))) // libssh2 1.10 only
+        strConfig += QStringLiteral("KexAlgorithms diffie-hellman-group14-sha1\n");
     const QString strConfigPath = m_pTempDir->path() + QStringLiteral("/sshd_config");
     m_strLogPath = m_pTempDir->path() + QStringLiteral("/server.log");
     for (int nAttempt = 0; nAttempt < PORT_ATTEMPTS; ++nAttempt) {

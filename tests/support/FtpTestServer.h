@@ -25,7 +25,8 @@
 // Faults: "rsa-only" (its only host key is RSA, so only rsa-sha2 signatures are on offer) and
 // "hardened" (key exchange, host keys, ciphers and MACs cut down as the ssh-audit hardening
 // guide does: curve25519, rsa-sha2 and ed25519, AEAD and CTR ciphers, encrypt-then-MAC only)
-// and "kex-unshared" (its only key exchange is one that no library of ours has).
+// and "kex-unshared" (its only key exchange is one that no library of ours has), and
+// "sha1-kex" (diffie-hellman-group14-sha1 only, which libssh2 offers and libssh does not).
 //
 // ProFtpd, ProFtpdTls, PureFtpd, PureFtpdTls: ProFTPD 1.3.8 and Pure-FTPd 1.0.50 from Debian's
 // packages, unpacked (never installed) by unpack-ftp-daemons into a folder of the tests' own

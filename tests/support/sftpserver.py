@@ -93,14 +93,21 @@ class FaultySFTPServer(asyncssh.SFTPServer):
             return asyncio.sleep(3600)
         return super().read(file_obj, offset, size)
 
-    def rename(self, oldpath, newpath):
+    def _refuse_rename(self, oldpath, newpath):
         if ("refuse-rename-part" in self._faults
                 and UPLOAD_TEMPORARY.fullmatch(os.path.basename(oldpath))):
             raise asyncssh.SFTPFailure("rename refused on request")
         if ("refuse-rename-versions" in self._faults
                 and b"/.mossvale-versions/" in b"/" + newpath.lstrip(b"/")):
             raise asyncssh.SFTPFailure("rename into the versions refused on request")
+
+    def rename(self, oldpath, newpath):
+        self._refuse_rename(oldpath, newpath)
         return super().rename(oldpath, newpath)
+
+    def posix_rename(self, oldpath, newpath):
+        self._refuse_rename(oldpath, newpath)
+        return super().posix_rename(oldpath, newpath)
 
     def write(self, file_obj, offset, data):
         self._note_start(offset)

@@ -48,16 +48,16 @@ class TestSftpClient : public QObject
     }
 
     // A started server whose key the user has trusted, and a connection to it.
-    // bLibssh: through libssh, as for a server that libssh2 cannot reach.
+    // bLibssh2: through libcurl's path, as a server that libssh cannot agree keys with.
     std::unique_ptr<CFtpConnection>
-    StartTrusted(CFtpTestServer& server, const QStringList& faults = {}, bool bLibssh = false)
+    StartTrusted(CFtpTestServer& server, const QStringList& faults = {}, bool bLibssh2 = false)
     {
         if (!server.Start(CFtpTestServer::Sftp, faults)) {
             qWarning("%s", qPrintable(server.LastError()));
             return nullptr;
         }
-        if (bLibssh)
-            CLibsshSftpConnection::NoteNeededFor(
+        if (bLibssh2)
+            CLibsshSftpConnection::NoteCannotReach(
                 CTrustStore::ServerKey("127.0.0.1", server.Port()));
         if (!CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(server)))
             return nullptr;
@@ -180,10 +180,18 @@ private slots:
         QCOMPARE(Leftovers(restore.path()), QStringList());
     }
 
+    void failedUploadsKeepTheOldCopy_data()
+    {
+        QTest::addColumn<bool>("bLibssh2");
+        QTest::newRow("libssh") << false;
+        QTest::newRow("libssh2") << true; // under ASan: no SSH session left behind by a cancel
+    }
+
     void failedUploadsKeepTheOldCopy()
     {
+        QFETCH(bool, bLibssh2);
         CFtpTestServer server;
-        auto pConnection = StartTrusted(server);
+        auto pConnection = StartTrusted(server, {}, bLibssh2);
         QVERIFY(pConnection);
         const QByteArray original = PatternBytes(300000, 1);
         QVERIFY(server.PutFile("keep.bin", original));
@@ -219,9 +227,9 @@ private slots:
         QCOMPARE(server.ReadFile("keep.bin"), original);
         QTRY_COMPARE(Leftovers(server.Root()), QStringList());
 
-        // The old copy was set aside, then the new one was refused the name: it goes back.
+        // The new copy refused the name: the old one stays (or comes back from aside).
         CFtpTestServer refusing;
-        auto pRefused = StartTrusted(refusing, {QStringLiteral("refuse-rename-part")});
+        auto pRefused = StartTrusted(refusing, {QStringLiteral("refuse-rename-part")}, bLibssh2);
         QVERIFY(pRefused);
         QVERIFY(refusing.PutFile("keep.bin", original));
         QVERIFY(!pRefused->PutFile(Utf8(strShrinking), "/keep.bin"));
@@ -233,17 +241,18 @@ private slots:
     void openSshIsReachedOrTheFailureNamed()
     {
         // Debian's own sshd: byte for byte both ways, a file replaced, a broken upload that
-        // keeps the old copy. Servers whose key exchange libssh2 1.10 lacks say so in words.
+        // keeps the old copy.
         CFtpTestServer server;
         START_OR_SKIP(server, CFtpTestServer::OpenSsh);
         QVERIFY(CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(server)));
         ETransferFailure eFailure = FAILURE_NONE;
         auto pConnection = Connect(server, &eFailure);
         QVERIFY2(pConnection, qPrintable(QString::number(eFailure) + server.LogText()));
-        // libcurl's faster path wherever libssh2 agrees keys.
-        QVERIFY(!dynamic_cast<CLibsshSftpConnection*>(pConnection.get()));
+        // libssh's path, the faster one, wherever libssh agrees keys.
+        QVERIFY(dynamic_cast<CLibsshSftpConnection*>(pConnection.get()));
         QTemporaryDir local;
-        const QByteArray first = PatternBytes(3 * 1024 * 1024, 4);
+        // More than the reads kept in flight, and not a whole number of them.
+        const QByteArray first = PatternBytes(9 * 1024 * 1024 + 5, 4);
         const QByteArray second = PatternBytes(200000, 5);
         QVERIFY(WriteFile(local.filePath("up.bin"), first));
         QVERIFY(server.PutFile("keep.bin", second));
@@ -375,6 +384,18 @@ private slots:
             QCOMPARE(changed.strOldSha256, key.strSha256);
         }
 
+        // One whose only key exchange libssh lacks is reached through libcurl's libssh2.
+        CFtpTestServer old;
+        START_OR_SKIP(old, CFtpTestServer::OpenSsh, {QStringLiteral("sha1-kex")});
+        QVERIFY(CHostKeyProbe::Trust(m_pSession->KnownHostsPath(), Probe(old)));
+        auto pOld = Connect(old);
+        QVERIFY(pOld);
+        QVERIFY(!dynamic_cast<CLibsshSftpConnection*>(pOld.get()));
+        QTemporaryDir local;
+        QVERIFY(WriteFile(local.filePath("up.bin"), PatternBytes(100000, 7)));
+        QVERIFY(pOld->PutFile(Utf8(local.filePath("up.bin")), old.RemotePath("up.bin")));
+        QCOMPARE(old.ReadFile("up.bin"), PatternBytes(100000, 7));
+
         // A server that no library of ours shares a key exchange with says so.
         CFtpTestServer unshared;
         START_OR_SKIP(unshared, CFtpTestServer::OpenSsh, {QStringLiteral("kex-unshared")});
@@ -390,9 +411,9 @@ private slots:
         // starts again; both arrive whole.
         const CInternetSession::Resume saved = CInternetSession::GetResume();
         const auto restore = qScopeGuard([saved] { CInternetSession::SetResume(saved); });
-        // Cut past the 4 MiB of reads (and 2 MiB of writes) that libssh keeps in flight: by then
+        // Cut past the 6 MiB of reads (and 2 MiB of writes) that libssh keeps in flight: by then
         // the receiving side surely holds some bytes, whatever the cut loses.
-        const QByteArray data = PatternBytes(8 << 20, 4);
+        const QByteArray data = PatternBytes(12 << 20, 4);
         QTemporaryDir local;
         QVERIFY(WriteFile(local.filePath("up.bin"), data));
         for (const bool bLibssh : {false, true})
@@ -402,8 +423,8 @@ private slots:
                         continue; // libcurl's path shares the FTP client's code for that
                     CInternetSession::SetResume({5, 10, 100, bSmall ? data.size() + 1 : 1 << 20});
                     CFtpTestServer server;
-                    auto pConnection =
-                        StartTrusted(server, {QStringLiteral("cut-once=%1").arg(6 << 20)}, bLibssh);
+                    auto pConnection = StartTrusted(
+                        server, {QStringLiteral("cut-once=%1").arg(9 << 20)}, !bLibssh);
                     QVERIFY(pConnection);
                     QCOMPARE(dynamic_cast<CLibsshSftpConnection*>(pConnection.get()) != nullptr,
                              bLibssh);
