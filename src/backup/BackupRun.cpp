@@ -219,7 +219,7 @@ struct CBackupRun::Private {
         unsigned nJobId = 0;
         Item item;
         std::shared_ptr<CJobState> pState;
-        QList<QByteArray> making; // the server folders this upload makes first
+        QByteArray making; // the server folder this upload makes first, or empty
     };
 
     static BackupFileReport ReportOf(const Item& item, EFileOutcome eOutcome)
@@ -250,16 +250,13 @@ struct CBackupRun::Private {
     std::deque<std::unique_ptr<CMyThread>> listingJobs;
     int nListingsRunning = 0;
 
-    // The server folders an item's upload makes first: its own, and its versions folder.
-    QList<QByteArray> FoldersToMake(const Item& item) const
+    // The server folder an item's upload makes first, or empty. (A versions folder is made by
+    // each upload that needs it: those are the few files that replace a copy, often all in
+    // one folder, and they had better not wait for one another.)
+    QByteArray FolderToMake(const Item& item) const
     {
-        QList<QByteArray> folders;
         const QByteArray folder = SplitPath(item.name).folder;
-        if (folder != "/" && !madeFolders.contains(folder))
-            folders.append(folder);
-        if (!item.keepAt.isEmpty() && !versionFoldersThere.contains(SplitPath(item.keepAt).folder))
-            folders.append(SplitPath(item.keepAt).folder);
-        return folders;
+        return folder != "/" && !madeFolders.contains(folder) ? folder : QByteArray();
     }
     QHash<QByteArray, SentRecord> records;
     // The file is as the record says it was sent.
@@ -701,12 +698,9 @@ void CBackupRun::ContinueQueue()
 
 int CBackupRun::NextToStart() const
 {
-    // The first file in the queue whose folders are there or made by no upload running now.
+    // The first file in the queue whose folder is there or made by no upload running now.
     for (int i = 0; i < m_p->queue.size(); ++i) {
-        const QList<QByteArray> folders = m_p->FoldersToMake(m_p->queue[i]);
-        if (std::none_of(folders.cbegin(), folders.cend(), [this](const QByteArray& folder) {
-                return m_p->makingFolders.contains(folder);
-            }))
+        if (!m_p->makingFolders.contains(m_p->FolderToMake(m_p->queue[i])))
             return i;
     }
     return -1;
@@ -734,9 +728,9 @@ void CBackupRun::StartUpload(int nIndex)
         pJob->m_bMakeKeepFolder = !m_p->versionFoldersThere.contains(SplitPath(item.keepAt).folder);
     }
     connect(pJob.get(), &CMyThread::transferDone, this, &CBackupRun::OnUploadDone);
-    Private::Running running{0, item, pJob->State(), m_p->FoldersToMake(item)};
-    for (const QByteArray& folder : std::as_const(running.making))
-        m_p->makingFolders.insert(folder);
+    Private::Running running{0, item, pJob->State(), m_p->FolderToMake(item)};
+    if (!running.making.isEmpty())
+        m_p->makingFolders.insert(running.making);
     running.nJobId = CJobPool::Get().Start(std::move(pJob));
     m_p->running.append(running);
     emit fileStarted(item.path, item.nSize);
@@ -750,8 +744,7 @@ void CBackupRun::OnUploadDone(const TransferReport& report)
     if (it == m_p->running.end())
         return;
     const Private::Item item = it->item;
-    for (const QByteArray& folder : std::as_const(it->making))
-        m_p->makingFolders.remove(folder);
+    m_p->makingFolders.remove(it->making);
     m_p->running.erase(it);
 
     BackupFileReport outcome = Private::ReportOf(item, EFileOutcome::Sent);

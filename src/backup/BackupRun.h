@@ -184,7 +184,7 @@ private:
     // Starts files while places are free; ends the run when nothing is left.
     void ContinueQueue();
     // The place in the queue of the next file that may start, or -1: a file waits while
-    // another upload makes a folder it needs.
+    // another upload makes its folder.
     int NextToStart() const;
     void StartUpload(int nIndex);
     // A file's outcome: counted, recorded, reported.
