@@ -541,6 +541,8 @@ void CBackupRun::DecideWhatToSend()
     if (!m_bRunning)
         return;
     QList<Private::Item> toSend;
+    if (m_p->pHistory)
+        m_p->pHistory->BeginBatch();
     for (const Private::Item& item : std::as_const(m_p->queue)) {
         const PathParts<QByteArray> remote = SplitPath(item.name);
         const auto itListing = m_p->listings.constFind(remote.folder);
@@ -584,6 +586,8 @@ void CBackupRun::DecideWhatToSend()
             (pCopy->nSize != item.nSize || pCopy->tLastWrite != item.nMtimeNs / 1000000000))
             toSend.last().tReplacedCopy = m_p->TimeOfCopy(item, *pCopy);
     }
+    if (m_p->pHistory)
+        m_p->pHistory->EndBatch();
     m_p->queue = toSend;
     for (auto it = m_p->listings.cbegin(); it != m_p->listings.cend(); ++it)
         for (const RemoteItem& remote : it.value())
