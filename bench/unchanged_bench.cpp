@@ -5,8 +5,6 @@
 #include "FtpTestServer.h"
 #include "backup/BackupRun.h"
 #include "backup/BackupSession.h"
-#include "transfer/ConnectionPool.h"
-#include "transfer/InternetSession.h"
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 
@@ -30,9 +28,9 @@ int g_nFolders = 50;
 int AllCommands(const CFtpTestServer& server)
 {
     int nCount = 0;
-    for (const char* pszVerb :
-         {"USER", "PASS", "PWD",  "CWD",  "MKD",  "EPSV", "PASV", "TYPE", "STOR", "SIZE", "MDTM",
-          "MFMT", "SITE", "RNFR", "RNTO", "DELE", "NOOP", "FEAT", "MLSD", "LIST", "OPTS", "QUIT"})
+    for (const char* pszVerb : {"USER", "PASS", "PWD",  "CWD",  "MKD",  "EPSV", "PASV", "TYPE",
+                                "STOR", "SIZE", "MDTM", "MFMT", "SITE", "RNFR", "RNTO", "DELE",
+                                "NOOP", "FEAT", "MLSD", "LIST", "OPTS", "QUIT", "AUTH"})
         nCount += server.CommandCount(pszVerb);
     return nCount;
 }
@@ -97,11 +95,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the first backup sent %d of %d files\n", first.nSent, g_nFiles);
         return 1;
     }
-    pSession->Internet()->Pool()->Close(); // the next backup is another process
+    // The next backup is another process: a session of its own, no live connection.
+    const auto pNext = std::make_shared<CBackupSession>(pSession->Server(), pSession->UserName(),
+                                                        pSession->Password());
     const int nBefore = AllCommands(server);
     const int nStoredBefore = server.CommandCount("STOR");
-    CheckLogin(pSession);
-    const BackupSummary second = Backup(plan, pSession);
+    CheckLogin(pNext);
+    const BackupSummary second = Backup(plan, pNext);
     std::printf("daily_nothing_changed_commands: %d commands, %d uploads, %d unchanged "
                 "(%d files in %d folders; target at most 15 commands and 0 uploads)\n",
                 AllCommands(server) - nBefore, server.CommandCount("STOR") - nStoredBefore,

@@ -155,7 +155,8 @@ void CBackupHistory::AddFile(qint64 nRun, const BackupFileReport& report)
     if (!m_bOpen || nRun == 0)
         return;
     QSqlDatabase db = QSqlDatabase::database(m_strConnection);
-    db.transaction();
+    if (!m_bBatch)
+        db.transaction();
     QSqlQuery query(db);
     query.prepare(QStringLiteral("INSERT INTO files (run, place, path, name, outcome, failure,"
                                  " reply, skip, same_name_as, bytes)"
@@ -173,7 +174,21 @@ void CBackupHistory::AddFile(qint64 nRun, const BackupFileReport& report)
     query.addBindValue(report.eOutcome == EFileOutcome::Sent ? report.nBytes : 0);
     query.addBindValue(nRun);
     query.exec();
-    db.commit();
+    if (!m_bBatch)
+        db.commit();
+}
+
+void CBackupHistory::BeginBatch()
+{
+    if (m_bOpen && !m_bBatch)
+        m_bBatch = QSqlDatabase::database(m_strConnection).transaction();
+}
+
+void CBackupHistory::EndBatch()
+{
+    if (m_bBatch)
+        QSqlDatabase::database(m_strConnection).commit();
+    m_bBatch = false;
 }
 
 void CBackupHistory::EndRun(qint64 nRun, const BackupSummary& summary)

@@ -65,6 +65,10 @@ public:
     qint64 BeginRun(EBackupTrigger eTrigger);
     void AddFile(qint64 nRun, const BackupFileReport& report);
     void EndRun(qint64 nRun, const BackupSummary& summary);
+    // Between these, AddFile and RecordSent go into one transaction: thousands of unchanged
+    // files written one transaction each would hold up the run for a second.
+    void BeginBatch();
+    void EndBatch();
 
     // The record of what was sent, by local path; written as each file arrives.
     QHash<QByteArray, SentRecord> SentRecords() const;
@@ -93,4 +97,5 @@ private:
     QString m_strAccountKey;
     QString m_strConnection;
     bool m_bOpen = false;
+    bool m_bBatch = false; // in BeginBatch's transaction
 };

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -218,6 +219,7 @@ struct CBackupRun::Private {
         unsigned nJobId = 0;
         Item item;
         std::shared_ptr<CJobState> pState;
+        QByteArray making; // the server folder this upload makes first, or empty
     };
 
     static BackupFileReport ReportOf(const Item& item, EFileOutcome eOutcome)
@@ -239,7 +241,23 @@ struct CBackupRun::Private {
     QList<Item> queue;   // in the order they are taken
     QList<Item> retries; // changed while read: one more try at the end
     QSet<QByteArray> retried;
-    QSet<QByteArray> madeFolders; // server folders an upload went into
+    QSet<QByteArray> madeFolders; // server folders an upload went into, or listed
+    // Folders that a running upload makes: the other files for them wait until it has, rather
+    // than each send the same MKDs.
+    QSet<QByteArray> makingFolders;
+    // Listings not started yet; no more run at once than uploads do, as a server may limit the
+    // connections from one address.
+    std::deque<std::unique_ptr<CMyThread>> listingJobs;
+    int nListingsRunning = 0;
+
+    // The server folder an item's upload makes first, or empty. (A versions folder is made by
+    // each upload that needs it: those are the few files that replace a copy, often all in
+    // one folder, and they had better not wait for one another.)
+    QByteArray FolderToMake(const Item& item) const
+    {
+        const QByteArray folder = SplitPath(item.name).folder;
+        return folder != "/" && !madeFolders.contains(folder) ? folder : QByteArray();
+    }
     QHash<QByteArray, SentRecord> records;
     // The file is as the record says it was sent.
     bool MatchesRecord(const Item& item) const
@@ -265,6 +283,7 @@ struct CBackupRun::Private {
     int nListingsLeft = 0;
     bool bAllListed = true;           // every listing was had (or the folder was not there)
     QSet<QByteArray> unlistedFolders; // whose listing broke off or never came
+    QSet<QByteArray> absentFolders;   // the server said they are not there
     QSet<QByteArray> foundHere;       // the local paths read
     CServerVersions::Limits limits;
     // Each listed server folder's files by name: the time of the copy there.
@@ -492,18 +511,29 @@ void CBackupRun::ListFoldersWrittenTo()
                         if (!remote.bFolder)
                             listing.insert(remote.name, remote);
                 });
-        // A folder that is not there, or could not be listed, holds nothing we can trust.
+        // A folder that is not there, or could not be listed, holds nothing we can trust. A
+        // listing refused for a break, not by the server, says nothing of the folder either.
         connect(pJob.get(), &CMyThread::listingEnded, this, [this](const ListingReport& report) {
+            const QByteArray folder = m_p->listedFolders.value(int(report.nListingTag));
             if (report.eOutcome == EListingOutcome::Cut ||
-                report.eOutcome == EListingOutcome::NotConnected) {
+                report.eOutcome == EListingOutcome::NotConnected ||
+                (report.eOutcome == EListingOutcome::Refused &&
+                 report.eFailure != FAILURE_SERVER_REFUSED)) {
                 m_p->bAllListed = false;
-                m_p->unlistedFolders.insert(m_p->listedFolders.value(int(report.nListingTag)));
+                m_p->unlistedFolders.insert(folder);
             }
+            // Listed with something in it: the uploads need not make it.
+            if (report.eOutcome == EListingOutcome::Complete)
+                m_p->madeFolders.insert(folder);
+            else if (report.eOutcome == EListingOutcome::Refused)
+                m_p->absentFolders.insert(folder);
+            ListingEnded();
             if (--m_p->nListingsLeft == 0)
                 DecideWhatToSend();
         });
-        CJobPool::Get().Start(std::move(pJob));
+        m_p->listingJobs.push_back(std::move(pJob));
     }
+    StartListings();
 }
 
 void CBackupRun::DecideWhatToSend()
@@ -511,6 +541,8 @@ void CBackupRun::DecideWhatToSend()
     if (!m_bRunning)
         return;
     QList<Private::Item> toSend;
+    if (m_p->pHistory)
+        m_p->pHistory->BeginBatch();
     for (const Private::Item& item : std::as_const(m_p->queue)) {
         const PathParts<QByteArray> remote = SplitPath(item.name);
         const auto itListing = m_p->listings.constFind(remote.folder);
@@ -554,6 +586,8 @@ void CBackupRun::DecideWhatToSend()
             (pCopy->nSize != item.nSize || pCopy->tLastWrite != item.nMtimeNs / 1000000000))
             toSend.last().tReplacedCopy = m_p->TimeOfCopy(item, *pCopy);
     }
+    if (m_p->pHistory)
+        m_p->pHistory->EndBatch();
     m_p->queue = toSend;
     for (auto it = m_p->listings.cbegin(); it != m_p->listings.cend(); ++it)
         for (const RemoteItem& remote : it.value())
@@ -569,10 +603,12 @@ void CBackupRun::ListVersionFolders()
         for (const Private::Item& item : std::as_const(m_p->queue))
             if (item.tReplacedCopy >= 0)
                 folders.insert(CServerVersions::FolderOf(SplitPath(item.name).folder));
-        // The weekly check prunes in every folder of the plan.
+        // The weekly check prunes in every folder of the plan that is there (a first backup's
+        // folders are not).
         if (m_options.bCheckServer)
             for (const QByteArray& folder : std::as_const(m_p->listedFolders))
-                folders.insert(CServerVersions::FolderOf(folder));
+                if (!m_p->absentFolders.contains(folder))
+                    folders.insert(CServerVersions::FolderOf(folder));
     }
     m_p->versionFolders = folders.values();
     std::sort(m_p->versionFolders.begin(), m_p->versionFolders.end());
@@ -599,11 +635,29 @@ void CBackupRun::ListVersionFolders()
                 m_p->wholeVersionFolders.insert(folder);
             else
                 m_p->bAllListed = false;
+            ListingEnded();
             if (--m_p->nListingsLeft == 0)
                 NameVersions();
         });
-        CJobPool::Get().Start(std::move(pJob));
+        m_p->listingJobs.push_back(std::move(pJob));
     }
+    StartListings();
+}
+
+void CBackupRun::StartListings()
+{
+    while (m_bRunning && !m_p->listingJobs.empty() &&
+           m_p->nListingsRunning < m_options.nParallelUploads) {
+        ++m_p->nListingsRunning;
+        CJobPool::Get().Start(std::move(m_p->listingJobs.front()));
+        m_p->listingJobs.pop_front();
+    }
+}
+
+void CBackupRun::ListingEnded()
+{
+    --m_p->nListingsRunning;
+    StartListings();
 }
 
 void CBackupRun::NameVersions()
@@ -636,16 +690,29 @@ void CBackupRun::ContinueQueue()
         m_p->queue = m_p->retries;
         m_p->retries.clear();
     }
-    while (!m_bCancelling && !m_p->queue.isEmpty() &&
-           m_p->running.size() < m_options.nParallelUploads)
-        StartUpload();
+    while (!m_bCancelling && m_p->running.size() < m_options.nParallelUploads) {
+        const int nNext = NextToStart();
+        if (nNext < 0)
+            break;
+        StartUpload(nNext);
+    }
     if (m_p->running.isEmpty())
         Finish();
 }
 
-void CBackupRun::StartUpload()
+int CBackupRun::NextToStart() const
 {
-    const Private::Item item = m_p->queue.takeFirst();
+    // The first file in the queue whose folder is there or made by no upload running now.
+    for (int i = 0; i < m_p->queue.size(); ++i) {
+        if (!m_p->makingFolders.contains(m_p->FolderToMake(m_p->queue[i])))
+            return i;
+    }
+    return -1;
+}
+
+void CBackupRun::StartUpload(int nIndex)
+{
+    const Private::Item item = m_p->queue.takeAt(nIndex);
     if (!PartsFit(item.name)) {
         // The server would refuse it, or take a shortened name for another file.
         BackupFileReport report = Private::ReportOf(item, EFileOutcome::Failed);
@@ -665,7 +732,9 @@ void CBackupRun::StartUpload()
         pJob->m_bMakeKeepFolder = !m_p->versionFoldersThere.contains(SplitPath(item.keepAt).folder);
     }
     connect(pJob.get(), &CMyThread::transferDone, this, &CBackupRun::OnUploadDone);
-    Private::Running running{0, item, pJob->State()};
+    Private::Running running{0, item, pJob->State(), m_p->FolderToMake(item)};
+    if (!running.making.isEmpty())
+        m_p->makingFolders.insert(running.making);
     running.nJobId = CJobPool::Get().Start(std::move(pJob));
     m_p->running.append(running);
     emit fileStarted(item.path, item.nSize);
@@ -679,6 +748,7 @@ void CBackupRun::OnUploadDone(const TransferReport& report)
     if (it == m_p->running.end())
         return;
     const Private::Item item = it->item;
+    m_p->makingFolders.remove(it->making);
     m_p->running.erase(it);
 
     BackupFileReport outcome = Private::ReportOf(item, EFileOutcome::Sent);

@@ -175,12 +175,18 @@ private:
     // in a check), then names each replaced copy's version.
     void ListVersionFolders();
     void NameVersions();
+    // Starts queued listings while fewer run than uploads may; ListingEnded after each.
+    void StartListings();
+    void ListingEnded();
     // Deletes the versions beyond the limits in the folders listed; false when there are none.
     bool StartPruning();
 
     // Starts files while places are free; ends the run when nothing is left.
     void ContinueQueue();
-    void StartUpload(); // the first file of the queue
+    // The place in the queue of the next file that may start, or -1: a file waits while
+    // another upload makes its folder.
+    int NextToStart() const;
+    void StartUpload(int nIndex);
     // A file's outcome: counted, recorded, reported.
     void AddOutcome(const BackupFileReport& report);
     // Every file still queued ends with the same failure, or as not sent.

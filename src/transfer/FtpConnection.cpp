@@ -764,7 +764,11 @@ bool CFtpConnection::ListFolder(const EntriesFn& onEntries)
         // 500-504: the server does not know the command or its option, for good. Some take
         // "-a" for a name that is not there (550); that is not remembered, since a folder
         // that has gone away answers the same.
-        const bool bUnknown = nRefusedWith >= 500 && nRefusedWith <= 504;
+        // MLSD's 501 is its answer for a path that is no folder (a folder not made yet), not
+        // for a command it lacks: MLSD stays, and a plain LIST would only say the same.
+        const bool bNoFolder =
+            nRefusedWith == 501 && form.nRefusal == CServerRefusals::REFUSES_MLSD;
+        const bool bUnknown = nRefusedWith >= 500 && nRefusedWith <= 504 && !bNoFolder;
         const bool bOptionAsName =
             nRefusedWith == 550 && form.nRefusal == CServerRefusals::REFUSES_LIST_ALL;
         if (form.nRefusal == 0 || !(bUnknown || bOptionAsName))

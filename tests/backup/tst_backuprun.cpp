@@ -41,6 +41,7 @@ private slots:
     void cancelStopsAndNamesTheRest();
     void folderChangingWhileRead();
     void onlyWhatChangedIsSent();
+    void eachFolderMadeAndListedOnce();
     void vsftpdKeepsTreeAndTimes();
     void earlierCopiesKept_data();
     void earlierCopiesKept();
@@ -494,6 +495,38 @@ void TestBackupRun::onlyWhatChangedIsSent()
     QCOMPARE(reinstalled.nUnchanged, 6);
     QCOMPARE(server.CommandCount("STOR"), nStored);
     QCOMPARE(runOnce(true).nSent, 0); // and the record is back
+}
+
+void TestBackupRun::eachFolderMadeAndListedOnce()
+{
+    // Four uploads at once into folders not there yet: each is listed once (with MLSD, which
+    // a folder not there does not switch off) and made once, not once per upload.
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib);
+    QDir local(m_pLocal->path());
+    for (const char* pszFolder : {"docs/a", "docs/b", "docs/c"}) {
+        QVERIFY(local.mkpath(pszFolder));
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(WriteFile(Local(QString("%1/%2.txt").arg(pszFolder).arg(i)), pszFolder));
+    }
+    CBackupPlan plan;
+    plan.TickFolder(Local("docs"));
+    CBackupRun::Options options{CBackupRun::kMaxParallelUploads, EBackupTrigger::CommandLine};
+    CBackupRun first(plan, SessionOf(server), options);
+    QVERIFY(RunToEnd(first));
+    QCOMPARE(first.Summary().nSent, 12);
+    QCOMPARE(server.CommandCount("MKD"), 3 * 2); // "/docs" and its subfolder
+    QCOMPARE(server.CommandCount("MLSD"), 3);
+    QCOMPARE(server.CommandCount("LIST"), 0);
+
+    // Two copies in b replaced: b was listed, so only its versions folder is made, by each.
+    for (const char* pszName : {"docs/b/0.txt", "docs/b/1.txt"})
+        QVERIFY(WriteFile(Local(pszName), "longer than before"));
+    CBackupRun second(plan, SessionOf(server), options);
+    QVERIFY(RunToEnd(second));
+    QCOMPARE(second.Summary().nVersionsKept, 2);
+    QCOMPARE(server.CommandCount("MKD"), 3 * 2 + 2 * 3);
+    QCOMPARE(server.ReadFile("docs/b/1.txt"), QByteArray("longer than before"));
 }
 
 void TestBackupRun::vsftpdKeepsTreeAndTimes()
