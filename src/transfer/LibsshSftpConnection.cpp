@@ -108,6 +108,18 @@ private:
     std::size_t m_nAt = 0;
 };
 
+bool IsNoted(const std::set<std::string>& servers, const std::string& strServerKey)
+{
+    const std::lock_guard<std::mutex> hold(g_libsshLock);
+    return servers.count(strServerKey) != 0;
+}
+
+void Note(std::set<std::string>& servers, const std::string& strServerKey)
+{
+    const std::lock_guard<std::mutex> hold(g_libsshLock);
+    servers.insert(strServerKey);
+}
+
 std::time_t TimeOf(sftp_attributes pAttributes)
 {
     return (pAttributes->flags & SSH_FILEXFER_ATTR_ACMODTIME) != 0
@@ -119,26 +131,22 @@ std::time_t TimeOf(sftp_attributes pAttributes)
 
 bool CLibsshSftpConnection::IsNeededFor(const std::string& strServerKey)
 {
-    const std::lock_guard<std::mutex> hold(g_libsshLock);
-    return g_libsshServers.count(strServerKey) != 0;
+    return IsNoted(g_libsshServers, strServerKey);
 }
 
 void CLibsshSftpConnection::NoteNeededFor(const std::string& strServerKey)
 {
-    const std::lock_guard<std::mutex> hold(g_libsshLock);
-    g_libsshServers.insert(strServerKey);
+    Note(g_libsshServers, strServerKey);
 }
 
 bool CLibsshSftpConnection::CannotReach(const std::string& strServerKey)
 {
-    const std::lock_guard<std::mutex> hold(g_libsshLock);
-    return g_libssh2Servers.count(strServerKey) != 0;
+    return IsNoted(g_libssh2Servers, strServerKey);
 }
 
 void CLibsshSftpConnection::NoteCannotReach(const std::string& strServerKey)
 {
-    const std::lock_guard<std::mutex> hold(g_libsshLock);
-    g_libssh2Servers.insert(strServerKey);
+    Note(g_libssh2Servers, strServerKey);
 }
 
 CLibsshSftpConnection::CLibsshSftpConnection(const CFtpAddress& address, const std::string& strUser,
