@@ -108,7 +108,8 @@ void CFolderTreeCtrl::InsertDrives(HTREEITEM hParent)
     // The user's files are one click away, not a walk down from "/".
     if (const QByteArray home = GetHomeFolder(); !home.isEmpty()) {
         std::vector<TreeInsertItem> items{MakeItem(home, DisplayName(home), IMAGE_FOLDER,
-                                                   IMAGE_FOLDER_SELECTED, CHECK_UNCHECKED)};
+                                                   IMAGE_FOLDER_SELECTED,
+                                                   CheckIndexOf(home, true))};
         items[0].children.push_back(MakePlaceholder());
         InsertItems(hParent, items);
     }

@@ -37,6 +37,7 @@ private slots:
     void siblingOrder();
     void ticksMakeThePlan();
     void patternsShowUnticked();
+    void homeShowsThePlanAtStart();
     void planDrawnWithoutReading();
     void boxLabelAndSpaceBar();
     void specialFilesListed();
@@ -405,6 +406,23 @@ void TestFolderTree::patternsShowUnticked()
     plan.SetPatterns({});
     tree.SetPlan(plan);
     QCOMPARE(Check(Child(hSub, "x.txt")), 3);
+}
+
+void TestFolderTree::homeShowsThePlanAtStart()
+{
+    // The window loads the plan before the tree's items are made: the home folder's shortcut
+    // shows what is ticked below it, as the drives do.
+    SetHomeFolder(Raw(Disk()));
+    const auto forget = qScopeGuard([] { SetHomeFolder(QByteArray()); });
+    CBackupPlan plan;
+    plan.TickFolder(Raw(Disk() + "/Docs"));
+    CLeftView view;
+    view.m_treeCtrl.SetPlan(plan);
+    view.OnInitialUpdate();
+    CFolderTreeCtrl& tree = view.m_treeCtrl;
+    HTREEITEM hHome = tree.GetChildItem(tree.GetRootItem());
+    QCOMPARE(tree.GetItemName(hHome), Raw(Disk()));
+    QCOMPARE(tree.GetCheckIndex(hHome), 2);
 }
 
 void TestFolderTree::planDrawnWithoutReading()
