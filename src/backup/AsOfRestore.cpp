@@ -1,5 +1,6 @@
 #include "AsOfRestore.h"
 
+#include "BackupRun.h"
 #include "BackupSession.h"
 #include "platform/Path.h"
 #include "transfer/JobPool.h"
@@ -14,10 +15,33 @@
 CAsOfRestore::CAsOfRestore(std::shared_ptr<CBackupSession> pSession, QByteArray remoteFolder,
                            qint64 tAsOf, QObject* pParent)
     : QObject(pParent), m_pSession(std::move(pSession)), m_remoteFolder(std::move(remoteFolder)),
-      m_tAsOf(tAsOf)
+      m_tAsOf(tAsOf), m_nMaxJobs(CBackupRun::ParallelUploadsSetting())
 {
     if (!m_remoteFolder.endsWith('/'))
         m_remoteFolder += '/';
+}
+
+CAsOfRestore::~CAsOfRestore() = default;
+
+void CAsOfRestore::Queue(std::unique_ptr<CMyThread> pJob)
+{
+    m_queued.push_back(std::move(pJob));
+    StartQueued();
+}
+
+void CAsOfRestore::JobEnded()
+{
+    --m_nJobsRunning;
+    StartQueued();
+}
+
+void CAsOfRestore::StartQueued()
+{
+    while (!m_queued.empty() && m_nJobsRunning < m_nMaxJobs) {
+        ++m_nJobsRunning;
+        CJobPool::Get().Start(std::move(m_queued.front()));
+        m_queued.pop_front();
+    }
 }
 
 void CAsOfRestore::List()
@@ -42,7 +66,7 @@ void CAsOfRestore::ListFolder(const QByteArray& subfolder)
         connect(pJob.get(), &CMyThread::remoteItemsAdded, this, &CAsOfRestore::OnItemsAdded);
         connect(pJob.get(), &CMyThread::listingEnded, this, &CAsOfRestore::OnListingEnded);
         ++m_nListingsRunning;
-        CJobPool::Get().Start(std::move(pJob));
+        Queue(std::move(pJob));
     }
 }
 
@@ -64,6 +88,7 @@ void CAsOfRestore::OnItemsAdded(const RemoteItems& items, unsigned nListingTag)
 
 void CAsOfRestore::OnListingEnded(const ListingReport& report)
 {
+    JobEnded();
     // A versions folder that is not there holds none; anything else cut short is told.
     const bool bVersions = report.nListingTag % 2 == 1;
     if (report.eOutcome == EListingOutcome::Cut ||
@@ -116,6 +141,7 @@ void CAsOfRestore::StartFetch(const Item& item, const QByteArray& localFolder)
         QList<QByteArray>{bVersion ? pick.versionName : pick.name});
     pJob->SetLocalNames({pick.name});
     connect(pJob.get(), &CMyThread::transferDone, this, [this, item](const TransferReport& r) {
+        JobEnded();
         if (r.eOutcome == EJobOutcome::Succeeded) {
             ++m_nFetched;
         } else if (m_nFailed++ == 0) {
@@ -126,5 +152,5 @@ void CAsOfRestore::StartFetch(const Item& item, const QByteArray& localFolder)
         if (--m_nFetchesLeft == 0)
             emit finished(m_nFetched, m_nFailed, m_strFirstFailure);
     });
-    CJobPool::Get().Start(std::move(pJob));
+    Queue(std::move(pJob));
 }

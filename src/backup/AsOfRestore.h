@@ -8,9 +8,11 @@
 
 #include <QObject>
 
+#include <deque>
 #include <memory>
 
 class CBackupSession;
+class CMyThread;
 
 class CAsOfRestore : public QObject
 {
@@ -18,6 +20,7 @@ class CAsOfRestore : public QObject
 public:
     CAsOfRestore(std::shared_ptr<CBackupSession> pSession, QByteArray remoteFolder, qint64 tAsOf,
                  QObject* pParent = nullptr);
+    ~CAsOfRestore() override;
 
     struct Item {
         QByteArray subfolder; // below the folder restored: "" or "letters/2025/"
@@ -50,10 +53,18 @@ private:
     void OnListingEnded(const ListingReport& report);
     void OnFolderListed(const Folder& folder);
     void StartFetch(const Item& item, const QByteArray& localFolder);
+    // A tree of many folders and files is listed and fetched a few jobs at a time, as many as
+    // a backup sends at once, not all at once: a server takes only so many connections.
+    void Queue(std::unique_ptr<CMyThread> pJob);
+    void JobEnded();
+    void StartQueued();
 
     std::shared_ptr<CBackupSession> m_pSession;
     QByteArray m_remoteFolder;
     qint64 m_tAsOf;
+    std::deque<std::unique_ptr<CMyThread>> m_queued;
+    int m_nJobsRunning = 0;
+    int m_nMaxJobs;
     // Listing tags: twice the folder's index, plus one for its versions folder.
     QList<Folder> m_folders;
     int m_nListingsRunning = 0;

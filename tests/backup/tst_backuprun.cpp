@@ -45,6 +45,7 @@ private slots:
     void vsftpdKeepsTreeAndTimes();
     void earlierCopiesKept_data();
     void earlierCopiesKept();
+    void restoreAsOfKeepsToAFewConnections();
     void refusedVersionKeepsOldCopy_data();
     void refusedVersionKeepsOldCopy();
     void cutListingReplacesNoUnkeptCopy();
@@ -625,6 +626,33 @@ void TestBackupRun::earlierCopiesKept()
     QCOMPARE(backUp({}, 0, {365, 1}, true).nVersionsPruned, 2);
     QCOMPARE(FilesBelow(QFile::encodeName(server.Root())),
              QList<QByteArray>({"docs/f.txt", "docs/sub/g.txt"}));
+}
+
+void TestBackupRun::restoreAsOfKeepsToAFewConnections()
+{
+    // A tree of many files, from a server that takes 6 connections from one address: the
+    // restore lists and fetches a few at a time, so every file arrives.
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"max-cons=6"});
+    QList<QByteArray> expected;
+    for (const char* pszFolder : {"a", "a/b", "c"})
+        for (int i = 0; i < 10; ++i) {
+            const QString strPath = QStringLiteral("docs/%1/f%2.txt").arg(pszFolder).arg(i);
+            QVERIFY(server.PutFile(strPath, strPath.toUtf8()));
+            expected.append(strPath.mid(5).toUtf8());
+        }
+    std::sort(expected.begin(), expected.end());
+    CAsOfRestore restore(SessionOf(server), "/docs", QDateTime::currentSecsSinceEpoch() + 60);
+    QSignalSpy listed(&restore, &CAsOfRestore::listed);
+    restore.List();
+    QVERIFY(listed.wait(20000));
+    QVERIFY(listed[0][0].toBool());
+    QTemporaryDir restored;
+    QSignalSpy fetched(&restore, &CAsOfRestore::finished);
+    restore.Fetch(QFile::encodeName(restored.path()));
+    QVERIFY(fetched.wait(20000));
+    QCOMPARE(fetched[0][1].toInt(), 0);
+    QCOMPARE(FilesBelow(QFile::encodeName(restored.path())), expected);
 }
 
 void TestBackupRun::refusedVersionKeepsOldCopy_data()

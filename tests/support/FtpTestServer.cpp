@@ -78,6 +78,7 @@ const QStringList& KnownFaults()
         QStringLiteral("rnfr-busy="),
         QStringLiteral("mlsd-offset="),
         QStringLiteral("cut-once="),
+        QStringLiteral("max-cons="),
     };
     return s_faults;
 }

@@ -118,7 +118,7 @@ FAULTS = (
 )
 FAULTS += ("greeting-flood", "auth-garbage", "tls-optional", "tls13-only")
 # Faults that take a number: "name=N".
-VALUED_FAULTS = ("rnfr-busy", "mlsd-offset", "cut-once")
+VALUED_FAULTS = ("rnfr-busy", "mlsd-offset", "cut-once", "max-cons")
 
 STALL_RETR_BYTES = 16 * 1024
 SLOW_BYTES_PER_SECOND = 160 * 1024
@@ -586,6 +586,8 @@ def main():
     handler = handler_class(faults, attributes, args.tls, args.tls_required)
 
     server = FTPServer(("127.0.0.1", args.port), handler)
+    if "max-cons" in values:  # as a server that takes only so many connections from one address
+        server.max_cons_per_ip = int(values["max-cons"])
     print(server.socket.getsockname()[1], flush=True)
     server.serve_forever(handle_exit=True)
 
