@@ -30,6 +30,13 @@ namespace {
 constexpr int kProgressMs = 100;
 constexpr int kCheckDays = 7;
 
+// An FTP server's 4xx to a listing: it cannot list the folder now, which tells nothing of
+// whether the folder is there.
+bool IsRefusedForNow(const ListingReport& report)
+{
+    return report.eOutcome == EListingOutcome::Refused && report.replyLine.startsWith('4');
+}
+
 // What reading the plan's folders found at one path.
 struct FoundEntry {
     enum class EKind { File, Special, Missing, Unreadable, LeftOut };
@@ -512,13 +519,14 @@ void CBackupRun::ListFoldersWrittenTo()
                             listing.insert(remote.name, remote);
                 });
         // A folder that is not there, or could not be listed, holds nothing we can trust. A
-        // listing refused for a break, not by the server, says nothing of the folder either.
+        // listing refused for a break, not by the server, says nothing of the folder either,
+        // nor does a refusal for now (a 4xx: "try again later"), which is no "not there".
         connect(pJob.get(), &CMyThread::listingEnded, this, [this](const ListingReport& report) {
             const QByteArray folder = m_p->listedFolders.value(int(report.nListingTag));
             if (report.eOutcome == EListingOutcome::Cut ||
                 report.eOutcome == EListingOutcome::NotConnected ||
                 (report.eOutcome == EListingOutcome::Refused &&
-                 report.eFailure != FAILURE_SERVER_REFUSED)) {
+                 (report.eFailure != FAILURE_SERVER_REFUSED || IsRefusedForNow(report)))) {
                 m_p->bAllListed = false;
                 m_p->unlistedFolders.insert(folder);
             }
@@ -631,7 +639,7 @@ void CBackupRun::ListVersionFolders()
                 m_p->versionFoldersThere.insert(folder);
             // Only what was seen whole is pruned; a folder not there holds nothing.
             if (report.eOutcome != EListingOutcome::Cut &&
-                report.eOutcome != EListingOutcome::NotConnected)
+                report.eOutcome != EListingOutcome::NotConnected && !IsRefusedForNow(report))
                 m_p->wholeVersionFolders.insert(folder);
             else
                 m_p->bAllListed = false;

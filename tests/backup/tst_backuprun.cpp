@@ -48,6 +48,7 @@ private slots:
     void restoreAsOfKeepsToAFewConnections();
     void refusedVersionKeepsOldCopy_data();
     void refusedVersionKeepsOldCopy();
+    void cutListingReplacesNoUnkeptCopy_data();
     void cutListingReplacesNoUnkeptCopy();
 
 private:
@@ -694,13 +695,22 @@ void TestBackupRun::refusedVersionKeepsOldCopy()
     QCOMPARE(server.ReadFile("docs/g.txt"), QByteArray("g"));
 }
 
+void TestBackupRun::cutListingReplacesNoUnkeptCopy_data()
+{
+    QTest::addColumn<QString>("strFault");
+    QTest::newRow("cut after 4 KiB") << "cut-list";
+    QTest::newRow("refused for a while (451)") << "refuse-list";
+}
+
 void TestBackupRun::cutListingReplacesNoUnkeptCopy()
 {
-    // The folder's listing breaks off after 4 KiB: a file it did not show may still have a
-    // copy there, which must not be replaced unkept. Every server copy ends either as it was,
-    // its file failed, or among the versions, the new one in its place.
+    // The folder's listing breaks off after 4 KiB, or the server cannot list it for now: a
+    // file it did not show may still have a copy there, which must not be replaced unkept.
+    // Every server copy ends either as it was, its file failed, or among the versions, the new
+    // one in its place.
+    QFETCH(QString, strFault);
     CFtpTestServer server;
-    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"cut-list"});
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {strFault});
     QVERIFY(QDir(m_pLocal->path()).mkpath("docs"));
     const int nFiles = 80;
     auto nameOf = [](int i) {
