@@ -233,6 +233,21 @@ std::unique_ptr<CLibsshSession> CLibsshSftpConnection::OpenSession(const std::at
     return eFailure == FAILURE_NONE ? std::move(pSession) : nullptr;
 }
 
+bool CLibsshSftpConnection::PauseAndReconnect(int nTry, ETransferFailure& eFailure,
+                                              std::string& strWords)
+{
+    if (!WaitBeforeTrying(nTry)) {
+        eFailure = FAILURE_CANCELLED;
+        return false;
+    }
+    m_pSession.reset();
+    if (Ready())
+        return true;
+    eFailure = m_eLastFailure;
+    strWords = m_strLastReply;
+    return false;
+}
+
 bool CLibsshSftpConnection::Ready()
 {
     if (m_pCancel && m_pCancel->load())
@@ -439,16 +454,8 @@ bool CLibsshSftpConnection::PutFile(const std::string& strLocalPath,
         eFailure = Send(pFile, nSize, strTemp, nSurely, onProgress, strWords);
         if (eFailure == FAILURE_NONE || !MayTryAgain(eFailure, nTry))
             break;
-        if (!WaitBeforeTrying(nTry)) {
-            eFailure = FAILURE_CANCELLED;
+        if (!PauseAndReconnect(nTry, eFailure, strWords))
             break;
-        }
-        m_pSession.reset();
-        if (!Ready()) {
-            eFailure = m_eLastFailure;
-            strWords = m_strLastReply;
-            break;
-        }
         nFrom = IsResumable(nSize) ? ResumePoint(strTemp, nSize, nSurely) : 0;
     }
     if (eFailure == FAILURE_NONE && LocalFileChanged(pFile, modified))
@@ -827,16 +834,8 @@ bool CLibsshSftpConnection::GetFile(const std::string& strRemotePath,
             nWhole = nExpected;
         if (bWriteFailed || !MayTryAgain(eFailure, nTry))
             break;
-        if (!WaitBeforeTrying(nTry)) {
-            eFailure = FAILURE_CANCELLED;
+        if (!PauseAndReconnect(nTry, eFailure, strWords))
             break;
-        }
-        m_pSession.reset();
-        if (!Ready()) {
-            eFailure = m_eLastFailure;
-            strWords = m_strLastReply;
-            break;
-        }
         struct stat written;
         if (!IsResumable(std::max(nWhole, nReceived)))
             written.st_size = 0;

@@ -76,6 +76,9 @@ private:
                                                 ETransferFailure& eFailure) const;
     // The session, opened again if the server dropped it; false with the failure recorded.
     bool Ready();
+    // Before try nTry again of a broken transfer: the pause, then a fresh session; false (with
+    // why in eFailure and strWords) when Cancel ended the pause or the server cannot be reached.
+    bool PauseAndReconnect(int nTry, ETransferFailure& eFailure, std::string& strWords);
     // Records the session's last failure with its words; false.
     bool FailSession();
     bool FailWith(ETransferFailure eFailure, const std::string& strWords = std::string());
