@@ -4,8 +4,10 @@
 // the disk writing back what an earlier run wrote) falls on both sides alike, and printed
 // as the median ratio with its spread: one best run hides how noisy the machine was.
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 #include <QTimer>
@@ -122,4 +124,14 @@ inline void WaitFor(const std::function<bool()>& condition)
     });
     poll.start(1);
     loop.exec();
+}
+
+// The program's profile, history and lock go into folders below strHome, so a run starts as a
+// new user's would and leaves the real ones alone.
+inline void UseFoldersBelow(const QString& strHome)
+{
+    for (const char* pszName : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
+        QDir().mkpath(strHome + '/' + pszName);
+        qputenv(pszName, QFile::encodeName(strHome + '/' + pszName));
+    }
 }

@@ -129,10 +129,7 @@ int main(int argc, char** argv)
         g_nFolders = std::max(1, std::atoi(argv[2]));
     }
     QTemporaryDir home(QDir::tempPath() + "/mossvale-bench-XXXXXX");
-    for (const char* pszName : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
-        QDir().mkpath(home.path() + '/' + pszName);
-        qputenv(pszName, QFile::encodeName(home.path() + '/' + pszName));
-    }
+    UseFoldersBelow(home.path());
     CFtpTestServer server;
     if (!server.Start(CFtpTestServer::Pyftpdlib)) {
         std::fprintf(stderr, "pyftpdlib: %s\n", qPrintable(server.LastError()));

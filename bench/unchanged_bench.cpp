@@ -8,6 +8,8 @@
 #include "transfer/JobPool.h"
 #include "transfer/MyThread.h"
 
+#include "BenchUtil.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -67,10 +69,7 @@ int main(int argc, char** argv)
         g_nFolders = std::max(1, std::atoi(argv[2]));
     }
     QTemporaryDir home;
-    for (const char* pszName : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"}) {
-        QDir().mkpath(home.path() + '/' + pszName);
-        qputenv(pszName, QFile::encodeName(home.path() + '/' + pszName));
-    }
+    UseFoldersBelow(home.path());
     CFtpTestServer server;
     if (!server.Start(CFtpTestServer::Pyftpdlib)) {
         std::fprintf(stderr, "pyftpdlib: %s\n", qPrintable(server.LastError()));
