@@ -203,6 +203,14 @@ bool IsLoginFailure(ETransferFailure eFailure)
     }
 }
 
+// The folder of the server's root that a server folder lies in ("/Documents/" for
+// "/Documents/letters/" and for "/Documents/"), or "/" for the root itself.
+QByteArray TopFolderOf(const QByteArray& folder)
+{
+    const int nSlash = folder.indexOf('/', 1);
+    return nSlash > 0 ? folder.left(nSlash + 1) : folder;
+}
+
 bool IsGone(const QByteArray& path)
 {
     struct stat info;
@@ -221,6 +229,7 @@ struct CBackupRun::Private {
         qint64 nMtimeNs = 0;
         qint64 tReplacedCopy = -1; // the time of the server's copy it replaces; -1: none
         QByteArray keepAt;         // where that copy goes among the versions
+        bool bNewOnServer = false; // its folder was listed, or is not there, without it
     };
     struct Running {
         unsigned nJobId = 0;
@@ -292,6 +301,10 @@ struct CBackupRun::Private {
     QSet<QByteArray> unlistedFolders; // whose listing broke off or never came
     QSet<QByteArray> absentFolders;   // the server said they are not there
     QSet<QByteArray> foundHere;       // the local paths read
+    // Listings that wait for that of their top folder (by top folder: their listing tags), and
+    // the subfolders that top folder's listing showed.
+    QHash<QByteArray, QList<int>> listingsBelow;
+    QHash<QByteArray, QSet<QByteArray>> subfolders;
     CServerVersions::Limits limits;
     // Each listed server folder's files by name: the time of the copy there.
     QHash<QByteArray, QHash<QByteArray, qint64>> currentTimes;
@@ -500,48 +513,97 @@ void CBackupRun::ListFoldersWrittenTo()
     for (const Private::Item& item : std::as_const(m_p->queue))
         if (m_options.bCheckServer || !m_p->MatchesRecord(item))
             folders.insert(SplitPath(item.name).folder);
+    // A top folder nothing was ever sent to (a first backup of it) is most likely not on the
+    // server at all: it is listed first, and what lies below it only if it is there, rather
+    // than every folder of it answering "not there" one by one.
+    QSet<QByteArray> sentTops;
+    for (const SentRecord& record : std::as_const(m_p->records))
+        sentTops.insert(TopFolderOf(SplitPath(record.remote).folder));
+    for (const QByteArray& folder : QSet<QByteArray>(folders)) {
+        const QByteArray top = TopFolderOf(folder);
+        if (top != "/" && !sentTops.contains(top))
+            folders.insert(top);
+    }
     m_p->listedFolders = folders.values();
     std::sort(m_p->listedFolders.begin(), m_p->listedFolders.end());
     m_p->nListingsLeft = static_cast<int>(m_p->listedFolders.size());
     if (m_p->nListingsLeft == 0)
         return DecideWhatToSend();
     for (int i = 0; i < m_p->listedFolders.size(); ++i) {
-        const QByteArray folder = m_p->listedFolders[i];
-        auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, m_pSession->MakeAccount(),
-                                                QByteArray(), folder.toStdString());
-        pJob->m_nListingTag = unsigned(i);
-        connect(pJob.get(), &CMyThread::remoteItemsAdded, this,
-                [this](const RemoteItems& items, unsigned nTag) {
-                    QHash<QByteArray, RemoteItem>& listing =
-                        m_p->listings[m_p->listedFolders.value(int(nTag))];
-                    for (const RemoteItem& remote : items)
-                        if (!remote.bFolder)
-                            listing.insert(remote.name, remote);
-                });
-        // A folder that is not there, or could not be listed, holds nothing we can trust. A
-        // listing refused for a break, not by the server, says nothing of the folder either,
-        // nor does a refusal for now (a 4xx: "try again later"), which is no "not there".
-        connect(pJob.get(), &CMyThread::listingEnded, this, [this](const ListingReport& report) {
-            const QByteArray folder = m_p->listedFolders.value(int(report.nListingTag));
-            if (report.eOutcome == EListingOutcome::Cut ||
-                report.eOutcome == EListingOutcome::NotConnected ||
-                (report.eOutcome == EListingOutcome::Refused &&
-                 (report.eFailure != FAILURE_SERVER_REFUSED || IsRefusedForNow(report)))) {
-                m_p->bAllListed = false;
-                m_p->unlistedFolders.insert(folder);
-            }
-            // Listed with something in it: the uploads need not make it.
-            if (report.eOutcome == EListingOutcome::Complete)
-                m_p->madeFolders.insert(folder);
-            else if (report.eOutcome == EListingOutcome::Refused)
-                m_p->absentFolders.insert(folder);
-            ListingEnded();
-            if (--m_p->nListingsLeft == 0)
-                DecideWhatToSend();
-        });
-        m_p->listingJobs.push_back(std::move(pJob));
+        const QByteArray top = TopFolderOf(m_p->listedFolders[i]);
+        if (top != m_p->listedFolders[i] && top != "/" && !sentTops.contains(top))
+            m_p->listingsBelow[top].append(i);
+        else
+            m_p->listingJobs.push_back(MakeFolderListing(i));
     }
     StartListings();
+}
+
+std::unique_ptr<CMyThread> CBackupRun::MakeFolderListing(int nIndex)
+{
+    const QByteArray folder = m_p->listedFolders[nIndex];
+    auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, m_pSession->MakeAccount(),
+                                            QByteArray(), folder.toStdString());
+    pJob->m_nListingTag = unsigned(nIndex);
+    connect(pJob.get(), &CMyThread::remoteItemsAdded, this,
+            [this](const RemoteItems& items, unsigned nTag) {
+                const QByteArray listed = m_p->listedFolders.value(int(nTag));
+                QHash<QByteArray, RemoteItem>& listing = m_p->listings[listed];
+                for (const RemoteItem& remote : items) {
+                    if (!remote.bFolder)
+                        listing.insert(remote.name, remote);
+                    else if (m_p->listingsBelow.contains(listed))
+                        m_p->subfolders[listed].insert(remote.name);
+                }
+            });
+    // A folder that is not there, or could not be listed, holds nothing we can trust. A
+    // listing refused for a break, not by the server, says nothing of the folder either,
+    // nor does a refusal for now (a 4xx: "try again later"), which is no "not there".
+    connect(pJob.get(), &CMyThread::listingEnded, this, [this](const ListingReport& report) {
+        const QByteArray folder = m_p->listedFolders.value(int(report.nListingTag));
+        if (report.eOutcome == EListingOutcome::Cut ||
+            report.eOutcome == EListingOutcome::NotConnected ||
+            (report.eOutcome == EListingOutcome::Refused &&
+             (report.eFailure != FAILURE_SERVER_REFUSED || IsRefusedForNow(report)))) {
+            m_p->bAllListed = false;
+            m_p->unlistedFolders.insert(folder);
+        }
+        // Listed with something in it: the uploads need not make it.
+        if (report.eOutcome == EListingOutcome::Complete)
+            m_p->madeFolders.insert(folder);
+        else if (report.eOutcome == EListingOutcome::Refused)
+            m_p->absentFolders.insert(folder);
+        ListFoldersBelow(folder, report.eOutcome == EListingOutcome::Complete ||
+                                     report.eOutcome == EListingOutcome::Empty);
+        ListingEnded();
+        FolderListingEnded();
+    });
+    return pJob;
+}
+
+void CBackupRun::ListFoldersBelow(const QByteArray& top, bool bListedWhole)
+{
+    const QList<int> below = m_p->listingsBelow.take(top);
+    const QSet<QByteArray> subfolders = m_p->subfolders.take(top);
+    const bool bTopAbsent = m_p->absentFolders.contains(top) && !m_p->unlistedFolders.contains(top);
+    for (const int nIndex : below) {
+        const QByteArray folder = m_p->listedFolders[nIndex];
+        // The first folder below the top names the branch the top's listing tells of.
+        const QByteArray branch = folder.mid(top.size()).split('/').value(0);
+        if (bTopAbsent || (bListedWhole && !subfolders.contains(branch))) {
+            m_p->absentFolders.insert(folder);
+            FolderListingEnded();
+        } else {
+            m_p->listingJobs.push_back(MakeFolderListing(nIndex));
+        }
+    }
+    StartListings();
+}
+
+void CBackupRun::FolderListingEnded()
+{
+    if (--m_p->nListingsLeft == 0)
+        DecideWhatToSend();
 }
 
 void CBackupRun::DecideWhatToSend()
@@ -589,6 +651,8 @@ void CBackupRun::DecideWhatToSend()
             continue;
         }
         toSend.append(item);
+        toSend.last().bNewOnServer =
+            !pCopy && bListed && !m_p->unlistedFolders.contains(remote.folder);
         // A copy that differs in size or time is another content: it is kept.
         if (pCopy && !m_p->limits.IsOff() &&
             (pCopy->nSize != item.nSize || pCopy->tLastWrite != item.nMtimeNs / 1000000000))
@@ -735,6 +799,7 @@ void CBackupRun::StartUpload(int nIndex)
     // Until an upload into it has worked, a folder may not be there yet.
     pJob->m_bMakeRemoteFolder = remote.folder != "/" && !m_p->madeFolders.contains(remote.folder);
     pJob->m_bKeepRemoteTime = true;
+    pJob->m_bTargetIsNew = item.bNewOnServer;
     if (!item.keepAt.isEmpty()) {
         pJob->m_strKeepReplacedAt = item.keepAt.toStdString();
         pJob->m_bMakeKeepFolder = !m_p->versionFoldersThere.contains(SplitPath(item.keepAt).folder);

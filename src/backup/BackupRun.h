@@ -30,6 +30,7 @@
 #include <optional>
 
 class CBackupSession;
+class CMyThread;
 struct TransferReport;
 
 // How a run was started, as the history shows it.
@@ -169,6 +170,11 @@ private:
     void ReportWhatWouldBeSent();
     // Lists the server folders that files go to, once each, then decides.
     void ListFoldersWrittenTo();
+    std::unique_ptr<CMyThread> MakeFolderListing(int nIndex);
+    // The top folder's listing ended: the folders waiting below it are listed, or taken as
+    // not there when it is not, or showed no branch of theirs.
+    void ListFoldersBelow(const QByteArray& top, bool bListedWhole);
+    void FolderListingEnded();
     // Each queued file: unchanged (as the record and the listings tell), or to be sent.
     void DecideWhatToSend();
     // Lists the versions folders of the files that replace a copy (every one the run listed,

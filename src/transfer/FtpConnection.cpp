@@ -278,6 +278,14 @@ ETransferFailure LocalWriteFailure(int nErrno)
                                                                    : FAILURE_LOCAL_UNWRITABLE;
 }
 
+// libcurl takes a transfer's path from its URL, where it refuses control bytes; a command
+// carries them, so a name with one goes to a temporary and takes its name by RNTO.
+bool IsUrlPath(const std::string& strPath)
+{
+    return std::none_of(strPath.begin(), strPath.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
 bool IsFolder(const std::string& strPath)
 {
     struct stat info;
@@ -1301,6 +1309,22 @@ bool CFtpConnection::StoreDirectly(FILE* pFile, std::int64_t nSize, const timesp
     return eSize == FAILURE_NONE || Fail(eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &why);
 }
 
+bool CFtpConnection::StoreNewFile(FILE* pFile, std::int64_t nSize, const timespec& modified,
+                                  const std::string& strTarget, const ProgressFn& onProgress)
+{
+    // Tried again and checked as a temporary is, and given up as one: the name had nothing.
+    const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
+    Reply reply;
+    std::int64_t nSent = 0;
+    if (!StoreTemporary(pFile, nSize, modified, strTarget, bAskSize, reply, nSent, onProgress))
+        return false;
+    Reply why;
+    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent, strTarget, why);
+    if (eSize != FAILURE_NONE)
+        return Abandon(strTarget, eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &why);
+    return true;
+}
+
 bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                              const ProgressFn& onProgress)
 {
@@ -1311,6 +1335,7 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
     m_bRestarted = false;
     m_strRestartReply.clear();
     m_strKeepOld = std::exchange(m_strKeepNext, std::string());
+    const bool bNew = std::exchange(m_bNextIsNew, false);
     const std::string strTarget = AbsolutePath(strRemotePath);
     if (!CFtpAddress::IsSafeText(strTarget) || strTarget.back() == '/')
         return Fail(FAILURE_SERVER_REFUSED);
@@ -1322,8 +1347,13 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
         return Fail(eOpen);
     // Noted only once the user agreed to direct stores for a server that renames nothing.
     const bool bNoRename = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_RENAME) != 0;
-    const bool bSent = bNoRename ? StoreDirectly(pFile, nSize, modified, strTarget, onProgress)
-                                 : StoreViaTemporary(pFile, nSize, modified, strTarget, onProgress);
+    bool bSent = false;
+    if (bNoRename)
+        bSent = StoreDirectly(pFile, nSize, modified, strTarget, onProgress);
+    else if (bNew && nSize <= kDirectNewBytes && IsUrlPath(strTarget))
+        bSent = StoreNewFile(pFile, nSize, modified, strTarget, onProgress);
+    else
+        bSent = StoreViaTemporary(pFile, nSize, modified, strTarget, onProgress);
     m_strKeepOld.clear();
     std::fclose(pFile);
     return bSent;

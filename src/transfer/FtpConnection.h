@@ -81,6 +81,12 @@ public:
     // one takes its name. Where the server refuses that rename the file fails with its words
     // and the old copy stays; a copy moved aside is never deleted. Empty: nothing is kept.
     void KeepReplacedCopyAt(std::string strPath) { m_strKeepNext = std::move(strPath); }
+    // The next PutFile's target is not on the server: a listing of its folder has just shown
+    // nothing of that name. A file of at most kDirectNewBytes then goes straight to its name,
+    // with no temporary and rename, as sync tools do with small files: there is no old copy
+    // for a broken transfer to spoil, and what did arrive is removed when the file fails.
+    void NextTargetIsNew() { m_bNextIsNew = true; }
+    static constexpr std::int64_t kDirectNewBytes = 100 * 1024;
     // Fetches a remote file into a temporary file beside the local path and renames it
     // over the local path once every byte has arrived and is on disk; on failure the local file
     // is as it was. Every byte: as many as the server's size for the file (SIZE, the count in
@@ -232,6 +238,7 @@ protected:
     bool m_bKeptVersion = false;
     std::string m_strKeepOld;  // where the PutFile under way moves the copy it replaces
     std::string m_strKeepNext; // where the next PutFile moves the copy it replaces
+    bool m_bNextIsNew = false; // nothing holds the next PutFile's target (NextTargetIsNew)
 
 private:
     bool CheckLogin(bool bPooled);
@@ -244,6 +251,9 @@ private:
     void PrepareTls();
     bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                        const std::string& strTarget, const ProgressFn& onProgress);
+    // A small file to a name nothing holds; a failure removes what arrived of it.
+    bool StoreNewFile(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
+                      const std::string& strTarget, const ProgressFn& onProgress);
     // Whether the server kept nSent bytes under strPath: the reply to the SIZE that followed
     // the store when bAsked, else (or when the server has no SIZE) a listing of the name.
     // pWhy: the server's answer behind a failure.

@@ -79,6 +79,9 @@ public:
     // KeepReplacedCopyAt), making its folder first when asked; empty: the old copy goes.
     std::string m_strKeepReplacedAt;
     bool m_bMakeKeepFolder = false;
+    // An upload of one item whose name the server's folder was just listed without
+    // (CFtpConnection::NextTargetIsNew).
+    bool m_bTargetIsNew = false;
 
 signals:
     void transferDone(const TransferReport& report);

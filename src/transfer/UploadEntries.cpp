@@ -22,6 +22,8 @@ void CMyThread::UploadEntries()
                     m_pConnect->MakeFolders(SplitPath(m_strKeepReplacedAt).folder);
                 m_pConnect->KeepReplacedCopyAt(m_strKeepReplacedAt);
             }
+            if (m_bTargetIsNew)
+                m_pConnect->NextTargetIsNew();
             const bool bSent = m_pConnect->PutFile(strLocal, strRemote,
                                                    [this](std::int64_t nDone, std::int64_t nTotal) {
                                                        m_pState->nDone = nDone;

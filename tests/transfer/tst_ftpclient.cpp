@@ -594,6 +594,37 @@ private slots:
         QCOMPARE(ListRoot(pConnection.get()).entries.size(), size_t(1));
     }
 
+    void newSmallFilesGoStraightToTheirNames()
+    {
+        // Where nothing holds the name a small file needs no temporary and rename; what a
+        // failed store left under the name is removed. A large one still takes the long way.
+        for (const char* pszFault : {"", "short-stor", "drop-stor"}) {
+            CFtpTestServer server;
+            START_OR_SKIP(server, CFtpTestServer::Pyftpdlib,
+                          *pszFault ? QStringList{pszFault} : QStringList());
+            QTemporaryDir local;
+            QVERIFY(WriteFile(local.filePath("small.bin"), PatternBytes(60000, 2)));
+            auto pConnection = Connect(server);
+            QVERIFY(pConnection);
+            pConnection->NextTargetIsNew();
+            const bool bSent =
+                pConnection->PutFile(Utf8(local.filePath("small.bin")), "/small.bin");
+            QCOMPARE(bSent, !*pszFault);
+            QCOMPARE(server.CommandCount("RNFR"), 0);
+            QTRY_COMPARE(QFile::exists(server.FilePath("small.bin")), bSent);
+            if (bSent) {
+                QCOMPARE(server.ReadFile("small.bin"), PatternBytes(60000, 2));
+                QVERIFY(WriteFile(local.filePath("large.bin"), PatternBytes(200000, 3)));
+                pConnection->NextTargetIsNew();
+                QVERIFY(pConnection->PutFile(Utf8(local.filePath("large.bin")), "/large.bin"));
+                QCOMPARE(server.CommandCount("RNTO"), 1);
+                // Told once: the next upload to a name that is there is renamed again.
+                QVERIFY(pConnection->PutFile(Utf8(local.filePath("small.bin")), "/small.bin"));
+                QCOMPARE(server.CommandCount("RNTO"), 2);
+            }
+        }
+    }
+
     void refusedRenamesNeverStoreOverTheOldCopy()
     {
         // A server whose file is "in use" for a moment refuses the rename and the probe
