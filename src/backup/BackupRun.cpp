@@ -309,13 +309,25 @@ struct CBackupRun::Private {
     // Each listed server folder's files by name: the time of the copy there.
     QHash<QByteArray, QHash<QByteArray, qint64>> currentTimes;
     // Versions folders listed (by tag), their versions, and those listed whole.
-    QList<QByteArray> versionFolders;
+    QList<QByteArray> versionFolders; // listed, or being listed
+    int nVersionListingsLeft = 0;
+    bool bSendingDecided = false; // what to send is known: versions can be named once listed
     QHash<QByteArray, QList<CServerVersions::Version>> versions;
     QSet<QByteArray> wholeVersionFolders;
     QSet<QByteArray> versionFoldersThere; // found, or made by an upload
     int nPruningsLeft = 0;
     bool bPruned = false;
     QList<Running> running;
+    // Connections logging in ahead of the uploads (by job id: the job's state).
+    QHash<unsigned, std::shared_ptr<CJobState>> loggingIn;
+    bool bUploading = false; // the uploads have begun
+    void CancelJobs() const
+    {
+        for (const Running& job : running)
+            job.pState->bCancel = true;
+        for (const std::shared_ptr<CJobState>& pState : loggingIn)
+            pState->bCancel = true;
+    }
     QTimer progressTimer;
     QElapsedTimer clock;
     int nFilesDone = 0;
@@ -350,8 +362,7 @@ CBackupRun::~CBackupRun()
         return;
     // Going without waiting: the jobs stop on their own, and their reports find no one.
     *m_p->pStopReading = true;
-    for (const Private::Running& job : std::as_const(m_p->running))
-        job.pState->bCancel = true;
+    m_p->CancelJobs();
     m_summary.bCancelled = true;
     m_summary.dSeconds = m_p->clock.elapsed() / 1000.0;
     if (m_p->pHistory)
@@ -536,7 +547,49 @@ void CBackupRun::ListFoldersWrittenTo()
         else
             m_p->listingJobs.push_back(MakeFolderListing(i));
     }
+    // A file sent before that changed most likely replaces its copy: the versions folder it
+    // will go to is listed now, beside its folder, not after.
+    if (!m_p->limits.IsOff()) {
+        QSet<QByteArray> versionFolders;
+        for (const Private::Item& item : std::as_const(m_p->queue))
+            if (m_p->records.contains(item.path) && !m_p->MatchesRecord(item))
+                versionFolders.insert(CServerVersions::FolderOf(SplitPath(item.name).folder));
+        QueueVersionListings(versionFolders);
+    }
+    const int nListingsAtOnce = std::min(int(m_p->listingJobs.size()), m_options.nParallelUploads);
     StartListings();
+    LogInAhead(nListingsAtOnce);
+}
+
+void CBackupRun::LogInAhead(int nListingsAtOnce)
+{
+    // The connections the uploads will want log in while the server is listed, rather than
+    // one after another once it has been: a login costs a handful of round trips.
+    // Each counts as a listing, then as an upload, until it ends: together they never use
+    // more connections than uploads run at once, as a server may limit those from one address.
+    int nUploads = 0;
+    for (const Private::Item& item : std::as_const(m_p->queue))
+        if (!m_p->MatchesRecord(item) && ++nUploads == m_options.nParallelUploads)
+            break;
+    if (nUploads > nListingsAtOnce)
+        connect(&CJobPool::Get(), &CJobPool::jobEnded, this, &CBackupRun::OnLoggedInAhead,
+                Qt::UniqueConnection);
+    for (int i = nListingsAtOnce; i < nUploads; ++i) {
+        auto pJob = std::make_unique<CMyThread>(
+            CMyThread::EKind::Connect, m_pSession->MakeAccount(), QByteArray(), std::string());
+        const std::shared_ptr<CJobState> pState = pJob->State();
+        ++m_p->nListingsRunning;
+        m_p->loggingIn.insert(CJobPool::Get().Start(std::move(pJob)), pState);
+    }
+}
+
+void CBackupRun::OnLoggedInAhead(unsigned nJobId)
+{
+    if (!m_p->loggingIn.remove(nJobId))
+        return;
+    ListingEnded();
+    if (m_p->bUploading)
+        ContinueQueue();
 }
 
 std::unique_ptr<CMyThread> CBackupRun::MakeFolderListing(int nIndex)
@@ -682,15 +735,25 @@ void CBackupRun::ListVersionFolders()
                 if (!m_p->absentFolders.contains(folder))
                     folders.insert(CServerVersions::FolderOf(folder));
     }
-    m_p->versionFolders = folders.values();
-    std::sort(m_p->versionFolders.begin(), m_p->versionFolders.end());
-    m_p->nListingsLeft = static_cast<int>(m_p->versionFolders.size());
-    if (m_p->nListingsLeft == 0)
-        return ContinueQueue();
-    for (int i = 0; i < m_p->versionFolders.size(); ++i) {
+    QueueVersionListings(folders);
+    StartListings();
+    m_p->bSendingDecided = true;
+    if (m_p->nVersionListingsLeft == 0)
+        NameVersions();
+}
+
+void CBackupRun::QueueVersionListings(const QSet<QByteArray>& folders)
+{
+    QList<QByteArray> sorted = folders.values();
+    std::sort(sorted.begin(), sorted.end());
+    for (const QByteArray& folder : std::as_const(sorted)) {
+        if (m_p->versionFolders.contains(folder))
+            continue; // listed already, or being listed
         auto pJob = std::make_unique<CMyThread>(CMyThread::EKind::List, m_pSession->MakeAccount(),
-                                                QByteArray(), m_p->versionFolders[i].toStdString());
-        pJob->m_nListingTag = unsigned(i);
+                                                QByteArray(), folder.toStdString());
+        pJob->m_nListingTag = unsigned(m_p->versionFolders.size());
+        m_p->versionFolders.append(folder);
+        ++m_p->nVersionListingsLeft;
         connect(pJob.get(), &CMyThread::remoteItemsAdded, this,
                 [this](const RemoteItems& items, unsigned nTag) {
                     m_p->versions[m_p->versionFolders.value(int(nTag))] +=
@@ -708,12 +771,11 @@ void CBackupRun::ListVersionFolders()
             else
                 m_p->bAllListed = false;
             ListingEnded();
-            if (--m_p->nListingsLeft == 0)
+            if (--m_p->nVersionListingsLeft == 0 && m_p->bSendingDecided)
                 NameVersions();
         });
         m_p->listingJobs.push_back(std::move(pJob));
     }
-    StartListings();
 }
 
 void CBackupRun::StartListings()
@@ -762,13 +824,15 @@ void CBackupRun::ContinueQueue()
         m_p->queue = m_p->retries;
         m_p->retries.clear();
     }
-    while (!m_bCancelling && m_p->running.size() < m_options.nParallelUploads) {
+    m_p->bUploading = true;
+    while (!m_bCancelling &&
+           m_p->running.size() + m_p->loggingIn.size() < m_options.nParallelUploads) {
         const int nNext = NextToStart();
         if (nNext < 0)
             break;
         StartUpload(nNext);
     }
-    if (m_p->running.isEmpty())
+    if (m_p->running.isEmpty() && (m_p->queue.isEmpty() || m_p->loggingIn.isEmpty()))
         Finish();
 }
 
@@ -937,8 +1001,7 @@ void CBackupRun::Cancel()
     if (m_p->bExpanding)
         return; // ends once the reader has stopped
     EndQueued(EFileOutcome::NotSent, FAILURE_NONE, QByteArray());
-    for (const Private::Running& job : std::as_const(m_p->running))
-        job.pState->bCancel = true;
+    m_p->CancelJobs();
     if (m_p->running.isEmpty())
         Finish();
 }

@@ -25,6 +25,7 @@
 #include <QList>
 #include <QMetaType>
 #include <QObject>
+#include <QSet>
 
 #include <memory>
 #include <optional>
@@ -175,6 +176,11 @@ private:
     // not there when it is not, or showed no branch of theirs.
     void ListFoldersBelow(const QByteArray& top, bool bListedWhole);
     void FolderListingEnded();
+    // Logs in the connections the uploads will need beyond those nListingsAtOnce listings use.
+    void LogInAhead(int nListingsAtOnce);
+    void OnLoggedInAhead(unsigned nJobId);
+    // Lists the versions folders not listed yet (by tag: their place in versionFolders).
+    void QueueVersionListings(const QSet<QByteArray>& folders);
     // Each queued file: unchanged (as the record and the listings tell), or to be sent.
     void DecideWhatToSend();
     // Lists the versions folders of the files that replace a copy (every one the run listed,

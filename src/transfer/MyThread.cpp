@@ -40,6 +40,8 @@ void CMyThread::Run()
     case EKind::Walk:
         ListRemoteTree();
         break;
+    case EKind::Connect:
+        break;
     }
     // Here, on the worker: a connection handed back to the pool goes back from its own thread,
     // and the session may end with this job.

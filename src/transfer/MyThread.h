@@ -37,7 +37,9 @@ public:
     // Walk: lists the named folders of the remote folder (the folder itself when none are
     // named) and every folder below them; entries are named by their path below the remote
     // folder ("letters/a.txt"), each folder before what it holds.
-    enum class EKind { List, Upload, Download, Delete, LoginCheck, Walk };
+    // Connect: takes a connection of the pool or logs in, and hands it back to the pool ready
+    // for the jobs that follow (made while a run still lists the server); it reports nothing.
+    enum class EKind { List, Upload, Download, Delete, LoginCheck, Walk, Connect };
 
     // The account to connect with and the session it connects through.
     struct Account {

@@ -46,6 +46,7 @@ private slots:
     void earlierCopiesKept_data();
     void earlierCopiesKept();
     void restoreAsOfKeepsToAFewConnections();
+    void backupKeepsToItsConnections();
     void refusedVersionKeepsOldCopy_data();
     void refusedVersionKeepsOldCopy();
     void cutListingReplacesNoUnkeptCopy_data();
@@ -630,6 +631,26 @@ void TestBackupRun::earlierCopiesKept()
     QCOMPARE(backUp({}, 0, {365, 1}, true).nVersionsPruned, 2);
     QCOMPARE(FilesBelow(QFile::encodeName(server.Root())),
              QList<QByteArray>({"docs/f.txt", "docs/sub/g.txt"}));
+}
+
+void TestBackupRun::backupKeepsToItsConnections()
+{
+    // A server that takes two connections from one address, and a first backup of two uploads
+    // at once: its listings, the logins made ahead of the uploads and the uploads share two.
+    CFtpTestServer server;
+    START_OR_SKIP(server, CFtpTestServer::Pyftpdlib, {"max-cons=2"});
+    QDir local(m_pLocal->path());
+    for (const char* pszFolder : {"docs/a", "docs/b", "docs/c"}) {
+        QVERIFY(local.mkpath(pszFolder));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(WriteFile(Local(QString("%1/%2.txt").arg(pszFolder).arg(i)), pszFolder));
+    }
+    CBackupPlan plan;
+    plan.TickFolder(Local("docs"));
+    CBackupRun run(plan, SessionOf(server), {2, EBackupTrigger::CommandLine});
+    QVERIFY(RunToEnd(run));
+    QCOMPARE(run.Summary().nFailed, 0);
+    QCOMPARE(run.Summary().nSent, 9);
 }
 
 void TestBackupRun::restoreAsOfKeepsToAFewConnections()
