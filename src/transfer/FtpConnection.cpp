@@ -1210,19 +1210,27 @@ bool CFtpConnection::StoreTemporary(FILE* pFile, std::int64_t nSize, const times
     return true;
 }
 
+bool CFtpConnection::StoreChecked(FILE* pFile, std::int64_t nSize, const timespec& modified,
+                                  const std::string& strPath, const ProgressFn& onProgress)
+{
+    const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
+    Reply reply;
+    std::int64_t nSent = 0;
+    if (!StoreTemporary(pFile, nSize, modified, strPath, bAskSize, reply, nSent, onProgress))
+        return false;
+    Reply why;
+    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent, strPath, why);
+    if (eSize != FAILURE_NONE)
+        return Abandon(strPath, eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &why);
+    return true;
+}
+
 bool CFtpConnection::StoreViaTemporary(FILE* pFile, std::int64_t nSize, const timespec& modified,
                                        const std::string& strTarget, const ProgressFn& onProgress)
 {
     std::string strTemp = JoinPath(SplitPath(strTarget).folder, CTemporaries::NewUploadName());
-    const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
-    Reply reply;
-    std::int64_t nSent = 0;
-    if (!StoreTemporary(pFile, nSize, modified, strTemp, bAskSize, reply, nSent, onProgress))
+    if (!StoreChecked(pFile, nSize, modified, strTemp, onProgress))
         return false;
-    Reply why;
-    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent, strTemp, why);
-    if (eSize != FAILURE_NONE)
-        return Abandon(strTemp, eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &why);
 
     Reply rename;
     if (!MoveOldCopyAside(strTarget, rename)) {
@@ -1309,22 +1317,6 @@ bool CFtpConnection::StoreDirectly(FILE* pFile, std::int64_t nSize, const timesp
     return eSize == FAILURE_NONE || Fail(eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &why);
 }
 
-bool CFtpConnection::StoreNewFile(FILE* pFile, std::int64_t nSize, const timespec& modified,
-                                  const std::string& strTarget, const ProgressFn& onProgress)
-{
-    // Tried again and checked as a temporary is, and given up as one: the name had nothing.
-    const bool bAskSize = (m_pRefusals->Of(m_strAccount) & CServerRefusals::REFUSES_SIZE) == 0;
-    Reply reply;
-    std::int64_t nSent = 0;
-    if (!StoreTemporary(pFile, nSize, modified, strTarget, bAskSize, reply, nSent, onProgress))
-        return false;
-    Reply why;
-    const ETransferFailure eSize = CheckSize(bAskSize, reply, nSent, strTarget, why);
-    if (eSize != FAILURE_NONE)
-        return Abandon(strTarget, eSize, eSize == FAILURE_SIZE_CHECK ? nullptr : &why);
-    return true;
-}
-
 bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string& strRemotePath,
                              const ProgressFn& onProgress)
 {
@@ -1351,7 +1343,7 @@ bool CFtpConnection::PutFile(const std::string& strLocalPath, const std::string&
     if (bNoRename)
         bSent = StoreDirectly(pFile, nSize, modified, strTarget, onProgress);
     else if (bNew && nSize <= kDirectNewBytes && IsUrlPath(strTarget))
-        bSent = StoreNewFile(pFile, nSize, modified, strTarget, onProgress);
+        bSent = StoreChecked(pFile, nSize, modified, strTarget, onProgress); // the name had nothing
     else
         bSent = StoreViaTemporary(pFile, nSize, modified, strTarget, onProgress);
     m_strKeepOld.clear();

@@ -251,9 +251,10 @@ private:
     void PrepareTls();
     bool StoreDirectly(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
                        const std::string& strTarget, const ProgressFn& onProgress);
-    // A small file to a name nothing holds; a failure removes what arrived of it.
-    bool StoreNewFile(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
-                      const std::string& strTarget, const ProgressFn& onProgress);
+    // StoreTemporary() to strPath, then its size checked; a failure removes what arrived. The
+    // temporary of a safe upload, or a small file's own name where nothing holds it.
+    bool StoreChecked(std::FILE* pFile, std::int64_t nSize, const timespec& modified,
+                      const std::string& strPath, const ProgressFn& onProgress);
     // Whether the server kept nSent bytes under strPath: the reply to the SIZE that followed
     // the store when bAsked, else (or when the server has no SIZE) a listing of the name.
     // pWhy: the server's answer behind a failure.
